@@ -1,0 +1,158 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+void SetError(std::string* error, const std::string& what, const std::string& path) {
+    if (error) *error = what + " '" + path + "': " + std::strerror(errno);
+}
+
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+File& File::operator=(File&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+bool File::Open(const std::string& nativePath, Mode mode) {
+    Close();
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case Mode::kRead: flags |= O_RDONLY; break;
+        case Mode::kReadWrite: flags |= O_RDWR; break;
+        case Mode::kCreateTruncate: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    }
+    m_fd = ::open(nativePath.c_str(), flags, 0644);
+    return m_fd >= 0;
+}
+
+void File::Close() {
+    if (m_fd >= 0) ::close(m_fd);
+    m_fd = -1;
+}
+
+int64_t File::Size() const {
+    struct stat st {};
+    if (m_fd < 0 || fstat(m_fd, &st) != 0) return -1;
+    return st.st_size;
+}
+
+int64_t File::ReadAt(uint64_t offset, void* buffer, size_t size) const {
+    if (m_fd < 0) return -1;
+    size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < size) {
+        const ssize_t n = ::pread(m_fd, out + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<int64_t>(done);
+}
+
+bool File::ReadExactAt(uint64_t offset, void* buffer, size_t size) const {
+    return ReadAt(offset, buffer, size) == static_cast<int64_t>(size);
+}
+
+bool File::WriteAll(const void* data, size_t size) {
+    if (m_fd < 0) return false;
+    const char* in = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(m_fd, in, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        in += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool File::Sync() { return m_fd >= 0 && ::fsync(m_fd) == 0; }
+
+bool ReadWholeFile(const std::string& nativePath, std::vector<uint8_t>& out, std::string* error) {
+    out.clear();
+    File file;
+    if (!file.Open(nativePath)) {
+        SetError(error, "cannot open", nativePath);
+        return false;
+    }
+    const int64_t size = file.Size();
+    if (size < 0) {
+        SetError(error, "cannot stat", nativePath);
+        return false;
+    }
+    out.resize(static_cast<size_t>(size));
+    if (!file.ReadExactAt(0, out.data(), out.size())) {
+        SetError(error, "cannot read", nativePath);
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+bool AtomicReplaceFile(const std::string& nativePath, const void* data, size_t size, std::string* error) {
+    static std::atomic<unsigned> counter{0};
+    const std::string temp = nativePath + ".tmp" + std::to_string(::getpid()) + "_" +
+                             std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
+    File file;
+    if (!file.Open(temp, File::Mode::kCreateTruncate)) {
+        SetError(error, "cannot create", temp);
+        return false;
+    }
+    if (!file.WriteAll(data, size) || !file.Sync()) {
+        SetError(error, "cannot write", temp);
+        file.Close();
+        ::unlink(temp.c_str());
+        return false;
+    }
+    file.Close();
+    if (::rename(temp.c_str(), nativePath.c_str()) != 0) {
+        SetError(error, "cannot rename over", nativePath);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    // Make the rename itself durable.
+    const int dir = ::open(FolderOf(nativePath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, std::string* error) {
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        SetError(error, "cannot rename", from);
+        return false;
+    }
+    return true;
+}
+
+bool RemoveFile(const std::string& nativePath) { return ::unlink(nativePath.c_str()) == 0; }
+
+}  // namespace platform

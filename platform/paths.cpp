@@ -1,0 +1,119 @@
+#include "platform/paths.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+namespace platform {
+namespace {
+
+bool Exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// The entry of folder whose name equals name without regard to ASCII case,
+// or name itself when none does.
+std::string MatchComponent(const std::string& folder, const std::string& name) {
+    const std::string probe = folder.empty() ? name : (folder == "/" ? "/" + name : folder + "/" + name);
+    if (Exists(probe)) return name;
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return name;
+    std::string found = name;
+    while (dirent* entry = readdir(dir)) {
+        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
+}  // namespace
+
+bool NativePath(std::string_view windowsName, std::string& out) {
+    out.clear();
+    if (windowsName.size() >= kMaxPath) return false;
+    const bool absolute = !windowsName.empty() && (windowsName[0] == '\\' || windowsName[0] == '/');
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : windowsName) {
+        if (c == '\\' || c == '/') {
+            if (!part.empty()) parts.push_back(std::move(part));
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(std::move(part));
+
+    std::string path = absolute ? "/" : "";
+    for (const std::string& p : parts) {
+        if (p == "." || p == "..") {
+            path = path.empty() ? p : (path == "/" ? "/" + p : path + "/" + p);
+            continue;
+        }
+        const std::string name = MatchComponent(path, p);
+        if (path.empty()) {
+            path = name;
+        } else if (path == "/") {
+            path += name;
+        } else {
+            path += "/" + name;
+        }
+    }
+    out = path;
+    return true;
+}
+
+std::string NativePath(std::string_view windowsName) {
+    std::string out;
+    NativePath(windowsName, out);
+    return out;
+}
+
+std::string ResolveUnder(std::string_view root, std::string_view relativeName) {
+    std::string joined(root);
+    joined += '/';
+    joined += relativeName;
+    return NativePath(joined);
+}
+
+std::string ExecutablePath() {
+    std::vector<char> buf(4096);
+    const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0) return {};
+    return std::string(buf.data(), static_cast<size_t>(n));
+}
+
+bool FileExists(const std::string& nativePath) { return Exists(nativePath); }
+
+bool IsDirectory(const std::string& nativePath) {
+    struct stat st {};
+    return stat(nativePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectories(const std::string& nativePath) {
+    if (nativePath.empty()) return false;
+    std::string prefix;
+    size_t pos = 0;
+    while (pos <= nativePath.size()) {
+        const size_t next = nativePath.find('/', pos);
+        const size_t end = next == std::string::npos ? nativePath.size() : next;
+        prefix = nativePath.substr(0, end);
+        if (!prefix.empty() && !IsDirectory(prefix)) {
+            if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+            if (!IsDirectory(prefix)) return false;
+        }
+        if (next == std::string::npos) break;
+        pos = next + 1;
+    }
+    return IsDirectory(nativePath);
+}
+
+}  // namespace platform

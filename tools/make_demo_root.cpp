@@ -1,0 +1,23 @@
+// Writes the demo data root: the folders and files the program reads at
+// start-up. Usage: make_demo_root <folder>
+#include <cstdio>
+#include <string>
+
+#include "platform/paths.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_demo_root <folder>\n");
+        return 2;
+    }
+    const std::string root = argv[1];
+    static const char* const kFolders[] = {"App", "UI", "MAP", "User/Navi/Config", "Navi/Config", "Font"};
+    for (const char* folder : kFolders) {
+        if (!platform::MakeDirectories(root + "/" + folder)) {
+            std::fprintf(stderr, "make_demo_root: cannot create %s/%s\n", root.c_str(), folder);
+            return 1;
+        }
+    }
+    std::printf("demo data root written to %s\n", root.c_str());
+    return 0;
+}
