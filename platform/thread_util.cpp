@@ -37,15 +37,13 @@ Event::Event(bool manualReset, bool initialState) : m_manualReset(manualReset), 
 Event::~Event() = default;
 
 void Event::Set() {
-    std::vector<Waiter*> toWake;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_set = true;
-        toWake = m_waiters;
-    }
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_set = true;
     m_cv.notify_all();
-    for (Waiter* w : toWake) {
-        std::lock_guard<std::mutex> lock(w->mutex);
+    // Waiters are woken under m_mutex: a waiter detaches under the same lock
+    // before it goes away, so none is touched after it has left.
+    for (Waiter* w : m_waiters) {
+        std::lock_guard<std::mutex> wlock(w->mutex);
         w->woken = true;
         w->cv.notify_all();
     }
