@@ -252,7 +252,7 @@ void CMgrWorkThread::ReleaseFinishedThread() {
     if (m_thread.joinable() && m_control && m_control->finished.IsSet()) m_thread.join();
 }
 
-int CMgrWorkThread::WaitForThreadEnd(uint32_t timeoutMs) {
+int CMgrWorkThread::WaitForThreadEnd(uint32_t timeoutMs, uint32_t reportedMs) {
     if (!m_control || !m_thread.joinable() || IsOwnThread()) return 0;
     if (m_control->finished.Wait(timeoutMs)) {
         m_thread.join();
@@ -261,7 +261,7 @@ int CMgrWorkThread::WaitForThreadEnd(uint32_t timeoutMs) {
     // Killing it could leave locks held and memory half-written: the thread
     // keeps running on its own control block, and is named in the trace.
     DebugTrace(0, "StopThread: %s did not end within %u ms, left running\r\n", m_control->traceName.c_str(),
-               timeoutMs);
+               reportedMs);
     m_thread.detach();
     return 0;
 }
@@ -284,7 +284,8 @@ int CMgrWorkThread::StopThread(uint32_t timeoutMs) {
         WriteMsgQueue(m_control->writer.get(), message, sizeof message, 0);
     }
     RequestStop();
-    return WaitForThreadEnd(timeoutMs == kMgrInfinite ? kMgrUnlimitedStopWaitMs : timeoutMs);
+    const uint32_t limitMs = timeoutMs == kMgrInfinite ? kMgrUnlimitedStopWaitMs : timeoutMs;
+    return WaitForThreadEnd(limitMs, limitMs);
 }
 
 // ---------------------------------------------------------------------------
@@ -402,5 +403,5 @@ int CMgrStateThread::StopThread(uint32_t timeoutMs) {
     RequestStop();
     m_quitEvent.Set();
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    return WaitForThreadEnd(static_cast<uint32_t>(std::max<int64_t>(0, left.count())));
+    return WaitForThreadEnd(static_cast<uint32_t>(std::max<int64_t>(0, left.count())), limitMs);
 }

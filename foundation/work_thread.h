@@ -103,7 +103,9 @@ protected:
     void RequestStop();
     // Waits for the thread to end; joins it (1) or reports it and lets it go
     // (0). Refuses (0) on the thread itself and when there is no thread.
-    int WaitForThreadEnd(uint32_t timeoutMs);
+    // reportedMs is the limit named in the report (the whole stop's limit
+    // when part of it went elsewhere).
+    int WaitForThreadEnd(uint32_t timeoutMs, uint32_t reportedMs);
     // True when called on this object's own thread.
     bool IsOwnThread() const;
 
