@@ -1,0 +1,460 @@
+#include "foundation/nv_config.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <random>
+
+#include "foundation/debug_trace.h"
+#include "platform/paths.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+NvString Path(const std::string& native) { return NvString::FromUtf8(native); }
+
+std::string Text(const NvString& s) { return s.ToUtf8(); }
+
+TEST(NvConfigFile, WritesCp949CrLfLinesThatReadBack) {
+    TempDir dir;
+    NvConfigFile file;
+    file.SetFilePath(Path(dir.File("UISetting.ust")));
+    file.SetInt(u"nVersion", 3288629);
+    file.SetValue(u"Name", u"a=b", kNvConfigTypeString);
+    file.SetInt(u"Count", -1);
+    file.SetValue(u"City", u"서울", kNvConfigTypeString);
+    file.SetValue(u"Odd", u"x", 7);
+    ASSERT_EQ(file.Save(), 1) << file.LastError();
+
+    // "서울" is BC AD BF EF in CP949; integers go out unsigned.
+    EXPECT_EQ(dir.Read("UISetting.ust"),
+              "nVersion|1=3288629\r\nName|2=a=b\r\nCount|1=4294967295\r\nCity|2=\xBC\xAD\xBF\xEF\r\nOdd|7=x\r\n");
+
+    NvConfigFile back;
+    ASSERT_EQ(back.Load(Path(dir.File("UISetting.ust"))), 1) << back.LastError();
+    int value = 0;
+    EXPECT_EQ(back.GetInt(u"NVERSION", &value, 1), 1);
+    EXPECT_EQ(value, 3288629);
+    EXPECT_EQ(back.GetInt(u"count", &value, 1), 1);
+    EXPECT_EQ(value, -1);
+    NvString text;
+    EXPECT_EQ(back.GetString(u"Name", text, 1), 1);
+    EXPECT_EQ(text, u"a=b");
+    EXPECT_EQ(back.GetString(u"City", text, 1), 1);
+    EXPECT_EQ(text, u"서울");
+    EXPECT_EQ(back.HasMissingKey(), 0);
+    EXPECT_EQ(back.GetString(u"Absent", text, 0), 0);
+    EXPECT_EQ(back.HasMissingKey(), 0);
+    EXPECT_EQ(back.GetInt(u"Absent", &value, 1), 0);
+    EXPECT_EQ(value, 0);
+    EXPECT_EQ(back.HasMissingKey(), 1);
+
+    // Saved again unchanged, byte for byte (type 7 included).
+    ASSERT_EQ(back.Save(), 1);
+    EXPECT_EQ(dir.Read("UISetting.ust"),
+              "nVersion|1=3288629\r\nName|2=a=b\r\nCount|1=4294967295\r\nCity|2=\xBC\xAD\xBF\xEF\r\nOdd|7=x\r\n");
+}
+
+TEST(NvConfigMap, LinesParseAsTheyWereWritten) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char16_t* key;
+        int type;
+        const char16_t* value;
+    } cases[] = {
+        {"integer", "nVersion|1=3\r\n", u"nVersion", 1, u"3"},
+        {"value with = and |", "Name|2=a=b|c\r\n", u"Name", 2, u"a=b|c"},
+        {"trailing blanks of the key go", "Key  |2=x\r\n", u"Key", 2, u"x"},
+        {"leading blank stays", " Lead|2=x\r\n", u" Lead", 2, u"x"},
+        {"empty value", "E|2=\r\n", u"E", 2, u""},
+        {"LF only", "L|1=5\n", u"L", 1, u"5"},
+        {"no line end at the end", "L|1=5", u"L", 1, u"5"},
+        {"value keeps its blanks", "V|2= x \r\n", u"V", 2, u" x "},
+        {"negative type", "N|-3=q\r\n", u"N", -3, u"q"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NvConfigMap map;
+        std::string error;
+        ASSERT_EQ(ParseNvConfigBytes(c.bytes, map, &error), NvConfigParseStatus::kOk) << error;
+        ASSERT_EQ(map.GetCount(), 1);
+        NvString key;
+        NvString value;
+        int type = 0;
+        ASSERT_EQ(map.GetAt(0, &key, &type, &value, nullptr, 0), 1);
+        EXPECT_EQ(key, c.key);
+        EXPECT_EQ(type, c.type);
+        EXPECT_EQ(value, c.value);
+    }
+}
+
+TEST(NvConfigMap, DamagedLinesAreReportedAndEarlierKeysStay) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        NvConfigParseStatus status;
+    } cases[] = {
+        {"no bar", "a|1=1\r\nnokey\r\n", NvConfigParseStatus::kMalformed},
+        {"empty key", "a|1=1\r\n|1=2\r\n", NvConfigParseStatus::kMalformed},
+        {"empty line", "a|1=1\r\n\r\n", NvConfigParseStatus::kMalformed},
+        {"no =", "a|1=1\r\nb|1\r\n", NvConfigParseStatus::kMalformed},
+        {"type not a number", "a|1=1\r\nb|x=2\r\n", NvConfigParseStatus::kMalformed},
+        {"type empty", "a|1=1\r\nb|=2\r\n", NvConfigParseStatus::kMalformed},
+        {"type too big", "a|1=1\r\nb|99999999999=2\r\n", NvConfigParseStatus::kMalformed},
+        {"NUL byte", std::string("a|1=1\r\nb|2=x\0y\r\n", 16), NvConfigParseStatus::kMalformed},
+        {"key not CP949", "a|1=1\r\n\xFF\xFF|2=x\r\n", NvConfigParseStatus::kBadText},
+        {"value not CP949", "a|1=1\r\nb|2=\xBC\r\n", NvConfigParseStatus::kBadText},
+        {"line over 1022 bytes", "a|1=1\r\nb|2=" + std::string(1018, 'x') + "\r\n",
+         NvConfigParseStatus::kLineTooLong},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        NvConfigMap map;
+        std::string error;
+        EXPECT_EQ(ParseNvConfigBytes(c.bytes, map, &error), c.status);
+        EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+        int value = 0;
+        EXPECT_EQ(map.GetInt(u"a", &value), 1);
+        EXPECT_EQ(value, 1);
+    }
+    // The longest line that still reads: 1021 bytes and its line end.
+    NvConfigMap map;
+    EXPECT_EQ(ParseNvConfigBytes("b|2=" + std::string(1017, 'x') + "\r\n", map), NvConfigParseStatus::kOk);
+}
+
+TEST(NvConfigMap, KeysIgnoreCaseAndKeepTheirFirstPosition) {
+    // Keys go in backwards so that insertion order and key order differ.
+    NvConfigMap map;
+    for (int i = 0; i < 30; ++i) {
+        const int n = 29 - i;
+        ASSERT_EQ(map.SetInt(NvString::FromUtf8(std::string("Key") + char('0' + n / 10) + char('0' + n % 10)), i), 1);
+    }
+    ASSERT_EQ(map.GetCount(), 30);
+    ASSERT_EQ(map.SetValue(u"KEY22", u"replaced", kNvConfigTypeString), 1);  // "Key22" went in 8th
+    ASSERT_EQ(map.SetInt(u"New", 5), 1);
+    EXPECT_EQ(map.GetCount(), 31);
+
+    std::string bytes;
+    ASSERT_TRUE(FormatNvConfigBytes(map, bytes));
+    NvConfigMap back;
+    ASSERT_EQ(ParseNvConfigBytes(bytes, back), NvConfigParseStatus::kOk);
+    for (int i = 0; i < back.GetCount(); ++i) {
+        NvString a, b;
+        map.GetAt(i, &a, nullptr, nullptr, nullptr, 0);
+        back.GetAt(i, &b, nullptr, nullptr, nullptr, 0);
+        EXPECT_EQ(a, b) << "line " << i;
+    }
+    NvString key;
+    int type = 0;
+    NvString text;
+    back.GetAt(30, &key, &type, &text, nullptr, 0);
+    EXPECT_EQ(key, u"New");
+    back.GetAt(7, &key, &type, &text, nullptr, 0);
+    EXPECT_EQ(key, u"Key22");
+    EXPECT_EQ(type, 2);
+    EXPECT_EQ(text, u"replaced");
+
+    // Sorted access walks the keys in case-blind order.
+    NvString previous;
+    for (int i = 0; i < back.GetCount(); ++i) {
+        back.GetAt(i, &key, nullptr, nullptr, nullptr, 1);
+        if (i > 0) {
+            EXPECT_LT(previous.CompareNoCase(key), 0) << Text(previous) << " " << Text(key);
+        }
+        previous = key;
+    }
+    // An integer output takes type-1 entries as numbers.
+    int value = 0;
+    EXPECT_EQ(back.GetAt(30, &key, &type, &text, &value, 0), 1);
+    EXPECT_EQ(value, 5);
+    EXPECT_EQ(back.GetAt(31, &key, &type, &text, &value, 0), 0);
+    EXPECT_EQ(key.GetLength(), 0);
+    EXPECT_EQ(value, 0);
+
+    int position = -1;
+    EXPECT_EQ(back.FindKey(u"KEY05", &position), 1);
+    EXPECT_EQ(back.FindKey(u"Key05x", &position), 0);
+    EXPECT_EQ(position, 6);
+    back.RemoveAll();
+    EXPECT_EQ(back.GetCount(), 0);
+}
+
+TEST(NvConfigMap, RefusesTextThatWouldNotReadBack) {
+    NvConfigMap map;
+    EXPECT_EQ(map.SetValue(u"", u"x", 2), 0);
+    EXPECT_EQ(map.SetValue(u"a|b", u"x", 2), 0);
+    EXPECT_EQ(map.SetValue(u"a", u"line\r\nbreak", 2), 0);
+    EXPECT_EQ(map.SetValue(NvString(std::u16string_view(u"a\0b", 3)), NvString(u"x"), 2), 0);
+    EXPECT_EQ(map.GetCount(), 0);
+}
+
+TEST(NvConfigMap, IntegersRoundTripThroughTheirUnsignedText) {
+    struct Case {
+        const char16_t* text;
+        int value;
+    } cases[] = {
+        {u"3", 3}, {u"-5", -5}, {u"4294967295", -1}, {u"2147483648", INT_MIN}, {u"2147483647", INT_MAX},
+        {u"", 0}, {u"12abc", 12}, {u"99999999999", -1}, {u"-99999999999", INT_MIN}, {u" +7", 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(NvString(c.text).ToUtf8());
+        EXPECT_EQ(NvConfigMap::ParseInt(c.text), c.value);
+    }
+    for (int v : {0, 1, -1, INT_MIN, INT_MAX, 841887792}) {
+        NvConfigMap map;
+        map.SetInt(u"v", v);
+        int back = 0;
+        map.GetInt(u"v", &back);
+        EXPECT_EQ(back, v);
+    }
+}
+
+TEST(NvConfigFile, SaveCreatesMissingFoldersAndKeepsTheOldFileOnFailure) {
+    TempDir dir;
+    NvConfigFile file;
+    file.SetFilePath(Path(dir.Path() + "\\A\\B\\C\\RegDest.udt"));
+    file.SetInt(u"nVersion", 841887792);
+    ASSERT_EQ(file.Save(), 1) << file.LastError();
+    EXPECT_EQ(dir.Read("A/B/C/RegDest.udt"), "nVersion|1=841887792\r\n");
+
+    // A character with no CP949 form: nothing is written.
+    file.SetValue(u"Name", u"\U0001F600", kNvConfigTypeString);
+    EXPECT_EQ(file.Save(), 0);
+    EXPECT_EQ(dir.Read("A/B/C/RegDest.udt"), "nVersion|1=841887792\r\n");
+
+    // A file where a folder should be.
+    dir.Write("F", "x");
+    NvConfigFile blocked;
+    blocked.SetFilePath(Path(dir.Path() + "/F/G/x.udt"));
+    EXPECT_EQ(blocked.Save(), 0);
+    EXPECT_EQ(NvConfigFile::CreateFolderPath(Path(dir.Path() + "/F/G/x.udt")), 0);
+}
+
+TEST(NvConfigFile, ImportsOldUntypedLines) {
+    TempDir dir;
+    dir.Write("old.ini", "Old=1\r\n=skipped\r\nnoequals\r\nName =a=b\n");
+    NvConfigFile file;
+    file.SetFilePath(Path(dir.File("old.ini")));
+    ASSERT_EQ(file.ParseKeyValue(1), 1);
+    EXPECT_EQ(file.GetCount(), 2);
+    NvString key, value;
+    int type = -1;
+    file.GetAt(1, &key, &type, &value, nullptr, 0);
+    EXPECT_EQ(key, u"Name");
+    EXPECT_EQ(type, 0);
+    EXPECT_EQ(value, u"a=b");
+    NvConfigFile missing;
+    missing.SetFilePath(Path(dir.File("none.ini")));
+    EXPECT_EQ(missing.ParseKeyValue(1), 0);
+}
+
+TEST(NvFilePath, NamesTheSettingsFiles) {
+    NvFilePath::SetFolders(u"R\\User\\Navi\\Config", u"R");
+    NvFilePath path;
+    struct Case {
+        int type;
+        int withFolder;
+        const char16_t* name;
+    } cases[] = {
+        {0, 1, u"R\\User\\Navi\\Config\\Navi.gdt"},   {0, 0, u"\\Navi.gdt"},
+        {1, 1, u"R\\CourseCurrent.idt"},               {2, 1, u"R\\User\\Navi\\Config\\UISetting.ust"},
+        {3, 0, u"\\MapSetting.ust"},                   {4, 0, u"\\RecentDest.udt"},
+        {5, 0, u"\\MyTheme.udt"},                      {6, 0, u"\\RegDest.udt"},
+        {7, 0, u"\\RepeatDest.udt"},                   {8, 0, u"\\RegSafeDest.udt"},
+        {9, 0, u"\\RegCourse.udt"},                    {10, 0, u"\\UIDlgInfo.udt"},
+        {11, 1, u"R\\User\\Navi\\Config\\QuickMenu.udt"}, {12, 1, u"R\\User\\Navi\\Config"},
+        {12, 0, u""},                                  {-1, 1, u"R\\User\\Navi\\Config"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.type);
+        EXPECT_EQ(path.GetSettingsFileName(c.type, c.withFolder), c.name);
+    }
+    NvFilePath::SetFolders(NvString(), NvString());
+    EXPECT_EQ(NvConfigFile::ErrorFileName(u"C:\\a.b\\RecentDest.udt"), u"C:\\a.b\\RecentDest.err");
+    EXPECT_EQ(NvConfigFile::ErrorFileName(u"/x.d/Data"), u"/x.d/Data.err");
+}
+
+// A store that keeps its settings the way every settings object does:
+// required keys, defaults and a fresh file when the old one is unusable.
+struct DemoStore {
+    static constexpr int kVersion = 841887792;
+    int version = 0;
+    NvString name;
+
+    int Load(const NvString& path) {
+        NvConfigFile file;
+        const int loaded = file.Load(path);
+        int v = 0;
+        NvString n;
+        file.GetInt(u"nVersion", &v, 1);
+        file.GetString(u"Name", n, 1);
+        if (!loaded || file.HasMissingKey()) {
+            NvConfigFile::BackupErrorFile(path);
+            version = kVersion;
+            name = u"default";
+            Save(path);
+            return 0;
+        }
+        version = v;
+        name = n;
+        return 1;
+    }
+    int Save(const NvString& path) const {
+        NvConfigFile file;
+        file.SetFilePath(path);
+        file.SetInt(u"nVersion", version);
+        file.SetValue(u"Name", name.GetData(), kNvConfigTypeString);
+        return file.Save();
+    }
+};
+
+class DamagedFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TakeSettingsFileErrorCount();
+        SetDebugTraceSink([](std::string_view) {}, false);
+    }
+    void TearDown() override { SetDebugTraceSink(nullptr); }
+    TempDir m_dir;
+};
+
+TEST_F(DamagedFile, IsSetAsideAndTheDefaultsAreWritten) {
+    const std::string good = "nVersion|1=841887792\r\nName|2=home\r\n";
+    struct Case {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"over-long line", "nVersion|1=841887792\r\nName|2=" + std::string(1100, 'x') + "\r\n"},
+        {"missing nVersion", "Name|2=home\r\n"},
+        {"bad type number", "nVersion|one=841887792\r\nName|2=home\r\n"},
+        {"truncated", good.substr(0, 25)},
+        {"invalid CP949", "nVersion|1=841887792\r\nName|2=\xFF\xFE\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_dir.Write("Config/RecentDest.udt", c.bytes);
+        const NvString path = Path(m_dir.Path() + "\\Config\\RecentDest.udt");
+        DemoStore store;
+        EXPECT_EQ(store.Load(path), 0);
+        EXPECT_EQ(store.name, u"default");
+        EXPECT_EQ(m_dir.Read("Config/RecentDest.err"), c.bytes);  // the damaged bytes are kept
+        EXPECT_EQ(m_dir.Read("Config/RecentDest.udt"), "nVersion|1=841887792\r\nName|2=default\r\n");
+        EXPECT_EQ(TakeSettingsFileErrorCount(), 1);
+        EXPECT_EQ(GetSettingsFileErrorCount(), 0);
+    }
+    EXPECT_EQ(std::u16string(kSettingsFileErrorMessage), u"사용자 설정 파일에 오류가 발생되어\n초기값으로 사용합니다.");
+
+    // A sound file loads and nothing is counted; a missing one is no error.
+    m_dir.Write("Config/RecentDest.udt", good);
+    DemoStore store;
+    EXPECT_EQ(store.Load(Path(m_dir.File("Config/RecentDest.udt"))), 1);
+    EXPECT_EQ(store.name, u"home");
+    EXPECT_EQ(store.Load(Path(m_dir.File("Config/None.udt"))), 0);
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+    EXPECT_FALSE(platform::FileExists(m_dir.File("Config/None.err")));
+}
+
+TEST_F(DamagedFile, StaysInPlaceWhenItCannotBeSetAside) {
+    const std::string damaged = "nVersion|1=841887792\r\nName|2=\xFF\r\n";
+    m_dir.Write("RegDest.udt", damaged);
+    m_dir.Write("RegDest.err/keep", "a folder where the err copy would go");
+    const NvString path = Path(m_dir.File("RegDest.udt"));
+    DemoStore store;
+    EXPECT_EQ(store.Load(path), 0);
+    EXPECT_EQ(store.name, u"default");
+    EXPECT_EQ(m_dir.Read("RegDest.udt"), damaged);
+    EXPECT_EQ(store.Save(path), 0);
+    EXPECT_EQ(store.Load(path), 0);  // a second try counts no second error
+    EXPECT_EQ(m_dir.Read("RegDest.udt"), damaged);
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 1);
+
+    // Once the way is clear the file is set aside and saving works again.
+    std::filesystem::remove_all(m_dir.File("RegDest.err"));
+    EXPECT_EQ(NvConfigFile::BackupErrorFile(path), 1);
+    EXPECT_EQ(m_dir.Read("RegDest.err"), damaged);
+    EXPECT_EQ(store.Save(path), 1);
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 1);
+}
+
+TEST_F(DamagedFile, ReadOnlyContentIsNeverMoved) {
+    m_dir.Write("UI/Data.ini", "EXTENDWAVE|1=1\r\nbroken\r\n");
+    NvConfigFile file;
+    file.SetReadOnly(true);
+    EXPECT_EQ(file.Load(Path(m_dir.Path() + "\\UI\\Data.ini")), 0);
+    int value = 0;
+    EXPECT_EQ(file.GetInt(u"EXTENDWAVE", &value, 1), 1);
+    EXPECT_EQ(value, 1);
+    EXPECT_EQ(file.Save(), 0);
+    EXPECT_EQ(m_dir.Read("UI/Data.ini"), "EXTENDWAVE|1=1\r\nbroken\r\n");
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+}
+
+// Power cut: a child saves two contents in turn and is killed at random
+// moments; every time the file must load as one of them, whole.
+TEST(NvConfigFilePowerCut, FileIsAlwaysTheOldOrTheNewContent) {
+    TempDir dir;
+    const NvString path = Path(dir.File("Config/RegCourse.udt"));
+    NvConfigFile small;
+    NvConfigFile large;
+    small.SetFilePath(path);
+    large.SetFilePath(path);
+    for (int i = 0; i < 40; ++i) small.SetInt(NvString::FromUtf8("Small" + std::to_string(i)), i);
+    for (int i = 0; i < 400; ++i) large.SetValue(NvString::FromUtf8("Large" + std::to_string(i)), u"경로", 2);
+    std::string smallBytes, largeBytes;
+    ASSERT_TRUE(FormatNvConfigBytes(small, smallBytes));
+    ASSERT_TRUE(FormatNvConfigBytes(large, largeBytes));
+    ASSERT_EQ(small.Save(), 1);
+
+    std::mt19937 random(12345);
+    // A save with its fsyncs takes a few milliseconds here; kill anywhere
+    // within a few rounds of the child's loop.
+    std::uniform_int_distribution<int> delayUs(0, 12000);
+    int seenSmall = 0;
+    int seenLarge = 0;
+    constexpr int kRounds = 300;
+    for (int round = 0; round < kRounds; ++round) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ready[0]);
+            const char go = 1;
+            if (write(ready[1], &go, 1) != 1) _exit(1);
+            for (;;) {
+                small.Save();
+                large.Save();
+            }
+        }
+        close(ready[1]);
+        pollfd started{ready[0], POLLIN, 0};
+        EXPECT_EQ(poll(&started, 1, 5000), 1);
+        close(ready[0]);
+        usleep(static_cast<useconds_t>(delayUs(random)));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+
+        const std::string bytes = dir.Read("Config/RegCourse.udt");
+        ASSERT_TRUE(bytes == smallBytes || bytes == largeBytes) << "round " << round << ": " << bytes.size() << " bytes";
+        seenSmall += bytes == smallBytes;
+        seenLarge += bytes == largeBytes;
+        NvConfigFile check;
+        ASSERT_EQ(check.Load(path), 1) << check.LastError();
+        ASSERT_EQ(check.GetCount(), bytes == smallBytes ? 40 : 400);
+    }
+    RecordProperty("old_or_new", std::to_string(seenSmall) + "/" + std::to_string(seenLarge));
+    EXPECT_GT(seenSmall, 0);
+    EXPECT_GT(seenLarge, 0);
+    EXPECT_EQ(GetSettingsFileErrorCount(), 0);
+}
+
+}  // namespace
