@@ -227,20 +227,30 @@ void* CMgrCache::MakeRoom(size_t size) {
         if (void* fresh = SharedBlockAlloc(m_arena, size)) return fresh;
     }
 
-    // Evict one of the least recently used entries.
+    // Evict: in the index ordered by last access, oldest first (equal ages in
+    // key order), the first entry among the oldest 30 percent that is free
+    // to go and large enough. Found in two linear passes instead of a sort:
+    // the oldest candidate, then its rank.
     const uint32_t now = platform::GetTickCount();
-    std::copy_n(m_index, m_indexCount, m_scratch);
-    std::stable_sort(m_scratch, m_scratch + m_indexCount, [now](const MgrCacheEntry* a, const MgrCacheEntry* b) {
-        return IdleMs(a, now) > IdleMs(b, now);
-    });
     const int oldest = static_cast<int>(30LL * m_indexCount / 100);
-    for (int i = 0; i < oldest; ++i) {
-        MgrCacheEntry* e = m_scratch[i];
+    int candidate = -1;
+    for (int i = 0; i < m_indexCount; ++i) {
+        const MgrCacheEntry* e = m_index[i];
         if (!Evictable(e) || e->usableSize < size) continue;
-        bool found = false;
-        const int at = IndexPosition(e->Key(), &found);
-        if (found) RemoveFromIndex(at);
-        return e;
+        if (candidate < 0 || IdleMs(e, now) > IdleMs(m_index[candidate], now)) candidate = i;
+    }
+    if (candidate >= 0) {
+        const uint32_t idle = IdleMs(m_index[candidate], now);
+        int rank = 0;
+        for (int i = 0; i < m_indexCount && rank < oldest; ++i) {
+            const uint32_t other = IdleMs(m_index[i], now);
+            if (other > idle || (other == idle && i < candidate)) ++rank;
+        }
+        if (rank < oldest) {
+            MgrCacheEntry* e = m_index[candidate];
+            RemoveFromIndex(candidate);
+            return e;
+        }
     }
 
     // Give every expired entry back to the arena.

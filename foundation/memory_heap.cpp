@@ -160,6 +160,7 @@ void* AllocLocked(BlockHeader* h, size_t size) {
     if (size > h->dataSize) return nullptr;   // also keeps the rounding below from wrapping
     const uint32_t unit = h->minUnit;
     const auto wanted = static_cast<uint32_t>(size < unit ? unit : AlignUp(size, kAlign));
+    if (h->freeBytes < wanted) return nullptr;   // no node can be large enough: skip the walk
     const uint32_t start = h->rover;
     uint32_t at = start;
     do {
