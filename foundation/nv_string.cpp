@@ -404,7 +404,7 @@ int NvString::Append(const char16_t* text) {
     return 1;
 }
 
-int NvString::Format(const char16_t* format, ...) {
+int NvString::FormatRaw(const char16_t* format, ...) {
     va_list args;
     va_start(args, format);
     const int n = FormatV(format, args);
@@ -542,25 +542,29 @@ NvString NvString::MakeChosungKey() const {
     return NvString(std::u16string_view(key));
 }
 
-int NvString::MatchChosungKey(const NvString& key) const {
-    const std::u16string_view k = key.View().substr(0, kChosungKeyMaxChars);
-    if (k.empty()) return 1;
-    if (static_cast<size_t>(m_length) < k.size()) return 0;
-    for (size_t i = 0; i < k.size(); ++i) {
-        const char16_t t = m_buffer[i];
-        if (k[i] < 20) {
-            if (NvChosungClass(t) != k[i]) return 0;
-        } else if (k[i] != t) {
+namespace {
+
+int MatchKey(std::u16string_view text, std::u16string_view key) {
+    key = key.substr(0, kChosungKeyMaxChars);
+    if (text.size() < key.size()) return 0;
+    for (size_t i = 0; i < key.size(); ++i) {
+        if (key[i] < 20) {
+            if (NvChosungClass(text[i]) != key[i]) return 0;
+        } else if (key[i] != text[i]) {
             return 0;
         }
     }
     return 1;
 }
 
+}  // namespace
+
+int NvString::MatchChosungKey(const NvString& key) const { return MatchKey(View(), key.View()); }
+
 int NvString::MatchChosungKey(const char16_t* key) const {
     if (!key) return 1;
     // Only the first 63 units can count; never read further into the key.
-    return MatchChosungKey(NvString(std::u16string_view(key, BoundedLength(key, kChosungKeyMaxChars))));
+    return MatchKey(View(), std::u16string_view(key, BoundedLength(key, kChosungKeyMaxChars)));
 }
 
 std::string NvString::ToUtf8() const { return platform::Utf16ToUtf8(View()); }

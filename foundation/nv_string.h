@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace platform {
 struct CodecError;
@@ -29,6 +30,32 @@ struct CodecError;
 inline constexpr int kNvStringFormatMaxChars = 2048;
 // Characters of an initial-consonant key or text that are looked at.
 inline constexpr int kChosungKeyMaxChars = 63;
+
+namespace nv_string_detail {
+template <typename>
+inline constexpr bool kUnsupportedFormatArg = false;
+
+// One Format argument as it travels through the C variadic call.
+template <typename T>
+auto FormatArg(T value) {
+    if constexpr (std::is_enum_v<T>) {
+        return FormatArg(static_cast<std::underlying_type_t<T>>(value));
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return static_cast<int32_t>(value);
+    } else if constexpr (std::is_integral_v<T>) {
+        if constexpr (std::is_signed_v<T>) {
+            return static_cast<int32_t>(value);
+        } else {
+            return static_cast<uint32_t>(value);
+        }
+    } else if constexpr (std::is_pointer_v<T> || std::is_null_pointer_v<T>) {
+        return value;
+    } else {
+        static_assert(kUnsupportedFormatArg<T>, "NvString::Format takes integers, enums and C strings only");
+        return 0;
+    }
+}
+}  // namespace nv_string_detail
 
 class NvString {
 public:
@@ -73,11 +100,18 @@ public:
     int Append(const char16_t* text);
     int Append(const NvString& text) { return Append(text.GetData()); }
 
-    // wvsprintf-style formatting (see nv_string.cpp for the conversions):
-    // %d %i %u %x %X %c %s (char16_t*) %hs (UTF-8 char*) %hc %ls %lc %%,
-    // flags '-' '0' '#', width, precision, 'l'/'h' size prefixes. The
-    // result is cut at 2048 characters. Returns the length.
-    int Format(const char16_t* format, ...);
+    // wvsprintf-style formatting: %d %i %u %x %X %c %s (char16_t*)
+    // %hs/%S (UTF-8 char*) %hc %ls %lc %%, flags '-' '0' '#', width,
+    // precision, 'l'/'h' size prefixes; no floating point. The result is cut
+    // at 2048 characters. Returns the length.
+    // The arguments are checked when compiling: integers and enums are
+    // passed as 32-bit values (as on the original 32-bit system, where long
+    // was 32-bit too), pointers as they are; a class (NvString: pass
+    // GetData()) or a floating-point value does not compile.
+    template <typename... Args>
+    int Format(const char16_t* format, const Args&... args) {
+        return FormatRaw(format, nv_string_detail::FormatArg(args)...);
+    }
     int FormatV(const char16_t* format, va_list args);
 
     NvString Concat(const char16_t* text) const;
@@ -139,6 +173,7 @@ public:
     }
 
 private:
+    int FormatRaw(const char16_t* format, ...);
     // Zeroes the buffer from the terminator position up to oldLength.
     void ClearTail(int oldLength);
     void Free();

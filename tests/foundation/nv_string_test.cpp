@@ -8,6 +8,8 @@
 
 namespace {
 
+enum class Weekday { kSunday = 0, kSaturday = 6 };
+
 // --- buffer --------------------------------------------------------------
 
 TEST(NvStringBuffer, CapacityGrowsInStepsOf512AndStaysZeroFilled) {
@@ -100,7 +102,8 @@ TEST(NvStringAssign, TextFromInsideItselfIsSafe) {
     EXPECT_EQ(s, u"456789");
     s.Append(s.GetData());
     EXPECT_EQ(s, u"456789456789");
-    s = s;  // self-assignment keeps the text
+    NvString& alias = s;
+    s = alias;  // self-assignment keeps the text
     EXPECT_EQ(s, u"456789456789");
 
     NvString big;
@@ -382,6 +385,10 @@ TEST(NvStringFormat, TextsOneByOne) {
          u"(null) (null)"},
         {"unknown kept", f(u"%q %f|%d", 9), u"%q %f|9"},
         {"trailing percent", f(u"abc%"), u"abc"},
+        // Integers travel as 32-bit values, as on the original system.
+        {"64-bit values cut to 32 bits", f(u"%d %lu", int64_t{0x100000005}, -1L), u"5 4294967295"},
+        {"enum and bool", f(u"%d %d", Weekday::kSaturday, true), u"6 1"},
+        {"nullptr text", f(u"[%s]", nullptr), u"[(null)]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
