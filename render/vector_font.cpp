@@ -188,16 +188,25 @@ bool IsValidBitmapGlyph(const uint8_t* data, size_t size) {
     if (!r.Ok() || !inRange(minX) || !inRange(minY) || !inRange(maxX) || !inRange(maxY)) return false;
     if (minX > maxX || minY > maxY) return false;
     if (r.Remaining() == 0) return false;
+    // The scanline containers size their buffers from the bounding box, so
+    // every span must lie inside it, in x order and without overlap, and
+    // the lines must go down the box in y order.
+    int64_t previousY = int64_t{minY} - 1;
     while (r.Remaining() > 0) {
         const size_t start = r.Position();
         const uint32_t lineBytes = r.U32();
         const int32_t y = r.I32();
         const uint32_t spans = r.U32();
-        if (!r.Ok() || !inRange(y) || spans == 0 || spans > 2 * kFontMaxGlyphExtent) return false;
+        if (!r.Ok() || y <= previousY || y > maxY || spans == 0) return false;
+        previousY = y;
+        int64_t nextX = minX;
         for (uint32_t s = 0; s < spans; ++s) {
             const int32_t x = r.I32();
             const int32_t len = r.I32();
-            if (!r.Ok() || !inRange(x) || len == 0 || !inRange(len)) return false;
+            if (!r.Ok() || len == 0 || !inRange(len) || x < nextX) return false;
+            const int64_t cells = len < 0 ? -int64_t{len} : len;
+            if (x + cells - 1 > maxX) return false;
+            nextX = x + cells;
             // A negative length is a solid span with one cover byte.
             if (!r.Skip(len < 0 ? 1 : static_cast<size_t>(len))) return false;
         }
