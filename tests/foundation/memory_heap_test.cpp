@@ -298,6 +298,17 @@ TEST(SystemDefaultHeap, ExistsBeforeMainAndServesMgrAlloc) {
     EXPECT_EQ(MgrFree(o), 1);
 }
 
+TEST(SystemDefaultHeapDeathTest, LiveAllocationAtExitIsReported) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            MgrAlloc(10);
+            std::exit(0);   // static objects end: the heap reports instead of releasing
+        },
+        testing::ExitedWithCode(0), "!!MgrMemory Leak\\[SYSTEMDEFAULTHEAP\\]");
+    EXPECT_EXIT(std::exit(0), testing::ExitedWithCode(0), "^$");
+}
+
 TEST(SharedBlock, ThreadsAllocateAndFreeConcurrently) {
     ScopedBlock shared("THREADSHARED", 64, 1 << 20, 1);
     constexpr int kThreads = 6;
