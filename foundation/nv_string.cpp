@@ -115,7 +115,68 @@ std::u16string Digits(uint32_t value, unsigned base, bool upper) {
     return s;
 }
 
-std::u16string Format16(const char16_t* format, va_list args, size_t limit) {
+// Arguments of a C variadic call: trusted to match the format.
+class VaArgs {
+public:
+    explicit VaArgs(va_list* args) : m_args(args) {}
+    bool Int(int32_t& v) {
+        v = va_arg(*m_args, int32_t);
+        return true;
+    }
+    bool Text(bool narrow, const char16_t*& wide, const char*& bytes) {
+        if (narrow) {
+            bytes = va_arg(*m_args, const char*);
+            wide = nullptr;
+        } else {
+            wide = va_arg(*m_args, const char16_t*);
+            bytes = nullptr;
+        }
+        return true;
+    }
+
+private:
+    va_list* m_args;
+};
+
+// Arguments checked when compiling (NvString::Format): a conversion without
+// an argument of its kind is written as it stands, so a format taken from a
+// data file cannot read memory it was not given.
+class ListArgs {
+public:
+    ListArgs(const NvFormatArg* args, size_t count) : m_args(args), m_count(count) {}
+    bool Int(int32_t& v) {
+        if (m_next >= m_count) return false;
+        const NvFormatArg& a = m_args[m_next++];
+        if (a.kind != NvFormatArg::kInteger) return false;
+        v = a.integer;
+        return true;
+    }
+    bool Text(bool /*narrow*/, const char16_t*& wide, const char*& bytes) {
+        // Either kind of text is taken whatever the size prefix says: the
+        // argument's own type tells how to read it.
+        if (m_next >= m_count) return false;
+        const NvFormatArg& a = m_args[m_next++];
+        if (a.kind == NvFormatArg::kWideText) {
+            wide = a.wide;
+            bytes = nullptr;
+            return true;
+        }
+        if (a.kind == NvFormatArg::kUtf8Text) {
+            bytes = a.bytes;
+            wide = nullptr;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    const NvFormatArg* m_args;
+    size_t m_count;
+    size_t m_next = 0;
+};
+
+template <typename Args>
+std::u16string Format16(const char16_t* format, Args& args, size_t limit) {
     FormatOutput out(limit);
     const char16_t* p = format;
     while (*p != 0 && !out.Full()) {
@@ -151,13 +212,18 @@ std::u16string Format16(const char16_t* format, va_list args, size_t limit) {
         const char16_t conv = *p;
         if (conv == 0) break;  // the format ends inside a conversion
         ++p;
+        const std::u16string_view asWritten(specStart, static_cast<size_t>(p - specStart));
+        int32_t v = 0;
         switch (conv) {
             case u'%':
                 out.Put(u'%');
                 break;
             case u'c':
             case u'C': {
-                const int v = va_arg(args, int);
+                if (!args.Int(v)) {
+                    out.Put(asWritten);
+                    break;
+                }
                 const bool narrow = (conv == u'c') == (spec.size == Spec::kShort);
                 char16_t c = static_cast<char16_t>(v);
                 if (narrow) {
@@ -170,21 +236,25 @@ std::u16string Format16(const char16_t* format, va_list args, size_t limit) {
             case u's':
             case u'S': {
                 const bool narrow = (conv == u's') == (spec.size == Spec::kShort);
+                const char16_t* wide = nullptr;
+                const char* bytes = nullptr;
+                if (!args.Text(narrow, wide, bytes)) {
+                    out.Put(asWritten);
+                    break;
+                }
                 std::u16string converted;
                 std::u16string_view body;
-                if (narrow) {
-                    const char* s = va_arg(args, const char*);
-                    if (!s) s = "(null)";
+                if (bytes) {
                     // A UTF-8 character has at most 4 bytes per UTF-16 unit.
                     const size_t maxBytes =
                         spec.precision >= 0 ? static_cast<size_t>(spec.precision) * 4 : SIZE_MAX;
-                    converted = platform::Utf8ToUtf16(std::string_view(s, strnlen(s, maxBytes)));
+                    converted = platform::Utf8ToUtf16(std::string_view(bytes, strnlen(bytes, maxBytes)));
                     body = converted;
-                } else {
-                    const char16_t* s = va_arg(args, const char16_t*);
-                    if (!s) s = u"(null)";
+                } else if (wide) {
                     const size_t maxUnits = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : SIZE_MAX;
-                    body = std::u16string_view(s, BoundedLength(s, maxUnits));
+                    body = std::u16string_view(wide, BoundedLength(wide, maxUnits));
+                } else {
+                    body = u"(null)";
                 }
                 if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision)) {
                     body = body.substr(0, static_cast<size_t>(spec.precision));
@@ -194,26 +264,35 @@ std::u16string Format16(const char16_t* format, va_list args, size_t limit) {
             }
             case u'd':
             case u'i': {
-                const int v = va_arg(args, int);
+                if (!args.Int(v)) {
+                    out.Put(asWritten);
+                    break;
+                }
                 const uint32_t magnitude = v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
                 PutField(out, spec, v < 0 ? u"-" : u"", Digits(magnitude, 10, false), true);
                 break;
             }
             case u'u':
-                PutField(out, spec, {}, Digits(va_arg(args, unsigned), 10, false), true);
-                break;
             case u'x':
             case u'X': {
-                const unsigned v = va_arg(args, unsigned);
+                if (!args.Int(v)) {
+                    out.Put(asWritten);
+                    break;
+                }
+                const uint32_t u = static_cast<uint32_t>(v);
+                if (conv == u'u') {
+                    PutField(out, spec, {}, Digits(u, 10, false), true);
+                    break;
+                }
                 const bool upper = conv == u'X';
                 std::u16string_view prefix;
-                if (spec.alt && v != 0) prefix = upper ? u"0X" : u"0x";
-                PutField(out, spec, prefix, Digits(v, 16, upper), true);
+                if (spec.alt && u != 0) prefix = upper ? u"0X" : u"0x";
+                PutField(out, spec, prefix, Digits(u, 16, upper), true);
                 break;
             }
             default:
                 // Unknown conversion: written as it stands, no argument taken.
-                out.Put(std::u16string_view(specStart, static_cast<size_t>(p - specStart)));
+                out.Put(asWritten);
                 break;
         }
     }
@@ -334,8 +413,14 @@ int NvString::SetString(const char16_t* text) {
 int NvString::SetString(std::u16string_view text) {
     if (text.size() >= static_cast<size_t>(kMaxChars)) return 0;
     const int n = static_cast<int>(text.size());
-    // The text may lie inside our own buffer: AllocBuffer keeps the buffer
-    // then (n < capacity), and memmove copes with the overlap.
+    // The text may lie inside our own buffer. Usually AllocBuffer keeps the
+    // buffer then and memmove copes with the overlap; a view that reaches
+    // the buffer's end would need a new buffer, so it is copied aside.
+    std::u16string aliasCopy;
+    if (!text.empty() && Overlaps(text.data(), m_buffer.get(), m_capacity) && n + 1 > m_capacity) {
+        aliasCopy.assign(text);
+        text = aliasCopy;
+    }
     if (!AllocBuffer(n)) return 0;
     const int oldLength = m_length;
     if (n > 0) std::memmove(m_buffer.get(), text.data(), static_cast<size_t>(n) * sizeof(char16_t));
@@ -404,23 +489,29 @@ int NvString::Append(const char16_t* text) {
     return 1;
 }
 
-int NvString::FormatRaw(const char16_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const int n = FormatV(format, args);
-    va_end(args);
-    return n;
-}
-
 int NvString::FormatV(const char16_t* format, va_list args) {
-    // Formatted aside first: an argument may point into this very string.
     std::u16string text;
     if (format) {
         va_list copy;
         va_copy(copy, args);
-        text = Format16(format, copy, kNvStringFormatMaxChars);
+        VaArgs source(&copy);
+        text = Format16(format, source, kNvStringFormatMaxChars);
         va_end(copy);
     }
+    return StoreFormatted(text);
+}
+
+int NvString::FormatArgs(const char16_t* format, const NvFormatArg* args, size_t count) {
+    std::u16string text;
+    if (format) {
+        ListArgs source(args, count);
+        text = Format16(format, source, kNvStringFormatMaxChars);
+    }
+    return StoreFormatted(text);
+}
+
+int NvString::StoreFormatted(const std::u16string& text) {
+    // The text was formatted aside: an argument may point into this string.
     char16_t* buffer = GetWriteBuffer(kNvStringFormatMaxChars);
     if (!buffer) return m_length;
     std::copy(text.begin(), text.end(), buffer);

@@ -31,29 +31,41 @@ inline constexpr int kNvStringFormatMaxChars = 2048;
 // Characters of an initial-consonant key or text that are looked at.
 inline constexpr int kChosungKeyMaxChars = 63;
 
+// One argument of NvString::Format, with its kind.
+struct NvFormatArg {
+    enum Kind : uint8_t { kInteger, kWideText, kUtf8Text } kind = kInteger;
+    union {
+        int32_t integer = 0;
+        const char16_t* wide;
+        const char* bytes;
+    };
+};
+
 namespace nv_string_detail {
 template <typename>
 inline constexpr bool kUnsupportedFormatArg = false;
 
-// One Format argument as it travels through the C variadic call.
 template <typename T>
-auto FormatArg(T value) {
+NvFormatArg FormatArg(T value) {
+    NvFormatArg arg;
     if constexpr (std::is_enum_v<T>) {
-        return FormatArg(static_cast<std::underlying_type_t<T>>(value));
-    } else if constexpr (std::is_same_v<T, bool>) {
-        return static_cast<int32_t>(value);
+        arg.integer = static_cast<int32_t>(value);
     } else if constexpr (std::is_integral_v<T>) {
-        if constexpr (std::is_signed_v<T>) {
-            return static_cast<int32_t>(value);
-        } else {
-            return static_cast<uint32_t>(value);
-        }
-    } else if constexpr (std::is_pointer_v<T> || std::is_null_pointer_v<T>) {
-        return value;
+        // Integers travel as 32-bit values, as on the original 32-bit
+        // system where long was 32-bit too.
+        arg.integer = static_cast<int32_t>(value);
+    } else if constexpr (std::is_same_v<T, const char16_t*> || std::is_same_v<T, char16_t*> ||
+                         std::is_null_pointer_v<T>) {
+        arg.kind = NvFormatArg::kWideText;
+        arg.wide = value;
+    } else if constexpr (std::is_same_v<T, const char*> || std::is_same_v<T, char*>) {
+        arg.kind = NvFormatArg::kUtf8Text;
+        arg.bytes = value;
     } else {
-        static_assert(kUnsupportedFormatArg<T>, "NvString::Format takes integers, enums and C strings only");
-        return 0;
+        static_assert(kUnsupportedFormatArg<T>,
+                      "NvString::Format takes integers, enums and C strings (char16_t* or UTF-8 char*) only");
     }
+    return arg;
 }
 }  // namespace nv_string_detail
 
@@ -104,14 +116,23 @@ public:
     // %hs/%S (UTF-8 char*) %hc %ls %lc %%, flags '-' '0' '#', width,
     // precision, 'l'/'h' size prefixes; no floating point. The result is cut
     // at 2048 characters. Returns the length.
-    // The arguments are checked when compiling: integers and enums are
-    // passed as 32-bit values (as on the original 32-bit system, where long
-    // was 32-bit too), pointers as they are; a class (NvString: pass
-    // GetData()) or a floating-point value does not compile.
+    // The arguments are checked when compiling: integers and enums pass as
+    // 32-bit values, C strings as they are; a class (NvString: pass
+    // GetData()), another pointer or a floating-point value does not
+    // compile. Each argument keeps its kind, so a conversion that finds no
+    // argument of its kind (a format from a data file, say) is written as
+    // it stands instead of reading memory it was not given.
     template <typename... Args>
     int Format(const char16_t* format, const Args&... args) {
-        return FormatRaw(format, nv_string_detail::FormatArg(args)...);
+        if constexpr (sizeof...(Args) == 0) {
+            return FormatArgs(format, nullptr, 0);
+        } else {
+            const NvFormatArg list[] = {nv_string_detail::FormatArg(args)...};
+            return FormatArgs(format, list, sizeof...(Args));
+        }
     }
+    int FormatArgs(const char16_t* format, const NvFormatArg* args, size_t count);
+    // For C variadic callers: the arguments are trusted to match.
     int FormatV(const char16_t* format, va_list args);
 
     NvString Concat(const char16_t* text) const;
@@ -173,7 +194,7 @@ public:
     }
 
 private:
-    int FormatRaw(const char16_t* format, ...);
+    int StoreFormatted(const std::u16string& text);
     // Zeroes the buffer from the terminator position up to oldLength.
     void ClearTail(int oldLength);
     void Free();

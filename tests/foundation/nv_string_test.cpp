@@ -106,6 +106,13 @@ TEST(NvStringAssign, TextFromInsideItselfIsSafe) {
     s = alias;  // self-assignment keeps the text
     EXPECT_EQ(s, u"456789456789");
 
+    NvString whole(u"xyz");
+    whole.SetString(std::u16string_view(whole.GetData(), size_t(whole.GetCapacity())));  // needs a new buffer
+    EXPECT_EQ(whole.GetLength(), 512);
+    EXPECT_EQ(whole.GetCapacity(), 1024);
+    EXPECT_EQ(whole.GetAt(2), u'z');
+    EXPECT_EQ(whole.GetAt(3), 0);
+
     NvString big;
     for (int i = 0; i < 600; ++i) big.Append(u"a");
     big.Append(big.GetData());  // forces a new buffer while reading the old one
@@ -394,6 +401,45 @@ TEST(NvStringFormat, TextsOneByOne) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.got, c.want);
     }
+}
+
+// A format may come from a data file: conversions without a matching
+// argument are written as they stand and read nothing.
+TEST(NvStringFormat, ConversionsWithoutTheirArgumentAreWrittenAsTheyStand) {
+    auto f = [](auto... args) {
+        NvString s;
+        s.Format(args...);
+        return s;
+    };
+    struct Case {
+        const char* what;
+        NvString got;
+        std::u16string_view want;
+    } const cases[] = {
+        {"missing arguments", f(u"%d of %d %s", 3), u"3 of %d %s"},
+        {"text where a number is asked", f(u"%d|%d", u"x", 4), u"%d|4"},
+        {"number where a text is asked", f(u"[%-5s]", 7), u"[%-5s]"},
+        {"the argument's kind wins over the prefix", f(u"%hs %ls", u"wide", "narrow"), u"wide narrow"},
+        {"no arguments at all", f(u"%s%c%x%%"), u"%s%c%x%"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.got, c.want);
+    }
+}
+
+int FormatThroughVaList(NvString& s, const char16_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int n = s.FormatV(format, args);
+    va_end(args);
+    return n;
+}
+
+TEST(NvStringFormat, VaListCallers) {
+    NvString s;
+    EXPECT_EQ(FormatThroughVaList(s, u"%s=%05d %hs", u"a", 42, "b"), 9);
+    EXPECT_EQ(s, u"a=00042 b");
 }
 
 TEST(NvStringFormat, OutputIsCutAt2048) {
