@@ -5,6 +5,7 @@
 #include "foundation/system_settings.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "settings/global_data.h"
 
 namespace {
 
@@ -52,14 +53,26 @@ int RunStartup(const StartupOptions& options) {
         DebugTrace(0, "[MAIN] the data root is not a folder: %s\n", root.c_str());
         return 2;
     }
-    static const char* const kFolders[] = {"App", "UI", "MAP", "User\\Navi\\Config", "Navi\\Config", "APP"};
+    // The global settings take the same root, then name every folder.
+    g_commandLineSettings.SetText(SYS_ROOTPATH, platform::Utf8ToUtf16(root));
+    CMgrConfigGlobalData& global = CMgrConfigGlobalData::Instance();
+    global.Load();
+    const struct {
+        const char* name;
+        const char16_t* folder;
+    } kFolders[] = {{"App", global.m_appFolder},       {"UI", global.m_uiFolder},
+                    {"MAP", global.m_mapFolder},       {"Config", global.m_configFolder},
+                    {"Route", global.m_routeFolder},   {"Traffic library", global.m_tpegLibraryFolder}};
     int missing = 0;
-    for (const char* folder : kFolders) {
-        const std::string path = platform::ResolveUnder(root, folder);
+    for (const auto& folder : kFolders) {
+        const std::string path = platform::NativePath(platform::Utf16ToUtf8(folder.folder));
         const bool found = platform::IsDirectory(path);
         missing += found ? 0 : 1;
-        DebugTrace(0, "[MAIN] %-18s %s\n", folder, found ? path.c_str() : "(missing)");
+        DebugTrace(0, "[MAIN] %-18s %s\n", folder.name, found ? path.c_str() : "(missing)");
     }
+    DebugTrace(0, "[MAIN] screen %dx%d, DEMO %d, TPEG %d, anti-aliasing %d, Data.ini EXTENDWAVE %d CROSSIMG %d PHONEDB %d SUBPOI %d\n",
+               global.m_screenWidth, global.m_screenHeight, global.m_demo, global.m_tpeg, global.m_drawAnti,
+               global.m_extendWave, global.m_crossImage, global.m_phoneDb, global.m_subPoi);
     DebugTrace(0, "[MAIN] start-up done: %d folder(s) missing\n", missing);
     return 0;
 }

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "platform/paths.h"
+#include "tools/writers/demo_map.h"
+#include "tools/writers/settings_writer.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -17,6 +19,15 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "make_demo_root: cannot create %s/%s\n", root.c_str(), folder);
             return 1;
         }
+    }
+    std::string error;
+    if (!settingswriter::WriteDemoSettings(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: settings files: %s\n", error.c_str());
+        return 1;
+    }
+    if (!writers::WriteDemoMap(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: map files: %s\n", error.c_str());
+        return 1;
     }
     std::printf("demo data root written to %s\n", root.c_str());
     return 0;

@@ -7,10 +7,12 @@
 #include <string>
 
 #include "foundation/debug_trace.h"
+#include "foundation/mgr_text.h"
 #include "foundation/nv_config.h"
 #include "foundation/system_settings.h"
 #include "platform/codepage.h"
 #include "support/temp_dir.h"
+#include "tools/writers/settings_writer.h"
 
 namespace {
 
@@ -169,6 +171,33 @@ TEST_F(GlobalData, ContentSwitchesFromDataIni) {
     file.SetInt(u"nVersion", 3288629);
     ASSERT_EQ(file.Save(), 1) << file.LastError();
     EXPECT_EQ(m_dir.Read("User/Navi/Config/UISetting.ust"), "nVersion|1=3288629\r\n");
+}
+
+TEST_F(GlobalData, DemoRootSettingsAndTexts) {
+    std::string error;
+    ASSERT_TRUE(settingswriter::WriteDemoSettings(m_dir.Path(), &error)) << error;
+    EXPECT_EQ(m_dir.Read("UI/Data.ini"), "EXTENDWAVE|1=1\r\nCROSSIMG|1=1\r\nPHONEDB|1=0\r\nSUBPOI|1=1\r\n");
+    EXPECT_EQ(m_dir.Read("UI/text_file_config.txt"),
+              "# index\tname\tunused\tfile\r\n1\ttext_general\t0\t\"text_general.txt\"\r\n"
+              "2\ttext_map\t0\t\"text_map.txt\"\r\n");
+    // "확인" is C8 AE C0 CE in CP949.
+    EXPECT_NE(m_dir.Read("UI/text_map.txt").find("\r\n118\t\xC8\xAE\xC0\xCE\r\n"), std::string::npos);
+
+    m_items.SetText(SYS_ROOTPATH, U(m_dir.Path()));
+    const auto data = Loaded();
+    EXPECT_EQ(data->m_extendWave, 1);
+    EXPECT_EQ(data->m_crossImage, 1);
+    EXPECT_EQ(data->m_phoneDb, 0);
+    EXPECT_EQ(data->m_subPoi, 1);
+
+    MgrText text;
+    ASSERT_EQ(text.Init(data->m_uiFolder, 0), 1);
+    EXPECT_EQ(std::u16string(GetMgrText(1, 625)), u"25m");
+    EXPECT_EQ(std::u16string(GetMgrText(1, 638)), u"500km");
+    EXPECT_EQ(std::u16string(GetMgrText(1, 1)), u"길안내");
+    EXPECT_EQ(std::u16string(GetMgrText(1, 5)), u"");
+    EXPECT_EQ(std::u16string(GetMgrText(2, 118)), u"확인");
+    EXPECT_EQ(std::u16string(GetMgrText(2, 124)), u"계속");
 }
 
 TEST_F(GlobalData, RoutePreviewResets) {
