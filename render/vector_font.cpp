@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 
@@ -432,7 +433,10 @@ int CMneVectorFont::Create(int32_t height, int32_t width, const char* faceName, 
         m_scale = static_cast<double>(height) / m_file->index.height;
         m_weight = static_cast<double>(width) / m_file->index.width - 1.0;
     }
-    m_descent = m_file->index.descent;
+    // The file's descent is in pixels at its own height; a vector font drawn
+    // at another height keeps its baseline where its glyphs need it.
+    m_descent = kind == kFontKindBitmap ? m_file->index.descent
+                                        : static_cast<int32_t>(std::lround(m_file->index.descent * m_scale));
     m_height = height;
     m_width = width;
     m_storesImages = storesImages;
