@@ -62,6 +62,32 @@ TEST(NvConfigFile, WritesCp949CrLfLinesThatReadBack) {
               "nVersion|1=3288629\r\nName|2=a=b\r\nCount|1=4294967295\r\nCity|2=\xBC\xAD\xBF\xEF\r\nOdd|7=x\r\n");
 }
 
+TEST(NvConfigFile, FileLackingAKeyIsWrittenAgainWhole) {
+    TempDir dir;
+    dir.Write("UISetting.ust", "nVersion|1=3288629\r\nZoom|1=5\r\n");
+    NvConfigFile file;
+    ASSERT_EQ(file.Load(Path(dir.File("UISetting.ust"))), 1);
+    int zoom = 0;
+    int night = 0;
+    file.GetInt(u"Zoom", &zoom, 1);
+    if (!file.GetInt(u"NightMode", &night, 1)) night = 2;  // the owner's default
+    ASSERT_EQ(file.HasMissingKey(), 1);
+    // The owner writes its whole state back at once.
+    file.Clear();
+    file.SetInt(u"nVersion", 3288629);
+    file.SetInt(u"Zoom", zoom);
+    file.SetInt(u"NightMode", night);
+    ASSERT_EQ(file.Save(), 1);
+    EXPECT_EQ(dir.Read("UISetting.ust"), "nVersion|1=3288629\r\nZoom|1=5\r\nNightMode|1=2\r\n");
+
+    // An empty map writes an empty file, which loads.
+    file.Clear();
+    ASSERT_EQ(file.Save(), 1);
+    EXPECT_EQ(dir.Read("UISetting.ust"), "");
+    EXPECT_EQ(file.Load(Path(dir.File("UISetting.ust"))), 1);
+    EXPECT_EQ(file.GetCount(), 0);
+}
+
 TEST(NvConfigMap, LinesParseAsTheyWereWritten) {
     struct Case {
         const char* name;
