@@ -5,27 +5,16 @@
 #include <new>
 #include <vector>
 
-#include "render/font_text.h"
+#include "render/aa_context.h"
 #include "render/vector_font.h"
 
 namespace {
-
-// The drawing context behind a context handle: the caller's pixels, the
-// text properties and the selected font.
-struct HandleContext {
-    FontTextTarget target;
-    CMneVectorFont* font = nullptr;  // not owned
-    uint32_t textColour = 0;
-    uint32_t bkColour = 0xFFFFFF;
-    int32_t bkMode = 1;
-    std::vector<uint8_t> scratch;
-};
 
 // A slot of the handle table. Context slot words: tag, own default font
 // handle, selected font handle. Font slot words: first tag, second tag.
 struct Slot {
     uint32_t words[3] = {};
-    std::unique_ptr<HandleContext> context;
+    std::unique_ptr<CMneDC> context;
     std::unique_ptr<CMneVectorFont> font;
     uint16_t generation = 0;
     bool used = false;
@@ -66,7 +55,7 @@ MneHandle Allocate() {
 void Free(MneHandle handle) {
     Slot* slot = Lookup(handle);
     if (!slot) return;
-    std::unique_ptr<HandleContext> context;
+    std::unique_ptr<CMneDC> context;
     std::unique_ptr<CMneVectorFont> font;
     {
         std::lock_guard<std::mutex> lock(g_tableMutex);
@@ -82,7 +71,7 @@ void Free(MneHandle handle) {
 bool IsContext(const Slot* slot) { return slot && slot->words[0] == kMneDcTag && slot->context; }
 bool IsFont(const Slot* slot) { return slot && slot->words[0] == kMneFontTag1 && slot->words[1] == kMneFontTag2; }
 
-HandleContext* ContextOf(MneHandle dc) {
+CMneDC* ContextOf(MneHandle dc) {
     Slot* slot = Lookup(dc);
     return slot ? slot->context.get() : nullptr;
 }
@@ -93,13 +82,13 @@ MneHandle MneCreateDC(void* pixels, int32_t width, int32_t height) {
     if (!pixels || width <= 0 || height <= 0) return 0;
     const MneHandle defaultFont = Allocate();
     const MneHandle dc = defaultFont ? Allocate() : 0;
-    auto context = std::unique_ptr<HandleContext>(new (std::nothrow) HandleContext);
-    if (!defaultFont || !dc || !context) {
+    auto context = std::unique_ptr<CMneDC>(new (std::nothrow) CMneDC);
+    if (!defaultFont || !dc || !context || !context->Attach(pixels, width, height, 16, 0)) {
         Free(dc);
         Free(defaultFont);
         return 0;
     }
-    context->target = {static_cast<uint8_t*>(pixels), width, height};
+    context->SelectFont(nullptr);
     Slot* fontSlot = Lookup(defaultFont);
     fontSlot->words[0] = kMneFontTag1;
     fontSlot->words[1] = kMneFontTag2;
@@ -151,7 +140,7 @@ int MneDeleteFont(MneHandle font) {
         }
         for (Slot* c : contexts) {
             c->words[2] = c->words[1];
-            if (c->context) c->context->font = nullptr;
+            if (c->context) c->context->SelectFont(nullptr);
         }
     }
     Free(font);
@@ -164,62 +153,51 @@ MneHandle MneSelectFont(MneHandle dc, MneHandle font) {
     if (!IsContext(slot) || !IsFont(fontSlot)) return 0;
     const MneHandle previous = slot->words[2];
     slot->words[2] = font;
-    slot->context->font = fontSlot->font.get();
+    slot->context->SelectFont(fontSlot->font.get());
     return previous;
 }
 
 uint32_t MneSetTextColor(MneHandle dc, uint32_t colour) {
-    HandleContext* c = ContextOf(dc);
-    if (!c) return 0;
-    const uint32_t previous = c->textColour;
-    c->textColour = colour;
-    return previous;
+    CMneDC* c = ContextOf(dc);
+    return c ? c->SetTextColor(colour) : 0;
 }
 
 uint32_t MneGetTextColor(MneHandle dc) {
-    HandleContext* c = ContextOf(dc);
-    return c ? c->textColour : 0;
+    CMneDC* c = ContextOf(dc);
+    return c ? c->GetTextColor() : 0;
 }
 
 uint32_t MneSetBkColor(MneHandle dc, uint32_t colour) {
-    HandleContext* c = ContextOf(dc);
-    if (!c) return 0;
-    const uint32_t previous = c->bkColour;
-    c->bkColour = colour;
-    return previous;
+    CMneDC* c = ContextOf(dc);
+    return c ? c->SetBkColor(colour) : 0;
 }
 
 uint32_t MneGetBkColor(MneHandle dc) {
-    HandleContext* c = ContextOf(dc);
-    return c ? c->bkColour : 0;
+    CMneDC* c = ContextOf(dc);
+    return c ? c->GetBkColor() : 0;
 }
 
 int32_t MneSetBkMode(MneHandle dc, int32_t mode) {
-    HandleContext* c = ContextOf(dc);
-    if (!c) return 0;
-    const int32_t previous = c->bkMode;
-    c->bkMode = mode;
-    return previous;
+    CMneDC* c = ContextOf(dc);
+    return c ? c->SetBkMode(mode) : 0;
 }
 
 int32_t MneGetBkMode(MneHandle dc) {
-    HandleContext* c = ContextOf(dc);
-    return c ? c->bkMode : 0;
+    CMneDC* c = ContextOf(dc);
+    return c ? c->GetBkMode() : 0;
 }
 
 int MneDrawText(MneHandle dc, const char* text, int32_t length, const MneTextRect* rect, uint32_t flags) {
     Slot* slot = Lookup(dc);
     if (!text || !rect || !IsContext(slot)) return 0;
-    HandleContext& c = *slot->context;
-    const int32_t box[4] = {rect->left, rect->top, rect->right, rect->bottom};
-    return DrawFontText(c.font, c.target, text, length, box, flags, c.textColour, c.scratch);
+    const MneRect box{rect->left, rect->top, rect->right, rect->bottom};
+    return slot->context->DrawText(text, length, &box, flags);
 }
 
 int MneGetTextExtent(MneHandle dc, const char* text, int32_t length, MneSize* size) {
     Slot* slot = Lookup(dc);
     if (!text || !size || !IsContext(slot)) return 0;
-    CMneVectorFont* font = slot->context->font;
-    return font ? font->GetTextExtent(text, length, size) : 0;
+    return slot->context->GetTextExtent(text, length, size);
 }
 
 int MneHandleCount() {

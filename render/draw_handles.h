@@ -20,6 +20,8 @@
 
 #include "render/glyph_source.h"
 
+// The context behind a context handle is a CMneDC (render/aa_context.h).
+
 using MneHandle = uint32_t;
 
 inline constexpr uint32_t kMneDcTag = 0x464E4443;
