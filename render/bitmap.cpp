@@ -245,13 +245,15 @@ int CMneBitmap::Decode(const uint8_t* data, size_t size, size_t dibStart, bool h
         pixelStart = pixelOffset;
     }
 
+    // Depths that are not converted still leave a cleared map, but only for
+    // a file that holds the rows its header promises: a few bytes claiming
+    // a huge image of an odd depth are refused like any truncated file.
+    if (bitsPerPixel == 0) return fail("bitmap has no bits per pixel");
     const int64_t srcStride = (static_cast<int64_t>(width) * bitsPerPixel + 31) / 32 * 4;
-    if (knownDepth) {
-        if (pixelStart > size || static_cast<uint64_t>(srcStride) * rows > size - pixelStart)
-            return fail("truncated pixel data");
-        if (bitsPerPixel <= 8 && decodePalette && paletteStart + paletteCount * entryBytes > size)
-            return fail("truncated colour table");
-    }
+    if (pixelStart > size || static_cast<uint64_t>(srcStride) * rows > size - pixelStart)
+        return fail("truncated pixel data");
+    if (knownDepth && bitsPerPixel <= 8 && decodePalette && paletteStart + paletteCount * entryBytes > size)
+        return fail("truncated colour table");
 
     const int32_t dstStride = DibStride(width, 24);
     std::vector<uint8_t> pixels;

@@ -84,6 +84,11 @@ TEST(CMneBitmapTest, PaletteDepthsClearedInFilesDecodedInPatterns) {
     CMneBitmap bmp;
     ASSERT_EQ(bmp.LoadFromMemory(bmpwriter::BuildBmp(s)), 1);
     EXPECT_EQ(bmp.PixelColor(0, 0), 0u) << "files of palette depths load as a cleared map";
+    std::vector<uint8_t> oddDepth = bmpwriter::BuildBmp(Picture(24));
+    oddDepth[28] = 2;  // 2 bits per pixel: rows present, not converted
+    ASSERT_EQ(bmp.LoadFromMemory(oddDepth), 1) << bmp.Error();
+    EXPECT_EQ(bmp.Width(), 3);
+    EXPECT_EQ(bmp.PixelColor(0, 0), 0u);
 
     const std::vector<uint8_t> dib = bmpwriter::BuildPackedDib(s);
     ASSERT_EQ(bmp.LoadPackedDib(dib.data(), dib.size()), 1) << bmp.Error();
@@ -132,6 +137,8 @@ TEST(CMneBitmapTest, DamagedFilesAreRefusedAndTheOldImageKept) {
         {"huge area", patched(18, {0x00, 0x20, 0, 0, 0x00, 0x20, 0, 0})},
         {"run-length compressed", patched(30, {1, 0, 0, 0})},
         {"bit-field masks at 24 bits", patched(30, {3, 0, 0, 0})},
+        {"no bits per pixel", patched(28, {0, 0})},
+        {"odd depth, rows missing", patched(18, {0x00, 0x10, 0, 0, 0x00, 0x10, 0, 0, 1, 0, 2, 0})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
