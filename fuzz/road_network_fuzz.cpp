@@ -1,0 +1,64 @@
+// Road network geometry files from untrusted bytes. Map.ndb gets a fixed
+// top index pointing every square at the input, so the fuzzer works on the
+// tile entries and link records; RoadLine.ndb and Path.ndb are the input.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "mapdb/road_network.h"
+#include "platform/byte_cursor.h"
+
+namespace {
+
+void Put(const std::string& path, const void* data, size_t size) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return;
+    std::fwrite(data, 1, size, f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const std::string root = [] {
+        char dir[] = "/tmp/roadnetfuzzXXXXXX";
+        if (!mkdtemp(dir)) std::abort();
+        mkdir((std::string(dir) + "/Map").c_str(), 0700);
+        return std::string(dir);
+    }();
+    static std::vector<uint8_t> head = [] {
+        platform::ByteWriter w;
+        w.U32(0);
+        for (int i = 0; i < 256 * 256; ++i) w.U32(4 + 0x40000);
+        return w.Data();
+    }();
+    std::vector<uint8_t> map = head;
+    // The largest tile size comes from the input too.
+    if (size >= 4) std::copy(data, data + 4, map.begin());
+    map.insert(map.end(), data, data + size);
+    Put(root + "/Map/Map.ndb", map.data(), map.size());
+    Put(root + "/Map/RoadLine.ndb", data, size);
+    Put(root + "/Map/Path.ndb", data, size);
+
+    CMneLinkMapFile cells;
+    if (cells.Open(root)) {
+        std::vector<MneLinkEntry> out;
+        for (int t : {0, 1, 63, 64, 4095, 16383}) cells.GetCellLinksCopy(t, t % 64, out);
+    }
+    CMneRoadLineMapFile line;
+    if (line.Open(root)) {
+        std::vector<MapPoint> pts;
+        for (uint32_t id : {1u, 2u, 3u, 100u, 0x8000001u, line.LinkCount() - 1, line.LinkCount()})
+            line.GetLinkShapeCopy(id, 1, pts);
+    }
+    CMnePathMapFile path;
+    if (path.Open(root)) {
+        std::vector<MnePathEntry> out;
+        for (uint32_t id : {1u, 2u, 0x8000001u, 0x8000002u, path.LinkCount() - 1}) path.GetLinkPathCopy(id, out);
+    }
+    return 0;
+}
