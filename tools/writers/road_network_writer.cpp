@@ -49,22 +49,28 @@ std::vector<uint8_t> BuildLinkMap(const std::map<std::pair<int, int>, std::vecto
     return out.Data();
 }
 
+// Index and data are laid out in one buffer sized up front.
+void PutLe(std::vector<uint8_t>& out, size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
 std::vector<uint8_t> BuildRoadLine(const std::map<uint32_t, std::vector<MapPoint>>& shapes) {
     const uint32_t count = shapes.empty() ? 1 : shapes.rbegin()->first + 1;
-    platform::ByteWriter out;
-    out.U32(count);
-    const size_t index = out.Size();
-    out.Zeros(static_cast<size_t>(count) * 6);
+    size_t total = 4 + static_cast<size_t>(count) * 6;
+    for (const auto& [number, points] : shapes) total += points.size() * 8;
+    std::vector<uint8_t> out(total, 0);
+    PutLe(out, 0, count, 4);
+    size_t at = 4 + static_cast<size_t>(count) * 6;
     for (const auto& [number, points] : shapes) {
-        out.PatchU32(index + number * 6, static_cast<uint32_t>(out.Size()));
-        out.Data()[index + number * 6 + 4] = static_cast<uint8_t>(points.size() & 0xFF);
-        out.Data()[index + number * 6 + 5] = static_cast<uint8_t>(points.size() >> 8);
+        PutLe(out, 4 + number * 6, static_cast<uint32_t>(at), 4);
+        PutLe(out, 4 + number * 6 + 4, static_cast<uint32_t>(points.size()), 2);
         for (const auto& p : points) {
-            out.I32(p.x);
-            out.I32(p.y);
+            PutLe(out, at, static_cast<uint32_t>(p.x), 4);
+            PutLe(out, at + 4, static_cast<uint32_t>(p.y), 4);
+            at += 8;
         }
     }
-    return out.Data();
+    return out;
 }
 
 uint32_t EncodePathEntry(const PathTarget& t) {
@@ -73,18 +79,23 @@ uint32_t EncodePathEntry(const PathTarget& t) {
 
 std::vector<uint8_t> BuildPath(const std::map<uint32_t, PathLists>& paths) {
     const uint32_t count = paths.empty() ? 1 : paths.rbegin()->first + 1;
-    platform::ByteWriter out;
-    out.U32(count);
-    const size_t index = out.Size();
-    out.Zeros(static_cast<size_t>(count) * 5);
+    size_t total = 4 + static_cast<size_t>(count) * 5;
+    for (const auto& [number, lists] : paths) total += (lists.forward.size() + lists.backward.size()) * 4;
+    std::vector<uint8_t> out(total, 0);
+    PutLe(out, 0, count, 4);
+    size_t at = 4 + static_cast<size_t>(count) * 5;
     for (const auto& [number, lists] : paths) {
-        out.PatchU32(index + number * 5, static_cast<uint32_t>(out.Size()));
-        out.Data()[index + number * 5 + 4] =
+        PutLe(out, 4 + number * 5, static_cast<uint32_t>(at), 4);
+        out[4 + number * 5 + 4] =
             static_cast<uint8_t>(((lists.forward.size() & 0x0F) << 4) | (lists.backward.size() & 0x0F));
-        for (const auto& t : lists.forward) out.U32(EncodePathEntry(t));
-        for (const auto& t : lists.backward) out.U32(EncodePathEntry(t));
+        for (const auto* list : {&lists.forward, &lists.backward}) {
+            for (const auto& t : *list) {
+                PutLe(out, at, EncodePathEntry(t), 4);
+                at += 4;
+            }
+        }
     }
-    return out.Data();
+    return out;
 }
 
 }  // namespace writers
