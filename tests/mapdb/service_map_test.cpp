@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "support/temp_dir.h"
@@ -130,6 +133,23 @@ TEST_F(ServiceMapTest, Refusals) {
     EXPECT_EQ(rg.GetLinkRecord(2000000, &r), 0);
     EXPECT_EQ(rg.GetLinkRecord(1999999, &r), 0);    // valid number, past the end of this file
     EXPECT_EQ(rg.GetLinkRecord(200, &r), 0);        // first record after the last group
+}
+
+// Guidance, positioning and search read records at the same time.
+TEST_F(ServiceMapTest, ConcurrentReadersSeeWholeRecords) {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 500; ++i) {
+                const uint32_t id = (i + t) % 2 ? 150 : 3 | 0x8000000;
+                MneLinkGuideRecord r;
+                if (!rg.GetLinkRecord(id, &r) || r.length != (id == 150 ? 150u : 250u) || r.nameId != 4096) ++wrong;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST(ServiceMap, LastNumberAcceptedAndShortLastGroup) {
