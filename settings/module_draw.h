@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "foundation/singleton.h"
-#include "foundation/thread_annotations.h"
 
 // An object of the draw thread held here and destroyed by its own
 // destructor, whatever its type.
@@ -55,12 +54,12 @@ public:
     void SetDrawState(int32_t state) { drawState.store(state, std::memory_order_release); }
 
     // Owned by the draw thread; replaced and released under GetLock().
-    DrawOwnedObject drawObjects[kOwnedObjectCount] NAVI_GUARDED_BY(m_lock);
+    DrawOwnedObject drawObjects[kOwnedObjectCount];
     // Six words per pane.
     int32_t paneWords[6][kPaneCount] = {{0, 0}, {0, 0}, {0, 0}, {-1, -1}, {0, 0}, {0, 0}};
-    DrawOwnedObject styleObject NAVI_GUARDED_BY(m_lock);  // the map style in use
+    DrawOwnedObject styleObject;  // the map style in use
     int32_t styleWords[2] = {};
-    DrawOwnedObject secondStyleObject NAVI_GUARDED_BY(m_lock);
+    DrawOwnedObject secondStyleObject;
     uint8_t styleArea[36] = {};   // rest of the second style's 40-byte area
     uint8_t area48[48] = {};
     std::atomic<int32_t> drawState{0};

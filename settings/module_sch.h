@@ -7,7 +7,6 @@
 #include <cstdint>
 
 #include "foundation/singleton.h"
-#include "foundation/thread_annotations.h"
 #include "settings/module_state.h"
 
 // Storage of the search module's records, byte for byte.
@@ -36,10 +35,10 @@ public:
     void SetState(int32_t value) { state.Set(value); }
 
     ModuleStateWord state;
-    SearchRequestRecord request NAVI_GUARDED_BY(m_lock);
-    SearchResultRecord results[kResultPageSize] NAVI_GUARDED_BY(m_lock);
-    SearchThemeRowRecord themeRows[kThemeRowCount] NAVI_GUARDED_BY(m_lock);
-    int32_t words[2] NAVI_GUARDED_BY(m_lock) = {};
-    uint8_t area[4000] NAVI_GUARDED_BY(m_lock) = {};
-    int32_t lastWord NAVI_GUARDED_BY(m_lock) = 0;
+    SearchRequestRecord request;
+    SearchResultRecord results[kResultPageSize];
+    SearchThemeRowRecord themeRows[kThemeRowCount];
+    int32_t words[2] = {};
+    uint8_t area[4000] = {};
+    int32_t lastWord = 0;
 };

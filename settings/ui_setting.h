@@ -231,8 +231,8 @@ public:
     static void SetAroundCategorySource(AroundCategorySource* source);
 
 private:
-    int LoadUIFile(const UISettingRecord& defaults, bool* marked);
-    int LoadMapFile(bool marked);
+    int LoadUIFile(const UISettingRecord& defaults, bool* marked) NAVI_REQUIRES(m_lock);
+    int LoadMapFile(bool marked) NAVI_REQUIRES(m_lock);
     static void AddLeafCategories(int32_t code, int depth, std::vector<int32_t>& leaves);
 
     NvConfigFile m_file NAVI_GUARDED_BY(m_lock);

@@ -134,8 +134,8 @@ TEST_F(UISettingTest, FirstStartWritesBothFilesInKeyOrder) {
     EXPECT_EQ(ui.rfind("nVersion|1=3288629\r\nlPOIDrawScreen.bFullMap|1=1\r\n", 0), 0u);
     const char* lines[] = {
         "\r\nbZoomCross|1=1\r\nbOverSpeedSign|1=1\r\n",
-        "\r\nlNightModeUserTime[  0].uHour|1=19\r\nlNightModeUserTime[  0].uMinute|1=0\r\n"
-        "lNightModeUserTime[  1].uHour|1=6\r\n",
+        ("\r\nlNightModeUserTime[  0].uHour|1=19\r\nlNightModeUserTime[  0].uMinute|1=0\r\n"
+         "lNightModeUserTime[  1].uHour|1=6\r\n"),
         "\r\nnArrPOIID[  7]|1=0\r\nnThemeCate|1=31\r\n",
         "\r\nbRouteWithAlternative|1=0\r\nlOptimumRouteOption.yAlley|1=5\r\nlOptimumRouteOption.yCityHighWay|1=5\r\n",
         "\r\nlOptimumRouteOption.yTollRoad|1=5\r\nnGuideSpeed|1=1\r\n",
