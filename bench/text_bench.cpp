@@ -13,7 +13,7 @@
 
 #include "platform/codepage.h"
 #include "render/dib_image.h"
-#include "render/font_text.h"
+#include "render/aa_context.h"
 #include "render/vector_font.h"
 #include "tools/writers/font_writer.h"
 
@@ -72,12 +72,14 @@ void DrawLabel(benchmark::State& state, int32_t kind, int32_t storesImages) {
         return;
     }
     DibImage565 image(320, 32);
-    const FontTextTarget target{image.Bits(), image.Width(), image.Height()};
-    const int32_t rect[4] = {0, 0, 320, 32};
-    std::vector<uint8_t> scratch;
+    CMneDC dc;
+    dc.Attach(image);
+    dc.SelectFont(&font);
+    dc.SetTextColor(0xFFFFFF);
+    const MneRect rect{0, 0, 320, 32};
     const auto length = static_cast<int32_t>(f.label.size());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(DrawFontText(&font, target, f.label.data(), length, rect, 0x925, 0xFFFFFF, scratch));
+        benchmark::DoNotOptimize(dc.DrawText(f.label.data(), length, &rect, 0x925));
     }
     state.SetItemsProcessed(state.iterations());
     state.SetLabel("labels");
