@@ -203,28 +203,54 @@ int CMneMapFile::ReadBlockInto(const MneBlockLocation& loc, uint8_t* out) {
 
 CMneNonCacheMapFile::~CMneNonCacheMapFile() { ReleaseBuffer(1); }
 
-int CMneNonCacheMapFile::AttachBuffer(int bufferId, int lockFlag) NAVI_NO_THREAD_SAFETY_ANALYSIS {
-    if (lockFlag == 1) m_fileLock.Enter();
-    int result = 0;
-    if (IsOpen()) {
-        m_buffer.assign(LargestBlockSize(), 0);
-        m_attached = true;
-        m_bufferId = bufferId;
-        m_remembered = RememberedKey{};
-        result = 1;
+int CMneNonCacheMapFile::AttachLocked(MgrSharedBlock* arena, int bufferId) {
+    if (!IsOpen()) return Fail(MneMapError::kNotOpen);
+    ReleaseLocked();
+    const uint32_t size = LargestBlockSize();
+    if (arena) {
+        // An allocation of at least one byte, so an empty largest size still
+        // gives a buffer.
+        m_arenaBuffer = SharedBlockAlloc(arena, size ? size : 1);
+        if (!m_arenaBuffer) return Fail(MneMapError::kNoBuffer);
+        m_data = static_cast<uint8_t*>(m_arenaBuffer);
     } else {
-        Fail(MneMapError::kNotOpen);
+        m_heapBuffer.assign(size ? size : 1, 0);
+        m_data = m_heapBuffer.data();
     }
-    if (lockFlag == 1) m_fileLock.Leave();
-    return result;
+    m_capacity = size;
+    m_attached = true;
+    m_bufferId = bufferId;
+    m_remembered = RememberedKey{};
+    return 1;
 }
 
-int CMneNonCacheMapFile::ReleaseBuffer(int lockFlag) NAVI_NO_THREAD_SAFETY_ANALYSIS {
-    if (lockFlag == 1) m_fileLock.Enter();
-    std::vector<uint8_t>().swap(m_buffer);
+void CMneNonCacheMapFile::ReleaseLocked() {
+    if (m_arenaBuffer) SharedBlockFree(m_arenaBuffer);
+    m_arenaBuffer = nullptr;
+    std::vector<uint8_t>().swap(m_heapBuffer);
+    m_data = nullptr;
+    m_capacity = 0;
     m_attached = false;
     m_remembered = RememberedKey{};
-    if (lockFlag == 1) m_fileLock.Leave();
+}
+
+int CMneNonCacheMapFile::AttachBuffer(MgrSharedBlock* arena, int bufferId, int lockFlag) NAVI_NO_THREAD_SAFETY_ANALYSIS {
+    if (lockFlag == 1) {
+        MgrLock lock(m_fileLock);
+        return AttachLocked(arena, bufferId);
+    }
+    return AttachLocked(arena, bufferId);
+}
+
+int CMneNonCacheMapFile::AttachBuffer(int bufferId, int lockFlag) { return AttachBuffer(nullptr, bufferId, lockFlag); }
+
+int CMneNonCacheMapFile::ReleaseBuffer(int lockFlag) NAVI_NO_THREAD_SAFETY_ANALYSIS {
+    if (lockFlag == 1) {
+        MgrLock lock(m_fileLock);
+        ReleaseLocked();
+        return 1;
+    }
+    ReleaseLocked();
     return 1;
 }
 
@@ -253,19 +279,19 @@ const uint8_t* CMneNonCacheMapFile::LoadBlockLocked(const MneTileKey& key, uint3
     }
     MneBlockLocation loc;
     if (!LocateBlock(key, &loc.offset, &loc.size, &loc.packedSize)) return nullptr;
-    if (loc.size > m_buffer.size()) {
+    if (loc.size > m_capacity) {
         Fail(MneMapError::kBlockTooLarge);
         return nullptr;
     }
     const RememberedKey wanted{m_bufferId, key};
     if (wanted == m_remembered && wanted != RememberedKey{}) {
         if (sizeOut) *sizeOut = m_rememberedSize;
-        return m_buffer.data();
+        return m_data;
     }
     // Whatever happens below, the buffer no longer holds the old block.
     m_remembered = RememberedKey{};
-    if (!ReadBlockInto(loc, m_buffer.data())) return nullptr;
-    if (!FixupBlock(m_buffer.data(), loc.size)) {
+    if (!ReadBlockInto(loc, m_data)) return nullptr;
+    if (!FixupBlock(m_data, loc.size)) {
         Fail(MneMapError::kBadBlockContent);
         return nullptr;
     }
@@ -273,7 +299,7 @@ const uint8_t* CMneNonCacheMapFile::LoadBlockLocked(const MneTileKey& key, uint3
     m_rememberedSize = loc.size;
     if (sizeOut) *sizeOut = loc.size;
     ClearError();
-    return m_buffer.data();
+    return m_data;
 }
 
 int CMneNonCacheMapFile::LoadBlockCopy(const MneTileKey& key, std::vector<uint8_t>& out) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "foundation/critical_section.h"
+#include "foundation/memory_heap.h"
 #include "mapdb/map_error.h"
 #include "platform/file_io.h"
 
@@ -106,8 +107,10 @@ class CMneNonCacheMapFile : public CMneMapFile {
 public:
     ~CMneNonCacheMapFile() override;
 
-    // Reserves the file's block buffer (largest block size); 1, or 0 when
-    // the file is not open.
+    // Takes the file's block buffer (largest block size) from the arena;
+    // 1, or 0 when the file is not open or the arena is full.
+    int AttachBuffer(MgrSharedBlock* arena, int bufferId, int lockFlag);
+    // The same with the buffer on the process heap.
     int AttachBuffer(int bufferId, int lockFlag);
     virtual int ReleaseBuffer(int lockFlag);
     virtual const uint8_t* GetBlockMarked(const MneTileKey& key, int* marker);
@@ -131,7 +134,15 @@ private:
     const uint8_t* LoadBlockLocked(const MneTileKey& key, uint32_t* sizeOut) NAVI_REQUIRES(m_fileLock);
 
     CMgrCriticalSection m_fileLock;
-    std::vector<uint8_t> m_buffer NAVI_GUARDED_BY(m_fileLock);
+    int AttachLocked(MgrSharedBlock* arena, int bufferId) NAVI_REQUIRES(m_fileLock);
+    void ReleaseLocked() NAVI_REQUIRES(m_fileLock);
+
+    // The buffer lives in an arena allocation or, without an arena, in
+    // m_heapBuffer; m_data points at whichever holds it.
+    std::vector<uint8_t> m_heapBuffer NAVI_GUARDED_BY(m_fileLock);
+    void* m_arenaBuffer NAVI_GUARDED_BY(m_fileLock) = nullptr;
+    uint8_t* m_data NAVI_GUARDED_BY(m_fileLock) = nullptr;
+    uint32_t m_capacity NAVI_GUARDED_BY(m_fileLock) = 0;
     bool m_attached NAVI_GUARDED_BY(m_fileLock) = false;
     RememberedKey m_remembered NAVI_GUARDED_BY(m_fileLock);
     uint32_t m_rememberedSize NAVI_GUARDED_BY(m_fileLock) = 0;

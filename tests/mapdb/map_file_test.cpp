@@ -197,6 +197,28 @@ TEST(MapFile, NoBufferNoBlock) {
     EXPECT_EQ(f.LoadBlock({6, 0, 0}, 1), nullptr);
 }
 
+TEST(MapFile, BufferFromAnArena) {
+    testsupport::TempDir dir;
+    writers::MapContainerWriter w(true);
+    w.AddBlock(6, 0, 0, TextBlock(std::string(3000, 'q')));
+    ASSERT_TRUE(w.WriteFile(dir.File("a.map")));
+    MgrSharedBlock* small = CreateSharedBlock(std::string_view("MAPDBTINY"), 32, 1024, 0);
+    MgrSharedBlock* big = CreateSharedBlock(std::string_view("MAPDBBIG"), 1024, 65536, 0);
+    ASSERT_NE(small, nullptr);
+    ASSERT_NE(big, nullptr);
+    {
+        TestNonCacheFile f;
+        ASSERT_EQ(f.Open(dir.File("a.map")), 1);
+        EXPECT_EQ(f.AttachBuffer(small, 3, 1), 0);  // the arena is full
+        EXPECT_EQ(f.LastError(), MneMapError::kNoBuffer);
+        ASSERT_EQ(f.AttachBuffer(big, 3, 1), 1);
+        EXPECT_EQ(Load(f, {6, 0, 0}), std::string(3000, 'q'));
+        EXPECT_EQ(DestroySharedBlock(big), 0);  // still in use
+    }
+    EXPECT_EQ(DestroySharedBlock(big), 1);  // the destructor gave the buffer back
+    EXPECT_EQ(DestroySharedBlock(small), 1);
+}
+
 TEST(MapFile, SharedInflateBufferGrowsAndIsFreedWithTheLastPackedFile) {
     testsupport::TempDir dir;
     writers::MapContainerWriter small(true), large(true);
