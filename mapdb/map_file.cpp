@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "foundation/coords.h"
 #include "platform/byte_cursor.h"
 
 namespace {
@@ -34,10 +35,7 @@ void GiveUpInflateShare() {
 
 }  // namespace
 
-int32_t MneLevelTileCount(int level) {
-    static constexpr int32_t kTiles[kMneLevelCount] = {65536, 16384, 2048, 256, 64, 8};
-    return level >= 1 && level <= kMneLevelCount ? kTiles[level - 1] : 0;
-}
+int32_t MneLevelTileCount(int level) { return GetLevelTileCount(level); }
 
 int MneOpenPackedFileCount() {
     SharedInflateState& st = Inflate();

@@ -37,7 +37,7 @@ inline constexpr uint32_t kMneTopIndexBytes = kMneTopIndexSide * kMneTopIndexSid
 // damaged header must not make the reader reserve gigabytes.
 inline constexpr uint32_t kMneMaxBlockSize = 64u << 20;
 
-// Tiles per axis of a level; 0 outside 1..6.
+// Tiles per axis of a level (the map grid's); 0 outside 1..6.
 int32_t MneLevelTileCount(int level);
 
 // Where a block lies: file offset, unpacked size, packed size (packed files).
