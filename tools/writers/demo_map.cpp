@@ -7,6 +7,7 @@
 #include "platform/byte_cursor.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
+#include "tools/writers/camera_writer.h"
 #include "tools/writers/map_container_writer.h"
 #include "tools/writers/road_network_writer.h"
 #include "tools/writers/service_map_writer.h"
@@ -240,7 +241,8 @@ bool WriteDemoMap(const std::string& root, std::string* error) {
            Put(root, "Map\\Lane.ndb", BuildLaneFile(lanes), error) &&
            Put(root, "Map\\TBT.ndb", BuildTbtFile(turns), error) &&
            Put(root, "Map\\TG.ndb", BuildTollGateFile(gates), error) &&
-           Put(root, "Map\\SA.ndb", saFiles.sa, error) && Put(root, "Map\\SAIdx.ndb", saFiles.index, error);
+           Put(root, "Map\\SA.ndb", saFiles.sa, error) && Put(root, "Map\\SAIdx.ndb", saFiles.index, error) &&
+           WriteDemoCameras(root, error);
 }
 
 std::vector<uint8_t> BuildDemoTileContainer(bool packed) {
