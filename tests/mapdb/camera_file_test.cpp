@@ -190,6 +190,27 @@ TEST_F(CameraFileTest, FiftyFirstResultGrowsTheBufferBy50) {
     }
 }
 
+TEST_F(CameraFileTest, FailedGrowthKeepsTheBufferForTheNextCall) {
+    writers::CameraFileWriter w;
+    for (int i = 0; i < 51; ++i) {
+        const MapPoint p = TileUnit(0, 0, i, i);
+        w.Add(p, Camera(p, kLink, {{kLink, static_cast<uint32_t>(i)}}));
+    }
+    CMneCameraMapFile file;
+    ASSERT_EQ(file.Open(Write(w)), 1);
+    // Fill the program-wide heap so that the buffer cannot grow.
+    std::vector<void*> fill;
+    for (size_t chunk : {size_t{1} << 20, size_t{1} << 16, size_t{1} << 12, size_t{1} << 10})
+        while (void* p = MgrAlloc(chunk)) fill.push_back(p);
+    const MneCameraResult* results = nullptr;
+    EXPECT_EQ(file.GetCameras(kHere, kLink, &results), 0);
+    EXPECT_EQ(results, nullptr);
+    EXPECT_EQ(file.ResultCapacity(), 50u);
+    for (void* p : fill) MgrFree(p);
+    EXPECT_EQ(file.GetCameras(kHere, kLink, &results), 51);
+    EXPECT_EQ(file.ResultCapacity(), 100u);
+}
+
 // Damaged blocks: each lies in the asked tile beside a sound camera in the
 // next tile, which must still be found.
 TEST_F(CameraFileTest, DamagedBlocksAreRefusedWhole) {
