@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 
 #include "mapdb/block_view.h"
 #include "platform/paths.h"
@@ -125,6 +126,9 @@ bool MneCollectCameras(const uint8_t* data, uint32_t size, uint32_t linkId, CMne
 }
 
 // ------------------------------------------------------------------ results
+
+// Results live in raw heap memory that the heap moves bytewise when it grows.
+static_assert(std::is_trivially_copyable_v<MneCameraResult>);
 
 int CMneCameraResults::Allocate() {
     Free();
