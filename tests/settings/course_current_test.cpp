@@ -78,6 +78,7 @@ TEST_F(CourseTest, ResetTakesTheRouteDefaults) {
     EXPECT_EQ(m_course.m_eRouteType, 2);
     EXPECT_EQ(m_course.GetActiveBackup(), -1);
     EXPECT_EQ(m_course.GetSavedDestination(nullptr), 0);
+    ASSERT_NE(CMgrConfigUIInfoCourseCurrent::Instance(), nullptr);
 }
 
 TEST_F(CourseTest, CountsAndClassification) {

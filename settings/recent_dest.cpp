@@ -1,0 +1,276 @@
+#include "settings/recent_dest.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "foundation/coords.h"
+#include "foundation/debug_trace.h"
+#include "settings/module_gps.h"
+#include "settings/name_field.h"
+
+namespace {
+
+std::u16string EntryKey(int entry, const char* field) {
+    char text[32];
+    std::snprintf(text, sizeof text, "D%03d.%s", entry, field);
+    std::u16string key;
+    for (const char* c = text; *c; ++c) key.push_back(static_cast<char16_t>(*c));
+    return key;
+}
+
+bool SamePlace(const _tagUISTRUCT_RECENTDEST& a, const _tagUISTRUCT_RECENTDEST& b) {
+    const int64_t dx = int64_t{a.PosInfo.wcPosition.x} - b.PosInfo.wcPosition.x;
+    const int64_t dy = int64_t{a.PosInfo.wcPosition.y} - b.PosInfo.wcPosition.y;
+    return dx > -CMgrConfigUIDataRecentDest::kSamePlaceUnits && dx < CMgrConfigUIDataRecentDest::kSamePlaceUnits &&
+           dy > -CMgrConfigUIDataRecentDest::kSamePlaceUnits && dy < CMgrConfigUIDataRecentDest::kSamePlaceUnits &&
+           CoursePosName(a) == CoursePosName(b);
+}
+
+std::vector<int> ToVector(const NvArray<int>& list) {
+    std::vector<int> out;
+    for (int i = 0; i < list.GetCount(); ++i) {
+        if (const int* v = list.GetAt(i)) out.push_back(*v);
+    }
+    return out;
+}
+
+void FromVector(const std::vector<int>& values, NvArray<int>& list) {
+    list.RemoveAll();
+    for (const int v : values) list.Add(v);
+}
+
+MapPoint CurrentPosition() {
+    CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance();
+    return gps ? gps->GetMatchedPosition() : MapPoint{};
+}
+
+int DistanceM(const MapPoint& from, const _tagUISTRUCT_RECENTDEST& to) {
+    const double d = GetDistanceUTM(from, to.PosInfo.wcPosition);
+    return d >= 2147483647.0 ? INT32_MAX : static_cast<int>(d);
+}
+
+}  // namespace
+
+CMgrConfigUIDataRecentDest::CMgrConfigUIDataRecentDest() {
+    if (!Load(nullptr)) EmptyStore();
+}
+
+NvString CMgrConfigUIDataRecentDest::DefaultFile() { return FilePathFor(nullptr, NV_FILE_RECENT_DEST); }
+
+void CMgrConfigUIDataRecentDest::EmptyLists() {
+    for (NvArray<int>& list : m_lists) list.RemoveAll();
+}
+
+void CMgrConfigUIDataRecentDest::EmptyStore() {
+    m_items.RemoveAll();
+    EmptyLists();
+}
+
+const NvArray<int>* CMgrConfigUIDataRecentDest::GetList(int mode) const {
+    return (mode >= kModeStored && mode <= kModeByDistance) ? &m_lists[mode - 1] : nullptr;
+}
+
+// ---- file
+
+int CMgrConfigUIDataRecentDest::Load(const char16_t* file) {
+    const NvString path = FilePathFor(file, NV_FILE_RECENT_DEST);
+    if (!m_configFile.Load(path)) {
+        m_configFile.Clear();
+        return 0;
+    }
+    EmptyStore();
+    int version = 0;
+    int count = 0;
+    const bool header = m_configFile.GetInt(u"nVersion", &version, 1) && m_configFile.GetInt(u"ItemCount", &count, 1);
+    // A count the store cannot hold, or entries beyond the count, would be
+    // dropped without a trace; such a file is not taken.
+    const char* rejected = nullptr;
+    if (!header) {
+        rejected = "no nVersion or ItemCount";
+    } else if (count < 0 || count > kMaxItems) {
+        rejected = "ItemCount outside 0..30";
+    } else {
+        NvString key;
+        for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
+            m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
+            if (EntryNumberOfKey(key.View(), u'D') >= count) rejected = "entries beyond ItemCount";
+        }
+    }
+    if (rejected) {
+        RejectFile(path, rejected);
+        EmptyStore();
+        m_configFile.Clear();
+        return 0;
+    }
+
+    bool damaged = false;
+    for (int entry = 0; entry < count; ++entry) {
+        _tagUISTRUCT_RECENTDEST record;
+        int present = 0;
+        present += m_configFile.GetInt(EntryKey(entry, "Type").c_str(), &record.ePositionType, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "Region").c_str(), &record.eRegionCheck, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "X").c_str(), &record.PosInfo.wcPosition.x, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "Y").c_str(), &record.PosInfo.wcPosition.y, 1);
+        NvString name;
+        present += m_configFile.GetString(EntryKey(entry, "Name").c_str(), name, 1);
+        CopyNameField(record.PosInfo.szName, kCourseNameUnits, name.View());
+        if (present == 0) {
+            // The count promises an entry the file does not hold.
+            damaged = true;
+            continue;
+        }
+        AddItem(record, 0);
+    }
+    // Duplicates merged by AddItem also mean the file was not ours as is.
+    if (m_items.GetCount() != count) damaged = true;
+    RebuildLists(1);
+    const bool rewrite = damaged || m_configFile.HasMissingKey();
+    m_configFile.Clear();
+    if (rewrite) {
+        // What the file held stays under the err name; the store keeps
+        // what could be read and writes it complete.
+        RejectFile(path, "entries or keys missing");
+        Save(nullptr);
+    }
+    return 1;
+}
+
+int CMgrConfigUIDataRecentDest::Save(const char16_t* file) {
+    m_configFile.Clear();
+    m_configFile.SetFilePath(FilePathFor(file, NV_FILE_RECENT_DEST));
+    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    ok &= m_configFile.SetInt(u"ItemCount", m_items.GetCount());
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        const _tagUISTRUCT_RECENTDEST* r = m_items.GetAt(i);
+        ok &= m_configFile.SetInt(EntryKey(i, "Type").c_str(), r->ePositionType);
+        ok &= m_configFile.SetInt(EntryKey(i, "Region").c_str(), r->eRegionCheck);
+        ok &= m_configFile.SetInt(EntryKey(i, "X").c_str(), r->PosInfo.wcPosition.x);
+        ok &= m_configFile.SetInt(EntryKey(i, "Y").c_str(), r->PosInfo.wcPosition.y);
+        const std::u16string name = NameForFile(CoursePosName(*r));
+        ok &= m_configFile.SetValue(EntryKey(i, "Name").c_str(), name.c_str(), kNvConfigTypeString);
+    }
+    const int result = ok ? m_configFile.Save() : 0;
+    m_configFile.Clear();
+    return result;
+}
+
+// ---- records
+
+void CMgrConfigUIDataRecentDest::RemoveStored(int stored) {
+    if (!m_items.RemoveAt(stored)) return;
+    for (NvArray<int>& list : m_lists) {
+        std::vector<int> values = ToVector(list);
+        values.erase(std::remove(values.begin(), values.end(), stored), values.end());
+        for (int& v : values) {
+            if (v > stored) --v;
+        }
+        FromVector(values, list);
+    }
+}
+
+int CMgrConfigUIDataRecentDest::AddItem(const _tagUISTRUCT_RECENTDEST& record, int rebuild) {
+    _tagUISTRUCT_RECENTDEST copy = record;
+    copy.PosInfo.szName[kCourseNameUnits - 1] = u'\0';
+    for (int i = m_items.GetCount() - 1; i >= 0; --i) {
+        if (SamePlace(*m_items.GetAt(i), copy)) RemoveStored(i);
+    }
+    while (m_items.GetCount() > kMaxItems - 1) RemoveStored(0);
+    m_items.Add(copy);
+    if (rebuild == 1) RebuildLists(1);
+    return 1;
+}
+
+int CMgrConfigUIDataRecentDest::DeleteItem(int position, int mode, int rebuild) {
+    const int stored = MapPosition(position, mode);
+    if (stored < 0) return 0;
+    RemoveStored(stored);
+    if (rebuild == 1) RebuildLists(1);
+    return 1;
+}
+
+int CMgrConfigUIDataRecentDest::GetCount(int mode) const {
+    return mode == kModeStored ? m_lists[0].GetCount() : m_items.GetCount();
+}
+
+int CMgrConfigUIDataRecentDest::MapPosition(int position, int mode) {
+    if (mode == kModeCurrent) {
+        mode = m_sortMode;
+    } else {
+        m_sortMode = mode;
+    }
+    if (position < 0 || position >= m_items.GetCount()) return -1;
+    const NvArray<int>* list = GetList(mode);
+    if (!list) return position;
+    const int* stored = list->GetAt(position);
+    if (!stored || *stored < 0 || *stored >= m_items.GetCount()) return -1;
+    return *stored;
+}
+
+int CMgrConfigUIDataRecentDest::GetStoredIndex(int position, int mode) { return MapPosition(position, mode); }
+
+int CMgrConfigUIDataRecentDest::GetItem(int position, _tagUISTRUCT_RECENTDEST* buffer, int mode) {
+    if (!buffer) {
+        if (mode != kModeCurrent) m_sortMode = mode;
+        return (position >= 0 && position < m_items.GetCount()) ? 1 : 0;
+    }
+    const int stored = MapPosition(position, mode);
+    if (stored < 0) return 0;
+    *buffer = *m_items.GetAt(stored);
+    return 1;
+}
+
+// ---- lists
+
+void CMgrConfigUIDataRecentDest::Filter(const NvString& text, int limitM) {
+    EmptyLists();
+    const NvString key = text.MakeChosungKey();
+    const MapPoint here = limitM != 0 ? CurrentPosition() : MapPoint{};
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        const _tagUISTRUCT_RECENTDEST& r = *m_items.GetAt(i);
+        const NvString name(CoursePosName(r));
+        if (!name.MatchChosungKey(key)) continue;
+        if (limitM != 0 && DistanceM(here, r) > limitM) continue;
+        for (NvArray<int>& list : m_lists) list.Add(i);
+    }
+}
+
+void CMgrConfigUIDataRecentDest::OrderLists() {
+    const int n = m_items.GetCount();
+    std::vector<int> stored = ToVector(m_lists[0]);
+    // Stale entries (records removed without a rebuild) are dropped.
+    stored.erase(std::remove_if(stored.begin(), stored.end(), [n](int v) { return v < 0 || v >= n; }), stored.end());
+    FromVector(stored, m_lists[0]);
+
+    std::vector<int> byName = stored;
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
+        return CompareNamesNoCase(CoursePosName(*m_items.GetAt(a)), CoursePosName(*m_items.GetAt(b))) < 0;
+    });
+    FromVector(byName, m_lists[1]);
+
+    FromVector(std::vector<int>(stored.rbegin(), stored.rend()), m_lists[2]);
+
+    const MapPoint here = CurrentPosition();
+    std::vector<int> distance(static_cast<size_t>(n), 0);
+    for (int i : stored) distance[static_cast<size_t>(i)] = DistanceM(here, *m_items.GetAt(i));
+    std::vector<int> byDistance = stored;
+    std::sort(byDistance.begin(), byDistance.end(),
+              [&](int a, int b) { return distance[static_cast<size_t>(a)] < distance[static_cast<size_t>(b)]; });
+    FromVector(byDistance, m_lists[3]);
+}
+
+int CMgrConfigUIDataRecentDest::SearchByName(const char16_t* text, int limitM) {
+    const NvString wanted(text ? text : u"");
+    if (CompareNamesNoCase(wanted.View(), m_searchText.View()) != 0) m_searchText = wanted;
+    Filter(wanted, limitM);
+    OrderLists();
+    return 1;
+}
+
+int CMgrConfigUIDataRecentDest::RebuildLists(int refilter) {
+    if (refilter == 1) Filter(m_searchText, 0);
+    OrderLists();
+    return 1;
+}

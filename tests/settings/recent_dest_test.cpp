@@ -1,0 +1,280 @@
+// Recent destinations: the same-place rule, the cap of 30, the four lists,
+// and "\RecentDest.udt" (round trip, damaged files).
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "foundation/nv_config.h"
+#include "platform/codepage.h"
+#include "platform/paths.h"
+#include "settings/module_gps.h"
+#include "settings/recent_dest.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using testsupport::TempDir;
+
+// Places of the tests: name and position in map units (about 9.5 m per
+// 50 units of latitude near Seoul).
+struct Place {
+    const char* name;
+    int32_t x, y;
+};
+constexpr int32_t kSeoulX = 66'600'000;
+constexpr int32_t kSeoulY = 19'720'000;
+const Place kPlaces[] = {
+    {"서울역", kSeoulX, kSeoulY},
+    {"부산역", kSeoulX + 900'000, kSeoulY - 700'000},
+    {"Airport", kSeoulX - 200'000, kSeoulY},
+    {"apple store", kSeoulX + 2'000, kSeoulY + 2'000},
+};
+
+_tagUISTRUCT_RECENTDEST Dest(const char* name, int32_t x, int32_t y, int type = 0, int region = 0) {
+    return MakeCoursePos(x, y, platform::Utf8ToUtf16(name), type, region);
+}
+
+std::string NameOf(const _tagUISTRUCT_RECENTDEST& r) { return platform::Utf16ToUtf8(CoursePosName(r)); }
+
+class RecentDestTest : public ::testing::Test {
+protected:
+    RecentDestTest() {
+        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
+        TakeSettingsFileErrorCount();
+        m_store = std::make_unique<CMgrConfigUIDataRecentDest>();
+    }
+    ~RecentDestTest() override { NvFilePath::SetFolders(NvString(), NvString()); }
+
+    void AddPlaces() {
+        for (const Place& p : kPlaces) m_store->AddItem(Dest(p.name, p.x, p.y), 1);
+    }
+    // Names in a list of a mode, in list order.
+    std::vector<std::string> Names(int mode) {
+        std::vector<std::string> out;
+        _tagUISTRUCT_RECENTDEST r;
+        for (int i = 0; m_store->GetItem(i, &r, mode); ++i) out.push_back(NameOf(r));
+        return out;
+    }
+    std::string FilePath() const { return m_dir.File("config/RecentDest.udt"); }
+    std::string FileBytes() const { return m_dir.Read("config/RecentDest.udt"); }
+    void WriteFile(const std::string& bytes) const { m_dir.Write("config/RecentDest.udt", bytes); }
+
+    TempDir m_dir;
+    std::unique_ptr<CMgrConfigUIDataRecentDest> m_store;
+};
+
+TEST_F(RecentDestTest, NewStoreWithoutFileIsEmpty) {
+    EXPECT_EQ(m_store->GetCount(0), 0);
+    EXPECT_EQ(m_store->GetSortMode(), 1);
+    EXPECT_FALSE(platform::FileExists(FilePath()));
+    // The program's store is made on first use, the same way.
+    ASSERT_NE(CMgrConfigUIDataRecentDest::Instance(), nullptr);
+    EXPECT_EQ(CMgrConfigUIDataRecentDest::Instance(), CMgrConfigUIDataRecentDest::Instance());
+}
+
+TEST_F(RecentDestTest, SamePlaceRule) {
+    struct Case {
+        const char* what;
+        int32_t dx, dy;
+        const char* name;
+        int count;  // records after the add
+    } const cases[] = {
+        {"9 units and the same name", 9, -9, "Home", 2},
+        {"same position and name", 0, 0, "Home", 2},
+        {"10 units in x", 10, 0, "Home", 3},
+        {"10 units in y", 0, -10, "Home", 3},
+        {"name differs only in case", 0, 0, "home", 3},
+        {"name longer", 0, 0, "Home ", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        m_store->SearchByName(u"", 0);
+        while (m_store->GetCount(0) > 0) m_store->DeleteItem(0, 1, 1);
+        m_store->AddItem(Dest("Home", 5000, 5000), 1);
+        m_store->AddItem(Dest("Work", 9000, 9000), 1);
+        m_store->AddItem(Dest(c.name, 5000 + c.dx, 5000 + c.dy, 1), 1);
+        EXPECT_EQ(m_store->GetCount(0), c.count);
+        // The new one is always the newest.
+        _tagUISTRUCT_RECENTDEST newest;
+        ASSERT_EQ(m_store->GetItem(0, &newest, 3), 1);
+        EXPECT_EQ(NameOf(newest), c.name);
+        EXPECT_EQ(newest.ePositionType, 1);
+        EXPECT_EQ(Names(1).front(), c.count == 2 ? "Work" : "Home");
+    }
+}
+
+TEST_F(RecentDestTest, ThirtyFirstDestinationDropsTheOldest) {
+    for (int i = 0; i < 31; ++i) {
+        ASSERT_EQ(m_store->AddItem(Dest(("Place " + std::to_string(i)).c_str(), 1000 + i * 100, 2000), 1), 1);
+    }
+    EXPECT_EQ(m_store->GetCount(0), 30);
+    EXPECT_EQ(Names(1).front(), "Place 1");
+    EXPECT_EQ(Names(1).back(), "Place 30");
+    ASSERT_EQ(m_store->Save(nullptr), 1);
+    EXPECT_NE(FileBytes().find("ItemCount|1=30\r\n"), std::string::npos);
+    EXPECT_EQ(FileBytes().find("D030."), std::string::npos);
+}
+
+TEST_F(RecentDestTest, ListsAndModes) {
+    tagMAPMATCHINFO match;
+    match.status = 1;
+    match.x = kSeoulX;
+    match.y = kSeoulY;
+    CMgrConfigModuleGPS::Instance()->SetMatchInfo(match);
+    AddPlaces();
+
+    EXPECT_EQ(Names(1), (std::vector<std::string>{"서울역", "부산역", "Airport", "apple store"}));
+    EXPECT_EQ(Names(2), (std::vector<std::string>{"Airport", "apple store", "부산역", "서울역"}));
+    EXPECT_EQ(Names(3), (std::vector<std::string>{"apple store", "Airport", "부산역", "서울역"}));
+    EXPECT_EQ(Names(4), (std::vector<std::string>{"서울역", "apple store", "Airport", "부산역"}));
+    EXPECT_EQ(m_store->GetSortMode(), 4);  // the last mode asked for stays
+    EXPECT_EQ(m_store->GetStoredIndex(0, -1), 0);
+    EXPECT_EQ(m_store->GetStoredIndex(0, 3), 3);
+    EXPECT_EQ(m_store->GetStoredIndex(4, 1), -1);
+    EXPECT_EQ(m_store->GetStoredIndex(2, 9), 2);  // other modes map to themselves
+
+    // Initial consonants: ㅅ finds 서울역 only; a Latin prefix ignores nothing.
+    ASSERT_EQ(m_store->SearchByName(u"ㅅ", 0), 1);
+    EXPECT_EQ(m_store->GetCount(1), 1);
+    EXPECT_EQ(m_store->GetCount(0), 4);
+    EXPECT_EQ(Names(1), std::vector<std::string>{"서울역"});
+    // The search text stays for rebuilds; a case-only change keeps it.
+    m_store->AddItem(Dest("성수동", kSeoulX + 50'000, kSeoulY), 1);
+    EXPECT_EQ(Names(3), (std::vector<std::string>{"성수동", "서울역"}));
+    m_store->SearchByName(u"A", 0);
+    EXPECT_EQ(Names(2), (std::vector<std::string>{"Airport"}));
+    // Matching is exact; only the stored text ignores a case-only change.
+    m_store->SearchByName(u"a", 0);
+    EXPECT_EQ(Names(2), (std::vector<std::string>{"apple store"}));
+    EXPECT_EQ(m_store->GetSearchText(), u"A");
+    m_store->RebuildLists(1);
+    EXPECT_EQ(Names(2), (std::vector<std::string>{"Airport"}));
+
+    // A distance limit keeps what lies within it (the airport is about 20 km away).
+    m_store->SearchByName(u"", 5000);
+    EXPECT_EQ(Names(1), (std::vector<std::string>{"서울역", "apple store"}));
+    m_store->SearchByName(u"", 0);
+    EXPECT_EQ(m_store->GetCount(1), 5);
+
+    // A null buffer answers for every position below the record count.
+    m_store->SearchByName(u"ㅂ", 0);
+    EXPECT_EQ(m_store->GetItem(4, nullptr, 1), 1);
+    EXPECT_EQ(m_store->GetItem(5, nullptr, 1), 0);
+    EXPECT_EQ(m_store->GetItem(-1, nullptr, 1), 0);
+    _tagUISTRUCT_RECENTDEST r;
+    EXPECT_EQ(m_store->GetItem(1, &r, 1), 0);  // not in the filtered list
+}
+
+TEST_F(RecentDestTest, DeletingSeveralWithoutRebuildHitsTheRightRecords) {
+    AddPlaces();  // by name: Airport, apple store, 부산역, 서울역
+    // Remove list positions 3 and 1 of the name list, highest first, then
+    // rebuild once.
+    ASSERT_EQ(m_store->DeleteItem(3, 2, 0), 1);
+    ASSERT_EQ(m_store->DeleteItem(1, 2, 0), 1);
+    EXPECT_EQ(m_store->DeleteItem(2, 2, 0), 0);  // only two records left
+    m_store->RebuildLists(1);
+    EXPECT_EQ(Names(1), (std::vector<std::string>{"부산역", "Airport"}));
+}
+
+TEST_F(RecentDestTest, SaveAndLoadGiveTheSameRecords) {
+    const std::u16string longHangul(64, u'한');
+    const std::u16string longLatin(64, u'L');
+    m_store->AddItem(MakeCoursePos(-1, int32_t(0x80000000), longHangul, 2, -7), 1);
+    m_store->AddItem(MakeCoursePos(0x7FFFFFFF, 5, longLatin + u"cut", 1, 3), 1);
+    AddPlaces();
+    ASSERT_EQ(m_store->Save(nullptr), 1);
+    const std::string bytes = FileBytes();
+    EXPECT_EQ(bytes.rfind("nVersion|1=841887792\r\nItemCount|1=6\r\nD000.Type|1=2\r\nD000.Region|1=4294967289\r\n"
+                          "D000.X|1=4294967295\r\nD000.Y|1=2147483648\r\nD000.Name|2=",
+                          0),
+              0u);
+
+    CMgrConfigUIDataRecentDest loaded;
+    ASSERT_EQ(loaded.GetCount(0), 6);
+    for (int i = 0; i < 6; ++i) {
+        SCOPED_TRACE(i);
+        _tagUISTRUCT_RECENTDEST a, b;
+        ASSERT_EQ(m_store->GetItem(i, &a, 1), 1);
+        ASSERT_EQ(loaded.GetItem(i, &b, 1), 1);
+        EXPECT_TRUE(a == b);
+    }
+    _tagUISTRUCT_RECENTDEST second;
+    loaded.GetItem(1, &second, 1);
+    EXPECT_EQ(CoursePosName(second), longLatin);
+    EXPECT_EQ(FileBytes(), bytes);
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+
+    WriteFile("nVersion|1=841887792\r\nItemCount|1=0\r\n");
+    EXPECT_EQ(loaded.Load(nullptr), 1);
+    EXPECT_EQ(loaded.GetCount(0), 0);
+}
+
+TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
+    AddPlaces();
+    ASSERT_EQ(m_store->Save(nullptr), 1);
+    const std::string good = FileBytes();
+    const auto cut = [&](const std::string& from, const std::string& to) {
+        const size_t a = good.find(from);
+        const size_t b = good.find(to, a);
+        return good.substr(0, a) + good.substr(b);
+    };
+    const auto replace = [&](const std::string& from, const std::string& to) {
+        std::string s = good;
+        s.replace(s.find(from), from.size(), to);
+        return s;
+    };
+    const size_t d2 = good.find("D002.Name");
+
+    struct Damage {
+        const char* what;
+        std::string bytes;
+        int loads;
+        std::vector<std::string> kept;  // names in the store afterwards
+    } const cases[] = {
+        {"cut inside a line", good.substr(0, d2 + 4), 0, {}},
+        {"cut after entry 1", good.substr(0, good.find("D002.")), 1, {"서울역", "부산역"}},
+        {"count raised", replace("ItemCount|1=4", "ItemCount|1=6"), 1, {"서울역", "부산역", "Airport", "apple store"}},
+        {"count lowered", replace("ItemCount|1=4", "ItemCount|1=3"), 0, {}},
+        {"count over 30", replace("ItemCount|1=4", "ItemCount|1=31"), 0, {}},
+        {"count negative", replace("ItemCount|1=4", "ItemCount|1=4294967295"), 0, {}},
+        {"no ItemCount", cut("ItemCount", "D000"), 0, {}},
+        {"a name removed", cut("D001.Name", "D002"), 1, {"서울역", "", "Airport", "apple store"}},
+    };
+    for (const Damage& d : cases) {
+        SCOPED_TRACE(d.what);
+        WriteFile(d.bytes);
+        CMgrConfigUIDataRecentDest store;
+        EXPECT_EQ(store.Load(nullptr), d.loads);
+        EXPECT_EQ(m_dir.Read("config/RecentDest.err"), d.bytes);
+        EXPECT_GE(TakeSettingsFileErrorCount(), 1);
+        std::vector<std::string> names;
+        _tagUISTRUCT_RECENTDEST r;
+        for (int i = 0; store.GetItem(i, &r, 1); ++i) names.push_back(NameOf(r));
+        EXPECT_EQ(names, d.kept);
+        if (d.loads) {
+            // Written again complete: a fresh store takes it as it is.
+            CMgrConfigUIDataRecentDest again;
+            EXPECT_EQ(again.GetCount(0), static_cast<int>(d.kept.size()));
+            EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+        } else {
+            // Nothing replaces the set-aside file until the store is saved.
+            EXPECT_FALSE(platform::FileExists(FilePath()));
+        }
+        std::remove(m_dir.File("config/RecentDest.err").c_str());
+    }
+}
+
+TEST_F(RecentDestTest, DuplicatesInAFileAreKeptAside) {
+    WriteFile(
+        "nVersion|1=841887792\r\nItemCount|1=2\r\n"
+        "D000.Type|1=0\r\nD000.Region|1=0\r\nD000.X|1=100\r\nD000.Y|1=100\r\nD000.Name|2=Home\r\n"
+        "D001.Type|1=0\r\nD001.Region|1=0\r\nD001.X|1=105\r\nD001.Y|1=100\r\nD001.Name|2=Home\r\n");
+    CMgrConfigUIDataRecentDest store;
+    EXPECT_EQ(store.GetCount(0), 1);
+    EXPECT_TRUE(platform::FileExists(m_dir.File("config/RecentDest.err")));
+    EXPECT_NE(FileBytes().find("ItemCount|1=1\r\n"), std::string::npos);
+}
+
+}  // namespace
