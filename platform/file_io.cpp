@@ -1,12 +1,15 @@
 #include "platform/file_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace platform {
@@ -21,6 +24,37 @@ std::string FolderOf(const std::string& path) {
     if (slash == std::string::npos) return ".";
     if (slash == 0) return "/";
     return path.substr(0, slash);
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A save cut short by a crash or power loss leaves its temporary file
+// ("<name>.tmp<pid>_<n>") behind. Those of processes that no longer run are
+// removed, so repeated cuts do not fill the folder.
+void RemoveStaleTemporaries(const std::string& target) {
+    const std::string prefix = BaseName(target) + ".tmp";
+    const std::string folder = FolderOf(target);
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return;
+    while (dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0) continue;
+        const std::string rest = name.substr(prefix.size());
+        const size_t underscore = rest.find('_');
+        if (underscore == 0 || underscore == std::string::npos ||
+            rest.find_first_not_of("0123456789_") != std::string::npos) {
+            continue;
+        }
+        const long pid = std::strtol(rest.substr(0, underscore).c_str(), nullptr, 10);
+        if (pid <= 0 || pid == ::getpid()) continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            ::unlink((folder + "/" + name).c_str());
+        }
+    }
+    closedir(dir);
 }
 
 }  // namespace
@@ -117,6 +151,7 @@ bool ReadWholeFile(const std::string& nativePath, std::vector<uint8_t>& out, std
 
 bool AtomicReplaceFile(const std::string& nativePath, const void* data, size_t size, std::string* error) {
     static std::atomic<unsigned> counter{0};
+    RemoveStaleTemporaries(nativePath);
     const std::string temp = nativePath + ".tmp" + std::to_string(::getpid()) + "_" +
                              std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
     File file;

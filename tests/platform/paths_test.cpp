@@ -65,6 +65,20 @@ TEST(FileIo, AtomicReplaceKeepsOldFileOnFailureAndLeavesNoTemporary) {
     EXPECT_EQ(entries, 1);
 }
 
+TEST(FileIo, SavesClearTemporariesLeftByDeadProcesses) {
+    testsupport::TempDir dir;
+    const std::string target = dir.File("RegDest.udt");
+    // pid_max is at most 4194304, so this process never existed.
+    dir.Write("RegDest.udt.tmp4194305_0", "cut short");
+    dir.Write("RegDest.udt.tmp1_3", "init is alive: kept");
+    dir.Write("Other.udt.tmp4194305_0", "another file's: kept");
+    ASSERT_TRUE(platform::AtomicReplaceFile(target, std::string("saved")));
+    EXPECT_FALSE(platform::FileExists(dir.File("RegDest.udt.tmp4194305_0")));
+    EXPECT_TRUE(platform::FileExists(dir.File("RegDest.udt.tmp1_3")));
+    EXPECT_TRUE(platform::FileExists(dir.File("Other.udt.tmp4194305_0")));
+    EXPECT_EQ(dir.Read("RegDest.udt"), "saved");
+}
+
 TEST(FileIo, PositionalReadsStopAtTheEnd) {
     testsupport::TempDir dir;
     dir.Write("blocks.bin", "0123456789");
