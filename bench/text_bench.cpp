@@ -43,9 +43,9 @@ struct Fixture {
             options.height = bitmap ? 20 : 64;
             options.width = bitmap ? 20 : 400;
             options.codes = codes;
-            fontwriter::FontSpec spec;
-            ok = ok && fontwriter::ConvertTrueType(options, spec) &&
-                 fontwriter::WriteFontFile(folder + (bitmap ? "/Font/b.fnt" : "/Font/v.fnt"), spec);
+            fontwriter::FontDesc desc;
+            ok = ok && fontwriter::ConvertTrueType(options, desc) &&
+                 fontwriter::WriteFontFile(folder + (bitmap ? "/Font/b.fnt" : "/Font/v.fnt"), desc);
         }
         SetVectorFontFolder(folder);
     }

@@ -56,7 +56,7 @@ private:
     std::u16string m_text;
 };
 
-struct Spec {
+struct Conversion {
     bool left = false;
     bool zero = false;
     bool alt = false;
@@ -77,17 +77,17 @@ int ParseNumber(const char16_t*& p) {
     return v;
 }
 
-void PutField(FormatOutput& out, const Spec& spec, std::u16string_view prefix, std::u16string_view body,
+void PutField(FormatOutput& out, const Conversion& field, std::u16string_view prefix, std::u16string_view body,
               bool numeric) {
     // Precision on a number is the minimum count of digits.
     int zeros = 0;
-    if (numeric && spec.precision >= 0 && spec.precision > static_cast<int>(body.size())) {
-        zeros = spec.precision - static_cast<int>(body.size());
+    if (numeric && field.precision >= 0 && field.precision > static_cast<int>(body.size())) {
+        zeros = field.precision - static_cast<int>(body.size());
     }
     const int len = static_cast<int>(prefix.size() + body.size()) + zeros;
-    const int pad = std::max(0, spec.width - len);
-    if (!spec.left) {
-        if (spec.zero && numeric && spec.precision < 0) {
+    const int pad = std::max(0, field.width - len);
+    if (!field.left) {
+        if (field.zero && numeric && field.precision < 0) {
             out.Put(prefix);
             out.Pad(u'0', pad);
         } else {
@@ -99,7 +99,7 @@ void PutField(FormatOutput& out, const Spec& spec, std::u16string_view prefix, s
     }
     out.Pad(u'0', zeros);
     out.Put(body);
-    if (spec.left) out.Pad(u' ', pad);
+    if (field.left) out.Pad(u' ', pad);
 }
 
 std::u16string Digits(uint32_t value, unsigned base, bool upper) {
@@ -185,28 +185,28 @@ std::u16string Format16(const char16_t* format, Args& args, size_t limit) {
             continue;
         }
         const char16_t* specStart = p++;
-        Spec spec;
+        Conversion field;
         for (;; ++p) {
             if (*p == u'-') {
-                spec.left = true;
+                field.left = true;
             } else if (*p == u'0') {
-                spec.zero = true;
+                field.zero = true;
             } else if (*p == u'#') {
-                spec.alt = true;
+                field.alt = true;
             } else {
                 break;
             }
         }
-        spec.width = ParseNumber(p);
+        field.width = ParseNumber(p);
         if (*p == u'.') {
             ++p;
-            spec.precision = ParseNumber(p);
+            field.precision = ParseNumber(p);
         }
         if (*p == u'l' || *p == u'w') {
-            spec.size = Spec::kLong;  // int is 32-bit: 'l' changes nothing for numbers
+            field.size = Conversion::kLong;  // int is 32-bit: 'l' changes nothing for numbers
             ++p;
         } else if (*p == u'h') {
-            spec.size = Spec::kShort;
+            field.size = Conversion::kShort;
             ++p;
         }
         const char16_t conv = *p;
@@ -224,18 +224,18 @@ std::u16string Format16(const char16_t* format, Args& args, size_t limit) {
                     out.Put(asWritten);
                     break;
                 }
-                const bool narrow = (conv == u'c') == (spec.size == Spec::kShort);
+                const bool narrow = (conv == u'c') == (field.size == Conversion::kShort);
                 char16_t c = static_cast<char16_t>(v);
                 if (narrow) {
                     const unsigned char b = static_cast<unsigned char>(v);
                     c = b < 0x80 ? b : u'\uFFFD';
                 }
-                PutField(out, spec, {}, std::u16string_view(&c, 1), false);
+                PutField(out, field, {}, std::u16string_view(&c, 1), false);
                 break;
             }
             case u's':
             case u'S': {
-                const bool narrow = (conv == u's') == (spec.size == Spec::kShort);
+                const bool narrow = (conv == u's') == (field.size == Conversion::kShort);
                 const char16_t* wide = nullptr;
                 const char* bytes = nullptr;
                 if (!args.Text(narrow, wide, bytes)) {
@@ -247,19 +247,19 @@ std::u16string Format16(const char16_t* format, Args& args, size_t limit) {
                 if (bytes) {
                     // A UTF-8 character has at most 4 bytes per UTF-16 unit.
                     const size_t maxBytes =
-                        spec.precision >= 0 ? static_cast<size_t>(spec.precision) * 4 : SIZE_MAX;
+                        field.precision >= 0 ? static_cast<size_t>(field.precision) * 4 : SIZE_MAX;
                     converted = platform::Utf8ToUtf16(std::string_view(bytes, strnlen(bytes, maxBytes)));
                     body = converted;
                 } else if (wide) {
-                    const size_t maxUnits = spec.precision >= 0 ? static_cast<size_t>(spec.precision) : SIZE_MAX;
+                    const size_t maxUnits = field.precision >= 0 ? static_cast<size_t>(field.precision) : SIZE_MAX;
                     body = std::u16string_view(wide, BoundedLength(wide, maxUnits));
                 } else {
                     body = u"(null)";
                 }
-                if (spec.precision >= 0 && body.size() > static_cast<size_t>(spec.precision)) {
-                    body = body.substr(0, static_cast<size_t>(spec.precision));
+                if (field.precision >= 0 && body.size() > static_cast<size_t>(field.precision)) {
+                    body = body.substr(0, static_cast<size_t>(field.precision));
                 }
-                PutField(out, spec, {}, body, false);
+                PutField(out, field, {}, body, false);
                 break;
             }
             case u'd':
@@ -269,7 +269,7 @@ std::u16string Format16(const char16_t* format, Args& args, size_t limit) {
                     break;
                 }
                 const uint32_t magnitude = v < 0 ? 0u - static_cast<uint32_t>(v) : static_cast<uint32_t>(v);
-                PutField(out, spec, v < 0 ? u"-" : u"", Digits(magnitude, 10, false), true);
+                PutField(out, field, v < 0 ? u"-" : u"", Digits(magnitude, 10, false), true);
                 break;
             }
             case u'u':
@@ -281,13 +281,13 @@ std::u16string Format16(const char16_t* format, Args& args, size_t limit) {
                 }
                 const uint32_t u = static_cast<uint32_t>(v);
                 if (conv == u'u') {
-                    PutField(out, spec, {}, Digits(u, 10, false), true);
+                    PutField(out, field, {}, Digits(u, 10, false), true);
                     break;
                 }
                 const bool upper = conv == u'X';
                 std::u16string_view prefix;
-                if (spec.alt && u != 0) prefix = upper ? u"0X" : u"0x";
-                PutField(out, spec, prefix, Digits(u, 16, upper), true);
+                if (field.alt && u != 0) prefix = upper ? u"0X" : u"0x";
+                PutField(out, field, prefix, Digits(u, 16, upper), true);
                 break;
             }
             default:

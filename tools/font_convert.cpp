@@ -58,18 +58,18 @@ bool CodesOf(const std::string& utf8, std::vector<uint16_t>& codes) {
 }
 
 bool Convert(fontwriter::TrueTypeOptions options, const std::string& outFolder, const std::string& fileStem) {
-    fontwriter::FontSpec spec;
+    fontwriter::FontDesc desc;
     std::string error;
-    if (!fontwriter::ConvertTrueType(options, spec, &error)) {
+    if (!fontwriter::ConvertTrueType(options, desc, &error)) {
         std::fprintf(stderr, "font_convert: %s: %s\n", options.ttfPath.c_str(), error.c_str());
         return false;
     }
     const std::string path = outFolder + "/" + fileStem;
-    if (!fontwriter::WriteFontFile(path, spec, &error)) {
+    if (!fontwriter::WriteFontFile(path, desc, &error)) {
         std::fprintf(stderr, "font_convert: cannot write %s: %s\n", path.c_str(), error.c_str());
         return false;
     }
-    std::printf("%s: %zu glyphs\n", path.c_str(), spec.glyphs.size());
+    std::printf("%s: %zu glyphs\n", path.c_str(), desc.glyphs.size());
     return true;
 }
 

@@ -8,7 +8,7 @@
 #include "support/temp_dir.h"
 #include "tools/writers/bmp_writer.h"
 
-using bmpwriter::BmpSpec;
+using bmpwriter::BmpDesc;
 using testsupport::PixelGrid;
 using testsupport::Rows;
 
@@ -18,8 +18,8 @@ namespace {
 const std::vector<uint32_t> kPicture = {0x0000FF, 0x00FF00, 0xFF0000,  //
                                         0xFFFFFF, 0x102030, 0x00FF8040};
 
-BmpSpec Picture(int32_t bpp) {
-    BmpSpec s;
+BmpDesc Picture(int32_t bpp) {
+    BmpDesc s;
     s.width = 3;
     s.height = 2;
     s.bitsPerPixel = bpp;
@@ -28,7 +28,7 @@ BmpSpec Picture(int32_t bpp) {
 }
 
 TEST(BmpWriterTest, BytesOfASmallImage) {
-    BmpSpec s;
+    BmpDesc s;
     s.width = 2;
     s.height = 1;
     s.pixels = {0x0000FF, 0x112233};
@@ -44,12 +44,12 @@ TEST(BmpWriterTest, BytesOfASmallImage) {
 TEST(CMneBitmapTest, LoadsEachDepth) {
     struct Case {
         const char* name;
-        BmpSpec spec;
+        BmpDesc image;
         uint32_t channelMask;  // bits of each channel that survive the depth
     };
-    BmpSpec topDown = Picture(24);
+    BmpDesc topDown = Picture(24);
     topDown.topDown = true;
-    BmpSpec masks565 = Picture(16);
+    BmpDesc masks565 = Picture(16);
     masks565.bitfields565 = true;
     const Case cases[] = {
         {"24 bits", Picture(24), 0xFFFFFF},
@@ -61,7 +61,7 @@ TEST(CMneBitmapTest, LoadsEachDepth) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CMneBitmap bmp;
-        ASSERT_EQ(bmp.LoadFromMemory(bmpwriter::BuildBmp(c.spec)), 1) << bmp.Error();
+        ASSERT_EQ(bmp.LoadFromMemory(bmpwriter::BuildBmp(c.image)), 1) << bmp.Error();
         ASSERT_EQ(bmp.Width(), 3);
         ASSERT_EQ(bmp.Height(), 2);
         EXPECT_EQ(bmp.Stride(), 12);
@@ -74,7 +74,7 @@ TEST(CMneBitmapTest, LoadsEachDepth) {
 }
 
 TEST(CMneBitmapTest, PaletteDepthsClearedInFilesDecodedInPatterns) {
-    BmpSpec s;
+    BmpDesc s;
     s.width = 5;
     s.height = 2;
     s.bitsPerPixel = 4;

@@ -71,15 +71,15 @@ protected:
     void SetUp() override {
         ASSERT_EQ(SetVectorFontFolder(dir.Path()), 1);
         std::filesystem::create_directories(dir.File("Font"));
-        fontwriter::FontSpec spec;
-        spec.faceName = "BOX";
-        spec.height = 20;
-        spec.width = 400;
-        spec.descent = 4;
+        fontwriter::FontDesc desc;
+        desc.faceName = "BOX";
+        desc.height = 20;
+        desc.width = 400;
+        desc.descent = 4;
         fontwriter::OutlineBuilder box;
         box.Rect(1, -14, 11, 0);
-        spec.glyphs.push_back({'A', 12, 20, box.Data()});
-        ASSERT_TRUE(fontwriter::WriteFontFile(dir.File("Font/box.fnt"), spec));
+        desc.glyphs.push_back({'A', 12, 20, box.Data()});
+        ASSERT_TRUE(fontwriter::WriteFontFile(dir.File("Font/box.fnt"), desc));
         baseline = MneHandleCount();
         ASSERT_EQ(image.Create(64, 32), 1);
     }
@@ -200,9 +200,9 @@ protected:
             options.height = bitmap ? 20 : 64;
             options.width = bitmap ? 20 : 400;
             options.codes = codes;
-            fontwriter::FontSpec spec;
-            ASSERT_TRUE(fontwriter::ConvertTrueType(options, spec));
-            ASSERT_TRUE(fontwriter::WriteFontFile(dir.File(bitmap ? "Font/nanum_b.fnt" : "Font/nanum_v.fnt"), spec));
+            fontwriter::FontDesc desc;
+            ASSERT_TRUE(fontwriter::ConvertTrueType(options, desc));
+            ASSERT_TRUE(fontwriter::WriteFontFile(dir.File(bitmap ? "Font/nanum_b.fnt" : "Font/nanum_v.fnt"), desc));
         }
     }
 

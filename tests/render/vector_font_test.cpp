@@ -40,13 +40,13 @@ uint16_t CodeOf(const char* utf8) {
 
 // A small font drawn as boxes on a 20-pixel design: 'A' a full box, 'I' a
 // bar, '가' two boxes, space blank.
-fontwriter::FontSpec BoxFont(const std::string& face, bool bitmap, int32_t height = 20, int32_t width = 400) {
-    fontwriter::FontSpec spec;
-    spec.bitmap = bitmap;
-    spec.faceName = face;
-    spec.height = height;
-    spec.width = width;
-    spec.descent = 4;
+fontwriter::FontDesc BoxFont(const std::string& face, bool bitmap, int32_t height = 20, int32_t width = 400) {
+    fontwriter::FontDesc desc;
+    desc.bitmap = bitmap;
+    desc.faceName = face;
+    desc.height = height;
+    desc.width = width;
+    desc.descent = 4;
     auto glyph = [&](uint16_t code, uint8_t advance, const std::vector<std::array<double, 4>>& boxes) {
         fontwriter::OutlineBuilder outline;
         for (const auto& b : boxes) outline.Rect(b[0], b[1], b[2], b[3]);
@@ -55,13 +55,13 @@ fontwriter::FontSpec BoxFont(const std::string& face, bool bitmap, int32_t heigh
         g.advance = advance;
         g.height = 20;
         if (!outline.Empty()) g.data = bitmap ? fontwriter::RasteriseOutline(outline.Data()) : outline.Data();
-        spec.glyphs.push_back(std::move(g));
+        desc.glyphs.push_back(std::move(g));
     };
     glyph(' ', 5, {});
     glyph('A', 12, {{1, -14, 11, 0}});
     glyph('I', 5, {{1, -14, 4, 0}});
     glyph(CodeOf("가"), 19, {{1, -14, 8, 0}, {11, -14, 18, 0}});
-    return spec;
+    return desc;
 }
 
 class FontTest : public ::testing::Test {
@@ -72,9 +72,9 @@ protected:
     }
     void TearDown() override { SetDebugTraceSink({}); }
 
-    void Write(const std::string& name, const fontwriter::FontSpec& spec) {
+    void Write(const std::string& name, const fontwriter::FontDesc& desc) {
         std::string error;
-        ASSERT_TRUE(fontwriter::WriteFontFile(dir.File("Font/" + name), spec, &error)) << error;
+        ASSERT_TRUE(fontwriter::WriteFontFile(dir.File("Font/" + name), desc, &error)) << error;
     }
     void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
         dir.Write("Font/" + name, std::string(bytes.begin(), bytes.end()));
@@ -89,15 +89,15 @@ protected:
 };
 
 TEST_F(FontTest, WriterLaysOutHeaderRangesAndRecords) {
-    fontwriter::FontSpec spec;
-    spec.faceName = "AB";
-    spec.height = 64;
-    spec.width = 400;
-    spec.descent = 13;
-    spec.glyphs.push_back({0x42, 9, 70, {5, 6, 7, 8}});
-    spec.glyphs.push_back({0x41, 7, 70, {1, 2, 3, 4, 9, 9, 9, 9}});
-    spec.glyphs.push_back({0xB0A1, 20, 70, {}});
-    const std::vector<uint8_t> b = fontwriter::BuildFontFile(spec);
+    fontwriter::FontDesc desc;
+    desc.faceName = "AB";
+    desc.height = 64;
+    desc.width = 400;
+    desc.descent = 13;
+    desc.glyphs.push_back({0x42, 9, 70, {5, 6, 7, 8}});
+    desc.glyphs.push_back({0x41, 7, 70, {1, 2, 3, 4, 9, 9, 9, 9}});
+    desc.glyphs.push_back({0xB0A1, 20, 70, {}});
+    const std::vector<uint8_t> b = fontwriter::BuildFontFile(desc);
     // Header 56, name at 56, range table at 60 (two runs), records at 76
     // (three), glyph data from 100.
     const std::vector<uint8_t> expected = {
@@ -302,15 +302,15 @@ TEST_F(FontTest, DamagedFilesAreRefused) {
 TEST_F(FontTest, DamagedGlyphDataIsNotHandedOut) {
     for (bool bitmap : {false, true}) {
         SCOPED_TRACE(bitmap ? "bitmap" : "vector");
-        fontwriter::FontSpec spec = BoxFont("BOX", bitmap, 20, 20);
-        std::vector<uint8_t>& a = spec.glyphs[1].data;  // 'A'
+        fontwriter::FontDesc desc = BoxFont("BOX", bitmap, 20, 20);
+        std::vector<uint8_t>& a = desc.glyphs[1].data;  // 'A'
         ASSERT_GE(a.size(), bitmap ? 28u : 4u);
         if (bitmap) {
             a[24] = 0x7F;  // the first scanline claims far more spans than it holds
         } else {
             a[0] |= 1;  // starts with a line-to
         }
-        Write(bitmap ? "box_b.fnt" : "box_v.fnt", spec);
+        Write(bitmap ? "box_b.fnt" : "box_v.fnt", desc);
         CMneVectorFont font;
         ASSERT_EQ(font.Create(20, 20, "BOX", 1, bitmap ? 1 : 0), 1);
         int32_t ax = 0, ay = 0, length = 0;
@@ -385,11 +385,11 @@ TEST_F(FontTest, ConvertedAdvancesMatchFreeType) {
         options.height = c.size;
         options.width = c.bitmap ? c.size : 400;
         options.codes = codes;
-        fontwriter::FontSpec spec;
+        fontwriter::FontDesc desc;
         std::string error;
-        ASSERT_TRUE(fontwriter::ConvertTrueType(options, spec, &error)) << error;
-        EXPECT_EQ(spec.glyphs.size(), codes.size());
-        Write(c.bitmap ? "nanum_b.fnt" : "nanum_v.fnt", spec);
+        ASSERT_TRUE(fontwriter::ConvertTrueType(options, desc, &error)) << error;
+        EXPECT_EQ(desc.glyphs.size(), codes.size());
+        Write(c.bitmap ? "nanum_b.fnt" : "nanum_v.fnt", desc);
 
         CMneVectorFont font;
         ASSERT_EQ(font.Create(c.size, options.width, "NANUM", 1, c.bitmap ? 1 : 0), 1);

@@ -4,21 +4,21 @@
 
 namespace bmpwriter {
 
-std::vector<uint8_t> BuildPackedDib(const BmpSpec& spec) {
+std::vector<uint8_t> BuildPackedDib(const BmpDesc& desc) {
     platform::ByteWriter w;
-    const int32_t bpp = spec.bitsPerPixel;
-    const bool masks = bpp == 16 && spec.bitfields565;
+    const int32_t bpp = desc.bitsPerPixel;
+    const bool masks = bpp == 16 && desc.bitfields565;
     w.U32(40);
-    w.I32(spec.width);
-    w.I32(spec.topDown ? -spec.height : spec.height);
+    w.I32(desc.width);
+    w.I32(desc.topDown ? -desc.height : desc.height);
     w.U16(1);
     w.U16(static_cast<uint16_t>(bpp));
     w.U32(masks ? 3 : 0);
-    const int32_t stride = (spec.width * bpp + 31) / 32 * 4;
-    w.U32(static_cast<uint32_t>(stride * spec.height));
+    const int32_t stride = (desc.width * bpp + 31) / 32 * 4;
+    w.U32(static_cast<uint32_t>(stride * desc.height));
     w.I32(2835);
     w.I32(2835);
-    w.U32(bpp <= 8 ? static_cast<uint32_t>(spec.palette.size()) : 0);
+    w.U32(bpp <= 8 ? static_cast<uint32_t>(desc.palette.size()) : 0);
     w.U32(0);
     if (masks) {
         w.U32(0xF800);
@@ -26,17 +26,17 @@ std::vector<uint8_t> BuildPackedDib(const BmpSpec& spec) {
         w.U32(0x001F);
     }
     if (bpp <= 8)
-        for (uint32_t c : spec.palette) {
+        for (uint32_t c : desc.palette) {
             w.U8(static_cast<uint8_t>(c >> 16));
             w.U8(static_cast<uint8_t>(c >> 8));
             w.U8(static_cast<uint8_t>(c));
             w.U8(0);
         }
-    for (int32_t i = 0; i < spec.height; ++i) {
-        const int32_t y = spec.topDown ? i : spec.height - 1 - i;
+    for (int32_t i = 0; i < desc.height; ++i) {
+        const int32_t y = desc.topDown ? i : desc.height - 1 - i;
         std::vector<uint8_t> row(static_cast<size_t>(stride), 0);
-        for (int32_t x = 0; x < spec.width; ++x) {
-            const uint32_t c = spec.pixels[static_cast<size_t>(y) * spec.width + x];
+        for (int32_t x = 0; x < desc.width; ++x) {
+            const uint32_t c = desc.pixels[static_cast<size_t>(y) * desc.width + x];
             const uint8_t r = c & 0xFF, g = (c >> 8) & 0xFF, b = (c >> 16) & 0xFF;
             switch (bpp) {
                 case 1:
@@ -72,10 +72,10 @@ std::vector<uint8_t> BuildPackedDib(const BmpSpec& spec) {
     return w.Data();
 }
 
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec) {
-    const std::vector<uint8_t> dib = BuildPackedDib(spec);
-    const uint32_t masksBytes = (spec.bitsPerPixel == 16 && spec.bitfields565) ? 12 : 0;
-    const uint32_t paletteBytes = spec.bitsPerPixel <= 8 ? static_cast<uint32_t>(spec.palette.size() * 4) : 0;
+std::vector<uint8_t> BuildBmp(const BmpDesc& desc) {
+    const std::vector<uint8_t> dib = BuildPackedDib(desc);
+    const uint32_t masksBytes = (desc.bitsPerPixel == 16 && desc.bitfields565) ? 12 : 0;
+    const uint32_t paletteBytes = desc.bitsPerPixel <= 8 ? static_cast<uint32_t>(desc.palette.size() * 4) : 0;
     platform::ByteWriter w;
     w.U16(0x4D42);
     w.U32(static_cast<uint32_t>(14 + dib.size()));

@@ -7,7 +7,7 @@
 
 namespace bmpwriter {
 
-struct BmpSpec {
+struct BmpDesc {
     int32_t width = 0;
     int32_t height = 0;
     int32_t bitsPerPixel = 24;
@@ -19,8 +19,8 @@ struct BmpSpec {
 
 // The whole file ("BM", 14-byte file header, 40-byte bitmap header, masks or
 // colour table, rows padded to 4 bytes).
-std::vector<uint8_t> BuildBmp(const BmpSpec& spec);
+std::vector<uint8_t> BuildBmp(const BmpDesc& desc);
 // The same without the 14-byte file header (a packed bitmap).
-std::vector<uint8_t> BuildPackedDib(const BmpSpec& spec);
+std::vector<uint8_t> BuildPackedDib(const BmpDesc& desc);
 
 }  // namespace bmpwriter

@@ -31,13 +31,13 @@ void SetError(std::string* error, std::string text) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildFontFile(const FontSpec& spec, std::string* error) {
-    if (spec.faceName.empty() || spec.faceName.size() > 64) {
+std::vector<uint8_t> BuildFontFile(const FontDesc& desc, std::string* error) {
+    if (desc.faceName.empty() || desc.faceName.size() > 64) {
         SetError(error, "face name must be 1 to 64 bytes");
         return {};
     }
     std::vector<const Glyph*> glyphs;
-    for (const Glyph& g : spec.glyphs) glyphs.push_back(&g);
+    for (const Glyph& g : desc.glyphs) glyphs.push_back(&g);
     std::sort(glyphs.begin(), glyphs.end(), [](const Glyph* a, const Glyph* b) { return a->code < b->code; });
     uint32_t maxGlyph = 0;
     for (size_t i = 0; i < glyphs.size(); ++i) {
@@ -59,27 +59,27 @@ std::vector<uint8_t> BuildFontFile(const FontSpec& spec, std::string* error) {
     }
 
     const uint32_t nameOffset = kHeaderSize;
-    const uint32_t rangeOffset = (nameOffset + static_cast<uint32_t>(spec.faceName.size()) + 3) & ~3u;
+    const uint32_t rangeOffset = (nameOffset + static_cast<uint32_t>(desc.faceName.size()) + 3) & ~3u;
     const uint32_t recordsOffset = rangeOffset + static_cast<uint32_t>(runs.size()) * 8;
     const uint32_t residentSize = recordsOffset + static_cast<uint32_t>(glyphs.size()) * 8;
 
     platform::ByteWriter w;
-    w.Bytes(spec.bitmap ? "FBNM" : "FVNM", 4);
+    w.Bytes(desc.bitmap ? "FBNM" : "FVNM", 4);
     w.U16(1);
     w.U16(4);
     w.U32(kHeaderSize);
     w.U32(residentSize);
     w.U32(maxGlyph);
-    w.I32(spec.height);
-    w.I32(spec.width);
-    w.I32(spec.descent);
-    w.U32(static_cast<uint32_t>(spec.faceName.size()));
+    w.I32(desc.height);
+    w.I32(desc.width);
+    w.I32(desc.descent);
+    w.U32(static_cast<uint32_t>(desc.faceName.size()));
     w.U32(nameOffset);
     w.U32(0);  // not read
     w.U32(0);  // no further resident section
     w.U32(static_cast<uint32_t>(runs.size()));
     w.U32(rangeOffset);
-    w.Bytes(spec.faceName.data(), spec.faceName.size());
+    w.Bytes(desc.faceName.data(), desc.faceName.size());
     w.Zeros(rangeOffset - w.Size());
 
     uint32_t record = recordsOffset;
@@ -101,8 +101,8 @@ std::vector<uint8_t> BuildFontFile(const FontSpec& spec, std::string* error) {
     return std::move(w.Data());
 }
 
-bool WriteFontFile(const std::string& nativePath, const FontSpec& spec, std::string* error) {
-    const std::vector<uint8_t> bytes = BuildFontFile(spec, error);
+bool WriteFontFile(const std::string& nativePath, const FontDesc& desc, std::string* error) {
+    const std::vector<uint8_t> bytes = BuildFontFile(desc, error);
     if (bytes.empty()) return false;
     return platform::AtomicReplaceFile(nativePath, bytes, error);
 }
@@ -203,8 +203,8 @@ struct Decomposer {
 
 }  // namespace
 
-bool ConvertTrueType(const TrueTypeOptions& options, FontSpec& out, std::string* error) {
-    out = FontSpec{};
+bool ConvertTrueType(const TrueTypeOptions& options, FontDesc& out, std::string* error) {
+    out = FontDesc{};
     if (options.height <= 0 || options.height > 200) {
         SetError(error, "height must be 1 to 200 pixels");
         return false;

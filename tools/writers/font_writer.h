@@ -24,7 +24,7 @@ struct Glyph {
     std::vector<uint8_t> data;  // empty for a blank glyph
 };
 
-struct FontSpec {
+struct FontDesc {
     bool bitmap = false;
     std::string faceName;   // 8-bit (CP949) text, at most 64 bytes
     int32_t height = 0;     // pixel height (bitmap) or design height (vector)
@@ -34,11 +34,11 @@ struct FontSpec {
 };
 
 // The file image. Glyphs are sorted by code; each run of consecutive codes
-// becomes one range. Empty when the spec cannot be stored (name too long,
+// becomes one range. Empty when the desc cannot be stored (name too long,
 // duplicate codes, a glyph of more than 65535 bytes).
-std::vector<uint8_t> BuildFontFile(const FontSpec& spec, std::string* error = nullptr);
+std::vector<uint8_t> BuildFontFile(const FontDesc& desc, std::string* error = nullptr);
 // Builds and writes the file through the atomic replace.
-bool WriteFontFile(const std::string& nativePath, const FontSpec& spec, std::string* error = nullptr);
+bool WriteFontFile(const std::string& nativePath, const FontDesc& desc, std::string* error = nullptr);
 
 // An outline in the serialised 16-bit integer path form (1/64 pixel, each
 // coordinate shifted up one bit, the two low bits giving the command).
@@ -87,6 +87,6 @@ struct TrueTypeOptions {
     int32_t width = 400;
     std::vector<uint16_t> codes;
 };
-bool ConvertTrueType(const TrueTypeOptions& options, FontSpec& out, std::string* error = nullptr);
+bool ConvertTrueType(const TrueTypeOptions& options, FontDesc& out, std::string* error = nullptr);
 
 }  // namespace fontwriter
