@@ -1,0 +1,361 @@
+#include "settings/user_safe_dest.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+#include "foundation/debug_trace.h"
+#include "settings/name_field.h"
+
+namespace {
+
+constexpr char kEntryPrefix[] = "SafeDest";
+// Bit 27 of a link id: travelled against the link's stored direction.
+constexpr uint32_t kLinkReverseBit = 0x08000000;
+
+std::u16string Ascii(const char* text) {
+    std::u16string out;
+    for (const char* c = text; *c; ++c) out.push_back(static_cast<char16_t>(*c));
+    return out;
+}
+
+std::u16string EntryKey(int entry, const char* field) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%s%03d.%s", kEntryPrefix, entry, field);
+    return Ascii(text);
+}
+
+// The entry number of a "SafeDestNNN.field" key (keys are matched without
+// regard to case, as the settings file does); -1 for other keys.
+int EntryNumberOf(std::u16string_view key) {
+    const std::u16string prefix = Ascii(kEntryPrefix);
+    if (key.size() <= prefix.size() + 4) return -1;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (NvFoldCase(key[i]) != NvFoldCase(prefix[i])) return -1;
+    }
+    size_t i = prefix.size();
+    int64_t number = 0;
+    while (i < key.size() && key[i] >= u'0' && key[i] <= u'9') {
+        number = std::min<int64_t>(number * 10 + (key[i] - u'0'), INT32_MAX);
+        ++i;
+    }
+    if (i < prefix.size() + 3 || i >= key.size() || key[i] != u'.') return -1;
+    return static_cast<int>(number);
+}
+
+std::atomic<UserSafeDestMap*> g_defaultMap{nullptr};
+
+}  // namespace
+
+bool operator==(const _tagUISTRUCT_USERSAFEDEST& a, const _tagUISTRUCT_USERSAFEDEST& b) {
+    return a.nIndex == b.nIndex && a.nDir == b.nDir && a.nLimit == b.nLimit && a.TileIDx == b.TileIDx &&
+           a.TileIDy == b.TileIDy && a.LinkID == b.LinkID && a.tTime == b.tTime &&
+           a.PosInfo.wcPosition == b.PosInfo.wcPosition &&
+           std::equal(std::begin(a.PosInfo.szName), std::end(a.PosInfo.szName), std::begin(b.PosInfo.szName));
+}
+
+UserSafeDestMap* DefaultUserSafeDestMap() { return g_defaultMap.load(std::memory_order_acquire); }
+
+void SetDefaultUserSafeDestMap(UserSafeDestMap* map) { g_defaultMap.store(map, std::memory_order_release); }
+
+CMgrConfigUIDataUserSafeDest::CMgrConfigUIDataUserSafeDest(UserSafeDestMap* map)
+    : m_map(map), m_mapMissing(map == nullptr) {
+    if (!Load(nullptr)) EmptyStore();
+}
+
+void CMgrConfigUIDataUserSafeDest::ResetItem(_tagUISTRUCT_USERSAFEDEST* record) {
+    if (record) *record = _tagUISTRUCT_USERSAFEDEST{};
+}
+
+int CMgrConfigUIDataUserSafeDest::TileOfPosition(const MapPoint& position, int32_t& tileX, int32_t& tileY) {
+    const CMgrCoordBase frame(kTileLevel);
+    int column = 0;
+    int row = 0;
+    TileLocalPoint local;
+    if (!frame.MapToTileLocal(position, column, row, local)) return 0;
+    tileX = column;
+    tileY = row;
+    return 1;
+}
+
+void CMgrConfigUIDataUserSafeDest::EmptyStore() {
+    m_items.RemoveAll();
+    m_filtered.clear();
+    m_byTile.clear();
+}
+
+// ---- file
+
+bool CMgrConfigUIDataUserSafeDest::Relink(_tagUISTRUCT_USERSAFEDEST& record) {
+    int32_t linkId = 0;
+    int32_t reverseId = 0;
+    if (!m_map->FindNearestLink(record.PosInfo.wcPosition, kRelinkDistanceM, linkId, reverseId)) return false;
+    // The id travelled in the point's own direction; a one-way link has no
+    // reverse id (0), which must never replace a real one.
+    const uint32_t wantReverse = static_cast<uint32_t>(record.LinkID) & kLinkReverseBit;
+    int32_t chosen = 0;
+    for (const int32_t candidate : {linkId, reverseId}) {
+        if (candidate != 0 && (static_cast<uint32_t>(candidate) & kLinkReverseBit) == wantReverse) chosen = candidate;
+    }
+    if (chosen == 0 || chosen == record.LinkID) return false;
+    record.LinkID = chosen;
+    return true;
+}
+
+int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
+    const NvString path = FilePathFor(file, NV_FILE_REG_SAFE_DEST);
+    NvString currentVersion;
+    const bool haveMap = m_map && m_map->GetNetworkVersion(currentVersion);
+    if (haveMap) currentVersion = currentVersion.Left(kNetworkVersionChars);
+
+    if (!m_configFile.Load(path)) {
+        m_configFile.Clear();
+        return 0;
+    }
+    EmptyStore();
+    m_nextNumber = 0;
+    int version = 0;
+    int count = 0;
+    NvString fileVersion;
+    const bool header = m_configFile.GetInt(u"nVersion", &version, 1) &&
+                        m_configFile.GetString(u"nNetworkVersion", fileVersion, 1) &&
+                        m_configFile.GetInt(u"nItemCount", &count, 1);
+    // A count the store cannot hold, or points beyond the count, would be
+    // lost without a trace: such a file is not taken.
+    const char* rejected = nullptr;
+    if (!header) {
+        rejected = "no nVersion, nNetworkVersion or nItemCount";
+    } else if (count < 0 || count > kMaxItems) {
+        rejected = "nItemCount outside 0..200";
+    } else {
+        NvString key;
+        for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
+            m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
+            if (EntryNumberOf(key.View()) >= count) rejected = "points beyond nItemCount";
+        }
+    }
+
+    const bool relink = haveMap && !(fileVersion == currentVersion);
+    bool relinked = false;
+    if (!rejected) {
+        for (int entry = 0; entry < count; ++entry) {
+            _tagUISTRUCT_USERSAFEDEST record;
+            int present = 0;
+            int time = 0;
+            present += m_configFile.GetInt(EntryKey(entry, "nDir").c_str(), &record.nDir, 1);
+            present += m_configFile.GetInt(EntryKey(entry, "nLimit").c_str(), &record.nLimit, 1);
+            present += m_configFile.GetInt(EntryKey(entry, "TileIDx").c_str(), &record.TileIDx, 1);
+            present += m_configFile.GetInt(EntryKey(entry, "TileIDy").c_str(), &record.TileIDy, 1);
+            present += m_configFile.GetInt(EntryKey(entry, "LinkID").c_str(), &record.LinkID, 1);
+            present += m_configFile.GetInt(EntryKey(entry, "tTime").c_str(), &time, 1);
+            present += m_configFile.GetInt(EntryKey(entry, "PosInfo.wcPosition.x").c_str(),
+                                           &record.PosInfo.wcPosition.x, 1);
+            present += m_configFile.GetInt(EntryKey(entry, "PosInfo.wcPosition.y").c_str(),
+                                           &record.PosInfo.wcPosition.y, 1);
+            NvString name;
+            present += m_configFile.GetString(EntryKey(entry, "PosInfo.szName").c_str(), name, 1);
+            // The count promises a point the file does not hold.
+            if (present == 0) continue;
+            // The file keeps the low 32 bits of the time.
+            record.tTime = static_cast<uint32_t>(time);
+            CopyNameField(record.PosInfo.szName, kCourseNameUnits, name.View());
+            if (relink && Relink(record)) relinked = true;
+            if (record.TileIDx == 0 || record.TileIDy == 0) {
+                TileOfPosition(record.PosInfo.wcPosition, record.TileIDx, record.TileIDy);
+            }
+            record.nIndex = m_nextNumber++;
+            AddItem(record, 0);
+        }
+        if (m_items.GetCount() != count) rejected = "fewer points than nItemCount";
+    }
+    if (rejected) {
+        RejectFile(path, rejected);
+        EmptyStore();
+        m_configFile.Clear();
+        return 0;
+    }
+
+    m_networkVersion = haveMap ? currentVersion : fileVersion;
+    RebuildLists(0);
+    const bool missingKey = m_configFile.HasMissingKey() != 0;
+    m_configFile.Clear();
+    if (missingKey) {
+        // What the file held stays under the err name; the store keeps
+        // what could be read and writes it complete.
+        RejectFile(path, "keys missing");
+    }
+    if (missingKey || relinked) {
+        if (relinked) DebugTrace(2, "[CFG] %s: links looked up again on the new road network\n", path.ToUtf8().c_str());
+        Save(nullptr);
+    }
+    return 1;
+}
+
+int CMgrConfigUIDataUserSafeDest::Save(const char16_t* file) {
+    if (m_map) {
+        NvString current;
+        if (!m_map->GetNetworkVersion(current)) return 0;
+        m_networkVersion = current.Left(kNetworkVersionChars);
+    }
+    m_configFile.Clear();
+    m_configFile.SetFilePath(FilePathFor(file, NV_FILE_REG_SAFE_DEST));
+    const std::u16string networkVersion = NameForFile(m_networkVersion.View());
+    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    ok &= m_configFile.SetValue(u"nNetworkVersion", networkVersion.c_str(), kNvConfigTypeString);
+    ok &= m_configFile.SetInt(u"nItemCount", m_items.GetCount());
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        const _tagUISTRUCT_USERSAFEDEST* r = m_items.GetAt(i);
+        ok &= m_configFile.SetInt(EntryKey(i, "nDir").c_str(), r->nDir);
+        ok &= m_configFile.SetInt(EntryKey(i, "nLimit").c_str(), r->nLimit);
+        ok &= m_configFile.SetInt(EntryKey(i, "TileIDx").c_str(), r->TileIDx);
+        ok &= m_configFile.SetInt(EntryKey(i, "TileIDy").c_str(), r->TileIDy);
+        ok &= m_configFile.SetInt(EntryKey(i, "LinkID").c_str(), r->LinkID);
+        ok &= m_configFile.SetInt(EntryKey(i, "tTime").c_str(), static_cast<int>(static_cast<uint32_t>(r->tTime)));
+        ok &= m_configFile.SetInt(EntryKey(i, "PosInfo.wcPosition.x").c_str(), r->PosInfo.wcPosition.x);
+        ok &= m_configFile.SetInt(EntryKey(i, "PosInfo.wcPosition.y").c_str(), r->PosInfo.wcPosition.y);
+        const std::u16string name = NameForFile(NameFieldView(r->PosInfo.szName, kCourseNameUnits));
+        ok &= m_configFile.SetValue(EntryKey(i, "PosInfo.szName").c_str(), name.c_str(), kNvConfigTypeString);
+    }
+    const int result = ok ? m_configFile.Save() : 0;
+    m_configFile.Clear();
+    return result;
+}
+
+// ---- points
+
+bool CMgrConfigUIDataUserSafeDest::MatchesSearch(const _tagUISTRUCT_USERSAFEDEST& record,
+                                                 const NvString& key) const {
+    const NvString name(NameFieldView(record.PosInfo.szName, kCourseNameUnits));
+    return name.MatchChosungKey(key) != 0;
+}
+
+void CMgrConfigUIDataUserSafeDest::RemoveStored(int stored) {
+    if (!m_items.RemoveAt(stored)) return;
+    for (std::vector<int>* list : {&m_filtered, &m_byTile}) {
+        list->erase(std::remove(list->begin(), list->end(), stored), list->end());
+        for (int& v : *list) {
+            if (v > stored) --v;
+        }
+    }
+}
+
+int CMgrConfigUIDataUserSafeDest::AddItem(const _tagUISTRUCT_USERSAFEDEST& record, int rebuild) {
+    _tagUISTRUCT_USERSAFEDEST copy = record;
+    copy.PosInfo.szName[kCourseNameUnits - 1] = u'\0';
+    while (m_items.GetCount() >= kMaxItems) RemoveStored(0);
+    if (m_items.Add(copy) < 0) return 0;
+    const int stored = m_items.GetCount() - 1;
+    if (MatchesSearch(copy, m_searchText.MakeChosungKey())) m_filtered.push_back(stored);
+    m_byTile.push_back(stored);
+    if (rebuild == 1) OrderByTile();
+    return 1;
+}
+
+int CMgrConfigUIDataUserSafeDest::SetItem(int position, const _tagUISTRUCT_USERSAFEDEST& record, int mode,
+                                          int rebuild) {
+    const int stored = MapPosition(position, mode);
+    if (stored < 0) return AddItem(record, rebuild);
+    _tagUISTRUCT_USERSAFEDEST* target = m_items.GetAt(stored);
+    *target = record;
+    target->PosInfo.szName[kCourseNameUnits - 1] = u'\0';
+    if (rebuild == 1) OrderByTile();
+    return 1;
+}
+
+int CMgrConfigUIDataUserSafeDest::DeleteItem(int position, int mode, int rebuild) {
+    const int stored = MapPosition(position, mode);
+    if (stored < 0) return 0;
+    RemoveStored(stored);
+    if (rebuild == 1) RebuildLists(1);
+    return 1;
+}
+
+int CMgrConfigUIDataUserSafeDest::GetCount(int mode) const {
+    return mode == kModeFiltered ? static_cast<int>(m_filtered.size()) : m_items.GetCount();
+}
+
+int CMgrConfigUIDataUserSafeDest::MapPosition(int position, int mode) {
+    if (mode == kModeCurrent) {
+        mode = m_sortMode;
+    } else {
+        m_sortMode = mode;
+    }
+    if (position < 0 || position >= m_items.GetCount()) return -1;
+    const std::vector<int>* list = mode == kModeFiltered ? &m_filtered : mode == kModeByTile ? &m_byTile : nullptr;
+    if (!list) return position;
+    if (position >= static_cast<int>(list->size())) return -1;
+    const int stored = (*list)[static_cast<size_t>(position)];
+    return (stored >= 0 && stored < m_items.GetCount()) ? stored : -1;
+}
+
+int CMgrConfigUIDataUserSafeDest::GetStoredIndex(int position, int mode) { return MapPosition(position, mode); }
+
+int CMgrConfigUIDataUserSafeDest::GetItem(int position, _tagUISTRUCT_USERSAFEDEST* buffer, int mode) {
+    if (!buffer) {
+        if (mode != kModeCurrent) m_sortMode = mode;
+        return (position >= 0 && position < m_items.GetCount()) ? 1 : 0;
+    }
+    const int stored = MapPosition(position, mode);
+    if (stored < 0) return 0;
+    *buffer = *m_items.GetAt(stored);
+    return 1;
+}
+
+// ---- lists
+
+int CMgrConfigUIDataUserSafeDest::SearchByName(const char16_t* text) {
+    const NvString wanted(text ? text : u"");
+    if (wanted == m_searchText) return 0;
+    m_searchText = wanted;
+    const NvString key = m_searchText.MakeChosungKey();
+    m_filtered.clear();
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        if (MatchesSearch(*m_items.GetAt(i), key)) m_filtered.push_back(i);
+    }
+    return 1;
+}
+
+void CMgrConfigUIDataUserSafeDest::OrderByTile() {
+    const int n = m_items.GetCount();
+    // Entries of points removed without a rebuild are dropped.
+    m_byTile.erase(std::remove_if(m_byTile.begin(), m_byTile.end(), [n](int v) { return v < 0 || v >= n; }),
+                   m_byTile.end());
+    std::sort(m_byTile.begin(), m_byTile.end(), [this](int a, int b) {
+        const _tagUISTRUCT_USERSAFEDEST& pa = *m_items.GetAt(a);
+        const _tagUISTRUCT_USERSAFEDEST& pb = *m_items.GetAt(b);
+        if (pa.TileIDx != pb.TileIDx) return pa.TileIDx < pb.TileIDx;
+        return pa.TileIDy < pb.TileIDy;
+    });
+}
+
+int CMgrConfigUIDataUserSafeDest::RebuildLists(int refill) {
+    if (refill == 1) {
+        m_filtered.clear();
+        m_byTile.clear();
+        for (int i = 0; i < m_items.GetCount(); ++i) {
+            m_filtered.push_back(i);
+            m_byTile.push_back(i);
+        }
+    }
+    OrderByTile();
+    return 1;
+}
+
+int CMgrConfigUIDataUserSafeDest::FindByTile(int tileX, int tileY, int* count) const {
+    if (count) *count = 0;
+    const auto inTile = [&](int stored) {
+        const _tagUISTRUCT_USERSAFEDEST* p = m_items.GetAt(stored);
+        return p && p->TileIDx == tileX && p->TileIDy == tileY;
+    };
+    for (size_t i = 0; i < m_byTile.size(); ++i) {
+        if (!inTile(m_byTile[i])) continue;
+        if (count) {
+            size_t end = i;
+            while (end < m_byTile.size() && inTile(m_byTile[end])) ++end;
+            *count = static_cast<int>(end - i);
+        }
+        return static_cast<int>(i);
+    }
+    return -1;
+}
