@@ -1,0 +1,299 @@
+#include "settings/saved_course.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "settings/name_field.h"
+
+namespace {
+
+std::u16string Ascii(const char* text) { return std::u16string(text, text + std::char_traits<char>::length(text)); }
+
+std::u16string CourseKey(int course, const char* field) {
+    char text[96];
+    std::snprintf(text, sizeof text, "Course%03d.%s", course, field);
+    return Ascii(text);
+}
+
+// The keys of one course in file order: for each, visit(key, integer) or
+// visit(key, name field).
+template <typename Visit>
+void VisitCourseKeys(int course, _tagUISTRUCT_COURSEINFO& body, Visit&& visit) {
+    const auto point = [&](const std::string& prefix, _tagUISTRUCT_COURSEPOS& p) {
+        visit(CourseKey(course, (prefix + ".ePositionType").c_str()), &p.ePositionType, nullptr);
+        visit(CourseKey(course, (prefix + ".eRegionCheck").c_str()), &p.eRegionCheck, nullptr);
+        visit(CourseKey(course, (prefix + ".PosInfo.wcPosition.x").c_str()), &p.PosInfo.wcPosition.x, nullptr);
+        visit(CourseKey(course, (prefix + ".PosInfo.wcPosition.y").c_str()), &p.PosInfo.wcPosition.y, nullptr);
+        visit(CourseKey(course, (prefix + ".PosInfo.szName").c_str()), nullptr, p.PosInfo.szName);
+    };
+    point("lStartPosInfo", body.lStartPosInfo);
+    for (int slot = 0; slot < kCourseSlots; ++slot) {
+        char prefix[32];
+        std::snprintf(prefix, sizeof prefix, "lCoursePosInfo%03d", slot);
+        point(prefix, body.lCoursePosInfo[slot]);
+    }
+    visit(CourseKey(course, "eRouteOption"), &body.eRouteOption, nullptr);
+    visit(CourseKey(course, "bRouteWithPeloxWizard"), &body.bRouteWithPeloxWizard, nullptr);
+    visit(CourseKey(course, "bRouteWithTPEG"), &body.bRouteWithTPEG, nullptr);
+    visit(CourseKey(course, "bStartUserPos"), &body.bStartUserPos, nullptr);
+    visit(CourseKey(course, "bGoalUserPos"), &body.bGoalUserPos, nullptr);
+    visit(CourseKey(course, "szName"), nullptr, body.szName);
+}
+
+// The course number of a key "CourseNNN.field"; -1 for other keys.
+int CourseNumberOfKey(std::u16string_view key) {
+    constexpr std::u16string_view prefix = u"Course";
+    if (key.size() <= prefix.size() || key.substr(0, prefix.size()) != prefix) return -1;
+    size_t i = prefix.size();
+    int64_t number = 0;
+    while (i < key.size() && key[i] >= u'0' && key[i] <= u'9') {
+        number = std::min<int64_t>(number * 10 + (key[i] - u'0'), INT32_MAX);
+        ++i;
+    }
+    if (i < prefix.size() + 3 || i >= key.size() || key[i] != u'.') return -1;
+    return static_cast<int>(number);
+}
+
+std::vector<int> ToVector(const NvArray<int>& list) {
+    std::vector<int> out;
+    for (int i = 0; i < list.GetCount(); ++i) out.push_back(*list.GetAt(i));
+    return out;
+}
+
+void FromVector(const std::vector<int>& values, NvArray<int>& list) {
+    list.RemoveAll();
+    for (const int v : values) list.Add(v);
+}
+
+}  // namespace
+
+std::u16string_view SavedCourseName(const _tagUISTRUCT_COURSEINFO& course) {
+    return NameFieldView(course.szName, kCourseNameUnits);
+}
+
+CMgrConfigUIDataCourse::CMgrConfigUIDataCourse() {
+    if (!Load(nullptr)) EmptyStore();
+}
+
+void CMgrConfigUIDataCourse::EmptyStore() {
+    m_items.RemoveAll();
+    for (NvArray<int>& list : m_lists) list.RemoveAll();
+}
+
+// ---- file
+
+int CMgrConfigUIDataCourse::Load(const char16_t* file) {
+    const NvString path = FilePathFor(file, NV_FILE_REG_COURSE);
+    if (!m_configFile.Load(path)) {
+        m_configFile.Clear();
+        return 0;
+    }
+    // A second load replaces the courses; adding to them would double them.
+    EmptyStore();
+    int version = 0;
+    int count = 0;
+    m_configFile.GetInt(u"nVersion", &version, 1);
+    if (!m_configFile.GetInt(u"nItemCount", &count, 1)) count = 0;
+
+    // Courses the store cannot hold or the count does not cover would be
+    // lost without a trace: such a file is not taken.
+    const char* rejected = nullptr;
+    if (count < 0 || count > kMaxItems) {
+        rejected = "nItemCount outside 0..200";
+    } else {
+        NvString key;
+        for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
+            m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
+            if (CourseNumberOfKey(key.View()) >= count) rejected = "courses beyond nItemCount";
+        }
+    }
+
+    for (int course = 0; course < count && !rejected; ++course) {
+        _tagUISTRUCT_COURSEINFO body;
+        int present = 0;
+        VisitCourseKeys(course, body, [&](const std::u16string& key, int32_t* integer, char16_t* name) {
+            if (integer) {
+                present += m_configFile.GetInt(key.c_str(), integer, 1);
+                return;
+            }
+            NvString text;
+            if (m_configFile.GetString(key.c_str(), text, 1)) {
+                ++present;
+                CopyNameField(name, kCourseNameUnits, text.View());
+            }
+        });
+        if (present == 0) {
+            rejected = "courses missing";
+            break;
+        }
+        AddItem(body, 0);
+    }
+    if (!rejected && m_items.GetCount() != count) rejected = "courses do not match nItemCount";
+    if (rejected) {
+        RejectFile(path, rejected);
+        EmptyStore();
+        m_configFile.Clear();
+        return 0;
+    }
+
+    RebuildLists(0);
+    const bool missing = m_configFile.HasMissingKey() != 0;
+    m_configFile.Clear();
+    if (missing) {
+        RejectFile(path, "keys missing");
+        Save(nullptr);
+    }
+    return 1;
+}
+
+int CMgrConfigUIDataCourse::Save(const char16_t* file) {
+    m_configFile.Clear();
+    m_configFile.SetFilePath(FilePathFor(file, NV_FILE_REG_COURSE));
+    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    ok &= m_configFile.SetInt(u"nItemCount", m_items.GetCount());
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        VisitCourseKeys(i, *m_items.GetAt(i), [&](const std::u16string& key, int32_t* integer, char16_t* name) {
+            if (integer) {
+                ok &= m_configFile.SetInt(key.c_str(), *integer);
+                return;
+            }
+            const std::u16string text = NameForFile(NameFieldView(name, kCourseNameUnits));
+            ok &= m_configFile.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
+        });
+    }
+    const int result = ok ? m_configFile.Save() : 0;
+    m_configFile.Clear();
+    return result;
+}
+
+// ---- courses
+
+void CMgrConfigUIDataCourse::RemoveStored(int stored) {
+    if (!m_items.RemoveAt(stored)) return;
+    for (NvArray<int>& list : m_lists) {
+        std::vector<int> values = ToVector(list);
+        values.erase(std::remove(values.begin(), values.end(), stored), values.end());
+        for (int& v : values) {
+            if (v > stored) --v;
+        }
+        FromVector(values, list);
+    }
+}
+
+int CMgrConfigUIDataCourse::AddItem(const _tagUISTRUCT_COURSEINFO& course, int rebuild) {
+    while (m_items.GetCount() >= kMaxItems) RemoveStored(0);
+    _tagUISTRUCT_COURSEINFO copy = course;
+    copy.szName[kCourseNameUnits - 1] = u'\0';
+    copy.lStartPosInfo.PosInfo.szName[kCourseNameUnits - 1] = u'\0';
+    for (_tagUISTRUCT_COURSEPOS& p : copy.lCoursePosInfo) p.PosInfo.szName[kCourseNameUnits - 1] = u'\0';
+    const int at = m_items.Add(copy);
+    if (at < 0) return 0;
+    const NvString key = m_searchText.MakeChosungKey();
+    if (NvString(SavedCourseName(copy)).MatchChosungKey(key)) {
+        m_lists[1].Add(at);
+        m_lists[2].Add(at);
+        m_lists[0].Add(at);
+    }
+    if (rebuild == 1) OrderLists();
+    return 1;
+}
+
+int CMgrConfigUIDataCourse::MapPosition(int position, int mode) const {
+    if (position < 0 || position >= m_items.GetCount()) return -1;
+    if (mode < kModeStored || mode > kModeNewest) return position;
+    const int* stored = m_lists[mode - 1].GetAt(position);
+    if (!stored || *stored < 0 || *stored >= m_items.GetCount()) return -1;
+    return *stored;
+}
+
+int CMgrConfigUIDataCourse::GetStoredIndex(int position, int mode) {
+    if (mode == kModeCurrent) {
+        mode = m_sortMode;
+    } else {
+        m_sortMode = mode;
+    }
+    return MapPosition(position, mode);
+}
+
+int CMgrConfigUIDataCourse::DeleteItem(int position, int mode, int rebuild) {
+    const int stored = GetStoredIndex(position, mode);
+    if (stored < 0) return 0;
+    RemoveStored(stored);
+    if (rebuild == 1) RebuildLists(1);
+    return 1;
+}
+
+int CMgrConfigUIDataCourse::GetItem(int position, _tagUISTRUCT_COURSEINFO* buffer, int mode) {
+    if (!buffer) {
+        if (mode != kModeCurrent) m_sortMode = mode;
+        return (position >= 0 && position < m_items.GetCount()) ? 1 : 0;
+    }
+    const int stored = GetStoredIndex(position, mode);
+    if (stored < 0) return 0;
+    *buffer = *m_items.GetAt(stored);
+    return 1;
+}
+
+int CMgrConfigUIDataCourse::CopyToCourse(int position, int mode, CMgrConfigUIInfoCourse& course) {
+    _tagUISTRUCT_COURSEINFO body;
+    if (!GetItem(position, &body, mode)) return 0;
+    std::fill(std::begin(body.szName), std::end(body.szName), u'\0');
+    course.Assign(body);
+    return 1;
+}
+
+int CMgrConfigUIDataCourse::GetCount(int mode) const {
+    return mode == kModeStored ? m_lists[0].GetCount() : m_items.GetCount();
+}
+
+int CMgrConfigUIDataCourse::FindItemByName(const char16_t* name) const {
+    const std::u16string_view wanted(name ? name : u"");
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        if (CompareNamesNoCase(SavedCourseName(*m_items.GetAt(i)), wanted) == 0) return i;
+    }
+    return -1;
+}
+
+// ---- lists
+
+void CMgrConfigUIDataCourse::FillLists() {
+    for (NvArray<int>& list : m_lists) list.RemoveAll();
+    const NvString key = m_searchText.MakeChosungKey();
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        if (!NvString(SavedCourseName(*m_items.GetAt(i))).MatchChosungKey(key)) continue;
+        for (NvArray<int>& list : m_lists) list.Add(i);
+    }
+}
+
+void CMgrConfigUIDataCourse::OrderLists() {
+    const int n = m_items.GetCount();
+    std::vector<int> stored = ToVector(m_lists[0]);
+    // Entries of courses removed without a rebuild are dropped.
+    stored.erase(std::remove_if(stored.begin(), stored.end(), [n](int v) { return v < 0 || v >= n; }), stored.end());
+    FromVector(stored, m_lists[0]);
+
+    std::vector<int> byName = stored;
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
+        return CompareNamesNoCase(SavedCourseName(*m_items.GetAt(a)), SavedCourseName(*m_items.GetAt(b))) < 0;
+    });
+    FromVector(byName, m_lists[1]);
+    FromVector(std::vector<int>(stored.rbegin(), stored.rend()), m_lists[2]);
+}
+
+int CMgrConfigUIDataCourse::SearchByName(const char16_t* text) {
+    const std::u16string_view wanted(text ? text : u"");
+    if (wanted == m_searchText.View()) return 0;
+    m_searchText = NvString(wanted);
+    FillLists();
+    OrderLists();
+    return 1;
+}
+
+int CMgrConfigUIDataCourse::RebuildLists(int refill) {
+    if (refill == 1) FillLists();
+    OrderLists();
+    return 1;
+}
