@@ -1,0 +1,269 @@
+#include "settings/dlg_info.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "settings/course_current.h"
+#include "settings/name_field.h"
+
+namespace {
+
+std::u16string DlgKey(int record, const char* field) {
+    char text[64];
+    std::snprintf(text, sizeof text, "DlgInfo%03d.%s", record, field);
+    return std::u16string(text, text + std::char_traits<char>::length(text));
+}
+
+std::u16string TextKey(int record, int text) {
+    char field[32];
+    std::snprintf(field, sizeof field, "szRecentTextArray%03d", text);
+    return DlgKey(record, field);
+}
+
+// The record number of a key "DlgInfoNNN.field"; -1 for other keys.
+int DlgNumberOfKey(std::u16string_view key) {
+    constexpr std::u16string_view prefix = u"DlgInfo";
+    if (key.size() <= prefix.size() || key.substr(0, prefix.size()) != prefix) return -1;
+    size_t i = prefix.size();
+    int64_t number = 0;
+    while (i < key.size() && key[i] >= u'0' && key[i] <= u'9') {
+        number = std::min<int64_t>(number * 10 + (key[i] - u'0'), INT32_MAX);
+        ++i;
+    }
+    if (i < prefix.size() + 3 || i >= key.size() || key[i] != u'.') return -1;
+    return static_cast<int>(number);
+}
+
+// A name as the record would hold it (at most 64 characters), so that a
+// longer name finds the record it made.
+std::u16string StoredName(const char16_t* name) {
+    char16_t field[kDlgNameUnits];
+    CopyNameField(field, kDlgNameUnits, name ? std::u16string_view(name) : std::u16string_view());
+    return std::u16string(NameFieldView(field, kDlgNameUnits));
+}
+
+// The count a record can hold.
+void SettleCount(_tagUISTRUCT_DLGINFO& record) {
+    record.nRecentTextDataNum = std::clamp(record.nRecentTextDataNum, 0, kDlgRecentTexts);
+    record.szDialogName[kDlgNameUnits - 1] = u'\0';
+    for (auto& text : record.szRecentTextArray) text[kDlgRecentTextUnits - 1] = u'\0';
+}
+
+}  // namespace
+
+bool operator==(const _tagUISTRUCT_DLGINFO& a, const _tagUISTRUCT_DLGINFO& b) {
+    if (!std::equal(std::begin(a.szDialogName), std::end(a.szDialogName), std::begin(b.szDialogName))) return false;
+    if (a.uAreaCode != b.uAreaCode || a.eOrderBy != b.eOrderBy || a.nRecentTextDataNum != b.nRecentTextDataNum) {
+        return false;
+    }
+    for (int i = 0; i < kDlgRecentTexts; ++i) {
+        if (!std::equal(std::begin(a.szRecentTextArray[i]), std::end(a.szRecentTextArray[i]),
+                        std::begin(b.szRecentTextArray[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::u16string_view DlgInfoName(const _tagUISTRUCT_DLGINFO& info) {
+    return NameFieldView(info.szDialogName, kDlgNameUnits);
+}
+
+std::u16string_view DlgInfoRecentText(const _tagUISTRUCT_DLGINFO& info, int index) {
+    if (index < 0 || index >= kDlgRecentTexts) return {};
+    return NameFieldView(info.szRecentTextArray[index], kDlgRecentTextUnits);
+}
+
+CMgrConfigUIDataDlgInfo::CMgrConfigUIDataDlgInfo() {
+    if (!Load(nullptr)) Clear();
+}
+
+// ---- file
+
+int CMgrConfigUIDataDlgInfo::Load(const char16_t* file) {
+    const NvString path = FilePathFor(file, NV_FILE_UI_DLG_INFO);
+    if (!m_configFile.Load(path)) {
+        m_configFile.Clear();
+        return 0;
+    }
+    Clear();
+    int version = 0;
+    int count = 0;
+    m_configFile.GetInt(u"nVersion", &version, 1);
+    if (!m_configFile.GetInt(u"nItemCount", &count, 1)) count = 0;
+
+    // Records the count does not cover, or a count the file cannot hold
+    // (every record has keys), would be lost or invented: such a file is
+    // not taken.
+    const char* rejected = nullptr;
+    if (count < 0 || count > m_configFile.GetCount()) {
+        rejected = "nItemCount does not fit the file";
+    } else {
+        NvString key;
+        for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
+            m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
+            if (DlgNumberOfKey(key.View()) >= count) rejected = "records beyond nItemCount";
+        }
+    }
+
+    bool damaged = false;
+    for (int i = 0; i < count && !rejected; ++i) {
+        _tagUISTRUCT_DLGINFO record;
+        int present = 0;
+        NvString text;
+        if (m_configFile.GetString(DlgKey(i, "szDialogName").c_str(), text, 1)) {
+            ++present;
+            CopyNameField(record.szDialogName, kDlgNameUnits, text.View());
+        }
+        int area = 0;
+        if (m_configFile.GetInt(DlgKey(i, "uAreaCode").c_str(), &area, 1)) {
+            ++present;
+            record.uAreaCode = static_cast<uint32_t>(area);
+        }
+        present += m_configFile.GetInt(DlgKey(i, "eOrderBy").c_str(), &record.eOrderBy, 1);
+        present += m_configFile.GetInt(DlgKey(i, "nRecentTextDataNum").c_str(), &record.nRecentTextDataNum, 1);
+        if (present == 0) {
+            rejected = "records missing";
+            break;
+        }
+        if (record.nRecentTextDataNum < 0 || record.nRecentTextDataNum > kDlgRecentTexts) damaged = true;
+        SettleCount(record);
+        for (int j = 0; j < kDlgRecentTexts; ++j) {
+            if (j < record.nRecentTextDataNum) {
+                if (m_configFile.GetString(TextKey(i, j).c_str(), text, 1)) {
+                    CopyNameField(record.szRecentTextArray[j], kDlgRecentTextUnits, text.View());
+                }
+            } else if (m_configFile.GetValue(TextKey(i, j).c_str(), text)) {
+                damaged = true;  // a text the count leaves out
+            }
+        }
+        PutDlgInfo(record);
+    }
+    // Duplicate names merge: the file is not what its count says.
+    if (!rejected && m_items.GetCount() != count) rejected = "records do not match nItemCount";
+    if (rejected) {
+        RejectFile(path, rejected);
+        Clear();
+        m_configFile.Clear();
+        return 0;
+    }
+    const bool rewrite = damaged || m_configFile.HasMissingKey();
+    m_configFile.Clear();
+    if (rewrite) {
+        RejectFile(path, "keys missing or texts beyond their count");
+        Save(nullptr);
+    }
+    return 1;
+}
+
+int CMgrConfigUIDataDlgInfo::Save(const char16_t* file) {
+    m_configFile.Clear();
+    m_configFile.SetFilePath(FilePathFor(file, NV_FILE_UI_DLG_INFO));
+    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    ok &= m_configFile.SetInt(u"nItemCount", m_items.GetCount());
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        const _tagUISTRUCT_DLGINFO& r = *m_items.GetAt(i);
+        const std::u16string name = NameForFile(DlgInfoName(r));
+        ok &= m_configFile.SetValue(DlgKey(i, "szDialogName").c_str(), name.c_str(), kNvConfigTypeString);
+        ok &= m_configFile.SetInt(DlgKey(i, "uAreaCode").c_str(), static_cast<int>(r.uAreaCode));
+        ok &= m_configFile.SetInt(DlgKey(i, "eOrderBy").c_str(), r.eOrderBy);
+        ok &= m_configFile.SetInt(DlgKey(i, "nRecentTextDataNum").c_str(), r.nRecentTextDataNum);
+        for (int j = 0; j < r.nRecentTextDataNum; ++j) {
+            const std::u16string text = NameForFile(DlgInfoRecentText(r, j));
+            ok &= m_configFile.SetValue(TextKey(i, j).c_str(), text.c_str(), kNvConfigTypeString);
+        }
+    }
+    const int result = ok ? m_configFile.Save() : 0;
+    m_configFile.Clear();
+    return result;
+}
+
+// ---- records
+
+int CMgrConfigUIDataDlgInfo::FindDlgInfo(const char16_t* name) const {
+    const std::u16string wanted = StoredName(name);
+    for (int i = 0; i < m_items.GetCount(); ++i) {
+        if (CompareNamesNoCase(DlgInfoName(*m_items.GetAt(i)), wanted) == 0) return i;
+    }
+    return -1;
+}
+
+int CMgrConfigUIDataDlgInfo::GetDlgInfoAt(int index, _tagUISTRUCT_DLGINFO* out) const {
+    const _tagUISTRUCT_DLGINFO* record = m_items.GetAt(index);
+    if (!record) return 0;
+    if (out) *out = *record;
+    return 1;
+}
+
+int CMgrConfigUIDataDlgInfo::GetDlgInfo(const char16_t* name, _tagUISTRUCT_DLGINFO* out) const {
+    const int index = FindDlgInfo(name);
+    if (index >= 0) return GetDlgInfoAt(index, out);
+    if (out) {
+        *out = _tagUISTRUCT_DLGINFO();
+        CopyNameField(out->szDialogName, kDlgNameUnits, StoredName(name));
+    }
+    return 0;
+}
+
+uint32_t CMgrConfigUIDataDlgInfo::GetAreaCode(const char16_t* name) const {
+    const _tagUISTRUCT_DLGINFO* record = m_items.GetAt(FindDlgInfo(name));
+    return record ? record->uAreaCode : 0;
+}
+
+_tagUISTRUCT_DLGINFO CMgrConfigUIDataDlgInfo::RecordFor(const char16_t* name, int* index) const {
+    *index = FindDlgInfo(name);
+    if (const _tagUISTRUCT_DLGINFO* existing = m_items.GetAt(*index)) return *existing;
+    _tagUISTRUCT_DLGINFO record;
+    CopyNameField(record.szDialogName, kDlgNameUnits, StoredName(name));
+    record.eOrderBy = 1;
+    return record;
+}
+
+void CMgrConfigUIDataDlgInfo::Store(const _tagUISTRUCT_DLGINFO& record, int index) {
+    if (index >= 0) {
+        m_items.SetAt(index, record);
+    } else {
+        m_items.Add(record);
+    }
+}
+
+int CMgrConfigUIDataDlgInfo::SetAreaCode(const char16_t* name, uint32_t code) {
+    int index = -1;
+    _tagUISTRUCT_DLGINFO record = RecordFor(name, &index);
+    record.uAreaCode = code;
+    Store(record, index);
+    return 1;
+}
+
+int CMgrConfigUIDataDlgInfo::AddRecentText(const char16_t* name, const char16_t* text) {
+    if (!text || !*text) return 0;
+    int index = -1;
+    _tagUISTRUCT_DLGINFO record = RecordFor(name, &index);
+    SettleCount(record);
+    // Compared as stored: a text is kept to 16 characters.
+    char16_t added[kDlgRecentTextUnits];
+    CopyNameField(added, kDlgRecentTextUnits, text);
+    std::vector<std::u16string> texts{std::u16string(NameFieldView(added, kDlgRecentTextUnits))};
+    for (int j = 0; j < record.nRecentTextDataNum; ++j) {
+        const std::u16string_view old = DlgInfoRecentText(record, j);
+        if (CompareNamesNoCase(old, texts.front()) != 0) texts.emplace_back(old);
+    }
+    const int n = std::min<int>(static_cast<int>(texts.size()), kDlgRecentTexts);
+    for (int j = 0; j < kDlgRecentTexts; ++j) {
+        CopyNameField(record.szRecentTextArray[j], kDlgRecentTextUnits,
+                      j < n ? std::u16string_view(texts[static_cast<size_t>(j)]) : std::u16string_view());
+    }
+    record.nRecentTextDataNum = n;
+    Store(record, index);
+    return 1;
+}
+
+int CMgrConfigUIDataDlgInfo::PutDlgInfo(const _tagUISTRUCT_DLGINFO& record) {
+    _tagUISTRUCT_DLGINFO copy = record;
+    SettleCount(copy);
+    const int index = FindDlgInfo(copy.szDialogName);
+    if (index >= 0) m_items.RemoveAt(index);
+    return m_items.Add(copy) >= 0 ? 1 : 0;
+}
