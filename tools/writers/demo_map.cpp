@@ -7,11 +7,13 @@
 #include "platform/byte_cursor.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
+#include "tools/writers/area_map_writer.h"
 #include "tools/writers/camera_writer.h"
 #include "tools/writers/map_container_writer.h"
 #include "tools/writers/road_network_writer.h"
 #include "tools/writers/service_map_writer.h"
 #include "tools/writers/small_readers_writer.h"
+#include "tools/writers/version_trailer_writer.h"
 
 namespace writers {
 namespace {
@@ -242,7 +244,9 @@ bool WriteDemoMap(const std::string& root, std::string* error) {
            Put(root, "Map\\TBT.ndb", BuildTbtFile(turns), error) &&
            Put(root, "Map\\TG.ndb", BuildTollGateFile(gates), error) &&
            Put(root, "Map\\SA.ndb", saFiles.sa, error) && Put(root, "Map\\SAIdx.ndb", saFiles.index, error) &&
-           WriteDemoCameras(root, error);
+           WriteDemoCameras(root, error) && WriteDemoAreas(root, error) &&
+           // The road network's release stamp, read by the version check.
+           Put(root, "Map\\Road.ndb", BuildVersionTrailer({1, 2, 3, "20261210"}), error);
 }
 
 std::vector<uint8_t> BuildDemoTileContainer(bool packed) {

@@ -1,0 +1,97 @@
+#include "mapdb/area_map_file.h"
+
+#include <vector>
+
+#include "mapdb/block_view.h"
+#include "mapdb/region.h"
+
+namespace {
+
+struct AreaHeader {
+    uint16_t count = 0;
+    uint32_t entries = 0;
+};
+
+bool ReadHeader(const MneBlockView& view, AreaHeader& out) {
+    platform::ByteReader r = view.Reader(0);
+    out.count = r.U16();
+    out.entries = r.U32();
+    return r.Ok();
+}
+
+MneAreaEntry ReadEntry(const MneBlockView& view, uint32_t entries, uint32_t entryBytes, uint32_t index) {
+    platform::ByteReader r = view.Reader(entries + index * entryBytes);
+    MneAreaEntry e;
+    e.minY = r.U16();
+    e.minX = r.U16();
+    e.maxY = r.U16();
+    e.maxX = r.U16();
+    e.pointCount = r.U16();
+    e.pointOffset = r.U32();
+    if (entryBytes >= kMneAddressEntryBytes) e.code = r.U32();
+    return r.Ok() ? e : MneAreaEntry{};
+}
+
+}  // namespace
+
+const char* MneCheckAreaBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes) {
+    if (entryBytes != kMneAddressEntryBytes && entryBytes != kMneCityEntryBytes) return "unknown entry size";
+    const MneBlockView view(data, size);
+    AreaHeader header;
+    if (!ReadHeader(view, header)) return "block shorter than its header";
+    if (header.count == 0) return nullptr;
+    if (!view.ContainsArray(header.entries, header.count, entryBytes)) return "area entries outside the block";
+    for (uint32_t i = 0; i < header.count; ++i) {
+        const MneAreaEntry e = ReadEntry(view, header.entries, entryBytes, i);
+        if (!view.ContainsArray(e.pointOffset, e.pointCount, kMneAreaPointBytes)) return "point list outside the block";
+    }
+    return nullptr;
+}
+
+int MneFindAreaInBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, int32_t localX, int32_t localY,
+                       uint32_t* code) {
+    if (code) *code = 0;
+    if (MneCheckAreaBlock(data, size, entryBytes)) return 0;
+    const MneBlockView view(data, size);
+    AreaHeader header;
+    ReadHeader(view, header);
+    std::vector<MapPoint> outline;
+    for (uint32_t i = 0; i < header.count; ++i) {
+        const MneAreaEntry e = ReadEntry(view, header.entries, entryBytes, i);
+        if (localX < e.minX || localX > e.maxX || localY < e.minY || localY > e.maxY) continue;
+        // Fewer than three points enclose nothing.
+        if (e.pointCount < 3) continue;
+        outline.resize(e.pointCount);
+        platform::ByteReader r = view.Reader(e.pointOffset);
+        for (auto& p : outline) {
+            p.x = r.I32();
+            p.y = r.I32();
+        }
+        if (!r.Ok()) continue;
+        CMneRegion region;
+        if (!region.Build(outline.data(), static_cast<int>(outline.size()), kMneFillEvenOdd)) continue;
+        if (region.Contains(localX, localY)) {
+            if (code) *code = e.code;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int CMneAreaMapFile::FixupBlock(const uint8_t* data, uint32_t size) {
+    return MneCheckAreaBlock(data, size, m_entryBytes) == nullptr ? 1 : 0;
+}
+
+int CMneAreaMapFile::FindArea(const MapPoint& point, uint32_t* code) {
+    if (code) *code = 0;
+    const CMgrCoordBase frame(kMneAreaTileLevel);
+    int column = 0, row = 0;
+    TileLocalPoint local;
+    if (!frame.MapToTileLocal(point, column, row, local)) return 0;
+    // The block stays in the one buffer only while the lock is held.
+    MgrLock lock(FileLock());
+    uint32_t size = 0;
+    const uint8_t* block = LoadBlock({kMneAreaTileLevel, column, row}, 0, &size);
+    if (!block) return 0;
+    return MneFindAreaInBlock(block, size, m_entryBytes, local.x, local.y, code);
+}
