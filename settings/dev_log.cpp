@@ -142,13 +142,24 @@ int CMgrDevLog::AppendMemoryCheck(std::string_view text) {
 }
 
 int CMgrDevLog::DrawStatus(DevStatusCanvas* canvas) {
-    MgrLock hold(m_lock);
     const CMgrConfigGlobalData& global = CMgrConfigGlobalData::Instance();
+    const bool on = global.m_debugView != 0;
+    // The source asks other modules under their own locks: it runs outside
+    // the log's lock, so a module that adds a timed line while holding its
+    // lock cannot deadlock against the overlay.
+    DevStatusInputs in;
+    if (on) {
+        DevStatusSource source;
+        {
+            MgrLock hold(m_lock);
+            source = m_source;
+        }
+        if (source) source(in);
+    }
+    MgrLock hold(m_lock);
     int drawn = 0;
-    if (global.m_debugView != 0) {
+    if (on) {
         drawn = 1;
-        DevStatusInputs in;
-        if (m_source) m_source(in);
         int32_t top = kFirstTop;
         auto draw = [&](const std::u16string& text) {
             if (canvas) canvas->DrawTextLine({kLeft, top, kRight, top + kLineStep}, text);

@@ -13,7 +13,8 @@
 // none of those modules; the program installs a source that asks them.
 //
 // Any thread may add timed lines while the draw thread draws the overlay:
-// everything is guarded by the log's own lock.
+// the log's fields are guarded by its own lock. The status source is called
+// outside that lock, since it takes the locks of other modules.
 #include <cstdint>
 #include <functional>
 #include <string>
