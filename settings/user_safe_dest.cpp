@@ -6,13 +6,14 @@
 #include <string>
 
 #include "foundation/debug_trace.h"
+#include "mapdb/link_id.h"
+#include "mapdb/mgr_map.h"
+#include "mapdb/version_check.h"
 #include "settings/name_field.h"
 
 namespace {
 
 constexpr char kEntryPrefix[] = "SafeDest";
-// Bit 27 of a link id: travelled against the link's stored direction.
-constexpr uint32_t kLinkReverseBit = 0x08000000;
 
 std::u16string Ascii(const char* text) {
     std::u16string out;
@@ -46,6 +47,28 @@ int EntryNumberOf(std::u16string_view key) {
 
 std::atomic<UserSafeDestMap*> g_defaultMap{nullptr};
 
+// The map-data manager. Its version record is read from the data root it
+// was opened with, so before Open it cannot tell the network version.
+class MgrMapSafeDestMap final : public UserSafeDestMap {
+public:
+    int GetNetworkVersion(NvString& out) override {
+        CMgrMap* map = CMgrMap::Instance();
+        if (!map || !map->IsOpen()) return 0;
+        MneVersionRecord record;
+        if (map->GetVersionInfo(record) != 1) return 0;
+        out = NvString(MneVersionFieldText(record.fileDate[kMneVersionRoad]));
+        return 1;
+    }
+    int FindNearestLink(const MapPoint& point, int maxDistanceM, int32_t& linkId, int32_t& reverseLinkId) override {
+        CMgrMap* map = CMgrMap::Instance();
+        MneLinkFoot foot;
+        if (!map || !map->FindNearestLink(point, maxDistanceM, &foot, 0)) return 0;
+        linkId = static_cast<int32_t>(foot.linkId);
+        reverseLinkId = static_cast<int32_t>(foot.reverseLinkId);
+        return 1;
+    }
+};
+
 }  // namespace
 
 bool operator==(const _tagUISTRUCT_USERSAFEDEST& a, const _tagUISTRUCT_USERSAFEDEST& b) {
@@ -55,7 +78,12 @@ bool operator==(const _tagUISTRUCT_USERSAFEDEST& a, const _tagUISTRUCT_USERSAFED
            std::equal(std::begin(a.PosInfo.szName), std::end(a.PosInfo.szName), std::begin(b.PosInfo.szName));
 }
 
-UserSafeDestMap* DefaultUserSafeDestMap() { return g_defaultMap.load(std::memory_order_acquire); }
+UserSafeDestMap* DefaultUserSafeDestMap() {
+    if (UserSafeDestMap* set = g_defaultMap.load(std::memory_order_acquire)) return set;
+    if (!CMgrMap::Instance()) return nullptr;
+    static MgrMapSafeDestMap manager;
+    return &manager;
+}
 
 void SetDefaultUserSafeDestMap(UserSafeDestMap* map) { g_defaultMap.store(map, std::memory_order_release); }
 
@@ -93,10 +121,10 @@ bool CMgrConfigUIDataUserSafeDest::Relink(_tagUISTRUCT_USERSAFEDEST& record) {
     if (!m_map->FindNearestLink(record.PosInfo.wcPosition, kRelinkDistanceM, linkId, reverseId)) return false;
     // The id travelled in the point's own direction; a one-way link has no
     // reverse id (0), which must never replace a real one.
-    const uint32_t wantReverse = static_cast<uint32_t>(record.LinkID) & kLinkReverseBit;
+    const uint32_t wantReverse = static_cast<uint32_t>(record.LinkID) & kMneLinkReverseBit;
     int32_t chosen = 0;
     for (const int32_t candidate : {linkId, reverseId}) {
-        if (candidate != 0 && (static_cast<uint32_t>(candidate) & kLinkReverseBit) == wantReverse) chosen = candidate;
+        if (candidate != 0 && (static_cast<uint32_t>(candidate) & kMneLinkReverseBit) == wantReverse) chosen = candidate;
     }
     if (chosen == 0 || chosen == record.LinkID) return false;
     record.LinkID = chosen;
@@ -115,6 +143,7 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
     }
     EmptyStore();
     m_nextNumber = 0;
+    m_relinkPending = false;
     int version = 0;
     int count = 0;
     NvString fileVersion;
@@ -177,18 +206,24 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
     }
 
     m_networkVersion = haveMap ? currentVersion : fileVersion;
+    // A map that could not tell its version yet (not open) is asked again
+    // before the file is written with its version.
+    m_relinkPending = !haveMap && m_map != nullptr;
     RebuildLists(0);
     const bool missingKey = m_configFile.HasMissingKey() != 0;
     m_configFile.Clear();
+    if (!missingKey && !relinked) return 1;
+    // A map that cannot tell its version refuses the save: the file then
+    // stays as it is rather than being set aside with nothing in its place.
+    NvString probe;
+    if (m_map && !m_map->GetNetworkVersion(probe)) return 1;
     if (missingKey) {
         // What the file held stays under the err name; the store keeps
         // what could be read and writes it complete.
         RejectFile(path, "keys missing");
     }
-    if (missingKey || relinked) {
-        if (relinked) DebugTrace(2, "[CFG] %s: links looked up again on the new road network\n", path.ToUtf8().c_str());
-        Save(nullptr);
-    }
+    if (relinked) DebugTrace(2, "[CFG] %s: links looked up again on the new road network\n", path.ToUtf8().c_str());
+    Save(nullptr);
     return 1;
 }
 
@@ -196,7 +231,14 @@ int CMgrConfigUIDataUserSafeDest::Save(const char16_t* file) {
     if (m_map) {
         NvString current;
         if (!m_map->GetNetworkVersion(current)) return 0;
-        m_networkVersion = current.Left(kNetworkVersionChars);
+        current = current.Left(kNetworkVersionChars);
+        // The file must not name a network the links were never checked
+        // against.
+        if (m_relinkPending && !(current == m_networkVersion)) {
+            for (int i = 0; i < m_items.GetCount(); ++i) Relink(*m_items.GetAt(i));
+        }
+        m_relinkPending = false;
+        m_networkVersion = current;
     }
     m_configFile.Clear();
     m_configFile.SetFilePath(FilePathFor(file, NV_FILE_REG_SAFE_DEST));

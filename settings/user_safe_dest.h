@@ -88,7 +88,9 @@ public:
     int Load(const char16_t* file) override;
     // Writes the points with the current road-network date text. 0 (and
     // nothing written) when the map cannot tell it. Without a map the text
-    // the points were last linked against is kept.
+    // the points were last linked against is kept. Points loaded while the
+    // map could not tell its version (before it was opened) are looked up
+    // again here first when the network turns out to differ.
     int Save(const char16_t* file) override;
 
     // Zeroes an edit record (the screens' working copy of a point).
@@ -155,4 +157,5 @@ private:
     NvString m_searchText;
     int m_nextNumber = 0;
     NvString m_networkVersion;
+    bool m_relinkPending = false;
 };

@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "foundation/nv_config.h"
+#include "mapdb/mgr_map.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "settings/name_field.h"
 #include "settings/user_safe_dest.h"
 #include "support/temp_dir.h"
+#include "tools/writers/demo_map.h"
+#include "tools/writers/version_trailer_writer.h"
 
 namespace {
 
@@ -106,9 +109,76 @@ TEST_F(UserSafeDestTest, NewStoreWithoutFileIsEmptyAndWritesNothing) {
     EXPECT_FALSE(store->IsMapMissing());
     EXPECT_FALSE(platform::FileExists(FilePath()));
     EXPECT_EQ(m_map.lookups, 0);
-    // The program's store takes the default map: none here.
+    // The program's store takes the map-data manager.
     ASSERT_NE(CMgrConfigUIDataUserSafeDest::Instance(), nullptr);
-    EXPECT_TRUE(CMgrConfigUIDataUserSafeDest::Instance()->IsMapMissing());
+    EXPECT_FALSE(CMgrConfigUIDataUserSafeDest::Instance()->IsMapMissing());
+}
+
+// The store on the map-data manager over the demo district: a map update
+// (a new date in Road.ndb's trailer) puts each point on the link it lies on.
+TEST_F(UserSafeDestTest, MapDataManagerLinksThePointsOnAMapUpdate) {
+    TempDir root;
+    std::string error;
+    ASSERT_TRUE(writers::WriteDemoMap(root.Path(), &error)) << error;
+    CMgrMap* map = CMgrMap::Instance();
+    ASSERT_NE(map, nullptr);
+    ASSERT_EQ(map->Open(root.Path() + "/"), 1) << map->LastOpenFailure();
+    UserSafeDestMap* manager = DefaultUserSafeDestMap();
+    ASSERT_NE(manager, nullptr);
+
+    // The middle of the first segment of a two-way and of a one-way link.
+    const writers::DemoLink* twoWay = nullptr;
+    const writers::DemoLink* oneWay = nullptr;
+    for (const writers::DemoLink& link : writers::DemoLinks()) {
+        if (link.twoWay && !twoWay) twoWay = &link;
+        if (!link.twoWay && !oneWay) oneWay = &link;
+    }
+    ASSERT_NE(twoWay, nullptr);
+    const auto middle = [](const writers::DemoLink& link) {
+        const MapPoint a = link.shape[0];
+        const MapPoint b = link.shape[1];
+        return MapPoint{a.x + (b.x - a.x) / 2, a.y + (b.y - a.y) / 2};
+    };
+    struct Case {
+        const char* what;
+        const writers::DemoLink* link;
+        int32_t storedLink;
+        int32_t expectLink;
+    };
+    std::vector<Case> cases = {
+        {"along a two-way link", twoWay, 1999000, static_cast<int32_t>(twoWay->number)},
+        {"against a two-way link", twoWay, 1999000 | kReverse, static_cast<int32_t>(twoWay->number) | kReverse},
+    };
+    if (oneWay) cases.push_back({"along a one-way link", oneWay, 1999001, static_cast<int32_t>(oneWay->number)});
+    {
+        CMgrConfigUIDataUserSafeDest store(manager);
+        for (const Case& c : cases) {
+            const MapPoint p = middle(*c.link);
+            store.AddItem(Point(c.what, p.x, p.y, c.storedLink), 1);
+        }
+        ASSERT_EQ(store.Save(nullptr), 1);
+        EXPECT_NE(FileBytes().find("nNetworkVersion|2=20261210\r\n"), std::string::npos);
+    }
+    // The same map: the old ids stay.
+    {
+        CMgrConfigUIDataUserSafeDest store(manager);
+        _tagUISTRUCT_USERSAFEDEST p;
+        ASSERT_EQ(store.GetItem(0, &p, 0), 1);
+        EXPECT_EQ(p.LinkID, 1999000);
+    }
+
+    const std::vector<uint8_t> stamp = writers::BuildVersionTrailer({1, 2, 4, "20270315"});
+    root.Write("Map/Road.ndb", std::string(stamp.begin(), stamp.end()));
+    CMgrConfigUIDataUserSafeDest store(manager);
+    ASSERT_EQ(store.GetCount(0), static_cast<int>(cases.size()));
+    for (size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].what);
+        _tagUISTRUCT_USERSAFEDEST p;
+        ASSERT_EQ(store.GetItem(static_cast<int>(i), &p, 0), 1);
+        EXPECT_EQ(p.LinkID, cases[i].expectLink);
+    }
+    EXPECT_NE(FileBytes().find("nNetworkVersion|2=20270315\r\n"), std::string::npos);
+    EXPECT_EQ(map->Close(), 1);
 }
 
 TEST_F(UserSafeDestTest, SaveAndLoadGiveTheSamePoints) {
@@ -229,15 +299,52 @@ TEST_F(UserSafeDestTest, WithoutAMapNothingIsLookedUpAndTheTextIsKept) {
     // another map looks them up.
     EXPECT_NE(FileBytes().find("nNetworkVersion|2=20100301\r\n"), std::string::npos);
 
-    // A map that cannot tell its version: Save writes nothing.
+    // A map that cannot tell its version yet (not open): nothing is looked
+    // up and Save writes nothing.
     const std::string before = FileBytes();
     m_map.versionKnown = false;
     auto blind = Open();
     EXPECT_EQ(blind->GetCount(0), 2);
     EXPECT_EQ(m_map.lookups, 0);
-    blind->AddItem(Point("C", kX0, kY0), 1);
+    blind->AddItem(Point("C", kX0, kY0, 502), 1);
     EXPECT_EQ(blind->Save(nullptr), 0);
     EXPECT_EQ(FileBytes(), before);
+
+    // Once it is open on another network, the save looks the links up
+    // before the file names the new network.
+    m_map.versionKnown = true;
+    m_map.version = u"20100705";
+    m_map.links[{kX0, kY0}] = {900, 900 | kReverse};
+    ASSERT_EQ(blind->Save(nullptr), 1);
+    EXPECT_EQ(m_map.lookups, 3);
+    const std::string after = FileBytes();
+    EXPECT_NE(after.find("nNetworkVersion|2=20100705\r\n"), std::string::npos);
+    for (const char* key : {"SafeDest000.LinkID|1=900\r\n", "SafeDest002.LinkID|1=900\r\n"}) {
+        EXPECT_NE(after.find(key), std::string::npos) << key;
+    }
+    // Only once.
+    ASSERT_EQ(blind->Save(nullptr), 1);
+    EXPECT_EQ(m_map.lookups, 3);
+}
+
+TEST_F(UserSafeDestTest, AFileWithAMissingKeyStaysWhileTheMapCannotTellItsVersion) {
+    WriteFile(
+        "nVersion|1=841887792\r\nnNetworkVersion|2=20100301\r\nnItemCount|1=1\r\n"
+        "SafeDest000.nDir|1=1\r\nSafeDest000.TileIDx|1=8130\r\nSafeDest000.TileIDy|1=2407\r\n"
+        "SafeDest000.LinkID|1=5\r\nSafeDest000.tTime|1=0\r\nSafeDest000.PosInfo.wcPosition.x|1=66600961\r\n"
+        "SafeDest000.PosInfo.wcPosition.y|1=19718145\r\nSafeDest000.PosInfo.szName|2=A\r\n");
+    const std::string before = FileBytes();
+    m_map.versionKnown = false;
+    auto store = Open();
+    EXPECT_EQ(store->GetCount(0), 1);
+    EXPECT_EQ(FileBytes(), before);
+    EXPECT_FALSE(platform::FileExists(m_dir.File("config/RegSafeDest.err")));
+
+    m_map.versionKnown = true;
+    auto again = Open();
+    EXPECT_EQ(again->GetCount(0), 1);
+    EXPECT_EQ(m_dir.Read("config/RegSafeDest.err"), before);
+    EXPECT_NE(FileBytes().find("SafeDest000.nLimit|1=0\r\n"), std::string::npos);
 }
 
 TEST_F(UserSafeDestTest, TileOfEachPointIncludingTileEdges) {
