@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -270,7 +271,7 @@ int CMgrConfigUIDataRepeatDest::AddItem(const _tagUISTRUCT_REPEATDEST& record, i
     if (!now.clockSet) {
         for (int i = 0; i < m_items.GetCount(); ++i) {
             const int64_t t = m_items.GetAt(i)->Time;
-            if (t >= visit.Time) visit.Time = t + 1;
+            if (t >= visit.Time) visit.Time = t < INT64_MAX ? t + 1 : t;
         }
         visit.nVCETC = AddSaturated(visit.nVCETC, 1);
     } else {
@@ -278,7 +279,8 @@ int CMgrConfigUIDataRepeatDest::AddItem(const _tagUISTRUCT_REPEATDEST& record, i
             int32_t& counter = visit.nVCWH[(now.weekend ? 1 : 0) * kRepeatHours + now.hour];
             counter = AddSaturated(counter, 1);
         }
-        visit.Time = now.seconds + offsetSeconds;
+        // now is after 2007, so only a large positive offset could wrap.
+        visit.Time = offsetSeconds > INT64_MAX - now.seconds ? INT64_MAX : now.seconds + offsetSeconds;
     }
     if (m_items.Add(visit) < 0) return 0;
     if (rebuild == 1) RebuildResult();
