@@ -115,7 +115,8 @@ int CMgrDevLog::AddTickLog(const char16_t* text) {
     if (text) line += text;
     CutLine(line);
     m_lines.push_back(std::move(line));
-    m_totalMs += elapsedMs;
+    // Wraps instead of overflowing when a start tick was never reset.
+    m_totalMs = static_cast<int32_t>(static_cast<uint32_t>(m_totalMs) + static_cast<uint32_t>(elapsedMs));
     return 1;
 }
 
@@ -156,52 +157,61 @@ int CMgrDevLog::DrawStatus(DevStatusCanvas* canvas) {
         }
         if (source) source(in);
     }
-    MgrLock hold(m_lock);
-    int drawn = 0;
-    if (on) {
-        drawn = 1;
-        int32_t top = kFirstTop;
-        auto draw = [&](const std::u16string& text) {
-            if (canvas) canvas->DrawTextLine({kLeft, top, kRight, top + kLineStep}, text);
-        };
-
-        ++m_frameCount;
-        draw(Printf("(%d) Tick(%d) MD(%d)ms", m_frameCount, m_totalMs, in.lastDrawMs));
-        top += kLineStep;
-        draw(Printf("hp(%.2f)ph(%.2f) count(%d)", in.availVirtualMb, in.availPhysMb, m_memoryLines));
-
-        const uint64_t now = platform::GetTickCount64();
-        if (global.m_debug == kMemoryLogLevel && (!m_memoryLogged || now - m_lastMemoryTick > kMemoryLogPeriodMs)) {
-            char line[96];
-            std::snprintf(line, sizeof line, "%d\t%.2f\t%.2f\n", m_memoryLines, in.availVirtualMb, in.availPhysMb);
-            // A log that cannot be written is tried again an hour later,
-            // not on every frame.
-            m_memoryLogged = true;
-            m_lastMemoryTick = now;
-            if (AppendMemoryCheck(line)) ++m_memoryLines;
-        }
-
-        top += kTrafficStep;
-        draw(in.trafficStatus);
-        top += kLineStep;
-        if (in.drawPointFlag == 1) {
-            draw(Printf("RRP (%d) ALTER (%d)[%.6f, %.6f, %.6f]", in.reRouteCount, in.alterRouteCount, in.drawValue,
-                        in.drawPoint.x / double{kMapUnitsPerDegree}, in.drawPoint.y / double{kMapUnitsPerDegree}));
-        } else {
-            draw(Printf("RRP (%d) ALTER (%d)", in.reRouteCount, in.alterRouteCount));
-        }
-        top += kLineStep;
-        const platform::LocalDateTime local = platform::GetLocalTime();
-        draw(Printf("RTC (Date: %d/%d/%d), (Time: %d/%d/%d)", local.year, local.month, local.day, local.hour,
-                    local.minute, local.second));
-        for (const std::u16string& line : m_lines) {
-            top += kLineStep;
-            draw(line);
-        }
+    // The lines are drawn after the lock is left: the canvas belongs to the
+    // renderer and may wait on its own locks.
+    std::vector<std::pair<DevStatusRect, std::u16string>> lines;
+    {
+        MgrLock hold(m_lock);
+        if (on) ComposeStatus(in, lines);
+        m_lines.clear();
+        m_totalMs = 0;
     }
-    m_lines.clear();
-    m_totalMs = 0;
-    return drawn;
+    if (canvas) {
+        for (const auto& [rect, text] : lines) canvas->DrawTextLine(rect, text);
+    }
+    return on ? 1 : 0;
+}
+
+void CMgrDevLog::ComposeStatus(const DevStatusInputs& in, std::vector<std::pair<DevStatusRect, std::u16string>>& out) {
+    const CMgrConfigGlobalData& global = CMgrConfigGlobalData::Instance();
+    int32_t top = kFirstTop;
+    auto draw = [&](std::u16string text) {
+        out.push_back({DevStatusRect{kLeft, top, kRight, top + kLineStep}, std::move(text)});
+    };
+
+    ++m_frameCount;
+    draw(Printf("(%d) Tick(%d) MD(%d)ms", m_frameCount, m_totalMs, in.lastDrawMs));
+    top += kLineStep;
+    draw(Printf("hp(%.2f)ph(%.2f) count(%d)", in.availVirtualMb, in.availPhysMb, m_memoryLines));
+
+    const uint64_t now = platform::GetTickCount64();
+    if (global.m_debug == kMemoryLogLevel && (!m_memoryLogged || now - m_lastMemoryTick > kMemoryLogPeriodMs)) {
+        char line[96];
+        std::snprintf(line, sizeof line, "%d\t%.2f\t%.2f\n", m_memoryLines, in.availVirtualMb, in.availPhysMb);
+        // A log that cannot be written is tried again an hour later,
+        // not on every frame.
+        m_memoryLogged = true;
+        m_lastMemoryTick = now;
+        if (AppendMemoryCheck(line)) ++m_memoryLines;
+    }
+
+    top += kTrafficStep;
+    draw(in.trafficStatus);
+    top += kLineStep;
+    if (in.drawPointFlag == 1) {
+        draw(Printf("RRP (%d) ALTER (%d)[%.6f, %.6f, %.6f]", in.reRouteCount, in.alterRouteCount, in.drawValue,
+                    in.drawPoint.x / double{kMapUnitsPerDegree}, in.drawPoint.y / double{kMapUnitsPerDegree}));
+    } else {
+        draw(Printf("RRP (%d) ALTER (%d)", in.reRouteCount, in.alterRouteCount));
+    }
+    top += kLineStep;
+    const platform::LocalDateTime local = platform::GetLocalTime();
+    draw(Printf("RTC (Date: %d/%d/%d), (Time: %d/%d/%d)", local.year, local.month, local.day, local.hour,
+                local.minute, local.second));
+    for (const std::u16string& line : m_lines) {
+        top += kLineStep;
+        draw(line);
+    }
 }
 
 int CMgrDevLog::GetLineCount() const {

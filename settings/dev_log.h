@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "foundation/coords.h"
@@ -113,6 +114,11 @@ public:
     int GetMemoryLineCount() const;
 
 private:
+    // The overlay's lines of one frame; counts the frame and writes the
+    // memory line when it is due.
+    void ComposeStatus(const DevStatusInputs& in, std::vector<std::pair<DevStatusRect, std::u16string>>& out)
+        NAVI_REQUIRES(m_lock);
+
     mutable CMgrCriticalSection m_lock;
     std::vector<std::u16string> m_lines NAVI_GUARDED_BY(m_lock);
     uint32_t m_startTick NAVI_GUARDED_BY(m_lock) = 0;
