@@ -207,7 +207,7 @@ TEST_F(RegDestTest, SortModesFoldersAndSearch) {
     // Stable after adding, replacing and deleting: list 3 stays newest first.
     m_store->SetItem(0, Place("Office", kSeoulX, kSeoulY, 1), -1, 1, 1);
     m_store->DeleteItem(2, -1, 1, 1);  // apple
-    m_store->AddItem(Place("New", kSeoulX, kSeoulY), 1);
+    EXPECT_EQ(m_store->SetItem(99, Place("New", kSeoulX, kSeoulY), -1, 1, 1), 1);  // past the end: added
     m_store->SetSortOrder(3);
     EXPECT_EQ(Result(*m_store), (std::vector<std::string>{"New", "집 근처", "Zoo", "부모님 댁", "Home", "Office"}));
 
@@ -445,6 +445,11 @@ TEST_F(RegDestTest, SaveAndLoadGiveTheSameStore) {
     ASSERT_EQ(loaded.Save(nullptr), 1);
     EXPECT_EQ(FileBytes(), bytes);
     EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+
+    // Loading again replaces the folders instead of adding them twice.
+    ASSERT_EQ(loaded.Load(nullptr), 1);
+    EXPECT_EQ(loaded.GetFolderCount(), 3);
+    EXPECT_EQ(loaded.GetItemCount(), 8);
 }
 
 TEST_F(RegDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
