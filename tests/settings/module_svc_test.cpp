@@ -4,8 +4,10 @@
 // guidance point texts, continuity of a candidate route).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "foundation/debug_trace.h"
@@ -379,6 +381,48 @@ TEST_F(ModuleSvcTest, GuidancePointTextsAndRoadNames) {
         SCOPED_TRACE(std::to_string(c.id) + " flag " + std::to_string(c.flag));
         EXPECT_EQ(m_svc.IsValidRoadName(c.id, c.flag), c.expected);
     }
+}
+
+// The guidance thread hands over and selects routes while a screen reads
+// the status, the tracking block and the selected route under the lock:
+// every route a reader sees is whole (its link count matches its arrays).
+TEST_F(ModuleSvcTest, ScreensReadWhileGuidanceSelectsRoutes) {
+    std::atomic<bool> stop{false};
+    std::thread guidance([&] {
+        for (int round = 0; round < 2000; ++round) {
+            const int32_t n = 1 + round % 7;
+            std::vector<LinkRow> rows;
+            for (int32_t i = 0; i < n; ++i) rows.push_back({round, i * 100, i * 10});
+            std::vector<GuidePoint> points = {AtLink(0), AtLink(n - 1, 2)};
+            const GuideRoutePoint tags[] = {Point('S'), Point('G')};
+            m_svc.SetSlotRoute(round % kGuideSlotCount, MakeRoute(rows, points), tags, 2);
+            m_svc.SelectSlot(round % kGuideSlotCount);
+            m_svc.ResetTrackingState();
+            m_svc.IncrementReRouteCount();
+            if (round % 5 == 0) m_svc.ClearSlotGuideData();
+            if (round % 11 == 0) m_svc.ClearGuideData();
+        }
+        stop.store(true, std::memory_order_release);
+    });
+    int torn = 0;
+    int reads = 0;
+    while (!stop.load(std::memory_order_acquire)) {
+        {
+            MgrLock hold(*m_svc.GetLock());
+            const GuideRoute& route = m_svc.SelectedRoute();
+            for (const auto& array : route.arrays) torn += array.Count() != route.linkCount;
+            for (int32_t i = 0; i < route.linkCount; ++i) torn += route.LinkIds()[i] != route.LinkIds()[0];
+        }
+        GuideSectionSpeed speed;
+        m_svc.GetSectionSpeed(0, 1, &speed);
+        (void)m_svc.GetStatus();
+        (void)m_svc.GetTracking();
+        (void)m_svc.IsGuiding();
+        ++reads;
+    }
+    guidance.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(reads, 0);
 }
 
 }  // namespace
