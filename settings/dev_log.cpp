@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "settings/global_data.h"
+#include "settings/module_svc.h"
 
 namespace {
 
@@ -80,8 +81,14 @@ void ReadDevMemoryStatus(double* availVirtualMb, double* availPhysMb) {
     if (availPhysMb) *availPhysMb = AvailablePhysicalBytes() / kBytesPerMb;
 }
 
-CMgrDevLog::CMgrDevLog()
-    : m_source([](DevStatusInputs& in) { ReadDevMemoryStatus(&in.availVirtualMb, &in.availPhysMb); }) {}
+void ReadDevStatusDefaults(DevStatusInputs& in) {
+    ReadDevMemoryStatus(&in.availVirtualMb, &in.availPhysMb);
+    if (CMgrConfigModuleSVC* guidance = CMgrConfigModuleSVC::Instance()) {
+        in.reRouteCount = guidance->GetTracking().reRouteCount;
+    }
+}
+
+CMgrDevLog::CMgrDevLog() : m_source(ReadDevStatusDefaults) {}
 
 CMgrDevLog& CMgrDevLog::Instance() {
     // Lives to the end of the process: the draw thread may draw late.

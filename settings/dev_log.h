@@ -60,6 +60,11 @@ struct DevStatusInputs {
 // Fills the inputs of one frame.
 using DevStatusSource = std::function<void(DevStatusInputs&)>;
 
+// What the settings objects at hand tell: the memory figures and the
+// guidance service's re-route counter. The log's source until the program
+// installs one that also asks the drawing module and the traffic engine.
+void ReadDevStatusDefaults(DevStatusInputs& in);
+
 // The memory figures of this process: the free part of the program-wide
 // heap (what is left to allocate, as the free address space was on the
 // device) and the physical memory still available, both in MB.
@@ -80,8 +85,7 @@ public:
     static constexpr int32_t kLineStep = 16;
     static constexpr int32_t kTrafficStep = 26;
 
-    // The source fills the memory figures only until the program installs
-    // its own.
+    // Starts with ReadDevStatusDefaults as its source.
     CMgrDevLog();
     CMgrDevLog(const CMgrDevLog&) = delete;
     CMgrDevLog& operator=(const CMgrDevLog&) = delete;

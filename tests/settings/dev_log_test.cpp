@@ -13,6 +13,7 @@
 #include "platform/paths.h"
 #include "settings/dev_log.h"
 #include "settings/global_data.h"
+#include "settings/module_svc.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -217,12 +218,18 @@ TEST_F(DevLogTest, DefaultSourceReadsThisProcessMemory) {
     EXPECT_GT(physMb, 0.0);
 
     CMgrDevLog log;  // its own source
+    CMgrConfigModuleSVC* guidance = CMgrConfigModuleSVC::Instance();
+    ASSERT_NE(guidance, nullptr);
+    guidance->ClearReRouteCount();
+    guidance->IncrementReRouteCount();
+    guidance->IncrementReRouteCount();
     Switches(1, 0);
     RecordingCanvas canvas;
     log.DrawStatus(&canvas);
+    guidance->ClearReRouteCount();
     ASSERT_EQ(canvas.lines.size(), 5u);
     EXPECT_EQ(canvas.lines[1].rfind("32: hp(", 0), 0u);
-    EXPECT_EQ(canvas.lines[3], "74: RRP (0) ALTER (0)");
+    EXPECT_EQ(canvas.lines[3], "74: RRP (2) ALTER (0)");
     EXPECT_EQ(&CMgrDevLog::Instance(), &CMgrDevLog::Instance());
 }
 
