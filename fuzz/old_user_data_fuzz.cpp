@@ -56,7 +56,7 @@ void CheckSettings(const uint8_t* data, size_t size) {
     ParseOldSettingsBytes(std::string_view(reinterpret_cast<const char*>(data), size), keys);
     OldUserData old;
     if (!ReadOldSettingsUserData(keys, old)) return;
-    Require(old.folders.size() <= static_cast<size_t>(kOldMaxFolders));
+    Require(old.folders.size() <= static_cast<size_t>(keys.GetCount()));
     Require(old.places.size() <= static_cast<size_t>(kOldMaxPlaces));
     CheckConverted(old);
 

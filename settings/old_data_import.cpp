@@ -240,8 +240,10 @@ int ReadOldSettingsUserData(const NvConfigMap& keys, OldUserData& out, std::stri
     out = OldUserData{};
     int folderCount = 0;
     keys.GetInt(u"nFolderCount", &folderCount);
-    if (folderCount < 0 || folderCount > kOldMaxFolders) {
-        if (error) *error = "nFolderCount " + std::to_string(folderCount) + " outside 0..12";
+    // A file cannot name more folders than it has lines; a larger count is
+    // damage, not a folder list to allocate.
+    if (folderCount < 0 || folderCount > keys.GetCount()) {
+        if (error) *error = "nFolderCount " + std::to_string(folderCount) + " does not fit the file";
         return 0;
     }
     if (folderCount > 0) out.folders.emplace_back();  // old folder 0 has no name line

@@ -95,7 +95,8 @@ struct OldUserData {
 // that ends early or holds more than 12 folders or 200 places.
 int ParseOldBinaryUserData(const uint8_t* data, size_t size, OldUserData& out, std::string* error = nullptr);
 // "UserRegLoc.ini" keys. 1 on success; 0 (out emptied, error told) for a
-// folder count below 0 or above 12. Missing keys keep the defaults. Of more
+// folder count below 0 or above the number of keys. Missing keys keep the
+// defaults. Of more
 // than 200 places only the newest 200 are kept, as the store would keep
 // them.
 int ReadOldSettingsUserData(const NvConfigMap& keys, OldUserData& out, std::string* error = nullptr);

@@ -337,21 +337,23 @@ TEST_F(OldDataImportTest, DamagedBinaryFilesAreNotTakenAndStay) {
     }
 }
 
-TEST_F(OldDataImportTest, ASettingsFileWithANegativeFolderCountFallsBackOnTheBinaryFile) {
-    m_dir.Write("UserRegLoc.ini", "nFolderCount=-1\r\nnRegLocCount=1\r\n");
-    WriteBinary(VersionWordOfClass(3), Sample());
-    CMgrConfigUIDataConvert convert;
-    NvArray<_tagUISTRUCT_FOLDERITEM> folders;
-    NvArray<_tagUISTRUCT_REGDEST> places;
-    ASSERT_TRUE(convert.Convert(&folders, &places, nullptr));
-    EXPECT_EQ(convert.GetSource(), CMgrConfigUIDataConvert::Source::kBinaryFile);
-    ASSERT_EQ(places.GetCount(), 3);
-    EXPECT_EQ(places.GetAt(0)->nOrigin, 3);  // the old short key, until the store's file is read back
-    // Only the file that was taken goes; the settings file stays with it
-    // only when it was read.
-    EXPECT_EQ(convert.RemoveOldFiles(), 1);
-    EXPECT_FALSE(Exists("RegLoc.usd"));
-    EXPECT_TRUE(Exists("UserRegLoc.ini"));
+TEST_F(OldDataImportTest, ASettingsFileWithAFolderCountItCannotHoldFallsBackOnTheBinaryFile) {
+    for (const char* count : {"-1", "3", "2147483647"}) {
+        SCOPED_TRACE(count);
+        m_dir.Write("UserRegLoc.ini", std::string("nFolderCount=") + count + "\r\nnRegLocCount=1\r\n");
+        WriteBinary(VersionWordOfClass(3), Sample());
+        CMgrConfigUIDataConvert convert;
+        NvArray<_tagUISTRUCT_FOLDERITEM> folders;
+        NvArray<_tagUISTRUCT_REGDEST> places;
+        ASSERT_TRUE(convert.Convert(&folders, &places, nullptr));
+        EXPECT_EQ(convert.GetSource(), CMgrConfigUIDataConvert::Source::kBinaryFile);
+        ASSERT_EQ(places.GetCount(), 3);
+        EXPECT_EQ(places.GetAt(0)->nOrigin, 3);  // the old short key, until the store's file is read back
+        // Only the file that was taken goes.
+        EXPECT_EQ(convert.RemoveOldFiles(), 1);
+        EXPECT_FALSE(Exists("RegLoc.usd"));
+        EXPECT_TRUE(Exists("UserRegLoc.ini"));
+    }
 }
 
 TEST_F(OldDataImportTest, MoreThanTwoHundredPlacesKeepTheNewestTwoHundred) {
