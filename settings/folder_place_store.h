@@ -147,9 +147,6 @@ public:
 
     // The number of places.
     int GetItemCount() const { return m_items.GetCount(); }
-    // A prepared list (modes 2, 3, 4 and the icon mode) or the current
-    // result (mode 0), for inspection.
-    const std::vector<int>* GetList(int mode) const;
 
 protected:
     // Load with a chance to change each place read (true: changed, the file
@@ -179,12 +176,6 @@ private:
 };
 
 // ---- implementation
-
-template <class Traits>
-const std::vector<int>* CMgrConfigUIDataFolderPlaces<Traits>::GetList(int mode) const {
-    if (mode == 0) return &m_result;
-    return const_cast<CMgrConfigUIDataFolderPlaces*>(this)->PreparedList(mode);
-}
 
 template <class Traits>
 std::vector<int>* CMgrConfigUIDataFolderPlaces<Traits>::PreparedList(int mode) {
