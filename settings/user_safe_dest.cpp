@@ -126,8 +126,8 @@ bool CMgrConfigUIDataUserSafeDest::Relink(_tagUISTRUCT_USERSAFEDEST& record) {
     for (const int32_t candidate : {linkId, reverseId}) {
         if (candidate != 0 && (static_cast<uint32_t>(candidate) & kMneLinkReverseBit) == wantReverse) chosen = candidate;
     }
-    if (chosen == 0 || chosen == record.LinkID) return false;
-    record.LinkID = chosen;
+    if (chosen != 0) record.LinkID = chosen;
+    // Checked against this network, even when the id stayed the same.
     return true;
 }
 
@@ -222,7 +222,7 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
         // what could be read and writes it complete.
         RejectFile(path, "keys missing");
     }
-    if (relinked) DebugTrace(2, "[CFG] %s: links looked up again on the new road network\n", path.ToUtf8().c_str());
+    if (relinked) DebugTrace(2, "[CFG] %s: links checked on the new road network\n", path.ToUtf8().c_str());
     Save(nullptr);
     return 1;
 }

@@ -144,8 +144,8 @@ private:
     // Removes a point and renumbers the lists that name it.
     void RemoveStored(int stored);
     void EmptyStore();
-    // Looks the point's link up again on the current map; true when its
-    // link id was replaced.
+    // Looks the point's link up again on the current map; true when a link
+    // was found (its id in the point's direction then replaces the old one).
     bool Relink(_tagUISTRUCT_USERSAFEDEST& record);
 
     UserSafeDestMap* m_map = nullptr;

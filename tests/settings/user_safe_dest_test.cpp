@@ -281,6 +281,15 @@ TEST_F(UserSafeDestTest, LinksAreLookedUpAgainOnceAfterARoadNetworkChange) {
     EXPECT_EQ(m_map.lookups, 5);
     EXPECT_EQ(again->GetCount(0), 5);
     EXPECT_EQ(FileBytes(), bytes);
+
+    // An update that keeps the links: looked up once, then the file names
+    // the new network although no id changed.
+    m_map.version = u"20110101";
+    Open();
+    EXPECT_EQ(m_map.lookups, 10);
+    EXPECT_NE(FileBytes().find("nNetworkVersion|2=20110101\r\n"), std::string::npos);
+    Open();
+    EXPECT_EQ(m_map.lookups, 10);
 }
 
 TEST_F(UserSafeDestTest, WithoutAMapNothingIsLookedUpAndTheTextIsKept) {
