@@ -26,6 +26,11 @@
 #include "settings/reg_dest.h"
 #include "settings/user_safe_dest.h"
 
+// The dialogs hand their edit records on whole, by size.
+static_assert(sizeof(_tagUISTRUCT_REGDEST) == 232);
+static_assert(sizeof(_tagUISTRUCT_MYTHEME) == 156);
+static_assert(sizeof(_tagUISTRUCT_USERSAFEDEST) == 176);
+
 // The search request a screen hands to the search screens (152 bytes). The
 // search screens define its fields; a reset sets the first two to 1 and 13.
 struct UISearchRequest {
