@@ -44,14 +44,20 @@ const char* MneCheckAreaBlock(const uint8_t* data, uint32_t size, uint32_t entry
     for (uint32_t i = 0; i < header.count; ++i) {
         const MneAreaEntry e = ReadEntry(view, header.entries, entryBytes, i);
         if (!view.ContainsArray(e.pointOffset, e.pointCount, kMneAreaPointBytes)) return "point list outside the block";
+        platform::ByteReader r = view.Reader(e.pointOffset);
+        for (uint32_t k = 0; k < 2u * e.pointCount; ++k) {
+            const int32_t v = r.I32();
+            if (v < kMneAreaPointMin || v >= kMneAreaPointEnd) return "outline point far outside its tile";
+        }
     }
     return nullptr;
 }
 
-int MneFindAreaInBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, int32_t localX, int32_t localY,
+namespace {
+
+// The search on a block that has passed MneCheckAreaBlock.
+int FindInCheckedBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, int32_t localX, int32_t localY,
                        uint32_t* code) {
-    if (code) *code = 0;
-    if (MneCheckAreaBlock(data, size, entryBytes)) return 0;
     const MneBlockView view(data, size);
     AreaHeader header;
     ReadHeader(view, header);
@@ -78,6 +84,15 @@ int MneFindAreaInBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, 
     return 0;
 }
 
+}  // namespace
+
+int MneFindAreaInBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, int32_t localX, int32_t localY,
+                       uint32_t* code) {
+    if (code) *code = 0;
+    if (MneCheckAreaBlock(data, size, entryBytes)) return 0;
+    return FindInCheckedBlock(data, size, entryBytes, localX, localY, code);
+}
+
 int CMneAreaMapFile::FixupBlock(const uint8_t* data, uint32_t size) {
     return MneCheckAreaBlock(data, size, m_entryBytes) == nullptr ? 1 : 0;
 }
@@ -93,5 +108,6 @@ int CMneAreaMapFile::FindArea(const MapPoint& point, uint32_t* code) {
     uint32_t size = 0;
     const uint8_t* block = LoadBlock({kMneAreaTileLevel, column, row}, 0, &size);
     if (!block) return 0;
-    return MneFindAreaInBlock(block, size, m_entryBytes, local.x, local.y, code);
+    // LoadBlock has checked the block through FixupBlock.
+    return FindInCheckedBlock(block, size, m_entryBytes, local.x, local.y, code);
 }

@@ -11,9 +11,10 @@
 //   0  u16 min y   2  u16 min x   4  u16 max y   6  u16 max x  (the box)
 //   8  u16 point count            10 u32 offset of the point list
 //   14 u32 area code (Address.map only)
-// Point list: i32 x, i32 y per point, tile-local steps.
-// Every offset and count is checked against the block when it is read; a
-// block that does not fit is refused whole.
+// Point list: i32 x, i32 y per point, tile-local steps. An outline belongs
+// to its tile: its points lie within one tile's width around the tile.
+// Every offset, count and point is checked against the block when it is
+// read; a block that does not fit is refused whole.
 #include <cstdint>
 
 #include "foundation/coords.h"
@@ -24,6 +25,11 @@ inline constexpr uint32_t kMneAddressEntryBytes = 18;
 inline constexpr uint32_t kMneCityEntryBytes = 14;
 inline constexpr uint32_t kMneAreaPointBytes = 8;
 inline constexpr int kMneAreaTileLevel = 2;
+// Outline points lie in [-2048, 4096) local steps on both axes: the tile and
+// one tile's width around it. The bound also keeps the region built from an
+// outline small, whatever a damaged block holds.
+inline constexpr int32_t kMneAreaPointMin = -kTileLocalSteps;
+inline constexpr int32_t kMneAreaPointEnd = 2 * kTileLocalSteps;
 
 // One area entry as read.
 struct MneAreaEntry {

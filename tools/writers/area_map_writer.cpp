@@ -1,6 +1,8 @@
 #include "tools/writers/area_map_writer.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <map>
 
 #include "platform/byte_cursor.h"
@@ -21,6 +23,40 @@ MapPoint At(double lon, double lat) {
 int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 uint16_t ClampLocal(int64_t v) { return static_cast<uint16_t>(std::clamp<int64_t>(v, 0, kTileLocalSteps - 1)); }
+
+struct Pt {
+    double x, y;
+};
+
+// Cuts a closed outline to the half-plane where inside(p) holds; crossings
+// of the border are computed along the edge.
+template <class Inside, class Cross>
+std::vector<Pt> ClipHalf(const std::vector<Pt>& in, Inside inside, Cross cross) {
+    std::vector<Pt> out;
+    for (size_t i = 0; i < in.size(); ++i) {
+        const Pt& a = in[i];
+        const Pt& b = in[(i + 1) % in.size()];
+        const bool ia = inside(a), ib = inside(b);
+        if (ia) out.push_back(a);
+        if (ia != ib) out.push_back(cross(a, b));
+    }
+    return out;
+}
+
+// The outline cut to the square [lo, hi] on both axes.
+std::vector<Pt> ClipToSquare(std::vector<Pt> poly, double lo, double hi) {
+    const auto atX = [](const Pt& a, const Pt& b, double x) {
+        return Pt{x, a.y + (b.y - a.y) * (x - a.x) / (b.x - a.x)};
+    };
+    const auto atY = [](const Pt& a, const Pt& b, double y) {
+        return Pt{a.x + (b.x - a.x) * (y - a.y) / (b.y - a.y), y};
+    };
+    poly = ClipHalf(poly, [&](const Pt& p) { return p.x >= lo; }, [&](const Pt& a, const Pt& b) { return atX(a, b, lo); });
+    poly = ClipHalf(poly, [&](const Pt& p) { return p.x <= hi; }, [&](const Pt& a, const Pt& b) { return atX(a, b, hi); });
+    poly = ClipHalf(poly, [&](const Pt& p) { return p.y >= lo; }, [&](const Pt& a, const Pt& b) { return atY(a, b, lo); });
+    poly = ClipHalf(poly, [&](const Pt& p) { return p.y <= hi; }, [&](const Pt& a, const Pt& b) { return atY(a, b, hi); });
+    return poly;
+}
 
 }  // namespace
 
@@ -63,15 +99,26 @@ std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCo
         for (int64_t ty = FloorDiv(mn.y, side); ty <= FloorDiv(mx.y, side); ++ty) {
             for (int64_t tx = FloorDiv(mn.x, side); tx <= FloorDiv(mx.x, side); ++tx) {
                 const int64_t ox = tx * side, oy = ty * side;
+                // The outline in the tile's steps, cut to the tile and one
+                // step around it.
+                std::vector<Pt> poly;
+                for (const auto& p : area.outline)
+                    poly.push_back({static_cast<double>(FloorDiv(p.x - ox, step)),
+                                    static_cast<double>(FloorDiv(p.y - oy, step))});
+                poly = ClipToSquare(std::move(poly), -1.0, kTileLocalSteps + 1.0);
+                if (poly.size() < 3) continue;
                 LocalArea local;
                 local.code = area.code;
-                for (const auto& p : area.outline)
-                    local.points.push_back({static_cast<int32_t>(FloorDiv(p.x - ox, step)),
-                                            static_cast<int32_t>(FloorDiv(p.y - oy, step))});
-                local.minX = ClampLocal(FloorDiv(mn.x - ox, step));
-                local.minY = ClampLocal(FloorDiv(mn.y - oy, step));
-                local.maxX = ClampLocal(FloorDiv(mx.x - ox, step));
-                local.maxY = ClampLocal(FloorDiv(mx.y - oy, step));
+                int64_t x0 = INT64_MAX, y0 = INT64_MAX, x1 = INT64_MIN, y1 = INT64_MIN;
+                for (const Pt& p : poly) {
+                    const int64_t x = std::llround(p.x), y = std::llround(p.y);
+                    local.points.push_back({static_cast<int32_t>(x), static_cast<int32_t>(y)});
+                    x0 = std::min(x0, x), y0 = std::min(y0, y), x1 = std::max(x1, x), y1 = std::max(y1, y);
+                }
+                local.minX = ClampLocal(x0);
+                local.minY = ClampLocal(y0);
+                local.maxX = ClampLocal(x1);
+                local.maxY = ClampLocal(y1);
                 tiles[{tx, ty}].push_back(std::move(local));
             }
         }

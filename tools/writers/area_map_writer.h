@@ -33,8 +33,8 @@ struct MapArea {
 };
 
 // An area file: each area filed under every level-2 tile its outline's box
-// touches, with the whole outline in that tile's local steps and the box
-// cut to the tile.
+// touches, with its outline in that tile's local steps cut to the tile (and
+// one step around it) and the box cut to the tile.
 std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed = false);
 
 // The demo district's administrative areas (code, name) and city area.
