@@ -3,6 +3,7 @@
 #include "foundation/crash_report.h"
 #include "foundation/debug_trace.h"
 #include "foundation/system_settings.h"
+#include "mapdb/mgr_map.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "settings/global_data.h"
@@ -21,6 +22,36 @@ std::string DataRoot() {
     std::u16string parent;
     GetModuleParentFolder(parent);
     return platform::Utf16ToUtf8(parent);
+}
+
+// Opens the map data whole through the map-data manager, reports the data
+// versions and the nearest link to the demo district's middle crossing, and
+// closes it again. False when the map data cannot be opened.
+bool ReportMapData(const std::string& root) {
+    CMgrMap* map = CMgrMap::Instance();
+    if (!map || !map->Open(root)) {
+        DebugTrace(0, "[MAIN] map data not opened: %s\n", map ? map->LastOpenFailure().c_str() : "no manager");
+        return false;
+    }
+    MneVersionRecord record;
+    map->GetVersionInfo(record);
+    const auto text = [](const MneVersionField& f) { return platform::Utf16ToUtf8(MneVersionFieldText(f)); };
+    DebugTrace(0, "[MAIN] program %s build %s\n", text(record.programVersion).c_str(),
+               text(record.programBuild).c_str());
+    for (int i = 0; i < kMneVersionFileCount; ++i) {
+        DebugTrace(0, "[MAIN] %-18s %s %s\n", MneVersionFileName(i), text(record.fileVersion[i]).c_str(),
+                   text(record.fileDate[i]).c_str());
+    }
+    const MapPoint centre{static_cast<int32_t>(127.02 * kMapUnitsPerDegree),
+                          static_cast<int32_t>(37.516 * kMapUnitsPerDegree)};
+    MneLinkFoot foot;
+    if (map->FindNearestLink(centre, 500, &foot, 0)) {
+        DebugTrace(0, "[MAIN] nearest link to 127.02E 37.516N: %u at %d m\n", foot.linkId, foot.distance);
+    } else {
+        DebugTrace(0, "[MAIN] no link within 500 m of 127.02E 37.516N\n");
+    }
+    map->Close();
+    return true;
 }
 
 }  // namespace
@@ -73,6 +104,8 @@ int RunStartup(const StartupOptions& options) {
     DebugTrace(0, "[MAIN] screen %dx%d, DEMO %d, TPEG %d, anti-aliasing %d, Data.ini EXTENDWAVE %d CROSSIMG %d PHONEDB %d SUBPOI %d\n",
                global.m_screenWidth, global.m_screenHeight, global.m_demo, global.m_tpeg, global.m_drawAnti,
                global.m_extendWave, global.m_crossImage, global.m_phoneDb, global.m_subPoi);
-    DebugTrace(0, "[MAIN] start-up done: %d folder(s) missing\n", missing);
+    const bool mapOpened = ReportMapData(platform::Utf16ToUtf8(global.m_rootFolder));
+    DebugTrace(0, "[MAIN] start-up done: %d folder(s) missing, map data %s\n", missing,
+               mapOpened ? "opened" : "not opened");
     return 0;
 }
