@@ -69,11 +69,13 @@ int LookUpLinkEnds(int32_t linkId, MapPoint& begin, MapPoint& end) {
 }
 
 // "%s%s" of the route folder and the name, as a native path; false when
-// there is no name or the path is too long.
+// there is no name, no route folder yet (the name alone would land in the
+// file system's root) or the path is too long.
 bool GuideFilePath(const char16_t* name, std::string& out) {
     out.clear();
     if (!name || !*name) return false;
     std::u16string path(CMgrConfigGlobalData::Instance().m_routeFolder);
+    if (path.empty()) return false;
     path += name;
     return platform::NativePath(platform::Utf16ToUtf8(path), out);
 }

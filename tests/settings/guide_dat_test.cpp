@@ -390,6 +390,10 @@ TEST_F(GuideFileTest, FailedSaveKeepsThePreviousFile) {
 
     EXPECT_EQ(svc.SaveGuideData(u"\\NoSuchFolder\\Guide.dat"), 0);
     EXPECT_EQ(svc.SaveGuideData(nullptr), 0);
+    // Before the global settings name a route folder.
+    SetFolder(CMgrConfigGlobalData::Instance().m_routeFolder, "");
+    EXPECT_EQ(svc.SaveGuideData(kGuideName), 0);
+    EXPECT_EQ(svc.LoadGuideData(kGuideName), 0);
 }
 
 TEST_F(GuideFileTest, WithoutGuidanceDataTheFileIsEmptied) {
