@@ -98,6 +98,11 @@ bool IsDirectory(const std::string& nativePath) {
     return stat(nativePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsRegularFile(const std::string& nativePath) {
+    struct stat st {};
+    return stat(nativePath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 bool MakeDirectories(const std::string& nativePath) {
     if (nativePath.empty()) return false;
     std::string prefix;

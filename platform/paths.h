@@ -29,6 +29,7 @@ std::string ExecutablePath();
 
 bool FileExists(const std::string& nativePath);
 bool IsDirectory(const std::string& nativePath);
+bool IsRegularFile(const std::string& nativePath);
 // Creates the folder and every missing parent; true when it exists at the end.
 bool MakeDirectories(const std::string& nativePath);
 

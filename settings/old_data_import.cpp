@@ -397,6 +397,14 @@ bool CMgrConfigUIDataConvert::ImportIntoRegDest(NvArray<_tagUISTRUCT_FOLDERITEM>
 
 bool CMgrConfigUIDataConvert::ImportIntoRegDest(NvArray<_tagUISTRUCT_FOLDERITEM>& folders,
                                                 NvArray<_tagUISTRUCT_REGDEST>& places, const char16_t* folder) {
+    // Old files beside an existing "\RegDest.udt" were taken over before and
+    // could not be deleted then: importing them again would replace every
+    // place the driver has changed since. They are left as they are.
+    std::string regDest;
+    if (platform::NativePath(NvFilePath().GetSettingsFileName(NV_FILE_REG_DEST, 1).ToUtf8(), regDest) &&
+        platform::IsRegularFile(regDest)) {
+        return false;
+    }
     CMgrConfigUIDataConvert convert;
     if (!convert.Convert(&folders, &places, folder)) return false;
 

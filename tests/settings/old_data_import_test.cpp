@@ -284,6 +284,28 @@ TEST_F(OldDataImportTest, SettingsKeysThatAreMissingKeepTheOldDefaults) {
     EXPECT_TRUE(Exists("UserRegLoc.ini"));
 }
 
+// Old files that are still there beside a registered-places file were taken
+// over before (their deletion failed): the places the driver has edited
+// since must not be replaced by them again.
+TEST_F(OldDataImportTest, OldFilesBesideAnExistingStoreAreNotImportedAgain) {
+    WriteBinary(VersionWordOfClass(5), Sample());
+    {
+        CMgrConfigUIDataRegDest first;
+        ASSERT_EQ(first.GetItemCount(), 3);
+    }
+    std::vector<_tagUISTRUCT_REGDEST> edited;
+    {
+        CMgrConfigUIDataRegDest store;
+        ASSERT_EQ(store.DeleteItem(0, CMgrConfigUIDataRegDest::kFolderAll, CMgrConfigUIDataRegDest::kModeStored, 1), 1);
+        ASSERT_EQ(store.Save(nullptr), 1);
+        edited = Places(store);
+    }
+    WriteBinary(VersionWordOfClass(5), Sample());   // the file that could not be deleted
+    CMgrConfigUIDataRegDest store;
+    EXPECT_EQ(Places(store).size(), edited.size());
+    EXPECT_TRUE(Exists("RegLoc.usd"));
+}
+
 TEST_F(OldDataImportTest, AFailedSaveKeepsTheOldFilesForTheNextStart) {
     WriteBinary(VersionWordOfClass(4), Sample());
     WriteSettings(Sample());
