@@ -14,16 +14,17 @@
 
 namespace {
 
+// Closed again at exit, before the program-wide heap goes.
 CMgrMap& DemoMap() {
-    static CMgrMap* map = [] {
+    static CMgrMap map;
+    static const bool opened = [] {
         char dir[] = "/tmp/mgrmapbenchXXXXXX";
         if (!mkdtemp(dir)) std::abort();
         if (!writers::WriteDemoMap(dir)) std::abort();
-        auto* m = new CMgrMap();
-        if (!m->Open(std::string(dir) + "/")) std::abort();
-        return m;
+        return map.Open(std::string(dir) + "/") == 1;
     }();
-    return *map;
+    if (!opened) std::abort();
+    return map;
 }
 
 // 97 points on a diagonal walk across the district and a little beyond.
