@@ -80,18 +80,23 @@ CMgrMap::CMgrMap() = default;
 
 CMgrMap::~CMgrMap() { Close(); }
 
+std::shared_lock<std::shared_mutex> CMgrMap::ShareState() const {
+    { const std::lock_guard pass(m_turnstile); }
+    return std::shared_lock(m_stateLock);
+}
+
 bool CMgrMap::IsOpen() const {
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     return m_opened;
 }
 
 std::string CMgrMap::LastOpenFailure() const {
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     return m_openFailure;
 }
 
 std::string CMgrMap::DataRoot() const {
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     return m_dataRoot;
 }
 
@@ -102,7 +107,8 @@ int CMgrMap::OpenAreaFile(CMneAreaMapFile& file, const char* name, int bufferId)
 }
 
 int CMgrMap::Open(const std::string& dataRoot) {
-    std::unique_lock lock(m_stateLock);
+    const std::lock_guard pass(m_turnstile);
+    const std::unique_lock lock(m_stateLock);
     if (m_opened) return 0;
     m_dataRoot = dataRoot;
     m_openFailure.clear();
@@ -153,7 +159,8 @@ int CMgrMap::Open(const std::string& dataRoot) {
 }
 
 int CMgrMap::Close() {
-    std::unique_lock lock(m_stateLock);
+    const std::lock_guard pass(m_turnstile);
+    const std::unique_lock lock(m_stateLock);
     CloseLocked();
     return 1;
 }
@@ -193,7 +200,7 @@ void CMgrMap::CloseLocked() {
 
 int CMgrMap::GetAddressCode(const MapPoint& point, uint32_t* code) {
     if (code) *code = 0;
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     if (!m_opened) return 0;
     uint32_t found = 0;
     const int result = m_address->FindArea(point, &found);
@@ -202,7 +209,7 @@ int CMgrMap::GetAddressCode(const MapPoint& point, uint32_t* code) {
 }
 
 int CMgrMap::IsInCityArea(const MapPoint& point) {
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     if (!m_opened) return 0;
     if (point.x > kMgrMapCityRectMinX && point.x < kMgrMapCityRectMaxX && point.y > kMgrMapCityRectMinY &&
         point.y < kMgrMapCityRectMaxY)
@@ -320,7 +327,7 @@ void CMgrMap::ForEachLinkNear(const MapPoint& point, int32_t radiusM, Visit&& vi
 }
 
 int CMgrMap::FindNearestLink(const MapPoint& point, int32_t maxDistanceM, MneLinkFoot* out, int kindFilter) {
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     if (!m_opened || !out || maxDistanceM < 0) return 0;
     int32_t bestDistance = kMgrMapNoLinkDistance;
     MneLinkFoot best;
@@ -341,7 +348,7 @@ int CMgrMap::FindNearestLink(const MapPoint& point, int32_t maxDistanceM, MneLin
 }
 
 int CMgrMap::FindNearbyLinks(const MapPoint& point, int32_t radiusM, int* count, MneLinkFoot* out) {
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     if (!count) return 0;
     const int wanted = std::clamp(*count, 0, kMgrMapMaxNearbyLinks);
     *count = 0;
@@ -386,13 +393,13 @@ int CMgrMap::SnapToNamedRoad(const MapPoint& point, std::u16string_view roadName
 }
 
 int CMgrMap::GetLinkRecord(uint32_t linkId, MneLinkGuideRecord* out) {
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     if (!m_opened || !out) return 0;
     return m_serviceMain->GetLinkRecord(linkId, out);
 }
 
 int CMgrMap::GetNameRecord(uint32_t nameId, MneNameRecord* out) {
-    std::shared_lock lock(m_stateLock);
+    const auto lock = ShareState();
     if (!m_opened || !out) return 0;
     MgrLock hold(m_names->Lock());
     const MneNameRecord* record = m_names->GetName(nameId);

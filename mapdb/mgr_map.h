@@ -16,6 +16,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -178,7 +179,12 @@ private:
     template <class Visit>
     void ForEachLinkNear(const MapPoint& point, int32_t radiusM, Visit&& visit);
 
-    // Open and Close take it exclusively, every query shared.
+    // Open and Close take m_stateLock exclusively, every query shared. The
+    // shared lock lets new readers in while a writer waits, so a steady
+    // stream of queries could keep Close out for ever: a writer first takes
+    // the turnstile, which every query passes through before it shares.
+    std::shared_lock<std::shared_mutex> ShareState() const;
+    mutable std::mutex m_turnstile;
     mutable std::shared_mutex m_stateLock;
     std::string m_dataRoot;
     std::string m_openFailure;

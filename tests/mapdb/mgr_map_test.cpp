@@ -508,6 +508,36 @@ TEST(MgrMapOpen, DamagedAreaFiles) {
     }
 }
 
+TEST(MgrMapOpen, DamagedShapeOfOneLink) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(writers::WriteDemoMap(dir.Path()));
+    // Link 10 (the middle street's second block) claims 500 shape points,
+    // more than a shape may have: its shape cannot be read.
+    std::vector<uint8_t> roadLine;
+    ASSERT_TRUE(platform::ReadWholeFile(dir.File("Map/RoadLine.ndb"), roadLine));
+    roadLine[4 + 10 * 6 + 4] = 500 & 0xFF;
+    roadLine[4 + 10 * 6 + 5] = 500 >> 8;
+    ASSERT_TRUE(platform::AtomicReplaceFile(dir.File("Map/RoadLine.ndb"), roadLine));
+    CMgrMap map;
+    ASSERT_EQ(map.Open(dir.Path()), 1);
+    const MapPoint crossing = Deg(127.02, 37.516);
+    // The nearest-link search passes over it; one of the other three links
+    // at the crossing is the answer.
+    MneLinkFoot foot;
+    ASSERT_EQ(map.FindNearestLink(crossing, 100, &foot, 0), 1);
+    EXPECT_NE(foot.linkId, 10u);
+    EXPECT_EQ(foot.distance, 0);
+    // The nearby-link search reports the failure rather than a list with a
+    // link missing.
+    MneLinkFoot feet[kMgrMapMaxNearbyLinks];
+    int count = kMgrMapMaxNearbyLinks;
+    EXPECT_EQ(map.FindNearbyLinks(crossing, 100, &count, feet), 0);
+    EXPECT_EQ(count, 0);
+    // Far from it the search works.
+    count = kMgrMapMaxNearbyLinks;
+    EXPECT_EQ(map.FindNearbyLinks(Deg(127.04, 37.532), 100, &count, feet), 1);
+}
+
 // ------------------------------------------------------------ candidates
 
 TEST(LinkCandidates, KeepsTheHundredNearestSortedAndEachLinkOnce) {
@@ -584,6 +614,39 @@ TEST_F(MgrMapTest, QueriesFromSeveralThreadsAgreeWithOneThread) {
     }
     for (auto& th : threads) th.join();
     EXPECT_EQ(mismatches.load(), 0);
+}
+
+TEST_F(MgrMapTest, CloseAndReopenWhileOtherThreadsSearch) {
+    const MapPoint crossing = Deg(127.02, 37.516);
+    MneLinkFoot expected;
+    ASSERT_EQ(map.FindNearestLink(crossing, 300, &expected, 0), 1);
+    std::atomic<bool> stop{false};
+    std::atomic<int> wrong{0}, answered{0};
+    std::vector<std::thread> searchers;
+    for (int t = 0; t < 3; ++t) {
+        searchers.emplace_back([&] {
+            while (!stop.load(std::memory_order_acquire)) {
+                MneLinkFoot foot;
+                uint32_t code = 0;
+                // Closed: no answer; open: the same answer as before.
+                if (map.FindNearestLink(crossing, 300, &foot, 0)) {
+                    answered.fetch_add(1, std::memory_order_relaxed);
+                    if (foot.linkId != expected.linkId || foot.distance != expected.distance) wrong.fetch_add(1);
+                }
+                if (map.GetAddressCode(crossing, &code) && code != writers::DemoAddressAreas()[1].code &&
+                    code != writers::DemoAddressAreas()[0].code)
+                    wrong.fetch_add(1);
+            }
+        });
+    }
+    for (int round = 0; round < 20; ++round) {
+        EXPECT_EQ(map.Close(), 1);
+        EXPECT_EQ(map.Open(Root()), 1);
+    }
+    stop.store(true, std::memory_order_release);
+    for (auto& th : searchers) th.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_TRUE(map.IsOpen());
 }
 
 }  // namespace
