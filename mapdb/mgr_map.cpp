@@ -21,17 +21,6 @@ bool IsFilteredKind(const MneLinkGuideRecord& r) {
 
 char16_t FoldCase(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
-// Equal over at most n characters without regard to (ASCII) case; a text
-// ends at its first NUL.
-bool EqualNoCase(std::u16string_view a, const char16_t* b, size_t bMax, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        const char16_t ca = i < a.size() ? a[i] : u'\0';
-        const char16_t cb = i < bMax ? b[i] : u'\0';
-        if (FoldCase(ca) != FoldCase(cb)) return false;
-        if (ca == u'\0') return true;
-    }
-    return true;
-}
 
 int32_t PullToward(int32_t value, int32_t target) {
     if (value - target > kMgrMapSnapPullThreshold) return value - kMgrMapSnapPull;
@@ -46,6 +35,17 @@ bool FootBefore(const MneLinkFoot& a, const MneLinkFoot& b) {
 }
 
 }  // namespace
+
+bool MneRoadNamesEqual(std::u16string_view name, const char16_t* stored, size_t storedMax) {
+    if (!stored) storedMax = 0;
+    for (size_t i = 0; i < kMgrMapSnapNameChars; ++i) {
+        const char16_t a = i < name.size() ? name[i] : u'\0';
+        const char16_t b = i < storedMax ? stored[i] : u'\0';
+        if (FoldCase(a) != FoldCase(b)) return false;
+        if (a == u'\0') return true;
+    }
+    return true;
+}
 
 // ------------------------------------------------------------- candidates
 
@@ -385,7 +385,7 @@ int CMgrMap::SnapToNamedRoad(const MapPoint& point, std::u16string_view roadName
         MneLinkGuideRecord record{};
         MneNameRecord name{};
         if (!GetLinkRecord(f.linkId, &record) || !GetNameRecord(record.nameId, &name)) continue;
-        if (!EqualNoCase(roadName, name.text, kMneNameMaxChars + 1, kMgrMapSnapNameChars)) continue;
+        if (!MneRoadNamesEqual(roadName, name.text, kMneNameMaxChars + 1)) continue;
         if (out) *out = {PullToward(f.foot.x, point.x), PullToward(f.foot.y, point.y)};
         return 1;
     }

@@ -64,6 +64,11 @@ inline constexpr int32_t kMgrMapCityRectMaxX = 66659952;
 inline constexpr int32_t kMgrMapCityRectMinY = 19551715;
 inline constexpr int32_t kMgrMapCityRectMaxY = 19581669;
 
+// The road-name rule of the snapping: equal over the first 36 characters
+// without regard to (ASCII) case; each text ends at its first NUL, stored
+// at storedMax characters.
+bool MneRoadNamesEqual(std::u16string_view name, const char16_t* stored, size_t storedMax);
+
 // The foot of a point on a link: the result of the link searches.
 struct MneLinkFoot {
     MapPoint query;             // the point asked about

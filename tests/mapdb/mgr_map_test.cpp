@@ -313,6 +313,30 @@ TEST_F(MgrMapTest, SnapToNamedRoad) {
     }
 }
 
+TEST(RoadNames, EqualOverThirtySixCharactersWithoutCase) {
+    const std::u16string long36 = u"Gangnam-daero Expressway Junction 36";  // 36 characters
+    ASSERT_EQ(long36.size(), 36u);
+    struct Case {
+        std::u16string name;
+        std::u16string stored;
+        bool equal;
+    } const cases[] = {
+        {u"Gangnam-daero", u"GANGNAM-DAERO", true},
+        {u"gangnam-daero", u"Gangnam-daero", true},
+        {u"Gangnam-daero", u"Gangnam-daero 2", false},  // the stored name goes on
+        {u"Gangnam-daero 2", u"Gangnam-daero", false},
+        {long36, long36 + u" and more", true},          // only 36 are compared
+        {u"누리대로", u"누리대로", true},
+        {u"누리대로", u"누리대", false},
+        {u"", u"", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::Utf16ToUtf8(c.name) + " / " + platform::Utf16ToUtf8(c.stored));
+        EXPECT_EQ(MneRoadNamesEqual(c.name, c.stored.c_str(), c.stored.size() + 1), c.equal);
+    }
+    EXPECT_FALSE(MneRoadNamesEqual(u"x", nullptr, 10));
+}
+
 TEST_F(MgrMapTest, AddressAndCityAreas) {
     const uint32_t west = writers::DemoAddressAreas()[0].code;
     const uint32_t east = writers::DemoAddressAreas()[1].code;
