@@ -11,16 +11,14 @@
 
 namespace {
 
-// Road classes that are never a link to stand on, and the ones the kind
-// filter passes over (expressways and their ramps are not where a parked
-// or walking user is).
+// Road classes 14 and 15 are never matched; the kind filter also passes
+// over the top road classes (below 2) and link kinds 1 to 5 and 15.
 bool IsNeverMatched(const MneLinkGuideRecord& r) { return r.roadClass == 14 || r.roadClass == 15; }
 bool IsFilteredKind(const MneLinkGuideRecord& r) {
     return r.roadClass < 2 || (r.linkKind >= 1 && r.linkKind <= 5) || r.linkKind == 15;
 }
 
 char16_t FoldCase(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
 
 int32_t PullToward(int32_t value, int32_t target) {
     if (value - target > kMgrMapSnapPullThreshold) return value - kMgrMapSnapPull;
