@@ -78,8 +78,23 @@ CMgrMap::CMgrMap() = default;
 
 CMgrMap::~CMgrMap() { Close(); }
 
+struct CMgrMap::ExclusiveState {
+    explicit ExclusiveState(CMgrMap& map)
+        : waiting((map.m_writersWaiting.fetch_add(1, std::memory_order_acq_rel), map.m_writersWaiting)),
+          pass(map.m_turnstile),
+          lock(map.m_stateLock) {}
+    ~ExclusiveState() { waiting.fetch_sub(1, std::memory_order_acq_rel); }
+    std::atomic<int>& waiting;
+    std::lock_guard<std::mutex> pass;
+    std::unique_lock<std::shared_mutex> lock;
+};
+
 std::shared_lock<std::shared_mutex> CMgrMap::ShareState() const {
-    { const std::lock_guard pass(m_turnstile); }
+    // Queries pass the turnstile only while a writer waits, so they do not
+    // contend for it otherwise.
+    if (m_writersWaiting.load(std::memory_order_acquire) > 0) {
+        const std::lock_guard pass(m_turnstile);
+    }
     return std::shared_lock(m_stateLock);
 }
 
@@ -105,8 +120,7 @@ int CMgrMap::OpenAreaFile(CMneAreaMapFile& file, const char* name, int bufferId)
 }
 
 int CMgrMap::Open(const std::string& dataRoot) {
-    const std::lock_guard pass(m_turnstile);
-    const std::unique_lock lock(m_stateLock);
+    const ExclusiveState exclusive(*this);
     if (m_opened) return 0;
     m_dataRoot = dataRoot;
     m_openFailure.clear();
@@ -157,8 +171,7 @@ int CMgrMap::Open(const std::string& dataRoot) {
 }
 
 int CMgrMap::Close() {
-    const std::lock_guard pass(m_turnstile);
-    const std::unique_lock lock(m_stateLock);
+    const ExclusiveState exclusive(*this);
     CloseLocked();
     return 1;
 }

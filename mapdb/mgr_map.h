@@ -14,6 +14,7 @@
 // readers under the readers' locks and keep their candidates in a table of
 // their own call. Open and Close wait for running queries to finish.
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -187,10 +188,13 @@ private:
     // Open and Close take m_stateLock exclusively, every query shared. The
     // shared lock lets new readers in while a writer waits, so a steady
     // stream of queries could keep Close out for ever: a writer first takes
-    // the turnstile, which every query passes through before it shares.
+    // the turnstile, and while one waits every new query passes through it
+    // before it shares.
+    struct ExclusiveState;
     std::shared_lock<std::shared_mutex> ShareState() const;
     mutable std::mutex m_turnstile;
     mutable std::shared_mutex m_stateLock;
+    std::atomic<int> m_writersWaiting{0};
     std::string m_dataRoot;
     std::string m_openFailure;
     bool m_opened = false;
