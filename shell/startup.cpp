@@ -7,6 +7,7 @@
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "settings/global_data.h"
+#include "settings/old_data_import.h"
 
 namespace {
 
@@ -88,6 +89,9 @@ int RunStartup(const StartupOptions& options) {
     g_commandLineSettings.SetText(SYS_ROOTPATH, platform::Utf8ToUtf16(root));
     CMgrConfigGlobalData& global = CMgrConfigGlobalData::Instance();
     global.Load();
+    // Registered places of earlier releases are taken over when their store
+    // is first built.
+    CMgrConfigUIDataConvert::Install();
     const struct {
         const char* name;
         const char16_t* folder;
