@@ -1,6 +1,19 @@
 #include "settings/name_field.h"
 
+#include <algorithm>
+
 #include "platform/codepage.h"
+
+void CopyNameField(char16_t* field, int units, std::u16string_view text) {
+    if (!field || units <= 0) return;
+    size_t n = text.size();
+    if (n > static_cast<size_t>(units - 1)) {
+        n = static_cast<size_t>(units - 1);
+        if (n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+    }
+    std::fill(field, field + units, u'\0');
+    std::copy_n(text.data(), n, field);
+}
 
 std::u16string NameForFile(std::u16string_view name) {
     std::u16string out(name);

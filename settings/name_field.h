@@ -8,13 +8,7 @@
 // Copies text into a field of `units` units: at most units - 1 characters,
 // always terminated, the rest zero. A cut never leaves half of a surrogate
 // pair behind.
-inline void CopyNameField(char16_t* field, int units, std::u16string_view text) {
-    if (!field || units <= 0) return;
-    size_t n = std::min(text.size(), static_cast<size_t>(units - 1));
-    if (n > 0 && n < text.size() && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
-    std::fill(field, field + units, u'\0');
-    std::copy_n(text.data(), n, field);
-}
+void CopyNameField(char16_t* field, int units, std::u16string_view text);
 
 // The text of a field, up to its terminator or its end.
 inline std::u16string_view NameFieldView(const char16_t* field, int units) {
