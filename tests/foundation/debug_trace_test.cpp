@@ -31,7 +31,6 @@ TEST_F(DebugTraceTest, LevelsAgainstTheThreshold) {
 }
 
 TEST_F(DebugTraceTest, LongTextIsCutAndOverlongFormatRefused) {
-    const std::string hangul(2000 * 3, '\0');
     std::string text;
     for (int i = 0; i < 2000; ++i) text += "가";   // three bytes each in UTF-8
     EXPECT_EQ(DebugTrace(0, "%s", text.c_str()), 1);
@@ -40,7 +39,11 @@ TEST_F(DebugTraceTest, LongTextIsCutAndOverlongFormatRefused) {
 
     const std::string format(1025, 'x');
     EXPECT_EQ(DebugTrace(0, "%s", format.c_str()), 1);   // long argument: cut, written
+    // The format itself is the input under test here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-security"
     EXPECT_EQ(DebugTrace(0, format.c_str()), 0);          // long format: not written
+#pragma GCC diagnostic pop
     EXPECT_EQ(m_lines.size(), 2u);
 }
 
