@@ -10,11 +10,7 @@
 
 namespace {
 
-std::u16string DlgKey(int record, const char* field) {
-    char text[64];
-    std::snprintf(text, sizeof text, "DlgInfo%03d.%s", record, field);
-    return std::u16string(text, text + std::char_traits<char>::length(text));
-}
+std::u16string DlgKey(int record, const char* field) { return userdata::EntryKey("DlgInfo", record, field); }
 
 std::u16string TextKey(int record, int text) {
     char field[32];
@@ -23,18 +19,7 @@ std::u16string TextKey(int record, int text) {
 }
 
 // The record number of a key "DlgInfoNNN.field"; -1 for other keys.
-int DlgNumberOfKey(std::u16string_view key) {
-    constexpr std::u16string_view prefix = u"DlgInfo";
-    if (key.size() <= prefix.size() || key.substr(0, prefix.size()) != prefix) return -1;
-    size_t i = prefix.size();
-    int64_t number = 0;
-    while (i < key.size() && key[i] >= u'0' && key[i] <= u'9') {
-        number = std::min<int64_t>(number * 10 + (key[i] - u'0'), INT32_MAX);
-        ++i;
-    }
-    if (i < prefix.size() + 3 || i >= key.size() || key[i] != u'.') return -1;
-    return static_cast<int>(number);
-}
+int DlgNumberOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "DlgInfo"); }
 
 // A name as the record would hold it (at most 64 characters), so that a
 // longer name finds the record it made.

@@ -49,22 +49,15 @@
 
 namespace placestore {
 
-// "<prefix>NNN.<field>" as a key.
-std::u16string EntryKey(const char* prefix, int entry, const char* field);
-// "<prefix>NNN" of a key (prefix compared without regard to case, at least
-// three digits, then "."): the entry number; -1 for other keys.
-int EntryOfKey(std::u16string_view key, std::string_view prefix);
-// The highest entry number of the keys with that prefix; -1 when none.
-int HighestEntry(const NvConfigMap& map, std::string_view prefix);
+using userdata::EntryKey;
+using userdata::ReadInt;
+using userdata::ReadText;
+using userdata::WriteText;
+
 // The matched position of the GPS module.
 MapPoint CurrentPosition();
 // Metres between two points, cut to an integer.
 int DistanceM(const MapPoint& from, const MapPoint& to);
-// Required integer key into a field of another width.
-int ReadInt(NvConfigFile& file, const std::u16string& key, int32_t* out);
-// Required text key into a name field of `units` units.
-int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int units);
-int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units);
 
 }  // namespace placestore
 
@@ -474,13 +467,17 @@ int CMgrConfigUIDataFolderPlaces<Traits>::LoadPlaces(const char16_t* file,
         rejected = "no nVersion or nFolderItemCount";
     } else if (folderCount < 0 || folderCount > m_configFile.GetCount()) {
         rejected = "nFolderItemCount does not fit the file";
-    } else if (placestore::HighestEntry(m_configFile, Traits::kFolderKey) >= folderCount) {
+    } else if (userdata::HighestEntry(m_configFile, [](std::u16string_view key) {
+                   return userdata::EntryNumberOfKey(key, Traits::kFolderKey, true);
+               }) >= folderCount) {
         rejected = "folders beyond nFolderItemCount";
     } else if (!m_configFile.GetInt(u"nItemCount", &itemCount, 1)) {
         rejected = "no nItemCount";
     } else if (itemCount < 0 || itemCount > kMaxItems) {
         rejected = "nItemCount outside 0..200";
-    } else if (placestore::HighestEntry(m_configFile, Traits::kItemKey) >= itemCount) {
+    } else if (userdata::HighestEntry(m_configFile, [](std::u16string_view key) {
+                   return userdata::EntryNumberOfKey(key, Traits::kItemKey, true);
+               }) >= itemCount) {
         rejected = "places beyond nItemCount";
     }
     if (rejected) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,13 +12,7 @@
 
 namespace {
 
-std::u16string EntryKey(int entry, const char* field) {
-    char text[32];
-    std::snprintf(text, sizeof text, "D%03d.%s", entry, field);
-    std::u16string key;
-    for (const char* c = text; *c; ++c) key.push_back(static_cast<char16_t>(*c));
-    return key;
-}
+std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("D", entry, field); }
 
 bool SamePlace(const _tagUISTRUCT_RECENTDEST& a, const _tagUISTRUCT_RECENTDEST& b) {
     const int64_t dx = int64_t{a.PosInfo.wcPosition.x} - b.PosInfo.wcPosition.x;
@@ -96,7 +89,7 @@ int CMgrConfigUIDataRecentDest::Load(const char16_t* file) {
         NvString key;
         for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
             m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
-            if (EntryNumberOfKey(key.View(), u'D') >= count) rejected = "entries beyond ItemCount";
+            if (userdata::EntryNumberOfKey(key.View(), "D") >= count) rejected = "entries beyond ItemCount";
         }
     }
     if (rejected) {
@@ -114,9 +107,7 @@ int CMgrConfigUIDataRecentDest::Load(const char16_t* file) {
         present += m_configFile.GetInt(EntryKey(entry, "Region").c_str(), &record.eRegionCheck, 1);
         present += m_configFile.GetInt(EntryKey(entry, "X").c_str(), &record.PosInfo.wcPosition.x, 1);
         present += m_configFile.GetInt(EntryKey(entry, "Y").c_str(), &record.PosInfo.wcPosition.y, 1);
-        NvString name;
-        present += m_configFile.GetString(EntryKey(entry, "Name").c_str(), name, 1);
-        CopyNameField(record.PosInfo.szName, kCourseNameUnits, name.View());
+        present += userdata::ReadText(m_configFile, EntryKey(entry, "Name"), record.PosInfo.szName, kCourseNameUnits);
         if (present == 0) {
             // The count promises an entry the file does not hold.
             damaged = true;
@@ -149,8 +140,7 @@ int CMgrConfigUIDataRecentDest::Save(const char16_t* file) {
         ok &= m_configFile.SetInt(EntryKey(i, "Region").c_str(), r->eRegionCheck);
         ok &= m_configFile.SetInt(EntryKey(i, "X").c_str(), r->PosInfo.wcPosition.x);
         ok &= m_configFile.SetInt(EntryKey(i, "Y").c_str(), r->PosInfo.wcPosition.y);
-        const std::u16string name = NameForFile(CoursePosName(*r));
-        ok &= m_configFile.SetValue(EntryKey(i, "Name").c_str(), name.c_str(), kNvConfigTypeString);
+        ok &= userdata::WriteText(m_configFile, EntryKey(i, "Name"), r->PosInfo.szName, kCourseNameUnits);
     }
     const int result = ok ? m_configFile.Save() : 0;
     m_configFile.Clear();

@@ -28,11 +28,7 @@ int CurrentFilterType() {
     return type;
 }
 
-std::u16string EntryKey(int entry, const char* field) {
-    char text[48];
-    std::snprintf(text, sizeof text, "I%03d.%s", entry, field);
-    return std::u16string(text, text + std::char_traits<char>::length(text));
-}
+std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("I", entry, field); }
 
 std::u16string CounterKey(int entry, int row, int hour) {
     char field[16];
@@ -140,7 +136,7 @@ int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
         NvString key;
         for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
             m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
-            if (EntryNumberOfKey(key.View(), u'I') >= count) rejected = "places beyond ItemCount";
+            if (userdata::EntryNumberOfKey(key.View(), "I") >= count) rejected = "places beyond ItemCount";
         }
     }
     if (rejected) {
@@ -170,9 +166,7 @@ int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
         present += m_configFile.GetInt(EntryKey(entry, "Time").c_str(), &time, 1);
         present += m_configFile.GetInt(EntryKey(entry, "X").c_str(), &record.PosInfo.wcPosition.x, 1);
         present += m_configFile.GetInt(EntryKey(entry, "Y").c_str(), &record.PosInfo.wcPosition.y, 1);
-        NvString name;
-        present += m_configFile.GetString(EntryKey(entry, "Name").c_str(), name, 1);
-        CopyNameField(record.PosInfo.szName, kCourseNameUnits, name.View());
+        present += userdata::ReadText(m_configFile, EntryKey(entry, "Name"), record.PosInfo.szName, kCourseNameUnits);
         if (present == 0) {
             // The count promises a place the file does not hold.
             damaged = true;
@@ -214,8 +208,7 @@ int CMgrConfigUIDataRepeatDest::Save(const char16_t* file) {
         ok &= m_configFile.SetInt(EntryKey(i, "Time").c_str(), static_cast<int>(static_cast<uint32_t>(r.Time)));
         ok &= m_configFile.SetInt(EntryKey(i, "X").c_str(), r.PosInfo.wcPosition.x);
         ok &= m_configFile.SetInt(EntryKey(i, "Y").c_str(), r.PosInfo.wcPosition.y);
-        const std::u16string name = NameForFile(PlaceName(r));
-        ok &= m_configFile.SetValue(EntryKey(i, "Name").c_str(), name.c_str(), kNvConfigTypeString);
+        ok &= userdata::WriteText(m_configFile, EntryKey(i, "Name"), r.PosInfo.szName, kCourseNameUnits);
     }
     const int result = ok ? m_configFile.Save() : 0;
     m_configFile.Clear();

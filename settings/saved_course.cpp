@@ -10,24 +10,18 @@
 
 namespace {
 
-std::u16string Ascii(const char* text) { return std::u16string(text, text + std::char_traits<char>::length(text)); }
-
-std::u16string CourseKey(int course, const char* field) {
-    char text[96];
-    std::snprintf(text, sizeof text, "Course%03d.%s", course, field);
-    return Ascii(text);
-}
+std::u16string CourseKey(int course, std::string_view field) { return userdata::EntryKey("Course", course, field); }
 
 // The keys of one course in file order: for each, visit(key, integer) or
 // visit(key, name field).
 template <typename Visit>
 void VisitCourseKeys(int course, _tagUISTRUCT_COURSEINFO& body, Visit&& visit) {
     const auto point = [&](const std::string& prefix, _tagUISTRUCT_COURSEPOS& p) {
-        visit(CourseKey(course, (prefix + ".ePositionType").c_str()), &p.ePositionType, nullptr);
-        visit(CourseKey(course, (prefix + ".eRegionCheck").c_str()), &p.eRegionCheck, nullptr);
-        visit(CourseKey(course, (prefix + ".PosInfo.wcPosition.x").c_str()), &p.PosInfo.wcPosition.x, nullptr);
-        visit(CourseKey(course, (prefix + ".PosInfo.wcPosition.y").c_str()), &p.PosInfo.wcPosition.y, nullptr);
-        visit(CourseKey(course, (prefix + ".PosInfo.szName").c_str()), nullptr, p.PosInfo.szName);
+        visit(CourseKey(course, prefix + ".ePositionType"), &p.ePositionType, nullptr);
+        visit(CourseKey(course, prefix + ".eRegionCheck"), &p.eRegionCheck, nullptr);
+        visit(CourseKey(course, prefix + ".PosInfo.wcPosition.x"), &p.PosInfo.wcPosition.x, nullptr);
+        visit(CourseKey(course, prefix + ".PosInfo.wcPosition.y"), &p.PosInfo.wcPosition.y, nullptr);
+        visit(CourseKey(course, prefix + ".PosInfo.szName"), nullptr, p.PosInfo.szName);
     };
     point("lStartPosInfo", body.lStartPosInfo);
     for (int slot = 0; slot < kCourseSlots; ++slot) {
@@ -44,18 +38,7 @@ void VisitCourseKeys(int course, _tagUISTRUCT_COURSEINFO& body, Visit&& visit) {
 }
 
 // The course number of a key "CourseNNN.field"; -1 for other keys.
-int CourseNumberOfKey(std::u16string_view key) {
-    constexpr std::u16string_view prefix = u"Course";
-    if (key.size() <= prefix.size() || key.substr(0, prefix.size()) != prefix) return -1;
-    size_t i = prefix.size();
-    int64_t number = 0;
-    while (i < key.size() && key[i] >= u'0' && key[i] <= u'9') {
-        number = std::min<int64_t>(number * 10 + (key[i] - u'0'), INT32_MAX);
-        ++i;
-    }
-    if (i < prefix.size() + 3 || i >= key.size() || key[i] != u'.') return -1;
-    return static_cast<int>(number);
-}
+int CourseNumberOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "Course"); }
 
 std::vector<int> ToVector(const NvArray<int>& list) {
     std::vector<int> out;

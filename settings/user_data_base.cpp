@@ -2,8 +2,76 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 #include "foundation/debug_trace.h"
+#include "settings/name_field.h"
+
+namespace userdata {
+
+std::u16string EntryKey(std::string_view prefix, int entry, std::string_view field) {
+    char number[16];
+    std::snprintf(number, sizeof number, "%03d", entry);
+    const std::string_view digits(number);
+    std::u16string key;
+    key.reserve(prefix.size() + digits.size() + 1 + field.size());
+    const auto append = [&key](std::string_view text) {
+        for (const char c : text) key.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+    };
+    append(prefix);
+    append(digits);
+    key.push_back(u'.');
+    append(field);
+    return key;
+}
+
+int EntryNumberOfKey(std::u16string_view key, std::string_view prefix, bool foldCase) {
+    if (key.size() <= prefix.size()) return -1;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        const char16_t want = static_cast<char16_t>(static_cast<unsigned char>(prefix[i]));
+        if (foldCase ? NvFoldCase(key[i]) != NvFoldCase(want) : key[i] != want) return -1;
+    }
+    size_t i = prefix.size();
+    int64_t number = 0;
+    while (i < key.size() && key[i] >= u'0' && key[i] <= u'9') {
+        number = std::min<int64_t>(number * 10 + (key[i] - u'0'), INT32_MAX);
+        ++i;
+    }
+    // At least the three digits of "%03d", then the field.
+    if (i < prefix.size() + 3 || i >= key.size() || key[i] != u'.') return -1;
+    return static_cast<int>(number);
+}
+
+int HighestEntry(const NvConfigMap& map, EntryOfKeyFn entryOf) {
+    int highest = -1;
+    NvString key;
+    for (int i = 0; i < map.GetCount(); ++i) {
+        map.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
+        highest = std::max(highest, entryOf(key.View()));
+    }
+    return highest;
+}
+
+int ReadInt(NvConfigFile& file, const std::u16string& key, int32_t* out) {
+    int value = 0;
+    const int found = file.GetInt(key.c_str(), &value, 1);
+    *out = value;
+    return found;
+}
+
+int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int units) {
+    NvString text;
+    const int found = file.GetString(key.c_str(), text, 1);
+    CopyNameField(field, units, text.View());
+    return found;
+}
+
+int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units) {
+    const std::u16string text = NameForFile(NameFieldView(field, units));
+    return file.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
+}
+
+}  // namespace userdata
 
 int CMgrConfigUIDataBase::Load(const char16_t*) { return 1; }
 
@@ -17,19 +85,6 @@ NvString CMgrConfigUIDataBase::FilePathFor(const char16_t* file, int fileType) {
 void CMgrConfigUIDataBase::RejectFile(const NvString& path, const char* why) {
     DebugTrace(1, "[CFG] %s: %s; set aside\n", path.ToUtf8().c_str(), why);
     NvConfigFile::BackupErrorFile(path);
-}
-
-int CMgrConfigUIDataBase::EntryNumberOfKey(std::u16string_view key, char16_t letter) {
-    if (key.size() < 3 || key[0] != letter) return -1;
-    size_t i = 1;
-    int64_t number = 0;
-    while (i < key.size() && key[i] >= u'0' && key[i] <= u'9') {
-        number = std::min<int64_t>(number * 10 + (key[i] - u'0'), INT32_MAX);
-        ++i;
-    }
-    // At least the three digits of "%03d", then the field.
-    if (i < 4 || i >= key.size() || key[i] != u'.') return -1;
-    return static_cast<int>(number);
 }
 
 int CompareNamesNoCase(std::u16string_view a, std::u16string_view b) {

@@ -6,10 +6,34 @@
 //
 // Stores take no lock of their own: the screens call them on the main
 // thread, and a caller on another thread keeps its calls apart itself.
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "foundation/nv_config.h"
 #include "foundation/nv_string.h"
+
+// The per-entry keys of the user-data files, "<prefix>NNN.<field>".
+namespace userdata {
+
+// "<prefix>NNN.<field>" as a key (the number as "%03d").
+std::u16string EntryKey(std::string_view prefix, int entry, std::string_view field);
+// The entry number of a key "<prefix>NNN.field" (at least three digits,
+// then "."); -1 for other keys. foldCase compares the prefix without regard
+// to case, as the settings file matches keys.
+int EntryNumberOfKey(std::u16string_view key, std::string_view prefix, bool foldCase = false);
+// The highest entry number that entryOf finds among the keys of a map; -1
+// when none.
+using EntryOfKeyFn = int (*)(std::u16string_view key);
+int HighestEntry(const NvConfigMap& map, EntryOfKeyFn entryOf);
+// Required integer key into a field of another width (0 when missing).
+int ReadInt(NvConfigFile& file, const std::u16string& key, int32_t* out);
+// Required text key into a name field of `units` units.
+int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int units);
+// A name field as a text key, made to fit a settings line.
+int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units);
+
+}  // namespace userdata
 
 class CMgrConfigUIDataBase {
 public:
@@ -32,9 +56,6 @@ protected:
     // it cannot hold, entries that do not match the count) aside under its
     // err name before anything writes a fresh file there, and says why.
     static void RejectFile(const NvString& path, const char* why);
-    // Splits a per-entry key "<letter>NNN.field" into its entry number;
-    // -1 for other keys.
-    static int EntryNumberOfKey(std::u16string_view key, char16_t letter);
 
     NvConfigFile m_configFile;
 };

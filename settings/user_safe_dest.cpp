@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <string>
 
 #include "foundation/debug_trace.h"
@@ -15,34 +14,14 @@ namespace {
 
 constexpr char kEntryPrefix[] = "SafeDest";
 
-std::u16string Ascii(const char* text) {
-    std::u16string out;
-    for (const char* c = text; *c; ++c) out.push_back(static_cast<char16_t>(*c));
-    return out;
-}
-
-std::u16string EntryKey(int entry, const char* field) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%s%03d.%s", kEntryPrefix, entry, field);
-    return Ascii(text);
-}
+std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey(kEntryPrefix, entry, field); }
 
 // The entry number of a "SafeDestNNN.field" key (keys are matched without
-// regard to case, as the settings file does); -1 for other keys.
+// regard to case, as the settings file does; a key names a field after the
+// dot); -1 for other keys.
 int EntryNumberOf(std::u16string_view key) {
-    const std::u16string prefix = Ascii(kEntryPrefix);
-    if (key.size() <= prefix.size() + 4) return -1;
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        if (NvFoldCase(key[i]) != NvFoldCase(prefix[i])) return -1;
-    }
-    size_t i = prefix.size();
-    int64_t number = 0;
-    while (i < key.size() && key[i] >= u'0' && key[i] <= u'9') {
-        number = std::min<int64_t>(number * 10 + (key[i] - u'0'), INT32_MAX);
-        ++i;
-    }
-    if (i < prefix.size() + 3 || i >= key.size() || key[i] != u'.') return -1;
-    return static_cast<int>(number);
+    if (key.size() <= std::string_view(kEntryPrefix).size() + 4) return -1;
+    return userdata::EntryNumberOfKey(key, kEntryPrefix, true);
 }
 
 std::atomic<UserSafeDestMap*> g_defaultMap{nullptr};
@@ -182,13 +161,12 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
                                            &record.PosInfo.wcPosition.x, 1);
             present += m_configFile.GetInt(EntryKey(entry, "PosInfo.wcPosition.y").c_str(),
                                            &record.PosInfo.wcPosition.y, 1);
-            NvString name;
-            present += m_configFile.GetString(EntryKey(entry, "PosInfo.szName").c_str(), name, 1);
+            present += userdata::ReadText(m_configFile, EntryKey(entry, "PosInfo.szName"), record.PosInfo.szName,
+                                          kCourseNameUnits);
             // The count promises a point the file does not hold.
             if (present == 0) continue;
             // The file keeps the low 32 bits of the time.
             record.tTime = static_cast<uint32_t>(time);
-            CopyNameField(record.PosInfo.szName, kCourseNameUnits, name.View());
             if (relink && Relink(record)) relinked = true;
             if (record.TileIDx == 0 || record.TileIDy == 0) {
                 TileOfPosition(record.PosInfo.wcPosition, record.TileIDx, record.TileIDy);
@@ -256,8 +234,7 @@ int CMgrConfigUIDataUserSafeDest::Save(const char16_t* file) {
         ok &= m_configFile.SetInt(EntryKey(i, "tTime").c_str(), static_cast<int>(static_cast<uint32_t>(r->tTime)));
         ok &= m_configFile.SetInt(EntryKey(i, "PosInfo.wcPosition.x").c_str(), r->PosInfo.wcPosition.x);
         ok &= m_configFile.SetInt(EntryKey(i, "PosInfo.wcPosition.y").c_str(), r->PosInfo.wcPosition.y);
-        const std::u16string name = NameForFile(NameFieldView(r->PosInfo.szName, kCourseNameUnits));
-        ok &= m_configFile.SetValue(EntryKey(i, "PosInfo.szName").c_str(), name.c_str(), kNvConfigTypeString);
+        ok &= userdata::WriteText(m_configFile, EntryKey(i, "PosInfo.szName"), r->PosInfo.szName, kCourseNameUnits);
     }
     const int result = ok ? m_configFile.Save() : 0;
     m_configFile.Clear();
