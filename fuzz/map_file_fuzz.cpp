@@ -1,11 +1,8 @@
 // Tiled map files: header, level tables and blocks from untrusted bytes,
 // through the non-cached and the cached reader.
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "mapdb/block_view.h"
 #include "mapdb/cache_map_file.h"
 #include "mapdb/map_file.h"
@@ -30,12 +27,8 @@ struct Cached : CMneCacheMapFile {
     int FixupBlock(const uint8_t* d, uint32_t s) override { return CheckOffsets(d, s); }
 };
 
-std::string Path() {
-    static std::string path = [] {
-        char dir[] = "/tmp/mapfilefuzzXXXXXX";
-        if (!mkdtemp(dir)) std::abort();
-        return std::string(dir) + "/f.map";
-    }();
+const std::string& Path() {
+    static const std::string path = fuzzsupport::MakeTempFolder("map_file_fuzz") + "/f.map";
     return path;
 }
 
@@ -43,10 +36,7 @@ std::string Path() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static MgrSharedBlock* arena = CreateSharedBlock(std::string_view("MAPFILEFUZZ"), 1024, 4 << 20, 0);
-    FILE* f = std::fopen(Path().c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    fuzzsupport::WriteBytes(Path(), data, size);
 
     // Keys to try: every level at (0, 0), at the grid's far corner and at a
     // tile taken from the last bytes of the input.

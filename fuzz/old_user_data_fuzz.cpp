@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "foundation/debug_trace.h"
 #include "foundation/nv_config.h"
+#include "fuzz/fuzz_support.h"
 #include "settings/old_data_import.h"
 #include "tools/writers/old_user_data_writer.h"
 
@@ -75,10 +75,7 @@ void CheckSettings(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const bool quiet = [] {
-        SetDebugTraceSink([](std::string_view) {}, false);
-        return true;
-    }();
+    static const bool quiet = (fuzzsupport::SilenceTrace(), true);
     (void)quiet;
     CheckBinary(data, size);
     CheckSettings(data, size);

@@ -3,44 +3,13 @@
 // unchanged and complete, folders included.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
 
-#include "foundation/debug_trace.h"
-#include "foundation/nv_config.h"
+#include "fuzz/fuzz_support.h"
 #include "settings/my_theme.h"
 #include "settings/reg_dest.h"
 
 namespace {
-
-std::string g_dir;
-
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size && std::fwrite(data, 1, size, f) != size) std::abort();
-    std::fclose(f);
-}
-
-void Setup() {
-    if (!g_dir.empty()) return;
-    char pattern[] = "/dev/shm/reg_dest_fuzz.XXXXXX";
-    char fallback[] = "/tmp/reg_dest_fuzz.XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (!dir) dir = mkdtemp(fallback);
-    if (!dir) std::abort();
-    g_dir = dir;
-    NvFilePath::SetFolders(NvString::FromUtf8(g_dir), NvString::FromUtf8(g_dir));
-    SetDebugTraceSink([](std::string_view) {}, false);
-}
-
-void Clean() {
-    for (const char* name : {"RegDest.udt", "RegDest.err", "MyTheme.udt", "MyTheme.err"}) {
-        std::remove((g_dir + "/" + name).c_str());
-    }
-}
 
 template <class Store, class Record>
 void Check() {
@@ -70,12 +39,13 @@ void Check() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Setup();
-    Clean();
-    WriteBytes(g_dir + "/RegDest.udt", data, size);
-    WriteBytes(g_dir + "/MyTheme.udt", data, size);
+    static const fuzzsupport::StoreFolder folder("reg_dest_fuzz",
+                                                  {"RegDest.udt", "RegDest.err", "MyTheme.udt", "MyTheme.err"});
+    folder.Clean();
+    folder.Write("RegDest.udt", data, size);
+    folder.Write("MyTheme.udt", data, size);
     Check<CMgrConfigUIDataRegDest, _tagUISTRUCT_REGDEST>();
     Check<CMgrConfigUIDataMyTheme, _tagUISTRUCT_MYTHEME>();
-    Clean();
+    folder.Clean();
     return 0;
 }

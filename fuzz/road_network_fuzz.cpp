@@ -1,35 +1,18 @@
 // Road network geometry files from untrusted bytes. Map.ndb gets a fixed
 // top index pointing every square at the input, so the fuzzer works on the
 // tile entries and link records; RoadLine.ndb and Path.ndb are the input.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "mapdb/road_network.h"
 #include "platform/byte_cursor.h"
 
-namespace {
-
-void Put(const std::string& path, const void* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-}
-
-}  // namespace
+using fuzzsupport::WriteBytes;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string root = [] {
-        char dir[] = "/tmp/roadnetfuzzXXXXXX";
-        if (!mkdtemp(dir)) std::abort();
-        mkdir((std::string(dir) + "/Map").c_str(), 0700);
-        return std::string(dir);
-    }();
+    static const std::string root = fuzzsupport::MakeMapRoot("road_network_fuzz");
     static std::vector<uint8_t> head = [] {
         platform::ByteWriter w;
         w.U32(0);
@@ -40,9 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The largest tile size comes from the input too.
     if (size >= 4) std::copy(data, data + 4, map.begin());
     map.insert(map.end(), data, data + size);
-    Put(root + "/Map/Map.ndb", map.data(), map.size());
-    Put(root + "/Map/RoadLine.ndb", data, size);
-    Put(root + "/Map/Path.ndb", data, size);
+    WriteBytes(root + "/Map/Map.ndb", map.data(), map.size());
+    WriteBytes(root + "/Map/RoadLine.ndb", data, size);
+    WriteBytes(root + "/Map/Path.ndb", data, size);
 
     CMneLinkMapFile cells;
     if (cells.Open(root)) {

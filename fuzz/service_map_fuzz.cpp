@@ -1,24 +1,13 @@
 // Link guidance records ("Map\RG.ndb") from untrusted bytes.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
+#include <cstdint>
 #include <string>
 
+#include "fuzz/fuzz_support.h"
 #include "mapdb/service_map.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string root = [] {
-        char dir[] = "/tmp/servicemapfuzzXXXXXX";
-        if (!mkdtemp(dir)) std::abort();
-        mkdir((std::string(dir) + "/Map").c_str(), 0700);
-        return std::string(dir);
-    }();
-    FILE* f = std::fopen((root + "/Map/RG.ndb").c_str(), "wb");
-    if (!f) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    static const std::string root = fuzzsupport::MakeMapRoot("service_map_fuzz");
+    fuzzsupport::WriteBytes(root + "/Map/RG.ndb", data, size);
     CMneServiceMainMapFile rg;
     if (!rg.Open(root)) return 0;
     const uint32_t records = static_cast<uint32_t>(size / 80);

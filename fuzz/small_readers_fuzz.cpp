@@ -2,24 +2,16 @@
 // The index areas are large and mostly empty in real files: the first 40
 // input bytes are repeated over each index area and the rest follows as the
 // records, so the fuzzer reaches the records with small inputs.
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "mapdb/small_readers.h"
 
 namespace {
 
-void Put(const std::string& path, const std::vector<uint8_t>& bytes) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+using fuzzsupport::WriteBytes;
 
 std::vector<uint8_t> WithIndex(const uint8_t* data, size_t size, size_t indexBytes) {
     const size_t pattern = size < 40 ? size : 40;
@@ -33,19 +25,14 @@ std::vector<uint8_t> WithIndex(const uint8_t* data, size_t size, size_t indexByt
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string root = [] {
-        char dir[] = "/tmp/smallreadersfuzzXXXXXX";
-        if (!mkdtemp(dir)) std::abort();
-        mkdir((std::string(dir) + "/Map").c_str(), 0700);
-        return std::string(dir);
-    }();
+    static const std::string root = fuzzsupport::MakeMapRoot("small_readers_fuzz");
     const auto grouped = WithIndex(data, size, kMneGroupIndexBytes);
-    Put(root + "/Map/Lane.ndb", grouped);
-    Put(root + "/Map/TBT.ndb", grouped);
-    Put(root + "/Map/RN.ndb", std::vector<uint8_t>(data, data + size));
-    Put(root + "/Map/TG.ndb", WithIndex(data, size, kMneTollGateIndexBytes));
-    Put(root + "/Map/SA.ndb", std::vector<uint8_t>(data, data + size));
-    Put(root + "/Map/SAIdx.ndb", WithIndex(data, size, kMneSaIndexBytes));
+    WriteBytes(root + "/Map/Lane.ndb", grouped);
+    WriteBytes(root + "/Map/TBT.ndb", grouped);
+    WriteBytes(root + "/Map/RN.ndb", data, size);
+    WriteBytes(root + "/Map/TG.ndb", WithIndex(data, size, kMneTollGateIndexBytes));
+    WriteBytes(root + "/Map/SA.ndb", data, size);
+    WriteBytes(root + "/Map/SAIdx.ndb", WithIndex(data, size, kMneSaIndexBytes));
 
     const uint32_t ids[] = {1, 2, 7, 99, 100, 101, 150, 0x8000001, 0x8000007, 1999999};
     CMneExtLaneMapFile lane;

@@ -4,18 +4,12 @@
 // file set aside.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
 
-#include "foundation/debug_trace.h"
-#include "foundation/nv_config.h"
+#include "fuzz/fuzz_support.h"
 #include "settings/user_safe_dest.h"
 
 namespace {
-
-std::string g_dir;
 
 class FuzzMap : public UserSafeDestMap {
 public:
@@ -39,35 +33,12 @@ public:
     int lookups = 0;
 };
 
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size && std::fwrite(data, 1, size, f) != size) std::abort();
-    std::fclose(f);
-}
-
-void Setup() {
-    if (!g_dir.empty()) return;
-    char pattern[] = "/dev/shm/user_safe_dest_fuzz.XXXXXX";
-    char fallback[] = "/tmp/user_safe_dest_fuzz.XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (!dir) dir = mkdtemp(fallback);
-    if (!dir) std::abort();
-    g_dir = dir;
-    NvFilePath::SetFolders(NvString::FromUtf8(g_dir), NvString::FromUtf8(g_dir));
-    SetDebugTraceSink([](std::string_view) {}, false);
-}
-
-void Clean() {
-    for (const char* name : {"RegSafeDest.udt", "RegSafeDest.err"}) std::remove((g_dir + "/" + name).c_str());
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Setup();
-    Clean();
-    WriteBytes(g_dir + "/RegSafeDest.udt", data, size);
+    static const fuzzsupport::StoreFolder folder("user_safe_dest_fuzz", {"RegSafeDest.udt", "RegSafeDest.err"});
+    folder.Clean();
+    folder.Write("RegSafeDest.udt", data, size);
     FuzzMap map;
     CMgrConfigUIDataUserSafeDest store(&map);  // loads the file
     const int count = store.GetCount(0);
@@ -90,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         _tagUISTRUCT_USERSAFEDEST a, b;
         if (!store.GetItem(i, &a, 0) || !again.GetItem(i, &b, 0) || !(a == b)) std::abort();
     }
-    Clean();
+    folder.Clean();
     return 0;
 }

@@ -3,45 +3,13 @@
 // back unchanged and complete.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
 
-#include "foundation/debug_trace.h"
-#include "foundation/nv_config.h"
+#include "fuzz/fuzz_support.h"
 #include "settings/course_current.h"
 #include "settings/recent_dest.h"
 
 namespace {
-
-std::string g_dir;
-
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size && std::fwrite(data, 1, size, f) != size) std::abort();
-    std::fclose(f);
-}
-
-void Setup() {
-    if (!g_dir.empty()) return;
-    char pattern[] = "/dev/shm/user_store_fuzz.XXXXXX";
-    char fallback[] = "/tmp/user_store_fuzz.XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (!dir) dir = mkdtemp(fallback);
-    if (!dir) std::abort();
-    g_dir = dir;
-    NvFilePath::SetFolders(NvString::FromUtf8(g_dir), NvString::FromUtf8(g_dir));
-    SetCourseDefaultsSource([] { return CourseDefaults{}; });
-    SetDebugTraceSink([](std::string_view) {}, false);
-}
-
-void Clean() {
-    for (const char* name : {"CourseCurrent.idt", "CourseCurrent.err", "RecentDest.udt", "RecentDest.err"}) {
-        std::remove((g_dir + "/" + name).c_str());
-    }
-}
 
 void CheckCourse() {
     CMgrConfigUIInfoCourseCurrent course;
@@ -74,12 +42,16 @@ void CheckRecent() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Setup();
-    Clean();
-    WriteBytes(g_dir + "/CourseCurrent.idt", data, size);
-    WriteBytes(g_dir + "/RecentDest.udt", data, size);
+    static const fuzzsupport::StoreFolder folder = [] {
+        SetCourseDefaultsSource([] { return CourseDefaults{}; });
+        return fuzzsupport::StoreFolder(
+            "user_store_fuzz", {"CourseCurrent.idt", "CourseCurrent.err", "RecentDest.udt", "RecentDest.err"});
+    }();
+    folder.Clean();
+    folder.Write("CourseCurrent.idt", data, size);
+    folder.Write("RecentDest.udt", data, size);
     CheckCourse();
     CheckRecent();
-    Clean();
+    folder.Clean();
     return 0;
 }

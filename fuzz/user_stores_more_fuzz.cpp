@@ -3,13 +3,9 @@
 // must load back unchanged and complete.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
 
-#include "foundation/debug_trace.h"
-#include "foundation/nv_config.h"
+#include "fuzz/fuzz_support.h"
 #include "platform/clock.h"
 #include "settings/dlg_info.h"
 #include "settings/repeat_dest.h"
@@ -17,25 +13,9 @@
 
 namespace {
 
-std::string g_dir;
 platform::FakeClock g_clock;
 
-void WriteBytes(const std::string& path, const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) std::abort();
-    if (size && std::fwrite(data, 1, size, f) != size) std::abort();
-    std::fclose(f);
-}
-
-void Setup() {
-    if (!g_dir.empty()) return;
-    char pattern[] = "/dev/shm/user_stores_more_fuzz.XXXXXX";
-    char fallback[] = "/tmp/user_stores_more_fuzz.XXXXXX";
-    const char* dir = mkdtemp(pattern);
-    if (!dir) dir = mkdtemp(fallback);
-    if (!dir) std::abort();
-    g_dir = dir;
-    NvFilePath::SetFolders(NvString::FromUtf8(g_dir), NvString::FromUtf8(g_dir));
+fuzzsupport::StoreFolder MakeFolder() {
     SetCourseDefaultsSource([] { return CourseDefaults{}; });
     SetRepeatFilterTypeSource([] { return CMgrConfigUIDataRepeatDest::kFilterHalfDay; });
     // A fixed day, so that places expire the same way at every load.
@@ -46,14 +26,8 @@ void Setup() {
     now.hour = 9;
     g_clock.SetLocal(now);
     platform::SetClock(&g_clock);
-    SetDebugTraceSink([](std::string_view) {}, false);
-}
-
-void Clean() {
-    for (const char* name :
-         {"RepeatDest.udt", "RepeatDest.err", "RegCourse.udt", "RegCourse.err", "UIDlgInfo.udt", "UIDlgInfo.err"}) {
-        std::remove((g_dir + "/" + name).c_str());
-    }
+    return fuzzsupport::StoreFolder("user_stores_more_fuzz", {"RepeatDest.udt", "RepeatDest.err", "RegCourse.udt",
+                                                              "RegCourse.err", "UIDlgInfo.udt", "UIDlgInfo.err"});
 }
 
 // Loads the store's file, saves it, and loads the saved file again.
@@ -75,11 +49,9 @@ void CheckStore(Count count, Get get) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    Setup();
-    Clean();
-    for (const char* name : {"RepeatDest.udt", "RegCourse.udt", "UIDlgInfo.udt"}) {
-        WriteBytes(g_dir + "/" + name, data, size);
-    }
+    static const fuzzsupport::StoreFolder folder = MakeFolder();
+    folder.Clean();
+    for (const char* name : {"RepeatDest.udt", "RegCourse.udt", "UIDlgInfo.udt"}) folder.Write(name, data, size);
     using Repeat = CMgrConfigUIDataRepeatDest;
     CheckStore<Repeat, _tagUISTRUCT_REPEATDEST>(
         [](const Repeat& s) {
@@ -107,6 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             return s.GetCount();
         },
         [](Dlg& s, int i, _tagUISTRUCT_DLGINFO* r) { return s.GetDlgInfoAt(i, r); });
-    Clean();
+    folder.Clean();
     return 0;
 }
