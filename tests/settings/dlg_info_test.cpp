@@ -2,7 +2,6 @@
 // name, and "\UIDlgInfo.udt" (round trip, damaged files).
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,11 +10,10 @@
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "settings/dlg_info.h"
-#include "support/temp_dir.h"
+#include "support/store_fixture.h"
 
 namespace {
 
-using testsupport::TempDir;
 using Store = CMgrConfigUIDataDlgInfo;
 
 std::vector<std::string> Texts(const _tagUISTRUCT_DLGINFO& info) {
@@ -30,19 +28,10 @@ std::vector<std::string> Texts(const Store& store, const char16_t* name) {
     return Texts(info);
 }
 
-class DlgInfoTest : public ::testing::Test {
+class DlgInfoTest : public testsupport::StoreFileTest {
 protected:
-    DlgInfoTest() {
-        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
-        TakeSettingsFileErrorCount();
-        m_store = std::make_unique<Store>();
-    }
-    ~DlgInfoTest() override { NvFilePath::SetFolders(NvString(), NvString()); }
-    std::string FilePath() const { return m_dir.File("config/UIDlgInfo.udt"); }
-    std::string FileBytes() const { return m_dir.Read("config/UIDlgInfo.udt"); }
-    void WriteFile(const std::string& bytes) const { m_dir.Write("config/UIDlgInfo.udt", bytes); }
+    DlgInfoTest() : StoreFileTest("UIDlgInfo.udt") { m_store = std::make_unique<Store>(); }
 
-    TempDir m_dir;
     std::unique_ptr<Store> m_store;
 };
 
@@ -184,36 +173,28 @@ TEST_F(DlgInfoTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
     m_store->SetAreaCode(u"Address", 22);
     m_store->AddRecentText(u"Poi", u"주유소");
     ASSERT_EQ(m_store->Save(nullptr), 1);
-    const std::string good = FileBytes();
-    const auto cut = [&](const std::string& from, const std::string& to) {
-        const size_t a = good.find(from);
-        const size_t b = good.find(to, a);
-        return good.substr(0, a) + good.substr(b);
-    };
-    const auto replace = [&](const std::string& from, const std::string& to) {
-        std::string s = good;
-        s.replace(s.find(from), from.size(), to);
-        return s;
-    };
+    const testsupport::FileEdits edit(FileBytes());
     struct Damage {
         const char* what;
         std::string bytes;
         int loads;
         std::vector<std::string> kept;  // dialog names afterwards
     } const cases[] = {
-        {"cut inside a line", good.substr(0, good.find("DlgInfo001.eOrderBy") + 5), 0, {}},
-        {"cut after record 0", good.substr(0, good.find("DlgInfo001.")), 0, {}},
-        {"count raised", replace("nItemCount|1=3", "nItemCount|1=4"), 0, {}},
-        {"count huge", replace("nItemCount|1=3", "nItemCount|1=2147483647"), 0, {}},
-        {"count lowered", replace("nItemCount|1=3", "nItemCount|1=2"), 0, {}},
-        {"no nItemCount", cut("nItemCount", "DlgInfo000"), 0, {}},
-        {"two records of one name", replace("szDialogName|2=Address", "szDialogName|2=NAME"), 0, {}},
-        {"no nVersion", cut("nVersion", "nItemCount"), 1, {"Name", "Address", "Poi"}},
-        {"an area removed", cut("DlgInfo001.uAreaCode", "DlgInfo001.eOrderBy"), 1, {"Name", "Address", "Poi"}},
-        {"a text removed", cut("DlgInfo000.szRecentTextArray001", "DlgInfo001"), 1, {"Name", "Address", "Poi"}},
-        {"text count lowered", replace("RecentTextDataNum|1=2", "RecentTextDataNum|1=1"), 1,
+        {"cut inside a line", edit.CutAt("DlgInfo001.eOrderBy", 5), 0, {}},
+        {"cut after record 0", edit.CutAt("DlgInfo001."), 0, {}},
+        {"count raised", edit.Replace("nItemCount|1=3", "nItemCount|1=4"), 0, {}},
+        {"count huge", edit.Replace("nItemCount|1=3", "nItemCount|1=2147483647"), 0, {}},
+        {"count lowered", edit.Replace("nItemCount|1=3", "nItemCount|1=2"), 0, {}},
+        {"no nItemCount", edit.Cut("nItemCount", "DlgInfo000"), 0, {}},
+        {"two records of one name", edit.Replace("szDialogName|2=Address", "szDialogName|2=NAME"), 0, {}},
+        {"no nVersion", edit.Cut("nVersion", "nItemCount"), 1, {"Name", "Address", "Poi"}},
+        {"an area removed", edit.Cut("DlgInfo001.uAreaCode", "DlgInfo001.eOrderBy"), 1,
          {"Name", "Address", "Poi"}},
-        {"text count over 7", replace("RecentTextDataNum|1=2", "RecentTextDataNum|1=9"), 1,
+        {"a text removed", edit.Cut("DlgInfo000.szRecentTextArray001", "DlgInfo001"), 1,
+         {"Name", "Address", "Poi"}},
+        {"text count lowered", edit.Replace("RecentTextDataNum|1=2", "RecentTextDataNum|1=1"), 1,
+         {"Name", "Address", "Poi"}},
+        {"text count over 7", edit.Replace("RecentTextDataNum|1=2", "RecentTextDataNum|1=9"), 1,
          {"Name", "Address", "Poi"}},
     };
     for (const Damage& d : cases) {
@@ -221,7 +202,7 @@ TEST_F(DlgInfoTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         WriteFile(d.bytes);
         Store store;
         EXPECT_EQ(store.Load(nullptr), d.loads);
-        EXPECT_EQ(m_dir.Read("config/UIDlgInfo.err"), d.bytes);
+        EXPECT_EQ(ErrBytes(), d.bytes);
         EXPECT_GE(TakeSettingsFileErrorCount(), 1);
         std::vector<std::string> names;
         _tagUISTRUCT_DLGINFO info;
@@ -238,7 +219,7 @@ TEST_F(DlgInfoTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         } else {
             EXPECT_FALSE(platform::FileExists(FilePath()));
         }
-        std::remove(m_dir.File("config/UIDlgInfo.err").c_str());
+        RemoveErr();
     }
 }
 

@@ -3,7 +3,6 @@
 // damaged files, and the table writer's bytes.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -13,12 +12,11 @@
 #include "settings/global_data.h"
 #include "settings/module_gps.h"
 #include "settings/my_theme.h"
-#include "support/temp_dir.h"
+#include "support/store_fixture.h"
 #include "tools/writers/theme_convert_writer.h"
 
 namespace {
 
-using testsupport::TempDir;
 using Store = CMgrConfigUIDataMyTheme;
 
 constexpr int32_t kSeoulX = 66'600'000;
@@ -38,15 +36,13 @@ std::string NameOf(const _tagUISTRUCT_MYTHEME& r) { return platform::Utf16ToUtf8
 
 std::string Bytes(const std::vector<uint8_t>& v) { return std::string(v.begin(), v.end()); }
 
-class MyThemeTest : public ::testing::Test {
+class MyThemeTest : public testsupport::StoreFileTest {
 protected:
-    MyThemeTest() {
-        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
+    MyThemeTest() : StoreFileTest("MyTheme.udt") {
         // The conversion table lives under the root folder.
         CMgrConfigGlobalData& global = CMgrConfigGlobalData::Instance();
         std::copy(std::begin(global.m_rootFolder), std::end(global.m_rootFolder), m_savedRoot);
         CopyNameField(global.m_rootFolder, CMgrConfigGlobalData::kTextChars, platform::Utf8ToUtf16(m_dir.Path()));
-        TakeSettingsFileErrorCount();
         tagMAPMATCHINFO match;
         match.status = 1;
         match.x = kSeoulX;
@@ -56,7 +52,6 @@ protected:
     ~MyThemeTest() override {
         CMgrConfigGlobalData& global = CMgrConfigGlobalData::Instance();
         std::copy(std::begin(m_savedRoot), std::end(m_savedRoot), global.m_rootFolder);
-        NvFilePath::SetFolders(NvString(), NvString());
     }
 
     std::vector<int> StoredIds(Store& store) {
@@ -75,10 +70,7 @@ protected:
         ASSERT_TRUE(writers::WriteThemeIdConvertTable(TablePath(), ids));
     }
     std::string TablePath() const { return m_dir.File("Map/Search/themeidconvert.sdb"); }
-    std::string FileBytes() const { return m_dir.Read("config/MyTheme.udt"); }
-    void WriteFile(const std::string& bytes) const { m_dir.Write("config/MyTheme.udt", bytes); }
 
-    TempDir m_dir;
     char16_t m_savedRoot[CMgrConfigGlobalData::kTextChars] = {};
 };
 
@@ -142,7 +134,7 @@ TEST_F(MyThemeTest, ThemeIdsAreConvertedAtEveryLoad) {
         // Written again at once, without setting anything aside.
         Store reread;
         EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
-        EXPECT_FALSE(platform::FileExists(m_dir.File("config/MyTheme.err")));
+        EXPECT_FALSE(ErrExists());
         EXPECT_TRUE(platform::FileExists(TablePath()));
     }
     EXPECT_NE(FileBytes().find("MyTheme000.nThemeID|1=11\r\n"), std::string::npos);
@@ -243,33 +235,29 @@ TEST_F(MyThemeTest, SaveLoadAndDamage) {
     EXPECT_EQ(MyThemeTraits::Name(first), hangul64);
     EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
 
-    const auto replace = [&](const std::string& from, const std::string& to) {
-        std::string s = good;
-        s.replace(s.find(from), from.size(), to);
-        return s;
-    };
+    const testsupport::FileEdits edit(good);
     struct Damage {
         const char* what;
         std::string bytes;
         int kept;
     } const cases[] = {
-        {"cut inside place 1", good.substr(0, good.find("MyTheme001.nFolder")), 2},
-        {"count raised", replace("nItemCount|1=3", "nItemCount|1=4"), 3},
-        {"count lowered", replace("nItemCount|1=3", "nItemCount|1=2"), 0},
-        {"count over 200", replace("nItemCount|1=3", "nItemCount|1=300"), 0},
-        {"theme id removed", replace("MyTheme002.nThemeID|1=4\r\n", ""), 3},
+        {"cut inside place 1", edit.CutAt("MyTheme001.nFolder"), 2},
+        {"count raised", edit.Replace("nItemCount|1=3", "nItemCount|1=4"), 3},
+        {"count lowered", edit.Replace("nItemCount|1=3", "nItemCount|1=2"), 0},
+        {"count over 200", edit.Replace("nItemCount|1=3", "nItemCount|1=300"), 0},
+        {"theme id removed", edit.Replace("MyTheme002.nThemeID|1=4\r\n", ""), 3},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
         WriteFile(d.bytes);
         Store damaged;
         EXPECT_EQ(damaged.GetItemCount(), d.kept);
-        EXPECT_EQ(m_dir.Read("config/MyTheme.err"), d.bytes);
+        EXPECT_EQ(ErrBytes(), d.bytes);
         EXPECT_GE(TakeSettingsFileErrorCount(), 1);
         Store again;
         EXPECT_EQ(again.GetItemCount(), d.kept);
         EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
-        std::remove(m_dir.File("config/MyTheme.err").c_str());
+        RemoveErr();
     }
 }
 

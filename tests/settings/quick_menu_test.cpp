@@ -13,13 +13,12 @@
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "settings/quick_menu.h"
-#include "support/temp_dir.h"
+#include "support/store_fixture.h"
 #include "tools/writers/settings_writer.h"
 
 namespace {
 
 using settingswriter::SettingLine;
-using testsupport::TempDir;
 
 // Entries of the tests: name and program.
 struct Entry {
@@ -44,21 +43,15 @@ QuickMenuTable TableOf(int count) {
 
 std::string Utf8(std::u16string_view text) { return platform::Utf16ToUtf8(std::u16string(text)); }
 
-class QuickMenuTest : public ::testing::Test {
+class QuickMenuTest : public testsupport::StoreFileTest {
 protected:
-    QuickMenuTest() {
-        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
-        TakeSettingsFileErrorCount();
-        m_store = std::make_unique<CMgrConfigUIDataQMenu>();
-    }
-    ~QuickMenuTest() override { NvFilePath::SetFolders(NvString(), NvString()); }
+    QuickMenuTest() : StoreFileTest("QuickMenu.udt") { m_store = std::make_unique<CMgrConfigUIDataQMenu>(); }
 
-    std::string FilePath() const { return m_dir.File("config/QuickMenu.udt"); }
-    std::string FileBytes() const { return m_dir.Read("config/QuickMenu.udt"); }
+    using StoreFileTest::WriteFile;
     void WriteFile(const std::vector<SettingLine>& lines) const {
         std::string bytes;
         ASSERT_TRUE(settingswriter::SettingsFileBytes(lines, bytes));
-        m_dir.Write("config/QuickMenu.udt", bytes);
+        WriteFile(bytes);
     }
     QuickMenuTable Table() const {
         QuickMenuTable table;
@@ -66,7 +59,6 @@ protected:
         return table;
     }
 
-    TempDir m_dir;
     std::unique_ptr<CMgrConfigUIDataQMenu> m_store;
 };
 
@@ -197,7 +189,7 @@ TEST_F(QuickMenuTest, MissingKeysLeaveEmptyTextsWithoutRewrite) {
         ASSERT_EQ(Table().nQMenuNum, c.count);
         for (int i = 0; i < c.count; ++i) EXPECT_EQ(Utf8(Table().Path(i)), c.paths[static_cast<size_t>(i)]);
         EXPECT_EQ(FileBytes(), before);
-        EXPECT_FALSE(platform::FileExists(m_dir.File("config/QuickMenu.err")));
+        EXPECT_FALSE(ErrExists());
         EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
     }
 }
@@ -205,16 +197,16 @@ TEST_F(QuickMenuTest, MissingKeysLeaveEmptyTextsWithoutRewrite) {
 TEST_F(QuickMenuTest, DamagedFileIsSetAsideAndTheTableKept) {
     m_store->SetQuickMenu(TableOf(2));
     const std::string damaged = "nVersion|1=841887792\r\nnQMenuNum=2\r\n";
-    m_dir.Write("config/QuickMenu.udt", damaged);
+    WriteFile(damaged);
     EXPECT_EQ(m_store->Load(nullptr), 0);
     EXPECT_TRUE(Table() == TableOf(2));
-    EXPECT_EQ(m_dir.Read("config/QuickMenu.err"), damaged);
+    EXPECT_EQ(ErrBytes(), damaged);
     EXPECT_FALSE(platform::FileExists(FilePath()));
     EXPECT_EQ(TakeSettingsFileErrorCount(), 1);
 
     // A new store over a damaged file starts empty; saving then writes a
     // good file in its place.
-    m_dir.Write("config/QuickMenu.udt", damaged);
+    WriteFile(damaged);
     CMgrConfigUIDataQMenu fresh;
     QuickMenuTable table;
     fresh.GetQuickMenu(&table);

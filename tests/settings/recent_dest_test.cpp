@@ -2,7 +2,6 @@
 // and "\RecentDest.udt" (round trip, damaged files).
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,11 +10,9 @@
 #include "platform/paths.h"
 #include "settings/module_gps.h"
 #include "settings/recent_dest.h"
-#include "support/temp_dir.h"
+#include "support/store_fixture.h"
 
 namespace {
-
-using testsupport::TempDir;
 
 // Places of the tests: name and position in map units (about 9.5 m per
 // 50 units of latitude near Seoul).
@@ -38,14 +35,11 @@ _tagUISTRUCT_RECENTDEST Dest(const char* name, int32_t x, int32_t y, int type = 
 
 std::string NameOf(const _tagUISTRUCT_RECENTDEST& r) { return platform::Utf16ToUtf8(CoursePosName(r)); }
 
-class RecentDestTest : public ::testing::Test {
+class RecentDestTest : public testsupport::StoreFileTest {
 protected:
-    RecentDestTest() {
-        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
-        TakeSettingsFileErrorCount();
+    RecentDestTest() : StoreFileTest("RecentDest.udt") {
         m_store = std::make_unique<CMgrConfigUIDataRecentDest>();
     }
-    ~RecentDestTest() override { NvFilePath::SetFolders(NvString(), NvString()); }
 
     void AddPlaces() {
         for (const Place& p : kPlaces) m_store->AddItem(Dest(p.name, p.x, p.y), 1);
@@ -57,11 +51,7 @@ protected:
         for (int i = 0; m_store->GetItem(i, &r, mode); ++i) out.push_back(NameOf(r));
         return out;
     }
-    std::string FilePath() const { return m_dir.File("config/RecentDest.udt"); }
-    std::string FileBytes() const { return m_dir.Read("config/RecentDest.udt"); }
-    void WriteFile(const std::string& bytes) const { m_dir.Write("config/RecentDest.udt", bytes); }
 
-    TempDir m_dir;
     std::unique_ptr<CMgrConfigUIDataRecentDest> m_store;
 };
 
@@ -214,40 +204,29 @@ TEST_F(RecentDestTest, SaveAndLoadGiveTheSameRecords) {
 TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
     AddPlaces();
     ASSERT_EQ(m_store->Save(nullptr), 1);
-    const std::string good = FileBytes();
-    const auto cut = [&](const std::string& from, const std::string& to) {
-        const size_t a = good.find(from);
-        const size_t b = good.find(to, a);
-        return good.substr(0, a) + good.substr(b);
-    };
-    const auto replace = [&](const std::string& from, const std::string& to) {
-        std::string s = good;
-        s.replace(s.find(from), from.size(), to);
-        return s;
-    };
-    const size_t d2 = good.find("D002.Name");
-
+    const testsupport::FileEdits edit(FileBytes());
     struct Damage {
         const char* what;
         std::string bytes;
         int loads;
         std::vector<std::string> kept;  // names in the store afterwards
     } const cases[] = {
-        {"cut inside a line", good.substr(0, d2 + 4), 0, {}},
-        {"cut after entry 1", good.substr(0, good.find("D002.")), 1, {"서울역", "부산역"}},
-        {"count raised", replace("ItemCount|1=4", "ItemCount|1=6"), 1, {"서울역", "부산역", "Airport", "apple store"}},
-        {"count lowered", replace("ItemCount|1=4", "ItemCount|1=3"), 0, {}},
-        {"count over 30", replace("ItemCount|1=4", "ItemCount|1=31"), 0, {}},
-        {"count negative", replace("ItemCount|1=4", "ItemCount|1=4294967295"), 0, {}},
-        {"no ItemCount", cut("ItemCount", "D000"), 0, {}},
-        {"a name removed", cut("D001.Name", "D002"), 1, {"서울역", "", "Airport", "apple store"}},
+        {"cut inside a line", edit.CutAt("D002.Name", 4), 0, {}},
+        {"cut after entry 1", edit.CutAt("D002."), 1, {"서울역", "부산역"}},
+        {"count raised", edit.Replace("ItemCount|1=4", "ItemCount|1=6"), 1,
+         {"서울역", "부산역", "Airport", "apple store"}},
+        {"count lowered", edit.Replace("ItemCount|1=4", "ItemCount|1=3"), 0, {}},
+        {"count over 30", edit.Replace("ItemCount|1=4", "ItemCount|1=31"), 0, {}},
+        {"count negative", edit.Replace("ItemCount|1=4", "ItemCount|1=4294967295"), 0, {}},
+        {"no ItemCount", edit.Cut("ItemCount", "D000"), 0, {}},
+        {"a name removed", edit.Cut("D001.Name", "D002"), 1, {"서울역", "", "Airport", "apple store"}},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
         WriteFile(d.bytes);
         CMgrConfigUIDataRecentDest store;
         EXPECT_EQ(store.Load(nullptr), d.loads);
-        EXPECT_EQ(m_dir.Read("config/RecentDest.err"), d.bytes);
+        EXPECT_EQ(ErrBytes(), d.bytes);
         EXPECT_GE(TakeSettingsFileErrorCount(), 1);
         std::vector<std::string> names;
         _tagUISTRUCT_RECENTDEST r;
@@ -262,7 +241,7 @@ TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
             // Nothing replaces the set-aside file until the store is saved.
             EXPECT_FALSE(platform::FileExists(FilePath()));
         }
-        std::remove(m_dir.File("config/RecentDest.err").c_str());
+        RemoveErr();
     }
 }
 
@@ -273,7 +252,7 @@ TEST_F(RecentDestTest, DuplicatesInAFileAreKeptAside) {
         "D001.Type|1=0\r\nD001.Region|1=0\r\nD001.X|1=105\r\nD001.Y|1=100\r\nD001.Name|2=Home\r\n");
     CMgrConfigUIDataRecentDest store;
     EXPECT_EQ(store.GetCount(0), 1);
-    EXPECT_TRUE(platform::FileExists(m_dir.File("config/RecentDest.err")));
+    EXPECT_TRUE(ErrExists());
     EXPECT_NE(FileBytes().find("ItemCount|1=1\r\n"), std::string::npos);
 }
 

@@ -3,7 +3,6 @@
 // windows, and "\RegDest.udt" (exact keys, round trip, damaged files).
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -14,11 +13,10 @@
 #include "settings/main_menu_time.h"
 #include "settings/module_gps.h"
 #include "settings/reg_dest.h"
-#include "support/temp_dir.h"
+#include "support/store_fixture.h"
 
 namespace {
 
-using testsupport::TempDir;
 using Store = CMgrConfigUIDataRegDest;
 
 constexpr int32_t kSeoulX = 66'600'000;
@@ -57,15 +55,12 @@ void SetPosition(int32_t x, int32_t y) {
     CMgrConfigModuleGPS::Instance()->SetMatchInfo(match);
 }
 
-class RegDestTest : public ::testing::Test {
+class RegDestTest : public testsupport::StoreFileTest {
 protected:
-    RegDestTest() {
-        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
-        TakeSettingsFileErrorCount();
+    RegDestTest() : StoreFileTest("RegDest.udt") {
         SetPosition(kSeoulX, kSeoulY);
         m_store = std::make_unique<Store>();
     }
-    ~RegDestTest() override { NvFilePath::SetFolders(NvString(), NvString()); }
 
     // Names of the current result, in order.
     static std::vector<std::string> Result(Store& store) {
@@ -94,11 +89,7 @@ protected:
         }
         return out;
     }
-    std::string FilePath() const { return m_dir.File("config/RegDest.udt"); }
-    std::string FileBytes() const { return m_dir.Read("config/RegDest.udt"); }
-    void WriteFile(const std::string& bytes) const { m_dir.Write("config/RegDest.udt", bytes); }
 
-    TempDir m_dir;
     std::unique_ptr<Store> m_store;
 };
 
@@ -456,17 +447,8 @@ TEST_F(RegDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
     m_store->AddFolder(Folder("Work"), 1);
     for (const Row& r : kRows) m_store->AddItem(Place(r.name, kSeoulX + r.eastUnits, kSeoulY, r.folder % 2), 1);
     ASSERT_EQ(m_store->Save(nullptr), 1);
-    const std::string good = FileBytes();
-    const auto cutLine = [&](const std::string& key) {
-        const size_t a = good.find(key);
-        return good.substr(0, a) + good.substr(good.find("\r\n", a) + 2);
-    };
-    const auto replace = [&](const std::string& from, const std::string& to) {
-        std::string s = good;
-        s.replace(s.find(from), from.size(), to);
-        return s;
-    };
-    std::string noFolders = cutLine("RegDestFolder000");
+    const testsupport::FileEdits edit(FileBytes());
+    std::string noFolders = edit.CutLine("RegDestFolder000");
     noFolders.erase(noFolders.find("RegDestFolder001"), noFolders.find("nItemCount") - noFolders.find("RegDestFolder001"));
     noFolders.replace(noFolders.find("nFolderItemCount|1=2"), 20, "nFolderItemCount|1=0");
     const std::vector<std::string> all = {"회사", "Home", "apple", "부모님 댁", "Zoo", "집 근처"};
@@ -479,20 +461,20 @@ TEST_F(RegDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         std::vector<std::string> kept;  // places afterwards, stored order
         int folders;
     } const cases[] = {
-        {"cut inside a line", good.substr(0, good.find("RegDest002.nVoice") + 9), 0, none, 1},
-        {"cut after place 1", good.substr(0, good.find("RegDest002.")), 1, {"회사", "Home"}, 2},
-        {"place count raised", replace("nItemCount|1=6", "nItemCount|1=9"), 1, all, 2},
-        {"place count lowered", replace("nItemCount|1=6", "nItemCount|1=5"), 0, none, 1},
-        {"place count over 200", replace("nItemCount|1=6", "nItemCount|1=201"), 0, none, 1},
-        {"place count negative", replace("nItemCount|1=6", "nItemCount|1=4294967295"), 0, none, 1},
-        {"folder count lowered", replace("nFolderItemCount|1=2", "nFolderItemCount|1=1"), 0, none, 1},
-        {"folder count raised", replace("nFolderItemCount|1=2", "nFolderItemCount|1=3"), 1, all, 3},
-        {"folder count absurd", replace("nFolderItemCount|1=2", "nFolderItemCount|1=99999"), 0, none, 1},
+        {"cut inside a line", edit.CutAt("RegDest002.nVoice", 9), 0, none, 1},
+        {"cut after place 1", edit.CutAt("RegDest002."), 1, {"회사", "Home"}, 2},
+        {"place count raised", edit.Replace("nItemCount|1=6", "nItemCount|1=9"), 1, all, 2},
+        {"place count lowered", edit.Replace("nItemCount|1=6", "nItemCount|1=5"), 0, none, 1},
+        {"place count over 200", edit.Replace("nItemCount|1=6", "nItemCount|1=201"), 0, none, 1},
+        {"place count negative", edit.Replace("nItemCount|1=6", "nItemCount|1=4294967295"), 0, none, 1},
+        {"folder count lowered", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=1"), 0, none, 1},
+        {"folder count raised", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=3"), 1, all, 3},
+        {"folder count absurd", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=99999"), 0, none, 1},
         {"no folders", noFolders, 1, all, 1},
-        {"no nFolderItemCount", cutLine("nFolderItemCount"), 0, none, 1},
-        {"no nItemCount", cutLine("nItemCount"), 0, none, 1},
-        {"no nVersion", cutLine("nVersion"), 0, none, 1},
-        {"a key removed", cutLine("RegDest003.PosInfo.szName"), 1,
+        {"no nFolderItemCount", edit.CutLine("nFolderItemCount"), 0, none, 1},
+        {"no nItemCount", edit.CutLine("nItemCount"), 0, none, 1},
+        {"no nVersion", edit.CutLine("nVersion"), 0, none, 1},
+        {"a key removed", edit.CutLine("RegDest003.PosInfo.szName"), 1,
          {"회사", "Home", "apple", "", "Zoo", "집 근처"}, 2},
     };
     for (const Damage& d : cases) {
@@ -506,7 +488,7 @@ TEST_F(RegDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
 
         WriteFile(d.bytes);
         Store store;  // loads its own file
-        EXPECT_EQ(m_dir.Read("config/RegDest.err"), d.bytes);
+        EXPECT_EQ(ErrBytes(), d.bytes);
         EXPECT_GE(TakeSettingsFileErrorCount(), 1);
         std::vector<std::string> names;
         _tagUISTRUCT_REGDEST r;
@@ -518,7 +500,7 @@ TEST_F(RegDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         EXPECT_EQ(again.GetItemCount(), static_cast<int>(d.kept.size()));
         EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
         EXPECT_EQ(again.Load(nullptr), 1);
-        std::remove(m_dir.File("config/RegDest.err").c_str());
+        RemoveErr();
     }
 }
 

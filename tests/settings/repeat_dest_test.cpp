@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,11 +16,10 @@
 #include "platform/paths.h"
 #include "settings/name_field.h"
 #include "settings/repeat_dest.h"
-#include "support/temp_dir.h"
+#include "support/store_fixture.h"
 
 namespace {
 
-using testsupport::TempDir;
 using Store = CMgrConfigUIDataRepeatDest;
 
 constexpr int64_t kDay = 24 * 3600;
@@ -54,20 +52,15 @@ int TotalCounters(const _tagUISTRUCT_REPEATDEST& r) {
     return sum;
 }
 
-class RepeatDestTest : public ::testing::Test {
+class RepeatDestTest : public testsupport::StoreFileTest {
 protected:
-    RepeatDestTest() {
-        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
+    RepeatDestTest() : StoreFileTest("RepeatDest.udt") {
         SetRepeatFilterTypeSource([] { return g_filterType; });
         g_filterType = Store::kFilterAll;
         SetClock(kTuesdayMorning);
-        TakeSettingsFileErrorCount();
         m_store = std::make_unique<Store>();
     }
-    ~RepeatDestTest() override {
-        SetRepeatFilterTypeSource(nullptr);
-        NvFilePath::SetFolders(NvString(), NvString());
-    }
+    ~RepeatDestTest() override { SetRepeatFilterTypeSource(nullptr); }
 
     void SetClock(const When& when, int year = 2026) {
         platform::LocalDateTime local;
@@ -98,11 +91,7 @@ protected:
         m_store->RebuildResult();
         return Names(*m_store, Store::kModeRanked);
     }
-    std::string FilePath() const { return m_dir.File("config/RepeatDest.udt"); }
-    std::string FileBytes() const { return m_dir.Read("config/RepeatDest.udt"); }
-    void WriteFile(const std::string& bytes) const { m_dir.Write("config/RepeatDest.udt", bytes); }
 
-    TempDir m_dir;
     platform::FakeClock m_clock;
     platform::ScopedClock m_useClock{m_clock};
     std::unique_ptr<Store> m_store;
@@ -207,7 +196,7 @@ TEST_F(RepeatDestTest, PlacesExpireAfter31DaysAtTheNextStart) {
     Store loaded;
     EXPECT_EQ(Names(loaded, Store::kModeStored), kept);
     EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
-    EXPECT_FALSE(platform::FileExists(m_dir.File("config/RepeatDest.err")));
+    EXPECT_FALSE(ErrExists());
 }
 
 TEST_F(RepeatDestTest, UnsetClockCountsSequenceNumbers) {
@@ -378,17 +367,7 @@ TEST_F(RepeatDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         m_store->AddItem(Place(name, 1000 + m_store->GetCount(0) * 100), 1, 0, 1);
     }
     ASSERT_EQ(m_store->Save(nullptr), 1);
-    const std::string good = FileBytes();
-    const auto cut = [&](const std::string& from, const std::string& to) {
-        const size_t a = good.find(from);
-        const size_t b = good.find(to, a);
-        return good.substr(0, a) + good.substr(b);
-    };
-    const auto replace = [&](const std::string& from, const std::string& to) {
-        std::string s = good;
-        s.replace(s.find(from), from.size(), to);
-        return s;
-    };
+    const testsupport::FileEdits edit(FileBytes());
     struct Damage {
         const char* what;
         std::string bytes;
@@ -396,17 +375,19 @@ TEST_F(RepeatDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         bool setAside;
         std::vector<std::string> kept;
     } const cases[] = {
-        {"cut inside a line", good.substr(0, good.find("I002.Name") + 4), 0, true, {}},
-        {"cut after place 1", good.substr(0, good.find("I002.")), 1, true, {"Home", "Office"}},
-        {"count raised", replace("ItemCount|1=4", "ItemCount|1=6"), 1, true, {"Home", "Office", "서울역", "Gym"}},
-        {"count lowered", replace("ItemCount|1=4", "ItemCount|1=3"), 0, true, {}},
-        {"count over 50", replace("ItemCount|1=4", "ItemCount|1=51"), 0, true, {}},
-        {"no ItemCount", cut("ItemCount", "I000"), 0, true, {}},
-        {"no nVersion", cut("nVersion", "ItemCount"), 0, true, {}},
-        {"a name removed", cut("I001.Name", "I002"), 1, true, {"Home", "", "서울역", "Gym"}},
-        {"a time removed", cut("I003.Time", "I003.X"), 1, true, {"Home", "Office", "서울역", "Gym"}},
+        {"cut inside a line", edit.CutAt("I002.Name", 4), 0, true, {}},
+        {"cut after place 1", edit.CutAt("I002."), 1, true, {"Home", "Office"}},
+        {"count raised", edit.Replace("ItemCount|1=4", "ItemCount|1=6"), 1, true,
+         {"Home", "Office", "서울역", "Gym"}},
+        {"count lowered", edit.Replace("ItemCount|1=4", "ItemCount|1=3"), 0, true, {}},
+        {"count over 50", edit.Replace("ItemCount|1=4", "ItemCount|1=51"), 0, true, {}},
+        {"no ItemCount", edit.Cut("ItemCount", "I000"), 0, true, {}},
+        {"no nVersion", edit.Cut("nVersion", "ItemCount"), 0, true, {}},
+        {"a name removed", edit.Cut("I001.Name", "I002"), 1, true, {"Home", "", "서울역", "Gym"}},
+        {"a time removed", edit.Cut("I003.Time", "I003.X"), 1, true, {"Home", "Office", "서울역", "Gym"}},
         // Counters never used may be left out: not damage.
-        {"a counter removed", cut("I000.nVCWH0009", "I000.nVCWH0010"), 1, false, {"Home", "Office", "서울역", "Gym"}},
+        {"a counter removed", edit.Cut("I000.nVCWH0009", "I000.nVCWH0010"), 1, false,
+         {"Home", "Office", "서울역", "Gym"}},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
@@ -414,10 +395,10 @@ TEST_F(RepeatDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         Store store;
         EXPECT_EQ(store.Load(nullptr), d.loads);
         if (d.setAside) {
-            EXPECT_EQ(m_dir.Read("config/RepeatDest.err"), d.bytes);
+            EXPECT_EQ(ErrBytes(), d.bytes);
             EXPECT_GE(TakeSettingsFileErrorCount(), 1);
         } else {
-            EXPECT_FALSE(platform::FileExists(m_dir.File("config/RepeatDest.err")));
+            EXPECT_FALSE(ErrExists());
             EXPECT_EQ(FileBytes(), d.bytes);
         }
         EXPECT_EQ(Names(store, Store::kModeStored), d.kept);
@@ -429,7 +410,7 @@ TEST_F(RepeatDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         } else {
             EXPECT_FALSE(platform::FileExists(FilePath()));
         }
-        std::remove(m_dir.File("config/RepeatDest.err").c_str());
+        RemoveErr();
     }
 }
 

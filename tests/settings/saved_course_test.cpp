@@ -3,7 +3,6 @@
 // "\RegCourse.udt" (round trip, loading twice, damaged files).
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,11 +12,10 @@
 #include "platform/paths.h"
 #include "settings/name_field.h"
 #include "settings/saved_course.h"
-#include "support/temp_dir.h"
+#include "support/store_fixture.h"
 
 namespace {
 
-using testsupport::TempDir;
 using Store = CMgrConfigUIDataCourse;
 
 // A course "name: start > via ... > destination" with points named by
@@ -48,23 +46,14 @@ std::vector<std::string> Names(Store& store, int mode) {
     return out;
 }
 
-class SavedCourseTest : public ::testing::Test {
+class SavedCourseTest : public testsupport::StoreFileTest {
 protected:
-    SavedCourseTest() {
-        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
+    SavedCourseTest() : StoreFileTest("RegCourse.udt") {
         SetCourseDefaultsSource([] { return CourseDefaults{}; });
-        TakeSettingsFileErrorCount();
         m_store = std::make_unique<Store>();
     }
-    ~SavedCourseTest() override {
-        SetCourseDefaultsSource(nullptr);
-        NvFilePath::SetFolders(NvString(), NvString());
-    }
-    std::string FilePath() const { return m_dir.File("config/RegCourse.udt"); }
-    std::string FileBytes() const { return m_dir.Read("config/RegCourse.udt"); }
-    void WriteFile(const std::string& bytes) const { m_dir.Write("config/RegCourse.udt", bytes); }
+    ~SavedCourseTest() override { SetCourseDefaultsSource(nullptr); }
 
-    TempDir m_dir;
     std::unique_ptr<Store> m_store;
 };
 
@@ -213,38 +202,29 @@ TEST_F(SavedCourseTest, LoadingAgainReplacesInsteadOfDoubling) {
     EXPECT_EQ(store.GetCount(0), 3);
     EXPECT_EQ(Names(store, 1), std::vector<std::string>{"B"});
     EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
-    EXPECT_FALSE(platform::FileExists(m_dir.File("config/RegCourse.err")));
+    EXPECT_FALSE(ErrExists());
 }
 
 TEST_F(SavedCourseTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
     for (const char* name : {"A", "B", "C", "D"}) m_store->AddItem(Course(name), 1);
     ASSERT_EQ(m_store->Save(nullptr), 1);
-    const std::string good = FileBytes();
-    const auto cut = [&](const std::string& from, const std::string& to) {
-        const size_t a = good.find(from);
-        const size_t b = good.find(to, a);
-        return good.substr(0, a) + good.substr(b);
-    };
-    const auto replace = [&](const std::string& from, const std::string& to) {
-        std::string s = good;
-        s.replace(s.find(from), from.size(), to);
-        return s;
-    };
+    const testsupport::FileEdits edit(FileBytes());
     struct Damage {
         const char* what;
         std::string bytes;
         int loads;
         std::vector<std::string> kept;
     } const cases[] = {
-        {"cut inside a line", good.substr(0, good.find("Course002.szName") + 6), 0, {}},
-        {"cut after course 1", good.substr(0, good.find("Course002.")), 0, {}},
-        {"count raised", replace("nItemCount|1=4", "nItemCount|1=5"), 0, {}},
-        {"count lowered", replace("nItemCount|1=4", "nItemCount|1=3"), 0, {}},
-        {"count over 200", replace("nItemCount|1=4", "nItemCount|1=201"), 0, {}},
-        {"no nItemCount", cut("nItemCount", "Course000"), 0, {}},
-        {"no nVersion", cut("nVersion", "nItemCount"), 1, {"A", "B", "C", "D"}},
-        {"a course name removed", cut("Course001.szName", "Course002"), 1, {"A", "", "C", "D"}},
-        {"a point removed", cut("Course003.lCoursePosInfo000.PosInfo.wcPosition.x", "Course003.lCoursePosInfo001"), 1,
+        {"cut inside a line", edit.CutAt("Course002.szName", 6), 0, {}},
+        {"cut after course 1", edit.CutAt("Course002."), 0, {}},
+        {"count raised", edit.Replace("nItemCount|1=4", "nItemCount|1=5"), 0, {}},
+        {"count lowered", edit.Replace("nItemCount|1=4", "nItemCount|1=3"), 0, {}},
+        {"count over 200", edit.Replace("nItemCount|1=4", "nItemCount|1=201"), 0, {}},
+        {"no nItemCount", edit.Cut("nItemCount", "Course000"), 0, {}},
+        {"no nVersion", edit.Cut("nVersion", "nItemCount"), 1, {"A", "B", "C", "D"}},
+        {"a course name removed", edit.Cut("Course001.szName", "Course002"), 1, {"A", "", "C", "D"}},
+        {"a point removed",
+         edit.Cut("Course003.lCoursePosInfo000.PosInfo.wcPosition.x", "Course003.lCoursePosInfo001"), 1,
          {"A", "B", "C", "D"}},
     };
     for (const Damage& d : cases) {
@@ -252,7 +232,7 @@ TEST_F(SavedCourseTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         WriteFile(d.bytes);
         Store store;
         EXPECT_EQ(store.Load(nullptr), d.loads);
-        EXPECT_EQ(m_dir.Read("config/RegCourse.err"), d.bytes);
+        EXPECT_EQ(ErrBytes(), d.bytes);
         EXPECT_GE(TakeSettingsFileErrorCount(), 1);
         std::vector<std::string> names;
         _tagUISTRUCT_COURSEINFO c;
@@ -265,7 +245,7 @@ TEST_F(SavedCourseTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         } else {
             EXPECT_FALSE(platform::FileExists(FilePath()));
         }
-        std::remove(m_dir.File("config/RegCourse.err").c_str());
+        RemoveErr();
     }
     // A file without any header and without courses holds nothing to keep,
     // but it is still kept aside before it is written complete.
@@ -273,7 +253,7 @@ TEST_F(SavedCourseTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
     Store empty;
     EXPECT_EQ(empty.GetCount(0), 0);
     EXPECT_NE(FileBytes().find("nItemCount|1=0\r\n"), std::string::npos);
-    EXPECT_TRUE(platform::FileExists(m_dir.File("config/RegCourse.err")));
+    EXPECT_TRUE(ErrExists());
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <utility>
@@ -17,6 +16,7 @@
 #include "platform/paths.h"
 #include "settings/name_field.h"
 #include "settings/user_safe_dest.h"
+#include "support/store_fixture.h"
 #include "support/temp_dir.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/version_trailer_writer.h"
@@ -77,13 +77,9 @@ std::string NameOf(const _tagUISTRUCT_USERSAFEDEST& p) {
     return platform::Utf16ToUtf8(NameFieldView(p.PosInfo.szName, kCourseNameUnits));
 }
 
-class UserSafeDestTest : public ::testing::Test {
+class UserSafeDestTest : public testsupport::StoreFileTest {
 protected:
-    UserSafeDestTest() {
-        NvFilePath::SetFolders(NvString::FromUtf8(m_dir.File("config")), NvString::FromUtf8(m_dir.Path()));
-        TakeSettingsFileErrorCount();
-    }
-    ~UserSafeDestTest() override { NvFilePath::SetFolders(NvString(), NvString()); }
+    UserSafeDestTest() : StoreFileTest("RegSafeDest.udt") {}
 
     std::unique_ptr<CMgrConfigUIDataUserSafeDest> Open() {
         return std::make_unique<CMgrConfigUIDataUserSafeDest>(&m_map);
@@ -94,11 +90,7 @@ protected:
         for (int i = 0; store.GetItem(i, &p, mode); ++i) out.push_back(NameOf(p));
         return out;
     }
-    std::string FilePath() const { return m_dir.File("config/RegSafeDest.udt"); }
-    std::string FileBytes() const { return m_dir.Read("config/RegSafeDest.udt"); }
-    void WriteFile(const std::string& bytes) const { m_dir.Write("config/RegSafeDest.udt", bytes); }
 
-    TempDir m_dir;
     FakeMap m_map;
 };
 
@@ -274,7 +266,7 @@ TEST_F(UserSafeDestTest, LinksAreLookedUpAgainOnceAfterARoadNetworkChange) {
     EXPECT_NE(bytes.find("nNetworkVersion|2=20100705\r\n"), std::string::npos);
     EXPECT_NE(bytes.find("SafeDest001.LinkID|1=134218428\r\n"), std::string::npos);  // 700 | bit 27
     EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
-    EXPECT_FALSE(platform::FileExists(m_dir.File("config/RegSafeDest.err")));
+    EXPECT_FALSE(ErrExists());
 
     // The next start finds the new text and looks nothing up again.
     auto again = Open();
@@ -347,12 +339,12 @@ TEST_F(UserSafeDestTest, AFileWithAMissingKeyStaysWhileTheMapCannotTellItsVersio
     auto store = Open();
     EXPECT_EQ(store->GetCount(0), 1);
     EXPECT_EQ(FileBytes(), before);
-    EXPECT_FALSE(platform::FileExists(m_dir.File("config/RegSafeDest.err")));
+    EXPECT_FALSE(ErrExists());
 
     m_map.versionKnown = true;
     auto again = Open();
     EXPECT_EQ(again->GetCount(0), 1);
-    EXPECT_EQ(m_dir.Read("config/RegSafeDest.err"), before);
+    EXPECT_EQ(ErrBytes(), before);
     EXPECT_NE(FileBytes().find("SafeDest000.nLimit|1=0\r\n"), std::string::npos);
 }
 
@@ -538,41 +530,31 @@ TEST_F(UserSafeDestTest, DamagedFilesAreSetAside) {
         for (const char* name : {"A", "B", "C"}) store->AddItem(Point(name, kX0, kY0, 9), 1);
         ASSERT_EQ(store->Save(nullptr), 1);
     }
-    const std::string good = FileBytes();
-    const auto cut = [&](const std::string& from, const std::string& to) {
-        const size_t a = good.find(from);
-        const size_t b = good.find(to, a);
-        return good.substr(0, a) + good.substr(b);
-    };
-    const auto replace = [&](const std::string& from, const std::string& to) {
-        std::string s = good;
-        s.replace(s.find(from), from.size(), to);
-        return s;
-    };
+    const testsupport::FileEdits edit(FileBytes());
     struct Damage {
         const char* what;
         std::string bytes;
         int loads;
         std::vector<std::string> kept;
     } const cases[] = {
-        {"cut inside a line", good.substr(0, good.find("SafeDest001.nLimit") + 6), 0, {}},
-        {"cut after point 1", good.substr(0, good.find("SafeDest002.")), 0, {}},
-        {"no nNetworkVersion", cut("nNetworkVersion", "nItemCount"), 0, {}},
-        {"no nItemCount", cut("nItemCount", "SafeDest000"), 0, {}},
-        {"no nVersion", cut("nVersion", "nNetworkVersion"), 0, {}},
-        {"count raised", replace("nItemCount|1=3", "nItemCount|1=4"), 0, {}},
-        {"count lowered", replace("nItemCount|1=3", "nItemCount|1=2"), 0, {}},
-        {"count over 200", replace("nItemCount|1=3", "nItemCount|1=201"), 0, {}},
-        {"count huge", replace("nItemCount|1=3", "nItemCount|1=2147483647"), 0, {}},
-        {"count negative", replace("nItemCount|1=3", "nItemCount|1=4294967295"), 0, {}},
-        {"a limit removed", cut("SafeDest001.nLimit", "SafeDest001.TileIDx"), 1, {"A", "B", "C"}},
+        {"cut inside a line", edit.CutAt("SafeDest001.nLimit", 6), 0, {}},
+        {"cut after point 1", edit.CutAt("SafeDest002."), 0, {}},
+        {"no nNetworkVersion", edit.Cut("nNetworkVersion", "nItemCount"), 0, {}},
+        {"no nItemCount", edit.Cut("nItemCount", "SafeDest000"), 0, {}},
+        {"no nVersion", edit.Cut("nVersion", "nNetworkVersion"), 0, {}},
+        {"count raised", edit.Replace("nItemCount|1=3", "nItemCount|1=4"), 0, {}},
+        {"count lowered", edit.Replace("nItemCount|1=3", "nItemCount|1=2"), 0, {}},
+        {"count over 200", edit.Replace("nItemCount|1=3", "nItemCount|1=201"), 0, {}},
+        {"count huge", edit.Replace("nItemCount|1=3", "nItemCount|1=2147483647"), 0, {}},
+        {"count negative", edit.Replace("nItemCount|1=3", "nItemCount|1=4294967295"), 0, {}},
+        {"a limit removed", edit.Cut("SafeDest001.nLimit", "SafeDest001.TileIDx"), 1, {"A", "B", "C"}},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
         WriteFile(d.bytes);
         auto store = Open();
         EXPECT_EQ(store->Load(nullptr), d.loads);
-        EXPECT_EQ(m_dir.Read("config/RegSafeDest.err"), d.bytes);
+        EXPECT_EQ(ErrBytes(), d.bytes);
         EXPECT_GE(TakeSettingsFileErrorCount(), 1);
         EXPECT_EQ(Names(*store, 0), d.kept);
         if (d.loads) {
@@ -586,7 +568,7 @@ TEST_F(UserSafeDestTest, DamagedFilesAreSetAside) {
         } else {
             EXPECT_FALSE(platform::FileExists(FilePath()));
         }
-        std::remove(m_dir.File("config/RegSafeDest.err").c_str());
+        RemoveErr();
     }
     // An empty store loads from a file with no points.
     WriteFile("nVersion|1=841887792\r\nnNetworkVersion|2=20100301\r\nnItemCount|1=0\r\n");
