@@ -69,29 +69,14 @@ CMgrConfigUIDataDlgInfo::CMgrConfigUIDataDlgInfo() {
 
 int CMgrConfigUIDataDlgInfo::Load(const char16_t* file) {
     const NvString path = FilePathFor(file, NV_FILE_UI_DLG_INFO);
-    if (!m_configFile.Load(path)) {
-        m_configFile.Clear();
-        return 0;
-    }
+    if (!OpenFile(path)) return 0;
     Clear();
-    int version = 0;
     int count = 0;
-    m_configFile.GetInt(u"nVersion", &version, 1);
-    if (!m_configFile.GetInt(u"nItemCount", &count, 1)) count = 0;
-
-    // Records the count does not cover, or a count the file cannot hold
-    // (every record has keys), would be lost or invented: such a file is
-    // not taken.
-    const char* rejected = nullptr;
-    if (count < 0 || count > m_configFile.GetCount()) {
-        rejected = "nItemCount does not fit the file";
-    } else {
-        NvString key;
-        for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
-            m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
-            if (DlgNumberOfKey(key.View()) >= count) rejected = "records beyond nItemCount";
-        }
-    }
+    // A count the file cannot hold (every record has keys) would invent
+    // records; a file without a count holds none.
+    const char* rejected = CheckCountedFile({u"nItemCount", m_configFile.GetCount(), DlgNumberOfKey, nullptr,
+                                             "nItemCount does not fit the file", "records beyond nItemCount"},
+                                            &count);
 
     bool damaged = false;
     for (int i = 0; i < count && !rejected; ++i) {
@@ -129,24 +114,14 @@ int CMgrConfigUIDataDlgInfo::Load(const char16_t* file) {
     // Duplicate names merge: the file is not what its count says.
     if (!rejected && m_items.GetCount() != count) rejected = "records do not match nItemCount";
     if (rejected) {
-        RejectFile(path, rejected);
         Clear();
-        m_configFile.Clear();
-        return 0;
+        return RefuseFile(path, rejected);
     }
-    const bool rewrite = damaged || m_configFile.HasMissingKey();
-    m_configFile.Clear();
-    if (rewrite) {
-        RejectFile(path, "keys missing or texts beyond their count");
-        Save(nullptr);
-    }
-    return 1;
+    return FinishLoad(path, damaged, "keys missing or texts beyond their count");
 }
 
 int CMgrConfigUIDataDlgInfo::Save(const char16_t* file) {
-    m_configFile.Clear();
-    m_configFile.SetFilePath(FilePathFor(file, NV_FILE_UI_DLG_INFO));
-    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    int ok = StartSave(file, NV_FILE_UI_DLG_INFO);
     ok &= m_configFile.SetInt(u"nItemCount", m_items.GetCount());
     for (int i = 0; i < m_items.GetCount(); ++i) {
         const _tagUISTRUCT_DLGINFO& r = *m_items.GetAt(i);
@@ -160,9 +135,7 @@ int CMgrConfigUIDataDlgInfo::Save(const char16_t* file) {
             ok &= m_configFile.SetValue(TextKey(i, j).c_str(), text.c_str(), kNvConfigTypeString);
         }
     }
-    const int result = ok ? m_configFile.Save() : 0;
-    m_configFile.Clear();
-    return result;
+    return FinishSave(ok);
 }
 
 // ---- records

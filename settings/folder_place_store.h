@@ -451,41 +451,32 @@ template <class Traits>
 int CMgrConfigUIDataFolderPlaces<Traits>::LoadPlaces(const char16_t* file,
                                                      const std::function<bool(Record&)>& adjust) {
     const NvString path = FilePathFor(file, Traits::kFileType);
-    if (!m_configFile.Load(path)) {
-        m_configFile.Clear();
-        return 0;
-    }
+    if (!OpenFile(path)) return 0;
     EmptyPlaces();
-    int version = 0;
     int folderCount = 0;
     int itemCount = 0;
-    // Counts that the file cannot back up, more places than the store
-    // holds, or entries beyond a count would be dropped without a trace:
-    // such a file is not taken.
-    const char* rejected = nullptr;
-    if (!m_configFile.GetInt(u"nVersion", &version, 1) || !m_configFile.GetInt(u"nFolderItemCount", &folderCount, 1)) {
-        rejected = "no nVersion or nFolderItemCount";
-    } else if (folderCount < 0 || folderCount > m_configFile.GetCount()) {
-        rejected = "nFolderItemCount does not fit the file";
-    } else if (userdata::HighestEntry(m_configFile, [](std::u16string_view key) {
-                   return userdata::EntryNumberOfKey(key, Traits::kFolderKey, true);
-               }) >= folderCount) {
-        rejected = "folders beyond nFolderItemCount";
-    } else if (!m_configFile.GetInt(u"nItemCount", &itemCount, 1)) {
-        rejected = "no nItemCount";
-    } else if (itemCount < 0 || itemCount > kMaxItems) {
-        rejected = "nItemCount outside 0..200";
-    } else if (userdata::HighestEntry(m_configFile, [](std::u16string_view key) {
-                   return userdata::EntryNumberOfKey(key, Traits::kItemKey, true);
-               }) >= itemCount) {
-        rejected = "places beyond nItemCount";
-    }
+    // Folders: a count the file cannot back up would invent folders.
+    const CountedFile folders{u"nFolderItemCount",
+                              m_configFile.GetCount(),
+                              [](std::u16string_view key) {
+                                  return userdata::EntryNumberOfKey(key, Traits::kFolderKey, true);
+                              },
+                              "no nVersion or nFolderItemCount",
+                              "nFolderItemCount does not fit the file",
+                              "folders beyond nFolderItemCount"};
+    const CountedFile places{u"nItemCount",
+                             kMaxItems,
+                             [](std::u16string_view key) {
+                                 return userdata::EntryNumberOfKey(key, Traits::kItemKey, true);
+                             },
+                             "no nItemCount",
+                             "nItemCount outside 0..200",
+                             "places beyond nItemCount"};
+    const char* rejected = CheckCountedFile(folders, &folderCount);
+    if (!rejected) rejected = CheckCountedFile(places, &itemCount);
     if (rejected) {
-        RejectFile(path, rejected);
-        EmptyPlaces();
         CMgrConfigUIDataFolder::ResetFolders();
-        m_configFile.Clear();
-        return 0;
+        return RefuseFile(path, rejected);
     }
 
     // The file's folders replace those in memory.
@@ -517,22 +508,12 @@ int CMgrConfigUIDataFolderPlaces<Traits>::LoadPlaces(const char16_t* file,
     }
     RebuildLists(0);
     BuildResult(kModeCurrent, kFolderCurrent, nullptr, 0);
-    if (m_configFile.HasMissingKey()) damaged = true;
-    m_configFile.Clear();
-    if (damaged) {
-        // What the file held stays under the err name; the store keeps what
-        // could be read and writes it complete.
-        RejectFile(path, "places, folders or keys missing");
-    }
-    if (damaged || changed) Save(nullptr);
-    return 1;
+    return FinishLoad(path, damaged, "places, folders or keys missing", changed);
 }
 
 template <class Traits>
 int CMgrConfigUIDataFolderPlaces<Traits>::Save(const char16_t* file) {
-    m_configFile.Clear();
-    m_configFile.SetFilePath(FilePathFor(file, Traits::kFileType));
-    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    int ok = StartSave(file, Traits::kFileType);
     ok &= m_configFile.SetInt(u"nFolderItemCount", GetFolderCount());
     for (int i = 0; i < GetFolderCount(); ++i) {
         _tagUISTRUCT_FOLDERITEM folder;
@@ -542,7 +523,5 @@ int CMgrConfigUIDataFolderPlaces<Traits>::Save(const char16_t* file) {
     }
     ok &= m_configFile.SetInt(u"nItemCount", m_items.GetCount());
     for (int i = 0; i < m_items.GetCount(); ++i) ok &= Traits::WriteFields(m_configFile, i, *m_items.GetAt(i));
-    const int result = ok ? m_configFile.Save() : 0;
-    m_configFile.Clear();
-    return result;
+    return FinishSave(ok);
 }

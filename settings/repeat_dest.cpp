@@ -117,34 +117,16 @@ void CMgrConfigUIDataRepeatDest::EmptyStore() {
 
 int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
     const NvString path = FilePathFor(file, NV_FILE_REPEAT_DEST);
-    if (!m_configFile.Load(path)) {
-        m_configFile.Clear();
-        return 0;
-    }
+    if (!OpenFile(path)) return 0;
     EmptyStore();
-    int version = 0;
     int count = 0;
-    const bool header = m_configFile.GetInt(u"nVersion", &version, 1) && m_configFile.GetInt(u"ItemCount", &count, 1);
-    // A count the store cannot hold, or places beyond the count, would be
-    // lost without a trace: such a file is not taken.
-    const char* rejected = nullptr;
-    if (!header) {
-        rejected = "no nVersion or ItemCount";
-    } else if (count < 0 || count > kMaxItems) {
-        rejected = "ItemCount outside 0..50";
-    } else {
-        NvString key;
-        for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
-            m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
-            if (userdata::EntryNumberOfKey(key.View(), "I") >= count) rejected = "places beyond ItemCount";
-        }
-    }
-    if (rejected) {
-        RejectFile(path, rejected);
-        EmptyStore();
-        m_configFile.Clear();
-        return 0;
-    }
+    const CountedFile header{u"ItemCount",
+                             kMaxItems,
+                             [](std::u16string_view key) { return userdata::EntryNumberOfKey(key, "I"); },
+                             "no nVersion or ItemCount",
+                             "ItemCount outside 0..50",
+                             "places beyond ItemCount"};
+    if (const char* rejected = CheckCountedFile(header, &count)) return RefuseFile(path, rejected);
 
     const Now now = Now::Read();
     const int64_t unsetClock = UnsetClockLimit();
@@ -179,21 +161,11 @@ int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
         AddItem(record, 0, 0, 0);
     }
     RebuildResult();
-    const bool rewrite = damaged || m_configFile.HasMissingKey();
-    m_configFile.Clear();
-    if (rewrite) {
-        // What the file held stays under the err name; the store keeps what
-        // could be read and writes it complete.
-        RejectFile(path, "places or keys missing");
-        Save(nullptr);
-    }
-    return 1;
+    return FinishLoad(path, damaged, "places or keys missing");
 }
 
 int CMgrConfigUIDataRepeatDest::Save(const char16_t* file) {
-    m_configFile.Clear();
-    m_configFile.SetFilePath(FilePathFor(file, NV_FILE_REPEAT_DEST));
-    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    int ok = StartSave(file, NV_FILE_REPEAT_DEST);
     ok &= m_configFile.SetInt(u"ItemCount", m_items.GetCount());
     for (int i = 0; i < m_items.GetCount(); ++i) {
         const _tagUISTRUCT_REPEATDEST& r = *m_items.GetAt(i);
@@ -210,9 +182,7 @@ int CMgrConfigUIDataRepeatDest::Save(const char16_t* file) {
         ok &= m_configFile.SetInt(EntryKey(i, "Y").c_str(), r.PosInfo.wcPosition.y);
         ok &= userdata::WriteText(m_configFile, EntryKey(i, "Name"), r.PosInfo.szName, kCourseNameUnits);
     }
-    const int result = ok ? m_configFile.Save() : 0;
-    m_configFile.Clear();
-    return result;
+    return FinishSave(ok);
 }
 
 // ---- places

@@ -70,29 +70,14 @@ void CMgrConfigUIDataCourse::EmptyStore() {
 
 int CMgrConfigUIDataCourse::Load(const char16_t* file) {
     const NvString path = FilePathFor(file, NV_FILE_REG_COURSE);
-    if (!m_configFile.Load(path)) {
-        m_configFile.Clear();
-        return 0;
-    }
+    if (!OpenFile(path)) return 0;
     // A second load replaces the courses; adding to them would double them.
     EmptyStore();
-    int version = 0;
     int count = 0;
-    m_configFile.GetInt(u"nVersion", &version, 1);
-    if (!m_configFile.GetInt(u"nItemCount", &count, 1)) count = 0;
-
-    // Courses the store cannot hold or the count does not cover would be
-    // lost without a trace: such a file is not taken.
-    const char* rejected = nullptr;
-    if (count < 0 || count > kMaxItems) {
-        rejected = "nItemCount outside 0..200";
-    } else {
-        NvString key;
-        for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
-            m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
-            if (CourseNumberOfKey(key.View()) >= count) rejected = "courses beyond nItemCount";
-        }
-    }
+    // A file without a count holds no courses.
+    const char* rejected = CheckCountedFile(
+        {u"nItemCount", kMaxItems, CourseNumberOfKey, nullptr, "nItemCount outside 0..200", "courses beyond nItemCount"},
+        &count);
 
     for (int course = 0; course < count && !rejected; ++course) {
         _tagUISTRUCT_COURSEINFO body;
@@ -116,26 +101,15 @@ int CMgrConfigUIDataCourse::Load(const char16_t* file) {
     }
     if (!rejected && m_items.GetCount() != count) rejected = "courses do not match nItemCount";
     if (rejected) {
-        RejectFile(path, rejected);
         EmptyStore();
-        m_configFile.Clear();
-        return 0;
+        return RefuseFile(path, rejected);
     }
-
     RebuildLists(0);
-    const bool missing = m_configFile.HasMissingKey() != 0;
-    m_configFile.Clear();
-    if (missing) {
-        RejectFile(path, "keys missing");
-        Save(nullptr);
-    }
-    return 1;
+    return FinishLoad(path, false, "keys missing");
 }
 
 int CMgrConfigUIDataCourse::Save(const char16_t* file) {
-    m_configFile.Clear();
-    m_configFile.SetFilePath(FilePathFor(file, NV_FILE_REG_COURSE));
-    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    int ok = StartSave(file, NV_FILE_REG_COURSE);
     ok &= m_configFile.SetInt(u"nItemCount", m_items.GetCount());
     for (int i = 0; i < m_items.GetCount(); ++i) {
         VisitCourseKeys(i, *m_items.GetAt(i), [&](const std::u16string& key, int32_t* integer, char16_t* name) {
@@ -147,9 +121,7 @@ int CMgrConfigUIDataCourse::Save(const char16_t* file) {
             ok &= m_configFile.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
         });
     }
-    const int result = ok ? m_configFile.Save() : 0;
-    m_configFile.Clear();
-    return result;
+    return FinishSave(ok);
 }
 
 // ---- courses

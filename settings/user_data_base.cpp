@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "foundation/debug_trace.h"
+#include "settings/course_current.h"
 #include "settings/name_field.h"
 
 namespace userdata {
@@ -85,6 +86,50 @@ NvString CMgrConfigUIDataBase::FilePathFor(const char16_t* file, int fileType) {
 void CMgrConfigUIDataBase::RejectFile(const NvString& path, const char* why) {
     DebugTrace(1, "[CFG] %s: %s; set aside\n", path.ToUtf8().c_str(), why);
     NvConfigFile::BackupErrorFile(path);
+}
+
+bool CMgrConfigUIDataBase::OpenFile(const NvString& path) {
+    if (m_configFile.Load(path)) return true;
+    m_configFile.Clear();
+    return false;
+}
+
+const char* CMgrConfigUIDataBase::CheckCountedFile(const CountedFile& desc, int* count) {
+    int version = 0;
+    const int haveVersion = m_configFile.GetInt(u"nVersion", &version, 1);
+    const int haveCount = m_configFile.GetInt(desc.countKey, count, 1);
+    if (desc.noHeader && !(haveVersion && haveCount)) return desc.noHeader;
+    if (*count < 0 || *count > desc.maxCount) return desc.outside;
+    if (userdata::HighestEntry(m_configFile, desc.entryOf) >= *count) return desc.beyond;
+    return nullptr;
+}
+
+int CMgrConfigUIDataBase::RefuseFile(const NvString& path, const char* why) {
+    RejectFile(path, why);
+    m_configFile.Clear();
+    return 0;
+}
+
+int CMgrConfigUIDataBase::FinishLoad(const NvString& path, bool damaged, const char* why, bool saveAnyway) {
+    const bool rewrite = damaged || m_configFile.HasMissingKey();
+    m_configFile.Clear();
+    // What the file held stays under the err name; the store keeps what
+    // could be read and writes it complete.
+    if (rewrite) RejectFile(path, why);
+    if (rewrite || saveAnyway) Save(nullptr);
+    return 1;
+}
+
+int CMgrConfigUIDataBase::StartSave(const char16_t* file, int fileType) {
+    m_configFile.Clear();
+    m_configFile.SetFilePath(FilePathFor(file, fileType));
+    return m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+}
+
+int CMgrConfigUIDataBase::FinishSave(int ok) {
+    const int result = ok ? m_configFile.Save() : 0;
+    m_configFile.Clear();
+    return result;
 }
 
 int CompareNamesNoCase(std::u16string_view a, std::u16string_view b) {

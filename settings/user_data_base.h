@@ -57,6 +57,41 @@ protected:
     // err name before anything writes a fresh file there, and says why.
     static void RejectFile(const NvString& path, const char* why);
 
+    // What the header of a counted file must hold: "nVersion" and the
+    // count key, a count of 0..maxCount, and no entry key (as entryOf reads
+    // keys) at or beyond the count; entries beyond it would be dropped
+    // without a trace. The texts say why a file is not taken; a null
+    // noHeader lets a file without the count key pass with count 0.
+    struct CountedFile {
+        const char16_t* countKey;
+        int maxCount;
+        userdata::EntryOfKeyFn entryOf;
+        const char* noHeader;
+        const char* outside;
+        const char* beyond;
+    };
+
+    // m_configFile read from path; false, with m_configFile cleared, for a
+    // missing file or one that does not parse.
+    bool OpenFile(const NvString& path);
+    // Reads a counted file's header into count: why the file is not to be
+    // taken, or null.
+    const char* CheckCountedFile(const CountedFile& desc, int* count);
+    // A file not taken: set aside (why), m_configFile cleared. 0, what Load
+    // then returns; the store empties itself.
+    int RefuseFile(const NvString& path, const char* why);
+    // The end of a Load that took its file: m_configFile cleared. A file
+    // found damaged or lacking keys stays under its err name (why) and the
+    // store writes what it could read complete, as it also does when
+    // saveAnyway. 1, what Load then returns.
+    int FinishLoad(const NvString& path, bool damaged, const char* why, bool saveAnyway = false);
+    // The start of a Save: m_configFile emptied and pointed at the file,
+    // "nVersion" set. 1 when set.
+    int StartSave(const char16_t* file, int fileType);
+    // The end of a Save: the file written when every key was set (ok),
+    // m_configFile cleared. What Save returns.
+    int FinishSave(int ok);
+
     NvConfigFile m_configFile;
 };
 

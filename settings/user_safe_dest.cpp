@@ -116,33 +116,18 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
     const bool haveMap = m_map && m_map->GetNetworkVersion(currentVersion);
     if (haveMap) currentVersion = currentVersion.Left(kNetworkVersionChars);
 
-    if (!m_configFile.Load(path)) {
-        m_configFile.Clear();
-        return 0;
-    }
+    if (!OpenFile(path)) return 0;
     EmptyStore();
     m_nextNumber = 0;
     m_relinkPending = false;
-    int version = 0;
     int count = 0;
     NvString fileVersion;
-    const bool header = m_configFile.GetInt(u"nVersion", &version, 1) &&
-                        m_configFile.GetString(u"nNetworkVersion", fileVersion, 1) &&
-                        m_configFile.GetInt(u"nItemCount", &count, 1);
-    // A count the store cannot hold, or points beyond the count, would be
-    // lost without a trace: such a file is not taken.
-    const char* rejected = nullptr;
-    if (!header) {
-        rejected = "no nVersion, nNetworkVersion or nItemCount";
-    } else if (count < 0 || count > kMaxItems) {
-        rejected = "nItemCount outside 0..200";
-    } else {
-        NvString key;
-        for (int i = 0; i < m_configFile.GetCount() && !rejected; ++i) {
-            m_configFile.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
-            if (EntryNumberOf(key.View()) >= count) rejected = "points beyond nItemCount";
-        }
-    }
+    const char* const noHeader = "no nVersion, nNetworkVersion or nItemCount";
+    const bool haveNetwork = m_configFile.GetString(u"nNetworkVersion", fileVersion, 1) != 0;
+    const char* rejected = CheckCountedFile(
+        {u"nItemCount", kMaxItems, EntryNumberOf, noHeader, "nItemCount outside 0..200", "points beyond nItemCount"},
+        &count);
+    if (!haveNetwork) rejected = noHeader;
 
     const bool relink = haveMap && !(fileVersion == currentVersion);
     bool relinked = false;
@@ -177,10 +162,8 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
         if (m_items.GetCount() != count) rejected = "fewer points than nItemCount";
     }
     if (rejected) {
-        RejectFile(path, rejected);
         EmptyStore();
-        m_configFile.Clear();
-        return 0;
+        return RefuseFile(path, rejected);
     }
 
     m_networkVersion = haveMap ? currentVersion : fileVersion;
@@ -218,10 +201,8 @@ int CMgrConfigUIDataUserSafeDest::Save(const char16_t* file) {
         m_relinkPending = false;
         m_networkVersion = current;
     }
-    m_configFile.Clear();
-    m_configFile.SetFilePath(FilePathFor(file, NV_FILE_REG_SAFE_DEST));
+    int ok = StartSave(file, NV_FILE_REG_SAFE_DEST);
     const std::u16string networkVersion = NameForFile(m_networkVersion.View());
-    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
     ok &= m_configFile.SetValue(u"nNetworkVersion", networkVersion.c_str(), kNvConfigTypeString);
     ok &= m_configFile.SetInt(u"nItemCount", m_items.GetCount());
     for (int i = 0; i < m_items.GetCount(); ++i) {
@@ -236,9 +217,7 @@ int CMgrConfigUIDataUserSafeDest::Save(const char16_t* file) {
         ok &= m_configFile.SetInt(EntryKey(i, "PosInfo.wcPosition.y").c_str(), r->PosInfo.wcPosition.y);
         ok &= userdata::WriteText(m_configFile, EntryKey(i, "PosInfo.szName"), r->PosInfo.szName, kCourseNameUnits);
     }
-    const int result = ok ? m_configFile.Save() : 0;
-    m_configFile.Clear();
-    return result;
+    return FinishSave(ok);
 }
 
 // ---- points
