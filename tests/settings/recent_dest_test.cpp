@@ -226,21 +226,13 @@ TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         WriteFile(d.bytes);
         CMgrConfigUIDataRecentDest store;
         EXPECT_EQ(store.Load(nullptr), d.loads);
-        EXPECT_EQ(ErrBytes(), d.bytes);
-        EXPECT_GE(TakeSettingsFileErrorCount(), 1);
+        ExpectSetAside(d.bytes);
         std::vector<std::string> names;
         _tagUISTRUCT_RECENTDEST r;
         for (int i = 0; store.GetItem(i, &r, 1); ++i) names.push_back(NameOf(r));
         EXPECT_EQ(names, d.kept);
-        if (d.loads) {
-            // Written again complete: a fresh store takes it as it is.
-            CMgrConfigUIDataRecentDest again;
-            EXPECT_EQ(again.GetCount(0), static_cast<int>(d.kept.size()));
-            EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
-        } else {
-            // Nothing replaces the set-aside file until the store is saved.
-            EXPECT_FALSE(platform::FileExists(FilePath()));
-        }
+        ExpectRewrittenOrGone(d.loads, d.kept.size(),
+                              [] { return CMgrConfigUIDataRecentDest().GetCount(0); });
         RemoveErr();
     }
 }

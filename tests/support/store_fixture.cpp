@@ -20,6 +20,21 @@ bool StoreFileTest::ErrExists() const { return platform::FileExists(ErrPath()); 
 
 void StoreFileTest::RemoveErr() const { std::remove(ErrPath().c_str()); }
 
+void StoreFileTest::ExpectSetAside(const std::string& bytes) const {
+    EXPECT_EQ(ErrBytes(), bytes);
+    EXPECT_GE(TakeSettingsFileErrorCount(), 1);
+}
+
+void StoreFileTest::ExpectRewrittenOrGone(bool loaded, size_t kept,
+                                          const std::function<int()>& freshCount) const {
+    if (loaded) {
+        EXPECT_EQ(freshCount(), static_cast<int>(kept));
+        EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+    } else {
+        EXPECT_FALSE(platform::FileExists(FilePath()));
+    }
+}
+
 size_t FileEdits::Find(const std::string& marker, size_t from) const {
     const size_t at = m_good.find(marker, from);
     if (at == std::string::npos) ADD_FAILURE() << "\"" << marker << "\" not in the file";

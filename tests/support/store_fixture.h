@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <utility>
 
@@ -29,6 +30,15 @@ protected:
     std::string ErrBytes() const { return m_dir.Read(ConfigName(m_errFile)); }
     bool ErrExists() const;
     void RemoveErr() const;
+
+    // A damaged file was set aside whole under the ".err" name and counted
+    // as a settings-file error.
+    void ExpectSetAside(const std::string& bytes) const;
+    // What follows a damaged file: a store that took it (`loaded`) wrote it
+    // again complete, so a fresh store takes it without complaint and holds
+    // `kept` records (`freshCount` makes one and counts them); a store that
+    // refused it left nothing in its place.
+    void ExpectRewrittenOrGone(bool loaded, size_t kept, const std::function<int()>& freshCount) const;
 
     TempDir m_dir;
 
