@@ -1,17 +1,15 @@
 #include "foundation/nv_config.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <random>
 
 #include "foundation/debug_trace.h"
 #include "platform/paths.h"
+#include "support/killed_child.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -447,27 +445,15 @@ TEST(NvConfigFilePowerCut, FileIsAlwaysTheOldOrTheNewContent) {
     int seenLarge = 0;
     constexpr int kRounds = 300;
     for (int round = 0; round < kRounds; ++round) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            const char go = 1;
-            if (write(ready[1], &go, 1) != 1) _exit(1);
-            for (;;) {
-                small.Save();
-                large.Save();
-            }
-        }
-        close(ready[1]);
-        pollfd started{ready[0], POLLIN, 0};
-        EXPECT_EQ(poll(&started, 1, 5000), 1);
-        close(ready[0]);
-        usleep(static_cast<useconds_t>(delayUs(random)));
-        kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(testsupport::KillChildWhileItRuns(
+            [&](const std::function<void()>& ready) {
+                ready();
+                for (;;) {
+                    small.Save();
+                    large.Save();
+                }
+            },
+            delayUs(random)));
 
         const std::string bytes = dir.Read("Config/RegCourse.udt");
         ASSERT_TRUE(bytes == smallBytes || bytes == largeBytes) << "round " << round << ": " << bytes.size() << " bytes";

@@ -3,18 +3,16 @@
 // folder — a refused or failed file never costs the route guidance had or
 // the file saved before, not even when the saving process is killed.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "foundation/debug_trace.h"
@@ -24,6 +22,7 @@
 #include "settings/guide_dat.h"
 #include "settings/module_rp.h"
 #include "settings/module_svc.h"
+#include "support/killed_child.h"
 #include "support/temp_dir.h"
 #include "tools/writers/guide_dat_writer.h"
 #include "tools/writers/version_trailer_writer.h"
@@ -479,31 +478,19 @@ TEST_F(GuideFileTest, KilledSaveNeverLeavesAnotherRoute) {
     std::uniform_int_distribution<int> delayUs(0, 3000);
     int sawA = 0, sawB = 0;
     for (int round = 0; round < 300; ++round) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            close(ready[0]);
-            CMgrConfigModuleSVC a, b;
-            Adopt(a, m_routeA);
-            Adopt(b, longB);
-            for (bool first = true;; first = false) {
-                b.SaveGuideData(kGuideName);
-                if (first && write(ready[1], "r", 1) != 1) _exit(2);
-                a.SaveGuideData(kGuideName);
-            }
-        }
-        close(ready[1]);
-        // Killed while it saves, not while it starts.
-        pollfd wait{ready[0], POLLIN, 0};
-        ASSERT_EQ(poll(&wait, 1, 10000), 1);
-        close(ready[0]);
-        std::this_thread::sleep_for(std::chrono::microseconds(delayUs(random)));
-        kill(child, SIGKILL);
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        ASSERT_TRUE(WIFSIGNALED(status));
+        ASSERT_TRUE(testsupport::KillChildWhileItRuns(
+            [&](const std::function<void()>& ready) {
+                CMgrConfigModuleSVC a, b;
+                Adopt(a, m_routeA);
+                Adopt(b, longB);
+                // Killed while it saves, not while it starts.
+                for (bool first = true;; first = false) {
+                    b.SaveGuideData(kGuideName);
+                    if (first) ready();
+                    a.SaveGuideData(kGuideName);
+                }
+            },
+            delayUs(random)));
 
         CMgrConfigModuleSVC loader;
         ASSERT_EQ(loader.LoadGuideData(kGuideName), 1) << "round " << round;
