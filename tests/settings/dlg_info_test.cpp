@@ -145,13 +145,8 @@ TEST_F(DlgInfoTest, SaveAndLoadGiveTheSameRecords) {
 
     Store loaded;
     ASSERT_EQ(loaded.GetCount(), 4);
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE(i);
-        _tagUISTRUCT_DLGINFO a, b;
-        ASSERT_EQ(m_store->GetDlgInfoAt(i, &a), 1);
-        ASSERT_EQ(loaded.GetDlgInfoAt(i, &b), 1);
-        EXPECT_TRUE(a == b);
-    }
+    testsupport::ExpectSameRecords<_tagUISTRUCT_DLGINFO>(
+        *m_store, loaded, 4, [](Store& s, int i, _tagUISTRUCT_DLGINFO* r) { return s.GetDlgInfoAt(i, r); });
     EXPECT_EQ(Texts(loaded, longHangul.c_str()).front(), "셋");
     EXPECT_EQ(Texts(loaded, longHangul.c_str()).back(), "일이삼사오육칠팔구십일이삼사오육");
     EXPECT_EQ(loaded.Save(nullptr), 1);

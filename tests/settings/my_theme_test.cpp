@@ -224,12 +224,8 @@ TEST_F(MyThemeTest, SaveLoadAndDamage) {
 
     Store loaded;
     ASSERT_EQ(loaded.GetItemCount(), 3);
-    for (int i = 0; i < 3; ++i) {
-        _tagUISTRUCT_MYTHEME x, y;
-        store.GetItem(i, &x, -1, 1);
-        loaded.GetItem(i, &y, -1, 1);
-        EXPECT_TRUE(x == y) << i;
-    }
+    testsupport::ExpectSameRecords<_tagUISTRUCT_MYTHEME>(
+        store, loaded, 3, [](Store& s, int i, _tagUISTRUCT_MYTHEME* r) { return s.GetItem(i, r, -1, 1); });
     _tagUISTRUCT_MYTHEME first;
     loaded.GetItem(0, &first, -1, 1);
     EXPECT_EQ(MyThemeTraits::Name(first), hangul64);

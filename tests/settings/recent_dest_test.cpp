@@ -183,13 +183,9 @@ TEST_F(RecentDestTest, SaveAndLoadGiveTheSameRecords) {
 
     CMgrConfigUIDataRecentDest loaded;
     ASSERT_EQ(loaded.GetCount(0), 6);
-    for (int i = 0; i < 6; ++i) {
-        SCOPED_TRACE(i);
-        _tagUISTRUCT_RECENTDEST a, b;
-        ASSERT_EQ(m_store->GetItem(i, &a, 1), 1);
-        ASSERT_EQ(loaded.GetItem(i, &b, 1), 1);
-        EXPECT_TRUE(a == b);
-    }
+    testsupport::ExpectSameRecords<_tagUISTRUCT_RECENTDEST>(
+        *m_store, loaded, 6,
+        [](CMgrConfigUIDataRecentDest& s, int i, _tagUISTRUCT_RECENTDEST* r) { return s.GetItem(i, r, 1); });
     _tagUISTRUCT_RECENTDEST second;
     loaded.GetItem(1, &second, 1);
     EXPECT_EQ(CoursePosName(second), longLatin);

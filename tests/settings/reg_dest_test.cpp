@@ -416,13 +416,8 @@ TEST_F(RegDestTest, SaveAndLoadGiveTheSameStore) {
     Store loaded;
     ASSERT_EQ(loaded.GetItemCount(), 8);
     ASSERT_EQ(loaded.GetFolderCount(), 3);
-    for (int i = 0; i < 8; ++i) {
-        SCOPED_TRACE(i);
-        _tagUISTRUCT_REGDEST x, y;
-        ASSERT_EQ(m_store->GetItem(i, &x, -1, 1), 1);
-        ASSERT_EQ(loaded.GetItem(i, &y, -1, 1), 1);
-        EXPECT_TRUE(x == y);
-    }
+    testsupport::ExpectSameRecords<_tagUISTRUCT_REGDEST>(
+        *m_store, loaded, 8, [](Store& s, int i, _tagUISTRUCT_REGDEST* r) { return s.GetItem(i, r, -1, 1); });
     for (int i = 0; i < 3; ++i) {
         _tagUISTRUCT_FOLDERITEM x, y;
         m_store->GetFolder(i, &x, 1);

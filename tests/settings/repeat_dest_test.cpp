@@ -346,13 +346,8 @@ TEST_F(RepeatDestTest, SaveAndLoadGiveTheSamePlaces) {
 
     Store loaded;
     ASSERT_EQ(loaded.GetCount(0), 3);
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        _tagUISTRUCT_REPEATDEST x, y;
-        ASSERT_EQ(m_store->GetItem(i, &x, 0), 1);
-        ASSERT_EQ(loaded.GetItem(i, &y, 0), 1);
-        EXPECT_TRUE(x == y);
-    }
+    testsupport::ExpectSameRecords<_tagUISTRUCT_REPEATDEST>(
+        *m_store, loaded, 3, [](Store& s, int i, _tagUISTRUCT_REPEATDEST* r) { return s.GetItem(i, r, 0); });
     EXPECT_EQ(loaded.Save(nullptr), 1);
     EXPECT_EQ(FileBytes(), bytes);
     EXPECT_EQ(TakeSettingsFileErrorCount(), 0);

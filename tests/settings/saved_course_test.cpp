@@ -173,13 +173,8 @@ TEST_F(SavedCourseTest, SaveAndLoadGiveTheSameCourses) {
 
     Store loaded;
     ASSERT_EQ(loaded.GetCount(0), 3);
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        _tagUISTRUCT_COURSEINFO a, b;
-        ASSERT_EQ(m_store->GetItem(i, &a, 0), 1);
-        ASSERT_EQ(loaded.GetItem(i, &b, 0), 1);
-        EXPECT_TRUE(a == b);
-    }
+    testsupport::ExpectSameRecords<_tagUISTRUCT_COURSEINFO>(
+        *m_store, loaded, 3, [](Store& s, int i, _tagUISTRUCT_COURSEINFO* r) { return s.GetItem(i, r, 0); });
     _tagUISTRUCT_COURSEINFO first;
     loaded.GetItem(0, &first, 0);
     EXPECT_EQ(SavedCourseName(first), longHangul);  // cut to 64

@@ -49,6 +49,19 @@ private:
     std::string m_errFile;
 };
 
+// The first `count` records of two stores are equal, each read with
+// `get(store, index, &record)`, which gives 1 when there is such a record.
+template <class Record, class Store, class Get>
+void ExpectSameRecords(Store& expected, Store& actual, int count, Get get) {
+    for (int i = 0; i < count; ++i) {
+        SCOPED_TRACE(i);
+        Record a, b;
+        ASSERT_EQ(get(expected, i, &a), 1);
+        ASSERT_EQ(get(actual, i, &b), 1);
+        EXPECT_TRUE(a == b);
+    }
+}
+
 // Damaged copies of a well-formed settings file, for tables of load cases.
 // A marker that is not in the file fails the test at once, so that a changed
 // layout cannot turn a case into a copy of the good file.
