@@ -22,19 +22,6 @@ bool SamePlace(const _tagUISTRUCT_RECENTDEST& a, const _tagUISTRUCT_RECENTDEST& 
            CoursePosName(a) == CoursePosName(b);
 }
 
-std::vector<int> ToVector(const NvArray<int>& list) {
-    std::vector<int> out;
-    for (int i = 0; i < list.GetCount(); ++i) {
-        if (const int* v = list.GetAt(i)) out.push_back(*v);
-    }
-    return out;
-}
-
-void FromVector(const std::vector<int>& values, NvArray<int>& list) {
-    list.RemoveAll();
-    for (const int v : values) list.Add(v);
-}
-
 MapPoint CurrentPosition() {
     CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance();
     return gps ? gps->GetMatchedPosition() : MapPoint{};
@@ -121,14 +108,7 @@ int CMgrConfigUIDataRecentDest::Save(const char16_t* file) {
 
 void CMgrConfigUIDataRecentDest::RemoveStored(int stored) {
     if (!m_items.RemoveAt(stored)) return;
-    for (NvArray<int>& list : m_lists) {
-        std::vector<int> values = ToVector(list);
-        values.erase(std::remove(values.begin(), values.end(), stored), values.end());
-        for (int& v : values) {
-            if (v > stored) --v;
-        }
-        FromVector(values, list);
-    }
+    for (NvArray<int>& list : m_lists) userdata::DropStoredPosition(list, stored);
 }
 
 int CMgrConfigUIDataRecentDest::AddItem(const _tagUISTRUCT_RECENTDEST& record, int rebuild) {
@@ -156,30 +136,17 @@ int CMgrConfigUIDataRecentDest::GetCount(int mode) const {
 }
 
 int CMgrConfigUIDataRecentDest::MapPosition(int position, int mode) {
-    if (mode == kModeCurrent) {
-        mode = m_sortMode;
-    } else {
-        m_sortMode = mode;
-    }
+    mode = FollowSortMode(m_sortMode, mode);
     if (position < 0 || position >= m_items.GetCount()) return -1;
     const NvArray<int>* list = GetList(mode);
     if (!list) return position;
-    const int* stored = list->GetAt(position);
-    if (!stored || *stored < 0 || *stored >= m_items.GetCount()) return -1;
-    return *stored;
+    return userdata::StoredPositionAt(*list, position, m_items.GetCount());
 }
 
 int CMgrConfigUIDataRecentDest::GetStoredIndex(int position, int mode) { return MapPosition(position, mode); }
 
 int CMgrConfigUIDataRecentDest::GetItem(int position, _tagUISTRUCT_RECENTDEST* buffer, int mode) {
-    if (!buffer) {
-        if (mode != kModeCurrent) m_sortMode = mode;
-        return (position >= 0 && position < m_items.GetCount()) ? 1 : 0;
-    }
-    const int stored = MapPosition(position, mode);
-    if (stored < 0) return 0;
-    *buffer = *m_items.GetAt(stored);
-    return 1;
+    return CopyItemAt(m_items, m_sortMode, position, buffer, mode, [this](int p, int m) { return MapPosition(p, m); });
 }
 
 // ---- lists
@@ -199,18 +166,8 @@ void CMgrConfigUIDataRecentDest::Filter(const NvString& text, int limitM) {
 
 void CMgrConfigUIDataRecentDest::OrderLists() {
     const int n = m_items.GetCount();
-    std::vector<int> stored = ToVector(m_lists[0]);
-    // Stale entries (records removed without a rebuild) are dropped.
-    stored.erase(std::remove_if(stored.begin(), stored.end(), [n](int v) { return v < 0 || v >= n; }), stored.end());
-    FromVector(stored, m_lists[0]);
-
-    std::vector<int> byName = stored;
-    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
-        return CompareNamesNoCase(CoursePosName(*m_items.GetAt(a)), CoursePosName(*m_items.GetAt(b))) < 0;
-    });
-    FromVector(byName, m_lists[1]);
-
-    FromVector(std::vector<int>(stored.rbegin(), stored.rend()), m_lists[2]);
+    const std::vector<int> stored = userdata::OrderStoredNamedNewest(
+        m_lists, n, [this](int i) { return CoursePosName(*m_items.GetAt(i)); });
 
     const MapPoint here = CurrentPosition();
     std::vector<int> distance(static_cast<size_t>(n), 0);
@@ -218,7 +175,7 @@ void CMgrConfigUIDataRecentDest::OrderLists() {
     std::vector<int> byDistance = stored;
     std::sort(byDistance.begin(), byDistance.end(),
               [&](int a, int b) { return distance[static_cast<size_t>(a)] < distance[static_cast<size_t>(b)]; });
-    FromVector(byDistance, m_lists[3]);
+    userdata::SetListValues(m_lists[3], byDistance);
 }
 
 int CMgrConfigUIDataRecentDest::SearchByName(const char16_t* text, int limitM) {

@@ -266,23 +266,11 @@ const _tagUISTRUCT_REPEATDEST_COUNTITEM* CMgrConfigUIDataRepeatDest::GetCountIte
 }
 
 int CMgrConfigUIDataRepeatDest::GetStoredIndex(int position, int mode) {
-    if (mode == kModeCurrent) {
-        mode = m_sortMode;
-    } else {
-        m_sortMode = mode;
-    }
-    return MapPosition(position, mode);
+    return MapPosition(position, FollowSortMode(m_sortMode, mode));
 }
 
 int CMgrConfigUIDataRepeatDest::GetItem(int position, _tagUISTRUCT_REPEATDEST* buffer, int mode) {
-    if (!buffer) {
-        if (mode != kModeCurrent) m_sortMode = mode;
-        return (position >= 0 && position < m_items.GetCount()) ? 1 : 0;
-    }
-    const int stored = GetStoredIndex(position, mode);
-    if (stored < 0) return 0;
-    *buffer = *m_items.GetAt(stored);
-    return 1;
+    return CopyItemAt(m_items, m_sortMode, position, buffer, mode, [this](int p, int m) { return GetStoredIndex(p, m); });
 }
 
 int CMgrConfigUIDataRepeatDest::DeleteItem(int position, int mode, int rebuild) {

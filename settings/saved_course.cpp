@@ -40,17 +40,6 @@ void VisitCourseKeys(int course, _tagUISTRUCT_COURSEINFO& body, Visit&& visit) {
 // The course number of a key "CourseNNN.field"; -1 for other keys.
 int CourseNumberOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "Course"); }
 
-std::vector<int> ToVector(const NvArray<int>& list) {
-    std::vector<int> out;
-    for (int i = 0; i < list.GetCount(); ++i) out.push_back(*list.GetAt(i));
-    return out;
-}
-
-void FromVector(const std::vector<int>& values, NvArray<int>& list) {
-    list.RemoveAll();
-    for (const int v : values) list.Add(v);
-}
-
 }  // namespace
 
 std::u16string_view SavedCourseName(const _tagUISTRUCT_COURSEINFO& course) {
@@ -128,14 +117,7 @@ int CMgrConfigUIDataCourse::Save(const char16_t* file) {
 
 void CMgrConfigUIDataCourse::RemoveStored(int stored) {
     if (!m_items.RemoveAt(stored)) return;
-    for (NvArray<int>& list : m_lists) {
-        std::vector<int> values = ToVector(list);
-        values.erase(std::remove(values.begin(), values.end(), stored), values.end());
-        for (int& v : values) {
-            if (v > stored) --v;
-        }
-        FromVector(values, list);
-    }
+    for (NvArray<int>& list : m_lists) userdata::DropStoredPosition(list, stored);
 }
 
 int CMgrConfigUIDataCourse::AddItem(const _tagUISTRUCT_COURSEINFO& course, int rebuild) {
@@ -159,18 +141,11 @@ int CMgrConfigUIDataCourse::AddItem(const _tagUISTRUCT_COURSEINFO& course, int r
 int CMgrConfigUIDataCourse::MapPosition(int position, int mode) const {
     if (position < 0 || position >= m_items.GetCount()) return -1;
     if (mode < kModeStored || mode > kModeNewest) return position;
-    const int* stored = m_lists[mode - 1].GetAt(position);
-    if (!stored || *stored < 0 || *stored >= m_items.GetCount()) return -1;
-    return *stored;
+    return userdata::StoredPositionAt(m_lists[mode - 1], position, m_items.GetCount());
 }
 
 int CMgrConfigUIDataCourse::GetStoredIndex(int position, int mode) {
-    if (mode == kModeCurrent) {
-        mode = m_sortMode;
-    } else {
-        m_sortMode = mode;
-    }
-    return MapPosition(position, mode);
+    return MapPosition(position, FollowSortMode(m_sortMode, mode));
 }
 
 int CMgrConfigUIDataCourse::DeleteItem(int position, int mode, int rebuild) {
@@ -182,14 +157,7 @@ int CMgrConfigUIDataCourse::DeleteItem(int position, int mode, int rebuild) {
 }
 
 int CMgrConfigUIDataCourse::GetItem(int position, _tagUISTRUCT_COURSEINFO* buffer, int mode) {
-    if (!buffer) {
-        if (mode != kModeCurrent) m_sortMode = mode;
-        return (position >= 0 && position < m_items.GetCount()) ? 1 : 0;
-    }
-    const int stored = GetStoredIndex(position, mode);
-    if (stored < 0) return 0;
-    *buffer = *m_items.GetAt(stored);
-    return 1;
+    return CopyItemAt(m_items, m_sortMode, position, buffer, mode, [this](int p, int m) { return GetStoredIndex(p, m); });
 }
 
 int CMgrConfigUIDataCourse::CopyToCourse(int position, int mode, CMgrConfigUIInfoCourse& course) {
@@ -224,18 +192,8 @@ void CMgrConfigUIDataCourse::FillLists() {
 }
 
 void CMgrConfigUIDataCourse::OrderLists() {
-    const int n = m_items.GetCount();
-    std::vector<int> stored = ToVector(m_lists[0]);
-    // Entries of courses removed without a rebuild are dropped.
-    stored.erase(std::remove_if(stored.begin(), stored.end(), [n](int v) { return v < 0 || v >= n; }), stored.end());
-    FromVector(stored, m_lists[0]);
-
-    std::vector<int> byName = stored;
-    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
-        return CompareNamesNoCase(SavedCourseName(*m_items.GetAt(a)), SavedCourseName(*m_items.GetAt(b))) < 0;
-    });
-    FromVector(byName, m_lists[1]);
-    FromVector(std::vector<int>(stored.rbegin(), stored.rend()), m_lists[2]);
+    userdata::OrderStoredNamedNewest(m_lists, m_items.GetCount(),
+                                     [this](int i) { return SavedCourseName(*m_items.GetAt(i)); });
 }
 
 int CMgrConfigUIDataCourse::SearchByName(const char16_t* text) {

@@ -72,6 +72,42 @@ int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* fie
     return file.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
 }
 
+std::vector<int> ListValues(const NvArray<int>& list) {
+    std::vector<int> out;
+    for (int i = 0; i < list.GetCount(); ++i) {
+        if (const int* v = list.GetAt(i)) out.push_back(*v);
+    }
+    return out;
+}
+
+void SetListValues(NvArray<int>& list, const std::vector<int>& values) {
+    list.RemoveAll();
+    for (const int v : values) list.Add(v);
+}
+
+void DropStoredPosition(std::vector<int>& list, int stored) {
+    list.erase(std::remove(list.begin(), list.end(), stored), list.end());
+    for (int& v : list) {
+        if (v > stored) --v;
+    }
+}
+
+void DropStoredPosition(NvArray<int>& list, int stored) {
+    std::vector<int> values = ListValues(list);
+    DropStoredPosition(values, stored);
+    SetListValues(list, values);
+}
+
+void DropStalePositions(std::vector<int>& list, int count) {
+    list.erase(std::remove_if(list.begin(), list.end(), [count](int v) { return v < 0 || v >= count; }), list.end());
+}
+
+int StoredPositionAt(const NvArray<int>& list, int position, int count) {
+    const int* stored = list.GetAt(position);
+    if (!stored || *stored < 0 || *stored >= count) return -1;
+    return *stored;
+}
+
 }  // namespace userdata
 
 int CMgrConfigUIDataBase::Load(const char16_t*) { return 1; }

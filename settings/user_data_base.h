@@ -6,14 +6,21 @@
 //
 // Stores take no lock of their own: the screens call them on the main
 // thread, and a caller on another thread keeps its calls apart itself.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "foundation/nv_array.h"
 #include "foundation/nv_config.h"
 #include "foundation/nv_string.h"
 
-// The per-entry keys of the user-data files, "<prefix>NNN.<field>".
+// Case-insensitive order of two names (_wcsicmp folding).
+int CompareNamesNoCase(std::u16string_view a, std::u16string_view b);
+
+// What the user-data stores share: the per-entry keys "<prefix>NNN.<field>"
+// of their files and the lists of stored positions behind their screens.
 namespace userdata {
 
 // "<prefix>NNN.<field>" as a key (the number as "%03d").
@@ -32,6 +39,35 @@ int ReadInt(NvConfigFile& file, const std::u16string& key, int32_t* out);
 int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int units);
 // A name field as a text key, made to fit a settings line.
 int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units);
+
+// The lists of the screens hold stored positions of records.
+std::vector<int> ListValues(const NvArray<int>& list);
+void SetListValues(NvArray<int>& list, const std::vector<int>& values);
+// A record removed at `stored`: its position leaves the list, the later
+// ones move down one.
+void DropStoredPosition(std::vector<int>& list, int stored);
+void DropStoredPosition(NvArray<int>& list, int stored);
+// Positions outside 0..count-1 (records removed without a rebuild) go.
+void DropStalePositions(std::vector<int>& list, int count);
+// The stored position at a list position; -1 when there is none or it
+// names no record of count.
+int StoredPositionAt(const NvArray<int>& list, int position, int count);
+
+// Orders the three lists that follow the stored order: lists[0] keeps the
+// stored order without stale positions, lists[1] is that by name (nameOf
+// of a stored position, without regard to case), lists[2] newest first.
+// The stored order comes back for further lists.
+template <class NameOf>
+std::vector<int> OrderStoredNamedNewest(NvArray<int>* lists, int count, NameOf&& nameOf) {
+    std::vector<int> stored = ListValues(lists[0]);
+    DropStalePositions(stored, count);
+    SetListValues(lists[0], stored);
+    std::vector<int> byName = stored;
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) { return CompareNamesNoCase(nameOf(a), nameOf(b)) < 0; });
+    SetListValues(lists[1], byName);
+    SetListValues(lists[2], std::vector<int>(stored.rbegin(), stored.rend()));
+    return stored;
+}
 
 }  // namespace userdata
 
@@ -92,8 +128,30 @@ protected:
     // m_configFile cleared. What Save returns.
     int FinishSave(int ok);
 
+    // The sort mode a call means: kModeCurrent (-1) is the last one named;
+    // any other is named and becomes the current one.
+    static int FollowSortMode(int& sortMode, int mode) {
+        if (mode == -1) return sortMode;
+        sortMode = mode;
+        return mode;
+    }
+    // GetItem of the stores with sort modes: without a buffer, whether the
+    // position lies below the number of records (a named mode still becomes
+    // current); otherwise the record behind the position (storedIndex of
+    // position and mode), 0 when there is none.
+    template <class Record, class StoredIndex>
+    static int CopyItemAt(const NvArray<Record>& items, int& sortMode, int position, Record* buffer, int mode,
+                          StoredIndex&& storedIndex) {
+        if (!buffer) {
+            if (mode != -1) sortMode = mode;
+            return (position >= 0 && position < items.GetCount()) ? 1 : 0;
+        }
+        const int stored = storedIndex(position, mode);
+        if (stored < 0) return 0;
+        *buffer = *items.GetAt(stored);
+        return 1;
+    }
+
     NvConfigFile m_configFile;
 };
 
-// Case-insensitive order of two names (_wcsicmp folding).
-int CompareNamesNoCase(std::u16string_view a, std::u16string_view b);

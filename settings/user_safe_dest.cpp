@@ -230,12 +230,7 @@ bool CMgrConfigUIDataUserSafeDest::MatchesSearch(const _tagUISTRUCT_USERSAFEDEST
 
 void CMgrConfigUIDataUserSafeDest::RemoveStored(int stored) {
     if (!m_items.RemoveAt(stored)) return;
-    for (std::vector<int>* list : {&m_filtered, &m_byTile}) {
-        list->erase(std::remove(list->begin(), list->end(), stored), list->end());
-        for (int& v : *list) {
-            if (v > stored) --v;
-        }
-    }
+    for (std::vector<int>* list : {&m_filtered, &m_byTile}) userdata::DropStoredPosition(*list, stored);
 }
 
 int CMgrConfigUIDataUserSafeDest::AddItem(const _tagUISTRUCT_USERSAFEDEST& record, int rebuild) {
@@ -274,11 +269,7 @@ int CMgrConfigUIDataUserSafeDest::GetCount(int mode) const {
 }
 
 int CMgrConfigUIDataUserSafeDest::MapPosition(int position, int mode) {
-    if (mode == kModeCurrent) {
-        mode = m_sortMode;
-    } else {
-        m_sortMode = mode;
-    }
+    mode = FollowSortMode(m_sortMode, mode);
     if (position < 0 || position >= m_items.GetCount()) return -1;
     const std::vector<int>* list = mode == kModeFiltered ? &m_filtered : mode == kModeByTile ? &m_byTile : nullptr;
     if (!list) return position;
@@ -290,14 +281,7 @@ int CMgrConfigUIDataUserSafeDest::MapPosition(int position, int mode) {
 int CMgrConfigUIDataUserSafeDest::GetStoredIndex(int position, int mode) { return MapPosition(position, mode); }
 
 int CMgrConfigUIDataUserSafeDest::GetItem(int position, _tagUISTRUCT_USERSAFEDEST* buffer, int mode) {
-    if (!buffer) {
-        if (mode != kModeCurrent) m_sortMode = mode;
-        return (position >= 0 && position < m_items.GetCount()) ? 1 : 0;
-    }
-    const int stored = MapPosition(position, mode);
-    if (stored < 0) return 0;
-    *buffer = *m_items.GetAt(stored);
-    return 1;
+    return CopyItemAt(m_items, m_sortMode, position, buffer, mode, [this](int p, int m) { return MapPosition(p, m); });
 }
 
 // ---- lists
@@ -315,10 +299,8 @@ int CMgrConfigUIDataUserSafeDest::SearchByName(const char16_t* text) {
 }
 
 void CMgrConfigUIDataUserSafeDest::OrderByTile() {
-    const int n = m_items.GetCount();
     // Entries of points removed without a rebuild are dropped.
-    m_byTile.erase(std::remove_if(m_byTile.begin(), m_byTile.end(), [n](int v) { return v < 0 || v >= n; }),
-                   m_byTile.end());
+    userdata::DropStalePositions(m_byTile, m_items.GetCount());
     std::sort(m_byTile.begin(), m_byTile.end(), [this](int a, int b) {
         const _tagUISTRUCT_USERSAFEDEST& pa = *m_items.GetAt(a);
         const _tagUISTRUCT_USERSAFEDEST& pb = *m_items.GetAt(b);
