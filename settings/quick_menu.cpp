@@ -55,11 +55,6 @@ CMgrConfigUIDataQMenu::CMgrConfigUIDataQMenu() {
     if (!Load(nullptr)) Clear();
 }
 
-NvString CMgrConfigUIDataQMenu::FilePathFor(const char16_t* file) {
-    if (file) return NvString(file);
-    return NvFilePath().GetSettingsFileName(NV_FILE_QUICK_MENU, 1);
-}
-
 void CMgrConfigUIDataQMenu::Clear() { m_table = QuickMenuTable{}; }
 
 void CMgrConfigUIDataQMenu::GetQuickMenu(QuickMenuTable* out) const {
@@ -77,12 +72,9 @@ void CMgrConfigUIDataQMenu::SetQuickMenu(const QuickMenuTable& table) {
 }
 
 int CMgrConfigUIDataQMenu::Load(const char16_t* file) {
-    const NvString path = FilePathFor(file);
+    const NvString path = FilePathFor(file, NV_FILE_QUICK_MENU);
     // A file that does not parse is set aside by the file object itself.
-    if (!m_configFile.Load(path)) {
-        m_configFile.Clear();
-        return 0;
-    }
+    if (!OpenFile(path)) return 0;
     Clear();
     int version = 0;
     m_configFile.GetInt(u"nVersion", &version, 0);
@@ -105,9 +97,7 @@ int CMgrConfigUIDataQMenu::Load(const char16_t* file) {
 }
 
 int CMgrConfigUIDataQMenu::Save(const char16_t* file) {
-    m_configFile.Clear();
-    m_configFile.SetFilePath(FilePathFor(file));
-    int ok = m_configFile.SetInt(u"nVersion", kUserDataFileVersion);
+    int ok = StartSave(file, NV_FILE_QUICK_MENU);
     ok &= m_configFile.SetInt(u"nQMenuNum", m_table.nQMenuNum);
     for (int i = 0; i < m_table.nQMenuNum; ++i) {
         // Texts that a settings line cannot hold are made to fit, so one odd
@@ -117,7 +107,5 @@ int CMgrConfigUIDataQMenu::Save(const char16_t* file) {
         ok &= m_configFile.SetValue(EntryKey("Path", i).c_str(), NameForFile(m_table.Path(i)).c_str(),
                                     kNvConfigTypeString);
     }
-    const int result = ok ? m_configFile.Save() : 0;
-    m_configFile.Clear();
-    return result;
+    return FinishSave(ok);
 }

@@ -3,15 +3,16 @@
 // the quick-menu screen starts, in "\QuickMenu.udt". The list and edit
 // screens take the whole table, change it and hand the whole table back.
 //
-// Unlike the other user-data stores this one keeps no lists: it is a plain
-// singleton with its own settings file. No lock of its own; the screens call
-// it on the main thread.
+// Unlike the other user-data stores this one keeps no lists and no counted
+// entries: it shares only the file handling of the store base. No lock of
+// its own; the screens call it on the main thread.
 #include <cstdint>
 #include <string_view>
 
 #include "foundation/nv_config.h"
 #include "foundation/nv_string.h"
 #include "foundation/singleton.h"
+#include "settings/user_data_base.h"
 
 inline constexpr int kQuickMenuMaxItems = 6;
 // Characters a path and a name keep; each field has one unit more for the
@@ -36,7 +37,7 @@ struct QuickMenuTable {
     friend bool operator==(const QuickMenuTable& a, const QuickMenuTable& b);
 };
 
-class CMgrConfigUIDataQMenu : public MgrSingletonT<CMgrConfigUIDataQMenu> {
+class CMgrConfigUIDataQMenu : public CMgrConfigUIDataBase, public MgrSingletonT<CMgrConfigUIDataQMenu> {
 public:
     // Loads the store's own file; an empty menu when that fails. Nothing is
     // written at construction.
@@ -52,18 +53,15 @@ public:
 
     // Writes the table (null: the store's own file); what the file write
     // returns (1 or 0).
-    int Save(const char16_t* file);
+    int Save(const char16_t* file) override;
     // Reads the table (null: the store's own file). 1 when the file was
     // read (missing entry keys leave empty texts, no rewrite); 0 when it
     // could not be read: the table is unchanged, and a damaged file has
     // been set aside under its err name.
-    int Load(const char16_t* file);
+    int Load(const char16_t* file) override;
     // All names and paths empty, count 0.
     void Clear();
 
 private:
-    static NvString FilePathFor(const char16_t* file);
-
-    NvConfigFile m_configFile;
     QuickMenuTable m_table;
 };
