@@ -53,11 +53,8 @@ using userdata::EntryKey;
 using userdata::ReadInt;
 using userdata::ReadText;
 using userdata::WriteText;
-
-// The matched position of the GPS module.
-MapPoint CurrentPosition();
-// Metres between two points, cut to an integer.
-int DistanceM(const MapPoint& from, const MapPoint& to);
+using userdata::CurrentPosition;
+using userdata::DistanceM;
 
 }  // namespace placestore
 

@@ -7,7 +7,6 @@
 
 #include "foundation/coords.h"
 #include "foundation/debug_trace.h"
-#include "settings/module_gps.h"
 #include "settings/name_field.h"
 
 namespace {
@@ -15,21 +14,11 @@ namespace {
 std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("D", entry, field); }
 
 bool SamePlace(const _tagUISTRUCT_RECENTDEST& a, const _tagUISTRUCT_RECENTDEST& b) {
-    const int64_t dx = int64_t{a.PosInfo.wcPosition.x} - b.PosInfo.wcPosition.x;
-    const int64_t dy = int64_t{a.PosInfo.wcPosition.y} - b.PosInfo.wcPosition.y;
-    return dx > -CMgrConfigUIDataRecentDest::kSamePlaceUnits && dx < CMgrConfigUIDataRecentDest::kSamePlaceUnits &&
-           dy > -CMgrConfigUIDataRecentDest::kSamePlaceUnits && dy < CMgrConfigUIDataRecentDest::kSamePlaceUnits &&
-           CoursePosName(a) == CoursePosName(b);
-}
-
-MapPoint CurrentPosition() {
-    CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance();
-    return gps ? gps->GetMatchedPosition() : MapPoint{};
+    return userdata::SamePlace(a.PosInfo, b.PosInfo, CMgrConfigUIDataRecentDest::kSamePlaceUnits);
 }
 
 int DistanceM(const MapPoint& from, const _tagUISTRUCT_RECENTDEST& to) {
-    const double d = GetDistanceUTM(from, to.PosInfo.wcPosition);
-    return d >= 2147483647.0 ? INT32_MAX : static_cast<int>(d);
+    return userdata::DistanceM(from, to.PosInfo.wcPosition);
 }
 
 }  // namespace
@@ -154,7 +143,7 @@ int CMgrConfigUIDataRecentDest::GetItem(int position, _tagUISTRUCT_RECENTDEST* b
 void CMgrConfigUIDataRecentDest::Filter(const NvString& text, int limitM) {
     EmptyLists();
     const NvString key = text.MakeChosungKey();
-    const MapPoint here = limitM != 0 ? CurrentPosition() : MapPoint{};
+    const MapPoint here = limitM != 0 ? userdata::CurrentPosition() : MapPoint{};
     for (int i = 0; i < m_items.GetCount(); ++i) {
         const _tagUISTRUCT_RECENTDEST& r = *m_items.GetAt(i);
         const NvString name(CoursePosName(r));
@@ -169,7 +158,7 @@ void CMgrConfigUIDataRecentDest::OrderLists() {
     const std::vector<int> stored = userdata::OrderStoredNamedNewest(
         m_lists, n, [this](int i) { return CoursePosName(*m_items.GetAt(i)); });
 
-    const MapPoint here = CurrentPosition();
+    const MapPoint here = userdata::CurrentPosition();
     std::vector<int> distance(static_cast<size_t>(n), 0);
     for (int i : stored) distance[static_cast<size_t>(i)] = DistanceM(here, *m_items.GetAt(i));
     std::vector<int> byDistance = stored;

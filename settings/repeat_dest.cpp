@@ -10,7 +10,6 @@
 #include "foundation/coords.h"
 #include "foundation/critical_section.h"
 #include "foundation/nv_time.h"
-#include "settings/module_gps.h"
 #include "settings/name_field.h"
 #include "settings/ui_setting.h"
 
@@ -41,10 +40,7 @@ std::u16string_view PlaceName(const _tagUISTRUCT_REPEATDEST& r) {
 }
 
 bool SamePlace(const _tagUISTRUCT_REPEATDEST& a, const _tagUISTRUCT_REPEATDEST& b) {
-    constexpr int64_t near = CMgrConfigUIDataRepeatDest::kSamePlaceUnits;
-    const int64_t dx = int64_t{a.PosInfo.wcPosition.x} - b.PosInfo.wcPosition.x;
-    const int64_t dy = int64_t{a.PosInfo.wcPosition.y} - b.PosInfo.wcPosition.y;
-    return dx > -near && dx < near && dy > -near && dy < near && PlaceName(a) == PlaceName(b);
+    return userdata::SamePlace(a.PosInfo, b.PosInfo, CMgrConfigUIDataRepeatDest::kSamePlaceUnits);
 }
 
 // What the visit rules need of the current local time.
@@ -84,11 +80,6 @@ int32_t SumHours(const _tagUISTRUCT_REPEATDEST& r, int row, int firstHour, int h
 
 int32_t AddSaturated(int32_t a, int32_t b) {
     return static_cast<int32_t>(std::clamp<int64_t>(int64_t{a} + b, INT32_MIN, INT32_MAX));
-}
-
-MapPoint CurrentPosition() {
-    CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance();
-    return gps ? gps->GetMatchedPosition() : MapPoint{};
 }
 
 }  // namespace
@@ -327,7 +318,7 @@ int CMgrConfigUIDataRepeatDest::BuildResult(int filterType, const char16_t* text
     m_result.RemoveAll();
     const NvString wanted(text ? text : u"");
     const NvString key = wanted.MakeChosungKey();
-    const MapPoint here = limitM != 0 ? CurrentPosition() : MapPoint{};
+    const MapPoint here = limitM != 0 ? userdata::CurrentPosition() : MapPoint{};
     for (int i = 0; i < m_items.GetCount(); ++i) {
         const _tagUISTRUCT_REPEATDEST& place = *m_items.GetAt(i);
         if (wanted.GetLength() != 0) {

@@ -6,6 +6,7 @@
 
 #include "foundation/debug_trace.h"
 #include "settings/course_current.h"
+#include "settings/module_gps.h"
 #include "settings/name_field.h"
 
 namespace userdata {
@@ -70,6 +71,24 @@ int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int
 int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units) {
     const std::u16string text = NameForFile(NameFieldView(field, units));
     return file.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
+}
+
+MapPoint CurrentPosition() {
+    CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance();
+    return gps ? gps->GetMatchedPosition() : MapPoint{};
+}
+
+int DistanceM(const MapPoint& from, const MapPoint& to) {
+    const double d = GetDistanceUTM(from, to);
+    return d >= 2147483647.0 ? INT32_MAX : static_cast<int>(d);
+}
+
+bool SamePlace(const _tagUISTRUCT_POSINFO& a, const _tagUISTRUCT_POSINFO& b, int32_t nearUnits) {
+    const int64_t near = nearUnits;
+    const int64_t dx = int64_t{a.wcPosition.x} - b.wcPosition.x;
+    const int64_t dy = int64_t{a.wcPosition.y} - b.wcPosition.y;
+    return dx > -near && dx < near && dy > -near && dy < near &&
+           NameFieldView(a.szName, kCourseNameUnits) == NameFieldView(b.szName, kCourseNameUnits);
 }
 
 std::vector<int> ListValues(const NvArray<int>& list) {

@@ -12,9 +12,12 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/coords.h"
 #include "foundation/nv_array.h"
 #include "foundation/nv_config.h"
 #include "foundation/nv_string.h"
+
+struct _tagUISTRUCT_POSINFO;
 
 // Case-insensitive order of two names (_wcsicmp folding).
 int CompareNamesNoCase(std::u16string_view a, std::u16string_view b);
@@ -39,6 +42,13 @@ int ReadInt(NvConfigFile& file, const std::u16string& key, int32_t* out);
 int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int units);
 // A name field as a text key, made to fit a settings line.
 int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units);
+
+// The matched position of the GPS module (the origin without one).
+MapPoint CurrentPosition();
+// Metres between two points, cut to an integer.
+int DistanceM(const MapPoint& from, const MapPoint& to);
+// The same place: closer than nearUnits in x and in y, and the same name.
+bool SamePlace(const _tagUISTRUCT_POSINFO& a, const _tagUISTRUCT_POSINFO& b, int32_t nearUnits);
 
 // The lists of the screens hold stored positions of records.
 std::vector<int> ListValues(const NvArray<int>& list);
