@@ -487,10 +487,6 @@ int CMgrConfigUIInfoCourseCurrent::GetSavedDestination(_tagUISTRUCT_COURSEPOS* o
 
 // ---- file
 
-NvString CMgrConfigUIInfoCourseCurrent::DefaultFile() {
-    return NvFilePath().GetSettingsFileName(NV_FILE_COURSE_CURRENT, 1);
-}
-
 namespace {
 
 // Visits every key of the file in file order.
@@ -523,48 +519,40 @@ void VisitFileKeys(_tagUISTRUCT_COURSEINFO& current, _tagUISTRUCT_COURSEINFO& ro
 }  // namespace
 
 int CMgrConfigUIInfoCourseCurrent::Save(const char16_t* path) {
-    m_file.Clear();
-    m_file.SetFilePath(path ? NvString(path) : DefaultFile());
-    m_file.SetInt(u"nVersion", kUserDataFileVersion);
-    int entered = 1;
+    int entered = StartSave(path, NV_FILE_COURSE_CURRENT);
     auto put = [&](const std::u16string& key, const KeyField& f) {
         int ok = 1;
         if (f.integer) {
-            ok = m_file.SetInt(key.c_str(), *f.integer);
+            ok = m_configFile.SetInt(key.c_str(), *f.integer);
         } else if (f.byte) {
-            ok = m_file.SetInt(key.c_str(), *f.byte);
+            ok = m_configFile.SetInt(key.c_str(), *f.byte);
         } else if (f.word) {
-            ok = m_file.SetInt(key.c_str(), static_cast<int>(*f.word));
+            ok = m_configFile.SetInt(key.c_str(), static_cast<int>(*f.word));
         } else {
             const std::u16string text = NameForFile(NameFieldView(f.name, kCourseNameUnits));
-            ok = m_file.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
+            ok = m_configFile.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
         }
         entered &= ok;
     };
     VisitFileKeys(m_body, m_routed.Body(), m_nResultRouteWizardOption, m_eRouteType, m_nViaIndex, m_lRPInputData,
                   m_nDrivingDistance, put);
-    const int result = entered ? m_file.Save() : 0;
-    m_file.Clear();
-    return result;
+    return FinishSave(entered);
 }
 
 int CMgrConfigUIInfoCourseCurrent::Load(const char16_t* path) {
-    const NvString file = path ? NvString(path) : DefaultFile();
-    if (!m_file.Load(file)) {
-        m_file.Clear();
-        return 0;
-    }
+    const NvString file = FilePathFor(path, NV_FILE_COURSE_CURRENT);
+    if (!OpenFile(file)) return 0;
     Reset();
     int version = 0;
-    m_file.GetInt(u"nVersion", &version, 1);
+    m_configFile.GetInt(u"nVersion", &version, 1);
     auto get = [&](const std::u16string& key, const KeyField& f) {
         if (f.name) {
             NvString text;
-            if (m_file.GetString(key.c_str(), text, 1)) CopyNameField(f.name, kCourseNameUnits, text.View());
+            if (m_configFile.GetString(key.c_str(), text, 1)) CopyNameField(f.name, kCourseNameUnits, text.View());
             return;
         }
         int value = 0;
-        if (!m_file.GetInt(key.c_str(), &value, 1)) return;
+        if (!m_configFile.GetInt(key.c_str(), &value, 1)) return;
         if (f.integer) {
             *f.integer = value;
         } else if (f.byte) {
@@ -575,14 +563,7 @@ int CMgrConfigUIInfoCourseCurrent::Load(const char16_t* path) {
     };
     VisitFileKeys(m_body, m_routed.Body(), m_nResultRouteWizardOption, m_eRouteType, m_nViaIndex, m_lRPInputData,
                   m_nDrivingDistance, get);
-    const bool missing = m_file.HasMissingKey() != 0;
-    m_file.Clear();
-    if (missing) {
-        // Keep the incomplete file for inspection before it is written
-        // again complete.
-        DebugTrace(1, "[CFG] %s lacks keys; written again complete\n", file.ToUtf8().c_str());
-        NvConfigFile::BackupErrorFile(file);
-        Save(nullptr);
-    }
-    return 1;
+    // An incomplete file is kept for inspection before it is written
+    // again complete.
+    return FinishLoad(file, false, "keys missing");
 }

@@ -21,6 +21,7 @@
 #include "foundation/nv_string.h"
 #include "foundation/singleton.h"
 #include "settings/route_point_set.h"
+#include "settings/user_data_base.h"
 
 inline constexpr int kCourseSlots = 17;
 inline constexpr int kCourseSlotGoal = 17;
@@ -152,6 +153,7 @@ protected:
 };
 
 class CMgrConfigUIInfoCourseCurrent : public CMgrConfigUIInfoCourse,
+                                      public CMgrConfigUIDataBase,
                                       public MgrSingletonT<CMgrConfigUIInfoCourseCurrent> {
 public:
     // Route request types (m_eRouteType).
@@ -200,8 +202,8 @@ public:
     void ClearSavedDestination() { m_savedDestination = _tagUISTRUCT_COURSEPOS(); }
 
     // The file "\CourseCurrent.idt" (null: the one in the route folder).
-    int Save(const char16_t* path);
-    int Load(const char16_t* path);
+    int Save(const char16_t* path) override;
+    int Load(const char16_t* path) override;
 
     CMgrConfigUIInfoCourse& GetRoutedCourse() { return m_routed; }
     const CMgrConfigUIInfoCourse& GetRoutedCourse() const { return m_routed; }
@@ -217,10 +219,6 @@ public:
     int32_t m_nDrivingDistance = 0;
 
 private:
-    // The default file of the route folder.
-    static NvString DefaultFile();
-
-    NvConfigFile m_file;
     CMgrConfigUIInfoCourse m_routed;
     RouteRequest m_lRPInputData;
     CMgrConfigUIInfoCourse m_backups[2];
