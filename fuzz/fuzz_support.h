@@ -4,15 +4,16 @@
 // pointed at it and the trace kept quiet. Header-only: the fuzz build makes
 // one program per *_fuzz.cpp and nothing else.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "foundation/debug_trace.h"
@@ -20,13 +21,34 @@
 
 namespace fuzzsupport {
 
+// The folders made below, removed with everything in them when the process
+// ends normally; after a crash they stay for a look.
+struct TempFolders {
+    std::vector<std::string> paths;
+    ~TempFolders() {
+        for (const std::string& path : paths) {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    }
+};
+
+inline TempFolders& MadeFolders() {
+    static TempFolders folders;
+    return folders;
+}
+
 // A fresh folder named after the target, in memory (/dev/shm) when the
 // system has it, so that millions of runs do not wear a disk; /tmp otherwise.
 // Aborts when neither can be made: a target without its folder tests nothing.
 inline std::string MakeTempFolder(const std::string& stem) {
+    TempFolders& made = MadeFolders();  // made first, so it outlives the callers' statics
     for (const char* parent : {"/dev/shm/", "/tmp/"}) {
         std::string pattern = parent + stem + ".XXXXXX";
-        if (mkdtemp(pattern.data())) return pattern;
+        if (mkdtemp(pattern.data())) {
+            made.paths.push_back(pattern);
+            return pattern;
+        }
     }
     std::abort();
 }
@@ -42,11 +64,6 @@ inline void WriteBytes(const std::string& path, const void* data, size_t size) {
 
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     WriteBytes(path, bytes.data(), bytes.size());
-}
-
-// Removes the named files inside the folder; missing ones are fine.
-inline void RemoveFiles(const std::string& dir, std::initializer_list<const char*> names) {
-    for (const char* name : names) std::remove((dir + "/" + name).c_str());
 }
 
 // Drops every trace line: a damaged file is expected on nearly every run.
@@ -74,7 +91,6 @@ public:
         SilenceTrace();
     }
 
-    const std::string& Path() const { return m_dir; }
     std::string File(const char* name) const { return m_dir + "/" + name; }
     void Write(const char* name, const uint8_t* data, size_t size) const { WriteBytes(File(name), data, size); }
     void Clean() const {
