@@ -13,6 +13,8 @@ namespace {
 
 std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("D", entry, field); }
 
+int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "D"); }
+
 bool SamePlace(const _tagUISTRUCT_RECENTDEST& a, const _tagUISTRUCT_RECENTDEST& b) {
     return userdata::SamePlace(a.PosInfo, b.PosInfo, CMgrConfigUIDataRecentDest::kSamePlaceUnits);
 }
@@ -49,13 +51,11 @@ int CMgrConfigUIDataRecentDest::Load(const char16_t* file) {
     if (!OpenFile(path)) return 0;
     EmptyStore();
     int count = 0;
-    const CountedFile header{u"ItemCount",
-                             kMaxItems,
-                             [](std::u16string_view key) { return userdata::EntryNumberOfKey(key, "D"); },
-                             "no nVersion or ItemCount",
-                             "ItemCount outside 0..30",
-                             "entries beyond ItemCount"};
-    if (const char* rejected = CheckCountedFile(header, &count)) return RefuseFile(path, rejected);
+    const char* rejected = CheckCountedFile(
+        {u"ItemCount", kMaxItems, EntryOfKey, "no nVersion or ItemCount", "ItemCount outside 0..30",
+         "entries beyond ItemCount"},
+        &count);
+    if (rejected) return RefuseFile(path, rejected);
 
     bool damaged = false;
     for (int entry = 0; entry < count; ++entry) {

@@ -29,6 +29,8 @@ int CurrentFilterType() {
 
 std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("I", entry, field); }
 
+int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "I"); }
+
 std::u16string CounterKey(int entry, int row, int hour) {
     char field[16];
     std::snprintf(field, sizeof field, "nVCWH%02d%02d", row, hour);
@@ -111,13 +113,11 @@ int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
     if (!OpenFile(path)) return 0;
     EmptyStore();
     int count = 0;
-    const CountedFile header{u"ItemCount",
-                             kMaxItems,
-                             [](std::u16string_view key) { return userdata::EntryNumberOfKey(key, "I"); },
-                             "no nVersion or ItemCount",
-                             "ItemCount outside 0..50",
-                             "places beyond ItemCount"};
-    if (const char* rejected = CheckCountedFile(header, &count)) return RefuseFile(path, rejected);
+    const char* rejected = CheckCountedFile(
+        {u"ItemCount", kMaxItems, EntryOfKey, "no nVersion or ItemCount", "ItemCount outside 0..50",
+         "places beyond ItemCount"},
+        &count);
+    if (rejected) return RefuseFile(path, rejected);
 
     const Now now = Now::Read();
     const int64_t unsetClock = UnsetClockLimit();
@@ -261,7 +261,8 @@ int CMgrConfigUIDataRepeatDest::GetStoredIndex(int position, int mode) {
 }
 
 int CMgrConfigUIDataRepeatDest::GetItem(int position, _tagUISTRUCT_REPEATDEST* buffer, int mode) {
-    return CopyItemAt(m_items, m_sortMode, position, buffer, mode, [this](int p, int m) { return GetStoredIndex(p, m); });
+    return CopyItemAt(m_items, m_sortMode, position, buffer, mode,
+                      [this](int p, int m) { return GetStoredIndex(p, m); });
 }
 
 int CMgrConfigUIDataRepeatDest::DeleteItem(int position, int mode, int rebuild) {

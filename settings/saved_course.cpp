@@ -65,7 +65,8 @@ int CMgrConfigUIDataCourse::Load(const char16_t* file) {
     int count = 0;
     // A file without a count holds no courses.
     const char* rejected = CheckCountedFile(
-        {u"nItemCount", kMaxItems, CourseNumberOfKey, nullptr, "nItemCount outside 0..200", "courses beyond nItemCount"},
+        {u"nItemCount", kMaxItems, CourseNumberOfKey, nullptr, "nItemCount outside 0..200",
+         "courses beyond nItemCount"},
         &count);
 
     for (int course = 0; course < count && !rejected; ++course) {
@@ -157,7 +158,8 @@ int CMgrConfigUIDataCourse::DeleteItem(int position, int mode, int rebuild) {
 }
 
 int CMgrConfigUIDataCourse::GetItem(int position, _tagUISTRUCT_COURSEINFO* buffer, int mode) {
-    return CopyItemAt(m_items, m_sortMode, position, buffer, mode, [this](int p, int m) { return GetStoredIndex(p, m); });
+    return CopyItemAt(m_items, m_sortMode, position, buffer, mode,
+                      [this](int p, int m) { return GetStoredIndex(p, m); });
 }
 
 int CMgrConfigUIDataCourse::CopyToCourse(int position, int mode, CMgrConfigUIInfoCourse& course) {
