@@ -125,8 +125,7 @@ int CMgrConfigUIDataDlgInfo::Save(const char16_t* file) {
     ok &= m_configFile.SetInt(u"nItemCount", m_items.GetCount());
     for (int i = 0; i < m_items.GetCount(); ++i) {
         const _tagUISTRUCT_DLGINFO& r = *m_items.GetAt(i);
-        const std::u16string name = NameForFile(DlgInfoName(r));
-        ok &= m_configFile.SetValue(DlgKey(i, "szDialogName").c_str(), name.c_str(), kNvConfigTypeString);
+        ok &= userdata::WriteText(m_configFile, DlgKey(i, "szDialogName"), r.szDialogName, kDlgNameUnits);
         ok &= m_configFile.SetInt(DlgKey(i, "uAreaCode").c_str(), static_cast<int>(r.uAreaCode));
         ok &= m_configFile.SetInt(DlgKey(i, "eOrderBy").c_str(), r.eOrderBy);
         ok &= m_configFile.SetInt(DlgKey(i, "nRecentTextDataNum").c_str(), r.nRecentTextDataNum);

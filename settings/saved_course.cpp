@@ -107,8 +107,7 @@ int CMgrConfigUIDataCourse::Save(const char16_t* file) {
                 ok &= m_configFile.SetInt(key.c_str(), *integer);
                 return;
             }
-            const std::u16string text = NameForFile(NameFieldView(name, kCourseNameUnits));
-            ok &= m_configFile.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
+            ok &= userdata::WriteText(m_configFile, key, name, kCourseNameUnits);
         });
     }
     return FinishSave(ok);
