@@ -19,7 +19,7 @@ std::u16string TextKey(int record, int text) {
 }
 
 // The record number of a key "DlgInfoNNN.field"; -1 for other keys.
-int DlgNumberOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "DlgInfo"); }
+int DlgNumberOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "DlgInfo", true); }
 
 // A name as the record would hold it (at most 64 characters), so that a
 // longer name finds the record it made.

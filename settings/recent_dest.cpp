@@ -13,7 +13,7 @@ namespace {
 
 std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("D", entry, field); }
 
-int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "D"); }
+int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "D", true); }
 
 bool SamePlace(const _tagUISTRUCT_RECENTDEST& a, const _tagUISTRUCT_RECENTDEST& b) {
     return userdata::SamePlace(a.PosInfo, b.PosInfo, CMgrConfigUIDataRecentDest::kSamePlaceUnits);

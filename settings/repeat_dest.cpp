@@ -29,7 +29,7 @@ int CurrentFilterType() {
 
 std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("I", entry, field); }
 
-int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "I"); }
+int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "I", true); }
 
 std::u16string CounterKey(int entry, int row, int hour) {
     char field[16];

@@ -38,7 +38,7 @@ void VisitCourseKeys(int course, _tagUISTRUCT_COURSEINFO& body, Visit&& visit) {
 }
 
 // The course number of a key "CourseNNN.field"; -1 for other keys.
-int CourseNumberOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "Course"); }
+int CourseNumberOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "Course", true); }
 
 }  // namespace
 

@@ -201,6 +201,14 @@ TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
     AddPlaces();
     ASSERT_EQ(m_store->Save(nullptr), 1);
     const testsupport::FileEdits edit(FileBytes());
+    // Key lookups in a settings file ignore case, so an entry spelt "d003."
+    // is still an entry.
+    const auto lowerEntry = [](std::string bytes, const std::string& prefix, const std::string& lower) {
+        for (size_t at = bytes.find(prefix); at != std::string::npos; at = bytes.find(prefix, at)) {
+            bytes.replace(at, prefix.size(), lower);
+        }
+        return bytes;
+    };
     struct Damage {
         const char* what;
         std::string bytes;
@@ -212,6 +220,8 @@ TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         {"count raised", edit.Replace("ItemCount|1=4", "ItemCount|1=6"), 1,
          {"서울역", "부산역", "Airport", "apple store"}},
         {"count lowered", edit.Replace("ItemCount|1=4", "ItemCount|1=3"), 0, {}},
+        {"count lowered, last entry in lower case",
+         lowerEntry(edit.Replace("ItemCount|1=4", "ItemCount|1=3"), "D003.", "d003."), 0, {}},
         {"count over 30", edit.Replace("ItemCount|1=4", "ItemCount|1=31"), 0, {}},
         {"count negative", edit.Replace("ItemCount|1=4", "ItemCount|1=4294967295"), 0, {}},
         {"no ItemCount", edit.Cut("ItemCount", "D000"), 0, {}},
