@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "settings/global_data.h"
 #include "settings/old_data_import.h"
+#include "settings/ui_setting.h"
 
 namespace {
 
@@ -108,6 +109,17 @@ int RunStartup(const StartupOptions& options) {
     DebugTrace(0, "[MAIN] screen %dx%d, DEMO %d, TPEG %d, anti-aliasing %d, Data.ini EXTENDWAVE %d CROSSIMG %d PHONEDB %d SUBPOI %d\n",
                global.m_screenWidth, global.m_screenHeight, global.m_demo, global.m_tpeg, global.m_drawAnti,
                global.m_extendWave, global.m_crossImage, global.m_phoneDb, global.m_subPoi);
+    // The UI and map-display settings load from the configuration folder;
+    // missing files are written anew from the defaults.
+    if (CMgrConfigUISetting* ui = CMgrConfigUISetting::Instance()) {
+        MgrLock hold(*ui->GetLock());
+        const UISettingRecord& r = ui->Record();
+        DebugTrace(0, "[MAIN] UI settings: car mark %d, map colour %d, night mode %d, 3D angle %d, theme %d, "
+                      "POI level %d\n",
+                   r.eCarMark, r.eMapColor, r.eNightMode, r.e3DViewAngle, r.nThemeCate, r.ePOIViewLevel);
+    } else {
+        DebugTrace(0, "[MAIN] UI settings not created\n");
+    }
     const bool mapOpened = ReportMapData(platform::Utf16ToUtf8(global.m_rootFolder));
     DebugTrace(0, "[MAIN] start-up done: %d folder(s) missing, map data %s\n", missing,
                mapOpened ? "opened" : "not opened");
