@@ -130,32 +130,38 @@ int CMneLinkMapFile::GetCellLinksCopy(int tileX, int tileY, std::vector<MneLinkE
 
 // ----------------------------------------------------------- RoadLine.ndb
 
-int CMneRoadLineMapFile::Open(const std::string& dataRoot) {
+int MneLinkIndexedFile::OpenIndexed(const std::string& dataRoot, const char* fileName, const MneArenaDesc& offsets,
+                                    const MneArenaDesc& data) {
     MgrLock lock(m_lock);
-    Close();
-    if (!MneOpenDataFile(dataRoot, "Map\\RoadLine.ndb", m_file)) return 0;
+    CloseIndexed();
+    if (!MneOpenDataFile(dataRoot, fileName, m_file)) return 0;
     m_fileSize = m_file.Size();
     uint8_t word[4];
     if (!m_file.ReadExactAt(0, word, 4)) {
-        Close();
+        CloseIndexed();
         return 0;
     }
     m_linkCount = platform::ByteReader(word, 4).U32();
-    if (!m_offsetCache.Create("ROADLINEMAP_OFFSETDATA", 32, 0x100000, 4) ||
-        !m_dataCache.Create("ROADLINEMAP_DATA", 320, 0xA0000, 8)) {
-        Close();
+    if (!m_offsetCache.Create(offsets.tag, offsets.unit, offsets.size, offsets.keyLength) ||
+        !m_dataCache.Create(data.tag, data.unit, data.size, data.keyLength)) {
+        CloseIndexed();
         return 0;
     }
     return 1;
 }
 
-void CMneRoadLineMapFile::Close() {
+void MneLinkIndexedFile::CloseIndexed() {
     MgrLock lock(m_lock);
     m_offsetCache.Destroy();
     m_dataCache.Destroy();
     m_file.Close();
     m_linkCount = 0;
     m_fileSize = 0;
+}
+
+int CMneRoadLineMapFile::Open(const std::string& dataRoot) {
+    return OpenIndexed(dataRoot, "Map\\RoadLine.ndb", {"ROADLINEMAP_OFFSETDATA", 32, 0x100000, 4},
+                       {"ROADLINEMAP_DATA", 320, 0xA0000, 8});
 }
 
 const MapPoint* CMneRoadLineMapFile::GetLinkShape(uint32_t linkId, int* count, int reverse) {
@@ -218,31 +224,8 @@ MnePathEntry MneDecodePathEntry(uint32_t stored) {
 }
 
 int CMnePathMapFile::Open(const std::string& dataRoot) {
-    MgrLock lock(m_lock);
-    Close();
-    if (!MneOpenDataFile(dataRoot, "Map\\Path.ndb", m_file)) return 0;
-    m_fileSize = m_file.Size();
-    uint8_t word[4];
-    if (!m_file.ReadExactAt(0, word, 4)) {
-        Close();
-        return 0;
-    }
-    m_linkCount = platform::ByteReader(word, 4).U32();
-    if (!m_offsetCache.Create("PATHMAP_OFFSETDATA", 4, 0x40000, 4) ||
-        !m_dataCache.Create("PATHMAP_DATA", 4, 0xD9000, 8)) {
-        Close();
-        return 0;
-    }
-    return 1;
-}
-
-void CMnePathMapFile::Close() {
-    MgrLock lock(m_lock);
-    m_offsetCache.Destroy();
-    m_dataCache.Destroy();
-    m_file.Close();
-    m_linkCount = 0;
-    m_fileSize = 0;
+    return OpenIndexed(dataRoot, "Map\\Path.ndb", {"PATHMAP_OFFSETDATA", 4, 0x40000, 4},
+                       {"PATHMAP_DATA", 4, 0xD9000, 8});
 }
 
 const MnePathEntry* CMnePathMapFile::GetLinkPath(uint32_t linkId, int* count) {

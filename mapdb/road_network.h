@@ -66,15 +66,50 @@ private:
     std::vector<MneLinkEntry> m_decoded;
 };
 
+// ------------------------------------------------- link-indexed files
+
+// Where a cached arena of a reader comes from: its tag, unit, size and key
+// length.
+struct MneArenaDesc {
+    const char* tag;
+    uint32_t unit;
+    uint32_t size;
+    int keyLength;
+};
+
+// A road-network file that starts with its link count and is read through
+// two cached arenas: one for the per-link index records, one for the data
+// they point at (RoadLine.ndb, Path.ndb).
+class MneLinkIndexedFile {
+public:
+    uint32_t LinkCount() const { return m_linkCount; }
+    // Callers hold this while they use a returned buffer.
+    CMgrCriticalSection& Lock() { return m_lock; }
+
+protected:
+    ~MneLinkIndexedFile() = default;
+    // 1 when the file opened, its count was read and both arenas were made.
+    int OpenIndexed(const std::string& dataRoot, const char* fileName, const MneArenaDesc& offsets,
+                    const MneArenaDesc& data);
+    void CloseIndexed();
+
+    CMgrCriticalSection m_lock;
+    platform::File m_file;
+    int64_t m_fileSize = 0;
+    uint32_t m_linkCount = 0;
+    MneCachedArena m_offsetCache;  // key: group number
+    MneCachedArena m_dataCache;    // key: {link number, offset}
+};
+
 // ------------------------------------------------------------- RoadLine.ndb
 
 inline constexpr uint32_t kMneShapeMaxPoints = 425;  // the 3400-byte shape buffer
 
-class CMneRoadLineMapFile {
+class CMneRoadLineMapFile : public MneLinkIndexedFile {
 public:
     ~CMneRoadLineMapFile() { Close(); }
     int Open(const std::string& dataRoot);
-    void Close();
+    void Close() { CloseIndexed(); }
 
     // The link's points in the shape buffer, last to first when reverse is
     // set and the id has bit 27. Null for number 0, a number at or above
@@ -85,17 +120,7 @@ public:
     // The shape copied out under the reader's lock; 1 on success.
     int GetLinkShapeCopy(uint32_t linkId, int reverse, std::vector<MapPoint>& out);
 
-    uint32_t LinkCount() const { return m_linkCount; }
-    // Callers hold this while they use the shape buffer.
-    CMgrCriticalSection& Lock() { return m_lock; }
-
 private:
-    CMgrCriticalSection m_lock;
-    platform::File m_file;
-    int64_t m_fileSize = 0;
-    uint32_t m_linkCount = 0;
-    MneCachedArena m_offsetCache;  // key: group number
-    MneCachedArena m_dataCache;    // key: {link number, point offset}
     std::array<MapPoint, kMneShapeMaxPoints> m_shape{};
 };
 
@@ -112,25 +137,16 @@ static_assert(sizeof(MnePathEntry) == 8);
 
 MnePathEntry MneDecodePathEntry(uint32_t stored);
 
-class CMnePathMapFile {
+class CMnePathMapFile : public MneLinkIndexedFile {
 public:
     ~CMnePathMapFile() { Close(); }
     int Open(const std::string& dataRoot);
-    void Close();
+    void Close() { CloseIndexed(); }
 
     // The follow-on links of the id's direction (bit 27: backward), or null.
     const MnePathEntry* GetLinkPath(uint32_t linkId, int* count);
     int GetLinkPathCopy(uint32_t linkId, std::vector<MnePathEntry>& out);
 
-    uint32_t LinkCount() const { return m_linkCount; }
-    CMgrCriticalSection& Lock() { return m_lock; }
-
 private:
-    CMgrCriticalSection m_lock;
-    platform::File m_file;
-    int64_t m_fileSize = 0;
-    uint32_t m_linkCount = 0;
-    MneCachedArena m_offsetCache;  // key: group number
-    MneCachedArena m_dataCache;    // key: {link number, offset}
     std::array<MnePathEntry, kMnePathMaxPerDirection> m_entries{};
 };
