@@ -30,7 +30,7 @@
 namespace {
 
 using testsupport::TempDir;
-using writers::GuideDatSpec;
+using writers::GuideDatDesc;
 
 constexpr char16_t kGuideName[] = u"\\Guide.dat";
 
@@ -144,13 +144,13 @@ protected:
 };
 
 TEST(GuideDatBytes, WriterMatchesTheLayoutByHand) {
-    GuideDatSpec spec;
-    spec.mapVersion = u"2.10.7";
-    spec.routeKind = 2;
-    spec.routeWord = 0x01020304;
-    spec.pointTags = {0xAB};
-    spec.links = {5, -1};
-    const std::vector<uint8_t> b = writers::BuildGuideDat(spec);
+    GuideDatDesc desc;
+    desc.mapVersion = u"2.10.7";
+    desc.routeKind = 2;
+    desc.routeWord = 0x01020304;
+    desc.pointTags = {0xAB};
+    desc.links = {5, -1};
+    const std::vector<uint8_t> b = writers::BuildGuideDat(desc);
     ASSERT_EQ(b.size(), 84u + 40 + 4 + 8 + 8);
     const std::vector<uint8_t> head(b.begin(), b.begin() + 8);
     EXPECT_EQ(head, (std::vector<uint8_t>{'2', 0, '.', 0, '1', 0, '0', 0}));
@@ -190,12 +190,12 @@ TEST(GuideDatBytes, WriterMatchesTheLayoutByHand) {
 TEST(GuideDatBytes, DecodeAcceptsAndRefuses) {
     struct Case {
         const char* what;
-        GuideDatSpec spec;
+        GuideDatDesc desc;
         std::u16string currentMap;
         GuideDatStatus expected;
     };
-    const auto spec = [](auto edit) {
-        GuideDatSpec s;
+    const auto desc = [](auto edit) {
+        GuideDatDesc s;
         s.mapVersion = u"3.1.20";
         s.pointTags = {'A', 'B'};
         s.links = {11, 12, 13};
@@ -203,42 +203,42 @@ TEST(GuideDatBytes, DecodeAcceptsAndRefuses) {
         return s;
     };
     const Case cases[] = {
-        {"a route", spec([](GuideDatSpec&) {}), u"3.1.20", GuideDatStatus::kOk},
-        {"an older file without the check trailer", spec([](GuideDatSpec& s) { s.checkTrailer = false; }), u"3.1.20",
+        {"a route", desc([](GuideDatDesc&) {}), u"3.1.20", GuideDatStatus::kOk},
+        {"an older file without the check trailer", desc([](GuideDatDesc& s) { s.checkTrailer = false; }), u"3.1.20",
          GuideDatStatus::kOk},
-        {"no links", spec([](GuideDatSpec& s) { s.links.clear(); }), u"3.1.20", GuideDatStatus::kOk},
-        {"18 points", spec([](GuideDatSpec& s) { s.pointTags.assign(18, 'P'); }), u"3.1.20", GuideDatStatus::kOk},
+        {"no links", desc([](GuideDatDesc& s) { s.links.clear(); }), u"3.1.20", GuideDatStatus::kOk},
+        {"18 points", desc([](GuideDatDesc& s) { s.pointTags.assign(18, 'P'); }), u"3.1.20", GuideDatStatus::kOk},
         {"a version of 20 characters compares its first 15",
-         spec([](GuideDatSpec& s) { s.mapVersion = u"123456789012345"; }), u"12345678901234567890",
+         desc([](GuideDatDesc& s) { s.mapVersion = u"123456789012345"; }), u"12345678901234567890",
          GuideDatStatus::kOk},
-        {"another map", spec([](GuideDatSpec&) {}), u"3.2.0", GuideDatStatus::kOtherMap},
-        {"a map version of 16 units", spec([](GuideDatSpec& s) { s.mapVersion = u"1234567890123456"; }),
+        {"another map", desc([](GuideDatDesc&) {}), u"3.2.0", GuideDatStatus::kOtherMap},
+        {"a map version of 16 units", desc([](GuideDatDesc& s) { s.mapVersion = u"1234567890123456"; }),
          u"1234567890123456", GuideDatStatus::kOtherMap},
-        {"another file version", spec([](GuideDatSpec& s) { s.fileVersion = u"1.0.1"; }), u"3.1.20",
+        {"another file version", desc([](GuideDatDesc& s) { s.fileVersion = u"1.0.1"; }), u"3.1.20",
          GuideDatStatus::kOtherFileVersion},
-        {"19 points", spec([](GuideDatSpec& s) { s.pointTags.assign(19, 'P'); }), u"3.1.20",
+        {"19 points", desc([](GuideDatDesc& s) { s.pointTags.assign(19, 'P'); }), u"3.1.20",
          GuideDatStatus::kTooManyPoints},
-        {"a negative point count", spec([](GuideDatSpec& s) { s.pointCount = INT32_MIN; }), u"3.1.20",
+        {"a negative point count", desc([](GuideDatDesc& s) { s.pointCount = INT32_MIN; }), u"3.1.20",
          GuideDatStatus::kTooManyPoints},
-        {"more points counted than stored", spec([](GuideDatSpec& s) { s.pointCount = 18; }), u"3.1.20",
+        {"more points counted than stored", desc([](GuideDatDesc& s) { s.pointCount = 18; }), u"3.1.20",
          GuideDatStatus::kTruncated},
-        {"more links counted than the file holds", spec([](GuideDatSpec& s) { s.linkCount = 6; }),
+        {"more links counted than the file holds", desc([](GuideDatDesc& s) { s.linkCount = 6; }),
          u"3.1.20", GuideDatStatus::kBadLinkCount},
-        {"a link count of two thousand million", spec([](GuideDatSpec& s) { s.linkCount = 2000000000; }),
+        {"a link count of two thousand million", desc([](GuideDatDesc& s) { s.linkCount = 2000000000; }),
          u"3.1.20", GuideDatStatus::kBadLinkCount},
-        {"fewer links counted than stored", spec([](GuideDatSpec& s) { s.linkCount = 1; }), u"3.1.20",
+        {"fewer links counted than stored", desc([](GuideDatDesc& s) { s.linkCount = 1; }), u"3.1.20",
          GuideDatStatus::kTrailingBytes},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::vector<uint8_t> bytes = writers::BuildGuideDat(c.spec);
+        const std::vector<uint8_t> bytes = writers::BuildGuideDat(c.desc);
         GuideDatRecord out;
         out.routeWord = 77;
         const GuideDatStatus status = DecodeGuideDat(bytes.data(), bytes.size(), c.currentMap, out);
         EXPECT_EQ(status, c.expected) << GuideDatStatusText(status);
         if (status == GuideDatStatus::kOk) {
-            EXPECT_EQ(out.links, c.spec.links);
-            EXPECT_EQ(out.pointCount, static_cast<int32_t>(c.spec.pointTags.size()));
+            EXPECT_EQ(out.links, c.desc.links);
+            EXPECT_EQ(out.pointCount, static_cast<int32_t>(c.desc.pointTags.size()));
         } else {
             EXPECT_EQ(out.routeWord, 77) << "a refused file changes nothing";
         }
@@ -281,11 +281,11 @@ TEST_F(GuideFileTest, RouteOfAnotherMapVersionIsRefused) {
 }
 
 TEST_F(GuideFileTest, RefusedFilesLeaveTheRouteAsItWas) {
-    GuideDatSpec nineteenPoints;
+    GuideDatDesc nineteenPoints;
     nineteenPoints.mapVersion = m_mapVersion;
     nineteenPoints.pointTags.assign(19, 'P');
     nineteenPoints.links = {1, 2};
-    GuideDatSpec otherFileVersion;
+    GuideDatDesc otherFileVersion;
     otherFileVersion.mapVersion = m_mapVersion;
     otherFileVersion.fileVersion = u"2.0.0";
     struct Case {
@@ -311,11 +311,11 @@ TEST_F(GuideFileTest, RefusedFilesLeaveTheRouteAsItWas) {
 }
 
 TEST_F(GuideFileTest, RouteWithoutLinksLoadsWithEmptyTables) {
-    GuideDatSpec spec;
-    spec.mapVersion = m_mapVersion;
-    spec.routeKind = 4;
-    spec.pointTags = {'S', 'G'};
-    WriteBytes(FilePath(), writers::BuildGuideDat(spec));
+    GuideDatDesc desc;
+    desc.mapVersion = m_mapVersion;
+    desc.routeKind = 4;
+    desc.pointTags = {'S', 'G'};
+    WriteBytes(FilePath(), writers::BuildGuideDat(desc));
 
     CMgrConfigModuleSVC svc;
     Adopt(svc, m_routeA);

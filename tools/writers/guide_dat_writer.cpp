@@ -21,22 +21,22 @@ uint32_t Crc32(const std::vector<uint8_t>& bytes) {
 
 std::vector<uint8_t> GuideRoutePointBytes(uint8_t tag) { return std::vector<uint8_t>(40, tag); }
 
-std::vector<uint8_t> BuildGuideDat(const GuideDatSpec& spec) {
+std::vector<uint8_t> BuildGuideDat(const GuideDatDesc& desc) {
     platform::ByteWriter w;
-    w.Utf16(spec.mapVersion, 16);
-    w.Utf16(spec.fileVersion, 16);
-    w.I32(spec.routeKind);
-    w.I32(spec.moduleState);
-    w.I32(spec.dataPresent);
-    w.I32(spec.routeWord);
-    w.I32(spec.pointCount.value_or(static_cast<int32_t>(spec.pointTags.size())));
-    for (uint8_t tag : spec.pointTags) {
+    w.Utf16(desc.mapVersion, 16);
+    w.Utf16(desc.fileVersion, 16);
+    w.I32(desc.routeKind);
+    w.I32(desc.moduleState);
+    w.I32(desc.dataPresent);
+    w.I32(desc.routeWord);
+    w.I32(desc.pointCount.value_or(static_cast<int32_t>(desc.pointTags.size())));
+    for (uint8_t tag : desc.pointTags) {
         const std::vector<uint8_t> record = GuideRoutePointBytes(tag);
         w.Bytes(record.data(), record.size());
     }
-    w.I32(spec.linkCount.value_or(static_cast<int32_t>(spec.links.size())));
-    for (int32_t id : spec.links) w.I32(id);
-    if (spec.checkTrailer) {
+    w.I32(desc.linkCount.value_or(static_cast<int32_t>(desc.links.size())));
+    for (int32_t id : desc.links) w.I32(id);
+    if (desc.checkTrailer) {
         const uint32_t crc = Crc32(w.Data());
         w.Bytes("GDCK", 4);
         w.U32(crc);
@@ -44,8 +44,8 @@ std::vector<uint8_t> BuildGuideDat(const GuideDatSpec& spec) {
     return w.Data();
 }
 
-bool WriteGuideDat(const std::string& nativePath, const GuideDatSpec& spec, std::string* error) {
-    return platform::AtomicReplaceFile(nativePath, BuildGuideDat(spec), error);
+bool WriteGuideDat(const std::string& nativePath, const GuideDatDesc& desc, std::string* error) {
+    return platform::AtomicReplaceFile(nativePath, BuildGuideDat(desc), error);
 }
 
 }  // namespace writers

@@ -10,7 +10,7 @@
 
 namespace writers {
 
-struct GuideDatSpec {
+struct GuideDatDesc {
     std::u16string mapVersion;               // cut to 16 units
     std::u16string fileVersion = u"1.0.0";   // cut to 16 units
     int32_t routeKind = 1;
@@ -29,9 +29,9 @@ struct GuideDatSpec {
 // The 40-byte route point record of a tag.
 std::vector<uint8_t> GuideRoutePointBytes(uint8_t tag);
 
-std::vector<uint8_t> BuildGuideDat(const GuideDatSpec& spec);
+std::vector<uint8_t> BuildGuideDat(const GuideDatDesc& desc);
 
 // Writes the file through the atomic replace; true on success.
-bool WriteGuideDat(const std::string& nativePath, const GuideDatSpec& spec, std::string* error = nullptr);
+bool WriteGuideDat(const std::string& nativePath, const GuideDatDesc& desc, std::string* error = nullptr);
 
 }  // namespace writers
