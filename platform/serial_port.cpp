@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -71,7 +72,10 @@ bool SerialPort::Open(const std::string& devicePath, int baud, int dataBits, int
         ::close(fd);
         return false;
     };
-    // Exclusive use: a second open of the device fails with EBUSY.
+    // Exclusive use: a second open of the device fails (EBUSY from the
+    // terminal; the lock also holds against privileged openers, whom the
+    // terminal lets through).
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail("in use");
     if (::ioctl(fd, TIOCEXCL) != 0) return fail("exclusive open");
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0) return fail("tcgetattr");

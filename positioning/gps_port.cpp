@@ -231,6 +231,7 @@ int CGPSRxThread::InitInstance() {
     m_port = CGPSPort::Instance();
     DebugTrace(3, "CGPSRxThread InitInstance(0x%08x)\r\n", platform::CurrentThreadId());
     if (!m_port || m_port->GetHandle() < 0 || !m_wake.IsValid()) return 0;
+    m_wake.Drain();   // a wake-up left from an earlier run of this object
     SetQuitFlag(0);
     return 1;
 }
@@ -242,9 +243,13 @@ int CGPSRxThread::ExitInstance() {
 }
 
 int CGPSRxThread::StopThread(uint32_t timeoutMs) {
-    SetQuitFlag(1);
+    if (!IsThreadRunning() || IsOwnThread()) return CMgrWorkThread::StopThread(timeoutMs);
+    // The thread waits on the port: the stop request alone would be seen
+    // only at the end of a wait slice, the wake event ends the wait now.
+    RequestStop();
     m_wake.Signal();
-    return CMgrWorkThread::StopThread(timeoutMs);
+    const uint32_t limitMs = timeoutMs == kMgrInfinite ? kMgrUnlimitedStopWaitMs : timeoutMs;
+    return WaitForThreadEnd(limitMs, limitMs);
 }
 
 bool CGPSRxThread::WaitForReopen() {
