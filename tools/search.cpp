@@ -1,0 +1,160 @@
+// Runs one search on a data root and prints what it found, one JSON object
+// a line. This version knows the address kinds:
+//   search --root DIR --kind area [--code C --level L | --text KW [--area C]]
+//          lot-number areas: the list of a level under a code, or the
+//          dong/li names that begin with KW
+//   search --root DIR --kind road [--code C --level L | --text KW [--area C]
+//          | --code C --main N [--sub N] [--max N]]
+//          road-name areas, road names, or the building numbers from N on
+//   search --root DIR --kind lot --code C --main N [--sub N] [--mountain]
+//          [--max N]   the lot (or the nearest lower one) and the lots after
+//          it, at most N (200)
+// Texts are UTF-8 on the command line and in the output. Errors go to
+// stderr with exit code 1 (bad data) or 2 (bad usage).
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+
+#include "platform/codepage.h"
+#include "platform/paths.h"
+#include "search/area_codes.h"
+#include "search/search_addr.h"
+
+namespace {
+
+int Usage(const char* why) {
+    std::fprintf(stderr, "search: %s\n", why);
+    std::fprintf(stderr,
+                 "usage: search --root DIR --kind lot|road|area|name|tel|category|theme|ic|route|book [options]\n");
+    return 2;
+}
+
+std::string Json(const std::string& utf8) {
+    std::string out = "\"";
+    for (char c : utf8) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(c));
+            out += esc;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+std::string FromCp949(const char* bytes) {
+    std::u16string text;
+    platform::Cp949ToUtf16(bytes, text);
+    return platform::Utf16ToUtf8(text);
+}
+
+template <typename Row>
+void PrintAreaRow(const Row& row, uint32_t count) {
+    std::printf("{\"code\":%u,\"name\":%s,\"count\":%u,\"lots\":%u,\"x\":%u,\"y\":%u}\n", row.uAreaCode,
+                Json(FromCp949(row.szName)).c_str(), count, static_cast<unsigned>(row.wLotFlag), row.ptX, row.ptY);
+}
+
+void PrintLotRow(const AddrLotRow& row) {
+    std::u16string name(row.szAreaName);
+    std::printf("{\"code\":%u,\"area\":%s,\"mountain\":%u,\"main\":%u,\"sub\":%u,\"x\":%u,\"y\":%u}\n", row.uAreaCode,
+                Json(platform::Utf16ToUtf8(name)).c_str(), row.bMountain, row.nMainNo, row.nSubNo, row.ptX, row.ptY);
+}
+
+template <typename Engine>
+int RunAreas(Engine& engine, const std::map<std::string, std::string>& opt) {
+    int count = 0;
+    if (opt.count("text")) {
+        std::string keyword;
+        if (!platform::Utf16ToCp949(platform::Utf8ToUtf16(opt.at("text")), keyword)) return Usage("--text is not CP949 text");
+        const long area = opt.count("area") ? std::strtol(opt.at("area").c_str(), nullptr, 10) : 0;
+        count = engine.SearchAreaByText(keyword, static_cast<uint32_t>(area));
+    } else {
+        const long long code = opt.count("code") ? std::strtoll(opt.at("code").c_str(), nullptr, 10) : 0;
+        const int level = opt.count("level") ? std::atoi(opt.at("level").c_str()) : 1;
+        count = engine.ListAreas(code, level);
+    }
+    for (int i = 0; i < count; ++i) {
+        const auto& row = engine.AreaRow(i);
+        if constexpr (sizeof(row) == sizeof(NAddrAreaRow))
+            PrintAreaRow(row, row.nCount);
+        else
+            PrintAreaRow(row, row.wCount);
+    }
+    return 0;
+}
+
+template <typename Engine>
+int RunNumbers(Engine& engine, const std::map<std::string, std::string>& opt) {
+    if (!opt.count("code") || !opt.count("main")) return Usage("--code and --main are needed");
+    const long long code = std::strtoll(opt.at("code").c_str(), nullptr, 10);
+    const int main = std::atoi(opt.at("main").c_str());
+    const int sub = opt.count("sub") ? std::atoi(opt.at("sub").c_str()) : 0;
+    const int max = opt.count("max") ? std::atoi(opt.at("max").c_str()) : kAddrLotRowCapacity;
+    if (main < 0 || main >= 10000 || sub < 0 || sub >= 10000) return Usage("--main and --sub lie below 10000");
+    const int province = static_cast<int>(code > 9999 && sizeof(typename Engine::Row) == sizeof(NAddrAreaRow)
+                                              ? code / 1000000
+                                              : code / PowerOf100(std::max(CountCodeGroups(code) - 1, 0)));
+    if (!engine.OpenLotFile(province - kProvinceFirst)) {
+        std::fprintf(stderr, "search: the lot file or its block index is missing\n");
+        return 1;
+    }
+    const int found = engine.FindLot(opt.count("mountain") ? 1 : 0, main * 10000 + sub, code);
+    if (found < 0) {
+        std::fprintf(stderr, "search: a lot block is damaged\n");
+        return 1;
+    }
+    if (found == 0) return 0;
+    int got = 0;
+    if (engine.FetchLots(max, &got) < 0 && got == 0) return 0;
+    for (int i = 0; i < engine.LotRowCount(); ++i) PrintLotRow(engine.LotRow(i));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::map<std::string, std::string> opt;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--", 0) != 0) return Usage(("unexpected argument " + arg).c_str());
+        if (arg == "--mountain") {
+            opt["mountain"] = "1";
+            continue;
+        }
+        if (i + 1 >= argc) return Usage(("missing value of " + arg).c_str());
+        opt[arg.substr(2)] = argv[++i];
+    }
+    if (!opt.count("root") || !opt.count("kind")) return Usage("--root and --kind are needed");
+    const std::string folder = platform::ResolveUnder(opt["root"], "Search") + "/";
+    const std::string kind = opt["kind"];
+
+    if (kind == "area" || kind == "lot") {
+        NcSearchAddr engine;
+        engine.SetFolders(folder, folder);
+        engine.AllocBlockBuffers();
+        if (!engine.Reopen(1)) {
+            std::fprintf(stderr, "search: cannot open %snlad.sdb\n", folder.c_str());
+            return 1;
+        }
+        return kind == "area" ? RunAreas(engine, opt) : RunNumbers(engine, opt);
+    }
+    if (kind == "road") {
+        NcSearchNAddr engine;
+        engine.SetFolders(folder, folder);
+        engine.AllocBlockBuffers();
+        if (!engine.Reopen(1)) {
+            std::fprintf(stderr, "search: cannot open %snewaddr.sdb\n", folder.c_str());
+            return 1;
+        }
+        return opt.count("main") ? RunNumbers(engine, opt) : RunAreas(engine, opt);
+    }
+    static const char* const kLater[] = {"name", "tel", "category", "theme", "ic", "route", "book"};
+    for (const char* k : kLater)
+        if (kind == k) return Usage(("--kind " + kind + " is not built yet").c_str());
+    return Usage(("unknown --kind " + kind).c_str());
+}

@@ -1,0 +1,546 @@
+#include "tools/writers/search_db_writer.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "platform/byte_cursor.h"
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "platform/paths.h"
+#include "search/addr_text.h"
+#include "search/area_codes.h"
+#include "search/cate_tree.h"
+#include "search/poi_base.h"
+#include "search/search_addr.h"
+#include "search/search_keys.h"
+#include "zlib.h"
+
+namespace writers {
+namespace {
+
+constexpr uint32_t kOriginX = kAddrOriginX;
+constexpr uint32_t kOriginY = kAddrOriginY;
+constexpr int kMaxStep = 4095;
+
+const char kAreasTable[] =
+#include "tools/demo_search/areas.tsv.inc"
+    ;
+const char kCategoriesTable[] =
+#include "tools/demo_search/categories.tsv.inc"
+    ;
+const char kPlacesTable[] =
+#include "tools/demo_search/places.tsv.inc"
+    ;
+const char kLotsTable[] =
+#include "tools/demo_search/lots.tsv.inc"
+    ;
+
+std::string Cp949(const std::string& utf8) {
+    std::string out;
+    platform::Utf16ToCp949(platform::Utf8ToUtf16(utf8), out);
+    return out;
+}
+
+void U24(platform::ByteWriter& w, uint32_t v) {
+    w.U16(static_cast<uint16_t>(v));
+    w.U8(static_cast<uint8_t>(v >> 16));
+}
+
+uint32_t Rel24(int64_t value, int64_t origin) {
+    return static_cast<uint32_t>(std::clamp<int64_t>(value - origin, 0, 0xFFFFFF));
+}
+
+MapPoint Deg(double lon, double lat) {
+    return {static_cast<int32_t>(lon * kMapUnitsPerDegree), static_cast<int32_t>(lat * kMapUnitsPerDegree)};
+}
+
+struct AreaLots {
+    uint32_t baseX = 0, baseY = 0;
+    std::vector<SearchLot> lots;  // sorted by key
+    uint16_t firstBlock = 0, firstIndex = 0, lastBlock = 0, lastIndex = 0;
+};
+
+int ProvinceOf(uint32_t code, bool roadName) {
+    const int level = SearchAreaLevel(code, roadName);
+    if (roadName && code > 9999) return static_cast<int>(code / 1000000);
+    return static_cast<int>(code / PowerOf100(std::max(level - 1, 0)));
+}
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& raw) {
+    uLongf size = compressBound(raw.size());
+    std::vector<uint8_t> out(size);
+    compress2(out.data(), &size, raw.data(), raw.size(), Z_BEST_COMPRESSION);
+    out.resize(size);
+    return out;
+}
+
+// Tab-separated lines of a table, header and blank lines left out.
+std::vector<std::vector<std::string>> Rows(const char* table) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream in(table);
+    std::string line;
+    bool header = true;
+    while (std::getline(in, line)) {
+        if (line.empty()) continue;
+        if (header) {
+            header = false;
+            continue;
+        }
+        std::vector<std::string> cells;
+        size_t start = 0;
+        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+            cells.push_back(line.substr(start, tab - start));
+        cells.push_back(line.substr(start));
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+// "12", "12-3", "산12-3".
+bool ParseNumber(const std::string& text, bool& mountain, uint16_t& main, uint16_t& sub) {
+    static const std::string kMountain = "산";
+    std::string t = text;
+    mountain = t.rfind(kMountain, 0) == 0;
+    if (mountain) t = t.substr(kMountain.size());
+    char* end = nullptr;
+    const long m = std::strtol(t.c_str(), &end, 10);
+    long s = 0;
+    if (*end == '-') s = std::strtol(end + 1, &end, 10);
+    if (*end != '\0' || m <= 0 || m > 9999 || s < 0 || s > 9999) return false;
+    main = static_cast<uint16_t>(m);
+    sub = static_cast<uint16_t>(s);
+    return true;
+}
+
+}  // namespace
+
+int32_t SearchLotKey(const SearchLot& lot) {
+    return AddrLotKey(lot.mountain, lot.main, lot.sub);
+}
+
+int SearchAreaLevel(uint32_t code, bool roadName) {
+    return roadName ? NcSearchNAddr::CodeGroups(code) : NcSearchAddr::CodeGroups(code);
+}
+
+MapPoint StoredLotPosition(const MapPoint& base, const MapPoint& pos) {
+    auto step = [](int64_t v) { return std::clamp<int64_t>((v + kLotStepUnits / 2) / kLotStepUnits, 0, kMaxStep); };
+    const int64_t sx = step(int64_t{pos.x} - base.x), sy = step(int64_t{pos.y} - base.y);
+    return {static_cast<int32_t>(base.x + sx * kLotStepUnits), static_cast<int32_t>(base.y + sy * kLotStepUnits)};
+}
+
+std::vector<uint8_t> EncodeAddrAreaRecord(uint32_t code, uint32_t count, uint32_t value2, uint32_t nameOffset,
+                                          uint16_t firstBlock, uint16_t firstIndex, uint16_t lastBlock,
+                                          uint16_t lastIndex, uint16_t lotFlag, uint32_t baseX, uint32_t baseY,
+                                          uint32_t x, uint32_t y, bool roadName) {
+    platform::ByteWriter w;
+    w.U32(code);
+    if (roadName) {
+        w.U32(count);
+        w.U32(value2);
+    } else {
+        w.U16(static_cast<uint16_t>(value2));
+        w.U16(static_cast<uint16_t>(count));
+    }
+    w.U32(nameOffset);
+    w.U16(firstBlock);
+    w.U16(firstIndex);
+    w.U16(lastBlock);
+    w.U16(lastIndex);
+    w.U16(lotFlag);
+    U24(w, baseX);
+    U24(w, baseY);
+    U24(w, x);
+    U24(w, y);
+    return w.Data();
+}
+
+std::vector<uint8_t> EncodeLotRecord(const SearchLot& lot, uint32_t baseX, uint32_t baseY) {
+    const MapPoint base{static_cast<int32_t>(kOriginX + baseX), static_cast<int32_t>(kOriginY + baseY)};
+    const MapPoint stored = StoredLotPosition(base, lot.pos);
+    const uint32_t sx = static_cast<uint32_t>(stored.x - base.x) / kLotStepUnits;
+    const uint32_t sy = static_cast<uint32_t>(stored.y - base.y) / kLotStepUnits;
+    platform::ByteWriter w;
+    w.U16(static_cast<uint16_t>(lot.main + (lot.mountain ? kMountainMainFlag : 0)));
+    w.U16(lot.sub);
+    U24(w, (sx << 12) | sy);
+    return w.Data();
+}
+
+AddrDbFiles BuildAddrDb(const std::vector<SearchArea>& areasIn, const std::vector<SearchLot>& lotsIn, bool roadName,
+                        bool split, int lotsPerBlock) {
+    lotsPerBlock = std::clamp(lotsPerBlock, 1, kAddrBlockRecords);
+    const uint32_t recordBytes = roadName ? kNAddrAreaRecordBytes : kAddrAreaRecordBytes;
+
+    // Records by level, then code.
+    std::vector<SearchArea> areas = areasIn;
+    std::sort(areas.begin(), areas.end(), [&](const SearchArea& a, const SearchArea& b) {
+        const int la = SearchAreaLevel(a.code, roadName), lb = SearchAreaLevel(b.code, roadName);
+        return la != lb ? la < lb : a.code < b.code;
+    });
+
+    // Lots by area, each area's sorted by key with doubles dropped.
+    std::map<uint32_t, AreaLots> byArea;
+    for (const auto& lot : lotsIn) byArea[lot.areaCode].lots.push_back(lot);
+    for (auto& [code, a] : byArea) {
+        std::sort(a.lots.begin(), a.lots.end(),
+                  [](const SearchLot& x, const SearchLot& y) { return SearchLotKey(x) < SearchLotKey(y); });
+        a.lots.erase(std::unique(a.lots.begin(), a.lots.end(),
+                                 [](const SearchLot& x, const SearchLot& y) { return SearchLotKey(x) == SearchLotKey(y); }),
+                     a.lots.end());
+        int64_t minX = INT64_MAX, minY = INT64_MAX;
+        for (const auto& lot : a.lots) {
+            minX = std::min<int64_t>(minX, lot.pos.x);
+            minY = std::min<int64_t>(minY, lot.pos.y);
+        }
+        a.baseX = Rel24(minX, kOriginX);
+        a.baseY = Rel24(minY, kOriginY);
+    }
+
+    // Blocks: the areas' lots in (province,) code order; a split file never
+    // shares a block between provinces.
+    AddrDbFiles files;
+    const std::string stem = roadName ? "newaddr_ncj" : "ncj";
+    platform::ByteWriter index;
+    std::vector<uint8_t> block;
+    int blockNumber = 0, inBlock = 0;
+    std::string currentFile = stem + ".sdb";
+    auto flush = [&] {
+        if (inBlock == 0) return;
+        auto& bytes = files.lotFiles[currentFile];
+        const std::vector<uint8_t> packed = Deflate(block);
+        index.U32(static_cast<uint32_t>(bytes.size()));
+        index.U32(static_cast<uint32_t>(packed.size()));
+        bytes.insert(bytes.end(), packed.begin(), packed.end());
+        block.clear();
+        inBlock = 0;
+        ++blockNumber;
+    };
+    std::vector<uint32_t> order;
+    for (const auto& [code, a] : byArea) order.push_back(code);
+    if (split)
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t x, uint32_t y) {
+            return ProvinceOf(x, roadName) < ProvinceOf(y, roadName);
+        });
+    int province = -1;
+    for (uint32_t code : order) {
+        AreaLots& a = byArea[code];
+        if (a.lots.empty()) continue;
+        if (split && ProvinceOf(code, roadName) != province) {
+            flush();
+            province = ProvinceOf(code, roadName);
+            const char* suffix = ProvinceSuffix(province - kProvinceFirst);
+            currentFile = stem + (suffix ? suffix : "") + ".sdb";
+        }
+        for (size_t i = 0; i < a.lots.size(); ++i) {
+            if (inBlock == lotsPerBlock) flush();
+            if (i == 0) {
+                a.firstBlock = static_cast<uint16_t>(blockNumber);
+                a.firstIndex = static_cast<uint16_t>(inBlock);
+            }
+            const auto rec = EncodeLotRecord(a.lots[i], a.baseX, a.baseY);
+            block.insert(block.end(), rec.begin(), rec.end());
+            a.lastBlock = static_cast<uint16_t>(blockNumber);
+            a.lastIndex = static_cast<uint16_t>(inBlock);
+            ++inBlock;
+        }
+    }
+    flush();
+    files.blockIndex = index.Data();
+    if (files.lotFiles.empty()) files.lotFiles[stem + ".sdb"] = {};
+
+    // Area file: header, records, names.
+    const uint32_t n = static_cast<uint32_t>(areas.size());
+    platform::ByteWriter w;
+    w.U32(n);
+    for (int level = 1; level <= 5; ++level) {
+        uint32_t r = 1;
+        while (r <= n && SearchAreaLevel(areas[r - 1].code, roadName) < level) ++r;
+        w.U32(r);
+    }
+    w.U8(split ? 1 : 0);
+    w.Zeros(recordBytes - kAddrHeaderBytes);
+    uint32_t nameOffset = (n + 1) * recordBytes;
+    std::string names;
+    std::vector<std::pair<uint32_t, std::string>> textEntries;
+    for (const auto& area : areas) {
+        std::string name = std::string(CutCp949(Cp949(area.nameUtf8), kAddrNameBytes - 1));
+        std::replace(name.begin(), name.end(), ' ', '_');
+        const auto it = byArea.find(area.code);
+        const AreaLots empty;
+        const AreaLots& a = it != byArea.end() ? it->second : empty;
+        const uint32_t count = area.count ? area.count : static_cast<uint32_t>(a.lots.size());
+        const auto rec = EncodeAddrAreaRecord(
+            area.code, roadName ? count : std::min<uint32_t>(count, 0xFFFF), area.value2, nameOffset + names.size(),
+            a.firstBlock, a.firstIndex, a.lastBlock, a.lastIndex, a.lots.empty() ? 0 : 1, a.baseX, a.baseY,
+            Rel24(area.pos.x, kOriginX), Rel24(area.pos.y, kOriginY), roadName);
+        w.Bytes(rec.data(), rec.size());
+        names += name;
+        const int level = SearchAreaLevel(area.code, roadName);
+        if (roadName ? level == 3 : level >= 3) textEntries.push_back({area.code, Cp949(area.nameUtf8)});
+    }
+    w.Bytes(names.data(), names.size());
+    files.areaFile = w.Data();
+    files.textIndex = BuildAddrTextIndex(textEntries, roadName ? NcSearchNAddrText::kNameBytes
+                                                               : NcSearchAddrText::kNameBytes);
+    return files;
+}
+
+std::vector<uint8_t> BuildAddrTextIndex(std::vector<std::pair<uint32_t, std::string>> entries, uint32_t nameBytes) {
+    for (auto& e : entries) e.second = std::string(CutCp949(e.second, nameBytes - 1));
+    // Bucket by the readers' key, then by name bytes, then code.
+    std::vector<std::pair<int, size_t>> order;
+    for (size_t i = 0; i < entries.size(); ++i) order.push_back({BucketKey(entries[i].second, InitialList::kSyllables), i});
+    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        if (a.first != b.first) return a.first < b.first;
+        const auto& ea = entries[a.second];
+        const auto& eb = entries[b.second];
+        const int c = std::string_view(ea.second).compare(eb.second);  // char_traits<char>: unsigned bytes
+        return c != 0 ? c < 0 : ea.first < eb.first;
+    });
+    std::vector<uint32_t> table(kTextIndexBucketSlots, 0);
+    platform::ByteWriter body;
+    const uint32_t base = kTextIndexTableBytes;
+    for (const auto& [bucket, i] : order) {
+        if (table[static_cast<size_t>(bucket)] == 0) table[static_cast<size_t>(bucket)] = base + static_cast<uint32_t>(body.Size());
+        body.U32(entries[i].first);
+        std::string field(nameBytes, '\0');
+        std::copy(entries[i].second.begin(), entries[i].second.end(), field.begin());
+        body.Bytes(field.data(), field.size());
+    }
+    table[kTextIndexBucketSlots - 1] = base + static_cast<uint32_t>(body.Size());
+    platform::ByteWriter w;
+    for (uint32_t v : table) w.U32(v);
+    w.Bytes(body.Data().data(), body.Size());
+    return w.Data();
+}
+
+std::vector<uint8_t> EncodePoiRecord(const SearchPoi& poi, uint32_t nameOffset, uint8_t nameLength) {
+    platform::ByteWriter w;
+    w.U32(nameOffset);
+    w.U8(nameLength);
+    w.U8(poi.flags);
+    w.U32(poi.poiId);
+    w.U16(poi.catePacked);
+    w.U32(poi.areaCode);
+    w.U16(poi.telArea);
+    w.U32(poi.telNumber);
+    w.U32(static_cast<uint32_t>(poi.pos.x));
+    w.U32(static_cast<uint32_t>(poi.pos.y));
+    return w.Data();
+}
+
+std::vector<uint8_t> BuildPoiBaseFile(std::vector<SearchPoi> pois) {
+    std::vector<std::string> names;
+    for (const auto& p : pois) names.push_back(std::string(CutCp949(Cp949(p.nameUtf8), 255)));
+    std::vector<size_t> order(pois.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return std::string_view(names[a]) < std::string_view(names[b]); });
+    platform::ByteWriter w;
+    w.Zeros(kPoiBaseRecordBytes);
+    uint32_t offset = static_cast<uint32_t>((pois.size() + 1) * kPoiBaseRecordBytes);
+    for (size_t i : order) {
+        const auto rec = EncodePoiRecord(pois[i], offset, static_cast<uint8_t>(names[i].size()));
+        w.Bytes(rec.data(), rec.size());
+        offset += static_cast<uint32_t>(names[i].size());
+    }
+    for (size_t i : order) w.Bytes(names[i].data(), names[i].size());
+    return w.Data();
+}
+
+std::vector<uint8_t> BuildCateFile(std::vector<SearchCate> cates) {
+    std::map<uint16_t, SearchCate> byIndex;
+    for (const auto& c : cates) byIndex[c.index] = c;
+    // Level 1 takes records 1..15 and level 2 records 16..112. Missing ones
+    // are filled with unnamed categories that no list shows: level 1 from
+    // index 30 down (a level-1 list runs to 29), level 2 from index 480 up
+    // (beyond the children of the last level-1 index, 15).
+    auto fill = [&](int level, size_t want, uint32_t from, int step) {
+        size_t have = 0;
+        for (const auto& [index, c] : byIndex) have += NcSearchCate::LevelOfIndex(index) == level;
+        for (uint32_t index = from; have < want && NcSearchCate::LevelOfIndex(index) == level; index += step)
+            if (!byIndex.count(static_cast<uint16_t>(index))) {
+                byIndex[static_cast<uint16_t>(index)] = {static_cast<uint16_t>(index), 0, ""};
+                ++have;
+            }
+    };
+    fill(1, 15, 30, -1);
+    fill(2, 97, 480, 1);
+    const uint32_t n = static_cast<uint32_t>(byIndex.size());
+    platform::ByteWriter w;
+    w.U32(n);
+    w.Zeros(5);
+    uint32_t offset = (n + 1) * kCateRecordBytes;
+    std::string names;
+    for (const auto& [index, c] : byIndex) {
+        const std::string name = std::string(CutCp949(Cp949(c.nameUtf8), 255));
+        w.U16(index);
+        w.U16(c.count);
+        w.U8(static_cast<uint8_t>(name.size()));
+        w.U32(offset + static_cast<uint32_t>(names.size()));
+        names += name;
+    }
+    w.Bytes(names.data(), names.size());
+    return w.Data();
+}
+
+bool WriteSearchDb(const std::string& folder, const SearchDbSource& source, bool split, std::string* error) {
+    const std::string dir = platform::NativePath(folder);
+    if (!platform::MakeDirectories(dir)) {
+        if (error) *error = "cannot create " + folder;
+        return false;
+    }
+    auto put = [&](const std::string& name, const std::vector<uint8_t>& bytes) {
+        return platform::AtomicReplaceFile(dir + "/" + name, bytes, error);
+    };
+    const AddrDbFiles lot = BuildAddrDb(source.lotAreas, source.lots, false, split);
+    const AddrDbFiles road = BuildAddrDb(source.roadAreas, source.buildings, true, split);
+    bool ok = put("nlad.sdb", lot.areaFile) && put("nhad.sdb", lot.areaFile) && put("ncjidx.sdb", lot.blockIndex) &&
+              put("addrchidx.sdb", lot.textIndex) && put("newaddr.sdb", road.areaFile) &&
+              put("newaddr_ncjidx.sdb", road.blockIndex) && put("newaddr_chidx.sdb", road.textIndex) &&
+              put("nvr.sdb", BuildPoiBaseFile(source.pois)) && put("cate.sdb", BuildCateFile(source.cates));
+    for (const auto& [name, bytes] : lot.lotFiles) ok = ok && put(name, bytes);
+    for (const auto& [name, bytes] : road.lotFiles) ok = ok && put(name, bytes);
+    return ok;
+}
+
+SearchDbSource DemoSearchSource(std::string* error) {
+    SearchDbSource s;
+    auto fail = [&](const std::string& what) {
+        if (error) *error = what;
+        return SearchDbSource{};
+    };
+    for (const auto& r : Rows(kAreasTable)) {
+        if (r.size() != 5) return fail("areas table: bad line");
+        SearchArea a;
+        a.code = static_cast<uint32_t>(std::stoul(r[1]));
+        a.nameUtf8 = r[2];
+        a.pos = Deg(std::stod(r[3]), std::stod(r[4]));
+        (r[0] == "road" ? s.roadAreas : s.lotAreas).push_back(a);
+    }
+    for (const auto& r : Rows(kCategoriesTable)) {
+        if (r.size() != 2) return fail("categories table: bad line");
+        s.cates.push_back({static_cast<uint16_t>(std::stoul(r[0])), 0, r[1]});
+    }
+    uint32_t poiId = 1;
+    for (const auto& r : Rows(kPlacesTable)) {
+        if (r.size() != 10) return fail("places table: bad line");
+        SearchPoi p;
+        p.nameUtf8 = r[0];
+        p.poiId = poiId++;
+        // Category index g, g * 30 + h or (g * 30 + h) * 30 + m, packed.
+        uint32_t index = static_cast<uint32_t>(std::stoul(r[1])), g = index, h = 0, m = 0;
+        if (index >= 931) {
+            m = index % 30;
+            index /= 30;
+        }
+        if (index >= 31) {
+            g = index / 30;
+            h = index % 30;
+        }
+        p.catePacked = static_cast<uint16_t>((g << 12) | (h << 6) | m);
+        p.areaCode = static_cast<uint32_t>(std::stoul(r[2]));
+        p.pos = Deg(std::stod(r[7]), std::stod(r[8]));
+        if (r[6] != "-") {
+            unsigned area = 0, exchange = 0, line = 0;
+            if (std::sscanf(r[6].c_str(), "%u-%u-%u", &area, &exchange, &line) != 3) return fail("places table: bad tel " + r[6]);
+            p.telArea = static_cast<uint16_t>(area);
+            p.telNumber = exchange * 10000 + line;
+        }
+        s.pois.push_back(p);
+        SearchLot lot;
+        lot.areaCode = p.areaCode;
+        lot.pos = p.pos;
+        if (!ParseNumber(r[3], lot.mountain, lot.main, lot.sub)) return fail("places table: bad lot " + r[3]);
+        s.lots.push_back(lot);
+        SearchLot building;
+        building.areaCode = static_cast<uint32_t>(std::stoul(r[4]));
+        building.pos = p.pos;
+        if (!ParseNumber(r[5], building.mountain, building.main, building.sub))
+            return fail("places table: bad building number " + r[5]);
+        s.buildings.push_back(building);
+    }
+    for (const auto& r : Rows(kLotsTable)) {
+        if (r.size() != 4) return fail("lots table: bad line");
+        SearchLot lot;
+        lot.areaCode = static_cast<uint32_t>(std::stoul(r[0]));
+        if (!ParseNumber(r[1], lot.mountain, lot.main, lot.sub)) return fail("lots table: bad lot " + r[1]);
+        lot.pos = Deg(std::stod(r[2]), std::stod(r[3]));
+        s.lots.push_back(lot);
+    }
+    return s;
+}
+
+bool WriteDemoSearch(const std::string& root, std::string* error) {
+    const SearchDbSource source = DemoSearchSource(error);
+    if (source.lotAreas.empty()) return false;
+    return WriteSearchDb(platform::ResolveUnder(root, "Search"), source, false, error);
+}
+
+SearchDbSource GenerateAddressSet(uint32_t seed, int lotCount) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+    // Few first syllables, so that names share their buckets.
+    static const char* const kFirst[] = {"가", "강", "고", "나", "남", "다", "대", "마", "문", "사", "서", "하"};
+    static const char* const kSecond[] = {"곡", "남", "동", "림", "산", "성", "원", "정", "천", "평", "화", "흥"};
+    auto name = [&](const char* tail) {
+        return std::string(kFirst[pick(12)]) + kSecond[pick(12)] + (pick(3) == 0 ? kSecond[pick(12)] : "") + tail;
+    };
+    SearchDbSource s;
+    auto where = [&] { return Deg(126.0 + pick(30000) / 10000.0, 34.5 + pick(30000) / 10000.0); };
+    std::vector<uint32_t> lotAreas, roads;
+    for (int p = kProvinceFirst; p < kProvinceFirst + kProvinceCount; ++p) {
+        const SearchArea province{static_cast<uint32_t>(p), ProvinceSuffix(p - kProvinceFirst), where()};
+        s.lotAreas.push_back(province);
+        s.roadAreas.push_back(province);
+        std::set<uint32_t> districts;
+        for (int d = 1; d <= 8; ++d) districts.insert(static_cast<uint32_t>(p * 100 + d));
+        for (int i = 0; i < kCityDistrictRows; ++i)
+            for (uint32_t d : CityDistrictTable()[i].districts)
+                if (d && d / 100 == static_cast<uint32_t>(p)) districts.insert(d);
+        for (uint32_t d : districts) {
+            const SearchArea district{d, name("구"), where()};
+            s.lotAreas.push_back(district);
+            s.roadAreas.push_back(district);
+            for (uint32_t n = 1; n <= 10; ++n) {
+                const uint32_t dong = d * 100 + n;
+                s.lotAreas.push_back({dong, name(n <= 8 ? "동" : "면"), where()});
+                if (n <= 8) {
+                    lotAreas.push_back(dong);
+                } else {
+                    for (uint32_t li = 1; li <= 5; ++li) {
+                        s.lotAreas.push_back({dong * 100 + li, name("리"), where()});
+                        lotAreas.push_back(dong * 100 + li);
+                    }
+                }
+            }
+            for (uint32_t n = 1; n <= 30; ++n) {
+                s.roadAreas.push_back({d * 10000 + n, name(n % 2 ? "로" : "길"), where()});
+                roads.push_back(d * 10000 + n);
+            }
+        }
+    }
+    // A tenth of the numbers go to five large areas, so that an area spans
+    // blocks and a fetch reaches its cap.
+    auto spread = [&](const std::vector<uint32_t>& areas, std::vector<SearchLot>& out, bool mountains) {
+        std::set<std::pair<uint32_t, int32_t>> seen;
+        while (static_cast<int>(out.size()) < lotCount) {
+            SearchLot lot;
+            lot.areaCode = pick(10) == 0 ? areas[static_cast<size_t>(pick(5)) * 37 % areas.size()]
+                                         : areas[static_cast<size_t>(pick(static_cast<int>(areas.size())))];
+            lot.mountain = mountains && pick(10) == 0;
+            lot.main = static_cast<uint16_t>(1 + pick(3000));
+            lot.sub = static_cast<uint16_t>(pick(3) == 0 ? pick(30) : 0);
+            lot.pos = where();
+            if (seen.insert({lot.areaCode, SearchLotKey(lot)}).second) out.push_back(lot);
+        }
+    };
+    spread(lotAreas, s.lots, true);
+    spread(roads, s.buildings, false);
+    return s;
+}
+
+}  // namespace writers
