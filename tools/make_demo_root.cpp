@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "tools/writers/demo_map.h"
+#include "tools/writers/search_db_writer.h"
 #include "tools/writers/settings_writer.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +28,10 @@ int main(int argc, char** argv) {
     }
     if (!writers::WriteDemoMap(root, &error)) {
         std::fprintf(stderr, "make_demo_root: map files: %s\n", error.c_str());
+        return 1;
+    }
+    if (!writers::WriteDemoSearch(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: search files: %s\n", error.c_str());
         return 1;
     }
     std::printf("demo data root written to %s\n", root.c_str());
