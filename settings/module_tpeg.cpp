@@ -34,6 +34,11 @@ int CMgrConfigModuleTPEG::GetTrafficTimeYear() const {
     return m_timeYear.load(std::memory_order_acquire);
 }
 
+int CMgrConfigModuleTPEG::GetCongestionLinkCount() const {
+    if (!IsLoaded()) return 0;
+    return m_congestionLinks.load(std::memory_order_acquire);
+}
+
 int CMgrConfigModuleTPEG::GetTrafficItems(int* count, TrafficItem* buffer) {
     if (!IsLoaded() || !count) return 0;
     MgrLock hold(m_sections[kItemListSection]);
@@ -64,10 +69,22 @@ void CMgrConfigModuleTPEG::GetStartParams(TrafficStartParams* out) const {
     *out = m_startParams;
 }
 
-void CMgrConfigModuleTPEG::SetTrafficTime(const TrafficTimeBlock& time) {
-    MgrLock hold(m_lock);
-    m_time = time;
-    m_timeYear.store(time.year, std::memory_order_release);
+void CMgrConfigModuleTPEG::GetReceiveStatus(TPEGReceiveStatus* out) const {
+    if (!out) return;
+    CMgrCriticalSection& lock = const_cast<CMgrConfigModuleTPEG*>(this)->StatusLock();
+    MgrLock hold(lock);
+    *out = m_status;
+}
+
+CMgrCriticalSection& CMgrConfigModuleTPEG::KindLock(TrafficKind kind) {
+    switch (kind) {
+        case kTrafficCTT: return m_engineLock2;
+        case kTrafficCTTSUM: return m_sections[0];
+        case kTrafficRTM: return m_sections[1];
+        case kTrafficNWS: return m_sections[3];
+        case kTrafficOPI: return m_sections[4];
+        default: return m_sections[5];
+    }
 }
 
 int CMgrConfigModuleTPEG::BuildLinkArrays(int linkCount) {
@@ -99,6 +116,22 @@ int CMgrConfigModuleTPEG::SetLinkEvent(int linkIndex, uint8_t event) {
     if (linkIndex < 0 || linkIndex >= m_linkCount) return 0;
     m_linkEvent[static_cast<size_t>(linkIndex)].store(event, std::memory_order_relaxed);
     return 1;
+}
+
+int CMgrConfigModuleTPEG::ExchangeLinkState(int linkIndex, uint8_t state) {
+    std::shared_lock hold(m_linkLock);
+    if (linkIndex < 0 || linkIndex >= m_linkCount) return -1;
+    return m_linkState[static_cast<size_t>(linkIndex)].exchange(state, std::memory_order_relaxed);
+}
+
+void CMgrConfigModuleTPEG::FillLinkStates(uint8_t state) {
+    std::shared_lock hold(m_linkLock);
+    for (int32_t i = 0; i < m_linkCount; ++i) m_linkState[static_cast<size_t>(i)].store(state, std::memory_order_relaxed);
+}
+
+void CMgrConfigModuleTPEG::ClearLinkEvents() {
+    std::shared_lock hold(m_linkLock);
+    for (int32_t i = 0; i < m_linkCount; ++i) m_linkEvent[static_cast<size_t>(i)].store(0, std::memory_order_relaxed);
 }
 
 int CMgrConfigModuleTPEG::SetTrafficItems(const TrafficItem* items, int count) {

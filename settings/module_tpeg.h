@@ -10,10 +10,15 @@
 //                engine while readers read them.
 //   m_sections[kItemListSection]  the traffic item list, its count and
 //                the items-changed flag.
-//   m_lock       (the object's own) the start parameters and time block.
+//   StatusLock() the reception status block (the received time block).
+//   KindLock(k)  the data of one message kind, held by the traffic engine
+//                while it stores a message and by the screens' queries.
+//                Taken before the status lock, never after it.
+//   m_lock       (the object's own) the start parameters.
 // The loaded flag and the state word are atomics; while the loaded flag is
 // 0 every accessor reports that no data is present.
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <shared_mutex>
@@ -33,20 +38,53 @@ struct TrafficItem {
 };
 static_assert(sizeof(TrafficItem) == 12);
 
-// The received traffic time: a calendar time at the front, the rest is the
-// engine's.
-struct TrafficTimeBlock {
-    uint16_t year = 0;
-    uint16_t month = 0;
-    uint16_t dayOfWeek = 0;
-    uint16_t day = 0;
-    uint16_t hour = 0;
-    uint16_t minute = 0;
-    uint16_t second = 0;
-    uint16_t millisecond = 0;
-    uint8_t engineData[116] = {};
+// A calendar time as the traffic engine stamps its data (SYSTEMTIME shape,
+// 16 bytes); all zero means "no time".
+struct TPEGSystemTime {
+    uint16_t wYear = 0;
+    uint16_t wMonth = 0;
+    uint16_t wDayOfWeek = 0;
+    uint16_t wDay = 0;
+    uint16_t wHour = 0;
+    uint16_t wMinute = 0;
+    uint16_t wSecond = 0;
+    uint16_t wMilliseconds = 0;
 };
-static_assert(sizeof(TrafficTimeBlock) == 132);
+static_assert(sizeof(TPEGSystemTime) == 16);
+
+// The 132-byte reception status block that the traffic screens poll. It is
+// the store's received traffic time block: the traffic engine defines its
+// contents, and this layout is the one the screens copy out. A time field is
+// all zero until its kind has stored a message, and again after a clear.
+struct TPEGReceiveStatus {
+    int32_t nReceiveState = 0;         // 2 receiving, 1 not, 0 just reset
+    TPEGSystemTime sCttTime;           // congestion
+    TPEGSystemTime sCttSumTime;        // congestion summaries
+    TPEGSystemTime sRtmTime;           // incidents
+    TPEGSystemTime sNwsTime;           // news
+    TPEGSystemTime sOpiTime;           // fuel prices
+    int32_t nCttLinks = 0;             // links with congestion data
+    int32_t nCttSumSlots = 0;          // summary slots with data
+    int32_t nRtmWord = 0;              // cleared with the incidents
+    int32_t nNwsWord = 0;              // cleared with the news
+    int32_t nOpiStations = 0;          // stations with prices
+    int32_t nCttWord = 0;              // cleared with the congestion
+    int32_t nOpiWord = 0;              // cleared with the fuel prices
+    uint16_t wRouteIncidentCount = 0;  // 1..10000, wraps to 1
+    uint16_t wRouteIncidentType = 0;
+    int32_t bOpiService = 0;
+    int32_t bOpiData = 0;
+    int32_t nReserved = 0;
+    int32_t nChannelType = 0;          // -1, 0..4
+};
+static_assert(sizeof(TPEGReceiveStatus) == 132);
+static_assert(offsetof(TPEGReceiveStatus, sCttTime) == 4);
+static_assert(offsetof(TPEGReceiveStatus, nCttLinks) == 84);
+static_assert(offsetof(TPEGReceiveStatus, wRouteIncidentCount) == 112);
+static_assert(offsetof(TPEGReceiveStatus, nChannelType) == 128);
+
+// The traffic message kinds; each has its own lock in the store.
+enum TrafficKind : int { kTrafficCTT, kTrafficCTTSUM, kTrafficRTM, kTrafficNWS, kTrafficOPI, kTrafficKindCount };
 
 // The traffic engine's start parameters, copied in when it starts.
 struct TrafficStartParams {
@@ -73,8 +111,13 @@ public:
     int GetLinkCongestion(int linkIndex) const;
     // The link's event byte (1 or 8); 0 when not loaded or out of range.
     int GetLinkEventFlag(int linkIndex) const;
-    // The year of the received traffic time; 0 when not loaded.
+    // The year of the congestion receive time in the reception status block
+    // (so traffic counts only once congestion arrived with a valid clock);
+    // 0 when not loaded.
     int GetTrafficTimeYear() const;
+    // Links with congestion data (the status block's counter); 0 when not
+    // loaded. Traffic is used only when it is at least 2000.
+    int GetCongestionLinkCount() const;
     // Without a buffer: count = number of items. With a buffer for count
     // items: copies min(count, items) and lowers count to it; 0 when there
     // are no items. The result is 1 when the list changed since the last
@@ -86,13 +129,27 @@ public:
     // --- The traffic engine ------------------------------------------
     void SetStartParams(const TrafficStartParams& params);
     void GetStartParams(TrafficStartParams* out) const;
-    void SetTrafficTime(const TrafficTimeBlock& time);
+    // The reception status block: a copy, and an edit under the status lock.
+    void GetReceiveStatus(TPEGReceiveStatus* out) const;
+    template <class Edit>
+    void EditReceiveStatus(Edit&& edit) {
+        MgrLock hold(StatusLock());
+        edit(m_status);
+        m_timeYear.store(m_status.sCttTime.wYear, std::memory_order_release);
+        m_congestionLinks.store(m_status.nCttLinks, std::memory_order_release);
+    }
     // Replaces both per-link arrays: every state byte 255, every event 0.
     // 1; 0 for a negative count or when memory runs out (arrays unchanged).
     int BuildLinkArrays(int linkCount);
     // 1; 0 for an index outside the links.
     int SetLinkState(int linkIndex, uint8_t state);
     int SetLinkEvent(int linkIndex, uint8_t event);
+    // Stores the state byte and returns the one it replaced; -1 for an index
+    // outside the links.
+    int ExchangeLinkState(int linkIndex, uint8_t state);
+    // Every state byte := state; every event byte := 0.
+    void FillLinkStates(uint8_t state);
+    void ClearLinkEvents();
     // Replaces the item list and sets the items-changed flag. 1, 0 for a
     // negative count or a null list with a positive count.
     int SetTrafficItems(const TrafficItem* items, int count);
@@ -104,12 +161,17 @@ public:
     CMgrCriticalSection& EngineSection(int index) { return m_sections[index]; }
     CMgrCriticalSection& EngineLock() { return m_engineLock; }
     CMgrCriticalSection& EngineLock2() { return m_engineLock2; }
+    // The status lock is the engine's first section; the congestion lock
+    // its second; the other kinds use the six sections around the item list.
+    CMgrCriticalSection& StatusLock() NAVI_TSA(lock_returned(m_engineLock)) { return m_engineLock; }
+    CMgrCriticalSection& KindLock(TrafficKind kind);
 
 private:
     ModuleStateWord m_state;
     TrafficStartParams m_startParams NAVI_GUARDED_BY(m_lock);
     std::atomic<int32_t> m_timeYear{0};
-    TrafficTimeBlock m_time NAVI_GUARDED_BY(m_lock);
+    std::atomic<int32_t> m_congestionLinks{0};
+    TPEGReceiveStatus m_status NAVI_GUARDED_BY(m_engineLock);
     CMgrCriticalSection m_engineLock;
     CMgrCriticalSection m_engineLock2;
 

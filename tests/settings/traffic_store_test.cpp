@@ -32,9 +32,10 @@ protected:
             ASSERT_EQ(m_store.SetLinkState(row.index, row.state), 1);
             ASSERT_EQ(m_store.SetLinkEvent(row.index, row.event), 1);
         }
-        TrafficTimeBlock time;
-        time.year = 2009;
-        m_store.SetTrafficTime(time);
+        m_store.EditReceiveStatus([](TPEGReceiveStatus& status) {
+            status.sCttTime.wYear = 2009;
+            status.nCttLinks = 3;
+        });
         m_store.SetLoaded(1);
     }
 
@@ -45,14 +46,13 @@ TEST_F(TrafficStoreTest, NothingBeforeLoading) {
     EXPECT_EQ(m_store.GetState(), 0);
     ASSERT_EQ(m_store.BuildLinkArrays(5), 1);
     ASSERT_EQ(m_store.SetLinkState(1, 0x0B), 1);
-    TrafficTimeBlock time;
-    time.year = 2009;
-    m_store.SetTrafficTime(time);
+    m_store.EditReceiveStatus([](TPEGReceiveStatus& status) { status.sCttTime.wYear = 2009; });
     ASSERT_EQ(m_store.SetTrafficItems(nullptr, 0), 1);
 
     EXPECT_EQ(m_store.GetLinkCongestion(1), 255);
     EXPECT_EQ(m_store.GetLinkEventFlag(1), 0);
     EXPECT_EQ(m_store.GetTrafficTimeYear(), 0);
+    EXPECT_EQ(m_store.GetCongestionLinkCount(), 0);
     int count = 7;
     EXPECT_EQ(m_store.GetTrafficItems(&count, nullptr), 0);
     EXPECT_EQ(count, 7);
@@ -77,7 +77,15 @@ TEST_F(TrafficStoreTest, PerLinkReads) {
         EXPECT_EQ(m_store.GetLinkEventFlag(c.index), c.event);
     }
     EXPECT_EQ(m_store.GetTrafficTimeYear(), 2009);
+    EXPECT_EQ(m_store.GetCongestionLinkCount(), 3);
     EXPECT_EQ(m_store.GetLinkCount(), 5);
+    EXPECT_EQ(m_store.ExchangeLinkState(1, 0x02), 0x0B);
+    EXPECT_EQ(m_store.ExchangeLinkState(5, 0x02), -1);
+    m_store.FillLinkStates(255);
+    m_store.ClearLinkEvents();
+    EXPECT_EQ(m_store.GetLinkCongestion(1), 255);
+    EXPECT_EQ(m_store.GetLinkEventFlag(3), 0);
+    LoadLinks();
     EXPECT_EQ(m_store.SetLinkState(5, 1), 0);
     EXPECT_EQ(m_store.BuildLinkArrays(-1), 0);
     EXPECT_EQ(m_store.GetLinkCount(), 5);
