@@ -47,24 +47,6 @@ bool HasLineBreakOrNul(std::u16string_view text) {
 
 std::u16string AsciiToU16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
-// "+12", "-3", "7": a whole decimal number that fits 32 bits.
-bool ParseTypeNumber(std::string_view text, int32_t& type) {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    if (i == text.size()) return false;
-    int64_t v = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
-        v = v * 10 + (text[i] - '0');
-        if (v > int64_t{std::numeric_limits<int32_t>::max()} + 1) return false;
-    }
-    if (negative) v = -v;
-    if (v > std::numeric_limits<int32_t>::max()) return false;
-    type = static_cast<int32_t>(v);
-    return true;
-}
-
 std::u16string TrimRightBlanks(std::u16string text) {
     while (!text.empty() && text.back() == u' ') text.pop_back();
     return text;
@@ -241,25 +223,31 @@ NvConfigParseStatus ParseNvConfigBytes(std::string_view bytes, NvConfigMap& map,
         if (bar == std::string_view::npos || bar == 0) return fail(NvConfigParseStatus::kMalformed, "no key");
         const size_t equals = line.find('=', bar + 1);
         if (equals == std::string_view::npos) return fail(NvConfigParseStatus::kMalformed, "no \"=\" after the type");
-        int32_t type = 0;
-        if (!ParseTypeNumber(line.substr(bar + 1, equals - bar - 1), type)) {
-            return fail(NvConfigParseStatus::kMalformed, "type is not a decimal number");
-        }
+        const std::string_view typeText = line.substr(bar + 1, equals - bar - 1);
+        if (typeText.empty()) return fail(NvConfigParseStatus::kMalformed, "no type");
+        // The type is the decimal value of its text, read as integers are.
+        const int32_t type = NvConfigMap::ParseInt(AsciiToU16(std::string(typeText)));
         std::string_view valueBytes = line.substr(equals + 1);
         valueBytes = valueBytes.substr(0, valueBytes.find('\r'));
 
+        // Text that is not CP949 reads as empty: a key without text is
+        // skipped, a value is kept empty, and the rest of the file loads.
         std::u16string key;
         std::u16string value;
         platform::CodecError codec;
         if (!platform::Cp949ToUtf16(line.substr(0, bar), key, &codec)) {
-            return fail(NvConfigParseStatus::kBadText, "key: " + codec.message);
+            DebugTrace(2, "[CFG] line %zu: key skipped: %s\n", lineNo, codec.message.c_str());
+            return true;
         }
         if (!platform::Cp949ToUtf16(valueBytes, value, &codec)) {
-            return fail(NvConfigParseStatus::kBadText, "value: " + codec.message);
+            DebugTrace(2, "[CFG] line %zu: value read as empty: %s\n", lineNo, codec.message.c_str());
+            value.clear();
         }
         key = TrimRightBlanks(std::move(key));
+        // A key of blanks only, or one holding a CR, names nothing a store
+        // asks for: that line alone is skipped.
         if (!map.SetValue(key.c_str(), value.c_str(), type)) {
-            return fail(NvConfigParseStatus::kMalformed, "key is empty or holds a line break");
+            DebugTrace(2, "[CFG] line %zu: key skipped: empty or holds a CR\n", lineNo);
         }
         return true;
     });
@@ -297,6 +285,11 @@ bool FormatNvConfigBytes(const NvConfigMap& map, std::string& out, std::string* 
         NvString value;
         int type = 0;
         map.GetAt(i, &key, &type, &value, nullptr, 0);
+        // The reader drops a key's trailing blanks.
+        if (!key.View().empty() && key.View().back() == u' ') {
+            if (error) *error = "key \"" + key.ToUtf8() + "\" ends in a blank";
+            return false;
+        }
         text += key.View();
         text += u'|';
         text += AsciiToU16(std::to_string(type));
@@ -309,6 +302,19 @@ bool FormatNvConfigBytes(const NvConfigMap& map, std::string& out, std::string* 
         if (error) *error = "text has no CP949 form: " + codec.message;
         out.clear();
         return false;
+    }
+    // Every line must read back: within the read limit (one byte counted
+    // for its line end, as the reader counts it).
+    size_t lineNo = 0;
+    for (size_t start = 0; start < out.size();) {
+        const size_t end = out.find("\r\n", start);
+        ++lineNo;
+        if (end - start + 1 > kNvConfigMaxLineBytes) {
+            if (error) *error = "line " + std::to_string(lineNo) + " longer than the read limit";
+            out.clear();
+            return false;
+        }
+        start = end + 2;
     }
     return true;
 }

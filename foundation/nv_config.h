@@ -85,19 +85,22 @@ protected:
 // Why settings-file bytes did not parse.
 enum class NvConfigParseStatus {
     kOk,
-    kMalformed,     // no key, no "|" or "=", a type that is not a decimal number, a NUL byte
+    kMalformed,     // no key, no "|", no "=" or no type text after it, a NUL byte
     kLineTooLong,   // a line over kNvConfigMaxLineBytes
-    kBadText,       // key or value not CP949
 };
 
 // Parses settings-file bytes into map (entries before a failing line stay).
-// error, when given, tells the line and the reason.
+// error, when given, tells the line and the reason. A value that is not
+// CP949 reads as empty text and a key that is not is skipped; the other
+// lines load.
 NvConfigParseStatus ParseNvConfigBytes(std::string_view bytes, NvConfigMap& map, std::string* error = nullptr);
 // The old untyped "key=value" lines (import of old user data): lines
 // without a key are skipped; type 0. False only for text that is not CP949.
 bool ParseNvKeyValueBytes(std::string_view bytes, NvConfigMap& map, std::string* error = nullptr);
 // The file bytes of a map, "%s|%d=%s\r\n" per entry in insertion order.
-// False when some text has no CP949 form.
+// False when some text has no CP949 form, or an entry would not read back
+// as it is (a line over the read limit, a key ending in a blank), so that
+// whatever Save writes loads again with the same entries.
 bool FormatNvConfigBytes(const NvConfigMap& map, std::string& out, std::string* error = nullptr);
 
 class NvConfigFile : public NvConfigMap {

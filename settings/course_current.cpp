@@ -541,7 +541,7 @@ int CMgrConfigUIInfoCourseCurrent::Save(const char16_t* path) {
 
 int CMgrConfigUIInfoCourseCurrent::Load(const char16_t* path) {
     const NvString file = FilePathFor(path, NV_FILE_COURSE_CURRENT);
-    if (!OpenFile(file)) return 0;
+    if (!OpenFile(file, path == nullptr)) return 0;
     Reset();
     int version = 0;
     m_configFile.GetInt(u"nVersion", &version, 1);
@@ -563,7 +563,7 @@ int CMgrConfigUIInfoCourseCurrent::Load(const char16_t* path) {
     };
     VisitFileKeys(m_body, m_routed.Body(), m_nResultRouteWizardOption, m_eRouteType, m_nViaIndex, m_lRPInputData,
                   m_nDrivingDistance, get);
-    // An incomplete file is kept for inspection before it is written
-    // again complete.
-    return FinishLoad(file, false, "keys missing");
+    // A file from an older version, lacking keys, is written again
+    // complete.
+    return FinishLoad();
 }

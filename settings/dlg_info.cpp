@@ -1,6 +1,7 @@
 #include "settings/dlg_info.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -69,17 +70,17 @@ CMgrConfigUIDataDlgInfo::CMgrConfigUIDataDlgInfo() {
 
 int CMgrConfigUIDataDlgInfo::Load(const char16_t* file) {
     const NvString path = FilePathFor(file, NV_FILE_UI_DLG_INFO);
-    if (!OpenFile(path)) return 0;
+    if (!OpenFile(path, file == nullptr)) return 0;
     Clear();
     int count = 0;
-    // A count the file cannot hold (every record has keys) would invent
-    // records; a file without a count holds none.
-    const char* rejected = CheckCountedFile({u"nItemCount", m_configFile.GetCount(), DlgNumberOfKey, nullptr,
-                                             "nItemCount does not fit the file", "records beyond nItemCount"},
-                                            &count);
+    int toVisit = 0;
+    // A file without a count holds no records; a negative count matches no
+    // number of records.
+    const char* rejected = CheckCountedFile(
+        {u"nItemCount", INT32_MAX, DlgNumberOfKey, nullptr, "nItemCount below 0"}, &count, &toVisit);
 
-    bool damaged = false;
-    for (int i = 0; i < count && !rejected; ++i) {
+    int taken = 0;
+    for (int i = 0; i < toVisit && !rejected; ++i) {
         _tagUISTRUCT_DLGINFO record;
         int present = 0;
         NvString text;
@@ -94,30 +95,24 @@ int CMgrConfigUIDataDlgInfo::Load(const char16_t* file) {
         }
         present += m_configFile.GetInt(DlgKey(i, "eOrderBy").c_str(), &record.eOrderBy, 1);
         present += m_configFile.GetInt(DlgKey(i, "nRecentTextDataNum").c_str(), &record.nRecentTextDataNum, 1);
-        if (present == 0) {
-            rejected = "records missing";
-            break;
-        }
-        if (record.nRecentTextDataNum < 0 || record.nRecentTextDataNum > kDlgRecentTexts) damaged = true;
+        // A record the file holds no key of is not made up.
+        if (present == 0) continue;
+        ++taken;
         SettleCount(record);
-        for (int j = 0; j < kDlgRecentTexts; ++j) {
-            if (j < record.nRecentTextDataNum) {
-                if (m_configFile.GetString(TextKey(i, j).c_str(), text, 1)) {
-                    CopyNameField(record.szRecentTextArray[j], kDlgRecentTextUnits, text.View());
-                }
-            } else if (m_configFile.GetValue(TextKey(i, j).c_str(), text)) {
-                damaged = true;  // a text the count leaves out
+        for (int j = 0; j < record.nRecentTextDataNum; ++j) {
+            if (m_configFile.GetString(TextKey(i, j).c_str(), text, 1)) {
+                CopyNameField(record.szRecentTextArray[j], kDlgRecentTextUnits, text.View());
             }
         }
         PutDlgInfo(record);
     }
     // Duplicate names merge: the file is not what its count says.
-    if (!rejected && m_items.GetCount() != count) rejected = "records do not match nItemCount";
+    if (!rejected && m_items.GetCount() != taken) rejected = "records do not match nItemCount";
     if (rejected) {
         Clear();
         return RefuseFile(path, rejected);
     }
-    return FinishLoad(path, damaged, "keys missing or texts beyond their count");
+    return FinishLoad();
 }
 
 int CMgrConfigUIDataDlgInfo::Save(const char16_t* file) {

@@ -448,38 +448,36 @@ template <class Traits>
 int CMgrConfigUIDataFolderPlaces<Traits>::LoadPlaces(const char16_t* file,
                                                      const std::function<bool(Record&)>& adjust) {
     const NvString path = FilePathFor(file, Traits::kFileType);
-    if (!OpenFile(path)) return 0;
+    if (!OpenFile(path, file == nullptr)) return 0;
     EmptyPlaces();
     int folderCount = 0;
+    int foldersToVisit = 0;
     int itemCount = 0;
-    // Folders: a count the file cannot back up would invent folders.
-    const CountedFile folders{u"nFolderItemCount",
-                              m_configFile.GetCount(),
+    int itemsToVisit = 0;
+    const CountedFile folders{u"nFolderItemCount", 0,
                               [](std::u16string_view key) {
                                   return userdata::EntryNumberOfKey(key, Traits::kFolderKey, true);
                               },
-                              "no nVersion or nFolderItemCount",
-                              "nFolderItemCount does not fit the file",
-                              "folders beyond nFolderItemCount"};
-    const CountedFile places{u"nItemCount",
-                             kMaxItems,
+                              "no nVersion or nFolderItemCount", nullptr};
+    // More places than the store holds (or a negative count) cannot be
+    // taken as they are: the store refuses the file.
+    const CountedFile places{u"nItemCount", kMaxItems,
                              [](std::u16string_view key) {
                                  return userdata::EntryNumberOfKey(key, Traits::kItemKey, true);
                              },
-                             "no nItemCount",
-                             "nItemCount outside 0..200",
-                             "places beyond nItemCount"};
-    const char* rejected = CheckCountedFile(folders, &folderCount);
-    if (!rejected) rejected = CheckCountedFile(places, &itemCount);
+                             "no nItemCount", "nItemCount outside 0..200"};
+    const char* rejected = CheckCountedFile(folders, &folderCount, &foldersToVisit);
+    if (!rejected) rejected = CheckCountedFile(places, &itemCount, &itemsToVisit);
     if (rejected) {
         CMgrConfigUIDataFolder::ResetFolders();
         return RefuseFile(path, rejected);
     }
+    bool rewrite = false;
 
-    // The file's folders replace those in memory.
-    bool damaged = false;
+    // The file's folders replace those in memory. A folder whose name is
+    // missing keeps its place (places refer to folders by position).
     ClearFolders();
-    for (int i = 0; i < folderCount; ++i) {
+    for (int i = 0; i < foldersToVisit; ++i) {
         _tagUISTRUCT_FOLDERITEM folder;
         placestore::ReadText(m_configFile, placestore::EntryKey(Traits::kFolderKey, i, "szFolderName"),
                              folder.szFolderName, _tagUISTRUCT_FOLDERITEM::kNameChars);
@@ -489,23 +487,19 @@ int CMgrConfigUIDataFolderPlaces<Traits>::LoadPlaces(const char16_t* file,
     if (GetFolderCount() == 0) {
         // Every file this store writes holds the default folder.
         CMgrConfigUIDataFolder::ResetFolders();
-        damaged = true;
+        rewrite = true;
     }
 
-    bool changed = false;
-    for (int entry = 0; entry < itemCount; ++entry) {
+    for (int entry = 0; entry < itemsToVisit; ++entry) {
         Record record{};
-        if (Traits::ReadFields(m_configFile, entry, record) == 0) {
-            // The count promises a place the file does not hold.
-            damaged = true;
-            continue;
-        }
-        if (adjust && adjust(record)) changed = true;
+        // A place the file holds no key of is not made up.
+        if (Traits::ReadFields(m_configFile, entry, record) == 0) continue;
+        if (adjust && adjust(record)) rewrite = true;
         AddItem(record, 0);
     }
     RebuildLists(0);
     BuildResult(kModeCurrent, kFolderCurrent, nullptr, 0);
-    return FinishLoad(path, damaged, "places, folders or keys missing", changed);
+    return FinishLoad(rewrite);
 }
 
 template <class Traits>

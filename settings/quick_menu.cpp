@@ -74,7 +74,7 @@ void CMgrConfigUIDataQMenu::SetQuickMenu(const QuickMenuTable& table) {
 int CMgrConfigUIDataQMenu::Load(const char16_t* file) {
     const NvString path = FilePathFor(file, NV_FILE_QUICK_MENU);
     // A file that does not parse is set aside by the file object itself.
-    if (!OpenFile(path)) return 0;
+    if (!OpenFile(path, file == nullptr)) return 0;
     Clear();
     int version = 0;
     m_configFile.GetInt(u"nVersion", &version, 0);

@@ -48,17 +48,16 @@ const NvArray<int>* CMgrConfigUIDataRecentDest::GetList(int mode) const {
 
 int CMgrConfigUIDataRecentDest::Load(const char16_t* file) {
     const NvString path = FilePathFor(file, NV_FILE_RECENT_DEST);
-    if (!OpenFile(path)) return 0;
+    if (!OpenFile(path, file == nullptr)) return 0;
     EmptyStore();
     int count = 0;
-    const char* rejected = CheckCountedFile(
-        {u"ItemCount", kMaxItems, EntryOfKey, "no nVersion or ItemCount", "ItemCount outside 0..30",
-         "entries beyond ItemCount"},
-        &count);
+    int toVisit = 0;
+    // Any count is read: the newest 30 entries stay, as AddItem keeps them.
+    const char* rejected =
+        CheckCountedFile({u"ItemCount", kMaxItems, EntryOfKey, "no nVersion or ItemCount", nullptr}, &count, &toVisit);
     if (rejected) return RefuseFile(path, rejected);
 
-    bool damaged = false;
-    for (int entry = 0; entry < count; ++entry) {
+    for (int entry = 0; entry < toVisit; ++entry) {
         _tagUISTRUCT_RECENTDEST record;
         int present = 0;
         present += m_configFile.GetInt(EntryKey(entry, "Type").c_str(), &record.ePositionType, 1);
@@ -66,17 +65,13 @@ int CMgrConfigUIDataRecentDest::Load(const char16_t* file) {
         present += m_configFile.GetInt(EntryKey(entry, "X").c_str(), &record.PosInfo.wcPosition.x, 1);
         present += m_configFile.GetInt(EntryKey(entry, "Y").c_str(), &record.PosInfo.wcPosition.y, 1);
         present += userdata::ReadText(m_configFile, EntryKey(entry, "Name"), record.PosInfo.szName, kCourseNameUnits);
-        if (present == 0) {
-            // The count promises an entry the file does not hold.
-            damaged = true;
-            continue;
-        }
+        // An entry the file holds no key of is not made up as a place at
+        // the origin.
+        if (present == 0) continue;
         AddItem(record, 0);
     }
-    // Duplicates merged by AddItem also mean the file was not ours as is.
-    if (m_items.GetCount() != count) damaged = true;
     RebuildLists(1);
-    return FinishLoad(path, damaged, "entries or keys missing");
+    return FinishLoad();
 }
 
 int CMgrConfigUIDataRecentDest::Save(const char16_t* file) {

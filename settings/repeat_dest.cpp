@@ -110,19 +110,18 @@ void CMgrConfigUIDataRepeatDest::EmptyStore() {
 
 int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
     const NvString path = FilePathFor(file, NV_FILE_REPEAT_DEST);
-    if (!OpenFile(path)) return 0;
+    if (!OpenFile(path, file == nullptr)) return 0;
     EmptyStore();
     int count = 0;
-    const char* rejected = CheckCountedFile(
-        {u"ItemCount", kMaxItems, EntryOfKey, "no nVersion or ItemCount", "ItemCount outside 0..50",
-         "places beyond ItemCount"},
-        &count);
+    int toVisit = 0;
+    // Any count is read: the newest 50 places stay, as AddItem keeps them.
+    const char* rejected =
+        CheckCountedFile({u"ItemCount", kMaxItems, EntryOfKey, "no nVersion or ItemCount", nullptr}, &count, &toVisit);
     if (rejected) return RefuseFile(path, rejected);
 
     const Now now = Now::Read();
     const int64_t unsetClock = UnsetClockLimit();
-    bool damaged = false;
-    for (int entry = 0; entry < count; ++entry) {
+    for (int entry = 0; entry < toVisit; ++entry) {
         _tagUISTRUCT_REPEATDEST record;
         int present = 0;
         for (int row = 0; row < kRepeatRows; ++row) {
@@ -140,11 +139,8 @@ int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
         present += m_configFile.GetInt(EntryKey(entry, "X").c_str(), &record.PosInfo.wcPosition.x, 1);
         present += m_configFile.GetInt(EntryKey(entry, "Y").c_str(), &record.PosInfo.wcPosition.y, 1);
         present += userdata::ReadText(m_configFile, EntryKey(entry, "Name"), record.PosInfo.szName, kCourseNameUnits);
-        if (present == 0) {
-            // The count promises a place the file does not hold.
-            damaged = true;
-            continue;
-        }
+        // A place the file holds no key of is not made up.
+        if (present == 0) continue;
         // The file holds the low 32 bits only.
         record.Time = static_cast<int64_t>(static_cast<uint32_t>(time));
         const bool sequenceNumber = record.Time <= unsetClock;
@@ -152,7 +148,7 @@ int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
         AddItem(record, 0, 0, 0);
     }
     RebuildResult();
-    return FinishLoad(path, damaged, "places or keys missing");
+    return FinishLoad();
 }
 
 int CMgrConfigUIDataRepeatDest::Save(const char16_t* file) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/debug_trace.h"
 #include "settings/name_field.h"
 
 namespace {
@@ -59,17 +60,21 @@ void CMgrConfigUIDataCourse::EmptyStore() {
 
 int CMgrConfigUIDataCourse::Load(const char16_t* file) {
     const NvString path = FilePathFor(file, NV_FILE_REG_COURSE);
-    if (!OpenFile(path)) return 0;
+    if (!OpenFile(path, file == nullptr)) return 0;
     // A second load replaces the courses; adding to them would double them.
     EmptyStore();
     int count = 0;
-    // A file without a count holds no courses.
-    const char* rejected = CheckCountedFile(
-        {u"nItemCount", kMaxItems, CourseNumberOfKey, nullptr, "nItemCount outside 0..200",
-         "courses beyond nItemCount"},
-        &count);
+    int toVisit = 0;
+    // A file without a count holds no courses. A count the store cannot
+    // hold is refused; this file is never set aside.
+    if (const char* rejected = CheckCountedFile(
+            {u"nItemCount", kMaxItems, CourseNumberOfKey, nullptr, "nItemCount outside 0..200"}, &count, &toVisit)) {
+        DebugTrace(1, "[CFG] %s: %s; not taken\n", path.ToUtf8().c_str(), rejected);
+        m_configFile.Clear();
+        return 0;
+    }
 
-    for (int course = 0; course < count && !rejected; ++course) {
+    for (int course = 0; course < toVisit; ++course) {
         _tagUISTRUCT_COURSEINFO body;
         int present = 0;
         VisitCourseKeys(course, body, [&](const std::u16string& key, int32_t* integer, char16_t* name) {
@@ -83,19 +88,12 @@ int CMgrConfigUIDataCourse::Load(const char16_t* file) {
                 CopyNameField(name, kCourseNameUnits, text.View());
             }
         });
-        if (present == 0) {
-            rejected = "courses missing";
-            break;
-        }
+        // A course the file holds no key of is not made up.
+        if (present == 0) continue;
         AddItem(body, 0);
     }
-    if (!rejected && m_items.GetCount() != count) rejected = "courses do not match nItemCount";
-    if (rejected) {
-        EmptyStore();
-        return RefuseFile(path, rejected);
-    }
     RebuildLists(0);
-    return FinishLoad(path, false, "keys missing");
+    return FinishLoad();
 }
 
 int CMgrConfigUIDataCourse::Save(const char16_t* file) {

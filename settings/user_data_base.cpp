@@ -139,23 +139,38 @@ NvString CMgrConfigUIDataBase::FilePathFor(const char16_t* file, int fileType) {
 }
 
 void CMgrConfigUIDataBase::RejectFile(const NvString& path, const char* why) {
+    if (!m_ownFile) {
+        DebugTrace(1, "[CFG] %s: %s; not taken\n", path.ToUtf8().c_str(), why);
+        return;
+    }
     DebugTrace(1, "[CFG] %s: %s; set aside\n", path.ToUtf8().c_str(), why);
     NvConfigFile::BackupErrorFile(path);
 }
 
-bool CMgrConfigUIDataBase::OpenFile(const NvString& path) {
-    if (m_configFile.Load(path)) return true;
+bool CMgrConfigUIDataBase::OpenFile(const NvString& path, bool ownFile) {
+    m_ownFile = ownFile;
+    m_countPastKeys = false;
+    // A file the caller named is only read: a damaged one stays in place.
+    m_configFile.SetReadOnly(!ownFile);
+    const bool loaded = m_configFile.Load(path) != 0;
+    m_configFile.SetReadOnly(false);
+    if (loaded) return true;
     m_configFile.Clear();
     return false;
 }
 
-const char* CMgrConfigUIDataBase::CheckCountedFile(const CountedFile& desc, int* count) {
+const char* CMgrConfigUIDataBase::CheckCountedFile(const CountedFile& desc, int* count, int* toVisit) {
     int version = 0;
+    *toVisit = 0;
     const int haveVersion = m_configFile.GetInt(u"nVersion", &version, 1);
     const int haveCount = m_configFile.GetInt(desc.countKey, count, 1);
     if (desc.noHeader && !(haveVersion && haveCount)) return desc.noHeader;
-    if (*count < 0 || *count > desc.maxCount) return desc.outside;
-    if (userdata::HighestEntry(m_configFile, desc.entryOf) >= *count) return desc.beyond;
+    if (desc.outside && (*count < 0 || *count > desc.maxCount)) return desc.outside;
+    // Past the last entry the file holds there are only missing keys, so a
+    // huge count costs nothing.
+    *toVisit = std::clamp(*count, 0, userdata::HighestEntry(m_configFile, desc.entryOf) + 1);
+    // Those entries' keys are missing: the file is written again.
+    if (*count > *toVisit) m_countPastKeys = true;
     return nullptr;
 }
 
@@ -165,13 +180,11 @@ int CMgrConfigUIDataBase::RefuseFile(const NvString& path, const char* why) {
     return 0;
 }
 
-int CMgrConfigUIDataBase::FinishLoad(const NvString& path, bool damaged, const char* why, bool saveAnyway) {
-    const bool rewrite = damaged || m_configFile.HasMissingKey();
+int CMgrConfigUIDataBase::FinishLoad(bool saveAnyway) {
+    const bool rewrite = m_configFile.HasMissingKey() || m_countPastKeys || saveAnyway;
     m_configFile.Clear();
-    // What the file held stays under the err name; the store keeps what
-    // could be read and writes it complete.
-    if (rewrite) RejectFile(path, why);
-    if (rewrite || saveAnyway) Save(nullptr);
+    m_countPastKeys = false;
+    if (rewrite) Save(nullptr);
     return 1;
 }
 

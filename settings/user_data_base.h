@@ -98,39 +98,43 @@ public:
 protected:
     // The given path, or the store's own file of that settings-file type.
     static NvString FilePathFor(const char16_t* file, int fileType);
-    // Sets a file the store would not take (missing header keys, a count
-    // it cannot hold, entries that do not match the count) aside under its
-    // err name before anything writes a fresh file there, and says why.
-    static void RejectFile(const NvString& path, const char* why);
+    // Sets a file the store refuses (missing header keys, a count its
+    // store refuses) aside under its err name before anything writes a
+    // fresh file there, and says why. Only the store's own file is set
+    // aside; a file at a path the caller gave stays as it is.
+    void RejectFile(const NvString& path, const char* why);
 
     // What the header of a counted file must hold: "nVersion" and the
-    // count key, a count of 0..maxCount, and no entry key (as entryOf reads
-    // keys) at or beyond the count; entries beyond it would be dropped
-    // without a trace. The texts say why a file is not taken; a null
-    // noHeader lets a file without the count key pass with count 0.
+    // count key. Keys of entries at or beyond the count are not read. The
+    // texts say why a file is not taken; a null noHeader lets a file
+    // without the count key pass with count 0; a null outside reads any
+    // count (entries the file does not hold are skipped), otherwise a
+    // count outside 0..maxCount refuses the file.
     struct CountedFile {
         const char16_t* countKey;
         int maxCount;
         userdata::EntryOfKeyFn entryOf;
         const char* noHeader;
         const char* outside;
-        const char* beyond;
     };
 
-    // m_configFile read from path; false, with m_configFile cleared, for a
-    // missing file or one that does not parse.
-    bool OpenFile(const NvString& path);
-    // Reads a counted file's header into count: why the file is not to be
+    // m_configFile read from path (ownFile: the store's own file, which a
+    // damaged copy may be set aside from); false, with m_configFile
+    // cleared, for a missing file or one that does not parse.
+    bool OpenFile(const NvString& path, bool ownFile);
+    // Reads a counted file's header: the count into count and the number
+    // of entries worth visiting (the count, but none past the last entry
+    // the file holds a key of) into toVisit. Why the file is not to be
     // taken, or null.
-    const char* CheckCountedFile(const CountedFile& desc, int* count);
+    const char* CheckCountedFile(const CountedFile& desc, int* count, int* toVisit);
     // A file not taken: set aside (why), m_configFile cleared. 0, what Load
     // then returns; the store empties itself.
     int RefuseFile(const NvString& path, const char* why);
     // The end of a Load that took its file: m_configFile cleared. A file
-    // found damaged or lacking keys stays under its err name (why) and the
-    // store writes what it could read complete, as it also does when
-    // saveAnyway. 1, what Load then returns.
-    int FinishLoad(const NvString& path, bool damaged, const char* why, bool saveAnyway = false);
+    // that lacked keys (an older version's) is written again complete
+    // from what could be read, as it also is when saveAnyway. 1, what Load
+    // then returns.
+    int FinishLoad(bool saveAnyway = false);
     // The start of a Save: m_configFile emptied and pointed at the file,
     // "nVersion" set. 1 when set.
     int StartSave(const char16_t* file, int fileType);
@@ -163,5 +167,7 @@ protected:
     }
 
     NvConfigFile m_configFile;
+    bool m_ownFile = true;        // the last OpenFile read the store's own file
+    bool m_countPastKeys = false; // its count names entries it holds no key of
 };
 

@@ -116,54 +116,52 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
     const bool haveMap = m_map && m_map->GetNetworkVersion(currentVersion);
     if (haveMap) currentVersion = currentVersion.Left(kNetworkVersionChars);
 
-    if (!OpenFile(path)) return 0;
+    if (!OpenFile(path, file == nullptr)) return 0;
     EmptyStore();
     m_nextNumber = 0;
     m_relinkPending = false;
     int count = 0;
+    int toVisit = 0;
     NvString fileVersion;
     const char* const noHeader = "no nVersion, nNetworkVersion or nItemCount";
     const bool haveNetwork = m_configFile.GetString(u"nNetworkVersion", fileVersion, 1) != 0;
     const char* rejected = CheckCountedFile(
-        {u"nItemCount", kMaxItems, EntryNumberOf, noHeader, "nItemCount outside 0..200", "points beyond nItemCount"},
-        &count);
+        {u"nItemCount", kMaxItems, EntryNumberOf, noHeader, "nItemCount outside 0..200"}, &count, &toVisit);
     if (!haveNetwork) rejected = noHeader;
 
-    const bool relink = haveMap && !(fileVersion == currentVersion);
-    bool relinked = false;
-    if (!rejected) {
-        for (int entry = 0; entry < count; ++entry) {
-            _tagUISTRUCT_USERSAFEDEST record;
-            int present = 0;
-            int time = 0;
-            present += m_configFile.GetInt(EntryKey(entry, "nDir").c_str(), &record.nDir, 1);
-            present += m_configFile.GetInt(EntryKey(entry, "nLimit").c_str(), &record.nLimit, 1);
-            present += m_configFile.GetInt(EntryKey(entry, "TileIDx").c_str(), &record.TileIDx, 1);
-            present += m_configFile.GetInt(EntryKey(entry, "TileIDy").c_str(), &record.TileIDy, 1);
-            present += m_configFile.GetInt(EntryKey(entry, "LinkID").c_str(), &record.LinkID, 1);
-            present += m_configFile.GetInt(EntryKey(entry, "tTime").c_str(), &time, 1);
-            present += m_configFile.GetInt(EntryKey(entry, "PosInfo.wcPosition.x").c_str(),
-                                           &record.PosInfo.wcPosition.x, 1);
-            present += m_configFile.GetInt(EntryKey(entry, "PosInfo.wcPosition.y").c_str(),
-                                           &record.PosInfo.wcPosition.y, 1);
-            present += userdata::ReadText(m_configFile, EntryKey(entry, "PosInfo.szName"), record.PosInfo.szName,
-                                          kCourseNameUnits);
-            // The count promises a point the file does not hold.
-            if (present == 0) continue;
-            // The file keeps the low 32 bits of the time.
-            record.tTime = static_cast<uint32_t>(time);
-            if (relink && Relink(record)) relinked = true;
-            if (record.TileIDx == 0 || record.TileIDy == 0) {
-                TileOfPosition(record.PosInfo.wcPosition, record.TileIDx, record.TileIDy);
-            }
-            record.nIndex = m_nextNumber++;
-            AddItem(record, 0);
-        }
-        if (m_items.GetCount() != count) rejected = "fewer points than nItemCount";
-    }
     if (rejected) {
         EmptyStore();
         return RefuseFile(path, rejected);
+    }
+
+    const bool relink = haveMap && !(fileVersion == currentVersion);
+    bool relinked = false;
+    for (int entry = 0; entry < toVisit; ++entry) {
+        _tagUISTRUCT_USERSAFEDEST record;
+        int present = 0;
+        int time = 0;
+        present += m_configFile.GetInt(EntryKey(entry, "nDir").c_str(), &record.nDir, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "nLimit").c_str(), &record.nLimit, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "TileIDx").c_str(), &record.TileIDx, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "TileIDy").c_str(), &record.TileIDy, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "LinkID").c_str(), &record.LinkID, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "tTime").c_str(), &time, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "PosInfo.wcPosition.x").c_str(),
+                                       &record.PosInfo.wcPosition.x, 1);
+        present += m_configFile.GetInt(EntryKey(entry, "PosInfo.wcPosition.y").c_str(),
+                                       &record.PosInfo.wcPosition.y, 1);
+        present += userdata::ReadText(m_configFile, EntryKey(entry, "PosInfo.szName"), record.PosInfo.szName,
+                                      kCourseNameUnits);
+        // A point the file holds no key of is not made up.
+        if (present == 0) continue;
+        // The file keeps the low 32 bits of the time.
+        record.tTime = static_cast<uint32_t>(time);
+        if (relink && Relink(record)) relinked = true;
+        if (record.TileIDx == 0 || record.TileIDy == 0) {
+            TileOfPosition(record.PosInfo.wcPosition, record.TileIDx, record.TileIDy);
+        }
+        record.nIndex = m_nextNumber++;
+        AddItem(record, 0);
     }
 
     m_networkVersion = haveMap ? currentVersion : fileVersion;
@@ -171,21 +169,10 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
     // before the file is written with its version.
     m_relinkPending = !haveMap && m_map != nullptr;
     RebuildLists(0);
-    const bool missingKey = m_configFile.HasMissingKey() != 0;
-    m_configFile.Clear();
-    if (!missingKey && !relinked) return 1;
-    // A map that cannot tell its version refuses the save: the file then
-    // stays as it is rather than being set aside with nothing in its place.
-    NvString probe;
-    if (m_map && !m_map->GetNetworkVersion(probe)) return 1;
-    if (missingKey) {
-        // What the file held stays under the err name; the store keeps
-        // what could be read and writes it complete.
-        RejectFile(path, "keys missing");
-    }
     if (relinked) DebugTrace(2, "[CFG] %s: links checked on the new road network\n", path.ToUtf8().c_str());
-    Save(nullptr);
-    return 1;
+    // A map that cannot tell its version yet refuses the save; the file
+    // then stays as it is.
+    return FinishLoad(relinked);
 }
 
 int CMgrConfigUIDataUserSafeDest::Save(const char16_t* file) {

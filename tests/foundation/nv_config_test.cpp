@@ -103,6 +103,10 @@ TEST(NvConfigMap, LinesParseAsTheyWereWritten) {
         {"no line end at the end", "L|1=5", u"L", 1, u"5"},
         {"value keeps its blanks", "V|2= x \r\n", u"V", 2, u" x "},
         {"negative type", "N|-3=q\r\n", u"N", -3, u"q"},
+        // The type is the decimal value of its text, as integers are read.
+        {"type not a number", "T|x=2\r\n", u"T", 0, u"2"},
+        {"type with trailing text", "T|12ab=2\r\n", u"T", 12, u"2"},
+        {"value not CP949 reads empty", "V|2=\xBC\r\n", u"V", 2, u""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,12 +134,8 @@ TEST(NvConfigMap, DamagedLinesAreReportedAndEarlierKeysStay) {
         {"empty key", "a|1=1\r\n|1=2\r\n", NvConfigParseStatus::kMalformed},
         {"empty line", "a|1=1\r\n\r\n", NvConfigParseStatus::kMalformed},
         {"no =", "a|1=1\r\nb|1\r\n", NvConfigParseStatus::kMalformed},
-        {"type not a number", "a|1=1\r\nb|x=2\r\n", NvConfigParseStatus::kMalformed},
         {"type empty", "a|1=1\r\nb|=2\r\n", NvConfigParseStatus::kMalformed},
-        {"type too big", "a|1=1\r\nb|99999999999=2\r\n", NvConfigParseStatus::kMalformed},
         {"NUL byte", std::string("a|1=1\r\nb|2=x\0y\r\n", 16), NvConfigParseStatus::kMalformed},
-        {"key not CP949", "a|1=1\r\n\xFF\xFF|2=x\r\n", NvConfigParseStatus::kBadText},
-        {"value not CP949", "a|1=1\r\nb|2=\xBC\r\n", NvConfigParseStatus::kBadText},
         {"line over 1022 bytes", "a|1=1\r\nb|2=" + std::string(1018, 'x') + "\r\n",
          NvConfigParseStatus::kLineTooLong},
     };
@@ -152,6 +152,24 @@ TEST(NvConfigMap, DamagedLinesAreReportedAndEarlierKeysStay) {
     // The longest line that still reads: 1021 bytes and its line end.
     NvConfigMap map;
     EXPECT_EQ(ParseNvConfigBytes("b|2=" + std::string(1017, 'x') + "\r\n", map), NvConfigParseStatus::kOk);
+}
+
+TEST(NvConfigMap, TextThatIsNotCp949LosesOnlyItsOwnLine) {
+    // "\xBC" alone is half a Hangul syllable; "\xFF\xFF" is no CP949 at all.
+    NvConfigMap map;
+    ASSERT_EQ(ParseNvConfigBytes("a|1=1\r\nb|2=\xBC\r\n\xFF\xFF|2=x\r\nc|2=\xBC\xAD\r\nd|1=4\r\n", map),
+              NvConfigParseStatus::kOk);
+    NvString text;
+    EXPECT_EQ(map.GetValue(u"b", text), 1);
+    EXPECT_EQ(text, u"");
+    EXPECT_EQ(map.GetValue(u"c", text), 1);
+    EXPECT_EQ(text, u"서");
+    int value = 0;
+    EXPECT_EQ(map.GetInt(u"a", &value), 1);
+    EXPECT_EQ(value, 1);
+    EXPECT_EQ(map.GetInt(u"d", &value), 1);
+    EXPECT_EQ(value, 4);
+    EXPECT_EQ(map.GetCount(), 4);  // the key that is not text is skipped
 }
 
 TEST(NvConfigMap, KeysIgnoreCaseAndKeepTheirFirstPosition) {
@@ -249,10 +267,41 @@ TEST(NvConfigFile, SaveCreatesMissingFoldersAndKeepsTheOldFileOnFailure) {
     ASSERT_EQ(file.Save(), 1) << file.LastError();
     EXPECT_EQ(dir.Read("A/B/C/RegDest.udt"), "nVersion|1=841887792\r\n");
 
-    // A character with no CP949 form: nothing is written.
-    file.SetValue(u"Name", u"\U0001F600", kNvConfigTypeString);
-    EXPECT_EQ(file.Save(), 0);
-    EXPECT_EQ(dir.Read("A/B/C/RegDest.udt"), "nVersion|1=841887792\r\n");
+    // Entries that would not load back as they are: nothing is written.
+    // "Name|2=" is 7 bytes, so a value of 1014 bytes makes the longest line
+    // the reader takes (1021 bytes and its line end); a Hangul syllable is
+    // two bytes.
+    struct Refused {
+        const char* what;
+        std::u16string key;
+        std::u16string value;
+    } const refused[] = {
+        {"no CP949 form", u"Name", u"\U0001F600"},
+        {"key ending in a blank", u"Name ", u"x"},
+        {"line over the read limit", u"Name", std::u16string(1015, u'x')},
+        {"line over the read limit in CP949 bytes", u"Name", std::u16string(508, u'한')},
+    };
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(r.what);
+        NvConfigFile bad;
+        bad.SetFilePath(file.GetFilePath());
+        bad.SetInt(u"nVersion", 1);
+        ASSERT_EQ(bad.SetValue(r.key.c_str(), r.value.c_str(), kNvConfigTypeString), 1);
+        EXPECT_EQ(bad.Save(), 0);
+        EXPECT_EQ(dir.Read("A/B/C/RegDest.udt"), "nVersion|1=841887792\r\n");
+    }
+    // The longest line that reads back is saved and loads the same.
+    for (const std::u16string& value : {std::u16string(1014, u'x'), std::u16string(507, u'한')}) {
+        NvConfigFile longest;
+        longest.SetFilePath(Path(dir.File("long.udt")));
+        longest.SetValue(u"Name", value.c_str(), kNvConfigTypeString);
+        ASSERT_EQ(longest.Save(), 1);
+        NvConfigFile back;
+        ASSERT_EQ(back.Load(longest.GetFilePath()), 1) << back.LastError();
+        NvString text;
+        back.GetString(u"Name", text, 1);
+        EXPECT_EQ(text, value);
+    }
 
     // A file where a folder should be.
     dir.Write("F", "x");
@@ -306,29 +355,28 @@ TEST(NvFilePath, NamesTheSettingsFiles) {
     EXPECT_EQ(NvConfigFile::ErrorFileName(u"/x.d/Data"), u"/x.d/Data.err");
 }
 
-// A store that keeps its settings the way every settings object does:
-// required keys, defaults and a fresh file when the old one is unusable.
+// A store that keeps its settings the way every settings object does: a
+// file that does not parse is set aside and the defaults are written; a
+// key that is missing (a file from an older version) takes its default and
+// the file is written again complete, with nothing set aside.
 struct DemoStore {
     static constexpr int kVersion = 841887792;
     int version = 0;
     NvString name;
 
     int Load(const NvString& path) {
+        version = kVersion;
+        name = u"default";
         NvConfigFile file;
-        const int loaded = file.Load(path);
-        int v = 0;
-        NvString n;
-        file.GetInt(u"nVersion", &v, 1);
-        file.GetString(u"Name", n, 1);
-        if (!loaded || file.HasMissingKey()) {
-            NvConfigFile::BackupErrorFile(path);
-            version = kVersion;
-            name = u"default";
+        if (!file.Load(path)) {
             Save(path);
             return 0;
         }
-        version = v;
-        name = n;
+        int v = 0;
+        NvString n;
+        if (file.GetInt(u"nVersion", &v, 1)) version = v;
+        if (file.GetString(u"Name", n, 1)) name = n;
+        if (file.HasMissingKey()) Save(path);
         return 1;
     }
     int Save(const NvString& path) const {
@@ -350,44 +398,54 @@ protected:
     TempDir m_dir;
 };
 
-TEST_F(DamagedFile, IsSetAsideAndTheDefaultsAreWritten) {
+TEST_F(DamagedFile, OnlyAFileThatDoesNotParseIsSetAside) {
     const std::string good = "nVersion|1=841887792\r\nName|2=home\r\n";
     struct Case {
         const char* name;
         std::string bytes;
+        int loads;                // 0: set aside, the defaults written
+        const char16_t* kept;     // the name afterwards
+        std::string fileAfter;
     } cases[] = {
-        {"over-long line", "nVersion|1=841887792\r\nName|2=" + std::string(1100, 'x') + "\r\n"},
-        {"missing nVersion", "Name|2=home\r\n"},
-        {"bad type number", "nVersion|one=841887792\r\nName|2=home\r\n"},
-        {"truncated", good.substr(0, 25)},
-        {"invalid CP949", "nVersion|1=841887792\r\nName|2=\xFF\xFE\r\n"},
+        {"over-long line", "nVersion|1=841887792\r\nName|2=" + std::string(1100, 'x') + "\r\n", 0, u"default",
+         "nVersion|1=841887792\r\nName|2=default\r\n"},
+        {"truncated", good.substr(0, 25), 0, u"default", "nVersion|1=841887792\r\nName|2=default\r\n"},
+        {"missing nVersion", "Name|2=home\r\n", 1, u"home", "nVersion|1=841887792\r\nName|2=home\r\n"},
+        {"missing Name", "nVersion|1=7\r\n", 1, u"default", "nVersion|1=7\r\nName|2=default\r\n"},
+        {"type not a number", "nVersion|one=841887792\r\nName|2=home\r\n", 1, u"home",
+         "nVersion|one=841887792\r\nName|2=home\r\n"},
+        {"value not CP949", "nVersion|1=841887792\r\nName|2=\xFF\xFE\r\n", 1, u"",
+         "nVersion|1=841887792\r\nName|2=\xFF\xFE\r\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         m_dir.Write("Config/RecentDest.udt", c.bytes);
+        std::filesystem::remove(m_dir.File("Config/RecentDest.err"));
         const NvString path = Path(m_dir.Path() + "\\Config\\RecentDest.udt");
         DemoStore store;
-        EXPECT_EQ(store.Load(path), 0);
-        EXPECT_EQ(store.name, u"default");
-        EXPECT_EQ(m_dir.Read("Config/RecentDest.err"), c.bytes);  // the damaged bytes are kept
-        EXPECT_EQ(m_dir.Read("Config/RecentDest.udt"), "nVersion|1=841887792\r\nName|2=default\r\n");
-        EXPECT_EQ(TakeSettingsFileErrorCount(), 1);
-        EXPECT_EQ(GetSettingsFileErrorCount(), 0);
+        EXPECT_EQ(store.Load(path), c.loads);
+        EXPECT_EQ(store.name, c.kept);
+        EXPECT_EQ(m_dir.Read("Config/RecentDest.udt"), c.fileAfter);
+        if (c.loads) {
+            EXPECT_FALSE(platform::FileExists(m_dir.File("Config/RecentDest.err")));
+            EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+        } else {
+            EXPECT_EQ(m_dir.Read("Config/RecentDest.err"), c.bytes);  // the damaged bytes are kept
+            EXPECT_EQ(TakeSettingsFileErrorCount(), 1);
+            EXPECT_EQ(GetSettingsFileErrorCount(), 0);
+        }
     }
     EXPECT_EQ(std::u16string(kSettingsFileErrorMessage), u"사용자 설정 파일에 오류가 발생되어\n초기값으로 사용합니다.");
 
-    // A sound file loads and nothing is counted; a missing one is no error.
-    m_dir.Write("Config/RecentDest.udt", good);
+    // A missing file is no error.
     DemoStore store;
-    EXPECT_EQ(store.Load(Path(m_dir.File("Config/RecentDest.udt"))), 1);
-    EXPECT_EQ(store.name, u"home");
     EXPECT_EQ(store.Load(Path(m_dir.File("Config/None.udt"))), 0);
     EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
     EXPECT_FALSE(platform::FileExists(m_dir.File("Config/None.err")));
 }
 
 TEST_F(DamagedFile, StaysInPlaceWhenItCannotBeSetAside) {
-    const std::string damaged = "nVersion|1=841887792\r\nName|2=\xFF\r\n";
+    const std::string damaged = "nVersion|1=841887792\r\nName|2\r\n";
     m_dir.Write("RegDest.udt", damaged);
     m_dir.Write("RegDest.err/keep", "a folder where the err copy would go");
     const NvString path = Path(m_dir.File("RegDest.udt"));

@@ -8,6 +8,7 @@
 
 #include "foundation/nv_config.h"
 #include "platform/codepage.h"
+#include "platform/paths.h"
 #include "settings/course_current.h"
 #include "settings/ui_setting.h"
 #include "support/temp_dir.h"
@@ -472,6 +473,7 @@ TEST_F(CourseFileTest, DamagedFilesAreSetAsideBeforeTheyAreReplaced) {
     const size_t x3 = good.find("lCoursePosInfo003.PosInfo.wcPosition.x");
     ASSERT_NE(x3, std::string::npos);
     const size_t x3End = good.find("\r\n", x3) + 2;
+    const size_t name0 = good.find("szName|2=") + 9;
 
     struct Damage {
         const char* what;
@@ -480,9 +482,13 @@ TEST_F(CourseFileTest, DamagedFilesAreSetAsideBeforeTheyAreReplaced) {
         bool courseKept;    // the previous course in memory stays
     } const cases[] = {
         {"cut inside a line", good.substr(0, x3 + 10), 0, true},
+        // Keys missing (an older file) keep their reset values.
         {"cut after a line", good.substr(0, x3End), 1, false},
         {"one key removed", good.substr(0, x3) + good.substr(x3End), 1, false},
-        {"not CP949", good.substr(0, x3) + "\x80\x80|1=1\r\n", 0, true},
+        // A key that is not CP949 is skipped; a value that is not reads
+        // empty ("\xBC" is half a Hangul syllable).
+        {"key not CP949", good.substr(0, x3) + "\x80\x80|1=1\r\n", 1, false},
+        {"value not CP949", good.substr(0, name0) + "\xBC" + good.substr(good.find("\r\n", name0)), 1, false},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
@@ -490,9 +496,14 @@ TEST_F(CourseFileTest, DamagedFilesAreSetAsideBeforeTheyAreReplaced) {
         Build(course, "K", Letters("L"), 1);
         m_dir.Write("CourseCurrent.idt", d.bytes);
         EXPECT_EQ(course.Load(nullptr), d.loads);
-        // The damaged bytes are kept under the err name.
-        EXPECT_EQ(m_dir.Read("CourseCurrent.err"), d.bytes);
-        EXPECT_EQ(TakeSettingsFileErrorCount(), 1);
+        // Only a file that does not parse is kept under the err name.
+        if (d.loads) {
+            EXPECT_FALSE(platform::FileExists(m_dir.File("CourseCurrent.err")));
+            EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+        } else {
+            EXPECT_EQ(m_dir.Read("CourseCurrent.err"), d.bytes);
+            EXPECT_EQ(TakeSettingsFileErrorCount(), 1);
+        }
         if (d.courseKept) {
             EXPECT_EQ(Describe(course), "K|L");
         } else {

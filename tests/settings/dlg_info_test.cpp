@@ -161,7 +161,7 @@ TEST_F(DlgInfoTest, SaveAndLoadGiveTheSameRecords) {
     EXPECT_EQ(loaded.GetCount(), 0);
 }
 
-TEST_F(DlgInfoTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
+TEST_F(DlgInfoTest, FilesAreReadAsFarAsTheyGoAndOnlyUnreadableOnesAreSetAside) {
     m_store->SetAreaCode(u"Name", 11);
     m_store->AddRecentText(u"Name", u"one");
     m_store->AddRecentText(u"Name", u"two");
@@ -176,12 +176,15 @@ TEST_F(DlgInfoTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         std::vector<std::string> kept;  // dialog names afterwards
     } const cases[] = {
         {"cut inside a line", edit.CutAt("DlgInfo001.eOrderBy", 5), 0, {}},
-        {"cut after record 0", edit.CutAt("DlgInfo001."), 0, {}},
-        {"count raised", edit.Replace("nItemCount|1=3", "nItemCount|1=4"), 0, {}},
-        {"count huge", edit.Replace("nItemCount|1=3", "nItemCount|1=2147483647"), 0, {}},
-        {"count lowered", edit.Replace("nItemCount|1=3", "nItemCount|1=2"), 0, {}},
-        {"no nItemCount", edit.Cut("nItemCount", "DlgInfo000"), 0, {}},
+        {"count negative", edit.Replace("nItemCount|1=3", "nItemCount|1=4294967295"), 0, {}},
         {"two records of one name", edit.Replace("szDialogName|2=Address", "szDialogName|2=NAME"), 0, {}},
+        // Records the file does not hold are not made up.
+        {"cut after record 0", edit.CutAt("DlgInfo001."), 1, {"Name"}},
+        {"count raised", edit.Replace("nItemCount|1=3", "nItemCount|1=4"), 1, {"Name", "Address", "Poi"}},
+        {"count huge", edit.Replace("nItemCount|1=3", "nItemCount|1=2147483647"), 1, {"Name", "Address", "Poi"}},
+        // Keys past the count are not read.
+        {"count 1, two stray records", edit.Replace("nItemCount|1=3", "nItemCount|1=1"), 1, {"Name"}},
+        {"no nItemCount", edit.Cut("nItemCount", "DlgInfo000"), 1, {}},
         {"no nVersion", edit.Cut("nVersion", "nItemCount"), 1, {"Name", "Address", "Poi"}},
         {"an area removed", edit.Cut("DlgInfo001.uAreaCode", "DlgInfo001.eOrderBy"), 1,
          {"Name", "Address", "Poi"}},
@@ -191,13 +194,15 @@ TEST_F(DlgInfoTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
          {"Name", "Address", "Poi"}},
         {"text count over 7", edit.Replace("RecentTextDataNum|1=2", "RecentTextDataNum|1=9"), 1,
          {"Name", "Address", "Poi"}},
+        // "\xBC" is half a Hangul syllable: that text alone reads empty.
+        {"a text not CP949", edit.Replace("=one\r\n", "=\xBC\r\n"), 1, {"Name", "Address", "Poi"}},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
         WriteFile(d.bytes);
         Store store;
         EXPECT_EQ(store.Load(nullptr), d.loads);
-        ExpectSetAside(d.bytes);
+        ExpectKeptOrSetAside(d.loads, d.bytes);
         std::vector<std::string> names;
         _tagUISTRUCT_DLGINFO info;
         for (int i = 0; store.GetDlgInfoAt(i, &info); ++i) names.push_back(platform::Utf16ToUtf8(DlgInfoName(info)));
@@ -209,6 +214,14 @@ TEST_F(DlgInfoTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         ExpectRewrittenOrGone(d.loads, d.kept.size(), [] { return Store().GetCount(); });
         RemoveErr();
     }
+    // The text that is not CP949 is empty; its neighbour is read.
+    WriteFile(edit.Replace("=one\r\n", "=\xBC\r\n"));
+    Store store;
+    _tagUISTRUCT_DLGINFO info;
+    ASSERT_EQ(store.GetDlgInfoAt(0, &info), 1);
+    ASSERT_EQ(info.nRecentTextDataNum, 2);
+    EXPECT_EQ(std::u16string(info.szRecentTextArray[0]), u"two");
+    EXPECT_EQ(std::u16string(info.szRecentTextArray[1]), u"");
 }
 
 }  // namespace

@@ -235,25 +235,34 @@ TEST_F(MyThemeTest, SaveLoadAndDamage) {
     struct Damage {
         const char* what;
         std::string bytes;
+        bool taken;  // false: refused and set aside
         int kept;
     } const cases[] = {
-        {"cut inside place 1", edit.CutAt("MyTheme001.nFolder"), 2},
-        {"count raised", edit.Replace("nItemCount|1=3", "nItemCount|1=4"), 3},
-        {"count lowered", edit.Replace("nItemCount|1=3", "nItemCount|1=2"), 0},
-        {"count over 200", edit.Replace("nItemCount|1=3", "nItemCount|1=300"), 0},
-        {"theme id removed", edit.Replace("MyTheme002.nThemeID|1=4\r\n", ""), 3},
+        {"count over 200", edit.Replace("nItemCount|1=3", "nItemCount|1=300"), false, 0},
+        {"cut inside place 1", edit.CutAt("MyTheme001.nFolder"), true, 2},
+        {"count raised", edit.Replace("nItemCount|1=3", "nItemCount|1=4"), true, 3},
+        {"count 1, two stray places", edit.Replace("nItemCount|1=3", "nItemCount|1=1"), true, 1},
+        {"theme id removed", edit.Replace("MyTheme002.nThemeID|1=4\r\n", ""), true, 3},
+        // "\xBC" is half a Hangul syllable: that name alone reads empty.
+        {"a name not CP949", edit.Replace("szName|2=\xBA\xB8\xC5\xEB", "szName|2=\xBC"), true, 3},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
         WriteFile(d.bytes);
         Store damaged;
         EXPECT_EQ(damaged.GetItemCount(), d.kept);
-        ExpectSetAside(d.bytes);
+        ExpectKeptOrSetAside(d.taken, d.bytes);
         Store again;
         EXPECT_EQ(again.GetItemCount(), d.kept);
         EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
         RemoveErr();
     }
+    WriteFile(edit.Replace("szName|2=\xBA\xB8\xC5\xEB", "szName|2=\xBC"));
+    Store notText;
+    _tagUISTRUCT_MYTHEME third;
+    ASSERT_EQ(notText.GetItem(2, &third, -1, 1), 1);
+    EXPECT_EQ(MyThemeTraits::Name(third), u"");
+    EXPECT_EQ(third.nThemeID, 4);
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ TEST_F(RecentDestTest, SaveAndLoadGiveTheSameRecords) {
     EXPECT_EQ(loaded.GetCount(0), 0);
 }
 
-TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
+TEST_F(RecentDestTest, FilesAreReadAsFarAsTheyGoAndOnlyUnreadableOnesAreSetAside) {
     AddPlaces();
     ASSERT_EQ(m_store->Save(nullptr), 1);
     const testsupport::FileEdits edit(FileBytes());
@@ -209,30 +209,38 @@ TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         }
         return bytes;
     };
+    const std::vector<std::string> all = {"서울역", "부산역", "Airport", "apple store"};
     struct Damage {
         const char* what;
         std::string bytes;
-        int loads;
+        int loads;                      // 0: refused and set aside
         std::vector<std::string> kept;  // names in the store afterwards
     } const cases[] = {
         {"cut inside a line", edit.CutAt("D002.Name", 4), 0, {}},
-        {"cut after entry 1", edit.CutAt("D002."), 1, {"서울역", "부산역"}},
-        {"count raised", edit.Replace("ItemCount|1=4", "ItemCount|1=6"), 1,
-         {"서울역", "부산역", "Airport", "apple store"}},
-        {"count lowered", edit.Replace("ItemCount|1=4", "ItemCount|1=3"), 0, {}},
-        {"count lowered, last entry in lower case",
-         lowerEntry(edit.Replace("ItemCount|1=4", "ItemCount|1=3"), "D003.", "d003."), 0, {}},
-        {"count over 30", edit.Replace("ItemCount|1=4", "ItemCount|1=31"), 0, {}},
-        {"count negative", edit.Replace("ItemCount|1=4", "ItemCount|1=4294967295"), 0, {}},
         {"no ItemCount", edit.Cut("ItemCount", "D000"), 0, {}},
+        {"no nVersion", edit.Cut("nVersion", "ItemCount"), 0, {}},
+        // Keys past the count are not read.
+        {"count 1, three stray entries", edit.Replace("ItemCount|1=4", "ItemCount|1=1"), 1, {"서울역"}},
+        {"count lowered, last entry in lower case",
+         lowerEntry(edit.Replace("ItemCount|1=4", "ItemCount|1=3"), "D003.", "d003."), 1,
+         {"서울역", "부산역", "Airport"}},
+        {"count negative", edit.Replace("ItemCount|1=4", "ItemCount|1=4294967295"), 1, {}},
+        // Entries the file does not hold are not made up.
+        {"cut after entry 1", edit.CutAt("D002."), 1, {"서울역", "부산역"}},
+        {"count raised", edit.Replace("ItemCount|1=4", "ItemCount|1=6"), 1, all},
+        {"count over 30", edit.Replace("ItemCount|1=4", "ItemCount|1=31"), 1, all},
+        // A key missing (an older file) leaves its field empty.
         {"a name removed", edit.Cut("D001.Name", "D002"), 1, {"서울역", "", "Airport", "apple store"}},
+        // "\xBC" is half a Hangul syllable.
+        {"a name not CP949", edit.Replace("D001.Name|2=\xBA\xCE\xBB\xEA\xBF\xAA", "D001.Name|2=\xBC"), 1,
+         {"서울역", "", "Airport", "apple store"}},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
         WriteFile(d.bytes);
         CMgrConfigUIDataRecentDest store;
         EXPECT_EQ(store.Load(nullptr), d.loads);
-        ExpectSetAside(d.bytes);
+        ExpectKeptOrSetAside(d.loads, d.bytes);
         std::vector<std::string> names;
         _tagUISTRUCT_RECENTDEST r;
         for (int i = 0; store.GetItem(i, &r, 1); ++i) names.push_back(NameOf(r));
@@ -243,15 +251,18 @@ TEST_F(RecentDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
     }
 }
 
-TEST_F(RecentDestTest, DuplicatesInAFileAreKeptAside) {
+TEST_F(RecentDestTest, DuplicatesInAFileMergeAsTheyAreAdded) {
     WriteFile(
         "nVersion|1=841887792\r\nItemCount|1=2\r\n"
         "D000.Type|1=0\r\nD000.Region|1=0\r\nD000.X|1=100\r\nD000.Y|1=100\r\nD000.Name|2=Home\r\n"
         "D001.Type|1=0\r\nD001.Region|1=0\r\nD001.X|1=105\r\nD001.Y|1=100\r\nD001.Name|2=Home\r\n");
     CMgrConfigUIDataRecentDest store;
-    EXPECT_EQ(store.GetCount(0), 1);
-    EXPECT_TRUE(ErrExists());
-    EXPECT_NE(FileBytes().find("ItemCount|1=1\r\n"), std::string::npos);
+    ASSERT_EQ(store.GetCount(0), 1);
+    _tagUISTRUCT_RECENTDEST r;
+    store.GetItem(0, &r, 1);
+    EXPECT_EQ(r.PosInfo.wcPosition.x, 105);
+    EXPECT_FALSE(ErrExists());
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
 }
 
 }  // namespace

@@ -438,7 +438,7 @@ TEST_F(RegDestTest, SaveAndLoadGiveTheSameStore) {
     EXPECT_EQ(loaded.GetItemCount(), 8);
 }
 
-TEST_F(RegDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
+TEST_F(RegDestTest, FilesAreReadAsFarAsTheyGoAndOnlyUnreadableOnesAreSetAside) {
     m_store->AddFolder(Folder("Work"), 1);
     for (const Row& r : kRows) m_store->AddItem(Place(r.name, kSeoulX + r.eastUnits, kSeoulY, r.folder % 2), 1);
     ASSERT_EQ(m_store->Save(nullptr), 1);
@@ -457,20 +457,29 @@ TEST_F(RegDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         int folders;
     } const cases[] = {
         {"cut inside a line", edit.CutAt("RegDest002.nVoice", 9), 0, none, 1},
-        {"cut after place 1", edit.CutAt("RegDest002."), 1, {"회사", "Home"}, 2},
-        {"place count raised", edit.Replace("nItemCount|1=6", "nItemCount|1=9"), 1, all, 2},
-        {"place count lowered", edit.Replace("nItemCount|1=6", "nItemCount|1=5"), 0, none, 1},
+        // More places than the store holds: the store refuses the file.
         {"place count over 200", edit.Replace("nItemCount|1=6", "nItemCount|1=201"), 0, none, 1},
         {"place count negative", edit.Replace("nItemCount|1=6", "nItemCount|1=4294967295"), 0, none, 1},
-        {"folder count lowered", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=1"), 0, none, 1},
-        {"folder count raised", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=3"), 1, all, 3},
-        {"folder count absurd", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=99999"), 0, none, 1},
-        {"no folders", noFolders, 1, all, 1},
         {"no nFolderItemCount", edit.CutLine("nFolderItemCount"), 0, none, 1},
         {"no nItemCount", edit.CutLine("nItemCount"), 0, none, 1},
         {"no nVersion", edit.CutLine("nVersion"), 0, none, 1},
+        // Keys past the counts are not read.
+        {"place count 1, five stray places", edit.Replace("nItemCount|1=6", "nItemCount|1=1"), 1, {"회사"}, 2},
+        {"place count lowered", edit.Replace("nItemCount|1=6", "nItemCount|1=5"), 1,
+         {"회사", "Home", "apple", "부모님 댁", "Zoo"}, 2},
+        {"folder count lowered", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=1"), 1, all, 1},
+        // Entries the file does not hold are not made up.
+        {"cut after place 1", edit.CutAt("RegDest002."), 1, {"회사", "Home"}, 2},
+        {"place count raised", edit.Replace("nItemCount|1=6", "nItemCount|1=9"), 1, all, 2},
+        {"folder count raised", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=3"), 1, all, 2},
+        {"folder count absurd", edit.Replace("nFolderItemCount|1=2", "nFolderItemCount|1=99999"), 1, all, 2},
+        {"no folders", noFolders, 1, all, 1},
+        // A key missing (an older file) leaves its field empty.
         {"a key removed", edit.CutLine("RegDest003.PosInfo.szName"), 1,
          {"회사", "Home", "apple", "", "Zoo", "집 근처"}, 2},
+        // "\xBC" is half a Hangul syllable.
+        {"a name not CP949", edit.Replace("szName|2=\xC8\xB8\xBB\xE7", "szName|2=\xBC"), 1,
+         {"", "Home", "apple", "부모님 댁", "Zoo", "집 근처"}, 2},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
@@ -479,11 +488,14 @@ TEST_F(RegDestTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         m_dir.Write("config/Other.udt", d.bytes);
         const std::u16string other = platform::Utf8ToUtf16(m_dir.File("config/Other.udt"));
         EXPECT_EQ(m_store->Load(other.c_str()), d.loads);
-        EXPECT_EQ(m_dir.Read("config/Other.err"), d.bytes);
+        // A file the caller named is never moved.
+        EXPECT_EQ(m_dir.Read("config/Other.udt"), d.bytes);
+        EXPECT_FALSE(platform::FileExists(m_dir.File("config/Other.err")));
+        EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
 
         WriteFile(d.bytes);
         Store store;  // loads its own file
-        ExpectSetAside(d.bytes);
+        ExpectKeptOrSetAside(d.loads, d.bytes);
         std::vector<std::string> names;
         _tagUISTRUCT_REGDEST r;
         for (int i = 0; store.GetItem(i, &r, -1, 1); ++i) names.push_back(NameOf(r));

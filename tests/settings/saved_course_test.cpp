@@ -200,34 +200,42 @@ TEST_F(SavedCourseTest, LoadingAgainReplacesInsteadOfDoubling) {
     EXPECT_FALSE(ErrExists());
 }
 
-TEST_F(SavedCourseTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
+TEST_F(SavedCourseTest, FilesAreReadAsFarAsTheyGoAndOnlyUnreadableOnesAreSetAside) {
     for (const char* name : {"A", "B", "C", "D"}) m_store->AddItem(Course(name), 1);
     ASSERT_EQ(m_store->Save(nullptr), 1);
     const testsupport::FileEdits edit(FileBytes());
+    const std::vector<std::string> all = {"A", "B", "C", "D"};
     struct Damage {
         const char* what;
         std::string bytes;
         int loads;
         std::vector<std::string> kept;
     } const cases[] = {
+        // A file that does not parse is set aside by the settings file.
         {"cut inside a line", edit.CutAt("Course002.szName", 6), 0, {}},
-        {"cut after course 1", edit.CutAt("Course002."), 0, {}},
-        {"count raised", edit.Replace("nItemCount|1=4", "nItemCount|1=5"), 0, {}},
-        {"count lowered", edit.Replace("nItemCount|1=4", "nItemCount|1=3"), 0, {}},
-        {"count over 200", edit.Replace("nItemCount|1=4", "nItemCount|1=201"), 0, {}},
-        {"no nItemCount", edit.Cut("nItemCount", "Course000"), 0, {}},
-        {"no nVersion", edit.Cut("nVersion", "nItemCount"), 1, {"A", "B", "C", "D"}},
+        // Keys past the count are not read.
+        {"count 1, three stray courses", edit.Replace("nItemCount|1=4", "nItemCount|1=1"), 1, {"A"}},
+        {"count lowered", edit.Replace("nItemCount|1=4", "nItemCount|1=3"), 1, {"A", "B", "C"}},
+        // Courses the file does not hold are not made up.
+        {"cut after course 1", edit.CutAt("Course002."), 1, {"A", "B"}},
+        {"count raised", edit.Replace("nItemCount|1=4", "nItemCount|1=5"), 1, all},
+        // Missing header keys hold no courses (the count is 0) and are no
+        // damage.
+        {"no nItemCount", edit.Cut("nItemCount", "Course000"), 1, {}},
+        {"no nVersion", edit.Cut("nVersion", "nItemCount"), 1, all},
         {"a course name removed", edit.Cut("Course001.szName", "Course002"), 1, {"A", "", "C", "D"}},
         {"a point removed",
-         edit.Cut("Course003.lCoursePosInfo000.PosInfo.wcPosition.x", "Course003.lCoursePosInfo001"), 1,
-         {"A", "B", "C", "D"}},
+         edit.Cut("Course003.lCoursePosInfo000.PosInfo.wcPosition.x", "Course003.lCoursePosInfo001"), 1, all},
+        // "\xBC" is half a Hangul syllable.
+        {"a name not CP949", edit.Replace("Course001.szName|2=B", "Course001.szName|2=\xBC"), 1,
+         {"A", "", "C", "D"}},
     };
     for (const Damage& d : cases) {
         SCOPED_TRACE(d.what);
         WriteFile(d.bytes);
         Store store;
         EXPECT_EQ(store.Load(nullptr), d.loads);
-        ExpectSetAside(d.bytes);
+        ExpectKeptOrSetAside(d.loads, d.bytes);
         std::vector<std::string> names;
         _tagUISTRUCT_COURSEINFO c;
         for (int i = 0; store.GetItem(i, &c, 0); ++i) names.push_back(NameOf(c));
@@ -235,13 +243,22 @@ TEST_F(SavedCourseTest, DamagedFilesAreSetAsideAndNothingIsDroppedSilently) {
         ExpectRewrittenOrGone(d.loads, d.kept.size(), [] { return Store().GetCount(0); });
         RemoveErr();
     }
-    // A file without any header and without courses holds nothing to keep,
-    // but it is still kept aside before it is written complete.
+    // More courses than the store holds: refused, but this file is never
+    // set aside.
+    const std::string tooMany = edit.Replace("nItemCount|1=4", "nItemCount|1=201");
+    WriteFile(tooMany);
+    Store store;
+    EXPECT_EQ(store.Load(nullptr), 0);
+    EXPECT_EQ(store.GetCount(0), 0);
+    EXPECT_FALSE(ErrExists());
+    EXPECT_EQ(FileBytes(), tooMany);
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+    // A file without a count is written again complete, with no copy aside.
     WriteFile("nVersion|1=841887792\r\n");
     Store empty;
     EXPECT_EQ(empty.GetCount(0), 0);
     EXPECT_NE(FileBytes().find("nItemCount|1=0\r\n"), std::string::npos);
-    EXPECT_TRUE(ErrExists());
+    EXPECT_FALSE(ErrExists());
 }
 
 }  // namespace

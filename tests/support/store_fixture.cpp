@@ -25,6 +25,15 @@ void StoreFileTest::ExpectSetAside(const std::string& bytes) const {
     EXPECT_GE(TakeSettingsFileErrorCount(), 1);
 }
 
+void StoreFileTest::ExpectKeptOrSetAside(bool taken, const std::string& bytes) const {
+    if (!taken) {
+        ExpectSetAside(bytes);
+        return;
+    }
+    EXPECT_FALSE(ErrExists());
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
+}
+
 void StoreFileTest::ExpectRewrittenOrGone(bool loaded, size_t kept,
                                           const std::function<int()>& freshCount) const {
     if (loaded) {

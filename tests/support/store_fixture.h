@@ -34,6 +34,9 @@ protected:
     // A damaged file was set aside whole under the ".err" name and counted
     // as a settings-file error.
     void ExpectSetAside(const std::string& bytes) const;
+    // A file the store took (`taken`) stays where it is, with no ".err"
+    // copy and no settings-file error; one it refused was set aside.
+    void ExpectKeptOrSetAside(bool taken, const std::string& bytes) const;
     // What follows a damaged file: a store that took it (`loaded`) wrote it
     // again complete, so a fresh store takes it without complaint and holds
     // `kept` records (`freshCount` makes one and counts them); a store that
