@@ -1,5 +1,7 @@
 #include "mapdb/area_map_file.h"
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "mapdb/block_view.h"
@@ -44,16 +46,54 @@ const char* MneCheckAreaBlock(const uint8_t* data, uint32_t size, uint32_t entry
     for (uint32_t i = 0; i < header.count; ++i) {
         const MneAreaEntry e = ReadEntry(view, header.entries, entryBytes, i);
         if (!view.ContainsArray(e.pointOffset, e.pointCount, kMneAreaPointBytes)) return "point list outside the block";
-        platform::ByteReader r = view.Reader(e.pointOffset);
-        for (uint32_t k = 0; k < 2u * e.pointCount; ++k) {
-            const int32_t v = r.I32();
-            if (v < kMneAreaPointMin || v >= kMneAreaPointEnd) return "outline point far outside its tile";
-        }
     }
     return nullptr;
 }
 
 namespace {
+
+// Cuts a closed outline to the half-plane where inside(p) holds, the
+// crossings rounded to whole steps. Cutting to a convex window keeps every
+// point of the window inside or outside as it was (even-odd included).
+template <class Inside, class Cross>
+void ClipHalf(std::vector<MapPoint>& poly, Inside inside, Cross cross) {
+    std::vector<MapPoint> out;
+    out.reserve(poly.size() + 4);
+    for (size_t i = 0; i < poly.size(); ++i) {
+        const MapPoint& a = poly[i];
+        const MapPoint& b = poly[(i + 1) % poly.size()];
+        const bool ia = inside(a), ib = inside(b);
+        if (ia) out.push_back(a);
+        if (ia != ib) out.push_back(cross(a, b));
+    }
+    poly.swap(out);
+}
+
+int32_t Across(int32_t a0, int32_t a1, int32_t b0, int32_t b1, int32_t at) {
+    // b at the place where a crosses `at`, a0 != a1.
+    const double t = (static_cast<double>(at) - a0) / (static_cast<double>(a1) - a0);
+    return static_cast<int32_t>(std::lround(b0 + (static_cast<double>(b1) - b0) * t));
+}
+
+// An outline reaching far outside its tile (an area written without
+// cutting it to the tile) is cut to the tile and one tile's width around
+// it, so it gives the same answers inside the tile and its region stays
+// small.
+void ClipToAreaWindow(std::vector<MapPoint>& poly) {
+    constexpr int32_t lo = kMneAreaPointMin;
+    constexpr int32_t hi = kMneAreaPointEnd - 1;
+    const bool far = std::any_of(poly.begin(), poly.end(),
+                                 [](const MapPoint& p) { return p.x < lo || p.x > hi || p.y < lo || p.y > hi; });
+    if (!far) return;
+    ClipHalf(poly, [](const MapPoint& p) { return p.x >= lo; },
+             [](const MapPoint& a, const MapPoint& b) { return MapPoint{lo, Across(a.x, b.x, a.y, b.y, lo)}; });
+    ClipHalf(poly, [](const MapPoint& p) { return p.x <= hi; },
+             [](const MapPoint& a, const MapPoint& b) { return MapPoint{hi, Across(a.x, b.x, a.y, b.y, hi)}; });
+    ClipHalf(poly, [](const MapPoint& p) { return p.y >= lo; },
+             [](const MapPoint& a, const MapPoint& b) { return MapPoint{Across(a.y, b.y, a.x, b.x, lo), lo}; });
+    ClipHalf(poly, [](const MapPoint& p) { return p.y <= hi; },
+             [](const MapPoint& a, const MapPoint& b) { return MapPoint{Across(a.y, b.y, a.x, b.x, hi), hi}; });
+}
 
 // The search on a block that has passed MneCheckAreaBlock.
 int FindInCheckedBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, int32_t localX, int32_t localY,
@@ -74,6 +114,8 @@ int FindInCheckedBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, 
             p.y = r.I32();
         }
         if (!r.Ok()) continue;
+        ClipToAreaWindow(outline);
+        if (outline.size() < 3) continue;
         CMneRegion region;
         if (!region.Build(outline.data(), static_cast<int>(outline.size()), kMneFillEvenOdd)) continue;
         if (region.Contains(localX, localY)) {

@@ -25,9 +25,10 @@ inline constexpr uint32_t kMneAddressEntryBytes = 18;
 inline constexpr uint32_t kMneCityEntryBytes = 14;
 inline constexpr uint32_t kMneAreaPointBytes = 8;
 inline constexpr int kMneAreaTileLevel = 2;
-// Outline points lie in [-2048, 4096) local steps on both axes: the tile and
-// one tile's width around it. The bound also keeps the region built from an
-// outline small, whatever a damaged block holds.
+// Outlines are used as far as [-2048, 4096) local steps on both axes: the
+// tile and one tile's width around it. An outline reaching further is cut to
+// that window, which also keeps the region built from it small, whatever a
+// block holds.
 inline constexpr int32_t kMneAreaPointMin = -kTileLocalSteps;
 inline constexpr int32_t kMneAreaPointEnd = 2 * kTileLocalSteps;
 

@@ -168,9 +168,10 @@ int CMneMapFile::LocateBlock(const MneTileKey& key, uint32_t* offset, uint32_t* 
 
     const uint64_t stored = packed ? loc.packedSize : loc.size;
     if (static_cast<uint64_t>(loc.offset) + stored > fileSize) return Fail(MneMapError::kBlockOutside);
-    if (loc.size > m_largestBlockSize) return Fail(MneMapError::kBlockTooLarge);
-    if (packed && (loc.packedSize > m_largestPackedSize || loc.packedSize == 0))
-        return Fail(MneMapError::kBlockTooLarge);
+    // A block larger than the header's largest size is refused only where
+    // a buffer is sized from it (the non-cached family); a cache entry is
+    // made to the block's own size, and packed bytes are checked against
+    // the shared inflate buffer when read.
 
     if (offset) *offset = loc.offset;
     if (size) *size = loc.size;

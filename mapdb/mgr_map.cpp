@@ -375,7 +375,8 @@ int CMgrMap::FindNearbyLinks(const MapPoint& point, int32_t radiusM, int* count,
         }
         return !shapeFailed;
     });
-    if (shapeFailed || candidates.Count() == 0) return 0;
+    // No link within the radius is an answer too: count 0.
+    if (shapeFailed) return 0;
     const int n = std::min(wanted, candidates.Count());
     for (int i = 0; i < n; ++i) out[i] = candidates.At(i);
     *count = n;
@@ -387,6 +388,8 @@ int CMgrMap::SnapToNamedRoad(const MapPoint& point, std::u16string_view roadName
     if (roadName.empty() || roadName.size() > kMgrMapSnapNameChars) return 0;
     std::array<MneLinkFoot, kMgrMapMaxNearbyLinks> found;
     int count = kMgrMapMaxNearbyLinks;
+    // The wider search stands in only for a near search that failed, not
+    // for one that found no link.
     if (!FindNearbyLinks(point, kMgrMapSnapNearRadiusM, &count, found.data())) {
         count = kMgrMapMaxNearbyLinks;
         if (!FindNearbyLinks(point, kMgrMapSnapFarRadiusM, &count, found.data())) return 0;

@@ -136,13 +136,14 @@ public:
     // and 15 are passed over; road classes 14 and 15 always are.
     int FindNearestLink(const MapPoint& point, int32_t maxDistanceM, MneLinkFoot* out, int kindFilter);
     // Up to *count (at most 100) links within radiusM, nearest first, each
-    // link once; *count set to the number written. 1 when any was found, 0
-    // when none was, when not open or when a candidate's shape cannot be
-    // read.
+    // link once; *count set to the number written. 1 also when no link lies
+    // within the radius (count 0); 0 when not open or when a candidate's
+    // shape cannot be read.
     int FindNearbyLinks(const MapPoint& point, int32_t radiusM, int* count, MneLinkFoot* out);
     // The foot of the point on the nearest link of that name (36 characters
-    // at most, compared without regard to case): 1 with the foot out; 0 with
-    // the point itself out.
+    // at most, compared without regard to case) among the links within 50 m,
+    // or within 300 m only when that search failed. 1 with the foot out; 0
+    // with the point itself out.
     int SnapToNamedRoad(const MapPoint& point, std::u16string_view roadName, MapPoint* out);
 
     // Forwarders to the guidance records and the names.

@@ -13,6 +13,12 @@ struct DataKey {
 };
 static_assert(sizeof(DataKey) == 8);
 
+struct TileDataKey {
+    uint32_t offset;
+    uint32_t size;
+};
+static_assert(sizeof(TileDataKey) == 8);
+
 // Reads one index record of a link from its cached group of 100 records
 // (groups start at byte 4; the last group of a file may be short).
 bool ReadIndexRecord(MneCachedArena& cache, const platform::File& file, int64_t fileSize, uint32_t number,
@@ -64,17 +70,16 @@ int CMneLinkMapFile::Open(const std::string& dataRoot) {
     }
     platform::ByteReader in(head);
     m_largestTileBytes = in.U32();
-    // The decode buffer is sized from this value: a damaged header must not
-    // ask for more than a tile can hold.
-    if (m_largestTileBytes > kMneLinkMaxTileBytes) {
-        Close();
-        return 0;
-    }
     m_topIndex.resize(256 * 256);
     for (auto& v : m_topIndex) v = in.U32();
-    m_decoded.assign(m_largestTileBytes / kMneLinkRecordSize, MneLinkEntry{});
+    // The decode buffer is sized from the header, but never beyond what the
+    // data arena can hold: a larger tile is refused on its own
+    // (GetCellLinks), the rest of the file stays usable.
+    m_decoded.assign(std::min(m_largestTileBytes, kMneLinkMaxTileBytes) / kMneLinkRecordSize, MneLinkEntry{});
+    // Data entries are keyed by offset and size, so two tiles that share an
+    // offset never read each other's entry as their own.
     if (!m_offsetCache.Create("LINKMAP_OFFSETDATA", 8, 0x20000, 4) ||
-        !m_dataCache.Create("LINKMAP_DATA", 20, 0x20000, 4)) {
+        !m_dataCache.Create("LINKMAP_DATA", 20, 0x20000, sizeof(TileDataKey))) {
         Close();
         return 0;
     }
@@ -106,15 +111,17 @@ const MneLinkEntry* CMneLinkMapFile::GetCellLinks(int tileX, int tileY, int* cou
     const uint32_t size = entry.U32();
     m_offsetCache.Release(&top);
     if (offset == 0 || size == 0) return nullptr;
-    // The records must lie in the file and fit the decode buffer.
-    if (size > m_largestTileBytes || static_cast<int64_t>(offset) + size > m_fileSize) return nullptr;
+    // The records must lie in the file and fit the decode buffer (and with
+    // it the data arena).
+    if (size > m_largestTileBytes || size > kMneLinkMaxTileBytes || static_cast<int64_t>(offset) + size > m_fileSize)
+        return nullptr;
     const uint32_t n = size / kMneLinkRecordSize;
     if (n == 0) return nullptr;
-    const uint8_t* data =
-        m_dataCache.Acquire(&offset, m_file, offset, size, true, "Link DB : m_MapCache Alloc Fail\n");
+    const TileDataKey key{offset, size};
+    const uint8_t* data = m_dataCache.Acquire(&key, m_file, offset, size, true, "Link DB : m_MapCache Alloc Fail\n");
     if (!data) return nullptr;
     for (uint32_t i = 0; i < n; ++i) m_decoded[i] = MneDecodeLinkRecord(data + i * kMneLinkRecordSize);
-    m_dataCache.Release(&offset);
+    m_dataCache.Release(&key);
     if (count) *count = static_cast<int>(n);
     return m_decoded.data();
 }

@@ -70,6 +70,26 @@ TEST_P(CacheMapFileTest, SameTileTwiceHitsTheCacheOnEveryLevel) {
     EXPECT_EQ(b.DetachCache(), arena);
 }
 
+// The header's largest block size sizes the non-cached buffer only; a
+// cache entry takes the block's own size.
+TEST_P(CacheMapFileTest, BlocksLargerThanTheHeaderSaysAreRead) {
+    writers::MapContainerWriter w(GetParam());
+    w.AddBlock(6, 1, 2, Bytes("twelve bytes"));
+    std::vector<uint8_t> bytes = w.Build();
+    bytes[1] = 4;  // largest unpacked block: 4 bytes
+    bytes[2] = bytes[3] = bytes[4] = 0;
+    ASSERT_TRUE(platform::AtomicReplaceFile(dir.File("s.map"), bytes));
+    TestCacheFile f;
+    ASSERT_EQ(f.Open(dir.File("s.map")), 1);
+    ASSERT_EQ(f.AttachCache(arena, 3), 1);
+    uint32_t size = 0;
+    const uint8_t* block = f.GetBlock({6, 1, 2}, nullptr, &size);
+    ASSERT_NE(block, nullptr) << MneMapErrorText(f.LastError());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(block), size), "twelve bytes");
+    f.ReleaseBlock({6, 1, 2});
+    f.DetachCache();
+}
+
 INSTANTIATE_TEST_SUITE_P(PlainAndPacked, CacheMapFileTest, ::testing::Bool());
 
 TEST_F(CacheMapFileTest, FailedReadIsNeverServedFromTheCache) {

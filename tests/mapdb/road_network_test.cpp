@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/byte_cursor.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "support/temp_dir.h"
@@ -127,6 +128,46 @@ TEST_F(RoadNetworkTest, CellLinks) {
     EXPECT_EQ(links[0].y1, 4095);
 }
 
+TEST_F(RoadNetworkTest, TilesAreReadByTheirOwnOffsetAndSize) {
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(dir.File("Map/Map.ndb"), bytes));
+    ASSERT_GT(bytes.size(), 4u + 0x40000);
+    // The tile entries {u32 offset, u32 size} of the square of (8200, 3000).
+    platform::ByteReader top(bytes.data() + 4 + ((3000 / 64) * 256 + 8200 / 64) * 4, 4);
+    const size_t square = top.U32();
+    const auto entryAt = [&](int x, int y) { return square + ((y % 64) * 64 + x % 64) * 8; };
+    const auto put = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    platform::ByteReader first(bytes.data() + entryAt(8200, 3000), 8);
+    const uint32_t offset = first.U32();
+    // (8201, 3000) now reads the first of the two records of (8200, 3000);
+    // (8202, 3000) a tile larger than the data arena can hold, with a
+    // header that claims 256 MB tiles.
+    put(entryAt(8201, 3000), offset);
+    put(entryAt(8201, 3000) + 4, 18);
+    put(entryAt(8202, 3000), 4);
+    put(entryAt(8202, 3000) + 4, 0x20000);
+    put(0, 0x10000000);
+    Write("Map/Map.ndb", bytes);
+
+    CMneLinkMapFile map;
+    ASSERT_EQ(map.Open(dir.Path()), 1);
+    std::vector<MneLinkEntry> links;
+    ASSERT_EQ(map.GetCellLinksCopy(8201, 3000, links), 1);
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].linkId, 1u);
+    // Same offset, twice the size: its own two records, not the short
+    // entry read before.
+    ASSERT_EQ(map.GetCellLinksCopy(8200, 3000, links), 1);
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(links[1].linkId, 2u | 0x8000000u);
+    EXPECT_EQ(links[1].x2, 6);
+    EXPECT_EQ(map.GetCellLinksCopy(8202, 3000, links), 0);
+    ASSERT_EQ(map.GetCellLinksCopy(100, 100, links), 1);
+    EXPECT_EQ(links[0].linkId, 4u);
+}
+
 TEST_F(RoadNetworkTest, ShapesForwardReversedAndRefused) {
     CMneRoadLineMapFile line;
     ASSERT_EQ(line.Open(dir.Path()), 1);
@@ -183,13 +224,9 @@ TEST_F(RoadNetworkTest, FollowOnLinks) {
 TEST(RoadNetwork, DamagedFilesAreRefused) {
     testsupport::TempDir dir;
     ASSERT_TRUE(platform::MakeDirectories(dir.File("Map")));
-    // Map.ndb shorter than its top index; a header claiming huge tiles.
+    // Map.ndb shorter than its top index.
     ASSERT_TRUE(platform::AtomicReplaceFile(dir.File("Map/Map.ndb"), std::vector<uint8_t>(1000, 0)));
     CMneLinkMapFile map;
-    EXPECT_EQ(map.Open(dir.Path()), 0);
-    std::vector<uint8_t> huge(4 + 0x40000, 0);
-    huge[3] = 0x10;  // 256 MB per tile
-    ASSERT_TRUE(platform::AtomicReplaceFile(dir.File("Map/Map.ndb"), huge));
     EXPECT_EQ(map.Open(dir.Path()), 0);
 
     // RoadLine.ndb claiming a million links in a 10-byte file.

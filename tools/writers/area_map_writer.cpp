@@ -85,7 +85,7 @@ std::vector<uint8_t> BuildAreaBlock(const std::vector<LocalArea>& areas, bool wi
     return w.Data();
 }
 
-std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed) {
+std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed, bool cutOutlines) {
     const int64_t side = GetLevelTileSide(kLevel);
     const int64_t step = GetLevelLocalStep(kLevel);
     std::map<std::pair<int64_t, int64_t>, std::vector<LocalArea>> tiles;
@@ -105,7 +105,7 @@ std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCo
                 for (const auto& p : area.outline)
                     poly.push_back({static_cast<double>(FloorDiv(p.x - ox, step)),
                                     static_cast<double>(FloorDiv(p.y - oy, step))});
-                poly = ClipToSquare(std::move(poly), -1.0, kTileLocalSteps + 1.0);
+                if (cutOutlines) poly = ClipToSquare(std::move(poly), -1.0, kTileLocalSteps + 1.0);
                 if (poly.size() < 3) continue;
                 LocalArea local;
                 local.code = area.code;
@@ -133,6 +133,8 @@ std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCo
 const std::vector<DemoAddressArea>& DemoAddressAreas() {
     // Two neighbourhoods split along 127.02E: the western one a plain
     // rectangle, the eastern one with its north-eastern corner cut out.
+    // Codes as the address search numbers them: province 10, district 1030
+    // "한빛구", dongs 103001 and 103002.
     static const std::vector<DemoAddressArea> areas = {
         {1111010100u, "한빛동",
          {At(126.99, 37.49), At(127.02, 37.49), At(127.02, 37.54), At(126.99, 37.54)}},

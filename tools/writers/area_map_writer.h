@@ -34,8 +34,10 @@ struct MapArea {
 
 // An area file: each area filed under every level-2 tile its outline's box
 // touches, with its outline in that tile's local steps cut to the tile (and
-// one step around it) and the box cut to the tile.
-std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed = false);
+// one step around it) and the box cut to the tile. With cutOutlines false
+// every tile holds the whole outline in its steps, however far it reaches.
+std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed = false,
+                                  bool cutOutlines = true);
 
 // The demo district's administrative areas (code, name) and city area.
 struct DemoAddressArea {
