@@ -85,7 +85,7 @@ std::vector<uint8_t> BuildAreaBlock(const std::vector<LocalArea>& areas, bool wi
     return w.Data();
 }
 
-std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed, bool cutOutlines) {
+std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed) {
     const int64_t side = GetLevelTileSide(kLevel);
     const int64_t step = GetLevelLocalStep(kLevel);
     std::map<std::pair<int64_t, int64_t>, std::vector<LocalArea>> tiles;
@@ -105,7 +105,7 @@ std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCo
                 for (const auto& p : area.outline)
                     poly.push_back({static_cast<double>(FloorDiv(p.x - ox, step)),
                                     static_cast<double>(FloorDiv(p.y - oy, step))});
-                if (cutOutlines) poly = ClipToSquare(std::move(poly), -1.0, kTileLocalSteps + 1.0);
+                poly = ClipToSquare(std::move(poly), -1.0, kTileLocalSteps + 1.0);
                 if (poly.size() < 3) continue;
                 LocalArea local;
                 local.code = area.code;
@@ -136,9 +136,9 @@ const std::vector<DemoAddressArea>& DemoAddressAreas() {
     // Codes as the address search numbers them: province 10, district 1030
     // "한빛구", dongs 103001 and 103002.
     static const std::vector<DemoAddressArea> areas = {
-        {1111010100u, "한빛동",
+        {103001u, "한빛동",
          {At(126.99, 37.49), At(127.02, 37.49), At(127.02, 37.54), At(126.99, 37.54)}},
-        {1111010200u, "누리동",
+        {103002u, "누리동",
          {At(127.02, 37.49), At(127.05, 37.49), At(127.05, 37.52), At(127.035, 37.52), At(127.035, 37.54),
           At(127.02, 37.54)}},
     };
