@@ -85,7 +85,7 @@ std::vector<uint8_t> BuildAreaBlock(const std::vector<LocalArea>& areas, bool wi
     return w.Data();
 }
 
-std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed) {
+std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCode, bool packed, bool cutOutlines) {
     const int64_t side = GetLevelTileSide(kLevel);
     const int64_t step = GetLevelLocalStep(kLevel);
     std::map<std::pair<int64_t, int64_t>, std::vector<LocalArea>> tiles;
@@ -105,7 +105,7 @@ std::vector<uint8_t> BuildAreaMap(const std::vector<MapArea>& areas, bool withCo
                 for (const auto& p : area.outline)
                     poly.push_back({static_cast<double>(FloorDiv(p.x - ox, step)),
                                     static_cast<double>(FloorDiv(p.y - oy, step))});
-                poly = ClipToSquare(std::move(poly), -1.0, kTileLocalSteps + 1.0);
+                if (cutOutlines) poly = ClipToSquare(std::move(poly), -1.0, kTileLocalSteps + 1.0);
                 if (poly.size() < 3) continue;
                 LocalArea local;
                 local.code = area.code;
