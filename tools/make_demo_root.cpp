@@ -5,6 +5,7 @@
 
 #include "platform/paths.h"
 #include "tools/writers/demo_map.h"
+#include "tools/writers/demo_style.h"
 #include "tools/writers/search_db_writer.h"
 #include "tools/writers/settings_writer.h"
 
@@ -32,6 +33,10 @@ int main(int argc, char** argv) {
     }
     if (!writers::WriteDemoSearch(root, &error)) {
         std::fprintf(stderr, "make_demo_root: search files: %s\n", error.c_str());
+        return 1;
+    }
+    if (!demostyle::WriteDemoStyle(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: map style: %s\n", error.c_str());
         return 1;
     }
     std::printf("demo data root written to %s\n", root.c_str());
