@@ -7,6 +7,7 @@
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "settings/global_data.h"
+#include "settings/module_svc.h"
 #include "settings/old_data_import.h"
 #include "settings/ui_setting.h"
 
@@ -26,15 +27,17 @@ std::string DataRoot() {
     return platform::Utf16ToUtf8(parent);
 }
 
-// Opens the map data whole through the map-data manager, reports the data
-// versions and the nearest link to the demo district's middle crossing, and
-// closes it again. False when the map data cannot be opened.
+// Opens the map data whole through the map-data manager, hands guidance
+// its road names and link ends, and reports the data versions and the
+// nearest link to the demo district's middle crossing. The map stays open
+// for the run. False when the map data cannot be opened.
 bool ReportMapData(const std::string& root) {
     CMgrMap* map = CMgrMap::Instance();
     if (!map || !map->Open(root)) {
         DebugTrace(0, "[MAIN] map data not opened: %s\n", map ? map->LastOpenFailure().c_str() : "no manager");
         return false;
     }
+    InstallGuideMapServices(*map);
     MneVersionRecord record;
     map->GetVersionInfo(record);
     const auto text = [](const MneVersionField& f) { return platform::Utf16ToUtf8(MneVersionFieldText(f)); };
@@ -52,11 +55,31 @@ bool ReportMapData(const std::string& root) {
     } else {
         DebugTrace(0, "[MAIN] no link within 500 m of 127.02E 37.516N\n");
     }
-    map->Close();
     return true;
 }
 
 }  // namespace
+
+void InstallGuideMapServices(CMgrMap& map) {
+    GuideMapServices services;
+    services.roadName = [&map](int32_t nameId, std::u16string& out) {
+        MneNameRecord record{};
+        if (nameId < 0 || !map.GetNameRecord(static_cast<uint32_t>(nameId), &record)) return 0;
+        out = record.text;
+        return 1;
+    };
+    // Where a link begins and ends in its direction of travel: its shape,
+    // last to first for an id with bit 27 set.
+    services.linkEnds = [&map](int32_t linkId, MapPoint& begin, MapPoint& end) {
+        CMneRoadLineMapFile* lines = map.IsOpen() ? map.RoadLines() : nullptr;
+        std::vector<MapPoint> shape;
+        if (!lines || !lines->GetLinkShapeCopy(static_cast<uint32_t>(linkId), 1, shape) || shape.empty()) return 0;
+        begin = shape.front();
+        end = shape.back();
+        return 1;
+    };
+    SetGuideMapServices(std::move(services));
+}
 
 bool ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& options, std::string& message) {
     for (size_t i = 0; i < args.size(); ++i) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class CMgrMap;
+
 struct StartupOptions {
     std::string dataRoot;    // native path; empty: the ROOTPATH item or the program's parent folder
     int traceLevel = 3;
@@ -16,3 +18,8 @@ bool ParseStartupOptions(const std::vector<std::string>& args, StartupOptions& o
 // Runs the start-up steps; returns the process exit code. The report goes
 // to the debug trace.
 int RunStartup(const StartupOptions& options);
+
+// Hands guidance the open map's road names and link ends (the guidance
+// settings ask for them through their map services). The map stays the
+// owner; it must stay open while guidance may ask.
+void InstallGuideMapServices(CMgrMap& map);
