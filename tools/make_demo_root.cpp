@@ -8,6 +8,7 @@
 #include "tools/writers/demo_style.h"
 #include "tools/writers/search_db_writer.h"
 #include "tools/writers/settings_writer.h"
+#include "tools/writers/ui_resource_writer.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
     }
     if (!demostyle::WriteDemoStyle(root, &error)) {
         std::fprintf(stderr, "make_demo_root: map style: %s\n", error.c_str());
+        return 1;
+    }
+    if (!uiwriter::WriteDemoUi(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: UI resources: %s\n", error.c_str());
         return 1;
     }
     std::printf("demo data root written to %s\n", root.c_str());
