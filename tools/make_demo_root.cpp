@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/demo_style.h"
+#include "tools/writers/route_data_writer.h"
 #include "tools/writers/search_db_writer.h"
 #include "tools/writers/settings_writer.h"
 #include "tools/writers/ui_resource_writer.h"
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
     }
     if (!uiwriter::WriteDemoUi(root, &error)) {
         std::fprintf(stderr, "make_demo_root: UI resources: %s\n", error.c_str());
+        return 1;
+    }
+    if (!writers::WriteDemoRouteData(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: route files: %s\n", error.c_str());
         return 1;
     }
     std::printf("demo data root written to %s\n", root.c_str());

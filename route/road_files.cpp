@@ -1,0 +1,367 @@
+#include "route/road_files.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "platform/byte_cursor.h"
+
+namespace {
+
+uint32_t LoadU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+std::atomic<uint32_t> g_poolSerial{0};
+
+}  // namespace
+
+// ------------------------------------------------------------ NcFileAccess
+
+int NcFileAccess::Open(const std::string& nativePath) {
+    MgrLock lock(m_lock);
+    m_file.Close();
+    m_fileSize = 0;
+    if (!m_file.Open(nativePath)) return 0;
+    m_fileSize = m_file.Size();
+    if (m_fileSize <= 0) {
+        m_file.Close();
+        m_fileSize = 0;
+        return 0;
+    }
+    return 1;
+}
+
+void NcFileAccess::Close() {
+    MgrLock lock(m_lock);
+    m_file.Close();
+    m_fileSize = 0;
+}
+
+int NcFileAccess::ReadAt(int64_t offset, void* buffer, size_t count) {
+    MgrLock lock(m_lock);
+    if (!m_file.IsOpen() || offset < 0) return 0;
+    return m_file.ReadExactAt(static_cast<uint64_t>(offset), buffer, count) ? 1 : 0;
+}
+
+// ------------------------------------------------------------- NcDBRoadIdx
+
+int NcDBRoadIdx::Load(const std::string& nativePath) {
+    m_offsets.Reset();
+    m_entryCount = m_linkCount = m_blockCount = 0;
+    if (!Open(nativePath)) return 0;
+    const int64_t size = GetFileSize();
+    // At least the link count and one offset, in whole words.
+    if (size < 8 || size % 4 != 0 || size > 4 * (static_cast<int64_t>(kNcLinkCountMax) + 2)) return 0;
+    const size_t offsetBytes = static_cast<size_t>(size - 4);
+    if (!m_offsets.Map(offsetBytes, NcSystemPageSource())) return 0;
+    uint8_t countBytes[4];
+    if (!ReadAt(0, m_offsets.View(), offsetBytes) || !ReadAt(size - 4, countBytes, 4)) {
+        m_offsets.Reset();
+        return 0;
+    }
+    const uint32_t linkCount = LoadU32(countBytes);
+    const uint32_t entries = static_cast<uint32_t>(offsetBytes / 4);
+    const uint32_t blocks = (linkCount + kNcLinksPerBlock - 1) / kNcLinksPerBlock;
+    if (linkCount > kNcLinkCountMax || (entries != blocks + 1 && entries != blocks) || blocks == 0) {
+        m_offsets.Reset();
+        return 0;
+    }
+    m_entryCount = entries;
+    m_linkCount = linkCount;
+    m_blockCount = blocks;
+    return 1;
+}
+
+uint32_t NcDBRoadIdx::Entry(uint32_t k) const { return LoadU32(m_offsets.View() + 4 * static_cast<size_t>(k)); }
+
+int NcDBRoadIdx::GetBlockRange(uint32_t block, uint32_t* offset, uint32_t* packedSize) const {
+    if (block >= m_blockCount || !m_offsets.View()) return 0;
+    const uint32_t start = Entry(block);
+    int64_t end;
+    if (block + 1 < m_entryCount) {
+        end = Entry(block + 1);
+    } else {
+        // No closing offset: the last block runs to the end of Road.ndb; its
+        // zlib stream ends by itself, so one packed block's worth is enough.
+        end = std::min<int64_t>(m_roadFileSize, static_cast<int64_t>(start) + kNcPackedBlockMax);
+    }
+    if (end <= start || end > m_roadFileSize || end - start > kNcPackedBlockMax) return 0;
+    *offset = start;
+    *packedSize = static_cast<uint32_t>(end - start);
+    return 1;
+}
+
+// ------------------------------------------------------------- NcCacheData
+
+NcCacheData::NcCacheData() { m_serial = ++g_poolSerial; }
+
+size_t NcCacheData::InitPool(void* memory, size_t bytes, uint32_t blockSize) {
+    MgrLock lock(m_lock);
+    m_headers = nullptr;
+    m_data = nullptr;
+    m_count = 0;
+    m_blockSize = blockSize;
+    m_entryOfKey.clear();
+    m_sentinel = {-1, 0, 0, 0, 0};
+    if (!memory || blockSize == 0) return 0;
+    const size_t n = std::min<size_t>(bytes / (blockSize + kHeaderBytes), 0x7FFFFFFE);
+    if (n == 0) return 0;
+    m_headers = static_cast<Header*>(memory);
+    m_data = static_cast<uint8_t*>(memory) + n * kHeaderBytes;
+    m_count = static_cast<int32_t>(n);
+    for (int32_t i = 0; i < m_count; ++i) m_headers[i] = {-1, 0, i == 0 ? m_count : i - 1, i + 1, 0};
+    // The sentinel's next is the least recently used entry, its previous the
+    // most recently used one.
+    m_sentinel = {-1, 0, m_count - 1, 0, 0};
+    return n * (blockSize + kHeaderBytes);
+}
+
+void NcCacheData::Unlink(int32_t i) {
+    Header& h = At(i);
+    At(h.prev).next = h.next;
+    At(h.next).prev = h.prev;
+}
+
+void NcCacheData::LinkAsNewest(int32_t i) {
+    Header& h = At(i);
+    h.next = m_count;
+    h.prev = m_sentinel.prev;
+    At(m_sentinel.prev).next = i;
+    m_sentinel.prev = i;
+}
+
+const uint8_t* NcCacheData::Find(int32_t key, uint32_t* size) {
+    MgrLock lock(m_lock);
+    if (key < 0 || static_cast<size_t>(key) >= m_entryOfKey.size()) return nullptr;
+    const int32_t i = m_entryOfKey[key];
+    if (i < 0) return nullptr;
+    Unlink(i);
+    LinkAsNewest(i);
+    if (size) *size = static_cast<uint32_t>(m_headers[i].size);
+    return m_data + static_cast<size_t>(i) * m_blockSize;
+}
+
+const uint8_t* NcCacheData::Insert(int32_t key, const uint8_t* data, uint32_t size) {
+    MgrLock lock(m_lock);
+    if (m_count == 0 || size > m_blockSize || key < 0 || key >= kKeyLimit) return nullptr;
+    if (static_cast<size_t>(key) < m_entryOfKey.size() && m_entryOfKey[key] >= 0)
+        return m_data + static_cast<size_t>(m_entryOfKey[key]) * m_blockSize;
+    if (static_cast<size_t>(key) >= m_entryOfKey.size()) m_entryOfKey.resize(static_cast<size_t>(key) + 1, -1);
+    const int32_t i = m_sentinel.next;  // least recently used
+    Header& h = m_headers[i];
+    if (h.key >= 0) m_entryOfKey[h.key] = -1;
+    uint8_t* target = m_data + static_cast<size_t>(i) * m_blockSize;
+    std::memcpy(target, data, size);
+    h.key = key;
+    h.size = static_cast<int32_t>(size);
+    Unlink(i);
+    LinkAsNewest(i);
+    m_entryOfKey[key] = i;
+    return target;
+}
+
+std::vector<int32_t> NcCacheData::KeysByRecency() {
+    MgrLock lock(m_lock);
+    std::vector<int32_t> keys;
+    for (int32_t i = m_sentinel.prev; m_count > 0 && i != m_count; i = m_headers[i].prev)
+        if (m_headers[i].key >= 0) keys.push_back(m_headers[i].key);
+    return keys;
+}
+
+// ------------------------------------------------------------ NcFileQueue
+
+int NcFileQueue::Reset(int n) {
+    MgrLock lock(m_lock);
+    if (n < 1) return 0;
+    m_slots.assign(static_cast<size_t>(n) + 1, 0);
+    for (int i = 0; i < n; ++i) m_slots[i] = i;
+    m_read = 0;
+    m_write = n;
+    m_free = n;
+    return 1;
+}
+
+int NcFileQueue::Take() {
+    MgrLock lock(m_lock);
+    if (m_free == 0) return -1;
+    const int slot = m_slots[m_read];
+    m_read = (m_read + 1) % static_cast<int>(m_slots.size());
+    --m_free;
+    return slot;
+}
+
+int NcFileQueue::Give(int slot) {
+    MgrLock lock(m_lock);
+    if (m_slots.empty() || m_free + 1 >= static_cast<int>(m_slots.size())) return 0;
+    m_slots[m_write] = slot;
+    m_write = (m_write + 1) % static_cast<int>(m_slots.size());
+    ++m_free;
+    return 1;
+}
+
+// ------------------------------------------------------------------ NcRoad
+
+int NcRecordRunsFit(const uint8_t* record, uint32_t size, int counts[2]) {
+    if (size != kNcLinkRecordBytes) return 0;
+    uint32_t at = ncrecord::kRuns;
+    for (int run = 0; run < 2; ++run) {
+        if (at + 4 > size) return 0;
+        const uint32_t header = LoadU32(record + at);
+        const int n = static_cast<int>(header >> 28);
+        if (n > kNcRunEntriesMax || at + 4 + 4u * n > size) return 0;
+        counts[run] = n;
+        at += 4 + 4u * n;
+    }
+    return 1;
+}
+
+int NcRoad::SetLayout(int layout) {
+    if (layout != 1) return 0;
+    m_layout = layout;
+    return 1;
+}
+
+int NcRoad::Attach(uint32_t linkIndex, const uint8_t* record, int direction, uint32_t size) {
+    int counts[2] = {0, 0};
+    if (!record || !NcRecordRunsFit(record, size, counts)) return 0;
+    m_record = record;
+    m_size = size;
+    m_linkIndex = linkIndex;
+    m_direction = direction ? 1 : 0;
+    const uint32_t word = U24(ncrecord::kWord);
+    m_linkFlag = static_cast<int>(word & 1);
+    m_linkValue = word >> 1;
+    m_runCount[0] = counts[0];
+    m_runCount[1] = counts[1];
+    return 1;
+}
+
+uint32_t NcRoad::U24(uint32_t o) const {
+    return static_cast<uint32_t>(m_record[o]) | static_cast<uint32_t>(m_record[o + 1]) << 8 |
+           static_cast<uint32_t>(m_record[o + 2]) << 16;
+}
+uint32_t NcRoad::U32(uint32_t o) const { return LoadU32(m_record + o); }
+int32_t NcRoad::S32(uint32_t o) const { return static_cast<int32_t>(U32(o)); }
+
+int NcRoad::GetNetworkLevel() const { return m_record ? m_record[ncrecord::kLevelWord + 1] : 0; }
+uint32_t NcRoad::GetAttributes() const { return m_record ? U32(ncrecord::kAttributes) : 0; }
+
+int NcRoad::GetSpeedLimit() const {
+    const int code = GetSpeedCode();
+    return code >= 2 && code <= 11 ? code * 10 : 0;
+}
+
+int NcRoad::IsClosed() const {
+    const uint32_t bit = m_direction ? ncrecord::kClosedReversedBit : ncrecord::kClosedStoredBit;
+    return (GetAttributes() & bit) ? 1 : 0;
+}
+
+uint32_t NcRoad::GetTrafficId() const {
+    if (!m_record) return 0;
+    return U24(m_direction ? ncrecord::kTrafficBackward : ncrecord::kTrafficForward);
+}
+
+uint32_t NcRoad::GetField24(uint32_t offset) const {
+    return m_record && offset + 3 <= m_size ? U24(offset) : 0;
+}
+
+int NcRoad::GetTollFlag() const {
+    if (!m_record) return 0;
+    const uint16_t w = static_cast<uint16_t>(m_record[ncrecord::kFlagWord] | m_record[ncrecord::kFlagWord + 1] << 8);
+    return (w & ncrecord::kTollRoadBit) ? 1 : 0;
+}
+
+MapPoint NcRoad::GetStartPoint() const {
+    if (!m_record) return {0, 0};
+    const uint32_t o = m_direction ? ncrecord::kSecondPoint : ncrecord::kFirstPoint;
+    return {S32(o), S32(o + 4)};
+}
+
+MapPoint NcRoad::GetEndPoint() const {
+    if (!m_record) return {0, 0};
+    const uint32_t o = m_direction ? ncrecord::kFirstPoint : ncrecord::kSecondPoint;
+    return {S32(o), S32(o + 4)};
+}
+
+uint8_t NcRoad::GetByte(uint32_t offset) const { return m_record && offset < m_size ? m_record[offset] : 0; }
+
+int NcRoad::GetMaskBitCount(int run) const {
+    if (!m_record || run < 0 || run > 1) return 0;
+    return std::popcount(static_cast<unsigned>(m_record[run ? ncrecord::kMaskRun2 : ncrecord::kMaskRun1]));
+}
+
+uint32_t NcRoad::RunStart(int run) const {
+    return ncrecord::kRuns + (run ? 4 + 4u * m_runCount[0] : 0);
+}
+
+int NcRoad::GetRunCount(int run) const { return m_record && (run == 0 || run == 1) ? m_runCount[run] : 0; }
+
+NcConnection NcRoad::GetRunEntry(int run, int i) const {
+    NcConnection c;
+    if (i < 0 || i >= GetRunCount(run)) return c;
+    const uint32_t entry = U32(RunStart(run) + 4 + 4u * i);
+    const uint32_t index = (entry >> 8) & 0x7FFFFF;
+    const bool reversed = (entry >> 31) != 0;
+    c.linkId = static_cast<int32_t>(index | (reversed ? kNcLinkReverseBit : 0));
+    c.code = static_cast<int16_t>(entry & 0xFF);
+    const uint8_t mask = m_record[run ? ncrecord::kMaskRun2 : ncrecord::kMaskRun1];
+    c.allowed = static_cast<int16_t>((mask >> i) & 1);
+    // The U-turn: the same link entered in the other direction than the run's.
+    c.direction = static_cast<int16_t>(index == m_linkIndex && reversed == (run == 0) ? 2 : 1);
+    return c;
+}
+
+// --------------------------------------------------------------- NcDBRoad
+
+NcDBRoad::NcDBRoad() : m_slot(std::make_unique<RoadLinkSlot>()) { m_view.SetLayout(1); }
+
+NcDBRoad::~NcDBRoad() = default;
+
+int NcDBRoad::InitCache(void* memory, size_t bytes) {
+    m_queue.Reset(1);
+    m_budget = bytes;
+    m_poolReady = m_cache.InitPool(memory, bytes, kNcBlockBytes) > 0;
+    return m_poolReady ? 1 : 0;
+}
+
+int NcDBRoad::ReadLink(int slot, uint32_t linkId) {
+    if (!m_index || !m_poolReady || !NcLinkIdValid(linkId)) return 0;
+    RoadLinkSlot& s = Slot(slot);
+    const uint32_t index = NcLinkIndex(linkId);
+    if (index >= m_index->GetLinkCount()) return 0;
+    s.rawId = linkId;
+    s.linkIndex = index;
+    s.direction = static_cast<int8_t>(NcLinkDirection(linkId));
+    s.block = index / kNcLinksPerBlock;
+    uint32_t size = 0;
+    const uint8_t* block = m_cache.Find(static_cast<int32_t>(s.block), &size);
+    if (!block) {
+        uint32_t offset = 0, packed = 0;
+        if (!m_index->GetBlockRange(s.block, &offset, &packed)) return 0;
+        s.blockOffsets[0] = offset;
+        s.blockOffsets[1] = offset + packed;
+        s.packedSize = packed;
+        if (!ReadAt(offset, s.packed.data(), packed)) return 0;
+        uLongf unpacked = s.unpacked.size();
+        if (uncompress(s.unpacked.data(), &unpacked, s.packed.data(), packed) != Z_OK) return 0;
+        ++m_blockReads;
+        // Every block but the last holds 53 whole records; the last one
+        // holds the rest of the link count.
+        const uint32_t first = s.block * kNcLinksPerBlock;
+        const uint32_t records = std::min(kNcLinksPerBlock, m_index->GetLinkCount() - first);
+        if (unpacked != static_cast<uLongf>(records) * kNcLinkRecordBytes) return 0;
+        block = m_cache.Insert(static_cast<int32_t>(s.block), s.unpacked.data(), static_cast<uint32_t>(unpacked));
+        if (!block) return 0;
+        size = static_cast<uint32_t>(unpacked);
+    }
+    const uint32_t recordOffset = (index - kNcLinksPerBlock * s.block) * kNcLinkRecordBytes;
+    if (recordOffset + kNcLinkRecordBytes > size) return 0;
+    if (!m_view.Attach(index, block + recordOffset, s.direction, kNcLinkRecordBytes)) return 0;
+    s.recordOffset = recordOffset;
+    s.blockData = block;
+    return 1;
+}
