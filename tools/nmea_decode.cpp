@@ -13,6 +13,7 @@
 #include <cstring>
 #include <string>
 
+#include "foundation/debug_trace.h"
 #include "positioning/nmea_log_decode.h"
 
 int main(int argc, char** argv) {
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
         }
     }
 
+    SetDebugTraceLevel(0);   // field-count complaints of odd sentences are not output
     NmeaLogDecoder decoder(raw);
     std::string line;
     GpsFixRecord fix;
