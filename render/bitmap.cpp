@@ -49,11 +49,11 @@ int BlitRect(const MneBitmapDesc* dst, int32_t x, int32_t y, int32_t width, int3
     const int64_t right = static_cast<int64_t>(x) + width, bottom = static_cast<int64_t>(y) + height;
     if (right <= 0 || bottom <= 0) return 0;
     // A description whose rows do not hold its width would send the copy
-    // outside the pixels.
+    // outside the pixels: refused, nothing copied.
     if (dst->width < 0 || dst->height < 0 || src->width < 0 || src->height < 0 ||
         static_cast<int64_t>(dst->widthBytes) < int64_t{2} * dst->width ||
         static_cast<int64_t>(src->widthBytes) < int64_t{2} * src->width)
-        return 1;
+        return 0;
     const uint16_t key = Rgb565FromColor(keyColor);
     // Destination columns and rows that may be written (last ones excluded).
     const int64_t dxLo = std::max<int64_t>(x, 0), dxHi = std::min<int64_t>(right, dst->width - 1);

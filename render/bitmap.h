@@ -29,8 +29,8 @@ int FreePow2Bitmap(MneBitmapDesc* desc);
 // height) and at columns 0..width - 2 and rows 0..height - 2 of the
 // destination: its last column and last row are never written. 0 (nothing
 // copied) when a description or its pixels are missing, either is not
-// 16 bits per pixel, the rectangle is empty or lies wholly left of or above
-// the destination; else 1. Source pixels outside the source are not read.
+// 16 bits per pixel or has rows shorter than its width, the rectangle is
+// empty or lies wholly left of or above the destination; else 1. Source pixels outside the source are not read.
 int BlitKeyed(const MneBitmapDesc* dst, int32_t x, int32_t y, int32_t width, int32_t height, const MneBitmapDesc* src,
               int32_t sx0, int32_t sy0, int32_t sx1, int32_t sy1, uint32_t keyColor, int32_t grey);
 // As BlitKeyed without a key, from (sx0, sy0) to the source's right and

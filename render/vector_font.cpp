@@ -316,6 +316,10 @@ MneFontFileEntry* CMneVectorFontPool::OpenVectorFont(const std::string& folder, 
 MneFontFileEntry* CMneVectorFontPool::Open(const std::string& folder, std::string_view face, bool bitmap,
                                            int32_t height, int32_t width) {
     MgrLock lock(m_lock);
+    // Face names match whole. Compared only over the stored name's length,
+    // a file "FONT1" would also answer a request for "FONT1X", and which of
+    // the two a request got would depend on the order the folder lists its
+    // files in.
     for (const auto& entry : m_files) {
         const FontFileIndex& index = entry->index;
         if (index.bitmap != bitmap || index.faceName != face) continue;

@@ -223,6 +223,8 @@ TEST_F(BlitTest, Refusals) {
     s24.bitsPixel = 24;
     MneBitmapDesc noBits = s;
     noBits.bits = nullptr;
+    MneBitmapDesc shortRows = s;
+    shortRows.widthBytes = 6;  // 3 pixels of a row of 4
     struct Case {
         const char* name;
         const MneBitmapDesc* source;
@@ -234,6 +236,7 @@ TEST_F(BlitTest, Refusals) {
         {"empty rectangle", &s, 0, 0, 0, 5},
         {"wholly left", &s, -4, 0, 4, 5},
         {"wholly above", &s, 0, -3, 6, 3},
+        {"rows shorter than the width", &shortRows, 0, 0, 6, 5},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -20,6 +20,7 @@
 #include "render/aa_context.h"
 #include "render/vector_font.h"
 #include "support/pixel_grid.h"
+#include "support/source_dir.h"
 #include "support/temp_dir.h"
 #include "tools/writers/font_writer.h"
 
@@ -263,7 +264,7 @@ TEST_F(NanumTextTest, StoredStringImagesGiveTheSamePixels) {
 
 // One small picture kept as a grey PGM: "Seoul 123" in the bitmap font. A
 // pixel may differ by a little (FreeType versions hint slightly apart).
-// NAVI_UPDATE_GOLDEN=1 writes it anew.
+// NAVI_UPDATE_GOLDEN=1 writes it anew (where the test finds it).
 TEST_F(NanumTextTest, LatinBitmapTextMatchesTheGoldenImage) {
     CMneVectorFont bitmap;
     ASSERT_EQ(bitmap.Create(20, 20, "NANUM", 0, 1), 1);
@@ -274,9 +275,8 @@ TEST_F(NanumTextTest, LatinBitmapTextMatchesTheGoldenImage) {
     for (int32_t y = 0; y < image.Height(); ++y) {
         for (int32_t x = 0; x < image.Width(); ++x) grey.push_back(static_cast<uint8_t>((image.Pixel(x, y) >> 5 & 0x3F) << 2));
     }
-    const char* source = std::getenv("NAVI_SOURCE_DIR");
-    if (!source) GTEST_SKIP() << "NAVI_SOURCE_DIR not set";
-    const std::string path = std::string(source) + "/tests/render/golden/font_seoul_bitmap20.pgm";
+    const std::string path = testsupport::SourceFile("tests/render/golden/font_seoul_bitmap20.pgm");
+    ASSERT_FALSE(path.empty()) << "golden image not found in the source tree";
     std::ostringstream header;
     header << "P5\n" << image.Width() << " " << image.Height() << "\n255\n";
     if (std::getenv("NAVI_UPDATE_GOLDEN")) {

@@ -19,6 +19,8 @@
 
 #include "foundation/debug_trace.h"
 #include "platform/codepage.h"
+#include "render/aa_context.h"
+#include "render/dib_image.h"
 #include "support/temp_dir.h"
 #include "tools/writers/font_writer.h"
 
@@ -39,7 +41,7 @@ uint16_t CodeOf(const char* utf8) {
 }
 
 // A small font drawn as boxes on a 20-pixel design: 'A' a full box, 'I' a
-// bar, '가' two boxes, space blank.
+// bar (the one glyph 24 pixels high), '가' two boxes, space blank.
 fontwriter::FontDesc BoxFont(const std::string& face, bool bitmap, int32_t height = 20, int32_t width = 400) {
     fontwriter::FontDesc desc;
     desc.bitmap = bitmap;
@@ -47,19 +49,20 @@ fontwriter::FontDesc BoxFont(const std::string& face, bool bitmap, int32_t heigh
     desc.height = height;
     desc.width = width;
     desc.descent = 4;
-    auto glyph = [&](uint16_t code, uint8_t advance, const std::vector<std::array<double, 4>>& boxes) {
+    auto glyph = [&](uint16_t code, uint8_t advance, const std::vector<std::array<double, 4>>& boxes,
+                     uint8_t glyphHeight = 20) {
         fontwriter::OutlineBuilder outline;
         for (const auto& b : boxes) outline.Rect(b[0], b[1], b[2], b[3]);
         fontwriter::Glyph g;
         g.code = code;
         g.advance = advance;
-        g.height = 20;
+        g.height = glyphHeight;
         if (!outline.Empty()) g.data = bitmap ? fontwriter::RasteriseOutline(outline.Data()) : outline.Data();
         desc.glyphs.push_back(std::move(g));
     };
     glyph(' ', 5, {});
     glyph('A', 12, {{1, -14, 11, 0}});
-    glyph('I', 5, {{1, -14, 4, 0}});
+    glyph('I', 5, {{1, -14, 4, 0}}, 24);
     glyph(CodeOf("가"), 19, {{1, -14, 8, 0}, {11, -14, 18, 0}});
     return desc;
 }
@@ -134,15 +137,18 @@ TEST_F(FontTest, VectorFontScalesAdvancesAndMeasuresText) {
     EXPECT_DOUBLE_EQ(font.Weight(), 0.5);
     EXPECT_EQ(font.Descent(), 6);  // 4 pixels at the design height, scaled
 
+    // The height is that of the tallest glyph ('I': 24 x 1.5), wherever it
+    // stands.
     struct Case {
         const char* text;
-        int32_t width;
+        int32_t width, height;
     } cases[] = {
-        {"A", 18},           // 12 x 1.5
-        {"I", 7},            // 5 x 1.5 truncated
-        {"AIA", 43},         // each advance truncated on its own
-        {"가", 28},          // 19 x 1.5 truncated
-        {"A가 Z", 18 + 28 + 7},  // 'Z' lies outside every range
+        {"A", 18, 30},           // 12 x 1.5
+        {"I", 7, 36},            // 5 x 1.5 truncated
+        {"AIA", 43, 36},         // each advance truncated on its own
+        {"IA", 25, 36},
+        {"가", 28, 30},          // 19 x 1.5 truncated
+        {"A가 Z", 18 + 28 + 7, 30},  // 'Z' lies outside every range
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -150,7 +156,7 @@ TEST_F(FontTest, VectorFontScalesAdvancesAndMeasuresText) {
         MneSize size;
         ASSERT_EQ(font.GetTextExtent(text.data(), static_cast<int32_t>(text.size()), &size), 1);
         EXPECT_EQ(size.cx, c.width);
-        EXPECT_EQ(size.cy, 30);
+        EXPECT_EQ(size.cy, c.height);
     }
 
     int32_t ax = 0, ay = 0, length = -1;
@@ -174,6 +180,7 @@ TEST_F(FontTest, VectorFontScalesAdvancesAndMeasuresText) {
 TEST_F(FontTest, FontsFindFilesByExactFaceKindAndSize) {
     Write("box_v.fnt", BoxFont("BOX", false));
     Write("box12_v.fnt", BoxFont("BOX12", false));
+    Write("font1_v.fnt", BoxFont("FONT1", false));
     Write("box_b20.fnt", BoxFont("BOXB", true, 20, 20));
     std::filesystem::create_directories(dir.File("Font/sub"));
     Write("sub/box_b24.fnt", BoxFont("BOXB", true, 24, 24));  // found in a subfolder
@@ -187,6 +194,8 @@ TEST_F(FontTest, FontsFindFilesByExactFaceKindAndSize) {
         {"BOX", 20, 400, 0, 1},
         {"BOX1", 20, 400, 0, 0},    // a longer stored name does not match a shorter request
         {"BOX123", 20, 400, 0, 0},  // nor a shorter stored name a longer one
+        {"FONT1X", 20, 400, 0, 0},  // stored FONT1: names match whole
+        {"FONT1", 20, 400, 0, 1},
         {"box", 20, 400, 0, 0},
         {"BOXB", 20, 20, 1, 1},
         {"BOXB", 24, 24, 1, 1},
@@ -408,6 +417,50 @@ TEST_F(FontTest, ConvertedAdvancesMatchFreeType) {
     }
     FT_Done_Face(face);
     FT_Done_FreeType(lib);
+}
+
+// The weight of a vector font (width / design width - 1) thickens its text
+// as the width grows past the design width and thins it below.
+TEST_F(FontTest, ConvertedHangulGetsBolderWithWidth) {
+    if (!std::filesystem::exists(kNanumGothic)) GTEST_SKIP() << "NanumGothic not installed";
+    const std::string text = Cp949("서울특별시 강남구 테헤란로");
+    fontwriter::TrueTypeOptions options;
+    options.ttfPath = kNanumGothic;
+    options.faceName = "NANUM";
+    options.height = 64;
+    options.width = 400;
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        const auto b = static_cast<uint8_t>(text[i]);
+        if (b & 0x80) {
+            options.codes.push_back(static_cast<uint16_t>(b << 8 | static_cast<uint8_t>(text[i + 1])));
+            ++i;
+        }
+    }
+    fontwriter::FontDesc desc;
+    std::string error;
+    ASSERT_TRUE(fontwriter::ConvertTrueType(options, desc, &error)) << error;
+    Write("nanum_v.fnt", desc);
+
+    // Ink: the green channel summed over the image.
+    const auto ink = [&](int32_t width) {
+        CMneVectorFont font;
+        EXPECT_EQ(font.Create(24, width, "NANUM", 0, 0), 1);
+        DibImage565 image(400, 40);
+        CMneDC dc;
+        EXPECT_EQ(dc.Attach(image), 1);
+        dc.SelectFont(&font);
+        dc.SetTextColor(0xFFFFFF);
+        const MneRect rect{4, 4, 396, 36};
+        EXPECT_GT(dc.DrawText(text.data(), static_cast<int32_t>(text.size()), &rect, 0), 0);
+        long sum = 0;
+        for (int32_t y = 0; y < image.Height(); ++y)
+            for (int32_t x = 0; x < image.Width(); ++x) sum += (image.Pixel(x, y) >> 5) & 0x3F;
+        return sum;
+    };
+    const long ink300 = ink(300), ink400 = ink(400), ink700 = ink(700), ink800 = ink(800);
+    EXPECT_LT(ink300, ink400);
+    EXPECT_LT(ink400, ink700);
+    EXPECT_LT(ink700, ink800);
 }
 
 TEST_F(FontTest, Cp949CodeTableCoversHangulSyllables) {

@@ -132,7 +132,8 @@ void OutlineBuilder::Polygon(const std::vector<std::pair<double, double>>& point
 }
 
 void OutlineBuilder::Rect(double x1, double y1, double x2, double y2) {
-    Polygon({{x1, y1}, {x2, y1}, {x2, y2}, {x1, y2}});
+    // Down the left side first: the way round converted outlines run.
+    Polygon({{x1, y1}, {x1, y2}, {x2, y2}, {x2, y1}});
 }
 
 std::vector<uint8_t> RasteriseOutline(const std::vector<uint8_t>& outline) {
@@ -178,25 +179,62 @@ struct FtLibrary {
     }
 };
 
-// FreeType outlines are in 26.6 pixels with y growing upwards.
+// FreeType outlines are in 26.6 pixels with y growing upwards. Turning y
+// downwards mirrors them, and the text drawing's contour stage thickens an
+// outline for a width above the design width only when its contours run
+// the other way round: each contour is written reversed.
 struct Decomposer {
+    struct Point {
+        double x, y;
+    };
+    // One segment of the contour: its kind (1 line, 2 conic, 3 cubic), its
+    // control points and its end.
+    struct Segment {
+        int kind;
+        std::vector<Point> points;
+    };
+
     OutlineBuilder out;
-    static double X(const FT_Vector* v) { return v->x / 64.0; }
-    static double Y(const FT_Vector* v) { return -v->y / 64.0; }
+    Point start{};
+    std::vector<Segment> segments;
+
+    static Point P(const FT_Vector* v) { return {v->x / 64.0, -v->y / 64.0}; }
+
+    // Writes the contour gathered so far from its end back to its start.
+    void Flush() {
+        if (segments.empty()) return;
+        out.MoveTo(segments.back().points.back().x, segments.back().points.back().y);
+        for (size_t k = segments.size(); k-- > 0;) {
+            const Segment& s = segments[k];
+            const Point to = k == 0 ? start : segments[k - 1].points.back();
+            // The controls in reverse order, then the segment's start.
+            std::vector<Point> back(s.points.rbegin() + 1, s.points.rend());
+            if (s.kind == 1) {
+                out.LineTo(to.x, to.y);
+            } else if (s.kind == 2) {
+                out.Curve3(back[0].x, back[0].y, to.x, to.y);
+            } else {
+                out.Curve4(back[0].x, back[0].y, back[1].x, back[1].y, to.x, to.y);
+            }
+        }
+        segments.clear();
+    }
     static int Move(const FT_Vector* to, void* user) {
-        static_cast<Decomposer*>(user)->out.MoveTo(X(to), Y(to));
+        auto* d = static_cast<Decomposer*>(user);
+        d->Flush();
+        d->start = P(to);
         return 0;
     }
     static int Line(const FT_Vector* to, void* user) {
-        static_cast<Decomposer*>(user)->out.LineTo(X(to), Y(to));
+        static_cast<Decomposer*>(user)->segments.push_back({1, {P(to)}});
         return 0;
     }
     static int Conic(const FT_Vector* c, const FT_Vector* to, void* user) {
-        static_cast<Decomposer*>(user)->out.Curve3(X(c), Y(c), X(to), Y(to));
+        static_cast<Decomposer*>(user)->segments.push_back({2, {P(c), P(to)}});
         return 0;
     }
     static int Cubic(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to, void* user) {
-        static_cast<Decomposer*>(user)->out.Curve4(X(c1), Y(c1), X(c2), Y(c2), X(to), Y(to));
+        static_cast<Decomposer*>(user)->segments.push_back({3, {P(c1), P(c2), P(to)}});
         return 0;
     }
 };
@@ -259,6 +297,7 @@ bool ConvertTrueType(const TrueTypeOptions& options, FontDesc& out, std::string*
         if (slot->format != FT_GLYPH_FORMAT_OUTLINE) continue;
         Decomposer d;
         if (FT_Outline_Decompose(&slot->outline, &funcs, &d) != 0) continue;
+        d.Flush();
         Glyph g;
         g.code = code;
         g.advance = static_cast<uint8_t>(std::clamp<long>(std::lround(slot->advance.x / 64.0), 0, 255));

@@ -9,7 +9,10 @@
 // offset u32) form the resident part; the glyph data follows it.
 //
 // Outlines are given in pixels with y growing downwards from the baseline,
-// x from the pen position.
+// x from the pen position. An outer contour runs down its left side first
+// (negative area by the shoelace sum, y down): the text drawing's contour
+// stage, which widens an outline by -weight x height x 0.05, then thickens
+// text drawn wider than the design width and thins narrower text.
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -56,6 +59,7 @@ public:
         Add(x, y, 3);
     }
     // Closed polygons, one contour each: the readable way tests draw glyphs.
+    // Polygon keeps the points' order; Rect runs down the left side first.
     void Polygon(const std::vector<std::pair<double, double>>& points);
     void Rect(double x1, double y1, double x2, double y2);
 
