@@ -3,12 +3,14 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/paths.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/demo_style.h"
 #include "tools/writers/route_data_writer.h"
 #include "tools/writers/search_db_writer.h"
 #include "tools/writers/settings_writer.h"
+#include "tools/writers/traffic_writer.h"
 #include "tools/writers/ui_resource_writer.h"
 
 int main(int argc, char** argv) {
@@ -47,6 +49,12 @@ int main(int argc, char** argv) {
     }
     if (!writers::WriteDemoRouteData(root, &error)) {
         std::fprintf(stderr, "make_demo_root: route files: %s\n", error.c_str());
+        return 1;
+    }
+    // Fuel prices stamped now, so the fuel search finds them for 15 days.
+    const uint32_t priceTime = static_cast<uint32_t>(platform::LocalToEpochSeconds(platform::GetLocalTime()));
+    if (!writers::WriteDemoTraffic(root, priceTime, &error)) {
+        std::fprintf(stderr, "make_demo_root: traffic files: %s\n", error.c_str());
         return 1;
     }
     std::printf("demo data root written to %s\n", root.c_str());
