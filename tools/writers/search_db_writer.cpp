@@ -525,6 +525,9 @@ SearchDbSource GenerateAddressSet(uint32_t seed, int lotCount) {
     }
     // A tenth of the numbers go to five large areas, so that an area spans
     // blocks and a fetch reaches its cap.
+    std::map<uint32_t, MapPoint> placeOf;
+    for (const auto& a : s.lotAreas) placeOf[a.code] = a.pos;
+    for (const auto& a : s.roadAreas) placeOf[a.code] = a.pos;
     auto spread = [&](const std::vector<uint32_t>& areas, std::vector<SearchLot>& out, bool mountains) {
         std::set<std::pair<uint32_t, int32_t>> seen;
         while (static_cast<int>(out.size()) < lotCount) {
@@ -534,7 +537,9 @@ SearchDbSource GenerateAddressSet(uint32_t seed, int lotCount) {
             lot.mountain = mountains && pick(10) == 0;
             lot.main = static_cast<uint16_t>(1 + pick(3000));
             lot.sub = static_cast<uint16_t>(pick(3) == 0 ? pick(30) : 0);
-            lot.pos = where();
+            // Within 0.1 degree of the area, as the 12-bit steps of a lot allow.
+            const MapPoint at = placeOf[lot.areaCode];
+            lot.pos = {at.x + pick(52000), at.y + pick(52000)};
             if (seen.insert({lot.areaCode, SearchLotKey(lot)}).second) out.push_back(lot);
         }
     };
