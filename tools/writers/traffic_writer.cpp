@@ -262,8 +262,8 @@ bool WriteDemoTraffic(const std::string& root, uint32_t priceTime, std::string* 
     const std::vector<DemoLink>& links = DemoLinks();
     std::vector<TrafficLinkRow> rows;
     for (const DemoLink& l : links) rows.push_back({l.number, static_cast<uint8_t>(l.roadClass <= 1 ? 1 : 0)});
-    // Two summary pictures of 10 and 6 positions.
-    const std::vector<uint32_t> imageIndex = {0, 10, 16};
+    // Summary pictures 0, 1 and 2 of 10, 6 and 6 positions.
+    const std::vector<uint32_t> imageIndex = {0, 10, 16, 22};
     const int32_t baseX = 127 * kMapUnitsPerDegree, baseY = static_cast<int32_t>(37.5 * kMapUnitsPerDegree);
     const std::vector<TrafficStation> stations = {
         {101, "한빛주유소", 1, 1, {baseX + 2000, baseY + 1500}, 2, 1234567},
