@@ -370,6 +370,14 @@ TEST(UiScriptWriterTest, RefusesTablesTheLoadersCannotRead) {
          }},
         {"missing control", [](auto& t) { t.layout1[0].control = 5; }},
         {"missing font", [](auto& t) { t.layout1[0].font = 3; }},
+        {"font file 002 below file 001's ids",
+         [](auto& t) {
+             uiwriter::FontRecord f;
+             f.id = 20;
+             t.fonts1 = {f};
+             f.id = 110;
+             t.fonts2[0] = t.fonts2[1] = {f};
+         }},
         {"colour variants differ",
          [](auto& t) {
              uiwriter::FontRecord f;

@@ -196,6 +196,13 @@ bool BuildScriptFiles(const ScriptTables& t, std::map<std::string, std::string>&
             fonts2[cr].insert(f.id);
         }
     if (fonts2[0] != fonts2[1]) return Fail(error, "the two colour variants of font file 002 list different fonts");
+    // The colour switch re-reads file 002 only when the table's size comes
+    // from it: its highest local id must not be below file 001's.
+    int highest1 = -1;
+    for (const FontRecord& f : t.fonts1) highest1 = std::max(highest1, f.id);
+    if (!fonts2[0].empty() && *fonts2[0].rbegin() - 100 < highest1)
+        return Fail(error, "font file 002 must reach local id " + std::to_string(highest1) +
+                               " (file 001's highest) or the colour switch cannot re-read it");
     fontIds.insert(fonts2[0].begin(), fonts2[0].end());
 
     // Layouts: counts per board, equal in every variant of file 002.
@@ -306,7 +313,7 @@ std::vector<uint8_t> Deflate(const uint16_t* words, size_t count) {
     }
     uLongf size = compressBound(static_cast<uLong>(raw.size()));
     std::vector<uint8_t> packed(size);
-    compress2(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9);
+    compress2(packed.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 6);
     packed.resize(size);
     return packed;
 }
@@ -1064,18 +1071,23 @@ public:
 private:
     bool Prepare() {
         if (m_ready) return true;
-        if (!m_root.empty() && SetVectorFontFolder(m_root + "/") && TryFont()) return m_ready = true;
-        // Make FONT1 for the label characters in a private folder.
-        const std::string folder = (std::filesystem::temp_directory_path() / "navi_ui_label_font").string();
+        if (!m_root.empty() && !ScanFontFolder(m_root + "/Font").empty() && SetVectorFontFolder(m_root + "/") &&
+            TryFont())
+            return m_ready = true;
+        // Make FONT1 for the label characters in a folder of its own, once:
+        // a later run finds the file made before.
+        const std::string folder = (std::filesystem::temp_directory_path() / "navi_ui_label_font_1").string();
+        const std::string file = folder + "/Font/FONT1_v.fnt";
+        if (platform::FileExists(file) && SetVectorFontFolder(folder + "/") && TryFont()) return m_ready = true;
         platform::MakeDirectories(folder + "/Font");
         fontwriter::TrueTypeOptions options;
         options.ttfPath = "/usr/share/fonts/truetype/nanum/NanumGothic.ttf";
         options.faceName = "FONT1";
         fontwriter::FontDesc desc;
         for (const auto& [code, ch] : fontwriter::Cp949Codes())
-            if (code < 0x80 || (ch >= u'가' && ch <= u'힣') || (ch >= 0x3131 && ch <= 0x318E)) options.codes.push_back(code);
+            if (code < 0x80 || code < 0xAD00 || (ch >= u'가' && ch <= u'힣')) options.codes.push_back(code);  // symbols, jamo, syllables
         if (!fontwriter::ConvertTrueType(options, desc) ||
-            !fontwriter::WriteFontFile(folder + "/Font/FONT1_v.fnt", desc) || !SetVectorFontFolder(folder + "/") ||
+            !fontwriter::WriteFontFile(file, desc) || !SetVectorFontFolder(folder + "/") ||
             !TryFont()) {
             std::fprintf(stderr, "ui_resource_writer: no FONT1 for labels; images are drawn without them\n");
             m_failed = true;
@@ -1545,9 +1557,9 @@ std::vector<uint8_t> EncodePngRgb(const std::vector<uint8_t>& rgb, int width, in
 }  // namespace
 
 std::vector<uint8_t> BuildContactSheet(const UiSource& source, std::string* error) {
-    // Each tile: the picture over a chequer board (so transparency shows),
-    // scaled down to fit 128 x 96, and its id in digits underneath.
-    constexpr int kTileW = 136, kTileH = 118, kCols = 10, kPicW = 128, kPicH = 96;
+    // Each tile: its id in digits, and under it the picture over a chequer
+    // board (so transparency shows), scaled down to fit 128 x 96.
+    constexpr int kTileW = 136, kTileH = 120, kCols = 10, kPicW = 128, kPicH = 96, kIdH = 18;
     struct Tile {
         Picture picture;
         int id;
@@ -1600,7 +1612,7 @@ std::vector<uint8_t> BuildContactSheet(const UiSource& source, std::string* erro
                 r = (r * (32 - clear) + under * clear) / 32;
                 g = (g * (32 - clear) + under * clear) / 32;
                 b = (b * (32 - clear) + under * clear) / 32;
-                uint8_t* p = sheet.Bits() + (static_cast<size_t>(ty + y) * width + tx + x) * 4;
+                uint8_t* p = sheet.Bits() + (static_cast<size_t>(ty + kIdH + y) * width + tx + x) * 4;
                 p[0] = static_cast<uint8_t>(b);
                 p[1] = static_cast<uint8_t>(g);
                 p[2] = static_cast<uint8_t>(r);
@@ -1608,7 +1620,7 @@ std::vector<uint8_t> BuildContactSheet(const UiSource& source, std::string* erro
             }
         const std::string digits = std::to_string(t.id);
         for (size_t k = 0; k < digits.size(); ++k)
-            DrawDigit(sheet, digits[k] - '0', tx + static_cast<double>(k) * 9, ty + kPicH + 2, 9, 14,
+            DrawDigit(sheet, digits[k] - '0', tx + static_cast<double>(k) * 9, ty, 9, 14,
                       agg::rgba8(255, 255, 255, 255));
     }
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
