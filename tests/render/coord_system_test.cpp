@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -353,6 +355,43 @@ TEST_F(ClipTest, ZigzagOutputLongerThanInputFits) {
         EXPECT_GE(p.x, -10);
         EXPECT_LE(p.x, 810);
     }
+}
+
+// The clip buffer and the bird's-eye point buffers are shared by every view
+// of the process: views made, used and destroyed on several threads at once
+// give the same results as one view alone.
+TEST(CoordSystemThreadsTest, ViewsOnSeveralThreadsShareTheBuffersSafely) {
+    std::vector<ScreenPoint> ring;
+    for (int i = 0; i < 2000; ++i) {
+        const double a = 2.0 * std::numbers::pi * i / 2000.0;
+        ring.push_back(ScreenPoint{static_cast<int32_t>(400 + 600 * std::cos(a)), static_cast<int32_t>(240 + 300 * std::sin(a))});
+    }
+    auto work = [&ring](std::vector<ScreenPoint>& clipped, std::vector<ScreenPoint>& projected) {
+        CMneCoordSystem cs;
+        SetFlatView(cs, 0);
+        clipped = ring;
+        cs.ClipPoints(clipped, kClipPolygon);
+        CMneBirdViewManager bird;
+        bird.SetViewMode(1, 0);
+        bird.SetViewRect(kView, 0);
+        projected = ring;
+        bird.ProjectPoints(projected, kClipPolyline, 1);
+    };
+    std::vector<ScreenPoint> clippedRef, projectedRef;
+    work(clippedRef, projectedRef);
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 20; ++i) {
+                std::vector<ScreenPoint> c, p;
+                work(c, p);
+                if (Describe(c) != Describe(clippedRef) || Describe(p) != Describe(projectedRef)) ++wrong;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 }  // namespace
