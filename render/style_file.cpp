@@ -308,6 +308,9 @@ int StyleLoader::LoadFontNames() {
         // end within them.
         if (!m_src.ReadUpTo(at, kFontNameReadBytes, text) || !CopyName(text, f.name, sizeof f.name - 1))
             return styleload::kFontNameRead;
+        // The text up to its terminator is the name's own; no later section
+        // may run into it.
+        AddSpan(at, static_cast<uint64_t>(std::find(text.begin(), text.end(), uint8_t{0}) - text.begin()) + 1);
     }
     return 0;
 }
@@ -461,6 +464,7 @@ int StyleLoader::LoadSection(CConfigManager::SectionSlot slot, uint64_t dirOffse
         if (e.dataSize == 0) continue;
         if (e.dataOffset > fileSize) return kSectionDataSeek;
         if (e.dataSize > fileSize - e.dataOffset) return kSectionDataRead;
+        AddSpan(e.dataOffset, e.dataSize);   // no later directory may run into it
         total += e.dataSize;
         if (total > fileSize) return kSectionDataRead;
     }
@@ -662,6 +666,10 @@ int CConfigManager::LoadLandmarkIndex(StyleSource& source) {
     if (!source.ReadAt(recordsAt, records.data(), records.size()) ||
         !source.ReadAt(imagesAt, images.data(), images.size()))
         return fail();
+    // Names and image bytes lie outside both tables.
+    auto clear = [&](uint64_t at, uint64_t n) {
+        return (at + n <= recordsAt || at >= recordsAt + recordBytes) && (at + n <= imagesAt || at >= imagesAt + imageBytes);
+    };
     const size_t imageCount = extra + unnamed;
     m_landmarks.resize(named + unnamed);
     std::vector<uint8_t> text;
@@ -672,11 +680,13 @@ int CConfigManager::LoadLandmarkIndex(StyleSource& source) {
         if (imageIndex >= imageCount) return fail();   // an image record that is not there
         std::memcpy(l.image.bytes, images.data() + imageIndex * kLandmarkImageRecordSize, kLandmarkImageRecordSize);
         const uint64_t size = l.image.U32(12), at = l.image.U32(16);
-        if (size && !inside(at, size)) return fail();
+        if (size && (!inside(at, size) || !clear(at, size))) return fail();
         if (i < named) {
             const uint32_t nameAt = l.record.U32(28);
             if (!source.ReadUpTo(nameAt, kLandmarkNameReadBytes, text) || !CopyName(text, l.name, sizeof l.name - 1))
                 return fail();
+            const auto length = static_cast<uint64_t>(std::find(text.begin(), text.end(), uint8_t{0}) - text.begin());
+            if (!clear(nameAt, length + 1)) return fail();
         }
     }
     m_unnamedLandmarks = static_cast<int>(unnamed);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "platform/byte_cursor.h"
 
@@ -113,6 +114,58 @@ std::vector<uint8_t> BuildStyleFile(const StyleDesc& d, std::vector<SectionSpan>
     b.Put16(60, Count(d.section19.size()));
     b.Put16(168, Count(d.section18.size()));
 
+    // The font names come first, straight after the header.
+    b.Begin();
+    std::vector<uint32_t> nameOffsets;
+    for (const FontName& f : d.fontNames) {
+        nameOffsets.push_back(b.Here());
+        b.Text(f.name);
+    }
+    b.End("fontNames");
+    // Item blocks, the last-read table first.
+    std::vector<uint32_t> symbolItemAt, classItemAt, rangedItemAt;
+    b.Begin();
+    for (size_t i = 0; i < d.symbolClasses.size(); ++i) {
+        const SymbolClass& c = d.symbolClasses[i];
+        symbolItemAt.push_back(b.Here());
+        for (const SymbolClassItem& it : c.items) {
+            w.U8(it.variant);
+            w.U8(it.lowLevel);
+            w.U8(it.highLevel);
+            w.U8(it.attribute);
+            w.U16(it.symbol);
+            w.U16(it.value);
+            w.U8(it.kind);
+            w.U8(it.byte9);
+            w.U8(it.byte10);
+            w.U8(0);
+        }
+    }
+    b.End("symbolClassItems");
+    b.Begin();
+    for (size_t i = 0; i < d.classStyles.size(); ++i) {
+        classItemAt.push_back(b.Here());
+        for (const ClassItem& it : d.classStyles[i].items) {
+            w.U8(it.kind);
+            w.U8(it.lowLevel);
+            w.U8(it.highLevel);
+            w.U8(it.mark);
+            for (size_t k = 0; k < 6; ++k) w.U32(uint32_t{it.normal[k]} | uint32_t{it.alternate[k]} << 16);
+        }
+    }
+    b.End("classItems");
+    b.Begin();
+    for (size_t i = 0; i < d.rangedClasses.size(); ++i) {
+        rangedItemAt.push_back(b.Here());
+        for (const RangedItem& it : d.rangedClasses[i].items) {
+            w.U8(it.lowLevel);
+            w.U8(it.highLevel);
+            w.U16(0);
+            w.U16(it.normal);
+            w.U16(it.alternate);
+        }
+    }
+    b.End("rangedItems");
     for (size_t m = 0; m < d.palettes.size() && m < 3; ++m) {
         b.Put32(64 + 4 * m, b.Begin());
         for (size_t c = 0; c < colours; ++c) w.U32(c < d.palettes[m].size() ? d.palettes[m][c] : 0);
@@ -133,14 +186,12 @@ std::vector<uint8_t> BuildStyleFile(const StyleDesc& d, std::vector<SectionSpan>
         w.U16(r.colour);
     }
     b.End("colourRefs");
-    // Font index: the name offsets are patched once the names are placed.
     b.Put32(84, b.Begin());
-    const uint32_t fontIndexAt = b.Here();
-    for (const FontName& f : d.fontNames) {
-        w.U8(f.size);
-        w.U8(f.weight);
+    for (size_t i = 0; i < d.fontNames.size(); ++i) {
+        w.U8(d.fontNames[i].size);
+        w.U8(d.fontNames[i].weight);
         w.U16(0);
-        w.U32(0);
+        w.U32(nameOffsets[i]);
     }
     b.End("fontIndex");
     b.Put32(88, b.Begin());
@@ -148,18 +199,17 @@ std::vector<uint8_t> BuildStyleFile(const StyleDesc& d, std::vector<SectionSpan>
         for (uint16_t v : s) w.U16(v);
     b.End("landmarkStyles");
 
-    // Heads; item offsets patched once the item blocks are placed.
     b.Put32(92, b.Begin());
-    const uint32_t rangedAt = b.Here();
-    for (const RangedClass& c : d.rangedClasses) {
+    for (size_t i = 0; i < d.rangedClasses.size(); ++i) {
+        const RangedClass& c = d.rangedClasses[i];
         w.U32(uint32_t{c.minLevel} | uint32_t{c.data} << 8 | uint32_t{c.minLevelApplies} << 16 |
               static_cast<uint32_t>(c.items.size()) << 24);
-        w.U32(0);
+        w.U32(rangedItemAt[i]);
     }
     b.End("rangedHeads");
     b.Put32(96, b.Begin());
-    const uint32_t classAt = b.Here();
-    for (const ClassStyle& c : d.classStyles) {
+    for (size_t i = 0; i < d.classStyles.size(); ++i) {
+        const ClassStyle& c = d.classStyles[i];
         w.U32(c.classWord);
         w.U16(c.valueA);
         w.U16(c.valueB);
@@ -168,12 +218,12 @@ std::vector<uint8_t> BuildStyleFile(const StyleDesc& d, std::vector<SectionSpan>
         w.U8(c.value11);
         w.U8(static_cast<uint8_t>(c.items.size()));
         for (uint8_t v : c.data) w.U8(v);
-        w.U32(0);
+        w.U32(classItemAt[i]);
     }
     b.End("classHeads");
     b.Put32(100, b.Begin());
-    const uint32_t symbolAt = b.Here();
-    for (const SymbolClass& c : d.symbolClasses) {
+    for (size_t i = 0; i < d.symbolClasses.size(); ++i) {
+        const SymbolClass& c = d.symbolClasses[i];
         w.U32(c.classWord);
         w.U8(c.data[0]);
         w.U8(c.data[1]);
@@ -182,7 +232,7 @@ std::vector<uint8_t> BuildStyleFile(const StyleDesc& d, std::vector<SectionSpan>
         w.U8(c.data10);
         w.U8(0);
         w.U32(c.attribute);
-        w.U32(0);
+        w.U32(symbolItemAt[i]);
         w.U32(c.data20);
     }
     b.End("symbolClassHeads");
@@ -219,13 +269,7 @@ std::vector<uint8_t> BuildStyleFile(const StyleDesc& d, std::vector<SectionSpan>
                                   d.section15First.size() + d.section15Second.size() + d.section19.size() +
                                   d.section17.size()) +
                             28 * d.section18.size();
-    size_t itemBytes = 0;
-    for (const SymbolClass& c : d.symbolClasses) itemBytes += 12 * c.items.size();
-    for (const ClassStyle& c : d.classStyles) itemBytes += 28 * c.items.size();
-    for (const RangedClass& c : d.rangedClasses) itemBytes += 8 * c.items.size();
-    size_t nameBytes = 0;
-    for (const FontName& f : d.fontNames) nameBytes += f.name.size() + 1;
-    uint32_t imageAt = static_cast<uint32_t>(b.Here() + dirBytes + itemBytes + nameBytes);
+    uint32_t imageAt = static_cast<uint32_t>(b.Here() + dirBytes);
     std::vector<Image> section15 = d.section15First;
     section15.insert(section15.end(), d.section15Second.begin(), d.section15Second.end());
     const auto off13 = ImageOffsets(d.section13, imageAt);
@@ -258,61 +302,15 @@ std::vector<uint8_t> BuildStyleFile(const StyleDesc& d, std::vector<SectionSpan>
     Directory(b, d.section18, off18, true);
     b.End("dir18");
 
-    // Item blocks, the last-read table first.
-    b.Begin();
-    for (size_t i = 0; i < d.symbolClasses.size(); ++i) {
-        const SymbolClass& c = d.symbolClasses[i];
-        b.Put32(symbolAt + 24 * i + 16, b.Here());
-        for (const SymbolClassItem& it : c.items) {
-            w.U8(it.variant);
-            w.U8(it.lowLevel);
-            w.U8(it.highLevel);
-            w.U8(it.attribute);
-            w.U16(it.symbol);
-            w.U16(it.value);
-            w.U8(it.kind);
-            w.U8(it.byte9);
-            w.U8(it.byte10);
-            w.U8(0);
-        }
-    }
-    b.End("symbolClassItems");
-    b.Begin();
-    for (size_t i = 0; i < d.classStyles.size(); ++i) {
-        b.Put32(classAt + 20 * i + 16, b.Here());
-        for (const ClassItem& it : d.classStyles[i].items) {
-            w.U8(it.kind);
-            w.U8(it.lowLevel);
-            w.U8(it.highLevel);
-            w.U8(it.mark);
-            for (size_t k = 0; k < 6; ++k) w.U32(uint32_t{it.normal[k]} | uint32_t{it.alternate[k]} << 16);
-        }
-    }
-    b.End("classItems");
-    b.Begin();
-    for (size_t i = 0; i < d.rangedClasses.size(); ++i) {
-        b.Put32(rangedAt + 8 * i + 4, b.Here());
-        for (const RangedItem& it : d.rangedClasses[i].items) {
-            w.U8(it.lowLevel);
-            w.U8(it.highLevel);
-            w.U16(0);
-            w.U16(it.normal);
-            w.U16(it.alternate);
-        }
-    }
-    b.End("rangedItems");
-    b.Begin();
-    for (size_t i = 0; i < d.fontNames.size(); ++i) {
-        b.Put32(fontIndexAt + 8 * i + 4, b.Here());
-        b.Text(d.fontNames[i].name);
-    }
-    b.End("fontNames");
-    b.Begin();
-    const std::vector<Image>* const sections[] = {&d.section13, &d.section16, &d.section14, &section15,
-                                                  &d.section19, &d.section17, &d.section18};
-    for (const std::vector<Image>* section : sections)
+    const std::pair<const char*, const std::vector<Image>*> sections[] = {
+        {"images13", &d.section13}, {"images16", &d.section16}, {"images14", &d.section14},
+        {"images15", &section15},   {"images19", &d.section19}, {"images17", &d.section17},
+        {"images18", &d.section18}};
+    for (const auto& [name, section] : sections) {
+        b.Begin();
         for (const Image& im : *section) w.Data().insert(w.Data().end(), im.data.begin(), im.data.end());
-    b.End("images");
+        b.End(name);
+    }
     return w.Data();
 }
 

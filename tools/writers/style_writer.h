@@ -4,13 +4,15 @@
 // description. Records are written in the byte layouts the loader
 // (render/style_file.h) reads; every offset is worked out here.
 //
-// Style file layout: the 176-byte header, then the header's own sections in
-// the order the loader reads them (palettes, draw styles, colour
-// references, font index, landmark styles, the three class-head tables,
-// symbol maps 16 and 14, the mode colour table, level tables 1-3, the
-// directories of symbol sections 13, 16, 14, 15 with 19 straight after it,
-// 17 and 18), then the item blocks of the symbol-class, class and ranged
-// tables, the font names and the image bytes.
+// Style file layout: the 176-byte header, the font names, the item blocks
+// of the symbol-class, class and ranged tables, then the header's own
+// sections in the order the loader reads them (palettes, draw styles,
+// colour references, font index, landmark styles, the three class-head
+// tables, symbol maps 16 and 14, the mode colour table, level tables 1-3,
+// the directories of symbol sections 13, 16, 14, 15 with 19 straight after
+// it, 17 and 18) and the image bytes section by section. Every section ends
+// where the next one begins, so a count one too large runs into the next
+// section.
 #include <array>
 #include <cstdint>
 #include <string>
