@@ -37,6 +37,22 @@ int32_t RoundUpToBlock(int64_t n) {
     return static_cast<int32_t>(r < block ? block : r);
 }
 
+// Replaces a buffer of the arena by a larger, zero-filled one when it holds
+// fewer than `needed` items.
+template <class T>
+bool Regrow(MgrSharedBlock* arena, T*& buffer, int32_t& capacity, int64_t needed) {
+    if (buffer && capacity >= needed) return true;
+    if (buffer) SharedBlockFree(buffer);
+    capacity = RoundUpToBlock(needed);
+    buffer = static_cast<T*>(SharedBlockAlloc(arena, sizeof(T) * static_cast<size_t>(capacity)));
+    if (!buffer) {
+        capacity = 0;
+        return false;
+    }
+    std::fill(buffer, buffer + capacity, T{});
+    return true;
+}
+
 }  // namespace
 
 BandOffset SegmentOffset(const ScreenPoint& a, const ScreenPoint& b, double halfWidth) {
@@ -154,27 +170,8 @@ bool CMneBandOutlines::Reserve(int slot, Buffers& b, int32_t parts, int64_t poin
         if (!s.arena) return false;
     }
     if (points > static_cast<int64_t>(kArenaBytes / sizeof(ScreenPoint))) return false;
-    if (b.partCapacity < parts || !b.parts) {
-        if (b.parts) SharedBlockFree(b.parts);
-        b.partCapacity = RoundUpToBlock(parts);
-        b.parts = static_cast<BandPart*>(SharedBlockAlloc(s.arena.get(), sizeof(BandPart) * b.partCapacity));
-        if (!b.parts) {
-            b.partCapacity = 0;
-            return false;
-        }
-        std::fill(b.parts, b.parts + b.partCapacity, BandPart{});
-    }
-    if (b.pointCapacity < points || !b.points) {
-        if (b.points) SharedBlockFree(b.points);
-        b.pointCapacity = RoundUpToBlock(points);
-        b.points = static_cast<ScreenPoint*>(SharedBlockAlloc(s.arena.get(), sizeof(ScreenPoint) * b.pointCapacity));
-        if (!b.points) {
-            b.pointCapacity = 0;
-            return false;
-        }
-        std::fill(b.points, b.points + b.pointCapacity, ScreenPoint{});
-    }
-    return true;
+    return Regrow(s.arena.get(), b.parts, b.partCapacity, parts) &&
+           Regrow(s.arena.get(), b.points, b.pointCapacity, points);
 }
 
 int CMneBandOutlines::BuildBandOutlines(const ScreenPoint* points, int32_t pointCount, const BandPartRange* parts,
