@@ -160,6 +160,29 @@ TEST(CoordSystemTest, LocalAndPackedPointsLandWhereTheirMapPointsDo) {
     EXPECT_EQ(cs.GetLevel(), 2);
 }
 
+// Assignment copies the view and its matrices, not the tile frame.
+TEST(CoordSystemTest, AssignmentCopiesTheViewButNotTheTile) {
+    CMneCoordSystem source;
+    SetFlatView(source, 123, 40000);
+    ASSERT_EQ(source.SetLevel(3), 1);
+    ASSERT_EQ(source.SetTile(1000, 600), 1);
+    CMneCoordSystem copy;
+    copy = source;
+    EXPECT_EQ(copy.GetAngle(), 123);
+    EXPECT_EQ(copy.GetScale(), 40000);
+    EXPECT_EQ(copy.GetLevel(), 1);
+    EXPECT_EQ(copy.GetTileColumn(), 0);
+    const MapPoint q{kCentre.x + 777, kCentre.y - 4321};
+    ScreenPoint a, b;
+    source.MapToScreen(q, a, 0, 0);
+    copy.MapToScreen(q, b, 0, 0);
+    EXPECT_TRUE(SamePoint(a, b));
+    MapPoint ma, mb;
+    source.ScreenToMap(ScreenPoint{17, 401}, ma, 0);
+    copy.ScreenToMap(ScreenPoint{17, 401}, mb, 0);
+    EXPECT_EQ(ma, mb);
+}
+
 // A perspective term at or below 0 is a point behind the eye: it is not
 // placed on the screen mirrored.
 TEST(CoordSystemTest, PointBehindThePerspectiveEyeIsNotMirrored) {
