@@ -188,9 +188,13 @@ TEST_F(RoadFilesTest, BlockBoundariesAndTheLastBlock) {
     EXPECT_EQ(dal.Road()->Slot(0).recordOffset, 8008u);
     ASSERT_EQ(dal.LoadLink(0, 53), 1);
     EXPECT_EQ(dal.Road()->Slot(0).recordOffset, 0u);
+    // Bit 27 is the direction: 134217733 is link 5, reversed.
+    ASSERT_EQ(dal.LoadLink(0, 134217733), 1);
+    EXPECT_EQ(dal.GetLength(0), 5u);
+    EXPECT_EQ(dal.View(0).GetDirection(), 1);
     // Out of range fails instead of reading another link.
     EXPECT_EQ(dal.LoadLink(0, 120), 0);
-    EXPECT_EQ(dal.GetLength(0), 53u);  // the view keeps its record
+    EXPECT_EQ(dal.GetLength(0), 5u);  // the view keeps its record
     EXPECT_EQ(dal.LoadLink(0, 0x10000005), 0);  // bits 28-31 are not a direction
 }
 
