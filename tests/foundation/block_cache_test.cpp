@@ -220,15 +220,19 @@ TEST_F(BlockCacheTest, ReuseWithinOneAndAHalfTimesTheSize) {
         SCOPED_TRACE(c.name);
         TearDown();
         SetUp();
+        // Three sizes, the smallest (usable 1056) in the middle: the reuse
+        // list is walked from its smallest entry whatever the order of
+        // insertion.
         std::array<unsigned char*, 3> old{};
-        for (uint32_t i = 0; i < 3; ++i) old[i] = Put(i + 1, 1000, true);
-        ASSERT_EQ(Entry(1)->usableSize, 1056u);
+        const size_t sizes[3] = {1100, 1000, 1050};
+        for (uint32_t i = 0; i < 3; ++i) old[i] = Put(i + 1, sizes[i], true);
+        ASSERT_EQ(Entry(2)->usableSize, 1056u);
         FillArena(99);
         clock.Advance(2001);
         unsigned char* data = Put(50, c.dataBytes, false);
         ASSERT_NE(data, nullptr);
         // Either way the new entry sits where the smallest expired one was.
-        EXPECT_EQ(data, old[0]);
+        EXPECT_EQ(data, old[1]);
         EXPECT_EQ(ArenaFree(), c.arenaFreeAfter);
         EXPECT_EQ(Entry(50)->allocSize, c.allocSize);
         EXPECT_EQ(Entry(50)->usableSize, c.allocSize);
@@ -260,6 +264,29 @@ TEST_F(BlockCacheTest, EvictsTheOldestUnreferencedEntry) {
     for (uint32_t k = 3; k <= 10; ++k) EXPECT_TRUE(Has(k));
     EXPECT_EQ(cache.GetReuseCount(), 0);
     cache.Release(first.data());
+}
+
+TEST_F(BlockCacheTest, EvictsOnlyAmongTheOldestThirtyPercent) {
+    // Ten entries of usable 360, the oldest first; all but the youngest
+    // stay referenced. Eleven live entries with the filler: the oldest 30
+    // percent are the first three, so the youngest is no eviction candidate.
+    for (uint32_t k = 1; k <= 10; ++k) {
+        ASSERT_NE(Put(k, 300, k == 10), nullptr);
+        clock.Advance(100);
+    }
+    ASSERT_EQ(Entry(10)->usableSize, 360u);
+    FillArena(99);
+    // Not evicted whole: its memory is given back and 256 bytes are taken
+    // anew, leaving the rest of it free (an evicted entry would keep 360).
+    ASSERT_NE(Put(20, 200, false), nullptr);
+    EXPECT_FALSE(Has(10));
+    EXPECT_EQ(Entry(20)->allocSize, 256u);
+    EXPECT_EQ(ArenaFree(), 360u - 256u - 16u);
+    for (uint32_t k = 1; k <= 9; ++k) {
+        EXPECT_TRUE(Has(k));
+        cache.Release(K(k).data());
+    }
+    cache.Release(K(20).data());
 }
 
 TEST_F(BlockCacheTest, CompactionFreesNeighboursUntilTheEntryFits) {

@@ -313,6 +313,24 @@ TEST(MsgQueueTable, HandlesOnlyDoWhatTheirModeAllows) {
 }
 
 // An unlimited wait is cut short once nobody can answer it any more.
+TEST(MsgQueueTable, UnlimitedWaitGetsAMessagePostedLater) {
+    auto writer = CreateMsgQueue(u"MQ_LATER", kMgrModuleQueueInfo, MgrMsgQueueHandle::kWriter);
+    auto reader = CreateMsgQueue(u"MQ_LATER", kMgrModuleQueueInfo, MgrMsgQueueHandle::kReader);
+    ASSERT_TRUE(writer && reader);
+    const auto start = Clock::now();
+    std::thread posting([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        WriteMsgQueue(writer.get(), "late", 4, 0);
+    });
+    char buffer[16] = {};
+    uint32_t length = 0;
+    // However slow the machine, the message cannot come before it is sent.
+    EXPECT_EQ(ReadMsgQueue(reader.get(), buffer, sizeof buffer, &length, kMgrInfinite), 1);
+    EXPECT_GE(ElapsedMs(start), 200);
+    posting.join();
+    EXPECT_EQ(std::string(buffer, length), "late");
+}
+
 TEST(MsgQueueTable, UnlimitedWaitsEndWhenTheOtherSideIsGone) {
     auto writer = CreateMsgQueue(u"MQ_GONE", kMgrModuleQueueInfo, MgrMsgQueueHandle::kWriter);
     auto reader = CreateMsgQueue(u"MQ_GONE", kMgrModuleQueueInfo, MgrMsgQueueHandle::kReader);

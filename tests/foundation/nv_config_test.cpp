@@ -496,22 +496,23 @@ TEST(NvConfigFilePowerCut, FileIsAlwaysTheOldOrTheNewContent) {
     ASSERT_EQ(small.Save(), 1);
 
     std::mt19937 random(12345);
-    // A save with its fsyncs takes a few milliseconds here; kill anywhere
-    // within a few rounds of the child's loop.
-    std::uniform_int_distribution<int> delayUs(0, 12000);
+    // Killed at a random point of the child's own round of saves (large,
+    // then small), whatever the disk's speed.
+    std::uniform_real_distribution<double> fraction(0.0, 1.0);
     int seenSmall = 0;
     int seenLarge = 0;
-    constexpr int kRounds = 300;
+    constexpr int kRounds = 100;
     for (int round = 0; round < kRounds; ++round) {
-        ASSERT_TRUE(testsupport::KillChildWhileItRuns(
-            [&](const std::function<void()>& ready) {
-                ready();
+        ASSERT_TRUE(testsupport::KillChildPartWayThroughARound(
+            [&](const std::function<void()>& stepDone) {
                 for (;;) {
                     small.Save();
+                    stepDone();
                     large.Save();
+                    stepDone();
                 }
             },
-            delayUs(random)));
+            2, fraction(random)));
 
         const std::string bytes = dir.Read("Config/RegCourse.udt");
         ASSERT_TRUE(bytes == smallBytes || bytes == largeBytes) << "round " << round << ": " << bytes.size() << " bytes";

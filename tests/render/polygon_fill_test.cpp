@@ -58,6 +58,20 @@ TEST_F(PolygonFillTest, RightColumnAndBottomRowStayOpen) {
                           "#....",
                           ".....",
                       }));
+
+    // A left-leaning edge whose slope is not whole: its x is rounded up on
+    // every row (row y: 7 - 1.4 y, up), the error starting at 1 - dy.
+    Make(8, 6);
+    const EglPoint leaning[] = {{7, 0}, {0, 5}, {7, 5}};
+    draw.Polygon(leaning, 3, 1.0f);
+    EXPECT_EQ(Grid(), Rows({
+                          "........",
+                          "......#.",
+                          ".....##.",
+                          "...####.",
+                          "..#####.",
+                          "........",
+                      }));
 }
 
 TEST_F(PolygonFillTest, StarByEvenOddAndByWinding) {

@@ -475,22 +475,24 @@ TEST_F(GuideFileTest, KilledSaveNeverLeavesAnotherRoute) {
     const GuideDatRecord routeB = Expected(longB, 2);
 
     std::mt19937 random(20101005);
-    std::uniform_int_distribution<int> delayUs(0, 3000);
+    // Killed at a random point of the child's own round of saves (B, then
+    // A), whatever the disk's speed.
+    std::uniform_real_distribution<double> fraction(0.0, 1.0);
     int sawA = 0, sawB = 0;
-    for (int round = 0; round < 300; ++round) {
-        ASSERT_TRUE(testsupport::KillChildWhileItRuns(
-            [&](const std::function<void()>& ready) {
+    for (int round = 0; round < 200; ++round) {
+        ASSERT_TRUE(testsupport::KillChildPartWayThroughARound(
+            [&](const std::function<void()>& stepDone) {
                 CMgrConfigModuleSVC a, b;
                 Adopt(a, m_routeA);
                 Adopt(b, longB);
-                // Killed while it saves, not while it starts.
-                for (bool first = true;; first = false) {
+                for (;;) {
                     b.SaveGuideData(kGuideName);
-                    if (first) ready();
+                    stepDone();
                     a.SaveGuideData(kGuideName);
+                    stepDone();
                 }
             },
-            delayUs(random)));
+            2, fraction(random)));
 
         CMgrConfigModuleSVC loader;
         ASSERT_EQ(loader.LoadGuideData(kGuideName), 1) << "round " << round;
