@@ -86,6 +86,8 @@ void NcAddrEngine<R>::AllocBlockBuffers() {
     m_found = {};
     m_foundName.clear();
     ResetLotState();
+    m_loadedBlock = -1;
+    m_blockRecords = 0;
     m_packed.assign(kAddrBlockBytes, 0);
     m_inflated.assign(kAddrBlockBytes, 0);
 }
@@ -457,6 +459,8 @@ int NcAddrEngine<R>::SearchAreaByText(std::string_view keyword, uint32_t areaFil
 template <bool R>
 int NcAddrEngine<R>::OpenLotFile(int province) {
     ResetLotState();
+    m_loadedBlock = -1;  // the inflated block belongs to the old file
+    m_blockRecords = 0;
     m_lotFile.Close();
     m_blockIndex.Close();
     const std::string stem = R ? "newaddr_ncj" : "ncj";
@@ -474,8 +478,6 @@ int NcAddrEngine<R>::OpenLotFile(int province) {
 template <bool R>
 void NcAddrEngine<R>::ResetLotState() {
     m_curBlock = m_curIndex = -1;
-    m_loadedBlock = -1;
-    m_blockRecords = 0;
     m_foundKey = 0;
     m_foundX = m_foundY = 0;
     m_lotRows.clear();
