@@ -55,5 +55,4 @@ public:
 private:
     NcRouteConfig m_config;
     bool m_loaded = false;
-    int32_t m_reserved = 0;
 };
