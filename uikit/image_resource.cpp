@@ -16,7 +16,6 @@
 namespace {
 
 constexpr char kMbdfMagic[4] = {'M', 'B', 'D', 'F'};
-constexpr size_t kMbdfHeaderBytes = 28;
 constexpr char kUiPackageVersion[4] = {'1', '.', '0', '\0'};
 // Failures of images are quiet in the field (a control draws without its
 // image); level 5 shows them while developing.

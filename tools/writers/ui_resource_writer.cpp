@@ -1490,9 +1490,11 @@ bool WriteUiResources(const UiSource& source, const std::string& root, std::stri
             names.emplace_back(s.name, entry);
         }
         std::vector<NamedEntry> entries(static_cast<size_t>(highest));
-        for (const auto& [entry, s] : pack.images) {
+        for (const auto& packed : pack.images) {
+            const int entry = packed.first;
+            const ImageSpec& s = packed.second;
             NamedEntry& e = entries[static_cast<size_t>(entry - 1)];
-            const auto at = [&](const char* key) {
+            const auto at = [&s](const char* key) {
                 const auto it = s.args.find(key);
                 return it == s.args.end() ? 0 : std::atoi(it->second.c_str());
             };
