@@ -88,7 +88,12 @@ int TrafficEngine::LoadTables(void* blockPtr, size_t size) {
     m_newsList = RecordsAt<TpegNewsListEntry>(block, L::kNewsList);
     m_news = RecordsAt<TpegNewsRecord>(block, L::kNewsRecords);
     m_newsPayload = AreaAt(block, L::kNewsPayload);
-    std::memset(block, 0, used);
+    // Areas read before a message fills them start cleared; the lists are
+    // empty through their counts.
+    std::memset(m_routeMarks, 0, L::kSizes[L::kRouteMarks]);
+    std::memset(m_sumSpeeds, 0, L::kSizes[L::kSummarySpeeds]);
+    std::memset(m_rtmPayload, 0, L::kSizes[L::kRtmPayload]);
+    std::memset(m_newsPayload, 0, L::kSizes[L::kNewsPayload]);
 
     // Link id table: N, N ids, N flag bytes.
     {
@@ -169,7 +174,7 @@ int TrafficEngine::LoadTables(void* blockPtr, size_t size) {
             return 0;
         }
         platform::ByteReader idReader(ids);
-        for (uint32_t i = 0; i < m; ++i) m_prices[i].wStationId = idReader.U16();
+        for (uint32_t i = 0; i < m; ++i) m_prices[i] = TpegStationPrice{idReader.U16(), 0, 0, 0, 0};
         platform::ByteReader rec(records);
         int blanked = 0;
         for (uint32_t i = 0; i < m; ++i) {
