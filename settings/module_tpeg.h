@@ -94,7 +94,18 @@ static_assert(sizeof(TrafficStartParams) == 2628);
 
 class CMgrConfigModuleTPEG : public MgrSingletonT<CMgrConfigModuleTPEG> {
 public:
-    static constexpr int32_t kStateStartFailed = 5;
+    // The module state word is the traffic thread's state, as the traffic
+    // module defines it: 0 started (or its initialisation failed), 1 ready,
+    // 2 tables loaded and the receiver link running, 3 the link ended, 4 stop
+    // requested, 5 the thread has finished. A thread that cannot start ends
+    // at once, so 5 is also what a failed start leaves.
+    static constexpr int32_t kStateThreadStarted = 0;
+    static constexpr int32_t kStateThreadReady = 1;
+    static constexpr int32_t kStateLinkRunning = 2;
+    static constexpr int32_t kStateLinkEnded = 3;
+    static constexpr int32_t kStateStopRequested = 4;
+    static constexpr int32_t kStateThreadFinished = 5;
+    static constexpr int32_t kStateStartFailed = kStateThreadFinished;
     static constexpr int kNoCongestion = 255;
     static constexpr int kSectionCount = 6;
     static constexpr int kItemListSection = 2;
