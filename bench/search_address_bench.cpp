@@ -39,13 +39,20 @@ std::string Cp(const std::u16string& text) {
     return out;
 }
 
+// An engine with the generated country's area file (and lot file) open.
+template <typename Engine>
+void OpenEngine(Engine& engine, bool withLots) {
+    const Country& c = Generated();
+    engine.SetFolders(c.folder, c.folder);
+    engine.AllocBlockBuffers();
+    if (!engine.Reopen(1) || (withLots && !engine.OpenLotFile(0))) std::abort();
+}
+
 template <typename Engine>
 void LotLookups(benchmark::State& state, bool roadName) {
     const Country& c = Generated();
     Engine engine;
-    engine.SetFolders(c.folder, c.folder);
-    engine.AllocBlockBuffers();
-    if (!engine.Reopen(1) || !engine.OpenLotFile(0)) std::abort();
+    OpenEngine(engine, true);
     const auto& lots = roadName ? c.source.buildings : c.source.lots;
     std::mt19937 rng(3);
     std::vector<const writers::SearchLot*> queries;
@@ -93,9 +100,7 @@ template <typename Engine>
 void TextSearches(benchmark::State& state, bool roadName) {
     const Country& c = Generated();
     Engine engine;
-    engine.SetFolders(c.folder, c.folder);
-    engine.AllocBlockBuffers();
-    if (!engine.Reopen(1)) std::abort();
+    OpenEngine(engine, false);
     const auto keywords = Keywords(roadName ? c.source.roadAreas : c.source.lotAreas, static_cast<int>(state.range(0)));
     size_t i = 0;
     int64_t rows = 0;

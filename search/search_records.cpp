@@ -1,5 +1,6 @@
 #include "search/search_records.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/byte_cursor.h"
@@ -118,37 +119,39 @@ T& Mutable(const T& v) {
     return const_cast<T&>(v);
 }
 
-void CopyOut(const platform::ByteWriter& w, uint8_t* out, size_t size) {
-    std::memset(out, 0, size);
-    std::memcpy(out, w.Data().data(), w.Size() < size ? w.Size() : size);
+// A record's value into its stored bytes, and back, through its walker.
+template <typename Value, typename Record, typename Walk>
+void Encode(const Value& value, Record& out, Walk walk) {
+    RecordWriter io;
+    walk(io, Mutable(value));
+    std::memset(out.bytes, 0, sizeof out.bytes);
+    std::memcpy(out.bytes, io.w.Data().data(), std::min(io.w.Size(), sizeof out.bytes));
+}
+
+template <typename Value, typename Record, typename Walk>
+Value Decode(const Record& record, Walk walk) {
+    Value value;
+    RecordReader io{platform::ByteReader(record.bytes, sizeof record.bytes)};
+    walk(io, value);
+    return value;
 }
 
 }  // namespace
 
 void EncodeSearchRequest(const SearchRequest& request, SearchRequestRecord& out) {
-    RecordWriter io;
-    WalkRequest(io, Mutable(request));
-    CopyOut(io.w, out.bytes, sizeof out.bytes);
+    Encode(request, out, [](auto& io, auto& q) { WalkRequest(io, q); });
 }
 
 SearchRequest DecodeSearchRequest(const SearchRequestRecord& record) {
-    SearchRequest request;
-    RecordReader io{platform::ByteReader(record.bytes, sizeof record.bytes)};
-    WalkRequest(io, request);
-    return request;
+    return Decode<SearchRequest>(record, [](auto& io, auto& q) { WalkRequest(io, q); });
 }
 
 void EncodeSearchResult(const SearchResult& result, SearchResultRecord& out) {
-    RecordWriter io;
-    WalkResult(io, Mutable(result));
-    CopyOut(io.w, out.bytes, sizeof out.bytes);
+    Encode(result, out, [](auto& io, auto& s) { WalkResult(io, s); });
 }
 
 SearchResult DecodeSearchResult(const SearchResultRecord& record) {
-    SearchResult result;
-    RecordReader io{platform::ByteReader(record.bytes, sizeof record.bytes)};
-    WalkResult(io, result);
-    return result;
+    return Decode<SearchResult>(record, [](auto& io, auto& s) { WalkResult(io, s); });
 }
 
 void SetSearchText(char16_t* field, size_t n, std::u16string_view text) {

@@ -30,6 +30,14 @@ MapPoint Deg(double lon, double lat) {
     return {static_cast<int32_t>(lon * kMapUnitsPerDegree), static_cast<int32_t>(lat * kMapUnitsPerDegree)};
 }
 
+// The area codes of an engine's rows, in order.
+template <typename Engine>
+std::vector<uint32_t> CodesOf(const Engine& engine) {
+    std::vector<uint32_t> out;
+    for (int i = 0; i < engine.RowCount(); ++i) out.push_back(engine.AreaRow(i).uAreaCode);
+    return out;
+}
+
 void PutAll(const testsupport::TempDir& dir, const writers::AddrDbFiles& f, bool roadName) {
     auto put = [&](const std::string& name, const std::vector<uint8_t>& b) { dir.Write(name, std::string(b.begin(), b.end())); };
     put(roadName ? "newaddr.sdb" : "nlad.sdb", f.areaFile);
@@ -127,11 +135,7 @@ protected:
         engine.GetAreaText(code, out, style);
         return Utf8(out);
     }
-    std::vector<uint32_t> Codes() {
-        std::vector<uint32_t> out;
-        for (int i = 0; i < engine.RowCount(); ++i) out.push_back(engine.AreaRow(i).uAreaCode);
-        return out;
-    }
+    std::vector<uint32_t> Codes() { return CodesOf(engine); }
     // The lots fetched after a look-up, as "main-sub" or "산main-sub".
     std::vector<std::string> Fetch(int max) {
         int got = 0;
@@ -506,11 +510,7 @@ protected:
         ASSERT_EQ(engine.Reopen(1), 1);
         ASSERT_EQ(engine.OpenLotFile(7), 1);
     }
-    std::vector<uint32_t> Codes() {
-        std::vector<uint32_t> out;
-        for (int i = 0; i < engine.RowCount(); ++i) out.push_back(engine.AreaRow(i).uAreaCode);
-        return out;
-    }
+    std::vector<uint32_t> Codes() { return CodesOf(engine); }
     testsupport::TempDir dir;
     std::vector<SearchArea> areas;
     std::vector<SearchLot> buildings;
