@@ -286,59 +286,89 @@ int TrafficEngine::StoreCongestion(uint32_t linkId, uint8_t speed, uint8_t level
     return 0;
 }
 
-int TrafficEngine::ReceiveCttItems(const uint8_t* payload, size_t size, bool extended) {
+namespace {
+
+// One item of a congestion or summary message: a link id (or summary key),
+// a speed and a level.
+struct SpeedItem {
+    uint32_t id = 0;
+    uint8_t speed = 0;
+    uint8_t level = 0;
+};
+
+// CTT and CTTSUM share their layouts. Checks the message and hands each
+// item to onItem; false (traced) when the size or an item is wrong. In a
+// long extended item, congestion takes the second speed when the first is 0
+// and the second level when the first is 0; a summary takes both when its
+// level is 0.
+template <class OnItem>
+bool ForEachSpeedItem(const uint8_t* payload, size_t size, bool extended, bool summary, uint32_t* count,
+                      OnItem&& onItem) {
+    const char* kind = summary ? "CTTSUM" : "CTT";
     platform::ByteReader r(payload, size);
-    uint32_t count = 0;
+    bool ok;
     if (!extended) {
-        count = r.U16();
-        DebugTrace(1, "ReceiveCTT HeaderCount:%u Size:%zu\n", count, size);
-        if (!r.Ok() || size != static_cast<size_t>(count) * 8 + 8) {
-            DebugTrace(1, "***** TPEG !!!Error ReceiveCTT Header Size error\n");
-            return 0;
-        }
+        *count = r.U16();
+        DebugTrace(1, "Receive%s HeaderCount:%u Size:%zu\n", kind, *count, size);
+        ok = r.Ok() && size == static_cast<size_t>(*count) * 8 + 8;
     } else {
         r.Skip(4);
-        count = r.U32();
+        *count = r.U32();
         r.Skip(4);
-        // Every item must lie inside the payload.
-        for (uint32_t i = 0; r.Ok() && i < count; ++i) {
+        for (uint32_t i = 0; r.Ok() && i < *count; ++i) {
             const uint8_t* item = r.Span(9);
             if (item && item[8]) r.Skip(8);
         }
-        if (!r.Ok()) {
-            DebugTrace(1, "***** TPEG !!!Error ReceiveCTT Header Size error\n");
-            return 0;
-        }
+        ok = r.Ok();
     }
-    int missed = 0;
-    int added = 0;
-    m_cttLastIndex = -1;
+    if (!ok) {
+        DebugTrace(1, "***** TPEG !!!Error Receive%s Header Size error\n", kind);
+        return false;
+    }
     platform::ByteReader items(payload, size);
     items.Seek(extended ? 12 : 8);
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t linkId;
-        uint8_t speed;
-        uint8_t level;
+    for (uint32_t i = 0; i < *count; ++i) {
+        SpeedItem it;
         if (!extended) {
-            linkId = items.U32();
-            speed = items.U8();
-            level = items.U8();
+            // u32 id, then the speed byte and the level byte (a summary's
+            // u16 value: level high, speed low), 2 bytes not used.
+            it.id = items.U32();
+            it.speed = items.U8();
+            it.level = items.U8();
             items.Skip(2);
         } else {
             const uint8_t* item = items.Span(9);
             platform::ByteReader f(item, 9);
-            speed = f.U8();
-            linkId = f.U32();
+            it.speed = f.U8();
+            it.id = f.U32();
             f.Skip(2);
-            level = f.U8();
+            it.level = f.U8();
             if (item[8]) {
                 const uint8_t* more = items.Span(8);
-                if (speed == 0) speed = more[0];
-                if (level == 0) level = more[3];
+                if (summary) {
+                    if (it.level == 0) it.speed = more[0], it.level = more[3];
+                } else {
+                    if (it.speed == 0) it.speed = more[0];
+                    if (it.level == 0) it.level = more[3];
+                }
             }
         }
-        missed += StoreCongestion(linkId, speed, level, m_cttLastIndex, added);
+        onItem(it);
     }
+    return true;
+}
+
+}  // namespace
+
+int TrafficEngine::ReceiveCttItems(const uint8_t* payload, size_t size, bool extended) {
+    uint32_t count = 0;
+    int missed = 0;
+    int added = 0;
+    m_cttLastIndex = -1;
+    const bool ok = ForEachSpeedItem(payload, size, extended, false, &count, [&](const SpeedItem& it) {
+        missed += StoreCongestion(it.id, it.speed, it.level, m_cttLastIndex, added);
+    });
+    if (!ok) return 0;
     m_store.EditReceiveStatus([&](TPEGReceiveStatus& s) { s.nCttLinks += added; });
     DebugTrace(1, "CTT %d/%u ---------- Receive %d/%d(%d%%)\n\n", missed, count, m_store.GetCongestionLinkCount(),
                m_linkCount, GetCTTPercent());
@@ -364,77 +394,32 @@ int TrafficEngine::GetCTTPercent() const {
 // --- CTTSUM ------------------------------------------------------------------
 
 int TrafficEngine::ReceiveSummaryItems(const uint8_t* payload, size_t size, bool extended) {
-    platform::ByteReader r(payload, size);
     uint32_t count = 0;
-    if (!extended) {
-        count = r.U16();
-        DebugTrace(1, "ReceiveCTTSUM HeaderCount:%u Size:%zu\n", count, size);
-        if (!r.Ok() || size != static_cast<size_t>(count) * 8 + 8) {
-            DebugTrace(1, "***** TPEG !!!Error ReceiveCTTSUM Header Size error\n");
-            return 0;
-        }
-    } else {
-        r.Skip(4);
-        count = r.U32();
-        r.Skip(4);
-        for (uint32_t i = 0; r.Ok() && i < count; ++i) {
-            const uint8_t* item = r.Span(9);
-            if (item && item[8]) r.Skip(8);
-        }
-        if (!r.Ok()) {
-            DebugTrace(1, "***** TPEG !!!Error ReceiveCTTSUM Header Size error\n");
-            return 0;
-        }
-    }
     int bad = 0;
     int missed = 0;
     int added = 0;
-    platform::ByteReader items(payload, size);
-    items.Seek(extended ? 12 : 8);
-    for (uint32_t i = 0; i < count; ++i) {
-        uint32_t key;
-        uint8_t speed;
-        uint8_t level;
-        if (!extended) {
-            key = items.U32();
-            const uint16_t value = items.U16();
-            items.Skip(2);
-            level = static_cast<uint8_t>(value >> 8);
-            speed = static_cast<uint8_t>(value);
-        } else {
-            const uint8_t* item = items.Span(9);
-            platform::ByteReader f(item, 9);
-            speed = f.U8();
-            key = f.U32();
-            f.Skip(2);
-            level = f.U8();
-            if (item[8]) {
-                const uint8_t* more = items.Span(8);
-                if (level == 0) {
-                    speed = more[0];
-                    level = more[3];
-                }
-            }
-        }
+    const bool ok = ForEachSpeedItem(payload, size, extended, true, &count, [&](const SpeedItem& it) {
+        const uint32_t key = it.id;
         const uint32_t index = key / 1000;
         const uint32_t position = key % 1000;
         // Positions count from 1: position 0 would address the slot before
         // the summary's first.
-        if (key == 0 || level > 4 || index >= 10000 || position == 0) {
+        if (key == 0 || it.level > 4 || index >= 10000 || position == 0) {
             ++bad;
-            continue;
+            return;
         }
         if (index + 1 >= static_cast<uint32_t>(m_imageIndexCount) ||
             m_imageIndex[index] + position > m_imageIndex[index + 1]) {
             ++missed;
-            continue;
+            return;
         }
         const uint32_t slot = m_imageIndex[index] + position - 1;
         if (m_sumLevels[slot] == 255) ++added;
-        m_sumLevels[slot] = level;
-        m_sumSpeeds[slot] = speed;
+        m_sumLevels[slot] = it.level;
+        m_sumSpeeds[slot] = it.speed;
         m_sumLastKey = key;
-    }
+    });
+    if (!ok) return 0;
     int withData = 0;
     m_store.EditReceiveStatus([&](TPEGReceiveStatus& s) {
         s.nCttSumSlots += added;
