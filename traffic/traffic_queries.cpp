@@ -51,6 +51,9 @@ void AsciiToField(const char* text, char16_t* out, size_t chars) {
     out[i] = 0;
 }
 
+// Row titles: the conversion writes at most 61 characters, the NUL included.
+constexpr size_t kTitleChars = 61;
+
 // The caller asks for `count` rows from `start`; the store gives at most 15
 // per call, 0 at the end, -1 when the list was rebuilt.
 template <class Fill>
@@ -279,7 +282,7 @@ int TrafficEngine::GetIncidentList(int start, TPEGIncidentRow* rows, int* count)
             row.x = work[i].x;
             row.y = work[i].y;
             row.wRecord = work[i].wRecord;
-            Cp949ToField(work[i].szTitle, sizeof work[i].szTitle, row.szTitle, 62);
+            Cp949ToField(work[i].szTitle, sizeof work[i].szTitle, row.szTitle, kTitleChars);
         }
         return got;
     });
@@ -365,7 +368,7 @@ int TrafficEngine::GetNewsList(int start, TPEGNewsRow* rows, int* count) {
             row.wRow = work[i].wRow;
             row.wCategory = work[i].wCategory;
             row.wRecord = work[i].wRecord;
-            Cp949ToField(work[i].szTitle, sizeof work[i].szTitle, row.szTitle, 62);
+            Cp949ToField(work[i].szTitle, sizeof work[i].szTitle, row.szTitle, kTitleChars);
         }
         return got;
     });

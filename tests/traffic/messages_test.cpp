@@ -354,10 +354,13 @@ TEST_F(MessagesTest, NewsBasicLayoutWithTicker) {
     // start two bytes in; '*' 0xB1 switches to category 2.
     ticker.rawText = "[s\r\n" + writers::ToCp949("=첫 소식.") + "\r\n=\r\nxx\r\n" + writers::ToCp949("=둘째 소식!") +
                      "\n*\xB1\n\xA2\xA2" + writers::ToCp949("셋째") + "\n";
-    const std::vector<NewsItem> items = {{7, "출근길", "시내 혼잡", "", {}, {}}, ticker};
+    const std::vector<NewsItem> items = {{7, "출근길", "시내 혼잡", "", {}, {}}, ticker,
+                                         writers::News(7, std::string(70, 'T'), "long title")};
     ASSERT_EQ(Send(&TrafficEngine::ReceiveNWS, writers::BuildNws(items)), 1);
     const auto rows = News();
-    ASSERT_EQ(rows.size(), 4u);
+    ASSERT_EQ(rows.size(), 5u);
+    // The store keeps 61 title bytes; the row shows 60 characters and the NUL.
+    EXPECT_EQ(Text(rows[4].szTitle), std::u16string(60, u'T'));
     EXPECT_EQ(Text(rows[0].szTitle), u"출근길");
     EXPECT_EQ(rows[0].wCategory, 2);
     EXPECT_EQ(NewsText(0), u"시내 혼잡");
