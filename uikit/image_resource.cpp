@@ -344,14 +344,40 @@ std::unique_ptr<NvImageData> NvDecodeMbdf(const uint8_t* data, size_t size, int3
 
 // ---------------------------------------------------------------- UI packages
 
+bool NvPackageBytes::Open(const std::string& nativePath) {
+    Close();
+    if (!m_file.Open(nativePath)) return false;
+    const int64_t size = m_file.Size();
+    m_size = size > 0 ? static_cast<uint64_t>(size) : 0;
+    return true;
+}
+
+void NvPackageBytes::OpenBytes(const uint8_t* data, size_t size) {
+    Close();
+    m_memory = data;
+    m_size = data ? size : 0;
+}
+
+void NvPackageBytes::Close() {
+    m_file.Close();
+    m_memory = nullptr;
+    m_size = 0;
+}
+
+const uint8_t* NvPackageBytes::Read(uint64_t offset, size_t n, std::vector<uint8_t>& buffer) const {
+    if (offset > m_size || n > m_size - offset) return nullptr;
+    if (m_memory) return m_memory + offset;
+    buffer.resize(n);
+    if (n > 0 && !m_file.ReadExactAt(offset, buffer.data(), n)) return nullptr;
+    return buffer.data();
+}
+
 bool ResourceLoader::Open(const std::string& dataPath, const std::string& nameTablePath, std::string* error) {
     Close();
-    if (!m_file.Open(dataPath)) {
+    if (!m_bytes.Open(dataPath)) {
         if (error) *error = "cannot open " + dataPath;
         return false;
     }
-    const int64_t size = m_file.Size();
-    m_fileSize = size > 0 ? static_cast<uint64_t>(size) : 0;
     if (!ParseHeader(error) || (!nameTablePath.empty() && !m_names.Load(nameTablePath, error))) {
         Close();
         return false;
@@ -363,8 +389,7 @@ bool ResourceLoader::Open(const std::string& dataPath, const std::string& nameTa
 bool ResourceLoader::OpenBytes(const uint8_t* data, size_t size, const uint8_t* names, size_t namesSize,
                                std::string* error) {
     Close();
-    m_memory = data;
-    m_fileSize = size;
+    m_bytes.OpenBytes(data, size);
     if (!ParseHeader(error) || (names && !m_names.Parse(names, namesSize, error))) {
         Close();
         return false;
@@ -378,25 +403,18 @@ bool ResourceLoader::ParseHeader(std::string* error) {
         if (error) *error = why;
         return false;
     };
-    std::vector<uint8_t> head(kUiPackageHeaderBytes);
-    if (m_fileSize < head.size()) return fail("package shorter than its header");
-    if (m_memory)
-        std::memcpy(head.data(), m_memory, head.size());
-    else if (!m_file.ReadExactAt(0, head.data(), head.size()))
-        return fail("cannot read the package header");
-    if (std::memcmp(head.data() + 32, kUiPackageVersion, 4) != 0) return fail("package header is not \"1.0\"");
-    platform::ByteReader hr(head);
+    std::vector<uint8_t> buffer;
+    const uint8_t* head = m_bytes.Read(0, kUiPackageHeaderBytes, buffer);
+    if (!head) return fail("package shorter than its header");
+    if (std::memcmp(head + 32, kUiPackageVersion, 4) != 0) return fail("package header is not \"1.0\"");
+    platform::ByteReader hr(head, kUiPackageHeaderBytes);
     hr.Seek(44);
     const uint32_t count = hr.U32();
     // The table (header, one empty slot, the entries) must lie in the file.
     const uint64_t tableBytes = kUiPackageHeaderBytes + kUiPackageEntryBytes * (uint64_t{count} + 1);
-    if (tableBytes > m_fileSize) return fail("entry table past the end of the package");
-    std::vector<uint8_t> table(static_cast<size_t>(tableBytes));
-    if (m_memory)
-        std::memcpy(table.data(), m_memory, table.size());
-    else if (!m_file.ReadExactAt(0, table.data(), table.size()))
-        return fail("cannot read the entry table");
-    platform::ByteReader r(table);
+    const uint8_t* table = tableBytes <= m_bytes.Size() ? m_bytes.Read(0, tableBytes, buffer) : nullptr;
+    if (!table) return fail("entry table past the end of the package");
+    platform::ByteReader r(table, tableBytes);
     m_entries.resize(count);
     for (uint32_t k = 1; k <= count; ++k) {
         r.Seek(kUiPackageHeaderBytes + kUiPackageEntryBytes * k);
@@ -415,9 +433,7 @@ bool ResourceLoader::ParseHeader(std::string* error) {
 }
 
 void ResourceLoader::Close() {
-    m_file.Close();
-    m_memory = nullptr;
-    m_fileSize = 0;
+    m_bytes.Close();
     m_entries.clear();
     m_data.clear();
     m_names = NvNameTable{};
@@ -430,12 +446,9 @@ const NvUiPackageEntry* ResourceLoader::GetEntry(int entry) const {
 
 const uint8_t* ResourceLoader::ReadData(int entry, size_t* size) {
     const NvUiPackageEntry* e = GetEntry(entry);
-    if (!e || uint64_t{e->offset} + e->size > m_fileSize) return nullptr;
+    if (!e) return nullptr;
     *size = e->size;
-    if (m_memory) return m_memory + e->offset;
-    m_data.resize(e->size);
-    if (e->size > 0 && !m_file.ReadExactAt(e->offset, m_data.data(), e->size)) return nullptr;
-    return m_data.data();
+    return m_bytes.Read(e->offset, e->size, m_data);
 }
 
 int32_t ResourceLoader::FindId(std::string_view name, int package) const {
@@ -652,21 +665,18 @@ int NvImageColorIndex() { return g_holder ? g_holder->colorIndex : -1; }
 
 bool NvResourceLoaderEx::Open(const std::string& dataPath, const std::string& nameTablePath, std::string* error) {
     if (!nameTablePath.empty() && !m_names.Load(nameTablePath, error)) return false;
-    if (!m_file.Open(dataPath)) {
+    if (!m_bytes.Open(dataPath)) {
         DebugTrace(1, "ERR: fail to open file %s\n", dataPath.c_str());
         if (error) *error = "cannot open " + dataPath;
         return false;
     }
-    const int64_t size = m_file.Size();
-    m_fileSize = size > 0 ? static_cast<uint64_t>(size) : 0;
     return ParseHeader(error);
 }
 
 bool NvResourceLoaderEx::OpenBytes(const uint8_t* data, size_t size, const uint8_t* names, size_t namesSize,
                                    std::string* error) {
     if (names && !m_names.Parse(names, namesSize, error)) return false;
-    m_memory = data;
-    m_fileSize = size;
+    m_bytes.OpenBytes(data, size);
     return ParseHeader(error);
 }
 
@@ -676,23 +686,16 @@ bool NvResourceLoaderEx::ParseHeader(std::string* error) {
         m_entries.clear();
         return false;
     };
-    uint8_t head[4];
-    if (m_fileSize < sizeof head) return fail("package shorter than its header");
-    if (m_memory)
-        std::memcpy(head, m_memory, sizeof head);
-    else if (!m_file.ReadExactAt(0, head, sizeof head))
-        return fail("cannot read the package header");
-    platform::ByteReader hr(head, sizeof head);
+    std::vector<uint8_t> buffer;
+    const uint8_t* head = m_bytes.Read(0, 4, buffer);
+    if (!head) return fail("package shorter than its header");
+    platform::ByteReader hr(head, 4);
     if (hr.U16() != kNamedPackageVersion) return fail("package version is not 0x0101");
     const uint16_t count = hr.U16();
     const uint64_t tableBytes = kNamedPackageHeaderBytes + uint64_t{kNamedPackageEntryBytes} * count;
-    if (tableBytes > m_fileSize) return fail("entry table past the end of the package");
-    std::vector<uint8_t> table(static_cast<size_t>(tableBytes));
-    if (m_memory)
-        std::memcpy(table.data(), m_memory, table.size());
-    else if (!m_file.ReadExactAt(0, table.data(), table.size()))
-        return fail("cannot read the entry table");
-    platform::ByteReader r(table);
+    const uint8_t* table = tableBytes <= m_bytes.Size() ? m_bytes.Read(0, tableBytes, buffer) : nullptr;
+    if (!table) return fail("entry table past the end of the package");
+    platform::ByteReader r(table, tableBytes);
     m_entries.resize(count);
     for (size_t k = 1; k <= count; ++k) {
         r.Seek(4 + kNamedPackageEntryBytes * k);
@@ -735,13 +738,10 @@ bool NvResourceLoaderEx::GetInfoByName(std::u16string_view name, int* x, int* y,
 const uint8_t* NvResourceLoaderEx::LoadData(int entry, int* kind, size_t* size) {
     if (entry < 1 || entry > Count()) return nullptr;
     const NvNamedEntry& e = m_entries[static_cast<size_t>(entry - 1)];
-    if (e.kind == 0 || uint64_t{e.offset} + e.size > m_fileSize) return nullptr;
+    if (e.kind == 0) return nullptr;
     if (kind) *kind = e.kind;
     if (size) *size = e.size;
-    if (m_memory) return m_memory + e.offset;
-    m_data.resize(e.size);
-    if (e.size > 0 && !m_file.ReadExactAt(e.offset, m_data.data(), e.size)) return nullptr;
-    return m_data.data();
+    return m_bytes.Read(e.offset, e.size, m_data);
 }
 
 const uint8_t* NvResourceLoaderEx::LoadDataByName(std::u16string_view name, int* kind, size_t* size) {

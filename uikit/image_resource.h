@@ -191,6 +191,24 @@ int NvDecodeJpeg(const uint8_t* data, size_t size, uint8_t* out, size_t outBytes
 
 // ---------------------------------------------------------------- UI packages
 
+// A package's bytes: a file read piece by piece, or bytes in memory that the
+// caller keeps alive.
+class NvPackageBytes {
+public:
+    bool Open(const std::string& nativePath);
+    void OpenBytes(const uint8_t* data, size_t size);
+    void Close();
+    uint64_t Size() const { return m_size; }
+    // n bytes at offset, or null when they are not all inside: a pointer into
+    // the memory, or into buffer (resized) for a file.
+    const uint8_t* Read(uint64_t offset, size_t n, std::vector<uint8_t>& buffer) const;
+
+private:
+    platform::File m_file;
+    const uint8_t* m_memory = nullptr;
+    uint64_t m_size = 0;
+};
+
 struct NvUiPackageEntry {
     uint32_t kind = 0;
     uint16_t width = 0;
@@ -234,9 +252,7 @@ public:
 private:
     bool ParseHeader(std::string* error);
 
-    platform::File m_file;
-    const uint8_t* m_memory = nullptr;
-    uint64_t m_fileSize = 0;
+    NvPackageBytes m_bytes;
     std::vector<NvUiPackageEntry> m_entries;
     std::vector<uint8_t> m_data;  // the one data buffer
     NvNameTable m_names;
@@ -310,9 +326,7 @@ public:
 private:
     bool ParseHeader(std::string* error);
 
-    platform::File m_file;
-    const uint8_t* m_memory = nullptr;
-    uint64_t m_fileSize = 0;
+    NvPackageBytes m_bytes;
     std::vector<NvNamedEntry> m_entries;
     std::vector<uint8_t> m_data;
     NvNameTable m_names;

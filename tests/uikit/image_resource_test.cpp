@@ -9,10 +9,6 @@
 #include <string>
 #include <vector>
 
-extern "C" {
-#include <jpeglib.h>
-}
-
 #include "support/temp_dir.h"
 #include "tools/writers/ui_resource_writer.h"
 
@@ -219,35 +215,13 @@ TEST(NameTableTest, RulesOfTheIdxFile) {
     EXPECT_EQ(uiwriter::BuildNameTable({{"ONE", 1}}), "2\nONE\t1\n");
 }
 
-// A JPEG written with libjpeg in the given colour space.
-std::vector<uint8_t> Jpeg(int components, J_COLOR_SPACE in, J_COLOR_SPACE stored, int w, int h, uint8_t value) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(w);
-    cinfo.image_height = static_cast<JDIMENSION>(h);
-    cinfo.input_components = components;
-    cinfo.in_color_space = in;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_colorspace(&cinfo, stored);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(static_cast<size_t>(w) * components, value);
+// A w x h JPEG of one colour: red for 3 components (stored as YCbCr, or as
+// RGB), grey `value` for 1, CMYK `value` for 4.
+std::vector<uint8_t> Jpeg(int components, bool storeRgb, int w, int h, uint8_t value) {
+    std::vector<uint8_t> samples(static_cast<size_t>(w) * h * components, value);
     if (components == 3)
-        for (int x = 0; x < w; ++x) row[3 * x + 1] = 0, row[3 * x + 2] = 0;  // red
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&cinfo, &r, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<uint8_t> out(buffer, buffer + size);
-    jpeg_destroy_compress(&cinfo);
-    free(buffer);
-    return out;
+        for (size_t i = 0; i < samples.size(); i += 3) samples[i + 1] = samples[i + 2] = 0;
+    return uiwriter::EncodeJpeg(samples, w, h, components, 100, storeRgb);
 }
 
 TEST(JpegDecodeTest, ColourSpacesSizesAndDamage) {
@@ -259,11 +233,11 @@ TEST(JpegDecodeTest, ColourSpacesSizesAndDamage) {
         int result;
         uint16_t pixel;  // expected at (10, 10), within 1 per channel
     } cases[] = {
-        {"YCbCr", Jpeg(3, JCS_RGB, JCS_YCbCr, 32, 16, 255), 1, 0xF800},
-        {"stored as RGB", Jpeg(3, JCS_RGB, JCS_RGB, 32, 16, 255), 1, 0xF800},
-        {"grey", Jpeg(1, JCS_GRAYSCALE, JCS_GRAYSCALE, 32, 16, 128), 1, (16 << 11) | (32 << 5) | 16},
-        {"CMYK", Jpeg(4, JCS_CMYK, JCS_CMYK, 32, 16, 100), 0, 0},
-        {"larger than the output", Jpeg(3, JCS_RGB, JCS_YCbCr, 128, 64, 255), 0, 0},
+        {"YCbCr", Jpeg(3, false, 32, 16, 255), 1, 0xF800},
+        {"stored as RGB", Jpeg(3, true, 32, 16, 255), 1, 0xF800},
+        {"grey", Jpeg(1, false, 32, 16, 128), 1, (16 << 11) | (32 << 5) | 16},
+        {"CMYK", Jpeg(4, false, 32, 16, 100), 0, 0},
+        {"larger than the output", Jpeg(3, false, 128, 64, 255), 0, 0},
         {"empty", {}, 0, 0},
         {"not a JPEG", std::vector<uint8_t>(100, 0x55), 0, 0},
     };
@@ -280,7 +254,7 @@ TEST(JpegDecodeTest, ColourSpacesSizesAndDamage) {
     }
     // Cut short a few bytes into the scan: decodes to the end after the
     // supplied end marker.
-    std::vector<uint8_t> cut = Jpeg(3, JCS_RGB, JCS_YCbCr, 32, 16, 255);
+    std::vector<uint8_t> cut = Jpeg(3, false, 32, 16, 255);
     size_t scan = 0;
     while (scan + 1 < cut.size() && !(cut[scan] == 0xFF && cut[scan + 1] == 0xDA)) ++scan;
     ASSERT_LT(scan + 20, cut.size() - 2);
@@ -452,7 +426,7 @@ TEST(NamedPackageTest, SlotsNamesAndImages) {
     jpeg.kind = 2;
     jpeg.width = 32;
     jpeg.height = 16;
-    jpeg.data = Jpeg(3, JCS_RGB, JCS_YCbCr, 32, 16, 255);
+    jpeg.data = Jpeg(3, false, 32, 16, 255);
     const std::vector<uint8_t> data = uiwriter::BuildNamedPackage({mbdf, jpeg, {}});
     dir.Write("Theme/Rsc.dat", std::string(data.begin(), data.end()));
     dir.Write("Theme/Rsc.idx", uiwriter::BuildNameTable({{"CROSS", 1}, {"PHOTO", 2}, {"EMPTY", 3}}));

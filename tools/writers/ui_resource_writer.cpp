@@ -357,8 +357,8 @@ std::vector<uint8_t> BuildMbdfJpeg(int width, int height, const std::vector<uint
 }
 
 std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& samples, int width, int height, int components,
-                                int quality) {
-    if (width <= 0 || height <= 0 || (components != 1 && components != 3) ||
+                                int quality, bool storeRgb) {
+    if (width <= 0 || height <= 0 || (components != 1 && components != 3 && components != 4) ||
         samples.size() < static_cast<size_t>(width) * height * components)
         return {};
     jpeg_compress_struct cinfo;
@@ -371,8 +371,9 @@ std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& samples, int width, 
     cinfo.image_width = static_cast<JDIMENSION>(width);
     cinfo.image_height = static_cast<JDIMENSION>(height);
     cinfo.input_components = components;
-    cinfo.in_color_space = components == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    cinfo.in_color_space = components == 3 ? JCS_RGB : components == 4 ? JCS_CMYK : JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
+    if (components == 3 && storeRgb) jpeg_set_colorspace(&cinfo, JCS_RGB);
     jpeg_set_quality(&cinfo, quality, TRUE);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {

@@ -131,9 +131,10 @@ uint16_t Transparency565(int transparency);
 std::vector<uint8_t> BuildMbdf(const Picture& picture);
 // An "MBDF" record whose packed data is a JPEG file (UI package kind 5).
 std::vector<uint8_t> BuildMbdfJpeg(int width, int height, const std::vector<uint8_t>& jpeg);
-// RGB (3 bytes a pixel, top row first) or grey (1 byte) to a JPEG file.
+// RGB (3 bytes a pixel, top row first), grey (1 byte) or CMYK (4 bytes) to
+// a JPEG file. RGB is stored as YCbCr unless storeRgb is set.
 std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& samples, int width, int height, int components,
-                                int quality = 90);
+                                int quality = 90, bool storeRgb = false);
 std::vector<uint8_t> EncodeJpeg565(const Picture& picture, int quality = 90);
 
 struct UiPackageEntry {
