@@ -191,7 +191,6 @@ private:
     int m_scale = 0;
     int m_alternateValue = 0;
     int m_alternateFlag = 0;
-    int m_cleared[3] = {};
     int m_sizeClass = 0;
     int m_faceSet = 0;
     std::vector<std::unique_ptr<CMneVectorFont>> m_fonts;

@@ -621,13 +621,18 @@ int CConfigManager::LoadConfig(const std::string& nativePath, int mode, int onDe
 }
 
 int CConfigManager::LoadConfigFromMemory(const uint8_t* data, size_t size, int mode) {
-    Unload();
-    m_loaderHeap = CreateSharedBlock(std::string_view("CONFIGDEFLTHEAP"), kHeapUnit, kLoaderHeapBytes, 0);
+    // The loader's heap is kept from one load to the next (every scratch
+    // block is given back after its step): tools and fuzzing load many
+    // styles in a row.
+    ReleaseCaches();
+    ClearTables();
+    if (!m_loaderHeap)
+        m_loaderHeap = CreateSharedBlock(std::string_view("CONFIGDEFLTHEAP"), kHeapUnit, kLoaderHeapBytes, 0);
     if (!m_loaderHeap) return styleload::kHeap;
     MemorySource source(data, size);
     const int code = LoadStyle(source, mode, 0);
     if (code != kStyleLoadOk) {
-        Unload();
+        ClearTables();
         return code;
     }
     m_loaded = true;
@@ -728,6 +733,10 @@ void CConfigManager::ReleaseCaches() {
 void CConfigManager::Unload() {
     ReleaseCaches();
     FreeLoaderHeap();
+    ClearTables();
+}
+
+void CConfigManager::ClearTables() {
     m_loaded = false;
     m_onDemand = 0;
     m_mode = 0;

@@ -353,6 +353,7 @@ private:
                           MneBitmapDesc* descriptor, StyleImageHold* hold) const;
     void ApplyPalette();
     void ReleaseCaches();
+    void ClearTables();
 
     bool m_loaded = false;
     int m_onDemand = 0;
