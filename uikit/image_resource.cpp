@@ -559,7 +559,9 @@ int NvInitResourceLoader(const std::string& uiFolder, int32_t screenWidth, int32
 
 void NvReleaseResourceLoader() {
     g_holder.reset();
-    g_pool.Clear();
+    // Images still shown by controls stay theirs until released; none of
+    // them is found again by id once the holder is gone.
+    g_pool.RetireAbove(-1);
     NvCloseAllResourceLoaderEx();
 }
 

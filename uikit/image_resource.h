@@ -265,6 +265,8 @@ private:
 // screen's size and package 1 opened. 0 (nothing kept) when package 1 is
 // missing or broken: the program cannot show a screen without it.
 int NvInitResourceLoader(const std::string& uiFolder, int32_t screenWidth = 800, int32_t screenHeight = 480);
+// Closes the packages and frees the scratch buffer. Pooled images still held
+// stay valid until their owners release them.
 void NvReleaseResourceLoader();
 bool NvResourceLoaderReady();
 

@@ -35,7 +35,10 @@ protected:
         delete s_source;
         delete s_dir;
     }
-    void TearDown() override { NvReleaseResourceLoader(); }
+    void TearDown() override {
+        NvReleaseResourceLoader();
+        NvGetImageDataPool()->Clear();
+    }
     static std::string Ui() { return s_dir->Path() + "/UI"; }
 
     static TempDir* s_dir;

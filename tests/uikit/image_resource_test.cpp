@@ -283,7 +283,10 @@ protected:
         }
         ASSERT_EQ(NvInitResourceLoader(m_dir.Path()), 1);
     }
-    void TearDown() override { NvReleaseResourceLoader(); }
+    void TearDown() override {
+        NvReleaseResourceLoader();
+        NvGetImageDataPool()->Clear();
+    }
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
         m_dir.Write(name, std::string(bytes.begin(), bytes.end()));
     }
@@ -318,11 +321,18 @@ TEST_F(ImagePackageTest, IdsPickPackageAndEntry) {
     }
     EXPECT_EQ(NvGetImageDataPool()->InUse(), 0);
     // Names of the open package; the caller's text is left as it was.
-    ASSERT_TRUE(NvGetImageData(2001));
+    NvImageData* opener = NvGetImageData(2001);
+    ASSERT_TRUE(opener);
     std::string name = "fifth";
     EXPECT_EQ(NvFindImageId(name), 2005);
     EXPECT_EQ(name, "fifth");
     EXPECT_EQ(NvFindImageId("NONE"), -1);
+    // Released loader: the image held stays whole, and is found no more.
+    NvReleaseResourceLoader();
+    EXPECT_EQ(opener->Pixel(0, 0), 101);
+    EXPECT_EQ(NvGetImageDataPool()->Find(2001), nullptr);
+    NvReleaseImageData(opener);
+    EXPECT_EQ(NvGetImageDataPool()->InUse(), 0);
 }
 
 TEST_F(ImagePackageTest, PooledImagesAreSharedAndCounted) {
