@@ -10,12 +10,14 @@
 #include "platform/clock.h"
 #include "positioning/gps_fix.h"
 #include "positioning/gps_log.h"
+#include "positioning/gps_parser.h"
 #include "positioning/gps_parser_thread.h"
 #include "positioning/gps_port.h"
 
 namespace {
 
 constexpr uint32_t kStartMessage = 3;
+constexpr int kGpsTypeItem = 74;   // "GPSTYPE": the protocol mode
 
 std::string Utf8(const std::u16string& s) { return NvString(std::u16string_view(s)).ToUtf8(); }
 
@@ -144,6 +146,9 @@ int CModuleGPS::StartPipeline(const GpsStartBody& body) {
     m_port = CGPSPort::Instance();
     if (!m_port) return -1;
     if (body.predictionMs >= 1 && body.predictionMs <= 2000) SetGpsPredictionFactor(body.predictionMs / 1000.0);
+    int protocol = kGpsProtocolNmea;
+    GetSystemSettingInt(kGpsTypeItem, &protocol);
+    SetGpsProtocolMode(protocol == kGpsProtocolBinary ? kGpsProtocolBinary : kGpsProtocolNmea);
     if (!m_port->Open(body.portNumber, body.baudRate, 8, 0, 1)) return -2;
     const std::string lastFixPath = LastFixPath();
     m_parserThread->SetLastFixPath(lastFixPath);
