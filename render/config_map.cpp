@@ -410,19 +410,25 @@ void NcConfigMap::FillAttributes(const StyleSymbolClassHead& head, const StyleSy
     out->headByte10 = head.raw.U8(10);
 }
 
+// The item of the effective variant, else the first of variant 1, else
+// the last item (or the first, for the label form); no level test.
+const StyleSymbolClassItem* NcConfigMap::AttributeItem(const StyleSymbolClassHead& head, bool lastFallback) const {
+    if (head.firstItem < 0 || head.ItemCount() == 0) return nullptr;
+    const StyleSymbolClassItem* items = m_manager.SymbolClassItems().data() + head.firstItem;
+    const int n = head.ItemCount();
+    const int variant = EffectiveVariant(head);
+    for (int i = 0; i < n; ++i)
+        if (items[i].U8(0) == variant) return &items[i];
+    for (int i = 0; i < n; ++i)
+        if (items[i].U8(0) == 1) return &items[i];
+    return lastFallback ? &items[n - 1] : &items[0];
+}
+
 int NcConfigMap::GetSymbolClassAttributes(int cls, SymbolClassAttributes* out, int* visible) const {
     const StyleSymbolClassHead* head = SymbolClassHead(cls);
-    if (!head || head->firstItem < 0 || head->ItemCount() == 0) return 0;
-    const StyleSymbolClassItem* items = m_manager.SymbolClassItems().data() + head->firstItem;
-    const int n = head->ItemCount();
-    const int variant = EffectiveVariant(*head);
-    const StyleSymbolClassItem* pick = nullptr;
-    for (int i = 0; i < n && !pick; ++i)
-        if (items[i].U8(0) == variant) pick = &items[i];
-    for (int i = 0; i < n && !pick; ++i)
-        if (items[i].U8(0) == 1) pick = &items[i];
-    if (!pick) pick = &items[n - 1];
-    FillAttributes(*head, *pick, out);
+    const StyleSymbolClassItem* item = head ? AttributeItem(*head, true) : nullptr;
+    if (!item) return 0;
+    FillAttributes(*head, *item, out);
     if (visible) {
         const bool applies = m_option4 == 1 || (m_option4 == 2 && m_option3 == 1) || (m_option4 == 3 && m_option3 == 3);
         *visible = applies && (m_option4 == 1 || head->raw.U8(9) != 1) ? 1 : 0;
@@ -432,16 +438,9 @@ int NcConfigMap::GetSymbolClassAttributes(int cls, SymbolClassAttributes* out, i
 
 int NcConfigMap::GetSymbolClassLabelAttributes(int cls, SymbolClassAttributes* out) const {
     const StyleSymbolClassHead* head = SymbolClassHead(cls);
-    if (!head || head->firstItem < 0 || head->ItemCount() == 0) return 0;
-    const StyleSymbolClassItem* items = m_manager.SymbolClassItems().data() + head->firstItem;
-    const int n = head->ItemCount();
-    const int variant = EffectiveVariant(*head);
-    const StyleSymbolClassItem* pick = nullptr;
-    for (int i = 0; i < n && !pick; ++i)
-        if (items[i].U8(0) == variant) pick = &items[i];
-    for (int i = 0; i < n && !pick; ++i)
-        if (items[i].U8(0) == 1) pick = &items[i];
-    FillAttributes(*head, pick ? *pick : items[0], out);
+    const StyleSymbolClassItem* item = head ? AttributeItem(*head, false) : nullptr;
+    if (!item) return 0;
+    FillAttributes(*head, *item, out);
     return 1;
 }
 

@@ -177,6 +177,7 @@ private:
     const StyleClassHead* ClassHead(int cls) const;
     const StyleSymbolClassHead* SymbolClassHead(int cls) const;
     int EffectiveVariant(const StyleSymbolClassHead& head) const;
+    const StyleSymbolClassItem* AttributeItem(const StyleSymbolClassHead& head, bool lastFallback) const;
     uint16_t Half(uint32_t word) const { return static_cast<uint16_t>(m_alternateFlag ? word >> 16 : word & 0xFFFF); }
     const StyleDrawStyle* DrawStyleAt(uint32_t index) const;
     const StyleColourRef* ColourRefAt(uint32_t index) const;

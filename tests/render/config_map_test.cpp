@@ -214,6 +214,9 @@ TEST_F(ConfigMapTest, SymbolByClass) {
             const std::vector<uint8_t>& want = desc.section13[static_cast<size_t>(kFirstPoiSymbol + poi)].data;
             EXPECT_EQ(s.image.width, 24);
             EXPECT_EQ(0, std::memcmp(s.image.bits, want.data(), want.size())) << poi;
+            // Outside the disc the symbol is magenta, the transparent colour.
+            const auto* corner = static_cast<const uint8_t*>(s.image.bits);
+            EXPECT_EQ(corner[0] | corner[1] << 8, 0xF81F);
         }
         // Style level 6 shows the standard dot (section-13 symbol 1).
         AtLevel(5);

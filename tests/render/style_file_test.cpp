@@ -540,3 +540,15 @@ TEST_F(DemoStyleFiles, LandmarkStyleFields) {
     EXPECT_FLOAT_EQ(CConfigManager::OpacityFromByte(4), 0.4f);
     EXPECT_FLOAT_EQ(CConfigManager::OpacityFromByte(200), 1.0f);
 }
+
+TEST(DemoStyleSwatchTest, SheetShowsTheThreeModes) {
+    std::string error;
+    const std::vector<uint8_t> png = demostyle::BuildSwatchPng(&error);
+    ASSERT_FALSE(png.empty()) << error;
+    EXPECT_EQ(std::vector<uint8_t>(png.begin(), png.begin() + 8),
+              (std::vector<uint8_t>{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
+    // IHDR: three panels of 300 x 560.
+    EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
+    EXPECT_EQ(png[18] << 8 | png[19], 900);
+    EXPECT_EQ(png[22] << 8 | png[23], 560);
+}

@@ -346,24 +346,12 @@ public:
         Fill(rr, colour);
     }
     void Poly(std::initializer_list<std::pair<double, double>> pts, uint32_t colour) {
-        agg::path_storage p;
-        bool first = true;
-        for (auto [x, y] : pts) {
-            if (first) p.move_to(x, y);
-            else p.line_to(x, y);
-            first = false;
-        }
+        agg::path_storage p = Path(pts);
         p.close_polygon();
         Fill(p, colour);
     }
     void Line(std::initializer_list<std::pair<double, double>> pts, double width, uint32_t colour) {
-        agg::path_storage p;
-        bool first = true;
-        for (auto [x, y] : pts) {
-            if (first) p.move_to(x, y);
-            else p.line_to(x, y);
-            first = false;
-        }
+        agg::path_storage p = Path(pts);
         Stroke(p, width, colour);
     }
     // Centred text in the built-in stroke font.
@@ -399,6 +387,16 @@ public:
     }
 
 private:
+    static agg::path_storage Path(std::initializer_list<std::pair<double, double>> pts) {
+        agg::path_storage p;
+        bool first = true;
+        for (auto [x, y] : pts) {
+            if (first) p.move_to(x, y);
+            else p.line_to(x, y);
+            first = false;
+        }
+        return p;
+    }
     static agg::rgba8 Colour(uint32_t c) { return agg::rgba8(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF, 255); }
 
     int m_w, m_h;
