@@ -1,0 +1,167 @@
+#include "route/link_memory.h"
+
+#include <cstring>
+
+#include "foundation/debug_trace.h"
+
+// ------------------------------------------------------------- NcLinkMem
+
+int NcLinkMem::Init(void* memory) {
+    if (!memory) return 0;
+    m_nodes = static_cast<NcLink*>(memory);
+    m_ring = reinterpret_cast<uint16_t*>(static_cast<uint8_t*>(memory) + kNcLinkNodes * sizeof(NcLink));
+    Reset();
+    return 1;
+}
+
+int NcLinkMem::Reset() {
+    if (!m_nodes) return 0;
+    for (int i = 0; i < kNcLinkNodes; ++i) {
+        m_ring[i] = static_cast<uint16_t>(i);
+        m_nodes[i] = NcLink{};
+        m_nodes[i].number = static_cast<uint16_t>(i);
+    }
+    m_read = 0;
+    m_write = kNcLinkNodes;
+    return kNcLinkNodes;
+}
+
+NcLink* NcLinkMem::Alloc() {
+    if (!m_nodes || m_read == m_write) {
+        DebugTrace(1, "[RP**] No Available LinkMem Space!!!");
+        return nullptr;
+    }
+    NcLink* node = &m_nodes[m_ring[m_read]];
+    m_read = (m_read + 1) % (kNcLinkNodes + 1);
+    return node;
+}
+
+int NcLinkMem::Free(NcLink* node) {
+    if (!m_nodes || !node || node < m_nodes || node >= m_nodes + kNcLinkNodes ||
+        (m_write + 1) % (kNcLinkNodes + 1) == m_read) {
+        DebugTrace(1, "[RP**] LinkMem FreeSpace Error");
+        return 0;
+    }
+    m_ring[m_write] = node->number;
+    m_write = (m_write + 1) % (kNcLinkNodes + 1);
+    return 1;
+}
+
+int NcLinkMem::InUse() const {
+    const int free = (m_write - m_read + kNcLinkNodes + 1) % (kNcLinkNodes + 1);
+    return kNcLinkNodes - free;
+}
+
+// ----------------------------------------------------------- NcLinkIDMem
+
+namespace {
+
+constexpr size_t kParents = 256;
+constexpr size_t kLevels = 512;
+
+int32_t Load32(const uint8_t* p) {
+    int32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+void Store32(uint8_t* p, int32_t v) { std::memcpy(p, &v, 4); }
+
+}  // namespace
+
+int NcLinkIDMem::Init(void* memory, size_t bytes) {
+    if (!memory || bytes < kNcLinkIndexBytes) return 0;
+    m_index = static_cast<uint32_t*>(memory);
+    m_pool = static_cast<uint8_t*>(memory) + kNcLinkIndexBytes;
+    m_capacity = static_cast<uint32_t>((bytes - kNcLinkIndexBytes) / kNcLinkPageBytes);
+    DebugTrace(1, "[RP**] LINKIDMEM_INDEX_SIZE: %d(KB)\n", static_cast<int>(kNcLinkIndexBytes / 1024));
+    Clear();
+    return 1;
+}
+
+void NcLinkIDMem::Clear() {
+    if (m_index) std::memset(m_index, 0, kNcLinkIndexBytes);
+    m_pages = 0;
+}
+
+void NcLinkIDMem::ResetMarks() {
+    for (uint32_t p = 0; p < m_pages; ++p) std::memset(m_pool + p * kNcLinkPageBytes, 0x7F, kParents);
+}
+
+const uint8_t* NcLinkIDMem::Find(uint32_t linkId, int* slot) const {
+    // Bits 28-31 would index past the table.
+    const uint32_t group = (linkId & 0x07FFFFFF) >> 5;
+    if (!m_index || (linkId >> 28) != 0 || group >= kNcLinkGroups || m_index[group] == 0) return nullptr;
+    *slot = static_cast<int>((linkId & 31) * 2 + ((linkId >> 27) & 1));
+    return m_pool + (m_index[group] - 1) * kNcLinkPageBytes;
+}
+
+uint8_t* NcLinkIDMem::Make(uint32_t linkId, int* slot) {
+    const uint32_t group = (linkId & 0x07FFFFFF) >> 5;
+    if (!m_index || (linkId >> 28) != 0 || group >= kNcLinkGroups) return nullptr;
+    if (m_index[group] == 0) {
+        if (m_pages >= m_capacity) return nullptr;
+        uint8_t* page = m_pool + m_pages * kNcLinkPageBytes;
+        std::memset(page, 0x7F, kLevels);
+        std::memset(page + kLevels, 0, kNcLinkPageBytes - kLevels);
+        m_index[group] = ++m_pages;
+    }
+    *slot = static_cast<int>((linkId & 31) * 2 + ((linkId >> 27) & 1));
+    return m_pool + (m_index[group] - 1) * kNcLinkPageBytes;
+}
+
+int NcLinkIDMem::SetMark(uint32_t linkId, int32_t cost) {
+    int slot = 0;
+    uint8_t* page = Make(linkId, &slot);
+    if (!page) return 0;
+    Store32(page + 4 * slot, cost);
+    return 1;
+}
+
+int32_t NcLinkIDMem::GetMark(uint32_t linkId) const {
+    int slot = 0;
+    const uint8_t* page = Find(linkId, &slot);
+    return page ? Load32(page + 4 * slot) : kNcCostUnreached;
+}
+
+int NcLinkIDMem::SetParent(uint32_t linkId, int32_t parent) {
+    int slot = 0;
+    uint8_t* page = Make(linkId, &slot);
+    if (!page) return 0;
+    Store32(page + kParents + 4 * slot, parent);
+    return 1;
+}
+
+int32_t NcLinkIDMem::GetParent(uint32_t linkId) const {
+    int slot = 0;
+    const uint8_t* page = Find(linkId, &slot);
+    return page ? Load32(page + kParents + 4 * slot) : kNcNoParent;
+}
+
+int NcLinkIDMem::AddSetMark(uint32_t linkId, int mark) {
+    int slot = 0;
+    uint8_t* page = Make(linkId, &slot);
+    if (!page) return 0;
+    page[kLevels + slot] |= static_cast<uint8_t>((mark & 3) << 6);
+    return 1;
+}
+
+int NcLinkIDMem::GetSetMark(uint32_t linkId) const {
+    int slot = 0;
+    const uint8_t* page = Find(linkId, &slot);
+    return page ? page[kLevels + slot] >> 6 : 0;
+}
+
+int NcLinkIDMem::SetLevel(uint32_t linkId, int level) {
+    int slot = 0;
+    uint8_t* page = Make(linkId, &slot);
+    if (!page) return 0;
+    const int stored = level < 0 ? 0 : level > kNcLevelMax ? kNcLevelMax : level;
+    page[kLevels + slot] = static_cast<uint8_t>((page[kLevels + slot] & 0xC0) | stored);
+    return 1;
+}
+
+int NcLinkIDMem::GetLevel(uint32_t linkId) const {
+    int slot = 0;
+    const uint8_t* page = Find(linkId, &slot);
+    return page ? page[kLevels + slot] & 0x3F : 0;
+}

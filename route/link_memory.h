@@ -1,0 +1,94 @@
+#pragma once
+// The search's working memory, laid over areas the route engine takes from
+// its mappings and never allocated per step:
+//   NcLinkMem    a fixed pool of 10000 search nodes with a ring of free
+//                node numbers (16-bit);
+//   NcLinkIDMem  a sparse table by directed link id: per link and direction
+//                the cost mark, the parent link, the search level and the
+//                link-set mark, in pages of 32 links created on first write.
+//                The index table holds 32-bit page numbers (0: no page).
+#include <cstddef>
+#include <cstdint>
+
+#include "route/node_cost.h"
+
+inline constexpr int kNcLinkNodes = 10000;
+inline constexpr int32_t kNcMarkClosed = static_cast<int32_t>(0x80000000u);
+inline constexpr int32_t kNcNoParent = 0x7F7F7F7F;
+inline constexpr uint32_t kNcLinkGroups = 62501;  // covers link indexes below 2000032
+inline constexpr size_t kNcLinkPageBytes = 576;
+inline constexpr size_t kNcLinkIndexBytes = kNcLinkGroups * 4;
+inline constexpr int kNcLevelMax = 63;
+
+// One search node.
+struct NcLink {
+    int32_t linkId = 0;
+    int32_t cost = 0;      // the queue's key
+    int32_t estimate = 0;
+    int32_t parent = -1;   // parent link id, -1 for a start
+    uint8_t level = 0;
+    uint8_t classByte = 0;  // road class in the low four bits
+    uint8_t state = 0;
+    uint8_t stage = 0;      // legs completed
+    uint16_t number = 0;    // the node's own number in the pool
+    uint16_t unused = 0;
+};
+
+class NcLinkMem {
+public:
+    static constexpr size_t kBytes = kNcLinkNodes * sizeof(NcLink) + (kNcLinkNodes + 1) * sizeof(uint16_t);
+
+    // Binds the node area and the ring after it (kBytes); 1, 0 for null.
+    int Init(void* memory);
+    // Every node free; returns 10000.
+    int Reset();
+    // A free node, or null ("[RP**] No Available LinkMem Space!!!").
+    NcLink* Alloc();
+    // 1; 0 when the ring is full or the node is not of this pool.
+    int Free(NcLink* node);
+    int InUse() const;
+    NcLink* Node(uint16_t number) { return number < kNcLinkNodes ? &m_nodes[number] : nullptr; }
+
+private:
+    NcLink* m_nodes = nullptr;
+    uint16_t* m_ring = nullptr;
+    int m_read = 0;
+    int m_write = 0;
+};
+
+class NcLinkIDMem {
+public:
+    // Binds the index table and the page pool after it in bytes of memory;
+    // 1, or 0 when the memory cannot hold the index table.
+    int Init(void* memory, size_t bytes);
+    // Forgets every page.
+    void Clear();
+    // Every cost mark back to unreached; parents, levels and set marks stay.
+    void ResetMarks();
+
+    // Writes return 1, or 0 when the id lies outside the table or no page is
+    // left for its group (the search ends then).
+    int SetMark(uint32_t linkId, int32_t cost);
+    int32_t GetMark(uint32_t linkId) const;
+    int SetParent(uint32_t linkId, int32_t parent);
+    int32_t GetParent(uint32_t linkId) const;
+    int AddSetMark(uint32_t linkId, int mark);
+    int GetSetMark(uint32_t linkId) const;
+    // The level is kept in six bits: larger values are stored as 63.
+    int SetLevel(uint32_t linkId, int level);
+    int GetLevel(uint32_t linkId) const;
+
+    uint32_t PageCount() const { return m_pages; }
+    uint32_t PageCapacity() const { return m_capacity; }
+
+private:
+    // The page of the id's group and the id's slot in it; null outside the
+    // table, for a group without a page (Find) or when none is left (Make).
+    const uint8_t* Find(uint32_t linkId, int* slot) const;
+    uint8_t* Make(uint32_t linkId, int* slot);
+
+    uint32_t* m_index = nullptr;
+    uint8_t* m_pool = nullptr;
+    uint32_t m_capacity = 0;
+    uint32_t m_pages = 0;
+};

@@ -1,0 +1,111 @@
+#include "route/search_queue.h"
+
+#include "foundation/debug_trace.h"
+
+int ClassifyLinkCode(int code) {
+    const int c = static_cast<int16_t>(code);
+    if (c == 29) return 6;
+    if ((c >= 100 && c <= 105) || (c >= 109 && c <= 115) || c == 119 || c == 150 || c == 152) return 0;
+    if (c == 16 || c == 22 || (c >= 25 && c <= 28)) return 1;
+    if (c == 10 || c == 106 || c == 107 || c == 116 || c == 117) return 2;
+    switch (c) {
+    case 11: case 12: case 13: case 14: case 15: case 32: case 35: case 41: case 45: case 47: case 49:
+    case 53: case 54: case 61: case 65: case 67: case 69: case 73: case 74:
+        return 3;
+    case 17: case 18: case 19: case 20: case 21: case 23: case 33: case 36: case 42: case 46: case 48:
+    case 50: case 51: case 52: case 56: case 57: case 62: case 66: case 68: case 70: case 71: case 72:
+    case 154:
+        return 4;
+    default:
+        return 5;
+    }
+}
+
+NcQueue::NcQueue() : m_heap(kNcQueueCapacity + 1, nullptr) {
+    m_sentinel.cost = static_cast<int32_t>(0x80000000u);
+    m_heap[0] = &m_sentinel;
+}
+
+void NcQueue::SetLinkMemory(NcLinkMem* nodes, NcLinkIDMem* marks) {
+    m_nodes = nodes;
+    m_marks = marks;
+}
+
+void NcQueue::Reset() {
+    m_count = 0;
+    if (m_marks) m_marks->ResetMarks();
+}
+
+int NcQueue::Push(NcLink* node) {
+    if (m_count >= kNcQueueCapacity) {
+        DebugTrace(1, "[RP_Q] Queue Oeverflow!!!");
+        if (m_nodes) m_nodes->Free(node);
+        return 0;
+    }
+    int i = ++m_count;
+    // Rise while strictly cheaper than the parent; the sentinel stops it.
+    while (node->cost < m_heap[i / 2]->cost) {
+        m_heap[i] = m_heap[i / 2];
+        i /= 2;
+    }
+    m_heap[i] = node;
+    return 1;
+}
+
+void NcQueue::SiftDown(int i) {
+    NcLink* node = m_heap[i];
+    for (;;) {
+        int child = 2 * i;
+        if (child > m_count) break;
+        if (child + 1 <= m_count && m_heap[child + 1]->cost < m_heap[child]->cost) ++child;
+        if (node->cost < m_heap[child]->cost) break;
+        m_heap[i] = m_heap[child];
+        i = child;
+    }
+    m_heap[i] = node;
+}
+
+int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
+    const uint32_t link = static_cast<uint32_t>(node->linkId);
+    const int32_t mark = m_marks->GetMark(link);
+    const int level = m_marks->GetLevel(link);
+    bool admit;
+    if (mark == kNcMarkClosed) {
+        admit = level < node->level && m_marks->GetParent(link) != kNcNoParent;
+    } else if (mark != kNcCostUnreached) {
+        admit = level < node->level || (level == node->level && node->cost < mark);
+    } else {
+        admit = true;
+    }
+    if (!admit) {
+        m_nodes->Free(node);
+        return 0;
+    }
+    if (!m_marks->SetMark(link, node->cost) || !m_marks->SetParent(link, parentLink) ||
+        !m_marks->SetLevel(link, node->level)) {
+        m_nodes->Free(node);
+        return -1;
+    }
+    node->parent = parentLink;
+    return Push(node) ? 1 : -1;
+}
+
+NcLink* NcQueue::PopMin() {
+    while (m_count > 0) {
+        NcLink* top = m_heap[1];
+        m_heap[1] = m_heap[m_count--];
+        if (m_count > 0) SiftDown(1);
+        const uint32_t link = static_cast<uint32_t>(top->linkId);
+        if (m_marks->GetMark(link) != kNcMarkClosed) {
+            m_marks->SetMark(link, kNcMarkClosed);
+            return top;
+        }
+        m_nodes->Free(top);
+    }
+    return nullptr;
+}
+
+void NcQueue::FreeAll() {
+    for (int i = 1; i <= m_count; ++i) m_nodes->Free(m_heap[i]);
+    m_count = 0;
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The open list of the route search and the connection-code classes.
+//
+// NcQueue is a min-heap of search nodes by cost: slot 0 holds a sentinel
+// whose cost is the lowest s32, slots 1 to 10000 the heap. Nodes enter
+// through the admission rule (level first, then cost) and the link-id
+// memory keeps each link's cost mark (unreached, closed, or the best cost
+// it is queued with), parent and level.
+#include <cstdint>
+#include <vector>
+
+#include "route/link_memory.h"
+
+// The class 0-6 of a connection code: 0 ramps and highway junctions,
+// 1 U-turns, 2 straight on, 3 right turns, 4 left turns, 5 any other code,
+// 6 code 29.
+int ClassifyLinkCode(int code);
+
+inline constexpr int kNcQueueCapacity = 10000;
+
+class NcQueue {
+public:
+    NcQueue();
+    // Binds the node pool and the link-id memory.
+    void SetLinkMemory(NcLinkMem* nodes, NcLinkIDMem* marks);
+    // Empties the heap (the nodes are not freed) and resets the cost marks.
+    void Reset();
+    int Count() const { return m_count; }
+
+    // Plain heap insert; 1, or 0 when the heap is full ("[RP_Q] Queue
+    // Oeverflow!!!"): the node is freed and nothing is written past the heap.
+    int Push(NcLink* node);
+    // The admission rule; 1 when the node entered, 0 when it was refused
+    // (and freed), -1 when the heap or the link-id memory is full (the node
+    // is freed; the search ends with -627).
+    int PushChecked(NcLink* node, int32_t parentLink);
+    // The cheapest node whose link is not closed yet (its link is closed
+    // now), or null when none is left.
+    NcLink* PopMin();
+    // Gives every queued node back to the pool.
+    void FreeAll();
+
+private:
+    void SiftDown(int i);
+
+    std::vector<NcLink*> m_heap;  // slot 0: the sentinel
+    NcLink m_sentinel;
+    int m_count = 0;
+    NcLinkMem* m_nodes = nullptr;
+    NcLinkIDMem* m_marks = nullptr;
+};
