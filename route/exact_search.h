@@ -1,0 +1,59 @@
+#pragma once
+// The route search in its exact tuning: a cheapest-first search over
+// directed links with no estimate, one road level and no pruning, on the
+// node pool, link-id memory and queue of the route engine. Tests check it
+// against a plain Dijkstra; the heuristic searches build on the same parts.
+//
+// The cost of a route is the sum of the node costs of its links (the first
+// link included) and of the turn costs between them.
+#include <cstdint>
+#include <vector>
+
+#include "route/link_memory.h"
+#include "route/node_cost.h"
+#include "route/road_data.h"
+#include "route/route_define.h"
+#include "route/search_queue.h"
+
+// Result codes of a search.
+inline constexpr int kNcSearchNoRoute = -621;      // the queue ran empty
+inline constexpr int kNcSearchTooManyLinks = -622; // iteration limit
+inline constexpr int kNcSearchNoMemory = -627;     // nodes, pages or heap used up
+inline constexpr int kNcSearchBadLink = -600;      // a start or goal link cannot be read
+
+// The cost of a turn from one link into the next, in hundredths of a
+// second: the configuration's base cost by level and code class (class 6
+// costs 60000), and for a U-turn (direction 2) 3000 more.
+int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction);
+
+// The node cost of the link bound to the road data's slot 0.
+NcCostLink NcCostLinkOf(NcDALManager& road);
+
+class NcExactSearch {
+public:
+    // The search memory comes from the caller: NcLinkMem::kBytes for the
+    // nodes and at least the link-id index for the marks.
+    NcExactSearch(NcDALManager& road, const NcRouteConfig& config, const NcCostRules& rules);
+    int Init(void* nodeMemory, void* markMemory, size_t markBytes);
+
+    // Searches from any of the origin links to any of the goal links
+    // (directed ids). The last link of the route (positive), or a code
+    // above; the route and its cost are left in route() and cost().
+    int Search(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int iterationLimit);
+    const std::vector<uint32_t>& Route() const { return m_route; }
+    int32_t Cost() const { return m_cost; }
+    int Taken() const { return m_taken; }
+
+private:
+    int32_t LinkCost(uint32_t linkId, bool* ok);
+
+    NcDALManager& m_road;
+    NcRouteConfig m_config;
+    NcCostRules m_rules;
+    NcLinkMem m_nodes;
+    NcLinkIDMem m_marks;
+    NcQueue m_queue;
+    std::vector<uint32_t> m_route;
+    int32_t m_cost = 0;
+    int m_taken = 0;
+};

@@ -1,0 +1,164 @@
+// The exact search against a plain Dijkstra over the generator's in-memory
+// network (not through the file readers), sharing only the cost functions:
+// ten seeded grids of about 20 x 20 crossings with one-ways and banned
+// turns, twenty random pairs each.
+#include "route/exact_search.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <queue>
+#include <random>
+
+#include "support/temp_dir.h"
+#include "tools/writers/synthetic_city.h"
+
+namespace {
+
+struct Oracle {
+    struct Edge {
+        uint32_t to;
+        int32_t turn;
+    };
+    std::map<uint32_t, int32_t> own;                // node cost per enterable directed link
+    std::map<uint32_t, std::vector<Edge>> next;     // allowed turns
+
+    Oracle(const writers::RoadNet& net, const NcRouteConfig& config, const NcCostRules& rules) {
+        const writers::RoadNetIncidence inc = writers::BuildIncidence(net);
+        for (uint32_t i = 1; i < net.links.size(); ++i) {
+            const writers::RoadNetLink& l = net.links[i];
+            const writers::RoadLinkSpec spec = writers::RoadNetLinkSpec(net, inc, i);
+            for (uint32_t dir : {0u, 1u}) {
+                if (dir && l.oneWay) continue;
+                const uint32_t id = i | (dir ? kNcLinkReverseBit : 0);
+                NcCostLink c;
+                c.lengthM = l.lengthM;
+                c.roadClass = l.roadClass;
+                c.kind = l.kind;
+                c.linkType = l.linkType;
+                c.lanes = l.lanes;
+                c.lanesBothDirections = l.lanesBothDirections;
+                c.speedLimitKmh = l.speedCode >= 2 && l.speedCode <= 11 ? l.speedCode * 10 : 0;
+                own[id] = NcComputeNodeCost(c, rules, {}).cost;
+                for (const writers::RoadConnectionSpec& e : dir ? spec.atFirst : spec.atSecond) {
+                    if (!e.allowed) continue;
+                    const bool uTurn = e.linkIndex == i && e.reversed == (dir == 0);
+                    next[id].push_back({e.linkIndex | (e.reversed ? kNcLinkReverseBit : 0),
+                                        NcTurnCost(config, 0, e.code, uTurn ? 2 : 1)});
+                }
+            }
+        }
+    }
+    // The cheapest cost from origin to goal, -1 when unreachable.
+    int64_t Cheapest(uint32_t origin, uint32_t goal) const {
+        std::map<uint32_t, int64_t> best;
+        using Item = std::pair<int64_t, uint32_t>;
+        std::priority_queue<Item, std::vector<Item>, std::greater<>> open;
+        best[origin] = own.at(origin);
+        open.push({best[origin], origin});
+        while (!open.empty()) {
+            const auto [cost, link] = open.top();
+            open.pop();
+            if (cost != best[link]) continue;
+            if (link == goal) return cost;
+            const auto it = next.find(link);
+            if (it == next.end()) continue;
+            for (const Edge& e : it->second) {
+                const auto o = own.find(e.to);
+                if (o == own.end()) continue;
+                const int64_t c = cost + o->second + e.turn;
+                const auto b = best.find(e.to);
+                if (b == best.end() || c < b->second) {
+                    best[e.to] = c;
+                    open.push({c, e.to});
+                }
+            }
+        }
+        return -1;
+    }
+};
+
+class ExactSearchTest : public ::testing::Test {
+protected:
+    void Open(const writers::SyntheticCity& city) {
+        std::string error;
+        ASSERT_TRUE(writers::WriteSyntheticCityFiles(city, dir.Path(), &error)) << error;
+        ASSERT_EQ(road.OpenAt(dir.Path(), roadMemory.data(), roadMemory.size()), 1);
+        search = std::make_unique<NcExactSearch>(road, config, rules);
+        ASSERT_EQ(search->Init(nodeMemory.data(), markMemory.data(), markMemory.size()), 1);
+    }
+
+    testsupport::TempDir dir;
+    std::vector<uint8_t> roadMemory = std::vector<uint8_t>(1 << 20);
+    std::vector<uint8_t> nodeMemory = std::vector<uint8_t>(NcLinkMem::kBytes);
+    std::vector<uint8_t> markMemory = std::vector<uint8_t>(kNcLinkIndexBytes + 2000 * kNcLinkPageBytes);
+    NcRouteConfig config = NcDefaultRouteConfig();
+    NcCostRules rules;
+    NcDALManager road;
+    std::unique_ptr<NcExactSearch> search;
+};
+
+TEST_F(ExactSearchTest, EqualsTheOracleOnSeededGrids) {
+    int routes = 0, bans = 0;
+    for (uint64_t seed = 1; seed <= 10; ++seed) {
+        SCOPED_TRACE(seed);
+        const writers::SyntheticCity city = writers::BuildSyntheticCity(800, seed);
+        Open(city);
+        const Oracle oracle(city.net, config, rules);
+        bans += static_cast<int>(city.net.bannedTurns.size());
+        std::vector<uint32_t> ids;
+        for (const auto& [id, cost] : oracle.own) ids.push_back(id);
+        std::mt19937 rng(static_cast<uint32_t>(seed));
+        for (int pair = 0; pair < 20; ++pair) {
+            const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
+            SCOPED_TRACE(testing::Message() << from << " -> " << to);
+            const int64_t expect = oracle.Cheapest(from, to);
+            const int result = search->Search({from}, {to}, 1000000);
+            if (expect < 0) {
+                EXPECT_EQ(result, kNcSearchNoRoute);
+                continue;
+            }
+            ASSERT_EQ(result, static_cast<int>(to));
+            ++routes;
+            EXPECT_EQ(search->Cost(), expect);
+            // The route: starts and ends right, every step an allowed turn,
+            // and its costs add up to the reported one.
+            const std::vector<uint32_t>& route = search->Route();
+            ASSERT_FALSE(route.empty());
+            EXPECT_EQ(route.front(), from);
+            EXPECT_EQ(route.back(), to);
+            int64_t sum = oracle.own.at(route[0]);
+            for (size_t k = 1; k < route.size(); ++k) {
+                const auto& edges = oracle.next.at(route[k - 1]);
+                const auto e = std::find_if(edges.begin(), edges.end(),
+                                            [&](const Oracle::Edge& x) { return x.to == route[k]; });
+                ASSERT_NE(e, edges.end()) << "no allowed turn " << route[k - 1] << " -> " << route[k];
+                sum += e->turn + oracle.own.at(route[k]);
+            }
+            EXPECT_EQ(sum, search->Cost());
+        }
+    }
+    // Most pairs have a route (one-ways make a few unreachable near the
+    // edges), and the grids do ban turns.
+    EXPECT_GT(routes, 150);
+    EXPECT_GT(bans, 10);
+}
+
+TEST_F(ExactSearchTest, ResultCodes) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(800, 1);
+    Open(city);
+    uint32_t oneWay = 0;
+    for (uint32_t i = 1; i < city.net.links.size() && !oneWay; ++i)
+        if (city.net.links[i].oneWay) oneWay = i;
+    ASSERT_NE(oneWay, 0u);
+    // Against a one-way street nothing arrives: the queue runs empty.
+    EXPECT_EQ(search->Search({1}, {oneWay | kNcLinkReverseBit}, 1000000), kNcSearchNoRoute);
+    EXPECT_EQ(search->Search({1}, {oneWay}, 1), kNcSearchTooManyLinks);
+    EXPECT_EQ(search->Search({static_cast<uint32_t>(city.net.links.size())}, {1}, 100), kNcSearchBadLink);
+    EXPECT_EQ(search->Search({oneWay | kNcLinkReverseBit}, {1}, 100), kNcSearchBadLink);
+    // The same link as start and goal: a route of that link.
+    ASSERT_EQ(search->Search({5}, {5}, 10), 5);
+    EXPECT_EQ(search->Route(), std::vector<uint32_t>{5});
+}
+
+}  // namespace
