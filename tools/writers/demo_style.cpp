@@ -44,6 +44,29 @@ using stylewriter::SymbolClassItem;
 
 constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) { return r | g << 8 | b << 16; }
 
+// The vertices of a generated shape as a stored path (the generators leave
+// the coordinates of their stop command unset).
+template <typename Source>
+agg::path_storage Collect(Source& source) {
+    agg::path_storage p;
+    double x = 0, y = 0;
+    source.rewind(0);
+    for (unsigned cmd = source.vertex(&x, &y); !agg::is_stop(cmd); cmd = source.vertex(&x, &y))
+        p.vertices().add_vertex(x, y, cmd);
+    return p;
+}
+
+// Text in the built-in stroke font as a path (y down), starting at x or
+// centred on it, with its baseline at `baseline`.
+agg::path_storage TextPath(const std::string& text, double x, double baseline, double height, bool centred) {
+    agg::gsv_text t;
+    t.flip(true);
+    t.size(height);
+    t.text(text.c_str());
+    t.start_point(centred ? x - t.text_width() / 2 : x, baseline);
+    return Collect(t);
+}
+
 // ---- Colours --------------------------------------------------------------------
 
 // Palette slots; 0 stays unused (a style whose colour index is 0 means "no
@@ -334,16 +357,19 @@ public:
     }
     void Circle(double x, double y, double r, uint32_t colour) {
         agg::ellipse e(x, y, r, r, 48);
-        Fill(e, colour);
+        agg::path_storage p = Collect(e);
+        Fill(p, colour);
     }
     void Ring(double x, double y, double r, double width, uint32_t colour) {
         agg::ellipse e(x, y, r, r, 48);
-        Stroke(e, width, colour);
+        agg::path_storage p = Collect(e);
+        Stroke(p, width, colour);
     }
     void RoundRect(double x1, double y1, double x2, double y2, double r, uint32_t colour) {
         agg::rounded_rect rr(x1, y1, x2, y2, r);
         rr.normalize_radius();
-        Fill(rr, colour);
+        agg::path_storage p = Collect(rr);
+        Fill(p, colour);
     }
     void Poly(std::initializer_list<std::pair<double, double>> pts, uint32_t colour) {
         agg::path_storage p = Path(pts);
@@ -356,13 +382,8 @@ public:
     }
     // Centred text in the built-in stroke font.
     void Text(const std::string& text, double cx, double cy, double height, double weight, uint32_t colour) {
-        agg::gsv_text t;
-        t.flip(true);
-        t.size(height);
-        t.text(text.c_str());
-        const double w = t.text_width();
-        t.start_point(cx - w / 2, cy + height / 2);
-        agg::conv_stroke<agg::gsv_text> stroke(t);
+        agg::path_storage p = TextPath(text, cx, cy + height / 2, height, true);
+        agg::conv_stroke<agg::path_storage> stroke(p);
         stroke.width(weight);
         stroke.line_cap(agg::round_cap);
         Fill(stroke, colour);
@@ -761,12 +782,8 @@ public:
     void Text(const std::string& text, double x, double y, double height, uint32_t c) {
         agg::pixfmt_rgb24 pixf(m_rbuf);
         agg::renderer_base<agg::pixfmt_rgb24> base(pixf);
-        agg::gsv_text t;
-        t.flip(true);
-        t.size(height);
-        t.start_point(x, y + height);
-        t.text(text.c_str());
-        agg::conv_stroke<agg::gsv_text> stroke(t);
+        agg::path_storage p = TextPath(text, x, y + height, height, false);
+        agg::conv_stroke<agg::path_storage> stroke(p);
         stroke.width(1.1);
         agg::rasterizer_scanline_aa<> ras;
         agg::scanline_u8 sl;
