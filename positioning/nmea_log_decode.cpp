@@ -20,6 +20,19 @@ bool NmeaLogDecoder::FeedLine(std::string_view line, GpsFixRecord* out) {
     return true;
 }
 
+std::vector<GpsFixRecord> NmeaLogDecoder::FeedText(std::string_view text) {
+    std::vector<GpsFixRecord> fixes;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        end = end == std::string_view::npos ? text.size() : end + 1;
+        GpsFixRecord fix;
+        if (FeedLine(text.substr(pos, end - pos), &fix)) fixes.push_back(fix);
+        pos = end;
+    }
+    return fixes;
+}
+
 bool GpsFixUtcSeconds(const GpsFixRecord& fix, int64_t* seconds) {
     if (fix.month < 1 || fix.month > 12 || fix.day < 1) return false;
     *seconds = GpsFixLocalEpochSeconds(fix) - 9 * 3600;

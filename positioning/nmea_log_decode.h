@@ -4,6 +4,7 @@
 // nmea_decode tool, its tests and the benchmark.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "positioning/gps_fix.h"
 #include "positioning/gps_parser.h"
@@ -18,6 +19,8 @@ public:
     // with "#" are comments. True when the line completed a fix; out then
     // holds the record as published.
     bool FeedLine(std::string_view line, GpsFixRecord* out);
+    // Whole text cut into lines at '\n'; the fixes it completed, in order.
+    std::vector<GpsFixRecord> FeedText(std::string_view text);
 
 private:
     bool m_raw;

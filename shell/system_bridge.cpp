@@ -162,41 +162,42 @@ int RegistryKeyStore::CreateKey(RegistryHive hive, std::string_view keyPath) {
     return platform::AtomicReplaceFile(file, std::string()) ? 1 : 0;
 }
 
-int RegistryKeyStore::GetDword(RegistryHive hive, std::string_view keyPath, const char16_t* name, uint32_t* out) {
-    std::lock_guard<std::mutex> lock(g_registryMutex);
+namespace {
+
+// The value of that name and type in a key's file; false when the key or
+// the value is missing. The caller holds g_registryMutex.
+bool FindKeyValue(RegistryHive hive, std::string_view keyPath, const char16_t* name, int wantedType,
+                  NvString* text, int* value) {
     NvConfigFile config;
     bool exists = false;
-    if (!LoadKey(KeyFile(hive, keyPath), config, &exists) || !exists) return 0;
-    NvString key, text;
-    int type = 0, value = 0;
+    if (!LoadKey(RegistryKeyStore::KeyFile(hive, keyPath), config, &exists) || !exists) return false;
+    NvString key;
+    int type = 0;
     for (int i = 0; i < config.GetCount(); ++i) {
-        if (!config.GetAt(i, &key, &type, &text, &value, 0)) continue;
-        if (type == kNvConfigTypeInt && NvString(name) == key) {
-            int v = 0;
-            if (!config.GetInt(name, &v)) return 0;
-            *out = static_cast<uint32_t>(v);
-            return 1;
-        }
+        if (config.GetAt(i, &key, &type, text, value, 0) && type == wantedType && NvString(name) == key) return true;
     }
-    return 0;
+    return false;
+}
+
+}  // namespace
+
+int RegistryKeyStore::GetDword(RegistryHive hive, std::string_view keyPath, const char16_t* name, uint32_t* out) {
+    std::lock_guard<std::mutex> lock(g_registryMutex);
+    NvString text;
+    int value = 0;
+    if (!FindKeyValue(hive, keyPath, name, kNvConfigTypeInt, &text, &value)) return 0;
+    *out = static_cast<uint32_t>(value);
+    return 1;
 }
 
 int RegistryKeyStore::GetString(RegistryHive hive, std::string_view keyPath, const char16_t* name,
                                 std::u16string* out) {
     std::lock_guard<std::mutex> lock(g_registryMutex);
-    NvConfigFile config;
-    bool exists = false;
-    if (!LoadKey(KeyFile(hive, keyPath), config, &exists) || !exists) return 0;
-    NvString key, text;
-    int type = 0, value = 0;
-    for (int i = 0; i < config.GetCount(); ++i) {
-        if (!config.GetAt(i, &key, &type, &text, &value, 0)) continue;
-        if (type == kNvConfigTypeString && NvString(name) == key) {
-            *out = text.ToU16String();
-            return 1;
-        }
-    }
-    return 0;
+    NvString text;
+    int value = 0;
+    if (!FindKeyValue(hive, keyPath, name, kNvConfigTypeString, &text, &value)) return 0;
+    *out = text.ToU16String();
+    return 1;
 }
 
 int RegistryKeyStore::SetDword(RegistryHive hive, std::string_view keyPath, const char16_t* name, uint32_t value) {

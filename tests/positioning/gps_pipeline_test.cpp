@@ -83,16 +83,7 @@ std::vector<std::string> Epochs(const std::string& bytes) {
 
 std::vector<GpsFixRecord> Expected(const std::string& bytes) {
     NmeaLogDecoder decoder(false);
-    std::vector<GpsFixRecord> out;
-    size_t pos = 0;
-    while (pos < bytes.size()) {
-        size_t end = bytes.find('\n', pos);
-        end = end == std::string::npos ? bytes.size() : end + 1;
-        GpsFixRecord f;
-        if (decoder.FeedLine(std::string_view(bytes).substr(pos, end - pos), &f)) out.push_back(f);
-        pos = end;
-    }
-    return out;
+    return decoder.FeedText(bytes);
 }
 
 std::string Bytes(const GpsFixRecord& f) {
@@ -118,6 +109,12 @@ protected:
         SetSystemSettingsSource(nullptr);
         CGPSNMEAStore::Instance()->Close();
         CGPSNMEAStore::Instance()->SetLogFolder("");
+    }
+    // A receiver on a fresh pseudo-terminal behind COM3, the port open.
+    void OpenPortOnPty(platform::PtyPair& pty, int baud) {
+        ASSERT_TRUE(pty.Open(nullptr));
+        LinkPort(pty);
+        ASSERT_EQ(CGPSPort::Instance()->Open(kCom, baud, 8, 0, 1), 1) << CGPSPort::Instance()->GetLastError();
     }
     void LinkPort(const platform::PtyPair& pty) {
         const std::string link = ports + "/COM" + std::to_string(kCom);
@@ -148,10 +145,7 @@ TEST_F(GpsPipeline, ReceiverLogThroughThePortFillsTheSettingsObjectAndRecordsItW
     ASSERT_EQ(expected.size(), 25u);
 
     platform::PtyPair pty;
-    std::string error;
-    ASSERT_TRUE(pty.Open(&error)) << error;
-    LinkPort(pty);
-    ASSERT_EQ(CGPSPort::Instance()->Open(kCom, 4800, 8, 0, 1), 1) << CGPSPort::Instance()->GetLastError();
+    OpenPortOnPty(pty, 4800);
 
     FixStream stream;
     auto parser = StartParser(stream);
@@ -206,9 +200,7 @@ TEST_F(GpsPipeline, UnpluggedReceiverIsDetectedAndThePortOpenedAgain) {
     const std::vector<std::string> epochs = Epochs(gps_testdata::ReceiverBytes("tn200.log"));
     ASSERT_GE(epochs.size(), 4u);
     platform::PtyPair first;
-    ASSERT_TRUE(first.Open(nullptr));
-    LinkPort(first);
-    ASSERT_EQ(CGPSPort::Instance()->Open(kCom, 9600, 8, 0, 1), 1);
+    OpenPortOnPty(first, 9600);
     FixStream stream;
     auto parser = StartParser(stream);
     CGPSRxThread rx;
@@ -235,9 +227,7 @@ TEST_F(GpsPipeline, UnpluggedReceiverIsDetectedAndThePortOpenedAgain) {
 
 TEST_F(GpsPipeline, ReceiveThreadStopsAtOnceWhileWaitingOnASilentPort) {
     platform::PtyPair pty;
-    ASSERT_TRUE(pty.Open(nullptr));
-    LinkPort(pty);
-    ASSERT_EQ(CGPSPort::Instance()->Open(kCom, 4800, 8, 0, 1), 1);
+    OpenPortOnPty(pty, 4800);
     CGPSRxThread rx;
     ASSERT_EQ(rx.CreateThread(0, 0, 0), 1);
     const auto start = std::chrono::steady_clock::now();
@@ -263,10 +253,8 @@ TEST_F(GpsPipeline, PortRefusesARateWithoutAConstantAndASecondOpen) {
 
 TEST_F(GpsPipeline, ReceiverCommandsGoOutAsGiven) {
     platform::PtyPair pty;
-    ASSERT_TRUE(pty.Open(nullptr));
-    LinkPort(pty);
+    OpenPortOnPty(pty, 4800);
     CGPSPort* port = CGPSPort::Instance();
-    ASSERT_EQ(port->Open(kCom, 4800, 8, 0, 1), 1);
     EXPECT_EQ(port->SendCommand(3, 1), 1);
     EXPECT_EQ(pty.Receive(2000), "$PSRF110,4*3F\r\n");
     EXPECT_EQ(port->SendCommand(1, 1), 1);

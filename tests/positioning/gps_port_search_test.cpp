@@ -79,6 +79,12 @@ protected:
         });
     }
 
+    // A search thread reporting into progress.
+    void StartSearcher(GpsPortSearch& search, Progress& progress) {
+        search.SetProgressCallback(&Progress::Callback, &progress);
+        ASSERT_EQ(search.StartThread(), 1);
+    }
+
     testsupport::TempDir dir;
     platform::PtyPair ptys[3];
     std::thread feeder;
@@ -90,8 +96,7 @@ TEST_F(PortSearch, FindsThePortThatCarriesAReceiver) {
     Feed(true);
     Progress progress;
     GpsPortSearch search;
-    search.SetProgressCallback(&Progress::Callback, &progress);
-    ASSERT_EQ(search.StartThread(), 1);
+    StartSearcher(search, progress);
     search.StartSearch();
     const std::vector<int> result = progress.WaitFinal({kGpsSearchFound, kGpsSearchNotFound});
     EXPECT_EQ(result, (std::vector<int>{kGpsSearchFound, 3, 19200}));
@@ -105,8 +110,7 @@ TEST_F(PortSearch, CheckOfAConfiguredPortAndOfASilentOne) {
     Feed(true);
     Progress progress;
     GpsPortSearch search;
-    search.SetProgressCallback(&Progress::Callback, &progress);
-    ASSERT_EQ(search.StartThread(), 1);
+    StartSearcher(search, progress);
     search.StartPortCheck(3, 115200);   // any rate the system can set, also those the search skips
     EXPECT_EQ(progress.WaitFinal({kGpsSearchCheckOk, kGpsSearchCheckFailed}),
               (std::vector<int>{kGpsSearchCheckOk, 3, 115200}));
@@ -120,8 +124,7 @@ TEST_F(PortSearch, CancelledSearchEndsWithNotFoundWithinABound) {
     Feed(false);
     Progress progress;
     GpsPortSearch search;
-    search.SetProgressCallback(&Progress::Callback, &progress);
-    ASSERT_EQ(search.StartThread(), 1);
+    StartSearcher(search, progress);
     search.StartSearch();
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (!search.IsSearching() && std::chrono::steady_clock::now() < until) std::this_thread::yield();

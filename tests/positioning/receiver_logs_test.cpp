@@ -80,15 +80,7 @@ TEST(ReceiverLogs, EveryFixAgreesWithTheIndependentDecoding) {
         SCOPED_TRACE(name);
         const std::string bytes = gps_testdata::ReceiverBytes(name);
         NmeaLogDecoder decoder(/*raw=*/true);
-        std::vector<GpsFixRecord> fixes;
-        size_t pos = 0;
-        while (pos < bytes.size()) {
-            size_t end = bytes.find('\n', pos);
-            end = end == std::string::npos ? bytes.size() : end + 1;
-            GpsFixRecord fix;
-            if (decoder.FeedLine(std::string_view(bytes).substr(pos, end - pos), &fix)) fixes.push_back(fix);
-            pos = end;
-        }
+        const std::vector<GpsFixRecord> fixes = decoder.FeedText(bytes);
         const std::vector<OracleFix> oracle = ReadOracle(gps_testdata::Folder() + "/" + name + ".chk");
         ASSERT_EQ(fixes.size(), oracle.size()) << "one published fix per RMC sentence";
         for (size_t i = 0; i < fixes.size(); ++i) {
