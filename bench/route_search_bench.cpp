@@ -1,0 +1,173 @@
+// Route search time on the two-million-link synthetic city by distance band
+// (2, 20, 100 km and corner to corner), with Routino planning between the
+// same points on the same roads (imported once from the city's OSM export
+// with its own importer, not timed). Our figure is the search alone (the
+// exact tuning: no estimate, one level); Routino's is a whole
+// routino-router run, its start-up and database mapping included.
+// Counters: ours_ms (median), routino_ms (median), ratio (ours / Routino).
+//
+// Data: $NAVI_ROUTE_BENCH_ROOT or /tmp/navi_route_bench_2m (made on first
+// use, with city.osm and the Routino database under routino/).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/byte_cursor.h"
+#include "platform/file_io.h"
+#include "platform/paths.h"
+#include "route/exact_search.h"
+#include "route/large_memory.h"
+#include "tools/writers/synthetic_city.h"
+
+namespace {
+
+constexpr uint32_t kLinks = kNcLinkCountMax - 1;
+constexpr int kPairs = 5;
+
+struct Pair {
+    MapPoint from, to;
+    std::vector<uint32_t> origins, goals;
+};
+
+double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+struct Bench {
+    std::string root;
+    MapPoint sw{}, ne{};
+    NcLargeMemManager memory;
+    NcDALManager road;
+    std::vector<uint8_t> nodes = std::vector<uint8_t>(NcLinkMem::kBytes);
+    size_t markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes;
+    std::unique_ptr<NcExactSearch> search;
+    NcRouteConfig config = NcDefaultRouteConfig();
+
+    Bench() {
+        const char* env = std::getenv("NAVI_ROUTE_BENCH_ROOT");
+        root = env && *env ? env : "/tmp/navi_route_bench_2m";
+        const auto progress = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+        const std::string osm = root + "/city.osm";
+        if (!platform::FileExists(platform::ResolveUnder(root, "Map\\RoadIdx.ndb")) || !platform::FileExists(osm)) {
+            const writers::SyntheticCity city = writers::BuildSyntheticCity(kLinks, 1, progress);
+            std::string error;
+            if (!platform::MakeDirectories(root) || !writers::WriteSyntheticCityFiles(city, root, &error, progress) ||
+                !writers::WriteSyntheticCityOsm(city, osm, progress))
+                std::abort();
+        }
+        if (!platform::FileExists(root + "/routino/city-segments.mem")) {
+            platform::MakeDirectories(root + "/routino");
+            const std::string import = "planetsplitter --dir=" + root + "/routino --prefix=city " + osm + " > /dev/null";
+            if (std::system(import.c_str()) != 0) std::fprintf(stderr, "Routino's importer failed\n");
+        }
+        // The city's extent is its one area record.
+        std::vector<uint8_t> vtf;
+        if (!platform::ReadWholeFile(platform::ResolveUnder(root, "Map\\VTF.ndb"), vtf)) std::abort();
+        platform::ByteReader in(vtf);
+        in.Skip(8);
+        sw = {in.I32(), in.I32()};
+        ne = {in.I32(), in.I32()};
+        if (memory.MapRoadMemory(NcRoadMemoryBytes(10240, true)) != 1 || memory.MapLinkIdMemory(markBytes) != 1 ||
+            !road.OpenAt(root, memory.RoadMemory(), memory.RoadMemorySize()))
+            std::abort();
+        search = std::make_unique<NcExactSearch>(road, config, NcCostRules{});
+        if (!search->Init(nodes.data(), memory.LinkIdMemory(), markBytes)) std::abort();
+    }
+
+    // Pairs about km apart (0: corner to corner), their links found in one
+    // scan of the road data.
+    std::vector<Pair> Pairs(double km, uint64_t seed) {
+        std::mt19937_64 rng(seed);
+        const double unitsPerKmY = kMapUnitsPerDegree / 110.574;
+        const double unitsPerKmX = kMapUnitsPerDegree / (111.32 * std::cos(sw.y / double(kMapUnitsPerDegree) * M_PI / 180));
+        std::vector<Pair> pairs;
+        while (static_cast<int>(pairs.size()) < kPairs) {
+            Pair p;
+            if (km == 0) {
+                const int32_t inset = static_cast<int32_t>(2 * unitsPerKmX);
+                p.from = {sw.x + inset, sw.y + inset};
+                p.to = {ne.x - inset, ne.y - inset};
+                if (pairs.size() % 2) std::swap(p.from, p.to);
+            } else {
+                std::uniform_real_distribution<double> ux(sw.x, ne.x), uy(sw.y, ne.y), angle(0, 2 * M_PI);
+                p.from = {static_cast<int32_t>(ux(rng)), static_cast<int32_t>(uy(rng))};
+                const double a = angle(rng);
+                p.to = {static_cast<int32_t>(p.from.x + std::cos(a) * km * unitsPerKmX / 1.3),
+                        static_cast<int32_t>(p.from.y + std::sin(a) * km * unitsPerKmY / 1.3)};
+                if (p.to.x <= sw.x || p.to.x >= ne.x || p.to.y <= sw.y || p.to.y >= ne.y) continue;
+            }
+            pairs.push_back(p);
+        }
+        std::vector<double> best(2 * pairs.size(), 1e300);
+        std::vector<uint32_t> at(2 * pairs.size(), 0);
+        for (uint32_t i = 1; i < road.GetLinkCount(); ++i) {
+            if (!road.LoadLink(0, i)) continue;
+            const MapPoint a = road.GetStartPoint(0);
+            for (size_t k = 0; k < at.size(); ++k) {
+                const MapPoint q = k % 2 ? pairs[k / 2].to : pairs[k / 2].from;
+                const double d = std::hypot(double(q.x - a.x), double(q.y - a.y));
+                if (d < best[k]) best[k] = d, at[k] = i;
+            }
+        }
+        for (size_t k = 0; k < at.size(); ++k) {
+            std::vector<uint32_t>& ids = k % 2 ? pairs[k / 2].goals : pairs[k / 2].origins;
+            for (uint32_t id : {at[k], at[k] | kNcLinkReverseBit})
+                if (road.LoadLink(0, id) && !road.View(0).IsClosed()) ids.push_back(id);
+        }
+        return pairs;
+    }
+
+    double RoutinoMs(const Pair& p) {
+        char command[512];
+        std::snprintf(command, sizeof command,
+                      "routino-router --dir=%s/routino --prefix=city --transport=motorcar --quickest "
+                      "--lat1=%.6f --lon1=%.6f --lat2=%.6f --lon2=%.6f --output-none --quiet "
+                      "--profiles=/usr/share/routino/profiles.xml > /dev/null 2>&1",
+                      root.c_str(), p.from.y / double(kMapUnitsPerDegree), p.from.x / double(kMapUnitsPerDegree),
+                      p.to.y / double(kMapUnitsPerDegree), p.to.x / double(kMapUnitsPerDegree));
+        const auto t0 = std::chrono::steady_clock::now();
+        const int rc = std::system(command);
+        const double ms = Ms(std::chrono::steady_clock::now() - t0);
+        return rc == 0 ? ms : -1;
+    }
+};
+
+Bench& Data() {
+    static Bench b;
+    return b;
+}
+
+void BM_RouteByBand(benchmark::State& state) {
+    Bench& b = Data();
+    const double km = static_cast<double>(state.range(0));
+    const std::vector<Pair> pairs = b.Pairs(km, 42 + state.range(0));
+    std::vector<double> ours, routino;
+    for (auto _ : state) {
+        ours.clear();
+        for (const Pair& p : pairs) {
+            const auto t0 = std::chrono::steady_clock::now();
+            const int r = b.search->Search(p.origins, p.goals, 8000000);
+            ours.push_back(Ms(std::chrono::steady_clock::now() - t0));
+            if (r <= 0) state.SkipWithError("no route");
+        }
+        state.SetIterationTime(Median(ours) / 1000);
+    }
+    for (const Pair& p : pairs) routino.push_back(b.RoutinoMs(p));
+    state.counters["ours_ms"] = Median(ours);
+    state.counters["worst_ms"] = *std::max_element(ours.begin(), ours.end());
+    state.counters["routino_ms"] = Median(routino);
+    state.counters["ratio"] = Median(routino) > 0 ? Median(ours) / Median(routino) : 0;
+}
+BENCHMARK(BM_RouteByBand)->Arg(2)->Arg(20)->Arg(100)->Arg(0)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace
