@@ -192,6 +192,17 @@ TEST_F(QuickMenuTest, MissingKeysLeaveEmptyTextsWithoutRewrite) {
         EXPECT_FALSE(ErrExists());
         EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
     }
+    // A text that is not CP949 ("\xBC" is half a Hangul syllable) reads
+    // empty; the rest of the file loads.
+    WriteFile(std::string("nVersion|1=841887792\r\nnQMenuNum|1=2\r\nsztQMenuName00|2=A\r\n"
+                          "sztQMenuPath00|2=\xBC\r\nsztQMenuName01|2=B\r\nsztQMenuPath01|2=\\b.exe\r\n"));
+    ASSERT_EQ(m_store->Load(nullptr), 1);
+    ASSERT_EQ(Table().nQMenuNum, 2);
+    EXPECT_EQ(Utf8(Table().Path(0)), "");
+    EXPECT_EQ(Utf8(Table().Name(0)), "A");
+    EXPECT_EQ(Utf8(Table().Path(1)), "\\b.exe");
+    EXPECT_FALSE(ErrExists());
+    EXPECT_EQ(TakeSettingsFileErrorCount(), 0);
 }
 
 TEST_F(QuickMenuTest, DamagedFileIsSetAsideAndTheTableKept) {
