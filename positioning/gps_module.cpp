@@ -192,10 +192,10 @@ void CModuleGPS::StopPipeline() {
 int CModuleGPS::Uninitialize() {
     if (!m_initialised.load(std::memory_order_acquire)) return 0;
     if (m_block) m_block->SetState(kGpsStateStopping);
-    if (m_moduleThread) {
-        m_moduleThread->StopThread(kThreadStopMs);
-    }
+    // The receive, parser and replay threads and the port first, then the
+    // module thread; every wait is bounded.
     StopPipeline();
+    if (m_moduleThread) m_moduleThread->StopThread(kThreadStopMs);
     if (m_moduleThread && !m_moduleThread->IsThreadRunning()) m_moduleThread.reset();
     if (m_block) m_block->SetState(kGpsStateStopped);
     m_initialised.store(0, std::memory_order_release);

@@ -49,9 +49,10 @@ protected:
         CModuleGPS* module = CModuleGPS::Instance();
         if (!module->Initialize(body)) return -100;
         CMgrConfigModuleGPS* block = CMgrConfigModuleGPS::Instance();
+        // A failed start passes through 2 and ends at 7 with its thread.
         WaitUntil([&] {
             const int s = block->GetState();
-            return s == kGpsStateRunning || s == kGpsStateStopped || s == kGpsStateStartFailed;
+            return s == kGpsStateRunning || s == kGpsStateStopped;
         });
         return block->GetState();
     }
