@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction) {
     const int cls = ClassifyLinkCode(code);
@@ -24,6 +25,19 @@ NcCostLink NcCostLinkOf(NcDALManager& road) {
     return l;
 }
 
+int64_t NcDistanceM(MapPoint a, MapPoint b) {
+    const double metresY = 110574.0 / kMapUnitsPerDegree;
+    const double lat = (a.y + b.y) / 2.0 / kMapUnitsPerDegree * M_PI / 180.0;
+    const double dx = (static_cast<double>(a.x) - b.x) * metresY * 1.00674 * std::cos(lat);
+    const double dy = (static_cast<double>(a.y) - b.y) * metresY;
+    return static_cast<int64_t>(std::sqrt(dx * dx + dy * dy));
+}
+
+int32_t NcEstimate(int64_t distanceM) {
+    const int64_t t = distanceM * 100 * 3600 / 1000 / 55;
+    return static_cast<int32_t>(std::clamp<int64_t>(t, 0, kNcCostMax));
+}
+
 NcExactSearch::NcExactSearch(NcDALManager& road, const NcRouteConfig& config, const NcCostRules& rules)
     : m_road(road), m_config(config), m_rules(rules) {}
 
@@ -36,7 +50,13 @@ int NcExactSearch::Init(void* nodeMemory, void* markMemory, size_t markBytes) {
 int32_t NcExactSearch::LinkCost(uint32_t linkId, bool* ok) {
     *ok = m_road.LoadLink(0, linkId) == 1 && !m_road.View(0).IsClosed();
     if (!*ok) return 0;
+    m_lastEnd = m_road.GetEndPoint(0);
     return NcComputeNodeCost(NcCostLinkOf(m_road), m_rules, {}).cost;
+}
+
+int32_t NcExactSearch::Key(int64_t cost) const {
+    if (m_estimate) cost += NcEstimate(NcDistanceM(m_lastEnd, m_goalPoint));
+    return static_cast<int32_t>(std::min<int64_t>(cost, kNcCostMax));
 }
 
 int NcExactSearch::Search(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals,
@@ -53,6 +73,10 @@ int NcExactSearch::Search(const std::vector<uint32_t>& origins, const std::vecto
         m_queue.FreeAll();
         return code;
     };
+    if (m_estimate) {
+        if (goals.empty() || !m_road.LoadLink(0, goals[0])) return fail(kNcSearchBadLink);
+        m_goalPoint = m_road.GetEndPoint(0);
+    }
     for (uint32_t origin : origins) {
         bool ok = false;
         const int32_t cost = LinkCost(origin, &ok);
@@ -60,7 +84,8 @@ int NcExactSearch::Search(const std::vector<uint32_t>& origins, const std::vecto
         NcLink* node = m_nodes.Alloc();
         if (!node) return fail(kNcSearchNoMemory);
         node->linkId = static_cast<int32_t>(origin);
-        node->cost = cost;
+        node->pathCost = cost;
+        node->cost = Key(cost);
         node->level = 0;
         if (m_queue.PushChecked(node, -1) < 0) return fail(kNcSearchNoMemory);
     }
@@ -69,7 +94,7 @@ int NcExactSearch::Search(const std::vector<uint32_t>& origins, const std::vecto
         NcLink* label = m_queue.PopMin();
         if (!label) return fail(kNcSearchNoRoute);
         const uint32_t link = static_cast<uint32_t>(label->linkId);
-        const int32_t cost = label->cost;
+        const int32_t cost = label->pathCost;
         m_nodes.Free(label);
         if (++m_taken > iterationLimit) return fail(kNcSearchTooManyLinks);
         if (std::binary_search(sortedGoals.begin(), sortedGoals.end(), link)) {
@@ -104,7 +129,8 @@ int NcExactSearch::Search(const std::vector<uint32_t>& origins, const std::vecto
             NcLink* node = m_nodes.Alloc();
             if (!node) return fail(kNcSearchNoMemory);
             node->linkId = static_cast<int32_t>(to);
-            node->cost = static_cast<int32_t>(std::min<int64_t>(total, kNcCostMax));
+            node->pathCost = static_cast<int32_t>(std::min<int64_t>(total, kNcCostMax));
+            node->cost = Key(node->pathCost);
             node->level = 0;
             if (m_queue.PushChecked(node, static_cast<int32_t>(link)) < 0) return fail(kNcSearchNoMemory);
         }

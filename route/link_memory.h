@@ -23,8 +23,8 @@ inline constexpr int kNcLevelMax = 63;
 // One search node.
 struct NcLink {
     int32_t linkId = 0;
-    int32_t cost = 0;      // the queue's key
-    int32_t estimate = 0;
+    int32_t cost = 0;      // the queue's key: path cost plus estimate
+    int32_t pathCost = 0;  // the cost of the route up to and with this link
     int32_t parent = -1;   // parent link id, -1 for a start
     uint8_t level = 0;
     uint8_t classByte = 0;  // road class in the low four bits

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <queue>
 #include <random>
@@ -142,6 +144,51 @@ TEST_F(ExactSearchTest, EqualsTheOracleOnSeededGrids) {
     // edges), and the grids do ban turns.
     EXPECT_GT(routes, 150);
     EXPECT_GT(bans, 10);
+}
+
+// With the estimate: every route is valid, adds up to its reported cost and
+// costs at least the optimum; the ratio to the optimum is reported.
+TEST_F(ExactSearchTest, EstimateFindsValidNearOptimalRoutes) {
+    std::vector<double> ratios;
+    int exactTaken = 0, estimateTaken = 0;
+    for (uint64_t seed = 1; seed <= 10; ++seed) {
+        SCOPED_TRACE(seed);
+        const writers::SyntheticCity city = writers::BuildSyntheticCity(800, seed);
+        Open(city);
+        const Oracle oracle(city.net, config, rules);
+        std::vector<uint32_t> ids;
+        for (const auto& [id, cost] : oracle.own) ids.push_back(id);
+        std::mt19937 rng(static_cast<uint32_t>(seed) + 100);
+        for (int pair = 0; pair < 20; ++pair) {
+            const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
+            const int64_t optimum = oracle.Cheapest(from, to);
+            if (optimum <= 0) continue;
+            search->SetEstimate(false);
+            ASSERT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
+            exactTaken += search->Taken();
+            search->SetEstimate(true);
+            ASSERT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
+            estimateTaken += search->Taken();
+            const std::vector<uint32_t>& route = search->Route();
+            ASSERT_EQ(route.front(), from);
+            int64_t sum = oracle.own.at(route[0]);
+            for (size_t k = 1; k < route.size(); ++k) {
+                const auto& edges = oracle.next.at(route[k - 1]);
+                const auto e = std::find_if(edges.begin(), edges.end(),
+                                            [&](const Oracle::Edge& x) { return x.to == route[k]; });
+                ASSERT_NE(e, edges.end());
+                sum += e->turn + oracle.own.at(route[k]);
+            }
+            EXPECT_EQ(sum, search->Cost());
+            EXPECT_GE(search->Cost(), optimum);
+            ratios.push_back(static_cast<double>(search->Cost()) / optimum);
+        }
+    }
+    ASSERT_GT(ratios.size(), 150u);
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("estimate: %zu routes, cost over the optimum median %.3f worst %.3f; labels taken %d against %d\n",
+                ratios.size(), ratios[ratios.size() / 2], ratios.back(), estimateTaken, exactTaken);
+    EXPECT_LT(estimateTaken, exactTaken);
 }
 
 TEST_F(ExactSearchTest, ResultCodes) {
