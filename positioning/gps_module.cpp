@@ -19,6 +19,15 @@ namespace {
 constexpr uint32_t kStartMessage = 3;
 constexpr int kGpsTypeItem = 74;   // "GPSTYPE": the protocol mode
 
+// Goes to the point distance metres along a route of total metres: the
+// point-table entry distance x 100 / total and the metres beyond it.
+void JumpSimulator(GpsRouteSimulatorSeam& simulator, int32_t distanceM, int32_t totalM) {
+    if (totalM <= 0) return;   // a route without length has no point to go to
+    const int64_t entry = static_cast<int64_t>(distanceM) * 100 / totalM;
+    const int64_t remainder = distanceM - static_cast<int64_t>(totalM) * entry / 100;
+    simulator.GoToEntry(static_cast<int>(entry), static_cast<int>(remainder));
+}
+
 std::string Utf8(const std::u16string& s) { return NvString(std::u16string_view(s)).ToUtf8(); }
 
 }  // namespace
@@ -281,10 +290,80 @@ int CModuleGPS::HasElapsedSince(uint32_t ms) const {
     return platform::GetTickCount() - m_lastTunnelTick.load(std::memory_order_acquire) > ms ? 1 : 0;
 }
 
-void CModuleGPS::RequestJump(int32_t distance, int32_t total) {
-    m_pendingDistance = distance;
-    m_pendingTotal = total;
+void CModuleGPS::StoreSimulatorRecord(bool tick) {
+    if (!m_simulator) return;
+    CMgrConfigModuleGPS* block = m_block ? m_block : CMgrConfigModuleGPS::Instance();
+    tagMAPMATCHINFO record;
+    if (block && m_simulator->GetRecord(&record)) block->SetMatchInfo(record);
+    if (tick) m_simulator->SetStepTick(platform::GetTickCount());
+}
+
+void CModuleGPS::StartRouteSimulation(int speedKmh) {
+    if (!m_simulator) return;
+    m_simulator->LoadRoute();
+    m_simulator->SetSpeedKmh(speedKmh);
+    m_simulator->GoToStart();
+    m_pendingCommand = 0;
+    m_pendingDistance = 0;
+    m_pendingTotal = 1;
+    if (CMgrConfigModuleGPS* block = CMgrConfigModuleGPS::Instance()) block->SetSimulatorSpeedKmh(speedKmh);
+    StoreSimulatorRecord(true);
+}
+
+void CModuleGPS::RequestJump(int32_t distanceM, int32_t totalM) {
+    m_pendingDistance = distanceM;
+    m_pendingTotal = totalM;
     m_pendingCommand = 3;
+}
+
+void CModuleGPS::StepAtSpeed(int speedKmh) {
+    if (!m_simulator) return;
+    m_simulator->AdvanceStep();
+    m_simulator->SetSpeedKmh(speedKmh);
+    if (CMgrConfigModuleGPS* block = CMgrConfigModuleGPS::Instance()) block->SetSimulatorSpeedKmh(speedKmh);
+    StoreSimulatorRecord(true);
+}
+
+void CModuleGPS::SkipForward() {
+    if (!m_simulator) return;
+    m_simulator->MoveToNextPoint();
+    StoreSimulatorRecord(true);
+}
+
+void CModuleGPS::SkipBack() {
+    if (!m_simulator) return;
+    m_simulator->MoveToPreviousPoint();
+    StoreSimulatorRecord(true);
+}
+
+void CModuleGPS::JumpTo(int32_t distanceM, int32_t totalM) {
+    if (!m_simulator) return;
+    JumpSimulator(*m_simulator, distanceM, totalM);
+    StoreSimulatorRecord(true);
+}
+
+void CModuleGPS::RestartPaused() {
+    if (!m_simulator) return;
+    m_simulator->GoToStart();
+    m_simulator->SetPaused(true);
+    StoreSimulatorRecord(false);
+}
+
+void CModuleGPS::StepAndPause() {
+    if (!m_simulator) return;
+    m_simulator->AdvanceStep();
+    m_simulator->SetPaused(true);
+    StoreSimulatorRecord(false);
+}
+
+void CModuleGPS::Resume() {
+    if (!m_simulator || !m_simulator->IsPaused()) return;
+    m_simulator->RestartStepClock();
+    m_simulator->SetPaused(false);
+}
+
+void CModuleGPS::RewindRouteSimulator() {
+    if (m_simulator) m_simulator->GoToStart();
 }
 
 int CModuleGPS::RunPendingCommand() {
@@ -295,9 +374,19 @@ int CModuleGPS::RunPendingCommand() {
     block->SetConsumeTick(now);
     const int command = m_pendingCommand;
     m_pendingCommand = 0;
-    tagMAPMATCHINFO record;
-    if (m_simulator && m_simulator->RunCommand(command, m_pendingDistance, m_pendingTotal, &record)) {
-        block->SetMatchInfo(record);
+    if (m_simulator) {
+        switch (command) {
+            case 1: m_simulator->MoveToPreviousPoint(); break;
+            case 2: m_simulator->MoveToNextPoint(); break;
+            case 3: JumpSimulator(*m_simulator, m_pendingDistance, m_pendingTotal); break;
+            case 4:
+                m_simulator->GoToStart();
+                m_simulator->SetPaused(true);
+                break;
+            default: break;
+        }
+        m_simulator->AdvanceStep();
     }
+    StoreSimulatorRecord(true);
     return 1;
 }

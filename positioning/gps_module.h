@@ -66,13 +66,25 @@ private:
     std::atomic<int> m_startResult{0};
 };
 
-// What the route simulator gives the module (the simulators come later).
+// What the module needs of the route simulator (the simulator itself comes
+// with route simulation); without one the commands change nothing.
 class GpsRouteSimulatorSeam {
 public:
     virtual ~GpsRouteSimulatorSeam() = default;
-    // Runs a pending command (1 skip back, 2 skip forward, 3 jump, 4 restart
-    // paused) and advances one step; true with the record to publish.
-    virtual bool RunCommand(int command, int32_t distance, int32_t total, tagMAPMATCHINFO* out) = 0;
+    virtual bool LoadRoute() = 0;
+    virtual void SetSpeedKmh(int kmh) = 0;
+    virtual void GoToStart() = 0;
+    virtual void AdvanceStep() = 0;
+    virtual void MoveToNextPoint() = 0;
+    virtual void MoveToPreviousPoint() = 0;
+    // Entry of the route's point table (0..100) and metres beyond it.
+    virtual void GoToEntry(int entry, int remainderM) = 0;
+    virtual void SetPaused(bool paused) = 0;
+    virtual bool IsPaused() const = 0;
+    virtual void SetStepTick(uint32_t tickMs) = 0;
+    virtual void RestartStepClock() = 0;
+    // The simulated position; false when the simulator has none.
+    virtual bool GetRecord(tagMAPMATCHINFO* out) = 0;
 };
 
 class CModuleGPS : public MgrSingletonT<CModuleGPS> {
@@ -101,14 +113,25 @@ public:
     int SendReceiverCommand(int index);
     int HasElapsedSince(uint32_t ms) const;
 
-    // Simulator commands: requests are kept and run by RunPendingCommand at
-    // most once a second.
+    // Route simulator commands (main thread). Each stores the simulator's
+    // record as the latest match when it gives one; the ones marked "tick"
+    // in the .cpp then set the simulator's step tick to now.
     void SetRouteSimulator(GpsRouteSimulatorSeam* simulator) { m_simulator = simulator; }
+    void StartRouteSimulation(int speedKmh);
     void RequestSkipForward() { m_pendingCommand = 2; }
     void RequestSkipBack() { m_pendingCommand = 1; }
-    void RequestJump(int32_t distance, int32_t total);
+    void RequestJump(int32_t distanceM, int32_t totalM);
     void RequestRestartPaused() { m_pendingCommand = 4; }
-    // 2 when less than 1000 ms passed since the last pick-up; else 1.
+    void StepAtSpeed(int speedKmh);
+    void SkipForward();
+    void SkipBack();
+    void JumpTo(int32_t distanceM, int32_t totalM);
+    void RestartPaused();
+    void StepAndPause();
+    void Resume();
+    void RewindRouteSimulator();
+    // 2 when less than 1000 ms passed since the last pick-up; else runs the
+    // pending command and one step, 1.
     int RunPendingCommand();
 
     // Start steps (module thread); see the .cpp.
@@ -125,6 +148,8 @@ private:
     friend class MgrSingletonT<CModuleGPS>;
     CModuleGPS();
     void StopPipeline();
+    // Copies the simulator's record into the block; tick: and the step tick.
+    void StoreSimulatorRecord(bool tick);
 
     std::unique_ptr<CGPSFileThread> m_fileThread;
     std::unique_ptr<CGPSParserThread> m_parserThread;

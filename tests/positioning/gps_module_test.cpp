@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 #include <thread>
 
 #include "foundation/system_settings.h"
@@ -144,6 +145,75 @@ TEST_F(GpsModule, PickUpPublishesUnmatchedRecordsInsideTheServiceArea) {
     clock.Advance(1000);
     EXPECT_EQ(module->RunPendingCommand(), 1);
     EXPECT_EQ(module->RunPendingCommand(), 2);
+}
+
+// A route simulator that writes down what it is told.
+class RecordingSimulator : public GpsRouteSimulatorSeam {
+public:
+    bool LoadRoute() override { return log("load"), true; }
+    void SetSpeedKmh(int kmh) override { log("speed " + std::to_string(kmh)); }
+    void GoToStart() override { log("start"); }
+    void AdvanceStep() override { log("step"); }
+    void MoveToNextPoint() override { log("next"); }
+    void MoveToPreviousPoint() override { log("previous"); }
+    void GoToEntry(int entry, int remainderM) override {
+        log("entry " + std::to_string(entry) + " +" + std::to_string(remainderM));
+    }
+    void SetPaused(bool paused) override {
+        m_paused = paused;
+        log(paused ? "pause" : "unpause");
+    }
+    bool IsPaused() const override { return m_paused; }
+    void SetStepTick(uint32_t) override { log("tick"); }
+    void RestartStepClock() override { log("clock"); }
+    bool GetRecord(tagMAPMATCHINFO* out) override {
+        out->status = 3;
+        out->x = 66700000;
+        out->y = 19700000;
+        return true;
+    }
+    std::string Take() {
+        std::string s = m_log;
+        m_log.clear();
+        return s;
+    }
+
+private:
+    void log(const std::string& what) { m_log += (m_log.empty() ? "" : ", ") + what; }
+    std::string m_log;
+    bool m_paused = false;
+};
+
+TEST_F(GpsModule, SimulatorCommandsReachTheSimulator) {
+    platform::FakeClock clock(50000);
+    platform::ScopedClock use(clock);
+    RecordingSimulator sim;
+    CModuleGPS* module = CModuleGPS::Instance();
+    module->SetRouteSimulator(&sim);
+    CMgrConfigModuleGPS* block = CMgrConfigModuleGPS::Instance();
+
+    module->StartRouteSimulation(80);
+    EXPECT_EQ(sim.Take(), "load, speed 80, start, tick");
+    EXPECT_EQ(block->GetSimulatorSpeedKmh(), 80);
+    tagMAPMATCHINFO match;
+    block->GetMatchInfo(&match);
+    EXPECT_EQ(match.x, 66700000);
+    // 1234 m of 5000: entry 1234 x 100 / 5000 = 24, and 1234 - 5000 x 24 / 100 = 34 m beyond.
+    module->JumpTo(1234, 5000);
+    EXPECT_EQ(sim.Take(), "entry 24 +34, tick");
+    module->JumpTo(10, 0);
+    EXPECT_EQ(sim.Take(), "tick") << "a route without length moves nowhere";
+    module->StepAndPause();
+    EXPECT_EQ(sim.Take(), "step, pause");
+    module->Resume();
+    EXPECT_EQ(sim.Take(), "clock, unpause");
+    module->Resume();
+    EXPECT_EQ(sim.Take(), "") << "not paused";
+    module->RequestJump(4999, 5000);
+    clock.Advance(1000);
+    EXPECT_EQ(module->RunPendingCommand(), 1);
+    EXPECT_EQ(sim.Take(), "entry 99 +49, step, tick");
+    module->SetRouteSimulator(nullptr);
 }
 
 }  // namespace
