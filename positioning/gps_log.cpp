@@ -172,7 +172,11 @@ void CGPSFileThread::CloseFile() {
 int CGPSFileThread::OnPrepare(const void* param) {
     m_delimiter = GetGpsProtocolMode() == kGpsProtocolBinary ? 0x82 : '\n';
     const char* path = static_cast<const char*>(param);
-    if (!path || std::strlen(path) >= 260 * 3) return 0;
+    if (!path) return 0;
+    // Fewer than 260 characters (UTF-8 continuation bytes are not counted).
+    size_t characters = 0;
+    for (const char* c = path; *c; ++c) characters += (static_cast<unsigned char>(*c) & 0xC0) != 0x80;
+    if (characters >= 260) return 0;
     CloseFile();
     m_path = path;
     return 1;

@@ -251,9 +251,10 @@ int CModuleGPS::PrepareReplay(const std::string& nativePath) {
 
 int CModuleGPS::StartReplay() {
     if (!m_initialised.load(std::memory_order_acquire) || !m_fileThread) return 0;
-    const int started = m_fileThread->Start();
+    // The parser switches to replay data before the first step posts any:
+    // the other order would drop the log's first second.
     CMgrWorkThread::SendThreadMessage(u"GPSPARSER", kGpsMsgAcceptReplay, nullptr, 0, 1000);
-    return started;
+    return m_fileThread->Start();
 }
 
 int CModuleGPS::StopReplay() {
