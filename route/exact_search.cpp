@@ -127,6 +127,7 @@ int NcExactSearch::Search(const std::vector<uint32_t>& origins, const std::vecto
             if (!ok) continue;
             const int64_t total = int64_t{cost} + own + NcTurnCost(m_config, 0, next[i].code, next[i].direction);
             NcLink* node = m_nodes.Alloc();
+            if (!node && m_queue.DropStale() > 0) node = m_nodes.Alloc();
             if (!node) return fail(kNcSearchNoMemory);
             node->linkId = static_cast<int32_t>(to);
             node->pathCost = static_cast<int32_t>(std::min<int64_t>(total, kNcCostMax));

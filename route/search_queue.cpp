@@ -109,3 +109,19 @@ void NcQueue::FreeAll() {
     for (int i = 1; i <= m_count; ++i) m_nodes->Free(m_heap[i]);
     m_count = 0;
 }
+
+int NcQueue::DropStale() {
+    int kept = 0, dropped = 0;
+    for (int i = 1; i <= m_count; ++i) {
+        NcLink* node = m_heap[i];
+        if (m_marks->GetMark(static_cast<uint32_t>(node->linkId)) == node->cost) {
+            m_heap[++kept] = node;
+        } else {
+            m_nodes->Free(node);
+            ++dropped;
+        }
+    }
+    m_count = kept;
+    for (int i = m_count / 2; i >= 1; --i) SiftDown(i);
+    return dropped;
+}

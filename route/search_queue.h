@@ -39,6 +39,10 @@ public:
     NcLink* PopMin();
     // Gives every queued node back to the pool.
     void FreeAll();
+    // Frees the nodes that can no longer come out (their link is closed or
+    // queued again at another cost) and rebuilds the heap; the number freed.
+    // The search runs it when the node pool is used up.
+    int DropStale();
 
 private:
     void SiftDown(int i);

@@ -152,6 +152,23 @@ TEST_F(QueueTest, Admission) {
     EXPECT_EQ(queue.PushChecked(Node(8, 1, 9), 9), 0);
 }
 
+TEST_F(QueueTest, DropStaleKeepsWhatCanStillComeOut) {
+    ASSERT_EQ(queue.PushChecked(Node(1, 100), -1), 1);
+    ASSERT_EQ(queue.PushChecked(Node(1, 90), -1), 1);  // the first copy is stale now
+    ASSERT_EQ(queue.PushChecked(Node(2, 50), -1), 1);
+    ASSERT_EQ(queue.PushChecked(Node(3, 70), -1), 1);
+    ASSERT_EQ(queue.PushChecked(Node(4, 60), -1), 1);
+    ASSERT_EQ(queue.PopMin()->linkId, 2);
+    ASSERT_EQ(queue.PushChecked(Node(4, 55), -1), 1);  // and the first copy of link 4
+    const int inUse = pool.InUse();
+    EXPECT_EQ(queue.DropStale(), 2);
+    EXPECT_EQ(pool.InUse(), inUse - 2);
+    EXPECT_EQ(queue.Count(), 3);
+    std::vector<int32_t> order;
+    while (NcLink* n = queue.PopMin()) order.push_back(n->cost);
+    EXPECT_EQ(order, (std::vector<int32_t>{55, 70, 90}));
+}
+
 TEST_F(QueueTest, FullHeapFreesTheNodeAndStops) {
     for (int i = 0; i < kNcQueueCapacity; ++i) ASSERT_EQ(queue.Push(Node(i % 60, 1000 - i % 7)), 1);
     // The pool is used up; a node from elsewhere is refused and not written
