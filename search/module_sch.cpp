@@ -1,0 +1,345 @@
+#include "search/module_sch.h"
+
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <thread>
+
+#include "foundation/debug_trace.h"
+#include "platform/codepage.h"
+#include "search/search_keys.h"
+
+namespace {
+
+constexpr uint32_t kPostTimeoutMs = 1000;
+
+// Working memory by recorded kind: category 510000, road-name 100800,
+// telephone 72448, theme 1582000 bytes.
+int RecordedKind(uint32_t kind) {
+    if (kind >= 3 && kind <= 5) return 3;
+    if (kind == 7 || kind == 8) return static_cast<int>(kind);
+    if (kind == 9 || kind == 10) return 9;
+    return -1;
+}
+size_t WorkingBytes(int recorded) {
+    switch (recorded) {
+    case 3: return 510000;
+    case 7: return 100800;
+    case 8: return 72448;
+    case 9: return 1582000;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+bool SearchJob::operator==(const SearchJob& other) const {
+    SearchRequestRecord a, b;
+    EncodeSearchRequest(request, a);
+    EncodeSearchRequest(other.request, b);
+    return std::memcmp(a.bytes, b.bytes, sizeof a.bytes) == 0 && keywordCp949 == other.keywordCp949;
+}
+
+// ---- the thread ------------------------------------------------------------
+
+CModuleSCHThread::~CModuleSCHThread() { CMgrWorkThread::StopThread(kMgrUnlimitedStopWaitMs); }
+
+const MgrQueueInfo* CModuleSCHThread::GetQueueInfo() const { return &kMgrModuleQueueInfo; }
+
+int CModuleSCHThread::InitInstance() {
+    SetQuitFlag(0);
+    if (!RegistThread()) {
+        m_module.m_settings->SetState(kSchStateNone);
+        return 0;
+    }
+    m_module.m_settings->SetState(kSchStateThreadUp);
+    return 1;
+}
+
+void CModuleSCHThread::Run() {
+    uint8_t payload[kMgrModuleMaxPayload];
+    while (!GetQuitFlag()) {
+        uint32_t sender = 0, code = 0, length = 0;
+        if (!GetThreadMessage(&sender, &code, payload, sizeof payload, &length, nullptr, kMgrInfinite)) continue;
+        if (code == kSchMsgQuit) break;
+        const int32_t state = m_module.m_settings->GetState();
+        if (code == kSchMsgStart && state == kSchStateThreadUp)
+            m_module.StartEngines();
+        else if (code == kSchMsgSearch)
+            m_module.RunSearch();
+    }
+}
+
+int CModuleSCHThread::ExitInstance() {
+    {
+        MgrLock hold(m_module.m_engineLock);
+        m_module.FreeActiveMemory();
+    }
+    m_module.m_settings->SetState(kSchStateEnded);
+    UnregistThread();
+    DebugTrace(3, "ExitInstance 0x%08x\r\n", GetThreadId());
+    return 0;
+}
+
+// ---- the module ------------------------------------------------------------
+
+CModuleSCH::CModuleSCH(CMgrConfigModuleSCH* settings)
+    : m_settings(settings ? settings : CMgrConfigModuleSCH::Instance()) {}
+
+CModuleSCH::~CModuleSCH() {
+    if (Stop(kMgrUnlimitedStopWaitMs) != 1) {
+        // A worker that did not end keeps what it may still use.
+        (void)m_thread.release();
+        (void)m_manager.release();
+    }
+}
+
+int CModuleSCH::Initialize(const SearchStartParams& params) {
+    if (m_started.load(std::memory_order_acquire) || m_settings == nullptr) return 0;
+    if (m_thread) {
+        if (m_thread->IsThreadRunning()) return 0;  // an earlier worker that did not end
+        m_thread.reset();
+    }
+    m_params = params;
+    m_initError.store(0, std::memory_order_release);
+    m_manager = std::make_unique<CMneSearchManager>();
+    m_settings->SetState(kSchStateNone);
+    m_thread = std::make_unique<CModuleSCHThread>(*this);
+    if (!m_thread->CreateThread(0, 0, 0)) {
+        m_thread.reset();
+        return 0;
+    }
+    for (uint32_t waitedMs = 0; m_settings->GetState() != kSchStateThreadUp; waitedMs += 10) {
+        if (waitedMs >= kStartWaitMs || !m_thread->IsThreadRunning()) {
+            Stop();
+            return 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!CMgrWorkThread::SendThreadMessage(kModuleSchThreadName, kSchMsgStart, nullptr, 0, kPostTimeoutMs)) return 0;
+    return 1;
+}
+
+void CModuleSCH::StartEngines() {
+    {
+        MgrLock hold(m_engineLock);
+        const uint32_t size = m_params.themeFlag ? kBaseBytesTheme : kBaseBytes;
+        try {
+            m_baseMemory.assign(size, 0);
+        } catch (const std::bad_alloc&) {
+            m_initError.store(kSchInitNoBaseMemory, std::memory_order_release);
+            m_settings->SetState(kSchStateNone);
+            return;
+        }
+        m_manager->SetFolders(m_params.dataFolder);
+        const int loaded = m_manager->LoadEngines();
+        if (loaded != 1) DebugTrace(1, "**** Module_Search: engines not loaded (%d)\n", loaded);
+        // Without the lot-number areas no address or result text can be made.
+        if (loaded < 0 && ((-loaded) & kLoadLotAreas)) {
+            m_initError.store(kSchInitEngines, std::memory_order_release);
+            m_settings->SetState(kSchStateNone);
+            return;
+        }
+    }
+    m_started.store(1, std::memory_order_release);
+    MgrLock request(m_requestLock);
+    m_settings->SetState(kSchStateIdle);
+}
+
+int CModuleSCH::GetInitState() const {
+    const int error = m_initError.load(std::memory_order_acquire);
+    if (error < 0) return error;
+    return m_started.load(std::memory_order_acquire) && m_settings->GetState() == kSchStateIdle ? 1 : 0;
+}
+
+int CModuleSCH::Stop(uint32_t timeoutMs) {
+    m_started.store(0, std::memory_order_release);
+    if (!m_thread) return 1;
+    if (m_thread->IsThreadRunning()) {
+        MgrLock request(m_requestLock);
+        m_settings->SetState(kSchStateStopAsked);
+    }
+    const int rc = m_thread->StopThread(timeoutMs);
+    if (!m_thread->IsThreadRunning()) {
+        m_thread.reset();
+        return 1;
+    }
+    return rc;
+}
+
+int CModuleSCH::DoSearch(const SearchRequest& request) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    SearchJob job;
+    job.request = request;
+    std::string cp949;
+    platform::Utf16ToCp949(SearchText(request.szKeyword, kSchKeywordChars), cp949);
+    job.keywordCp949 = std::string(CutCp949(cp949, kSchKeywordCp949Bytes - 1));
+    bool post = false;
+    {
+        MgrLock hold(m_requestLock);
+        const int32_t state = m_settings->GetState();
+        // The same request again while it runs or waits: it goes on.
+        if ((state == kSchStateRequested || state == kSchStateSearching) && job == m_job) return 1;
+        m_job = job;
+        ++m_jobGeneration;
+        {
+            MgrLock settings(*m_settings->GetLock());
+            EncodeSearchRequest(request, m_settings->request);
+        }
+        // One message at a time: a request that waits is simply replaced.
+        post = state != kSchStateRequested;
+        m_settings->SetState(kSchStateRequested);
+    }
+    DebugTrace(3, "DoSearch : %s\n", job.keywordCp949.c_str());
+    if (post && !CMgrWorkThread::SendThreadMessage(kModuleSchThreadName, kSchMsgSearch, nullptr, 0, kPostTimeoutMs))
+        return -1;
+    return 1;
+}
+
+void CModuleSCH::RunSearch() {
+    SearchJob job;
+    uint64_t generation = 0;
+    {
+        MgrLock hold(m_requestLock);
+        if (m_settings->GetState() != kSchStateRequested) return;
+        job = m_job;
+        generation = m_jobGeneration;
+        m_settings->SetState(kSchStateSearching);
+    }
+    const uint32_t kind = job.request.SearchKindID;
+    int count = 0, status = kSchNotFound;
+    {
+        MgrLock engines(m_engineLock);
+        if (kind > kSearchKindLast) {
+            status = kSchStatusComplete;
+        } else if (kind == kSearchKindAddrDongLi || kind == kSearchKindNewAddrDongLi) {
+            if (kind == kSearchKindNewAddrDongLi && !GetActiveMemory(kind)) {
+                status = kSchNoAddrMemory;
+            } else {
+                const int n = m_manager->SearchDongLi(kind, job.keywordCp949, job.request.uAreaCode);
+                count = n > 0 ? n : 0;
+                status = n > 0 ? kSchStatusComplete : kSchNotFound;
+            }
+        } else if (RecordedKind(kind) >= 0 && !GetActiveMemory(kind)) {
+            status = kSchNotFound;
+        }
+        // The name, category, telephone and theme engines are not built:
+        // nothing found.
+    }
+    MgrLock hold(m_requestLock);
+    m_resultGeneration = generation;
+    m_resultCount = count;
+    m_resultStatus = status;
+    m_resultsValid = true;
+    // A newer request keeps its state and runs next. A release asked for
+    // during the search happens before the module shows itself idle.
+    if (generation == m_jobGeneration) {
+        if (m_releaseAsked) {
+            m_releaseAsked = false;
+            MgrLock engines(m_engineLock);
+            FreeActiveMemory();
+            if (RecordedKind(kind) >= 0) m_resultsValid = false;
+        }
+        m_settings->SetState(kSchStateIdle);
+    }
+}
+
+int CModuleSCH::GetSearchResultCount(int* count) const {
+    MgrLock hold(m_requestLock);
+    if (m_settings->GetState() != kSchStateIdle || !m_resultsValid || m_resultGeneration != m_jobGeneration) return -1;
+    if (count) *count = m_resultCount;
+    return 1;
+}
+
+int CModuleSCH::GetSearchStatus() const {
+    MgrLock hold(m_requestLock);
+    return m_resultStatus;
+}
+
+int CModuleSCH::GetSearchResult(uint32_t kind, int start, int count, int* outCount, SearchResult* results) {
+    if (outCount) *outCount = 0;
+    int current = -1;
+    if (GetSearchResultCount(&current) != 1) current = -1;
+    if (current <= 0 || current < start || start < 0) return kSchNoResults;
+    if (kind > kSearchKindLast) return kSchBadKind;
+    if (!results || count <= 0) return 1;
+    MgrLock engines(m_engineLock);
+    int n = 0;
+    if (kind == kSearchKindAddrDongLi || kind == kSearchKindNewAddrDongLi)
+        n = m_manager->GetDongLiRows(kind, start, std::min(count, current - start), results);
+    if (outCount) *outCount = n;
+    return 1;
+}
+
+int CModuleSCH::ReleaseSearchMemory() {
+    MgrLock hold(m_requestLock);
+    if (m_settings->GetState() == kSchStateIdle) {
+        MgrLock engines(m_engineLock);
+        // Results that lived in the working memory go with it.
+        if (m_activeKind >= 0 && RecordedKind(m_job.request.SearchKindID) >= 0) m_resultsValid = false;
+        FreeActiveMemory();
+    } else {
+        m_releaseAsked = true;
+        DebugTrace(1, "**** Module_Search Active 메모리 해제 보류 : SearchKindID(%d) = %d\n", m_activeKind,
+                   static_cast<int>(m_activeMemory.size()));
+    }
+    return 1;
+}
+
+bool CModuleSCH::GetActiveMemory(uint32_t kind) {
+    const int recorded = RecordedKind(kind);
+    if (recorded < 0) return false;
+    if (recorded == m_activeKind && !m_activeMemory.empty()) return true;
+    FreeActiveMemory();
+    try {
+        m_activeMemory.assign(WorkingBytes(recorded), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_activeKind = recorded;
+    DebugTrace(2, "**** Module_Search Active 메모리 할당 : SearchKindID(%d) = %d\n", static_cast<int>(kind),
+               static_cast<int>(m_activeMemory.size()));
+    return true;
+}
+
+void CModuleSCH::FreeActiveMemory() {
+    std::vector<uint8_t>().swap(m_activeMemory);
+    m_activeKind = -1;
+}
+
+int CModuleSCH::ActiveMemoryKind() const {
+    MgrLock engines(m_engineLock);
+    return m_activeKind;
+}
+
+int CModuleSCH::GetAreaList(uint32_t code, int level, char16_t* parentName, SearchAreaRow* rows, int maxRows) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    return m_manager->GetAreaList(code, level, parentName, rows, maxRows, false);
+}
+
+int CModuleSCH::GetNewAddrAreaList(uint32_t code, int level, char16_t* parentName, SearchAreaRow* rows, int maxRows) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    if (!GetActiveMemory(kSearchKindNewAddrDongLi)) return -1;
+    return m_manager->GetAreaList(code, level, parentName, rows, maxRows, true);
+}
+
+int CModuleSCH::SearchAddrLotNumber(uint32_t code, int main, int sub, int mountain, int maxRows, SearchAreaRow* rows) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    return m_manager->SearchAddrLotNumber(code, main, sub, mountain, maxRows, rows, false);
+}
+
+int CModuleSCH::SearchNewAddrNumber(uint32_t code, int main, int sub, int maxRows, SearchAreaRow* rows) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    if (!GetActiveMemory(kSearchKindNewAddrDongLi)) return -1;
+    return m_manager->SearchAddrLotNumber(code, main, sub, 0, maxRows, rows, true);
+}
+
+int CModuleSCH::GetAreaName(uint32_t code, char16_t* out, int style) {
+    if (!m_started.load(std::memory_order_acquire)) return 0;
+    MgrLock engines(m_engineLock);
+    return m_manager->GetAreaName(code, out, style);
+}

@@ -1,0 +1,151 @@
+#pragma once
+// CModuleSCH: the search module. One search at a time runs on the worker
+// thread "MODULESCH"; the screens hand it a SearchRequest with DoSearch,
+// poll the count from their update and fetch the results page by page. The
+// newest request always wins: DoSearch and the worker meet under one lock
+// that guards the current job, its generation number and the state word,
+// so the worker can never overwrite a newer request's state with its own
+// "idle", and a request equal to the one running leaves it alone. One
+// engine lock serialises the worker's searches with the look-ups the
+// screens call on their own thread. Waits are bounded and the worker stops
+// cooperatively.
+//
+// This version serves the address kinds (6 and 7); the name, category,
+// telephone and theme kinds end with nothing found (-162) until their
+// engines are built.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "foundation/critical_section.h"
+#include "foundation/singleton.h"
+#include "foundation/work_thread.h"
+#include "search/search_manager.h"
+#include "search/search_records.h"
+#include "settings/module_sch.h"
+
+inline constexpr char16_t kModuleSchThreadName[] = u"MODULESCH";
+inline constexpr uint32_t kSchMsgQuit = 0;
+inline constexpr uint32_t kSchMsgStart = 3;
+inline constexpr uint32_t kSchMsgSearch = 4;
+
+// States of the module (the state word of CMgrConfigModuleSCH).
+inline constexpr int32_t kSchStateNone = 0;
+inline constexpr int32_t kSchStateThreadUp = 1;
+inline constexpr int32_t kSchStateIdle = 2;
+inline constexpr int32_t kSchStateRequested = 3;
+inline constexpr int32_t kSchStateSearching = 4;
+inline constexpr int32_t kSchStateStopAsked = 5;
+inline constexpr int32_t kSchStateEnded = 6;
+
+// Init errors.
+inline constexpr int kSchInitNoBaseBlock = -1;
+inline constexpr int kSchInitNoBaseMemory = -2;
+inline constexpr int kSchInitEngines = -3;
+
+// The request as the worker sees it: the request with its keyword also in
+// CP949 (at most 74 bytes). Two jobs are equal when every field is.
+struct SearchJob {
+    SearchRequest request;
+    std::string keywordCp949;
+    bool operator==(const SearchJob& other) const;
+};
+
+// The start parameters: the data folder and the theme flag.
+struct SearchStartParams {
+    std::string dataFolder;
+    uint32_t themeFlag = 0;
+};
+
+class CModuleSCH;
+
+class CModuleSCHThread : public CMgrWorkThread {
+public:
+    explicit CModuleSCHThread(CModuleSCH& module) : m_module(module) {}
+    ~CModuleSCHThread() override;
+    const char16_t* GetThreadName() const override { return kModuleSchThreadName; }
+    int InitInstance() override;
+    void Run() override;
+    int ExitInstance() override;
+    const MgrQueueInfo* GetQueueInfo() const override;
+
+private:
+    CModuleSCH& m_module;
+};
+
+class CModuleSCH : public MgrSingletonT<CModuleSCH> {
+public:
+    // Base memory sizes (with and without the theme data).
+    static constexpr uint32_t kBaseBytesTheme = 388044;
+    static constexpr uint32_t kBaseBytes = 204444;
+    static constexpr uint32_t kStartWaitMs = 10000;
+    static constexpr uint32_t kStopWaitMs = 5000;
+
+    // settings: the module's settings object (the process-wide one when null).
+    explicit CModuleSCH(CMgrConfigModuleSCH* settings = nullptr);
+    ~CModuleSCH() override;
+
+    // Starts the worker and has it load the engines. 1 on success; 0 when
+    // already started, without settings object, or when the worker does not
+    // come up within kStartWaitMs or the start message cannot be posted.
+    int Initialize(const SearchStartParams& params);
+    // The init error when negative; 1 when started and idle; else 0.
+    int GetInitState() const;
+    // Stops the worker (bounded wait); 1 when it ended.
+    int Stop(uint32_t timeoutMs = kStopWaitMs);
+
+    // 1 accepted, -1 not started or not posted.
+    int DoSearch(const SearchRequest& request);
+    // -1 while the newest request has not finished; else the count and 1.
+    int GetSearchResultCount(int* count) const;
+    // The status of the finished newest request (0, 1 or -162).
+    int GetSearchStatus() const;
+    // Copies up to count results from start: 1, -164 or -2.
+    int GetSearchResult(uint32_t kind, int start, int count, int* outCount, SearchResult* results);
+    // Stops using the working memory: released when idle, else kept until
+    // the search ends; the results that lived in it are no longer valid.
+    int ReleaseSearchMemory();
+
+    // Look-ups on the caller's thread, serialised with the worker.
+    int GetAreaList(uint32_t code, int level, char16_t* parentName, SearchAreaRow* rows, int maxRows);
+    int GetNewAddrAreaList(uint32_t code, int level, char16_t* parentName, SearchAreaRow* rows, int maxRows);
+    int SearchAddrLotNumber(uint32_t code, int main, int sub, int mountain, int maxRows, SearchAreaRow* rows);
+    int SearchNewAddrNumber(uint32_t code, int main, int sub, int maxRows, SearchAreaRow* rows);
+    int GetAreaName(uint32_t code, char16_t* out, int style);
+
+    // Kind of the working memory held (-1 none) and its size.
+    int ActiveMemoryKind() const;
+
+private:
+    friend class CModuleSCHThread;
+    void StartEngines();   // worker, message 3
+    void RunSearch();      // worker, message 4
+    // The working memory of a kind (3, 7, 8, 9); false when it cannot be had.
+    bool GetActiveMemory(uint32_t kind);
+    void FreeActiveMemory();
+
+    CMgrConfigModuleSCH* m_settings;
+    SearchStartParams m_params;
+    std::atomic<int> m_initError{0};
+    std::atomic<int> m_started{0};
+    std::unique_ptr<CModuleSCHThread> m_thread;
+    std::unique_ptr<CMneSearchManager> m_manager;
+
+    // Guards the job, its generation, the state word's request states and
+    // the result record.
+    mutable CMgrCriticalSection m_requestLock;
+    SearchJob m_job;
+    uint64_t m_jobGeneration = 0;
+    uint64_t m_resultGeneration = 0;  // the generation the results belong to
+    int m_resultCount = 0;
+    int m_resultStatus = 0;
+    bool m_resultsValid = false;
+    bool m_releaseAsked = false;
+    // Serialises the engines between the worker and the look-ups; also
+    // guards the working memory record.
+    mutable CMgrCriticalSection m_engineLock;
+    std::vector<uint8_t> m_baseMemory;
+    std::vector<uint8_t> m_activeMemory;
+    int m_activeKind = -1;
+};

@@ -1,0 +1,189 @@
+// The search module on the demo district: start, address searches through
+// the worker, paging, the look-ups on the caller's thread, the newest
+// request winning while requests pour in, releasing the working memory
+// during a search, and the stop.
+#include "search/module_sch.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/codepage.h"
+#include "support/temp_dir.h"
+#include "tools/writers/search_db_writer.h"
+
+namespace {
+
+// Polls cond until it holds or a generous bound passes; the bound only
+// keeps a broken module from hanging the test.
+template <typename Cond>
+bool WaitFor(Cond cond) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+SearchRequest Request(uint32_t kind, const std::u16string& keyword, uint32_t area = 0) {
+    SearchRequest q;
+    q.SearchKindID = kind;
+    SetSearchText(q.szKeyword, kSchKeywordChars, keyword);
+    q.uAreaCode = area;
+    return q;
+}
+
+class ModuleSchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(writers::WriteDemoSearch(dir.Path()));
+        module = std::make_unique<CModuleSCH>(&settings);
+        ASSERT_EQ(module->Initialize({dir.Path(), 0}), 1);
+        ASSERT_TRUE(WaitFor([&] { return module->GetInitState() != 0; }));
+        ASSERT_EQ(module->GetInitState(), 1);
+    }
+    void TearDown() override {
+        if (module) {
+            EXPECT_EQ(module->Stop(), 1);
+        }
+    }
+    // Runs a search to its end: the count.
+    int Search(const SearchRequest& q) {
+        EXPECT_EQ(module->DoSearch(q), 1);
+        int count = -1;
+        EXPECT_TRUE(WaitFor([&] { return module->GetSearchResultCount(&count) == 1; }));
+        return count;
+    }
+    testsupport::TempDir dir;
+    CMgrConfigModuleSCH settings;
+    std::unique_ptr<CModuleSCH> module;
+};
+
+TEST_F(ModuleSchTest, AddressSearchesAndPages) {
+    ASSERT_EQ(Search(Request(kSearchKindAddrDongLi, u"한빛")), 1);
+    EXPECT_EQ(module->GetSearchStatus(), kSchStatusComplete);
+    SearchResult rows[3];
+    int n = -1;
+    ASSERT_EQ(module->GetSearchResult(kSearchKindAddrDongLi, 0, 3, &n, rows), 1);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(rows[0].nIndex, 0u);
+    EXPECT_EQ(rows[0].uAreaCode, 103001u);
+    EXPECT_EQ(SearchText(rows[0].szName, kSchNameChars), u"서울특별시>한빛구>한빛동");
+    EXPECT_EQ(rows[0].nAddrValue, 18u);
+    // A start equal to the count yields nothing; one beyond it is refused.
+    EXPECT_EQ(module->GetSearchResult(kSearchKindAddrDongLi, 1, 3, &n, rows), 1);
+    EXPECT_EQ(n, 0);
+    EXPECT_EQ(module->GetSearchResult(kSearchKindAddrDongLi, 2, 3, &n, rows), kSchNoResults);
+    EXPECT_EQ(module->GetSearchResult(11, 0, 3, &n, rows), kSchBadKind);
+    // The request is kept in the settings object.
+    EXPECT_EQ(DecodeSearchRequest(settings.request).SearchKindID, kSearchKindAddrDongLi);
+
+    ASSERT_EQ(Search(Request(kSearchKindNewAddrDongLi, u"ㄴㄹ")), 1);
+    ASSERT_EQ(module->GetSearchResult(kSearchKindNewAddrDongLi, 0, 3, &n, rows), 1);
+    EXPECT_EQ(rows[0].uAreaCode, 10300003u);
+    EXPECT_EQ(module->ActiveMemoryKind(), 7);
+
+    // Nothing found, and a kind beyond 10.
+    EXPECT_EQ(Search(Request(kSearchKindAddrDongLi, u"없는")), 0);
+    EXPECT_EQ(module->GetSearchStatus(), kSchNotFound);
+    EXPECT_EQ(module->GetSearchResult(kSearchKindAddrDongLi, 0, 3, &n, rows), kSchNoResults);
+    EXPECT_EQ(Search(Request(11, u"가나")), 0);
+    EXPECT_EQ(module->GetSearchStatus(), kSchStatusComplete);
+}
+
+TEST_F(ModuleSchTest, LookupsOnTheCallersThread) {
+    SearchAreaRow rows[20];
+    char16_t parent[40];
+    EXPECT_EQ(module->GetAreaList(1030, 1, parent, rows, 20), 3);
+    EXPECT_EQ(SearchText(parent, 40), u"서울특별시>한빛구");
+    EXPECT_EQ(rows[0].uAreaCode, 103002u);
+    EXPECT_EQ(module->GetAreaList(0, 1, parent, rows, 20), 1);
+    EXPECT_EQ(module->GetAreaList(5, 1, parent, rows, 20), -1);
+    EXPECT_EQ(module->GetAreaList(1030, 2, parent, rows, 20), -1);
+    EXPECT_EQ(module->GetAreaList(103001, -1, parent, rows, 20), 1);  // the districts of 10
+    EXPECT_EQ(rows[0].uAreaCode, 1030u);
+
+    ASSERT_EQ(module->SearchAddrLotNumber(103001, 13, 0, 0, 2, rows), 2);
+    EXPECT_EQ(SearchText(rows[0].szName, 40), u"한빛동 12-1");
+    EXPECT_EQ(rows[0].nValue, 12u);
+    EXPECT_EQ(rows[0].wLevelValue, 1);
+    EXPECT_EQ(module->SearchAddrLotNumber(103003, 15, 0, 1, 1, rows), 1);
+    EXPECT_EQ(SearchText(rows[0].szName, 40), u"솔내면 산15");
+    EXPECT_EQ(module->SearchAddrLotNumber(109999, 1, 0, 0, 2, rows), -1);
+    ASSERT_EQ(module->SearchNewAddrNumber(10300001, 44, 0, 1, rows), 1);
+    EXPECT_EQ(SearchText(rows[0].szName, 40), u"한빛로 44");
+    char16_t name[40];
+    EXPECT_EQ(module->GetAreaName(103002, name, 5), 3);
+    EXPECT_EQ(SearchText(name, 40), u"누리동");
+}
+
+TEST_F(ModuleSchTest, TheNewestRequestWins) {
+    // Look-ups from a second thread run beside the searches.
+    std::atomic<bool> done{false};
+    std::thread lookups([&] {
+        SearchAreaRow rows[10];
+        while (!done.load()) {
+            EXPECT_EQ(module->GetAreaList(1030, 1, nullptr, rows, 10), 3);
+            module->SearchAddrLotNumber(103001, 1, 0, 0, 10, rows);
+        }
+    });
+    const std::u16string keywords[] = {u"한빛", u"누리", u"ㅂㄹ", u"ㅎㅂ", u"솔내"};
+    for (int i = 0; i < 300; ++i) {
+        const uint32_t kind = i % 3 ? kSearchKindAddrDongLi : kSearchKindNewAddrDongLi;
+        EXPECT_EQ(module->DoSearch(Request(kind, keywords[i % 5])), 1);
+        int count = 0;
+        module->GetSearchResultCount(&count);
+    }
+    // The last one: the newest request's answer, whatever ran before.
+    ASSERT_EQ(Search(Request(kSearchKindAddrDongLi, u"누리")), 1);
+    SearchResult row;
+    int n = 0;
+    ASSERT_EQ(module->GetSearchResult(kSearchKindAddrDongLi, 0, 1, &n, &row), 1);
+    EXPECT_EQ(row.uAreaCode, 103002u);
+    // The same request again is answered at once, without a new search.
+    EXPECT_EQ(module->DoSearch(Request(kSearchKindAddrDongLi, u"누리")), 1);
+    EXPECT_TRUE(WaitFor([&] { return module->GetSearchResultCount(&n) == 1; }));
+    done = true;
+    lookups.join();
+}
+
+TEST_F(ModuleSchTest, ReleasingMemoryDuringASearch) {
+    ASSERT_EQ(module->DoSearch(Request(kSearchKindNewAddrDongLi, u"누리")), 1);
+    EXPECT_EQ(module->ReleaseSearchMemory(), 1);
+    // Whether the release came during the search or after it: the memory
+    // goes once the search is over, and the results that lived in it too.
+    ASSERT_TRUE(WaitFor([&] { return settings.GetState() == kSchStateIdle; }));
+    EXPECT_EQ(module->ActiveMemoryKind(), -1);
+    int count = 0;
+    EXPECT_EQ(module->GetSearchResultCount(&count), -1);
+    // Results of the base memory stay.
+    ASSERT_EQ(Search(Request(kSearchKindAddrDongLi, u"누리")), 1);
+    EXPECT_EQ(module->ReleaseSearchMemory(), 1);
+    EXPECT_EQ(module->GetSearchResultCount(&count), 1);
+}
+
+TEST(ModuleSch, StartAndStop) {
+    testsupport::TempDir dir;
+    CMgrConfigModuleSCH settings;
+    CModuleSCH module(&settings);
+    EXPECT_EQ(module.DoSearch(Request(kSearchKindAddrDongLi, u"가나")), -1);
+    // Without search data the start fails and says why.
+    ASSERT_EQ(module.Initialize({dir.Path(), 0}), 1);
+    ASSERT_TRUE(WaitFor([&] { return module.GetInitState() != 0; }));
+    EXPECT_EQ(module.GetInitState(), kSchInitEngines);
+    EXPECT_EQ(module.Stop(), 1);
+    EXPECT_EQ(settings.GetState(), kSchStateEnded);
+    // Started again on data.
+    ASSERT_TRUE(writers::WriteDemoSearch(dir.Path()));
+    ASSERT_EQ(module.Initialize({dir.Path(), 0}), 1);
+    ASSERT_TRUE(WaitFor([&] { return module.GetInitState() != 0; }));
+    EXPECT_EQ(module.GetInitState(), 1);
+    EXPECT_EQ(module.Initialize({dir.Path(), 0}), 0);  // already started
+    EXPECT_EQ(module.Stop(), 1);
+    EXPECT_EQ(module.DoSearch(Request(kSearchKindAddrDongLi, u"가나")), -1);
+}
+
+}  // namespace
