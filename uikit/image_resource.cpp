@@ -103,6 +103,8 @@ const char* NvImageData::KindName() const {
 
 // ---------------------------------------------------------------- NvImageRsc
 
+const NvRuntimeClass NvImageRsc::kClass{"NvImageRsc", &NvRscObject::kClass};
+
 NvImageRsc::~NvImageRsc() {
     for (NvImageData* image : m_frames)
         if (image) NvReleaseImageData(image);
@@ -605,8 +607,8 @@ std::unique_ptr<NvImageRsc> NvLoadImageRsc(int32_t resourceId) {
     if (!first) return nullptr;
     auto rsc = std::make_unique<NvImageRsc>();
     rsc->AddFrame(first);
-    rsc->width = first->width;
-    rsc->height = first->height;
+    rsc->m_rect.width = first->width;
+    rsc->m_rect.height = first->height;
     const bool single = first->kind == RESOURCE_AREA || first->kind == RESOURCE_BMP || first->kind == RESOURCE_ALPHA;
     const uint32_t frames = single ? 1 : std::max<uint32_t>(first->frameCount, 1);
     // A frame that fails to load keeps an empty place.
@@ -619,8 +621,8 @@ std::unique_ptr<NvImageRsc> NvCreateImageRsc(int32_t width, int32_t height, bool
     if (!image) return nullptr;
     auto rsc = std::make_unique<NvImageRsc>();
     rsc->AddFrame(image);
-    rsc->width = width;
-    rsc->height = height;
+    rsc->m_rect.width = width;
+    rsc->m_rect.height = height;
     return rsc;
 }
 

@@ -20,6 +20,7 @@
 
 #include "platform/file_io.h"
 #include "render/dib_image.h"
+#include "uikit/nv_rsc_object.h"
 
 // Image kinds (the control dump's words).
 enum : int32_t {
@@ -90,13 +91,15 @@ public:
     uint8_t notPooled = 0;      // from a named package
 };
 
-// One image resource: one image, or the frames of an animation.
-class NvImageRsc {
+// One image resource: one image, or the frames of an animation. Its
+// rectangle is the object's own (m_rect).
+class NvImageRsc : public NvRscObject {
 public:
     NvImageRsc() = default;
-    virtual ~NvImageRsc();
-    NvImageRsc(const NvImageRsc&) = delete;
-    NvImageRsc& operator=(const NvImageRsc&) = delete;
+    ~NvImageRsc() override;
+
+    static const NvRuntimeClass kClass;
+    const NvRuntimeClass* GetRuntimeClass() const override { return &kClass; }
 
     // Takes one reference of the image (null keeps an empty place).
     void AddFrame(NvImageData* image);
@@ -107,8 +110,16 @@ public:
     NvImageData* Current() const;
     NvImageData* Frame(size_t index) const { return index < m_frames.size() ? m_frames[index] : nullptr; }
 
-    // The rectangle of the object (as the toolkit's resource objects keep it).
-    int32_t x = 0, width = 0, y = 0, height = 0;
+    // Draws the current image into the renderer's back buffer at (x, y),
+    // width x height of it from (srcX, srcY), by the image's kind and flags
+    // (uikit/renderer.cpp). Mode 0 restores the background layer first;
+    // mode 1 or 2 blends over what the back buffer holds. 1, or 0 when
+    // nothing could be drawn.
+    int DrawImage(int32_t x, int32_t y, int32_t width, int32_t height, int mode, int32_t srcX = 0,
+                  int32_t srcY = 0);
+    // The whole image at the object's rectangle, mode 0.
+    void Draw(int target, bool full) override;
+
     int32_t kind = RESOURCE_NONE;
     uint16_t frameCount = 0;
     uint16_t currentFrame = 0;
