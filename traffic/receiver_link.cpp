@@ -114,6 +114,7 @@ int CMneTPEGManagerEvent::Send(uint32_t code) {
             DebugTrace(1, "***** TPEG SendMessage time-out : Cmd:%x\n", code);
             return 0;
         }
+        DebugTrace(1, "***** TPEG SendMessage failed : Cmd:%x errno %d\n", code, errno);
         DropPeer("send failed");
         return 0;
     }
@@ -285,9 +286,22 @@ void CMneTPEGManagerEvent::Close() {
     m_checkTimer = false;
     m_notify.store(0, std::memory_order_release);
     SetCommandState(kTpegCmdStop);
-    if (m_fd >= 0) {
-        Send(kTpegCmdStop);
-        ::close(m_fd);
-        m_fd = -1;
+    if (m_fd < 0) return;
+    Send(kTpegCmdStop);
+    // Closing a socket with unread frames resets the receiver's side and
+    // loses the stop before it is read: end the sending side, then read
+    // what is still coming until the receiver closes (bounded in time).
+    ::shutdown(m_fd, SHUT_WR);
+    const uint64_t until = platform::SystemClock().TickMs64() + kTpegSendTimeoutMs;
+    std::vector<uint8_t> frame(kTpegFrameHeaderBytes + kTpegMaxMessageBytes + 1);
+    for (;;) {
+        const uint64_t now = platform::SystemClock().TickMs64();
+        if (now >= until) break;
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(until - now)) != 1) break;
+        const ssize_t n = ::recv(m_fd, frame.data(), frame.size(), MSG_DONTWAIT);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) break;
     }
+    ::close(m_fd);
+    m_fd = -1;
 }

@@ -311,7 +311,34 @@ bool WriteDemoTraffic(const std::string& root, uint32_t priceTime, std::string* 
     for (const File& f : files) {
         if (!WriteTrafficFile(root, f.name, f.bytes, error)) return false;
     }
-    return true;
+    // The simulated receiver's script: the live version of the same picture.
+    std::string script =
+        "# Simulated traffic receiver for the demo district:\n"
+        "#   traffic_receiver_sim --script <root>/TPEG/receiver_sim.txt\n"
+        "[setup]\n"
+        "status 4 1    # on channel (channel type 0), fuel prices served\n"
+        "[start]\n"
+        "ctt";
+    for (const CttItem& c : ctt) {
+        script += " " + std::to_string(c.linkId) + ":" + std::to_string(c.speed) + ":" + std::to_string(c.level);
+    }
+    script += "\ncttsum 1001:20:3 1002:8:4 1003:50:1 2001:30:2\nwait 500\n";
+    script += "rtm 1 " + std::to_string(incidentLink.number) + " " + std::to_string(toReceived(at.x)) + " " +
+              std::to_string(toReceived(at.y)) + " " + rtm[0].detailUtf8 + "\n";
+    script += "nws 7 " + nws[0].titleUtf8 + " | " + nws[0].textUtf8 + "\n";
+    script += "opi";
+    for (const PriceItem& p : opi) {
+        for (const PriceEntry& e : p.prices) {
+            script += " " + std::to_string(p.stationId) + ":" + std::to_string(e.kind) + ":" + std::to_string(e.price);
+        }
+    }
+    script += "\n";
+    const std::string folder = platform::ResolveUnder(root, "TPEG");
+    if (folder.empty() || !platform::MakeDirectories(folder)) {
+        if (error) *error = "cannot create the TPEG folder under " + root;
+        return false;
+    }
+    return platform::AtomicReplaceFile(folder + "/receiver_sim.txt", script, error);
 }
 
 }  // namespace writers

@@ -141,7 +141,9 @@ bool WriteTrafficFile(const std::string& root, const std::string& name, const st
 // The demo district's traffic: link tables for its links (link id = the
 // district's link number), a small summary table, a few filling stations,
 // and stored transfers with congestion on some links, an incident, a news
-// item and fuel prices stamped with the given time.
+// item and fuel prices stamped with the given time; and root/TPEG/
+// receiver_sim.txt, the script of the simulated receiver that sends the same
+// picture live.
 bool WriteDemoTraffic(const std::string& root, uint32_t priceTime, std::string* error = nullptr);
 
 }  // namespace writers
