@@ -7,8 +7,9 @@
 #include "platform/paths.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/demo_style.h"
-#include "tools/writers/route_data_writer.h"
+#include "tools/writers/layer_writer.h"
 #include "tools/writers/search_db_writer.h"
+#include "tools/writers/route_data_writer.h"
 #include "tools/writers/settings_writer.h"
 #include "tools/writers/traffic_writer.h"
 #include "tools/writers/ui_resource_writer.h"
@@ -39,16 +40,20 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_demo_root: search files: %s\n", error.c_str());
         return 1;
     }
-    if (!demostyle::WriteDemoStyle(root, &error)) {
-        std::fprintf(stderr, "make_demo_root: map style: %s\n", error.c_str());
+    if (!writers::WriteDemoRouteData(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: route files: %s\n", error.c_str());
         return 1;
     }
     if (!uiwriter::WriteDemoUi(root, &error)) {
         std::fprintf(stderr, "make_demo_root: UI resources: %s\n", error.c_str());
         return 1;
     }
-    if (!writers::WriteDemoRouteData(root, &error)) {
-        std::fprintf(stderr, "make_demo_root: route files: %s\n", error.c_str());
+    if (!demostyle::WriteDemoStyle(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: map style: %s\n", error.c_str());
+        return 1;
+    }
+    if (!writers::WriteDemoLayers(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: drawing layers: %s\n", error.c_str());
         return 1;
     }
     // Fuel prices stamped now, so the fuel search finds them for 15 days.

@@ -1,0 +1,45 @@
+#include "render/draw_inputs.h"
+
+#include "settings/module_gps.h"
+#include "settings/module_svc.h"
+#include "settings/ui_setting.h"
+
+void MneSettingsDrawInputs::Read(MneDrawInputs* out) {
+    if (CMgrConfigUISetting* ui = CMgrConfigUISetting::Instance()) {
+        MgrLock hold(*ui->GetLock());
+        const UISettingRecord& r = ui->Record();
+        out->eMapColor = r.eMapColor;
+        out->eMapFontType = r.eMapFontType;
+        out->eMapFontSize = r.eMapFontSize;
+        out->e3DViewAngle = r.e3DViewAngle;
+        out->autoZoomBySpeed = r.eMapAutoZoomInBy == 1 ? 1 : 0;
+        for (int i = 0; i < 4; ++i) {
+            out->autoZoomBySpeedSteps[i] = r.eAutoZoomLevelBySpeed[i];
+            out->autoZoomByDistanceSteps[i] = r.eAutoZoomLevelByDistance[i];
+        }
+        out->poiCategoriesChosen = ui->POICategoryList().GetCount() > 0 ? 1 : 0;
+    }
+    if (CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance()) {
+        GpsFixRecord fix;
+        gps->GetFix(&fix);
+        out->position = gps->GetMatchedPosition();
+        out->headingDeg = fix.headingDeg % 360;
+        out->speedKmh = fix.speedKmh;
+        out->fixValid = fix.status == 'A' || fix.status == 'a';
+    }
+    if (CMgrConfigModuleSVC* svc = CMgrConfigModuleSVC::Instance()) {
+        out->guidanceState = svc->GetState();
+        out->guidanceActive = svc->IsGuiding();
+        out->distanceToPointM = svc->GetTracking().remainingDistanceM;
+    }
+}
+
+void MneFixedDrawInputs::Read(MneDrawInputs* out) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    *out = m_inputs;
+}
+
+void MneFixedDrawInputs::Set(const MneDrawInputs& inputs) {
+    std::lock_guard<std::mutex> hold(m_mutex);
+    m_inputs = inputs;
+}

@@ -1,0 +1,557 @@
+#include "tools/writers/layer_writer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "platform/byte_cursor.h"
+#include "platform/codepage.h"
+#include "platform/paths.h"
+#include "tools/writers/demo_map.h"
+#include "tools/writers/demo_style.h"
+#include "tools/writers/map_container_writer.h"
+
+namespace writers {
+
+// ---- Blocks ------------------------------------------------------------------------------
+
+namespace {
+
+bool PoiHasItems(uint8_t type) { return type == 9 || (type >= 13 && type <= 18) || type == 25; }
+
+// Offset field positions by record size (the layouts' tables).
+int OffsetAtOf(bool poi, size_t recordBytes) {
+    if (poi) return recordBytes == 20 ? 16 : -1;
+    switch (recordBytes) {
+        case 14: case 20: return 10;
+        case 30: return 15;
+        case 38: return 23;
+        case 28: return 18;
+        default: return -1;
+    }
+}
+int OptionalAtOf(bool poi, size_t recordBytes) {
+    if (poi) return -1;
+    switch (recordBytes) {
+        case 20: return 16;
+        case 30: return 21;
+        case 38: return 29;
+        case 28: return 24;
+        default: return -1;
+    }
+}
+
+void Patch32(std::vector<uint8_t>& d, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) d[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+}  // namespace
+
+void GroupedBlockBuilder::Add(uint8_t groupType, uint16_t styleIndex, LayerRecord record) {
+    auto g = std::find_if(m_groups.begin(), m_groups.end(), [&](const Group& x) { return x.type == groupType; });
+    if (g == m_groups.end()) {
+        m_groups.push_back(Group{groupType, {}});
+        g = m_groups.end() - 1;
+    }
+    if (m_poi && !PoiHasItems(groupType)) return;
+    const uint16_t key = m_poi ? 0 : styleIndex;
+    auto item = std::find_if(g->items.begin(), g->items.end(), [&](const Item& x) { return x.styleIndex == key; });
+    if (item == g->items.end()) {
+        g->items.push_back(Item{key, {}});
+        item = g->items.end() - 1;
+    }
+    item->records.push_back(std::move(record));
+}
+
+std::vector<uint8_t> GroupedBlockBuilder::Build() const {
+    // header | group table | groups | item tables | items | record arrays | targets
+    std::vector<uint8_t> d(5 + 4 * m_groups.size(), 0);
+    d[0] = static_cast<uint8_t>(m_groups.size());
+    Patch32(d, 1, 5);
+    std::vector<size_t> groupAt;
+    for (size_t g = 0; g < m_groups.size(); ++g) {
+        groupAt.push_back(d.size());
+        Patch32(d, 5 + 4 * g, static_cast<uint32_t>(d.size()));
+        d.resize(d.size() + 7, 0);
+    }
+    const uint32_t itemBytes = m_poi ? 6 : 8;
+    for (size_t g = 0; g < m_groups.size(); ++g) {
+        const Group& group = m_groups[g];
+        const size_t at = groupAt[g];
+        d[at] = static_cast<uint8_t>(group.items.size());
+        d[at + 1] = static_cast<uint8_t>(group.items.size() >> 8);
+        d[at + 2] = group.type;
+        const size_t table = d.size();
+        Patch32(d, at + 3, static_cast<uint32_t>(table));
+        d.resize(d.size() + 4 * group.items.size(), 0);
+        for (size_t i = 0; i < group.items.size(); ++i) {
+            const Item& item = group.items[i];
+            const size_t itemAt = d.size();
+            Patch32(d, table + 4 * i, static_cast<uint32_t>(itemAt));
+            d.resize(d.size() + itemBytes, 0);
+            d[itemAt] = static_cast<uint8_t>(item.records.size());
+            d[itemAt + 1] = static_cast<uint8_t>(item.records.size() >> 8);
+            if (!m_poi) {
+                d[itemAt + 2] = static_cast<uint8_t>(item.styleIndex);
+                d[itemAt + 3] = static_cast<uint8_t>(item.styleIndex >> 8);
+            }
+            const size_t recordsAt = d.size();
+            Patch32(d, itemAt + (m_poi ? 2 : 4), static_cast<uint32_t>(recordsAt));
+            for (const LayerRecord& r : item.records) d.insert(d.end(), r.bytes.begin(), r.bytes.end());
+            size_t recordAt = recordsAt;
+            for (const LayerRecord& r : item.records) {
+                const int offsetAt = OffsetAtOf(m_poi, r.bytes.size());
+                const int optionalAt = OptionalAtOf(m_poi, r.bytes.size());
+                if (offsetAt >= 0) {
+                    Patch32(d, recordAt + offsetAt, static_cast<uint32_t>(d.size()));
+                    d.insert(d.end(), r.target.begin(), r.target.end());
+                }
+                if (optionalAt >= 0 && !r.optionalTarget.empty()) {
+                    Patch32(d, recordAt + optionalAt, static_cast<uint32_t>(d.size()));
+                    d.insert(d.end(), r.optionalTarget.begin(), r.optionalTarget.end());
+                }
+                recordAt += r.bytes.size();
+            }
+        }
+    }
+    return d;
+}
+
+std::vector<uint8_t> BuildFlatBlock(const std::vector<LayerRecord>& entries, int offsetAt) {
+    std::vector<uint8_t> d(6, 0);
+    d[0] = static_cast<uint8_t>(entries.size());
+    d[1] = static_cast<uint8_t>(entries.size() >> 8);
+    Patch32(d, 2, 6);
+    for (const LayerRecord& e : entries) d.insert(d.end(), e.bytes.begin(), e.bytes.end());
+    size_t at = 6;
+    for (const LayerRecord& e : entries) {
+        if (offsetAt >= 0) {
+            Patch32(d, at + offsetAt, static_cast<uint32_t>(d.size()));
+            d.insert(d.end(), e.target.begin(), e.target.end());
+        }
+        at += e.bytes.size();
+    }
+    return d;
+}
+
+// ---- Records -----------------------------------------------------------------------------
+
+namespace {
+
+void Box(platform::ByteWriter& w, const std::vector<LocalPoint>& pts) {
+    int16_t minX = INT16_MAX, minY = INT16_MAX, maxX = INT16_MIN, maxY = INT16_MIN;
+    for (const LocalPoint& p : pts) {
+        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    }
+    w.I16(minY), w.I16(minX), w.I16(maxY), w.I16(maxX);
+}
+
+std::vector<uint8_t> Points(const std::vector<LocalPoint>& pts) {
+    platform::ByteWriter w;
+    for (const LocalPoint& p : pts) w.I16(p.y), w.I16(p.x);
+    return w.Data();
+}
+
+// Point count and packing 0; counts from 0x3FFF up are stored whole.
+uint16_t CountWord(size_t n) { return static_cast<uint16_t>(std::min<size_t>(n, 0xFFFF)); }
+
+std::vector<uint8_t> Name(const std::string& cp949) { return std::vector<uint8_t>(cp949.begin(), cp949.end()); }
+
+}  // namespace
+
+LayerRecord AreaRecord(const std::vector<LocalPoint>& ring) {
+    platform::ByteWriter w;
+    Box(w, ring);
+    w.U16(CountWord(ring.size()));
+    w.U32(0);
+    w.Zeros(6);
+    return {w.Data(), Points(ring), {}};
+}
+
+LayerRecord LineRecord(const std::vector<LocalPoint>& line) {
+    platform::ByteWriter w;
+    Box(w, line);
+    w.U16(CountWord(line.size()));
+    w.U32(0);
+    return {w.Data(), Points(line), {}};
+}
+
+LayerRecord BuildingRecord(const std::vector<LocalPoint>& ring, uint8_t height, uint8_t floors, uint32_t info) {
+    platform::ByteWriter w;
+    w.U8(height);
+    w.F32(static_cast<float>(height) * 3.0f);
+    Box(w, ring);
+    w.U16(CountWord(ring.size()));
+    w.U32(0);       // 15: the footprint
+    w.Zeros(2);
+    w.U32(0);       // 21: optional
+    w.U8(floors);   // 25
+    w.U32(info);    // 26
+    return {w.Data(), Points(ring), {}};
+}
+
+LayerRecord PoiRecord(LocalPoint at, uint32_t word, uint16_t poiClass, uint8_t displayStep,
+                      const std::string& nameCp949) {
+    platform::ByteWriter w;
+    w.I16(at.y), w.I16(at.x);
+    w.U32(word);
+    w.U16(poiClass);
+    w.U8(displayStep), w.U8(1), w.U8(0);
+    w.U8(0);
+    w.U16(static_cast<uint16_t>(nameCp949.size()));
+    w.U32(0);
+    return {w.Data(), Name(nameCp949), {}};
+}
+
+LayerRecord LotNumberRecord(LocalPoint at, uint16_t poiClass, int16_t main, int16_t sub) {
+    platform::ByteWriter w;
+    w.I16(at.y), w.I16(at.x);
+    w.Zeros(4);
+    w.U16(poiClass);
+    w.U8(1), w.U8(1);
+    w.I16(main), w.I16(sub);
+    return {w.Data(), {}, {}};
+}
+
+LayerRecord ThemeRecord(LocalPoint at, uint32_t id, uint16_t categoryFlags, uint16_t symbolClass,
+                        const std::string& nameCp949) {
+    platform::ByteWriter w;
+    w.I16(at.y), w.I16(at.x);
+    w.U32(id);
+    w.U16(categoryFlags);
+    w.U16(symbolClass);
+    w.Zeros(2);
+    w.U16(static_cast<uint16_t>(nameCp949.size()));
+    w.U32(0);
+    return {w.Data(), Name(nameCp949), {}};
+}
+
+LayerRecord TrafficLinkRecord(const std::vector<LocalPoint>& line, uint32_t linkId, uint16_t roadKind) {
+    platform::ByteWriter w;
+    Box(w, line);
+    w.U16(CountWord(line.size()));
+    w.U32(0);
+    w.U32(linkId);
+    w.U16(roadKind);
+    return {w.Data(), Points(line), {}};
+}
+
+LayerRecord RoadAttrRecord(LocalPoint at, uint16_t kind, uint16_t value, uint32_t linkId) {
+    platform::ByteWriter w;
+    w.I16(at.y), w.I16(at.x);
+    w.U16(kind), w.U16(value);
+    w.U32(linkId);
+    return {w.Data(), {}, {}};
+}
+
+// ---- Tiling ------------------------------------------------------------------------------
+
+namespace {
+
+struct DPoint {
+    double x, y;
+};
+
+LocalPoint ToLocal(const DPoint& p, double originX, double originY, double step) {
+    auto c = [](double v) { return static_cast<int16_t>(std::clamp(std::lround(v), 0L, 2048L)); };
+    return {c((p.x - originX) / step), c((p.y - originY) / step)};
+}
+
+// Sutherland-Hodgman against one axis-aligned edge.
+std::vector<DPoint> ClipEdge(const std::vector<DPoint>& in, int axis, double bound, bool keepAbove) {
+    std::vector<DPoint> out;
+    auto inside = [&](const DPoint& p) {
+        const double v = axis == 0 ? p.x : p.y;
+        return keepAbove ? v >= bound : v <= bound;
+    };
+    for (size_t i = 0; i < in.size(); ++i) {
+        const DPoint& a = in[i];
+        const DPoint& b = in[(i + 1) % in.size()];
+        const bool ia = inside(a), ib = inside(b);
+        if (ia) out.push_back(a);
+        if (ia != ib) {
+            const double av = axis == 0 ? a.x : a.y, bv = axis == 0 ? b.x : b.y;
+            const double t = (bound - av) / (bv - av);
+            out.push_back({a.x + t * (b.x - a.x), a.y + t * (b.y - a.y)});
+        }
+    }
+    return out;
+}
+
+void TileRange(int level, const std::vector<MapPoint>& pts, int* c0, int* c1, int* r0, int* r1) {
+    const int32_t side = GetLevelTileSide(level);
+    int32_t minX = INT32_MAX, minY = INT32_MAX, maxX = INT32_MIN, maxY = INT32_MIN;
+    for (const MapPoint& p : pts) {
+        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    }
+    *c0 = minX / side, *c1 = maxX / side, *r0 = minY / side, *r1 = maxY / side;
+}
+
+}  // namespace
+
+std::vector<TilePiece> TileArea(int level, const std::vector<MapPoint>& ring) {
+    std::vector<TilePiece> pieces;
+    if (ring.size() < 3) return pieces;
+    const double side = GetLevelTileSide(level), step = GetLevelLocalStep(level);
+    int c0, c1, r0, r1;
+    TileRange(level, ring, &c0, &c1, &r0, &r1);
+    for (int r = r0; r <= r1; ++r) {
+        for (int c = c0; c <= c1; ++c) {
+            const double ox = c * side, oy = r * side;
+            std::vector<DPoint> poly;
+            for (const MapPoint& p : ring) poly.push_back({double(p.x), double(p.y)});
+            poly = ClipEdge(poly, 0, ox, true);
+            if (!poly.empty()) poly = ClipEdge(poly, 0, ox + side, false);
+            if (!poly.empty()) poly = ClipEdge(poly, 1, oy, true);
+            if (!poly.empty()) poly = ClipEdge(poly, 1, oy + side, false);
+            if (poly.size() < 3) continue;
+            TilePiece piece{c, r, {}};
+            for (const DPoint& p : poly) piece.points.push_back(ToLocal(p, ox, oy, step));
+            pieces.push_back(std::move(piece));
+        }
+    }
+    return pieces;
+}
+
+std::vector<TilePiece> TileLine(int level, const std::vector<MapPoint>& line) {
+    std::vector<TilePiece> pieces;
+    if (line.size() < 2) return pieces;
+    const double side = GetLevelTileSide(level), step = GetLevelLocalStep(level);
+    int c0, c1, r0, r1;
+    TileRange(level, line, &c0, &c1, &r0, &r1);
+    for (int r = r0; r <= r1; ++r) {
+        for (int c = c0; c <= c1; ++c) {
+            const double ox = c * side, oy = r * side;
+            TilePiece run{c, r, {}};
+            auto flush = [&] {
+                if (run.points.size() >= 2) pieces.push_back(run);
+                run.points.clear();
+            };
+            for (size_t i = 0; i + 1 < line.size(); ++i) {
+                // Liang-Barsky of one segment against the tile.
+                const double x0 = line[i].x, y0 = line[i].y, dx = line[i + 1].x - x0, dy = line[i + 1].y - y0;
+                double t0 = 0.0, t1 = 1.0;
+                bool visible = true;
+                const double p[4] = {-dx, dx, -dy, dy};
+                const double q[4] = {x0 - ox, ox + side - x0, y0 - oy, oy + side - y0};
+                for (int k = 0; k < 4 && visible; ++k) {
+                    if (p[k] == 0.0) {
+                        if (q[k] < 0) visible = false;
+                    } else {
+                        const double t = q[k] / p[k];
+                        if (p[k] < 0) t0 = std::max(t0, t);
+                        else t1 = std::min(t1, t);
+                        if (t0 > t1) visible = false;
+                    }
+                }
+                if (!visible) {
+                    flush();
+                    continue;
+                }
+                const LocalPoint a = ToLocal({x0 + t0 * dx, y0 + t0 * dy}, ox, oy, step);
+                const LocalPoint b = ToLocal({x0 + t1 * dx, y0 + t1 * dy}, ox, oy, step);
+                if (run.points.empty() || run.points.back().x != a.x || run.points.back().y != a.y) {
+                    flush();
+                    run.points.push_back(a);
+                }
+                run.points.push_back(b);
+                if (t1 < 1.0) flush();
+            }
+            flush();
+        }
+    }
+    return pieces;
+}
+
+bool TilePoint(int level, MapPoint point, TilePiece* out) {
+    const CMgrCoordBase frame(level);
+    int column = 0, row = 0;
+    TileLocalPoint local;
+    if (!frame.MapToTileLocal(point, column, row, local)) return false;
+    out->column = column;
+    out->row = row;
+    out->points = {LocalPoint{local.x, local.y}};
+    return true;
+}
+
+// ---- The demo district -----------------------------------------------------------------
+
+namespace {
+
+constexpr int kDemoLevels[] = {1, 2, 3, 4};
+
+MapPoint Deg(double lon, double lat) {
+    return {static_cast<int32_t>(std::lround(lon * kMapUnitsPerDegree)),
+            static_cast<int32_t>(std::lround(lat * kMapUnitsPerDegree))};
+}
+
+std::vector<MapPoint> Rect(double lon0, double lat0, double lon1, double lat1) {
+    return {Deg(lon0, lat0), Deg(lon1, lat0), Deg(lon1, lat1), Deg(lon0, lat1)};
+}
+
+std::string Cp949(const char* utf8) {
+    std::string out;
+    platform::Utf16ToCp949(platform::Utf8ToUtf16(utf8), out);
+    return out;
+}
+
+using Blocks = std::map<std::pair<int, int>, GroupedBlockBuilder>;
+
+GroupedBlockBuilder& BlockOf(Blocks& blocks, int column, int row, bool poi) {
+    return blocks.try_emplace({column, row}, poi).first->second;
+}
+
+bool WriteLayer(const std::string& root, const char* name, const std::map<int, Blocks>& levels, std::string* error) {
+    MapContainerWriter w(false);
+    for (const auto& [level, blocks] : levels)
+        for (const auto& [tile, builder] : blocks) w.AddBlock(level, tile.first, tile.second, builder.Build());
+    return w.WriteFile(platform::ResolveUnder(root, name), error);
+}
+
+bool WriteFlatLayer(const std::string& root, const char* name,
+                    const std::map<int, std::map<std::pair<int, int>, std::vector<LayerRecord>>>& levels,
+                    int offsetAt, std::string* error) {
+    MapContainerWriter w(false);
+    for (const auto& [level, tiles] : levels)
+        for (const auto& [tile, entries] : tiles) w.AddBlock(level, tile.first, tile.second, BuildFlatBlock(entries, offsetAt));
+    return w.WriteFile(platform::ResolveUnder(root, name), error);
+}
+
+// The district: grid origin 127.0E 37.5N, five streets by five avenues
+// 0.01 x 0.008 degrees apart (demo_map.cpp).
+constexpr double kLon0 = 127.0, kLat0 = 37.5, kStepLon = 0.01, kStepLat = 0.008;
+
+struct DemoPoi {
+    double lon, lat;
+    uint16_t poiClass;
+    const char* name;
+};
+const DemoPoi kPois[] = {
+    {127.0035, 37.5035, demostyle::kPoiFuel, "한빛주유소"},
+    {127.0135, 37.5045, demostyle::kPoiParking, "새솔공영주차장"},
+    {127.0215, 37.5125, demostyle::kPoiRestaurant, "누리식당"},
+    {127.0245, 37.5135, demostyle::kPoiCafe, "바람카페"},
+    {127.0315, 37.5205, demostyle::kPoiHospital, "가람병원"},
+    {127.0335, 37.5195, demostyle::kPoiPharmacy, "가람약국"},
+    {127.0115, 37.5205, demostyle::kPoiBank, "마루은행"},
+    {127.0065, 37.5275, demostyle::kPoiConvenience, "별빛편의점"},
+    {127.0355, 37.5045, demostyle::kPoiSchool, "은하초등학교"},
+    {127.0195, 37.5295, demostyle::kPoiPolice, "누리파출소"},
+    {127.0200, 37.5160, demostyle::kPoiSubway, "누리역"},
+    {127.0300, 37.5080, demostyle::kPoiBusStop, "들꽃정류장"},
+    {127.0085, 37.5125, demostyle::kPoiHotel, "솔내호텔"},
+    {127.0150, 37.5135, demostyle::kPoiAttraction, "바람공원"},
+};
+
+uint16_t LineClassOf(uint8_t roadClass) {
+    if (roadClass <= 1) return demostyle::kLineExpressway;
+    if (roadClass <= 3) return demostyle::kLineMajorRoad;
+    if (roadClass <= 5) return demostyle::kLineStreet;
+    return demostyle::kLineSmallStreet;
+}
+
+}  // namespace
+
+bool WriteDemoLayers(const std::string& root, std::string* error) {
+    std::map<int, Blocks> base, building, tributary, elev, poi, jibun;
+    std::map<int, std::map<std::pair<int, int>, std::vector<LayerRecord>>> theme, roadAttr, traffic;
+
+    // Areas: blocks between the streets (a park and a school among them),
+    // the river north of the district, its banks, a hill to the north-east.
+    struct Area {
+        std::vector<MapPoint> ring;
+        uint16_t cls;
+        std::map<int, Blocks>* layer;
+        uint8_t groupType;
+    };
+    std::vector<Area> areas;
+    for (int j = 0; j < 4; ++j) {
+        for (int i = 0; i < 4; ++i) {
+            const double lon0 = kLon0 + i * kStepLon + 0.0009, lon1 = kLon0 + (i + 1) * kStepLon - 0.0009;
+            const double lat0 = kLat0 + j * kStepLat + 0.0007, lat1 = kLat0 + (j + 1) * kStepLat - 0.0007;
+            uint16_t cls = demostyle::kAreaBlock;
+            if (i == 1 && j == 1) cls = demostyle::kAreaPark;
+            if (i == 3 && j == 0) cls = demostyle::kAreaSchool;
+            areas.push_back({Rect(lon0, lat0, lon1, lat1), cls, &base, 1});
+        }
+    }
+    std::vector<MapPoint> river;
+    for (int k = 0; k <= 12; ++k) river.push_back(Deg(126.99 + k * 0.005, 37.5345 + 0.0006 * std::sin(k)));
+    for (int k = 12; k >= 0; --k) river.push_back(Deg(126.99 + k * 0.005, 37.5372 + 0.0006 * std::sin(k)));
+    areas.push_back({river, demostyle::kAreaWater, &base, 1});
+    areas.push_back({Rect(126.99, 37.5335, 127.05, 37.5382), demostyle::kAreaRiverBank, &tributary, 1});
+    areas.push_back({Rect(127.028, 37.539, 127.05, 37.548), demostyle::kAreaElevationLow, &elev, 10});
+    areas.push_back({Rect(127.034, 37.541, 127.046, 37.546), demostyle::kAreaElevationMid, &elev, 10});
+
+    for (int level : kDemoLevels) {
+        for (const Area& a : areas)
+            for (TilePiece& p : TileArea(level, a.ring))
+                BlockOf((*a.layer)[level], p.column, p.row, false).Add(a.groupType, a.cls, AreaRecord(p.points));
+        for (const DemoLink& link : DemoLinks()) {
+            for (TilePiece& p : TileLine(level, link.shape)) {
+                BlockOf(base[level], p.column, p.row, false).Add(2, LineClassOf(link.roadClass), LineRecord(p.points));
+                traffic[level][{p.column, p.row}].push_back(
+                    TrafficLinkRecord(p.points, link.number, static_cast<uint16_t>(link.roadClass <= 1 ? 1 : link.roadClass <= 3 ? 2 : 4)));
+            }
+        }
+        for (const DemoPoi& q : kPois) {
+            TilePiece p;
+            if (!TilePoint(level, Deg(q.lon, q.lat), &p)) continue;
+            const uint8_t groupType = q.poiClass == demostyle::kPoiSubway ? 15 : 13;
+            BlockOf(poi[level], p.column, p.row, true)
+                .Add(groupType, 0, PoiRecord(p.points[0], 0, q.poiClass, 8, Cp949(q.name)));
+        }
+    }
+
+    // Buildings (level 1 only, where levels 16 and 17 draw): rows of
+    // houses in three blocks, and the lot numbers beside them.
+    uint32_t info = 1;
+    for (const auto& [i, j] : {std::pair{0, 0}, std::pair{2, 1}, std::pair{2, 3}}) {
+        for (int r = 0; r < 2; ++r) {
+            for (int c = 0; c < 3; ++c) {
+                const double lon0 = kLon0 + i * kStepLon + 0.0016 + c * 0.0024;
+                const double lat0 = kLat0 + j * kStepLat + 0.0014 + r * 0.0026;
+                for (TilePiece& p : TileArea(1, Rect(lon0, lat0, lon0 + 0.0016, lat0 + 0.0016)))
+                    BlockOf(building[1], p.column, p.row, false)
+                        .Add(7, demostyle::kAreaBuilding, BuildingRecord(p.points, static_cast<uint8_t>(3 + 4 * r + c), 1 + c, info));
+                TilePiece lot;
+                if (TilePoint(1, Deg(lon0 + 0.0008, lat0 - 0.0003), &lot))
+                    BlockOf(jibun[1], lot.column, lot.row, true)
+                        .Add(25, 0, LotNumberRecord(lot.points[0], demostyle::kPoiConvenience, static_cast<int16_t>(100 + info), 0));
+                ++info;
+            }
+        }
+    }
+
+    // Theme entries and road attributes at a few crossings.
+    const struct {
+        double lon, lat;
+        uint32_t id;
+        const char* name;
+    } kThemes[] = {{127.0152, 37.5118, 9001, "바람공원 산책로"}, {127.0242, 37.5148, 9002, "누리 맛집 골목"},
+                   {127.0318, 37.5212, 9003, "가람 벚꽃길"}, {127.0052, 37.5262, 9004, "별빛 전망대"}};
+    for (int level : kDemoLevels) {
+        for (const auto& t : kThemes) {
+            TilePiece p;
+            if (TilePoint(level, Deg(t.lon, t.lat), &p))
+                theme[level][{p.column, p.row}].push_back(ThemeRecord(p.points[0], t.id, 0x1, demostyle::kPoiAttraction, Cp949(t.name)));
+        }
+        for (const DemoLink& link : DemoLinks()) {
+            if (link.roadClass != 3) continue;   // signals along the main road
+            TilePiece p;
+            if (TilePoint(level, link.shape.front(), &p))
+                roadAttr[level][{p.column, p.row}].push_back(RoadAttrRecord(p.points[0], 1, 0, link.number));
+        }
+    }
+
+    return WriteLayer(root, "Map\\Base.map", base, error) && WriteLayer(root, "Map\\Building.map", building, error) &&
+           WriteLayer(root, "Map\\Tributary.map", tributary, error) && WriteLayer(root, "Map\\Elev.map", elev, error) &&
+           WriteLayer(root, "Map\\POI.map", poi, error) && WriteLayer(root, "Map\\JibunPOI.map", jibun, error) &&
+           WriteFlatLayer(root, "Map\\Theme.map", theme, 16, error) &&
+           WriteFlatLayer(root, "Map\\RoadAttr.map", roadAttr, -1, error) &&
+           WriteFlatLayer(root, "Map\\TpegLink.map", traffic, 10, error);
+}
+
+}  // namespace writers
