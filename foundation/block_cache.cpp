@@ -90,6 +90,15 @@ MgrSharedBlock* CMgrCache::Detach() {
     return arena;
 }
 
+int CMgrCache::Clear() {
+    MgrLock hold(m_lock);
+    if (!m_attached.load(std::memory_order_relaxed)) return 0;
+    for (int i = 0; i < m_indexCount; ++i) FreeEntry(m_index[i]);
+    for (int i = 0; i < m_reuseCount; ++i) FreeEntry(m_reuse[i]);
+    m_indexCount = m_reuseCount = 0;
+    return 1;
+}
+
 size_t CMgrCache::EntryBytes(size_t dataLength) const {
     const size_t head = kEntryHeaderBytes + AlignUp8(static_cast<size_t>(m_keyLength));
     if (dataLength > std::numeric_limits<uint32_t>::max() - head) return 0;   // never wraps

@@ -81,6 +81,10 @@ public:
     // Frees every entry (referenced or not) and the tables; returns the arena
     // (null when not attached).
     MgrSharedBlock* Detach();
+    // Frees every entry (referenced or not) but keeps the cache attached with
+    // its tables, as good as a fresh Attach to the same arena. 0 when not
+    // attached.
+    int Clear();
 
     // The data of the entry with that key, or null. A hit takes a reference
     // (not on a permanent entry), counts the hit and stamps the access tick.

@@ -1,44 +1,58 @@
 // Road network geometry files from untrusted bytes. Map.ndb gets a fixed
 // top index pointing every square at the input, so the fuzzer works on the
 // tile entries and link records; RoadLine.ndb and Path.ndb are the input.
+// The readers and the top index are made once and reused for every input.
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "mapdb/road_network.h"
 #include "platform/byte_cursor.h"
+#include "platform/file_io.h"
 
 using fuzzsupport::WriteBytes;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string root = fuzzsupport::MakeMapRoot("road_network_fuzz");
-    static std::vector<uint8_t> head = [] {
+    // The top index (256 KB) is written once; each input replaces only the
+    // largest tile size in front of it and the tile data behind it.
+    static const platform::File map = [] {
+        const std::string path = root + "/Map/Map.ndb";
         platform::ByteWriter w;
         w.U32(0);
         for (int i = 0; i < 256 * 256; ++i) w.U32(4 + 0x40000);
-        return w.Data();
+        WriteBytes(path, w.Data());
+        platform::File f;
+        if (!f.Open(path, platform::File::Mode::kReadWrite)) std::abort();
+        return f;
     }();
-    std::vector<uint8_t> map = head;
     // The largest tile size comes from the input too.
-    if (size >= 4) std::copy(data, data + 4, map.begin());
-    map.insert(map.end(), data, data + size);
-    WriteBytes(root + "/Map/Map.ndb", map.data(), map.size());
+    uint8_t largest[4] = {};
+    std::copy(data, data + std::min<size_t>(size, 4), largest);
+    if (pwrite(map.Descriptor(), largest, 4, 0) != 4 || ftruncate(map.Descriptor(), 4 + 0x40000) != 0 ||
+        (size > 0 && pwrite(map.Descriptor(), data, size, 4 + 0x40000) != static_cast<ssize_t>(size))) {
+        std::abort();
+    }
     WriteBytes(root + "/Map/RoadLine.ndb", data, size);
     WriteBytes(root + "/Map/Path.ndb", data, size);
 
-    CMneLinkMapFile cells;
+    // The readers live across inputs: opened again, they keep their arenas.
+    static CMneLinkMapFile cells;
+    static CMneRoadLineMapFile line;
+    static CMnePathMapFile path;
     if (cells.Open(root)) {
         std::vector<MneLinkEntry> out;
         for (int t : {0, 1, 63, 64, 4095, 16383}) cells.GetCellLinksCopy(t, t % 64, out);
     }
-    CMneRoadLineMapFile line;
     if (line.Open(root)) {
         std::vector<MapPoint> pts;
         for (uint32_t id : {1u, 2u, 3u, 100u, 0x8000001u, line.LinkCount() - 1, line.LinkCount()})
             line.GetLinkShapeCopy(id, 1, pts);
     }
-    CMnePathMapFile path;
     if (path.Open(root)) {
         std::vector<MnePathEntry> out;
         for (uint32_t id : {1u, 2u, 0x8000001u, 0x8000002u, path.LinkCount() - 1}) path.GetLinkPathCopy(id, out);

@@ -35,21 +35,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteBytes(root + "/Map/SAIdx.ndb", WithIndex(data, size, kMneSaIndexBytes));
 
     const uint32_t ids[] = {1, 2, 7, 99, 100, 101, 150, 0x8000001, 0x8000007, 1999999};
-    CMneExtLaneMapFile lane;
+    // The readers live across inputs: opened again, they keep their arenas.
+    static CMneExtLaneMapFile lane;
+    static CMneExtTBTMapFile tbt;
+    static CMneNameMapFile rn;
+    static CMneTollGateMapFile tg;
+    static CMneSAMapFile sa;
     if (lane.Open(root))
         for (uint32_t id : ids) lane.GetLaneInfo(id);
-    CMneExtTBTMapFile tbt;
     if (tbt.Open(root))
         for (uint32_t id : ids) tbt.GetTurnInfo(id, ids[(id + 3) % 10]);
-    CMneNameMapFile rn;
     if (rn.Open(root))
         for (uint32_t id : {0u, 1u, 4u, 5u, static_cast<uint32_t>(size / 2), static_cast<uint32_t>(size)}) rn.GetName(id);
-    CMneTollGateMapFile tg;
     if (tg.Open(root)) {
         int n = 0;
         for (int gate : {1, 2, 3, 5, 1000}) tg.GetTollGate(gate, &n);
     }
-    CMneSAMapFile sa;
     if (sa.Open(root))
         for (uint32_t id : ids) sa.GetServiceArea(id);
     CMneHipassMapFile hp;

@@ -13,7 +13,18 @@ int MneCachedArena::Create(const char* tag, uint32_t unit, uint32_t size, int ke
         Destroy();
         return 0;
     }
+    m_tag = tag;
+    m_unit = unit;
+    m_size = size;
+    m_keyLength = keyLength;
     return 1;
+}
+
+int MneCachedArena::Recreate(const char* tag, uint32_t unit, uint32_t size, int keyLength) {
+    if (IsReady() && m_tag == tag && m_unit == unit && m_size == size && m_keyLength == keyLength) {
+        return m_cache.Clear();
+    }
+    return Create(tag, unit, size, keyLength);
 }
 
 void MneCachedArena::Destroy() {

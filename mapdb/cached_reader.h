@@ -20,6 +20,11 @@ public:
     // ordinary heap block (no named mapping), so that several readers of the
     // same kind may live in one process (tests, tools).
     int Create(const char* tag, uint32_t unit, uint32_t size, int keyLength);
+    // Create for a reader opened again: an arena of the same tag, unit, size
+    // and key length is kept and its cache emptied instead of being made
+    // anew, which saves reserving and clearing the arena and the cache's
+    // tables on every open.
+    int Recreate(const char* tag, uint32_t unit, uint32_t size, int keyLength);
     void Destroy();
     bool IsReady() const { return m_cache.IsAttached(); }
 
@@ -38,6 +43,10 @@ public:
 private:
     CMgrCache m_cache;
     MgrSharedBlock* m_arena = nullptr;
+    std::string m_tag;  // what the arena was made with
+    uint32_t m_unit = 0;
+    uint32_t m_size = 0;
+    int m_keyLength = 0;
 };
 
 // Opens "%s%s" of a data root and a Windows-style name ("Map\RG.ndb").

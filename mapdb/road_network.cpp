@@ -60,26 +60,32 @@ MneLinkEntry MneDecodeLinkRecord(const uint8_t* s) {
 
 int CMneLinkMapFile::Open(const std::string& dataRoot) {
     MgrLock lock(m_lock);
-    Close();
-    if (!MneOpenDataFile(dataRoot, "Map\\Map.ndb", m_file)) return 0;
-    m_fileSize = m_file.Size();
-    std::vector<uint8_t> head(4 + kMneLinkTopIndexBytes);
-    if (!m_file.ReadExactAt(0, head.data(), head.size())) {
+    // Opened again: the file and the index go, the arenas stay for Recreate.
+    m_file.Close();
+    m_topIndex.clear();
+    m_largestTileBytes = 0;
+    m_fileSize = 0;
+    if (!MneOpenDataFile(dataRoot, "Map\\Map.ndb", m_file)) {
         Close();
         return 0;
     }
-    platform::ByteReader in(head);
-    m_largestTileBytes = in.U32();
-    m_topIndex.resize(256 * 256);
-    for (auto& v : m_topIndex) v = in.U32();
+    m_fileSize = m_file.Size();
+    // The top index stays as stored; a square's offset is read when asked.
+    uint8_t largest[4];
+    m_topIndex.resize(kMneLinkTopIndexBytes);
+    if (!m_file.ReadExactAt(0, largest, 4) || !m_file.ReadExactAt(4, m_topIndex.data(), m_topIndex.size())) {
+        Close();
+        return 0;
+    }
+    m_largestTileBytes = platform::ByteReader(largest, 4).U32();
     // The decode buffer is sized from the header, but never beyond what the
     // data arena can hold: a larger tile is refused on its own
     // (GetCellLinks), the rest of the file stays usable.
     m_decoded.assign(std::min(m_largestTileBytes, kMneLinkMaxTileBytes) / kMneLinkRecordSize, MneLinkEntry{});
     // Data entries are keyed by offset and size, so two tiles that share an
     // offset never read each other's entry as their own.
-    if (!m_offsetCache.Create("LINKMAP_OFFSETDATA", 8, 0x20000, 4) ||
-        !m_dataCache.Create("LINKMAP_DATA", 20, 0x20000, sizeof(TileDataKey))) {
+    if (!m_offsetCache.Recreate("LINKMAP_OFFSETDATA", 8, 0x20000, 4) ||
+        !m_dataCache.Recreate("LINKMAP_DATA", 20, 0x20000, sizeof(TileDataKey))) {
         Close();
         return 0;
     }
@@ -101,7 +107,8 @@ const MneLinkEntry* CMneLinkMapFile::GetCellLinks(int tileX, int tileY, int* cou
     MgrLock lock(m_lock);
     if (!m_file.IsOpen() || tileX < 0 || tileY < 0 || tileX >= kMneLevel2Tiles || tileY >= kMneLevel2Tiles)
         return nullptr;
-    const uint32_t top = m_topIndex[(tileY / 64) * 256 + tileX / 64];
+    const size_t squareNumber = static_cast<size_t>((tileY / 64) * 256 + tileX / 64);
+    const uint32_t top = platform::ByteReader(m_topIndex.data() + squareNumber * 4, 4).U32();
     if (top == 0 || static_cast<int64_t>(top) + kMneLinkSquareBytes > m_fileSize) return nullptr;
     const uint8_t* square = m_offsetCache.Acquire(&top, m_file, top, kMneLinkSquareBytes, true,
                                                   "Link DB : m_OffsetCache Alloc Fail\n");
@@ -140,8 +147,14 @@ int CMneLinkMapFile::GetCellLinksCopy(int tileX, int tileY, std::vector<MneLinkE
 int MneLinkIndexedFile::OpenIndexed(const std::string& dataRoot, const char* fileName, const MneArenaDesc& offsets,
                                     const MneArenaDesc& data) {
     MgrLock lock(m_lock);
-    CloseIndexed();
-    if (!MneOpenDataFile(dataRoot, fileName, m_file)) return 0;
+    // Opened again: the file goes, the arenas stay for Recreate.
+    m_file.Close();
+    m_linkCount = 0;
+    m_fileSize = 0;
+    if (!MneOpenDataFile(dataRoot, fileName, m_file)) {
+        CloseIndexed();
+        return 0;
+    }
     m_fileSize = m_file.Size();
     uint8_t word[4];
     if (!m_file.ReadExactAt(0, word, 4)) {
@@ -149,8 +162,8 @@ int MneLinkIndexedFile::OpenIndexed(const std::string& dataRoot, const char* fil
         return 0;
     }
     m_linkCount = platform::ByteReader(word, 4).U32();
-    if (!m_offsetCache.Create(offsets.tag, offsets.unit, offsets.size, offsets.keyLength) ||
-        !m_dataCache.Create(data.tag, data.unit, data.size, data.keyLength)) {
+    if (!m_offsetCache.Recreate(offsets.tag, offsets.unit, offsets.size, offsets.keyLength) ||
+        !m_dataCache.Recreate(data.tag, data.unit, data.size, data.keyLength)) {
         CloseIndexed();
         return 0;
     }

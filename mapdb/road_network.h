@@ -60,7 +60,7 @@ private:
     platform::File m_file;
     int64_t m_fileSize = 0;
     uint32_t m_largestTileBytes = 0;
-    std::vector<uint32_t> m_topIndex;  // 256 x 256
+    std::vector<uint8_t> m_topIndex;  // 256 x 256 u32, as stored
     MneCachedArena m_offsetCache;      // key: top offset
     MneCachedArena m_dataCache;        // key: tile data offset
     std::vector<MneLinkEntry> m_decoded;

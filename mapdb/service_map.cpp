@@ -51,8 +51,13 @@ MneLinkGuideRecord MneDecodeGuideRecord(const uint8_t* stored, uint32_t linkId) 
 }
 
 int CMneServiceMainMapFile::Open(const std::string& dataRoot) {
-    Close();
-    if (!m_arena.Create("SERVICEMAP", kArenaUnit, kArenaSize, 4)) return 0;
+    // Opened again: the file goes, the arena stays for Recreate.
+    m_file.Close();
+    m_fileSize = 0;
+    if (!m_arena.Recreate("SERVICEMAP", kArenaUnit, kArenaSize, 4)) {
+        Close();
+        return 0;
+    }
     if (!MneOpenDataFile(dataRoot, "Map\\RG.ndb", m_file)) {
         Close();
         return 0;

@@ -33,11 +33,16 @@ bool Fits(uint64_t offset, uint64_t length, int64_t fileSize) {
 
 int CMneExtLaneMapFile::Open(const std::string& dataRoot) {
     MgrLock lock(m_lock);
-    Close();
-    if (!MneOpenDataFile(dataRoot, "Map\\Lane.ndb", m_file)) return 0;
+    // Opened again: the file goes, the arenas stay for Recreate.
+    m_file.Close();
+    m_fileSize = 0;
+    if (!MneOpenDataFile(dataRoot, "Map\\Lane.ndb", m_file)) {
+        Close();
+        return 0;
+    }
     m_fileSize = m_file.Size();
-    if (!m_offsetCache.Create("LANEMAP_OFFSETDATA", 4, 0x10000, 4) ||
-        !m_dataCache.Create("LANEMAP_DATA", 4, 0x10000, 4)) {
+    if (!m_offsetCache.Recreate("LANEMAP_OFFSETDATA", 4, 0x10000, 4) ||
+        !m_dataCache.Recreate("LANEMAP_DATA", 4, 0x10000, 4)) {
         Close();
         return 0;
     }
@@ -96,12 +101,18 @@ const MneLaneInfo* CMneExtLaneMapFile::GetLaneInfo(uint32_t linkId) {
 
 int CMneExtTBTMapFile::Open(const std::string& dataRoot) {
     MgrLock lock(m_lock);
-    Close();
-    if (!MneOpenDataFile(dataRoot, "Map\\TBT.ndb", m_file)) return 0;
+    // Opened again: the file goes, the arena stays for Recreate.
+    m_file.Close();
+    m_index.clear();
+    m_fileSize = 0;
+    if (!MneOpenDataFile(dataRoot, "Map\\TBT.ndb", m_file)) {
+        Close();
+        return 0;
+    }
     m_fileSize = m_file.Size();
     m_index.resize(kMneGroupIndexBytes);
     if (!m_file.ReadExactAt(0, m_index.data(), m_index.size()) ||
-        !m_dataCache.Create("TBTMAP_DATA", 4, 0x10000, 4)) {
+        !m_dataCache.Recreate("TBTMAP_DATA", 4, 0x10000, 4)) {
         Close();
         return 0;
     }
@@ -166,10 +177,15 @@ const MneTurnInfo* CMneExtTBTMapFile::GetTurnInfo(uint32_t fromLinkId, uint32_t 
 
 int CMneNameMapFile::Open(const std::string& dataRoot) {
     MgrLock lock(m_lock);
-    Close();
-    if (!MneOpenDataFile(dataRoot, "Map\\RN.ndb", m_file)) return 0;
+    // Opened again: the file goes, the arena stays for Recreate.
+    m_file.Close();
+    m_fileSize = 0;
+    if (!MneOpenDataFile(dataRoot, "Map\\RN.ndb", m_file)) {
+        Close();
+        return 0;
+    }
     m_fileSize = m_file.Size();
-    if (!m_cache.Create("NAMEMAP_DATA", 70, 0x20000, 4)) {
+    if (!m_cache.Recreate("NAMEMAP_DATA", 70, 0x20000, 4)) {
         Close();
         return 0;
     }
@@ -216,12 +232,18 @@ const MneNameRecord* CMneNameMapFile::GetName(uint32_t nameId) {
 
 int CMneTollGateMapFile::Open(const std::string& dataRoot) {
     MgrLock lock(m_lock);
-    Close();
-    if (!MneOpenDataFile(dataRoot, "Map\\TG.ndb", m_file)) return 0;
+    // Opened again: the file goes, the arena stays for Recreate.
+    m_file.Close();
+    m_index.clear();
+    m_fileSize = 0;
+    if (!MneOpenDataFile(dataRoot, "Map\\TG.ndb", m_file)) {
+        Close();
+        return 0;
+    }
     m_fileSize = m_file.Size();
     m_index.resize(kMneTollGateIndexBytes);
     if (!m_file.ReadExactAt(0, m_index.data(), m_index.size()) ||
-        !m_cache.Create("TOLLGATE_DATA", 320, 0x100000, 4)) {
+        !m_cache.Recreate("TOLLGATE_DATA", 320, 0x100000, 4)) {
         Close();
         return 0;
     }
@@ -258,7 +280,12 @@ const MneTollGateRecord* CMneTollGateMapFile::GetTollGate(int gate, int* count) 
 
 int CMneSAMapFile::Open(const std::string& dataRoot) {
     MgrLock lock(m_lock);
-    Close();
+    // Opened again: the files go, the arenas stay for Recreate.
+    m_file.Close();
+    m_idxFile.Close();
+    m_groups.clear();
+    m_fileSize = m_idxFileSize = 0;
+    m_areaCount = 0;
     if (!MneOpenDataFile(dataRoot, "Map\\SA.ndb", m_file) || !MneOpenDataFile(dataRoot, "Map\\SAIdx.ndb", m_idxFile)) {
         Close();
         return 0;
@@ -268,7 +295,8 @@ int CMneSAMapFile::Open(const std::string& dataRoot) {
     uint8_t countBytes[2];
     m_groups.resize(kMneSaIndexBytes);
     if (!m_file.ReadExactAt(0, countBytes, 2) || !m_idxFile.ReadExactAt(0, m_groups.data(), m_groups.size()) ||
-        !m_offsetCache.Create("SAMAP_OFFSETDATA", 4, 0x10000, 4) || !m_dataCache.Create("SAMAP_DATA", 4, 0x10000, 4)) {
+        !m_offsetCache.Recreate("SAMAP_OFFSETDATA", 4, 0x10000, 4) ||
+        !m_dataCache.Recreate("SAMAP_DATA", 4, 0x10000, 4)) {
         Close();
         return 0;
     }

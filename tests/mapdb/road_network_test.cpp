@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "platform/byte_cursor.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -196,6 +198,35 @@ TEST_F(RoadNetworkTest, ShapesForwardReversedAndRefused) {
     EXPECT_EQ(line.GetLinkShape(5, &n, 0), nullptr);  // at the count
     EXPECT_EQ(line.GetLinkShape(0x8000000, &n, 0), nullptr);
     EXPECT_EQ(line.ReadShape(1, 0, 1u << 30, 3), nullptr);  // points outside the file
+}
+
+// A reader opened again keeps its arenas but none of the old file's data.
+TEST_F(RoadNetworkTest, OpenedAgainReadsTheNewFile) {
+    CMneRoadLineMapFile line;
+    CMneLinkMapFile cells;
+    ASSERT_EQ(line.Open(dir.Path()), 1);
+    ASSERT_EQ(cells.Open(dir.Path()), 1);
+    std::vector<MapPoint> pts;
+    std::vector<MneLinkEntry> links;
+    ASSERT_EQ(line.GetLinkShapeCopy(1, 1, pts), 1);
+    ASSERT_EQ(cells.GetCellLinksCopy(8201, 3000, links), 1);
+
+    std::map<uint32_t, std::vector<MapPoint>> shapes;
+    shapes[1] = {{7, 8}, {9, 10}};
+    Write("Map/RoadLine.ndb", writers::BuildRoadLine(shapes));
+    std::map<std::pair<int, int>, std::vector<writers::LinkSegment>> tiles;
+    tiles[{8201, 3000}] = {Segment(9, 1, 1, 2, 2), Segment(8, 3, 3, 4, 4)};
+    Write("Map/Map.ndb", writers::BuildLinkMap(tiles));
+
+    ASSERT_EQ(line.Open(dir.Path()), 1);
+    ASSERT_EQ(cells.Open(dir.Path()), 1);
+    EXPECT_EQ(line.LinkCount(), 2u);
+    ASSERT_EQ(line.GetLinkShapeCopy(1, 1, pts), 1);
+    EXPECT_EQ(pts, (std::vector<MapPoint>{{7, 8}, {9, 10}}));
+    ASSERT_EQ(cells.GetCellLinksCopy(8201, 3000, links), 1);
+    ASSERT_EQ(links.size(), 2u);
+    EXPECT_EQ(links[0].linkId, 9u);
+    EXPECT_EQ(cells.GetCellLinksCopy(8200, 3000, links), 0);
 }
 
 TEST_F(RoadNetworkTest, FollowOnLinks) {
