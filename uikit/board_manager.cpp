@@ -382,13 +382,15 @@ int NvBoardManager::ProcessInput(uint32_t tick, uint32_t message, uint32_t point
     }
     if (holder < 0 || !open) m_popups.SetHighestLevel(0);
     // 2: each popup over a snapshot (closing moves later entries up).
+    // The level decided above holds for the whole pass: closing a popup on
+    // the way recomputes it from the ones still open.
+    const bool noLevel = m_popups.HighestLevel() == 0;
     std::vector<NvControl*> snapshot;
     for (int i = 0; i < m_popups.Count(); ++i) snapshot.push_back(m_popups.At(i).control);
     for (NvControl* c : snapshot) {
         const int i = m_popups.Find(c);
         if (i < 0) continue;
         NvPopupEntry& e = m_popups.At(i);
-        const bool noLevel = m_popups.HighestLevel() == 0;
         if (c->m_rect.Contains(x, y) && (e.state == kNvPopupOpen || e.state == kNvPopupTimed)) {
             if (target && InSubtree(target, c)) {
                 target->OnPointer(kNvWmLButtonDown, &m_event, kNvNoSubIndex);

@@ -297,8 +297,10 @@ void NvControl::Layout() {
 }
 
 void NvControl::LoadImagesAll(int mode) {
-    if ((mode == 1 && m_popup) || (mode == 2 && !m_popup)) return;
-    LoadStateImages();
+    // Mode 1 skips a popup with its whole subtree; mode 2 loads popups only
+    // (their sub-controls are popups too) and looks for them below the rest.
+    if (mode == 1 && m_popup) return;
+    if (mode != 2 || m_popup) LoadStateImages();
     for (uint32_t i = 0; i < m_children.Count(); ++i) {
         NvNode* c = m_children.At(i);
         if (c && c->IsKindOf(&NvControl::kClass)) static_cast<NvControl*>(c)->LoadImagesAll(mode);

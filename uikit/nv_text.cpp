@@ -357,15 +357,12 @@ int NvTextML::Wrap(const char16_t* text, bool markup) {
     m_lines.clear();
     m_top = 0;
     Line cur;
-    bool styled = false;
     int32_t width = 0;
-    uint8_t lastStyle = 0;
     const size_t n = m_text.size();
     auto push = [&](size_t end) {
         cur.length = static_cast<uint16_t>(end - cur.start);
-        if (!styled && !m_lines.empty() && markup) cur.style = lastStyle;
+        // Lines past the table are dropped, never written beyond it.
         if (m_lines.size() < static_cast<size_t>(kMaxLines)) m_lines.push_back(cur);
-        lastStyle = cur.style;
     };
     cur.start = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -374,7 +371,6 @@ int NvTextML::Wrap(const char16_t* text, bool markup) {
             push(i);
             if (c == u'\r') ++i;
             cur = Line{static_cast<uint16_t>(i + 1), 0, 0};
-            styled = false;
             width = 0;
             continue;
         }
@@ -385,7 +381,6 @@ int NvTextML::Wrap(const char16_t* text, bool markup) {
         if (markup && c == u'#' && i + 1 < n && m_text[i + 1] >= u'0' && m_text[i + 1] <= u'9' && i == cur.start) {
             cur.style = static_cast<uint8_t>(m_text[i + 1] - u'0');
             if (cur.style >= kStyles) cur.style = 0;
-            styled = true;
             cur.start = static_cast<uint16_t>(i + 2);
             ++i;
             continue;
@@ -393,9 +388,8 @@ int NvTextML::Wrap(const char16_t* text, bool markup) {
         const int32_t w = CharWidth(c, cur.style);
         if (width + w > m_used.width && i > cur.start) {
             push(i);
-            const uint8_t keep = cur.style;
-            cur = Line{static_cast<uint16_t>(i), 0, keep};
-            styled = true;  // a wrapped line keeps its line's style
+            // A line that starts by wrapping keeps the style of the line before.
+            cur = Line{static_cast<uint16_t>(i), 0, cur.style};
             width = 0;
         }
         width += w;
