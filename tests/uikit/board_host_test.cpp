@@ -325,6 +325,26 @@ TEST_F(BoardHostTest, InputTables) {
     }
 }
 
+TEST_F(BoardHostTest, ABoardChangeLeavesNoOpenLevel) {
+    Start();
+    ASSERT_EQ(m_host->LoadBoard(1), 1);
+    ASSERT_EQ(NvShowPopup(m_host->GetControl(kGalleryPanel), 0, kNvNoTimeout, 0, 3), 1);
+    EXPECT_FALSE(NvPopupNoLevel());
+    Posted();
+    ASSERT_EQ(m_host->LoadBoard(1), 1);  // closes every popup of the old board
+    EXPECT_TRUE(NvPopupNoLevel());
+    std::vector<uint32_t> closed;
+    for (const NvMessage& m : Posted())
+        if (m.message == kNvWmPopupClosed) closed.push_back(m.wParam);
+    EXPECT_EQ(closed, std::vector<uint32_t>{kGalleryPanel});
+    // A ninth popup fails without changing the table.
+    int shown = 0;
+    for (int id = 0; id < m_host->GetBoard()->ControlCount() && shown < 9; ++id)
+        if (NvControl* c = m_host->GetControl(id)) shown += NvShowPopup(c, 0, kNvNoTimeout, 0, 0);
+    EXPECT_EQ(shown, kNvMaxPopups);
+    EXPECT_EQ(m_host->Popups().Count(), kNvMaxPopups);
+}
+
 TEST_F(BoardHostTest, TouchWithoutPopupsReachesTheHitControl) {
     Start();
     ASSERT_EQ(m_host->LoadBoard(1), 1);

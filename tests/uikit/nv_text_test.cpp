@@ -137,6 +137,22 @@ TEST_F(NvTextTest, CaretFromPoint) {
     EXPECT_EQ(text.CaretX(), 50 + w + a);
 }
 
+TEST_F(NvTextTest, VerticalTextsStandOneCharacterPerLine) {
+    const NvRect owner{0, 40, 0, 400};
+    NvText text(&owner);
+    ASSERT_EQ(text.SetText(u"ABC", true), 1);
+    EXPECT_EQ(text.LineCount(), 3);
+    ASSERT_EQ(text.Draw(0, 0), 1);
+    ASSERT_EQ(text.LastLines().size(), 3u);
+    EXPECT_EQ(text.LastLines()[2].text, "C");
+    // A longer text keeps its first 43 characters, each on its line.
+    const std::u16string many(60, u'x');
+    ASSERT_EQ(text.SetText(many.c_str(), true), 1);
+    EXPECT_EQ(text.LineCount(), NvText::kMaxVerticalChars);
+    ASSERT_EQ(text.Draw(0, 0), 1);
+    EXPECT_EQ(text.LastLines().size(), static_cast<size_t>(NvText::kMaxVerticalChars));
+}
+
 TEST_F(NvTextTest, RedrawIsDueAfter250Ms) {
     const NvRect owner{0, 100, 0, 30};
     NvText text(&owner);
