@@ -433,6 +433,26 @@ int CMgrConfigModuleSVC::GetSectionSpeed(int fromPoint, int toPoint, GuideSectio
     return 1;
 }
 
+int CMgrConfigModuleSVC::GetUpcomingLinks(int32_t distanceM, int32_t* count, int32_t* first) const {
+    CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance();
+    if (!gps || !count || !first || !IsGuiding()) return 0;
+    tagMAPMATCHINFO match;
+    gps->GetMatchInfo(&match);
+    const int64_t leftOnLink = std::max<int32_t>(match.distanceToEndM, 0);
+    MgrLock hold(const_cast<CMgrCriticalSection&>(m_lock));
+    const int32_t b = m_tracking.linkIndex;
+    const int32_t m = m_route.linkCount;
+    const int32_t* cumulative = m_route.arrays[kGuideArrayDistanceM].Data();
+    if (b < 0 || b >= m || !cumulative || m_route.arrays[kGuideArrayDistanceM].Count() < m) return 0;
+    // Ahead of the position to the end of link i: what is left of link b
+    // and the links between (cumulative distances count to each link's end).
+    int32_t i = b;
+    while (i + 1 < m && leftOnLink + (int64_t{cumulative[i]} - cumulative[b]) < distanceM) ++i;
+    *count = i - b + 1;
+    *first = b;
+    return 1;
+}
+
 void CMgrConfigModuleSVC::UpdateRemainingDistance() {
     int32_t matchStatus = 0;
     if (CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance()) {

@@ -286,6 +286,14 @@ public:
     // Speed and class between guidance points from and to; 1, 0 when a
     // point or its link is outside the tables.
     int GetSectionSpeed(int fromPoint, int toPoint, GuideSectionSpeed* out) const;
+    // The route's links from the current one (the tracking block's link
+    // index b) up to the first link whose end lies at least distanceM ahead
+    // of the position: the distance left on the current link (from the
+    // latest match record) plus the cumulative distances of the links after
+    // it. 1 with *count links starting at index *first of the link arrays
+    // (read them under the lock); 0 without a GPS block, while not guiding
+    // or when b lies outside the route.
+    int GetUpcomingLinks(int32_t distanceM, int32_t* count, int32_t* first) const;
     // Updates the tracking block's distances for its current guidance
     // point from the distance driven and the GPS match status.
     void UpdateRemainingDistance();

@@ -11,6 +11,7 @@
 #include "tools/writers/camera_writer.h"
 #include "tools/writers/map_container_writer.h"
 #include "tools/writers/road_network_writer.h"
+#include "tools/writers/route_data_writer.h"
 #include "tools/writers/service_map_writer.h"
 #include "tools/writers/small_readers_writer.h"
 #include "tools/writers/version_trailer_writer.h"
@@ -94,6 +95,19 @@ std::vector<DemoLink> MakeLinks() {
     ramp.laneCount = 1;
     ramp.twoWay = true;
     add(ramp);
+    // A one-way side road (eastwards) beside the main street's first block,
+    // between the same two junctions and about 15 m north of it on the way:
+    // the place where a matcher must choose between two close parallel roads.
+    const double mainLat = kLat0 + 2 * kStepLat, sideLat = mainLat + kDemoSideRoadOffsetDeg;
+    DemoLink side;
+    side.nameUtf8 = "누리옆길";
+    side.shape = {At(kLon0, mainLat), At(kLon0 + 0.002, sideLat), At(kLon0 + 0.005, sideLat),
+                  At(kLon0 + 0.008, sideLat), At(kLon0 + kStepLon, mainLat)};
+    side.roadClass = 4;
+    side.linkKind = 6;
+    side.laneCount = 1;
+    side.twoWay = false;
+    add(side);
     return links;
 }
 
@@ -156,7 +170,9 @@ bool WriteDemoMap(const std::string& root, std::string* error) {
         ServiceRecord r;
         r.length = ShapeLengthM(l.shape);
         r.roadClass = l.roadClass;
+        r.byte13 = DemoNetworkLevel(l.roadClass);  // link level
         r.linkKind = l.linkKind;
+        r.byte15 = l.number == kDemoTunnelLink ? 2 : 0;  // structure kind: 2 tunnel
         r.twoWay = l.twoWay ? 1 : 0;
         r.setACode = l.twoWay ? 3 : 1;
         r.setBCode = l.tollGate ? 1 : 0;

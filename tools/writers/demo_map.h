@@ -1,7 +1,9 @@
 #pragma once
 // A small fictional district near 127.0E 37.5N for the demo data root: a
 // grid of five streets by five avenues and an expressway along its south
-// edge with a toll gate and a service area. Every road-network file uses
+// edge with a toll gate and a service area. The westmost avenue runs through
+// a tunnel between the third and fourth street, and a one-way side road runs
+// close beside the main street's first block between the same junctions. Every road-network file uses
 // the same link numbers.
 #include <cstdint>
 #include <string>
@@ -22,6 +24,15 @@ struct DemoLink {
     int tollGate = 0;             // gate number on this link (0 none)
     bool serviceArea = false;
 };
+
+// The network level of a road class (0 local street .. 3 expressway), the
+// same in the road data of route planning and in the guidance records.
+inline uint8_t DemoNetworkLevel(uint8_t roadClass) {
+    return roadClass <= 1 ? 3 : roadClass <= 3 ? 2 : roadClass <= 5 ? 1 : 0;
+}
+// The side road beside the main street (the last link) runs this far north
+// of the street's junctions between its bends.
+inline constexpr double kDemoSideRoadOffsetDeg = 0.000134;  // about 15 m north
 
 // The district's links, numbered from 1 without gaps.
 const std::vector<DemoLink>& DemoLinks();

@@ -276,7 +276,7 @@ RoadNet DemoRoadNet() {
         l.lanes = d.laneCount;
         l.oneWay = !d.twoWay;
         l.speedCode = d.roadClass == 0 ? 10 : 5;  // the limits of the guidance records
-        l.networkLevel = d.roadClass <= 1 ? 3 : d.roadClass <= 3 ? 2 : d.roadClass <= 5 ? 1 : 0;
+        l.networkLevel = DemoNetworkLevel(d.roadClass);
         l.tollRoad = d.roadClass == 0;
     }
     net.links[kDemoTunnelLink].linkType = 3;
