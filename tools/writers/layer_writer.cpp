@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <random>
 
 #include "platform/byte_cursor.h"
 #include "platform/codepage.h"
@@ -10,6 +11,7 @@
 #include "tools/writers/demo_map.h"
 #include "tools/writers/demo_style.h"
 #include "tools/writers/map_container_writer.h"
+#include "tools/writers/synthetic_city.h"
 
 namespace writers {
 
@@ -550,6 +552,143 @@ bool WriteDemoLayers(const std::string& root, std::string* error) {
            WriteLayer(root, "Map\\Tributary.map", tributary, error) && WriteLayer(root, "Map\\Elev.map", elev, error) &&
            WriteLayer(root, "Map\\POI.map", poi, error) && WriteLayer(root, "Map\\JibunPOI.map", jibun, error) &&
            WriteFlatLayer(root, "Map\\Theme.map", theme, 16, error) &&
+           WriteFlatLayer(root, "Map\\RoadAttr.map", roadAttr, -1, error) &&
+           WriteFlatLayer(root, "Map\\TpegLink.map", traffic, 10, error);
+}
+
+// ---- The synthetic city ---------------------------------------------------------------
+
+namespace {
+
+// Hangul names from a few syllables, seeded.
+std::string HangulName(std::mt19937_64& rng, const char* suffix) {
+    static const char* const kSyllables[] = {"가", "나", "다", "라", "마", "바", "사", "아", "자", "하",
+                                             "솔", "별", "빛", "누", "리", "은", "들", "꽃", "새", "온"};
+    std::uniform_int_distribution<int> pick(0, 19);
+    std::string utf8 = std::string(kSyllables[pick(rng)]) + kSyllables[pick(rng)] + suffix;
+    return Cp949(utf8.c_str());
+}
+
+}  // namespace
+
+bool WriteSyntheticLayers(const SyntheticCity& city, uint64_t seed, const std::string& root, std::string* error,
+                          const std::function<void(const std::string&)>& progress) {
+    auto tell = [&](const std::string& line) {
+        if (progress) progress(line);
+    };
+    const int n = city.side;
+    if (n < 2) return false;
+    // Metres of the grid to map units (the city is small enough for a
+    // linear map between its corners).
+    const double ux = (city.net.nodes[static_cast<size_t>(n) - 1].x - city.net.nodes[0].x) / city.xm.back();
+    const double uy = (city.net.nodes[static_cast<size_t>(n) * (n - 1)].y - city.net.nodes[0].y) / city.ym.back();
+    const MapPoint origin = city.net.nodes[0];
+    auto at = [&](double xm, double ym) {
+        return MapPoint{origin.x + static_cast<int32_t>(std::lround(xm * ux)),
+                        origin.y + static_cast<int32_t>(std::lround(ym * uy))};
+    };
+    auto rect = [&](double x0, double y0, double x1, double y1) {
+        return std::vector<MapPoint>{at(x0, y0), at(x1, y0), at(x1, y1), at(x0, y1)};
+    };
+    std::mt19937_64 rng(seed ^ 0x5EEDu);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+
+    std::map<int, Blocks> base, building, poi;
+    std::map<int, std::map<std::pair<int, int>, std::vector<LayerRecord>>> theme, roadAttr, traffic;
+
+    // Roads: every kind at levels 1 and 2, arterials and expressways also
+    // at level 3, expressways at level 4.
+    for (size_t i = 1; i < city.net.links.size(); ++i) {
+        const RoadNetLink& l = city.net.links[i];
+        const SyntheticRoad road = city.roads[i];
+        const std::vector<MapPoint> line = {city.net.nodes[l.firstNode], city.net.nodes[l.secondNode]};
+        const uint16_t cls = road == SyntheticRoad::kLocal      ? demostyle::kLineStreet
+                             : road == SyntheticRoad::kArterial ? demostyle::kLineMajorRoad
+                                                                : demostyle::kLineExpressway;
+        const int deepest = road == SyntheticRoad::kLocal ? 2 : road == SyntheticRoad::kArterial ? 3 : 4;
+        for (int level = 1; level <= deepest; ++level) {
+            for (TilePiece& p : TileLine(level, line)) {
+                BlockOf(base[level], p.column, p.row, false).Add(2, cls, LineRecord(p.points));
+                if (road != SyntheticRoad::kLocal && level <= 2)
+                    traffic[level][{p.column, p.row}].push_back(
+                        TrafficLinkRecord(p.points, static_cast<uint32_t>(i), road == SyntheticRoad::kArterial ? 2 : 1));
+            }
+        }
+        if (i % 200000 == 0) tell("layers: " + std::to_string(i) + " links");
+    }
+
+    // Blocks, parks, buildings and POIs, cell by cell.
+    size_t buildings = 0, pois = 0;
+    for (int r = 0; r + 1 < n; ++r) {
+        for (int c = 0; c + 1 < n; ++c) {
+            const double x0 = city.xm[c] + 12, x1 = city.xm[c + 1] - 12;
+            const double y0 = city.ym[r] + 12, y1 = city.ym[r + 1] - 12;
+            const bool park = (r * 7 + c * 3) % 37 == 0;
+            const std::vector<MapPoint> block = rect(x0, y0, x1, y1);
+            for (int level = 1; level <= 2; ++level)
+                for (TilePiece& p : TileArea(level, block))
+                    BlockOf(base[level], p.column, p.row, false)
+                        .Add(1, park ? demostyle::kAreaPark : demostyle::kAreaBlock, AreaRecord(p.points));
+            if (park) continue;
+            // Two rows of houses along the block's long sides.
+            const int perRow = std::max(1, static_cast<int>((x1 - x0) / 45));
+            for (int row = 0; row < 2; ++row) {
+                for (int k = 0; k < perRow; ++k) {
+                    const double bx = x0 + 6 + k * (x1 - x0 - 12) / perRow;
+                    const double by = row == 0 ? y0 + 6 : y1 - 36;
+                    const double w = 20 + 15 * unit(rng), h = 20 + 10 * unit(rng);
+                    for (TilePiece& p : TileArea(1, rect(bx, by, bx + w, by + h)))
+                        BlockOf(building[1], p.column, p.row, false)
+                            .Add(7, demostyle::kAreaBuilding,
+                                 BuildingRecord(p.points, static_cast<uint8_t>(2 + 30 * unit(rng)), 1,
+                                                static_cast<uint32_t>(buildings)));
+                    ++buildings;
+                }
+            }
+            // One or two POIs per block.
+            const int count = 1 + static_cast<int>(2 * unit(rng));
+            for (int k = 0; k < count; ++k) {
+                const MapPoint where = at(x0 + (x1 - x0) * unit(rng), y0 + (y1 - y0) * unit(rng));
+                const uint16_t cls = static_cast<uint16_t>(pois % demostyle::kPoiClassCount);
+                const std::string name = HangulName(rng, cls == demostyle::kPoiCafe ? "카페" : "상회");
+                for (int level = 1; level <= 2; ++level) {
+                    TilePiece p;
+                    if (TilePoint(level, where, &p))
+                        BlockOf(poi[level], p.column, p.row, true).Add(13, 0, PoiRecord(p.points[0], 0, cls, 8, name));
+                }
+                if (pois % 50 == 0) {
+                    TilePiece p;
+                    if (TilePoint(1, where, &p))
+                        theme[1][{p.column, p.row}].push_back(
+                            ThemeRecord(p.points[0], static_cast<uint32_t>(pois), 1, demostyle::kPoiAttraction, name));
+                }
+                ++pois;
+            }
+        }
+        if (r % 20 == 0) tell("layers: row " + std::to_string(r) + " of " + std::to_string(n - 1));
+    }
+    // Signals at the arterial crossings.
+    for (int r = 0; r < n; r += 10) {
+        for (int c = 0; c < n; c += 10) {
+            TilePiece p;
+            if (TilePoint(1, city.net.nodes[static_cast<size_t>(r) * n + c], &p))
+                roadAttr[1][{p.column, p.row}].push_back(RoadAttrRecord(p.points[0], 1, 0, 0));
+        }
+    }
+    // Two rivers across the city, drawn as water over the blocks.
+    const double W = city.xm.back(), H = city.ym.back();
+    for (int k = 0; k < 2; ++k) {
+        std::vector<MapPoint> ring;
+        const double yBase = H * (k == 0 ? 0.3 : 0.7);
+        for (int s = 0; s <= 40; ++s) ring.push_back(at(W * s / 40, yBase + 300 * std::sin(s * 0.4 + k)));
+        for (int s = 40; s >= 0; --s) ring.push_back(at(W * s / 40, yBase + 120 + 300 * std::sin(s * 0.4 + k)));
+        for (int level = 1; level <= 3; ++level)
+            for (TilePiece& p : TileArea(level, ring))
+                BlockOf(base[level], p.column, p.row, false).Add(1, demostyle::kAreaWater, AreaRecord(p.points));
+    }
+    tell("layers: " + std::to_string(buildings) + " buildings, " + std::to_string(pois) + " POIs");
+    return WriteLayer(root, "Map\\Base.map", base, error) && WriteLayer(root, "Map\\Building.map", building, error) &&
+           WriteLayer(root, "Map\\POI.map", poi, error) && WriteFlatLayer(root, "Map\\Theme.map", theme, 16, error) &&
            WriteFlatLayer(root, "Map\\RoadAttr.map", roadAttr, -1, error) &&
            WriteFlatLayer(root, "Map\\TpegLink.map", traffic, 10, error);
 }

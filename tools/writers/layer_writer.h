@@ -6,6 +6,7 @@
 // buildings, POIs, theme entries, road attributes and traffic links, with
 // the road network's link numbers).
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -82,5 +83,15 @@ bool TilePoint(int level, MapPoint point, TilePiece* out);
 // Elev, POI, JibunPOI, Theme, RoadAttr and TpegLink. True when all were
 // written.
 bool WriteDemoLayers(const std::string& root, std::string* error = nullptr);
+
+struct SyntheticCity;
+
+// The drawing layers of a synthetic city (tools/writers/synthetic_city.h)
+// under root/Map: its roads by kind (link indexes as the traffic link ids),
+// a block in every grid cell with parks among them, two rivers, buildings
+// in every block and POIs, theme entries and road attributes with Hangul
+// names, seeded. progress (may be empty) hears a line now and then.
+bool WriteSyntheticLayers(const SyntheticCity& city, uint64_t seed, const std::string& root, std::string* error,
+                          const std::function<void(const std::string&)>& progress = {});
 
 }  // namespace writers

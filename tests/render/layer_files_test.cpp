@@ -1,0 +1,127 @@
+// The layer files the writers make, read back through the layer classes:
+// every block of the demo district and of a small synthetic city passes
+// the block check, the walker finds what was written, and the traffic links
+// carry the road network's link numbers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "foundation/memory_heap.h"
+#include "platform/paths.h"
+#include "render/layer_files.h"
+#include "tools/writers/demo_map.h"
+#include "tools/writers/layer_writer.h"
+#include "tools/writers/synthetic_city.h"
+
+namespace {
+
+struct Counts {
+    int blocks = 0;
+    int records = 0;
+    std::set<uint32_t> linkIds;
+    std::set<int> groupTypes;
+};
+
+// Walks every block of levels 1-4 around the given tiles of level 1.
+Counts WalkFile(CMneLayerMapFile& file, const std::string& path, MgrSharedBlock* arena, MapPoint sw, MapPoint ne) {
+    Counts c;
+    EXPECT_EQ(file.Open(path), 1) << path;
+    EXPECT_EQ(file.AttachCache(arena, 1), 1);
+    for (int level = 1; level <= 4; ++level) {
+        const int32_t side = GetLevelTileSide(level);
+        for (int32_t y = sw.y / side; y <= ne.y / side; ++y) {
+            for (int32_t x = sw.x / side; x <= ne.x / side; ++x) {
+                const MneTileKey key{level, x, y};
+                uint32_t offset = 0, size = 0, packed = 0;
+                if (!file.LocateBlock(key, &offset, &size, &packed)) continue;
+                const uint8_t* block = file.GetBlock(key, nullptr, &size);
+                EXPECT_NE(block, nullptr) << level << " " << x << " " << y;
+                if (!block) continue;
+                ++c.blocks;
+                const int n = MneWalkLayerBlock(file.Kind(), block, size, [&](const MneLayerRecord& r) {
+                    c.groupTypes.insert(r.groupType);
+                    if (file.Kind() == MneLayerKind::kTraffic)
+                        c.linkIds.insert(static_cast<uint32_t>(r.bytes[14] | r.bytes[15] << 8 | r.bytes[16] << 16 |
+                                                               r.bytes[17] << 24));
+                    return true;
+                });
+                EXPECT_GE(n, 0);
+                c.records += n;
+                file.ReleaseBlock(key);
+            }
+        }
+    }
+    file.DetachCache();
+    file.Close();
+    return c;
+}
+
+class LayerFilesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        m_root = std::filesystem::temp_directory_path() /
+                 ("navi_layers_" + std::to_string(::getpid()) + "_" +
+                  testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(m_root);
+        std::filesystem::create_directories(m_root / "Map");
+        m_arena = CreateSharedBlock(std::string_view("LAYERTESTCACHE"), 1024, 8 << 20, 0);
+        ASSERT_NE(m_arena, nullptr);
+    }
+    void TearDown() override {
+        DestroySharedBlock(m_arena);
+        std::filesystem::remove_all(m_root);
+    }
+    std::string Path(const char* name) const { return platform::ResolveUnder(m_root.string(), name); }
+    std::filesystem::path m_root;
+    MgrSharedBlock* m_arena = nullptr;
+};
+
+TEST_F(LayerFilesTest, DemoDistrictLayers) {
+    std::string error;
+    ASSERT_TRUE(writers::WriteDemoLayers(m_root.string(), &error)) << error;
+    const MapPoint sw{static_cast<int32_t>(126.98 * kMapUnitsPerDegree), static_cast<int32_t>(37.48 * kMapUnitsPerDegree)};
+    const MapPoint ne{static_cast<int32_t>(127.06 * kMapUnitsPerDegree), static_cast<int32_t>(37.55 * kMapUnitsPerDegree)};
+    CMneBaseMapFile base;
+    const Counts b = WalkFile(base, Path("Map\\Base.map"), m_arena, sw, ne);
+    EXPECT_GT(b.blocks, 10);
+    EXPECT_TRUE(b.groupTypes.count(1));   // areas
+    EXPECT_TRUE(b.groupTypes.count(2));   // roads
+    CMneBaseMapFile buildings;
+    const Counts h = WalkFile(buildings, Path("Map\\Building.map"), m_arena, sw, ne);
+    EXPECT_GE(h.records, 18);             // three blocks of two rows of three, cut at tile edges
+    EXPECT_EQ(h.groupTypes, std::set<int>{7});
+    CMnePOIMapFile poi;
+    EXPECT_GT(WalkFile(poi, Path("Map\\POI.map"), m_arena, sw, ne).records, 14 * 3);
+    CMneThemeMapFile theme;
+    EXPECT_EQ(WalkFile(theme, Path("Map\\Theme.map"), m_arena, sw, ne).records, 4 * 4);
+    CMneRoadAttrMapFile attr;
+    EXPECT_GT(WalkFile(attr, Path("Map\\RoadAttr.map"), m_arena, sw, ne).blocks, 0);
+    CMneTrafficMapFile traffic;
+    const Counts t = WalkFile(traffic, Path("Map\\TpegLink.map"), m_arena, sw, ne);
+    std::set<uint32_t> numbers;
+    for (const writers::DemoLink& l : writers::DemoLinks()) numbers.insert(l.number);
+    EXPECT_EQ(t.linkIds, numbers);        // every link, by the road network's number
+}
+
+TEST_F(LayerFilesTest, SyntheticCityLayers) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(400, 3);
+    std::string error;
+    ASSERT_TRUE(writers::WriteSyntheticLayers(city, 3, m_root.string(), &error)) << error;
+    CMneBaseMapFile base;
+    const Counts b = WalkFile(base, Path("Map\\Base.map"), m_arena, city.southWest, city.northEast);
+    EXPECT_TRUE(b.groupTypes.count(1));
+    EXPECT_TRUE(b.groupTypes.count(2));
+    CMneBaseMapFile buildings;
+    EXPECT_GT(WalkFile(buildings, Path("Map\\Building.map"), m_arena, city.southWest, city.northEast).records, 100);
+    CMneTrafficMapFile traffic;
+    const Counts t = WalkFile(traffic, Path("Map\\TpegLink.map"), m_arena, city.southWest, city.northEast);
+    ASSERT_FALSE(t.linkIds.empty());
+    for (uint32_t id : t.linkIds) {
+        ASSERT_LT(id, city.roads.size());
+        EXPECT_NE(city.roads[id], writers::SyntheticRoad::kLocal);   // only the larger roads carry traffic
+    }
+}
+
+}  // namespace
