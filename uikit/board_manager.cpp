@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <unistd.h>
+
 #include "foundation/debug_trace.h"
+#include "platform/clock.h"
 #include "uikit/nv_text.h"
 #include "uikit/renderer.h"
 
@@ -20,6 +23,25 @@ NvToolkitState& NvToolkit() {
 }
 
 NvBoardManager* NvGetBoardManager() { return g_host; }
+
+int NvDispatchWindowInput(NvPresenter& window, NvBoardManager& host, NvMessageQueue& queue) {
+    NvMessageQueue input;
+    const bool open = window.PumpInput(input, platform::GetTickCount());
+    int handed = 0;
+    NvMessage m;
+    while (input.Peek(&m)) {
+        if (m.message == kNvWmLButtonDown) {
+            host.ProcessInput(m.tick, m.message, m.lParam, 0);
+            ++handed;
+        } else if (m.message == kNvWmSize) {
+            host.ProcessInput(m.tick, m.message, 0, m.lParam);
+            ++handed;
+        } else {
+            queue.Post(m.message, m.wParam, m.lParam, m.tick);
+        }
+    }
+    return open ? handed : -1;
+}
 
 void NvScreenToBoardPos(int32_t x, int32_t y, int32_t* outX, int32_t* outY) {
     const NvToolkitState& t = NvToolkit();
@@ -179,7 +201,16 @@ NvBoardManager::NvBoardManager(const char* resourceFolder) {
     g_host = this;
     NvToolkitState& t = NvToolkit();
     t = NvToolkitState{};
-    t.resourceFolder = resourceFolder ? resourceFolder : ".";
+    if (resourceFolder) {
+        t.resourceFolder = resourceFolder;
+    } else {
+        // The program file's folder.
+        char path[4096] = {};
+        const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+        const std::string exe = n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string(".");
+        const size_t slash = exe.find_last_of('/');
+        t.resourceFolder = slash == std::string::npos ? "." : exe.substr(0, slash);
+    }
 }
 
 NvBoardManager::~NvBoardManager() {

@@ -156,5 +156,10 @@ private:
 };
 
 NvBoardManager* NvGetBoardManager();
+// Takes the window's waiting input (stamped with the injectable clock's
+// tick) and hands pointer-down and size messages to the host; other
+// messages stay in queue for the program. The number handed over, or -1
+// once WM_QUIT came.
+int NvDispatchWindowInput(NvPresenter& window, NvBoardManager& host, NvMessageQueue& queue);
 // Screen point to board point in centring mode.
 void NvScreenToBoardPos(int32_t x, int32_t y, int32_t* outX, int32_t* outY);

@@ -408,6 +408,16 @@ int NvStretchRect(NvImageData* dst, int32_t x, int32_t y, int32_t width, int32_t
     return Stretch(NvPixelsOf(dst), x, y, width, height, NvPixelsOf(src), srcX, srcY, srcWidth, srcHeight, false, 0);
 }
 
+int NvStretchPixels(NvImageData* dst, int32_t x, int32_t y, int32_t width, int32_t height, const NvPixelRecord& src,
+                    int32_t srcX, int32_t srcY, int32_t srcWidth, int32_t srcHeight) {
+    if (!dst || !src.pixels || src.width <= 0 || src.height <= 0) return 0;
+    std::unique_ptr<NvImageData> temp(NvCreateImageData(src.width, src.height, 0xFF00FF, false));
+    if (!temp || NvPutPixels(temp.get(), 0, 0, src) == 0) return 0;
+    if (width == srcWidth && height == srcHeight)
+        return NvCopyImageRect(dst, x, y, width, height, temp.get(), srcX, srcY);
+    return NvStretchRect(dst, x, y, width, height, temp.get(), srcX, srcY, srcWidth, srcHeight);
+}
+
 int NvTransparentBlit(const NvPixels& dst, int32_t x, int32_t y, int32_t width, int32_t height, NvImageData* src,
                       int32_t srcX, int32_t srcY, int32_t srcWidth, int32_t srcHeight, uint32_t keyColour) {
     return Stretch(dst, x, y, width, height, NvPixelsOf(src), srcX, srcY, srcWidth, srcHeight, true,

@@ -120,6 +120,10 @@ int NvStretchImage(NvImageData* dst, NvImageData* src);
 // The general form; refuses (0) a destination rectangle larger than dst.
 int NvStretchRect(NvImageData* dst, int32_t x, int32_t y, int32_t width, int32_t height, NvImageData* src,
                   int32_t srcX, int32_t srcY, int32_t srcWidth, int32_t srcHeight);
+// Raw pixels through a temporary image (filled with 0xFF00FF): copied when
+// the sizes match, stretched otherwise.
+int NvStretchPixels(NvImageData* dst, int32_t x, int32_t y, int32_t width, int32_t height, const NvPixelRecord& src,
+                    int32_t srcX, int32_t srcY, int32_t srcWidth, int32_t srcHeight);
 int NvTransparentBlit(const NvPixels& dst, int32_t x, int32_t y, int32_t width, int32_t height, NvImageData* src,
                       int32_t srcX, int32_t srcY, int32_t srcWidth, int32_t srcHeight, uint32_t keyColour);
 // That region of the background layer into the back buffer.

@@ -15,6 +15,7 @@
 
 #include "foundation/mgr_text.h"
 #include "golden_png.h"
+#include "platform/clock.h"
 #include "platform/file_io.h"
 #include "support/temp_dir.h"
 #include "tools/writers/settings_writer.h"
@@ -323,6 +324,28 @@ TEST_F(BoardHostTest, InputTables) {
         }
         m_host.reset();
     }
+}
+
+TEST_F(BoardHostTest, WindowInputReachesTheHostStampedByTheClock) {
+    platform::FakeClock clock(5000);
+    platform::ScopedClock use(clock);
+    Start();
+    ASSERT_EQ(m_host->LoadBoard(1), 1);
+    ASSERT_EQ(NvShowPopup(m_host->GetControl(kGalleryPanel), 1, kNvNoTimeout, 0, 0), 1);
+    Posted();
+    m_window->Inject(kNvWmLButtonDown, 1, NvMakePoint(150, 100));
+    m_window->Inject(kNvWmLButtonUp, 0, NvMakePoint(150, 100));
+    clock.Advance(250);
+    NvMessageQueue rest;
+    EXPECT_EQ(NvDispatchWindowInput(*m_window, *m_host, rest), 1);
+    EXPECT_EQ(NvToolkit().tick, 5250u);
+    EXPECT_EQ(State(kGalleryPanel), kNvPopupCloseRequested);
+    NvMessage m;
+    ASSERT_TRUE(rest.Peek(&m));  // the release is left to the program
+    EXPECT_EQ(m.message, kNvWmLButtonUp);
+    EXPECT_EQ(m.tick, 5250u);
+    m_window->Inject(kNvWmQuit, 0, 0);
+    EXPECT_EQ(NvDispatchWindowInput(*m_window, *m_host, rest), -1);
 }
 
 TEST_F(BoardHostTest, ABoardChangeLeavesNoOpenLevel) {

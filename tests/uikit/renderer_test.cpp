@@ -159,6 +159,17 @@ TEST(RendererTest, ColourKeyedAndStretchedCopies) {
     EXPECT_EQ(Rows(*wide)[0], (std::vector<uint16_t>{5, 9, 5, 5}));
 }
 
+TEST(RendererTest, StretchPixelsCopiesOrStretchesARawRecord) {
+    std::vector<uint16_t> px = {1, 2, 3, 4};  // 2 x 2, rows of 4 bytes, bottom-up: 1 2 is the bottom row
+    const NvPixelRecord rec{2, 2, 4, reinterpret_cast<const uint8_t*>(px.data())};
+    auto dst = Image(4, 4, 0);
+    EXPECT_EQ(NvStretchPixels(dst.get(), 1, 1, 2, 2, rec, 0, 0, 2, 2), 1);
+    EXPECT_EQ(dst->Pixel(1, 1), 3);
+    EXPECT_EQ(dst->Pixel(2, 2), 2);
+    EXPECT_EQ(NvStretchPixels(dst.get(), 0, 0, 4, 4, rec, 0, 0, 2, 2), 1);
+    EXPECT_EQ(Rows(*dst), (std::vector<std::vector<uint16_t>>{{3, 3, 4, 4}, {3, 3, 4, 4}, {1, 1, 2, 2}, {1, 1, 2, 2}}));
+}
+
 TEST(RendererTest, RotationsWorkByStrideForOddWidths) {
     // Stored rows of a 3 x 2 surface: a b c / d e f (rows 8 bytes apart).
     DibImage565 src;
