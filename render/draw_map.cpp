@@ -8,6 +8,7 @@
 #include "platform/byte_cursor.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "render/vector_font.h"
 
 // ---- Init message ----------------------------------------------------------------------
 
@@ -185,6 +186,10 @@ int CMneDrawMap::Initialize(const MneDrawInit& init) {
             DebugTrace(0, "%s", early.fail);
             return 0;
         }
+    }
+    if (!SetVectorFontFolder(init.dataRoot)) {
+        DebugTrace(0, "[Error]DrawMap SetFontBasePath!!\n");
+        return 0;
     }
     for (int index = 0; index < kLayerCount; ++index) {
         const int rc = OpenLayer(index, init.dataRoot);

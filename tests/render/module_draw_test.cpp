@@ -2,6 +2,7 @@
 // the demo district's layers and style.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -327,6 +328,75 @@ TEST_F(DrawModuleTest, QueriesFromOtherThreadsWhileFramesAreDrawn) {
     requester.join();
     for (std::thread& r : readers) r.join();
     EXPECT_EQ(drawn.load(), 40);
+    module.StopThread();
+}
+
+// The pass slots run in the fixed order of the view mode; a slot with a
+// handler sees the frame's tiles and caches, and what it places is what the
+// screens pick after the frame.
+TEST_F(DrawModuleTest, PassSlotsRunInTheOrderOfTheViewMode) {
+    MneFixedDrawInputs inputs;
+    CMgrCriticalSection lock;
+    MneDrawPublication publication;
+    CMneDrawMap map(&inputs, &publication, &lock);
+    ASSERT_EQ(map.Initialize(Init()), 1);
+    std::vector<std::string> seen;
+    auto record = [&](const char* name) {
+        return [&seen, name](CMneDrawMap&, const MnePassContext& c) {
+            seen.push_back(std::string(name) + (c.poiMask ? ":" + std::to_string(c.poiMask) : "") +
+                           (c.groupType ? ":" + std::to_string(c.groupType) : ""));
+        };
+    };
+    map.SetPassHandler(MnePass::kPoi, record("poi"));
+    map.SetPassHandler(MnePass::kBaseAreas, record("areas"));
+    map.SetPassHandler(MnePass::kPolygonClass, record("polygons"));
+    map.SetPassHandler(MnePass::kRoute, record("route"));
+    map.SetPassHandler(MnePass::kRoadAttributes, record("attrs"));
+    map.SetPassHandler(MnePass::kFoundBuilding, record("found"));
+    int blocks = 0;
+    map.SetPassHandler(MnePass::kBuildings, [&](CMneDrawMap&, const MnePassContext& c) {
+        if (c.block) ++blocks;
+    });
+    MneDrawRequest r = Request();
+    ASSERT_EQ(map.DrawFrame(r), 1);
+    EXPECT_EQ(seen, (std::vector<std::string>{"poi:32", "poi:4294967294", "areas", "polygons:3", "polygons:28",
+                                              "polygons:29", "polygons:30", "route", "attrs"}));
+    EXPECT_GT(blocks, 0);   // the building loop hands over the Base blocks of the visible tiles
+    seen.clear();
+    r = Request();
+    r.viewMode = 8;        // the building view: no cell loop, route or road attributes
+    blocks = 0;
+    ASSERT_EQ(map.DrawFrame(r), 1);
+    EXPECT_EQ(blocks, 0);
+    EXPECT_EQ(seen.back(), "found");
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), "attrs"), 0);
+    EXPECT_EQ(r.scaleStep, 15);   // step 12 forced; the request learns the level drawn
+}
+
+TEST_F(DrawModuleTest, PicksFindWhatThePassesPlaced) {
+    MneFixedDrawInputs inputs;
+    CModuleDraw module(m_settings, &inputs);
+    module.SetRendererSetup([](CMneDrawMap& map) {
+        map.SetPassHandler(MnePass::kThemeSymbols, [](CMneDrawMap& m, const MnePassContext&) {
+            tagMODULEDRAWTHEMECACHE symbol{};
+            symbol.objectId = 9002;
+            const ScreenRect box{100, 50, 120, 70};
+            symbol.symbolRect = box;
+            symbol.textRect = box;
+            symbol.kind = kPlaceSymbolOnly;
+            m.ThemeCache().Add(symbol, kPlaceSymbolOnly, 0, box, box, nullptr);
+        });
+    });
+    ASSERT_EQ(module.Initialize(Init()), 1);
+    ASSERT_EQ(WaitStatus(module), 1);
+    ASSERT_EQ(module.RequestDraw(Request()), 1);
+    ASSERT_EQ(WaitStatus(module), 1);
+    int32_t id = 0;
+    EXPECT_EQ(module.PickPOI(0, {110, 60}, &id), 1);
+    EXPECT_EQ(id, 9002);
+    EXPECT_EQ(module.PickPOI(0, {130, 60}, &id), 0);
+    EXPECT_EQ(module.PickPOI(1, {110, 60}, &id), 0);
+    EXPECT_EQ(module.PickMapObject(0, {110, 60}, &id), 0);   // the traffic cache holds nothing
     module.StopThread();
 }
 
