@@ -81,7 +81,10 @@ CModuleTPEG::CModuleTPEG(CMgrConfigModuleTPEG& store, TrafficServices& services)
 CModuleTPEG::~CModuleTPEG() {
     Shutdown(kTpegStopWaitMs);
     // The thread is gone or reported; a thread still running keeps the arena.
-    if (!m_thread && m_arena) DestroySharedBlock(m_arena);
+    if (!m_thread && m_arena) {
+        if (m_block) SharedBlockFree(m_block);
+        DestroySharedBlock(m_arena);
+    }
 }
 
 size_t CModuleTPEG::GetArenaBytes() const { return m_engine->ArenaBytes(); }
@@ -133,6 +136,7 @@ int CModuleTPEG::LoadOnThread() {
         return 0;
     }
     void* block = SharedBlockAlloc(m_arena, size);
+    m_block = block;
     if (!block) {
         m_startResult.store(kTpegStartNoBlock, std::memory_order_release);
         return 0;
@@ -140,6 +144,7 @@ int CModuleTPEG::LoadOnThread() {
     const int used = m_engine->LoadTables(block, size);
     if (used <= 0) {
         SharedBlockFree(block);
+        m_block = nullptr;
         m_startResult.store(kTpegStartNoTables, std::memory_order_release);
         return 0;
     }

@@ -112,6 +112,7 @@ private:
     std::unique_ptr<CModuleTPEGThread> m_thread;
     TrafficModuleSettings m_settings;
     MgrSharedBlock* m_arena = nullptr;
+    void* m_block = nullptr;   // the engine's block in the arena
     std::atomic<int> m_startResult{0};
     std::atomic<int> m_loaded{0};
     std::atomic<int> m_started{0};

@@ -23,8 +23,8 @@
 namespace traffictest {
 namespace {
 
-bool WaitFor(const std::function<bool()>& condition) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+bool WaitFor(const std::function<bool()>& condition, int boundMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
     while (!condition()) {
         if (std::chrono::steady_clock::now() > end) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -70,6 +70,10 @@ public:
             m_report.append(buf, static_cast<size_t>(n));
         }
         return m_report.find(text) != std::string::npos;
+    }
+    size_t ReportSize() {
+        Saw("");
+        return m_report.size();
     }
     bool WaitSaw(const std::string& text) {
         if (WaitFor([&] { return Saw(text); })) return true;
@@ -156,6 +160,74 @@ TEST_F(ReceiverSimTest, HandshakeDataLossAndReconnect) {
     if (HasFailure()) {
         std::lock_guard<std::mutex> hold(traceLock);
         std::printf("%s\n", trace.c_str());
+    }
+}
+
+}  // namespace
+}  // namespace traffictest
+
+namespace traffictest {
+namespace {
+
+// A receiver that misbehaves leaves the module running and the store
+// consistent: every link either has the scripted congestion or none.
+TEST_F(ReceiverSimTest, MisbehavingReceivers) {
+    struct Case {
+        const char* what;
+        const char* script;
+        std::function<bool(CModuleTPEG&, SimProcess&)> settled;
+    };
+    const Case cases[] = {
+        {"status changes at any time",
+         "status 4\n[start]\nctt 100:10:4\nstatus 2\nctt 200:10:4\nstatus 0\nstatus 4\n",
+         [](CModuleTPEG& m, SimProcess& sim) {
+             return sim.Saw("\"sent\",\"code\":4114,") && m.Engine().GetChannelType() == 0 &&
+                    m.Link().GetDispatchedCount() >= 1;
+         }},
+        {"disconnects after data", "status 4\n[start]\nctt 100:10:4\ndisconnect\n",
+         [](CModuleTPEG& m, SimProcess&) { return m.Link().GetPeerLossCount() == 1; }},
+        {"never acknowledges hello", "ack-hello no\n",
+         [](CModuleTPEG& m, SimProcess& sim) {
+             return sim.Saw(Received(kTpegCmdHello)) && m.Link().GetCommandState() == kTpegCmdHello;
+         }},
+        {"answers the status late", "status 4\nstatus-delay 300\n",
+         [](CModuleTPEG& m, SimProcess&) { return m.Link().GetCommandState() == kTpegCmdStatus; }},
+        {"stops reading for a while", "status 4\n[hello]\nstall 300\nunknown 7\n[start]\nctt 100:10:4\n",
+         [](CModuleTPEG& m, SimProcess&) { return m.Link().GetDispatchedCount() == 1; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(m_script) << c.script;
+        SimProcess sim(SimTool(), m_script, m_dir.Path());
+        ASSERT_TRUE(sim.WaitSaw("listening"));
+        CMgrConfigModuleTPEG store;
+        CModuleTPEG module(store, m_services);
+        TrafficModuleSettings settings;
+        settings.dataRoot = m_dir.Path();
+        settings.runtimeDir = m_dir.Path();
+        ASSERT_EQ(module.Initialize(settings), 1);
+        ASSERT_TRUE(WaitFor([&] { return module.GetInitState() == 1; }));
+        // The state check every 6 s of the module's clock; after each, a
+        // short look whether the case has settled. A check that comes before
+        // the link has read the receiver's answer only costs another round,
+        // and 100 rounds stay far below any ageing.
+        bool settled = false;
+        for (int round = 0; round < 100; ++round) {
+            if (WaitFor([&] { return c.settled(module, sim); }, 200)) {
+                settled = true;
+                break;
+            }
+            m_clock.Advance(kTpegCheckStatePeriodMs);
+        }
+        EXPECT_TRUE(settled);
+        EXPECT_EQ(module.GetInitState(), 1);
+        for (int i = 0; i < 10; ++i) {
+            const int c0 = store.GetLinkCongestion(i);
+            EXPECT_TRUE(c0 == 255 || c0 == 4) << i << ": " << c0;
+        }
+        TPEGReceiveStatus status;
+        EXPECT_EQ(module.GetReceiveStatus(&status), 1);
+        EXPECT_EQ(module.Shutdown(), 1);
     }
 }
 
