@@ -221,26 +221,25 @@ int CModuleGPS::ProcessNewFix() {
     GpsFixRecord fix;
     if (!block->TakeNewFix(&fix)) return 2;
 
-    tagMAPMATCHINFO record;
-    const int32_t x = GpsNmeaToMapUnits(fix.longitudeNmea);
-    const int32_t y = GpsNmeaToMapUnits(fix.latitudeNmea);
-    const bool inArea = IsInGpsServiceArea(x, y);
-    if (inArea) {
-        // Unmatched: the fix's own position, time and heading.
-        record.status = 0;
-        record.x = x;
-        record.y = y;
-        record.time = static_cast<double>(GpsFixLocalEpochSeconds(fix));
-        record.headingDeg = fix.headingDeg;
-    }
     m_lastPickupTick.store(now, std::memory_order_release);
-    if ((now / 1000) % 4 == 0 && inArea) {
-        block->AddHistoryPoint(x, y, CMgrConfigModuleGPS::kRawRing);
-        if (record.status != 0) block->AddHistoryPoint(record.x, record.y, CMgrConfigModuleGPS::kMatchedRing);
+    // The matcher and the tunnel watch live on the main thread: they are
+    // made and bound with the first pick-up.
+    if (!m_pickup) {
+        auto pickup = std::make_unique<CGpsPickup>();
+        if (!pickup->Init(nullptr, block, nullptr)) return 0;
+        m_pickup = std::move(pickup);
     }
-    if (!IsInGpsServiceArea(record.x, record.y)) return 0;
-    block->SetMatchInfo(record);
-    return 1;
+    const int result = m_pickup->Process(fix, now, block);
+    if (m_pickup->LastTunnelTick()) m_lastTunnelTick.store(m_pickup->LastTunnelTick(), std::memory_order_release);
+    return result;
+}
+
+void CModuleGPS::NotifyRouteChanged() {
+    if (m_initialised.load(std::memory_order_acquire) && m_pickup) m_pickup->Matcher().SetRouteChanged();
+}
+
+void CModuleGPS::ResetRouteMatch() {
+    if (m_pickup) m_pickup->Matcher().ResetRouteMatch();
 }
 
 int CModuleGPS::PrepareReplay(const std::string& nativePath) {

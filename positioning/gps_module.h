@@ -2,8 +2,7 @@
 // The GPS module: the single front of positioning. It owns the receive
 // pipeline (port, receive thread, parser thread, replay thread), starts it
 // on its worker "MODULEGPS", and picks up each new fix on the main thread.
-// Map matching is not part of this module yet: a picked-up fix is published
-// as an unmatched (state 0) record at the fix's own position.
+// Each picked-up fix is map-matched and watched for tunnels (CGpsPickup).
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -11,6 +10,7 @@
 
 #include "foundation/singleton.h"
 #include "foundation/work_thread.h"
+#include "positioning/gps_pickup.h"
 #include "settings/module_gps.h"
 
 class CGPSFileThread;
@@ -112,6 +112,10 @@ public:
     int IsNMEALogging();
     int SendReceiverCommand(int index);
     int HasElapsedSince(uint32_t ms) const;
+    // The matcher reseeds its candidates from the new route.
+    void NotifyRouteChanged();
+    // Resets the matcher's route-following state.
+    void ResetRouteMatch();
 
     // Route simulator commands (main thread). Each stores the simulator's
     // record as the latest match when it gives one; the ones marked "tick"
@@ -162,6 +166,8 @@ private:
     std::atomic<int> m_initialised{0};
     std::atomic<int> m_started{0};   // the pipeline runs (set on the module thread)
     GpsRouteSimulatorSeam* m_simulator = nullptr;
+    // The matcher and the tunnel watch (main thread; bound at the first pick-up).
+    std::unique_ptr<CGpsPickup> m_pickup;
     int m_pendingCommand = 0;
     int32_t m_pendingDistance = 0;
     int32_t m_pendingTotal = 1;

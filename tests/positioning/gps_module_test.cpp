@@ -118,6 +118,10 @@ TEST_F(GpsModule, PickUpPublishesUnmatchedRecordsInsideTheServiceArea) {
     fix.day = 2;
     fix.hour = 3;
     fix.headingDeg = 270;
+    // A fix the matcher accepts: settled, enough satellites, a usable HDOP.
+    fix.settled = 1;
+    fix.satellitesInView = 8;
+    fix.hdopX10 = 10;
     block->PublishFix(fix);
     EXPECT_EQ(module->ProcessNewFix(), 1);
     tagMAPMATCHINFO match;

@@ -91,6 +91,8 @@ std::vector<DriveFix> PlanDrive(CMgrMap& map, const std::vector<uint32_t>& links
         f.linkId = p.linkId;
         f.toEndM = static_cast<int32_t>(p.lengthM - along + p.linkRestAfterM);
         f.noFix = options.tunnelGap && p.tunnel;
+        // Without a fix of its own the receiver holds its last position.
+        if (f.noFix && !out.empty()) f.reported = out.back().reported;
 
         // The stop: halfway along its link, for the given seconds.
         const bool atStop = !stopped && options.stopLink && p.linkId == options.stopLink && f.toEndM <= p.linkTotalM / 2;

@@ -34,7 +34,8 @@ struct DriveFix {
     int32_t speedKmh = 0;
     uint32_t linkId = 0;   // the link driven (bit 27 against its stored direction)
     int32_t toEndM = 0;    // from the true position to the link's end
-    bool noFix = false;    // the receiver has no fix (tunnel)
+    bool noFix = false;    // the receiver has no fix (tunnel): it holds the last
+                           // reported position
 };
 
 // One fix a second from the start of the first link to the end of the last.
