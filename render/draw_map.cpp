@@ -210,6 +210,7 @@ int CMneDrawMap::Initialize(const MneDrawInit& init) {
         ReleaseResources();
         return 0;
     }
+    PublishPoiSymbols();
     m_colourMode = setup.colourMode;
     m_fontPair[0] = setup.faceSet;
     m_fontPair[1] = setup.sizeClass;
@@ -603,4 +604,37 @@ void CMneDrawMap::Publish(const MneFrameRecord& frame) {
     record.frameNumber = ++pub.frameCount;
     out.record = record;
     pub.lastRecord = record;
+}
+
+void CMneDrawMap::PublishPoiSymbols() {
+    if (m_publication == nullptr || m_publicationLock == nullptr) return;
+    // Per symbol class: its first image reference of type 1 with a
+    // non-zero image index, as the style's section-13 image.
+    std::vector<MneDrawPublication::PoiSymbolImage> table;
+    const auto& heads = m_styleManager.SymbolClassHeads();
+    const auto& items = m_styleManager.SymbolClassItems();
+    for (size_t cls = 0; cls < heads.size(); ++cls) {
+        const StyleSymbolClassHead& head = heads[cls];
+        if (head.firstItem < 0) continue;
+        for (int i = 0; i < head.ItemCount(); ++i) {
+            const size_t at = static_cast<size_t>(head.firstItem) + static_cast<size_t>(i);
+            if (at >= items.size() || items[at].U8(0) != 1) continue;
+            const int index = items[at].U16(4);
+            StyleSymbol symbol;
+            if (index != 0 && m_style.GetPoiSymbol(index, &symbol) && symbol.image.bits != nullptr) {
+                MneDrawPublication::PoiSymbolImage entry;
+                entry.kindCode = static_cast<int>(cls);
+                entry.image = symbol.image;
+                const auto* bits = static_cast<const uint8_t*>(symbol.image.bits);
+                const size_t size = static_cast<size_t>(std::max(0, symbol.image.widthBytes)) *
+                                    static_cast<size_t>(std::max(0, symbol.image.height));
+                entry.bytes.assign(bits, bits + size);
+                table.push_back(std::move(entry));
+            }
+            break;
+        }
+    }
+    MgrLock hold(*m_publicationLock);
+    m_publication->poiSymbols = std::move(table);
+    for (auto& entry : m_publication->poiSymbols) entry.image.bits = entry.bytes.data();
 }

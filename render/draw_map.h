@@ -88,6 +88,14 @@ struct MneDrawPublication {
         MneFrameRecord record;
     };
     Screen screens[2];
+    // The POI symbol images by symbol class ("kind code"), copied from the
+    // style when the renderer starts; they stay until it starts again.
+    struct PoiSymbolImage {
+        int kindCode = 0;
+        MneBitmapDesc image;      // bits point into bytes
+        std::vector<uint8_t> bytes;
+    };
+    std::vector<PoiSymbolImage> poiSymbols;
     DibImage565 picture;          // the last finished frame
     MneFrameRecord lastRecord;    // of the last finished frame
     uint32_t frameCount = 0;
@@ -218,6 +226,7 @@ private:
     void RunLookAheadPasses();
     void BuildingLoop(int mode);
     void Publish(const MneFrameRecord& record);
+    void PublishPoiSymbols();
 
     MneDrawInputSource* m_inputSource;
     std::unique_ptr<MneDrawInputSource> m_ownInputs;

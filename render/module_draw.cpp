@@ -319,6 +319,19 @@ int CModuleDraw::CalcAutoZoom(int currentStep, uint32_t lastChangeTick, int* new
     return 1;
 }
 
+int CModuleDraw::GetPOISymbolImage(int kindCode, MneBitmapDesc* out) {
+    if (!IsInitialized()) return 0;
+    MgrLock hold(*m_settings->GetLock());
+    MneDrawPublication* pub = Publication();
+    if (pub == nullptr) return 0;
+    for (const MneDrawPublication::PoiSymbolImage& entry : pub->poiSymbols) {
+        if (entry.kindCode != kindCode) continue;
+        if (out) *out = entry.image;
+        return 1;
+    }
+    return 0;
+}
+
 int CModuleDraw::CopyPicture(DibImage565* out, MneFrameRecord* record) {
     if (m_settings == nullptr) return 0;
     MgrLock hold(*m_settings->GetLock());

@@ -115,6 +115,10 @@ public:
     int PickPOI(int screen, const ScreenPoint& point, int32_t* id);
     int PickMapObject(int screen, const ScreenPoint& point, int32_t* id);
     int CalcAutoZoom(int currentStep, uint32_t lastChangeTick, int* newStep, uint32_t* tickOut);
+    // The image description the style gives a POI kind (its symbol class);
+    // its bits stay valid until the module is initialised again. A null out
+    // with a found image gives 1.
+    int GetPOISymbolImage(int kindCode, MneBitmapDesc* out);
 
     // The last finished picture and its record; 0 before the first frame.
     int CopyPicture(DibImage565* out, MneFrameRecord* record);

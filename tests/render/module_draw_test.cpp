@@ -172,6 +172,13 @@ TEST_F(DrawModuleTest, FramesAreDrawnAndPublished) {
     int32_t id = 0;
     EXPECT_EQ(module.PickPOI(2, {1, 1}, &id), 0);
     EXPECT_EQ(module.PickMapObject(0, {1, 1}, &id), 0);   // nothing placed yet
+    // The demo style's POI classes show section-13 symbols.
+    MneBitmapDesc symbol;
+    ASSERT_EQ(module.GetPOISymbolImage(demostyle::kPoiCafe, &symbol), 1);
+    EXPECT_GT(symbol.width, 0);
+    EXPECT_NE(symbol.bits, nullptr);
+    EXPECT_EQ(module.GetPOISymbolImage(demostyle::kPoiCafe, nullptr), 1);
+    EXPECT_EQ(module.GetPOISymbolImage(5000, &symbol), 0);
     EXPECT_EQ(module.StopThread(), 1);
     EXPECT_EQ(m_settings->GetDrawState(), kDrawStateEnded);
     EXPECT_EQ(module.PollStopped(), 1);
