@@ -14,7 +14,13 @@
 
 #include "foundation/debug_trace.h"
 #include "tools/writers/traffic_writer.h"
+#include "traffic/receiver_link.h"
 #include "traffic/traffic_engine.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#include <cstring>
 
 namespace {
 
@@ -104,8 +110,58 @@ void BM_GetLinkCongestion(benchmark::State& state) {
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kLinks);
 }
 
+// Receiver frames through the socket to the store: the receiver side (here)
+// sends congestion messages of 100 links, the link reads, checks and hands
+// them to the handler.
+void BM_SocketToStore(benchmark::State& state) {
+    World& w = TheWorld();
+    const std::string path = TpegSocketPath(w.root, "TPEGD");
+    const int listenFd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::strcpy(addr.sun_path, path.c_str());
+    ::unlink(path.c_str());
+    if (::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd, 1) != 0) {
+        state.SkipWithError("no socket");
+        return;
+    }
+    CMneTPEGManagerEvent link(w.engine, w.root);
+    link.FindDaemonWindow("TPEGD");
+    const int peer = ::accept(listenFd, nullptr, nullptr);
+    auto send = [&](uint32_t code, const std::vector<uint8_t>& payload) {
+        const auto frame = BuildTpegFrame(code, payload.data(), payload.size());
+        return ::send(peer, frame.data(), frame.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(frame.size());
+    };
+    std::vector<uint8_t> status(16, 0);
+    status[5] = 4;
+    send(kTpegCmdHelloAck, {});
+    link.Step(0);
+    link.CheckState();
+    send(kTpegCmdStatus, status);
+    link.Step(0);
+    link.CheckState();
+    uint8_t drain[64];
+    while (::recv(peer, drain, sizeof drain, MSG_DONTWAIT) > 0) {
+    }
+    std::vector<writers::CttItem> items;
+    for (int i = 0; i < 100; ++i) items.push_back({static_cast<uint32_t>(1000 + 7 * i), 30, 2});
+    const std::vector<uint8_t> message = writers::BuildCtt(items);
+    constexpr int kBatch = 32;
+    for (auto _ : state) {
+        const uint64_t before = link.GetDispatchedCount();
+        for (int i = 0; i < kBatch; ++i) send(1, message);
+        while (link.GetDispatchedCount() - before < kBatch) link.Step(10);
+    }
+    state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * kBatch);
+    link.Close();
+    ::close(peer);
+    ::close(listenFd);
+    ::unlink(path.c_str());
+}
+
 }  // namespace
 
+BENCHMARK(BM_SocketToStore);
 BENCHMARK(BM_CttInTableOrder)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CttShuffled)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CttExtendedInTableOrder)->Unit(benchmark::kMillisecond);
