@@ -416,9 +416,7 @@ int NvBoardManager::ProcessInput(uint32_t tick, uint32_t message, uint32_t point
     // The level decided above holds for the whole pass: closing a popup on
     // the way recomputes it from the ones still open.
     const bool noLevel = m_popups.HighestLevel() == 0;
-    std::vector<NvControl*> snapshot;
-    for (int i = 0; i < m_popups.Count(); ++i) snapshot.push_back(m_popups.At(i).control);
-    for (NvControl* c : snapshot) {
+    for (NvControl* c : m_popups.Snapshot()) {
         const int i = m_popups.Find(c);
         if (i < 0) continue;
         NvPopupEntry& e = m_popups.At(i);
@@ -460,9 +458,7 @@ void NvBoardManager::UpdateFrame(uint32_t tick) {
         bool levelExpired = false;
         for (int i = 0; i < m_popups.Count(); ++i)
             if (m_popups.At(i).level == 1 && expired(m_popups.At(i))) levelExpired = true;
-        std::vector<NvControl*> snapshot;
-        for (int i = 0; i < m_popups.Count(); ++i) snapshot.push_back(m_popups.At(i).control);
-        for (NvControl* c : snapshot) {
+        for (NvControl* c : m_popups.Snapshot()) {
             const int i = m_popups.Find(c);
             if (i < 0) continue;
             NvPopupEntry& e = m_popups.At(i);

@@ -5,6 +5,12 @@
 #include "uikit/board_manager.h"
 #include "uikit/nv_object.h"
 
+std::vector<NvControl*> NvPopupController::Snapshot() const {
+    std::vector<NvControl*> out;
+    for (int i = 0; i < m_count; ++i) out.push_back(m_entries[i].control);
+    return out;
+}
+
 int NvPopupController::Find(const NvControl* control) const {
     for (int i = 0; i < m_count; ++i)
         if (m_entries[i].control == control) return i;
@@ -58,20 +64,15 @@ bool NvPopupController::Hide(NvControl* control, bool release) {
 void NvPopupController::CloseLevel(NvControl* control) {
     const int i = Find(control);
     if (i >= 0 && m_entries[i].level == 1) {
-        // Closing moves later entries up: walk a snapshot so none is skipped.
-        std::vector<NvControl*> levelled;
-        for (int k = 0; k < m_count; ++k)
-            if (m_entries[k].level != 0) levelled.push_back(m_entries[k].control);
-        for (NvControl* c : levelled) Hide(c, true);
+        for (NvControl* c : Snapshot())
+            if (const int k = Find(c); k >= 0 && m_entries[k].level != 0) Hide(c, true);
         return;
     }
     Hide(control, true);
 }
 
 void NvPopupController::CloseAll() {
-    std::vector<NvControl*> open;
-    for (int k = 0; k < m_count; ++k) open.push_back(m_entries[k].control);
-    for (NvControl* c : open) {
+    for (NvControl* c : Snapshot()) {
         c->SetFlags(false, kNvFlagPopup);
         c->SetCullFlag(true);
         c->ReleaseImagesAll();

@@ -2,6 +2,7 @@
 // The popup table: at most 8 open popups with their close-on-touch value,
 // time-out, state and level, and the highest open level. Main thread only.
 #include <cstdint>
+#include <vector>
 
 class NvControl;
 
@@ -31,6 +32,9 @@ class NvPopupController {
 public:
     int Count() const { return m_count; }
     NvPopupEntry& At(int i) { return m_entries[i]; }
+    // The open popups' controls in table order: a pass that closes some
+    // walks this copy, since closing moves the later entries up.
+    std::vector<NvControl*> Snapshot() const;
     // The entry of a control, or -1.
     int Find(const NvControl* control) const;
     int HighestLevel() const { return m_highestLevel; }
