@@ -419,6 +419,16 @@ void NvControl::SetTextStyle(int state, const tagUISCRIPT_TEXTSTYLE& style, bool
     GetTextObject(sub, true)->SetStyle(state, style);
 }
 
+void NvControl::SetTextColor(int state, uint8_t red, uint8_t green, uint8_t blue, bool sub) {
+    GetTextObject(sub, true)->SetColor(state, red, green, blue);
+}
+void NvControl::SetTextAlign(int state, uint16_t align, bool sub) { GetTextObject(sub, true)->SetAlign(state, align); }
+int NvControl::GetTextLength(bool sub) {
+    NvText* t = GetTextObject(sub, false);
+    return t ? t->GetLength() : 0;
+}
+void NvControl::SetTextKeepEnd(bool on, bool sub) { GetTextObject(sub, true)->SetKeepEnd(on); }
+
 void NvControl::SetCaretIndex(uint16_t index, bool redraw) {
     GetTextObject(false, true)->SetCaretIndex(index);
     if (redraw) SetUpdateFlag(true);

@@ -162,6 +162,10 @@ public:
     void SetTextOffset(int state, int16_t x, int16_t y, bool sub);
     void SetTextFontSize(int state, uint8_t size, bool sub);
     void SetTextStyle(int state, const tagUISCRIPT_TEXTSTYLE& style, bool sub);
+    void SetTextColor(int state, uint8_t red, uint8_t green, uint8_t blue, bool sub);
+    void SetTextAlign(int state, uint16_t align, bool sub);
+    int GetTextLength(bool sub);  // 0 without a text
+    void SetTextKeepEnd(bool on, bool sub);
     void SetCaretIndex(uint16_t index, bool redraw);
     uint16_t GetCaretIndex();
     void SetCaretEnable(bool on);
