@@ -102,7 +102,6 @@ private:
     bool m_hasOwner = false;
     NvRect m_owner;
     Box m_box[kStates];
-    uint8_t m_widths[kMaxLineChars] = {};
     int32_t m_textWidth = 0, m_textHeight = 0, m_caretX = 0;
     bool m_keepEnd = false;
     MneHandle m_dc = 0, m_font = 0, m_oldFont = 0;
