@@ -1,14 +1,19 @@
 // The node tree: the children array with its holes, hit testing (last
 // child first, hidden ones skipped, both edges inside), z-order, moving,
-// screen alignment with its clamp, the class records and the dump.
+// screen alignment with its clamp, the class records and the dump, and the
+// control table of a board built from script files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+#include "tools/writers/ui_resource_writer.h"
 #include "uikit/board_manager.h"
 #include "uikit/nv_object.h"
+#include "uikit/renderer.h"
 
 namespace {
 
@@ -179,6 +184,74 @@ TEST(NodeTreeTest, LoadImagesAllSkipsPopupSubtreesByMode) {
     board->LoadImagesAll(2);
     EXPECT_FALSE(plain->m_images[0]);
     EXPECT_TRUE(popup->m_images[0]);
+}
+
+}  // namespace
+
+// ---- the control table of a board built from script files
+
+namespace {
+
+TEST(BoardTableTest, SubControlsTakeTheSlotsAfterTheItems) {
+    // 10 items; item 3's control has 4 sub-controls, the second of which
+    // has 2 of its own: 16 slots, the sub-controls at 10..15.
+    uiwriter::ScriptTables t;
+    auto control = [](int id, int first, int count, bool sub) {
+        uiwriter::ControlRecord c;
+        c.id = id;
+        c.kind = kUiKindStatic;
+        c.width = c.height = 10;
+        c.firstSub = first;
+        c.subCount = count;
+        c.subControl = sub ? 1 : 0;
+        return c;
+    };
+    t.controls = {control(1, 0, 0, false), control(10, 11, 4, false), control(11, 0, 0, true),
+                  control(12, 20, 2, true), control(13, 0, 0, true),  control(14, 0, 0, true),
+                  control(20, 0, 0, true),  control(21, 0, 0, true)};
+    for (int i = 0; i < 10; ++i) {
+        uiwriter::LayoutItem item;
+        item.board = 1;
+        item.layoutId = i;
+        item.control = i == 3 ? 10 : 1;
+        item.x = static_cast<int>(i * 20);
+        t.layout1.push_back(item);
+    }
+    t.highestBoard = 1;
+    std::map<std::string, std::string> files;
+    std::string error;
+    ASSERT_TRUE(uiwriter::BuildScriptFiles(t, files, &error)) << error;
+    testsupport::TempDir dir;
+    for (const auto& [name, text] : files) dir.Write(name, text);
+    NvUiScript script;
+    script.Load(dir.Path(), 0, 0);
+    ASSERT_NE(script.GetBoard(1), nullptr);
+
+    NvHeadlessPresenter window(800, 480);
+    ASSERT_NE(NvInitRenderer(&window, 800, 480, 0, 0, 800, 480, true, 0), nullptr);
+    NvSetUiScript(&script);
+    {
+        NvBoardManager host(dir.Path().c_str());
+        NvToolkit().screen = {0, 800, 0, 480};
+        ASSERT_EQ(host.LoadBoard(1), 1);
+        NvBoard* board = host.GetBoard();
+        EXPECT_EQ(board->ControlCount(), 16);
+        const int32_t owners[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 3, 11, 11, 3, 3};
+        const int32_t controls[16] = {1, 1, 1, 10, 1, 1, 1, 1, 1, 1, 11, 12, 20, 21, 13, 14};
+        for (int32_t id = 0; id < 16; ++id) {
+            NvControl* c = board->GetControl(id);
+            ASSERT_NE(c, nullptr) << id;
+            EXPECT_EQ(c->m_layoutId, id);
+            EXPECT_EQ(c->m_parentLayoutId, owners[id]) << id;
+            EXPECT_EQ(c->m_controlId, controls[id]) << id;
+        }
+        EXPECT_EQ(board->GetControl(13)->m_parent, board->GetControl(11));
+        EXPECT_EQ(board->GetControl(13)->m_subIndex, 1);
+        EXPECT_EQ(board->GetControl(16), nullptr);
+        host.DestroyBoard();
+    }
+    NvSetUiScript(nullptr);
+    NvReleaseRenderer();
 }
 
 }  // namespace
