@@ -31,6 +31,18 @@ void MneSettingsDrawInputs::Read(MneDrawInputs* out) {
         out->guidanceState = svc->GetState();
         out->guidanceActive = svc->IsGuiding();
         out->distanceToPointM = svc->GetTracking().remainingDistanceM;
+        out->pathPoints.clear();
+        out->pathSections.clear();
+        if (out->guidanceActive) {
+            // The route path and its sections for the look-ahead view.
+            MgrLock hold(*svc->GetLock());
+            GuideRoute& route = svc->SelectedRoute();
+            out->currentSection = svc->Status().currentSection;
+            const MapPoint* points = route.pathPoints.Data();
+            if (points) out->pathPoints.assign(points, points + route.pathPoints.Count());
+            for (int32_t i = 0; i < route.sections.Count(); ++i)
+                out->pathSections.push_back({route.sections[i].firstPathPoint, route.sections[i].lastPathPoint});
+        }
     }
 }
 

@@ -134,6 +134,56 @@ TEST(Theme, RequestsSettleTheScreensTheme) {
     EXPECT_EQ(a + b, 0xFEu);
 }
 
+TEST(BirdPitch, ClimbsNearAGuidancePointAndReturns) {
+    BirdPitchState s;
+    std::vector<double> seen;
+    for (int i = 0; i < 5; ++i) {
+        StepBirdViewPitch(s, 0, 2, true, 200);
+        seen.push_back(s.pitch);
+    }
+    for (int i = 0; i < 5; ++i) {
+        StepBirdViewPitch(s, 0, 2, false, 0);
+        seen.push_back(s.pitch);
+    }
+    EXPECT_EQ(seen, (std::vector<double>{5, 10, 15, 20, 20, 15, 10, 5, 0, 0}));
+    StepBirdViewPitch(s, 0, 3, false, 0);
+    EXPECT_EQ(s.pitch, 20.0);   // the setting's own pitch
+    StepBirdViewPitch(s, 0, 7, false, 0);
+    EXPECT_EQ(s.pitch, 20.0);   // an unknown setting keeps it
+    StepBirdViewPitch(s, 5, 1, false, 0);
+    EXPECT_EQ(s.pitch, 80.0);
+}
+
+TEST(LookAhead, HeadingAlongThePathAndCentreOffset) {
+    // A path running east along 37.5N, a point every 0.001 degree (about
+    // 88 m), one section.
+    std::vector<MapPoint> points;
+    for (int i = 0; i < 6; ++i)
+        points.push_back({static_cast<int32_t>((127.0 + 0.001 * i) * kMapUnitsPerDegree),
+                          static_cast<int32_t>(37.5 * kMapUnitsPerDegree)});
+    const std::array<int32_t, 2> sections[] = {{0, 5}};
+    LookAheadPath path;
+    path.points = points.data();
+    path.pointCount = 6;
+    path.sections = sections;
+    path.sectionCount = 1;
+    path.distanceToPoint = 200;
+    LookAheadState state;
+    int heading = -1;
+    int32_t offset = 0;
+    MapPoint centre;
+    ASSERT_TRUE(LookAheadHeading(path, state, 480, &heading, &offset, &centre));
+    EXPECT_NEAR(heading, 90, 1);        // east, clockwise from north
+    EXPECT_EQ(offset, 180);             // 240 + (120 - 240) x 100 / 200
+    EXPECT_EQ(centre, points[5]);
+    path.distanceToPoint = 50;
+    ASSERT_TRUE(LookAheadHeading(path, state, 480, &heading, &offset, &centre));
+    EXPECT_EQ(offset, 240);
+    path.distanceToPoint = 400;
+    ASSERT_TRUE(LookAheadHeading(path, state, 480, &heading, &offset, &centre));
+    EXPECT_EQ(offset, 120);
+}
+
 TEST(DrawRequest, FortyEightBytesRoundTrip) {
     MneDrawRequest r;
     r.viewMode = 2;
