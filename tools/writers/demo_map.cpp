@@ -108,6 +108,7 @@ std::vector<DemoLink> MakeLinks() {
     side.laneCount = 1;
     side.twoWay = false;
     add(side);
+    links[kDemoTunnelLink - 1].structureKind = 2;
     return links;
 }
 
@@ -140,8 +141,9 @@ const std::vector<DemoLink>& DemoLinks() {
     return links;
 }
 
-bool WriteDemoMap(const std::string& root, std::string* error) {
-    const auto& links = DemoLinks();
+bool WriteDemoMap(const std::string& root, std::string* error) { return WriteLinkMap(root, DemoLinks(), error); }
+
+bool WriteLinkMap(const std::string& root, const std::vector<DemoLink>& links, std::string* error) {
     if (!platform::MakeDirectories(platform::ResolveUnder(root, "Map"))) {
         if (error) *error = "cannot create the Map folder";
         return false;
@@ -172,7 +174,7 @@ bool WriteDemoMap(const std::string& root, std::string* error) {
         r.roadClass = l.roadClass;
         r.byte13 = DemoNetworkLevel(l.roadClass);  // link level
         r.linkKind = l.linkKind;
-        r.byte15 = l.number == kDemoTunnelLink ? 2 : 0;  // structure kind: 2 tunnel
+        r.byte15 = l.structureKind;
         r.twoWay = l.twoWay ? 1 : 0;
         r.setACode = l.twoWay ? 3 : 1;
         r.setBCode = l.tollGate ? 1 : 0;

@@ -23,6 +23,7 @@ struct DemoLink {
     uint8_t laneCount = 0;
     int tollGate = 0;             // gate number on this link (0 none)
     bool serviceArea = false;
+    uint8_t structureKind = 0;    // 0 ordinary, 1 bridge, 2 tunnel, 3 elevated, 4 underpass
 };
 
 // The network level of a road class (0 local street .. 3 expressway), the
@@ -39,7 +40,10 @@ const std::vector<DemoLink>& DemoLinks();
 
 // Writes the road network, guidance records, names, lanes, turns, toll gate
 // and service area into root/Map. True when every file was written.
+// WriteLinkMap does the same for any links numbered from 1 without gaps
+// (benchmarks write larger networks with it).
 bool WriteDemoMap(const std::string& root, std::string* error = nullptr);
+bool WriteLinkMap(const std::string& root, const std::vector<DemoLink>& links, std::string* error = nullptr);
 
 // A tiled map file with one block per tile on every level (1 to 6) that the
 // district touches; each block lists the links crossing the tile (u16 count,
