@@ -42,9 +42,7 @@ struct World {
         root = pattern;
         std::vector<writers::TrafficLinkRow> links;
         for (int i = 0; i < kLinks; ++i) links.push_back({static_cast<uint32_t>(1000 + 7 * i), static_cast<uint8_t>(i % 3 == 0)});
-        if (!writers::WriteTrafficFile(root, "LinkID.tdb", writers::BuildLinkTable(links)) ||
-            !writers::WriteTrafficFile(root, "ImageIDIdx.tdb", writers::BuildImageIndex({0, 10})) ||
-            !writers::WriteTrafficFile(root, "OpiID.tdb", writers::BuildStationTable({}))) {
+        if (!writers::WriteTrafficTables(root, links, {0, 10}, {})) {
             std::abort();
         }
         TrafficPathSettings settings;

@@ -46,9 +46,7 @@ struct World {
         root = fuzzsupport::MakeMapRoot("traffic_frames_fuzz");
         std::vector<writers::TrafficLinkRow> links;
         for (uint32_t id = 100; id <= 1000; id += 100) links.push_back({id, static_cast<uint8_t>(id % 200 == 0)});
-        if (!writers::WriteTrafficFile(root, "LinkID.tdb", writers::BuildLinkTable(links)) ||
-            !writers::WriteTrafficFile(root, "ImageIDIdx.tdb", writers::BuildImageIndex({0, 10, 16, 20})) ||
-            !writers::WriteTrafficFile(root, "OpiID.tdb", writers::BuildStationTable({{11, "A", 1, 1, {1, 1}, 2, 1}}))) {
+        if (!writers::WriteTrafficTables(root, links, {0, 10, 16, 20}, {{11, "A", 1, 1, {1, 1}, 2, 1}})) {
             std::abort();
         }
         TrafficPathSettings settings;

@@ -26,9 +26,7 @@ struct World {
         for (uint32_t id = 100; id <= 1000; id += 100) links.push_back({id, static_cast<uint8_t>(id % 200 == 0)});
         const std::vector<writers::TrafficStation> stations = {{11, "A", 1, 1, {1, 1}, 2, 1234567},
                                                                {12, "B", 2, 5, {2, 2}, 0, 0}};
-        if (!writers::WriteTrafficFile(root, "LinkID.tdb", writers::BuildLinkTable(links)) ||
-            !writers::WriteTrafficFile(root, "ImageIDIdx.tdb", writers::BuildImageIndex({0, 10, 16, 20})) ||
-            !writers::WriteTrafficFile(root, "OpiID.tdb", writers::BuildStationTable(stations))) {
+        if (!writers::WriteTrafficTables(root, links, {0, 10, 16, 20}, stations)) {
             std::abort();
         }
         TrafficPathSettings settings;

@@ -258,6 +258,14 @@ bool WriteTrafficFile(const std::string& root, const std::string& name, const st
     return platform::AtomicReplaceFile(folder + "/" + name, bytes, error);
 }
 
+bool WriteTrafficTables(const std::string& root, const std::vector<TrafficLinkRow>& links,
+                        const std::vector<uint32_t>& imageIndex, const std::vector<TrafficStation>& stations,
+                        std::string* error) {
+    return WriteTrafficFile(root, "LinkID.tdb", BuildLinkTable(links), error) &&
+           WriteTrafficFile(root, "ImageIDIdx.tdb", BuildImageIndex(imageIndex), error) &&
+           WriteTrafficFile(root, "OpiID.tdb", BuildStationTable(stations), error);
+}
+
 bool WriteDemoTraffic(const std::string& root, uint32_t priceTime, std::string* error) {
     const std::vector<DemoLink>& links = DemoLinks();
     std::vector<TrafficLinkRow> rows;

@@ -138,6 +138,12 @@ std::vector<uint8_t> BuildOpiExt(const std::vector<PriceItem>& items);
 bool WriteTrafficFile(const std::string& root, const std::string& name, const std::vector<uint8_t>& bytes,
                       std::string* error = nullptr);
 
+// The three link tables under root/map in one go (fixtures, fuzz targets,
+// benchmarks); false (error set) on failure.
+bool WriteTrafficTables(const std::string& root, const std::vector<TrafficLinkRow>& links,
+                        const std::vector<uint32_t>& imageIndex, const std::vector<TrafficStation>& stations,
+                        std::string* error = nullptr);
+
 // The demo district's traffic: link tables for its links (link id = the
 // district's link number), a small summary table, a few filling stations,
 // and stored transfers with congestion on some links, an incident, a news
