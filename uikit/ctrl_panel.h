@@ -1,0 +1,43 @@
+#pragma once
+// The passive controls: statics (kind 5), static panels (kind 15 with the
+// second attribute 0) and map panels (kind 14: a surface for a bitmap a
+// screen supplies, with up to eight touch areas).
+#include <cstdint>
+
+#include "render/dib_image.h"
+#include "uikit/nv_object.h"
+
+// The behaviour of a static: its class record stays NvCtrlStatic's.
+class NvCtrlStaticView : public NvCtrlStatic {
+public:
+    bool OnPointer(uint32_t message, NvCtrlEvent* event, uint16_t subIndex) override;
+    void Update(uint32_t tick, uint32_t arg, uint32_t updateFlags) override;
+    // Refused unless the image is an area image; the text areas follow the size.
+    bool SetRect(int32_t x, int32_t y, int32_t width, int32_t height);
+};
+
+// A static panel draws only while its record's second attribute is 0.
+class NvCtrlStaticPanelView : public NvCtrlStaticPanel {
+public:
+    bool OnPointer(uint32_t message, NvCtrlEvent* event, uint16_t subIndex) override;
+    bool ShowPopup(uint16_t closeOnTouch, uint16_t timeoutMs, uint8_t restartOnTouch, uint8_t level) override;
+    void Draw(int target, bool full) override;
+};
+
+class NvCtrlMapPanel : public NvControl {
+public:
+    static const NvRuntimeClass kClass;
+    const NvRuntimeClass* GetRuntimeClass() const override { return &kClass; }
+
+    void Layout() override;
+    void Draw(int target, bool full) override;
+    bool OnPointer(uint32_t message, NvCtrlEvent* event, uint16_t subIndex) override;
+    // Copies a bitmap of exactly the panel's size into its picture.
+    bool SetBitmap(bool flag, const DibImage565* bitmap, int32_t width, int32_t height);
+
+    void* m_spare = nullptr;
+};
+
+// Shared by the statics, the static panel and the progress bar: a
+// sub-control passes presses up, otherwise only the layout id is reported.
+bool NvStaticPointer(NvControl* control, uint32_t message, NvCtrlEvent* event);
