@@ -154,6 +154,7 @@ int CModuleSCH::GetInitState() const {
 
 int CModuleSCH::Stop(uint32_t timeoutMs) {
     m_started.store(0, std::memory_order_release);
+    m_searchStop.store(true, std::memory_order_release);
     if (!m_thread) return 1;
     if (m_thread->IsThreadRunning()) {
         MgrLock request(m_requestLock);
@@ -182,6 +183,8 @@ int CModuleSCH::DoSearch(const SearchRequest& request) {
         if ((state == kSchStateRequested || state == kSchStateSearching) && job == m_job) return 1;
         m_job = job;
         ++m_jobGeneration;
+        m_newestGeneration.store(m_jobGeneration, std::memory_order_release);
+        m_searchStop.store(false, std::memory_order_release);
         {
             MgrLock settings(*m_settings->GetLock());
             EncodeSearchRequest(request, m_settings->request);
@@ -220,6 +223,12 @@ void CModuleSCH::RunSearch() {
                 count = n > 0 ? n : 0;
                 status = n > 0 ? kSchStatusComplete : kSchNotFound;
             }
+        } else if (kind <= kSearchKindApt) {
+            const int answer = m_manager->SearchName(job.request, job.keywordCp949, &count, [this, generation] {
+                return m_searchStop.load(std::memory_order_acquire) ||
+                       m_newestGeneration.load(std::memory_order_acquire) != generation;
+            });
+            status = answer == 0 ? kSchNotFound : answer == 2 ? kSchStatusCapped : kSchStatusComplete;
         } else if (RecordedKind(kind) >= 0 && !GetActiveMemory(kind)) {
             status = kSchNotFound;
         }
@@ -265,14 +274,24 @@ int CModuleSCH::GetSearchResult(uint32_t kind, int start, int count, int* outCou
     if (!results || count <= 0) return 1;
     MgrLock engines(m_engineLock);
     int n = 0;
-    if (kind == kSearchKindAddrDongLi || kind == kSearchKindNewAddrDongLi)
+    if (kind == kSearchKindAddrDongLi || kind == kSearchKindNewAddrDongLi) {
         n = m_manager->GetDongLiRows(kind, start, std::min(count, current - start), results);
+    } else if (kind <= kSearchKindApt) {
+        // At most 15 rows a call, until the page is full or a call yields none.
+        const int want = std::min(count, current - start);
+        while (n < want) {
+            const int got = m_manager->GetNameRows(start + n, std::min(15, want - n), kind, results + n);
+            if (got <= 0) break;
+            n += got;
+        }
+    }
     if (outCount) *outCount = n;
     return 1;
 }
 
 int CModuleSCH::ReleaseSearchMemory() {
     MgrLock hold(m_requestLock);
+    m_searchStop.store(true, std::memory_order_release);
     if (m_settings->GetState() == kSchStateIdle) {
         MgrLock engines(m_engineLock);
         // Results that lived in the working memory go with it.

@@ -10,9 +10,11 @@
 // screens call on their own thread. Waits are bounded and the worker stops
 // cooperatively.
 //
-// This version serves the address kinds (6 and 7); the name, category,
-// telephone and theme kinds end with nothing found (-162) until their
-// engines are built.
+// This version serves the name kinds (0, 1, 2) and the address kinds (6
+// and 7); the category, telephone and theme kinds end with nothing found
+// (-162) until their engines are built. A running name search stops at its
+// next step when a newer request arrives, the memory is released or the
+// module stops.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -142,6 +144,10 @@ private:
     int m_resultStatus = 0;
     bool m_resultsValid = false;
     bool m_releaseAsked = false;
+    // What a running search polls without a lock: the newest generation and
+    // the stop asked by ReleaseSearchMemory or Stop.
+    std::atomic<uint64_t> m_newestGeneration{0};
+    std::atomic<bool> m_searchStop{false};
     // Serialises the engines between the worker and the look-ups; also
     // guards the working memory record.
     mutable CMgrCriticalSection m_engineLock;

@@ -1,9 +1,11 @@
 #include "search/search_manager.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "search/search_keys.h"
 
 namespace {
 
@@ -60,7 +62,8 @@ CMneSearchManager::CMneSearchManager()
       m_addrLot(std::make_unique<NcSearchAddr>()),
       m_naddr(std::make_unique<NcSearchNAddr>()),
       m_cate(std::make_unique<NcSearchCate>()),
-      m_db(std::make_unique<NcSearchDB>()) {}
+      m_db(std::make_unique<NcSearchDB>()),
+      m_name(std::make_unique<NcSearchMain>()) {}
 
 CMneSearchManager::~CMneSearchManager() = default;
 
@@ -82,6 +85,9 @@ int CMneSearchManager::LoadEngines() {
     if (!m_naddr->Reopen(1)) failed |= kLoadRoadAreas;
     if (!m_cate->InitCate(m_searchFolder)) failed |= kLoadCategories;
     if (!m_db->SetFolder(m_searchFolder)) failed |= kLoadPlaces;
+    m_name->SetFolder(m_searchFolder);
+    m_name->OpenDetailFiles();
+    if (!m_name->OpenNameFiles(kSearchKindName)) failed |= kLoadNames;
     return failed ? -failed : 1;
 }
 
@@ -179,4 +185,164 @@ int CMneSearchManager::GetAreaName(uint32_t code, char16_t* out, int style) {
     const std::u16string name = FromCp949(text);
     SetSearchText(out, 40, name);
     return static_cast<int>(std::min<size_t>(name.size(), 39));
+}
+
+// ---- name search -----------------------------------------------------------
+
+NameRoutineChoice ChooseNameRoutine(const SearchRequest& request, int keyClass, int chars, int firstConsonant) {
+    const bool filter = request.nSubCode || request.eOrderBy || request.nRadius;
+    const bool longKeyword = chars >= 3;
+    auto pick = [](NameRoutine r) { return NameRoutineChoice{false, r}; };
+    if (request.SearchKindID == kSearchKindApt) return pick(chars == 1 ? NameRoutine::kSingleChar : NameRoutine::kAptName);
+    if (chars == 1) return pick(NameRoutine::kSingleChar);
+    if (request.bMiddleWord) {
+        if (keyClass == kKeyClassConsonants || keyClass == kKeyClassMixed) return {true, NameRoutine::kFullText};
+        return pick(NameRoutine::kFullText);
+    }
+    if (keyClass == kKeyClassConsonants)
+        return pick(filter || longKeyword ? NameRoutine::kConsonant : NameRoutine::kConsonantRange);
+    if (keyClass == kKeyClassMixed) {
+        if (filter || firstConsonant != 1)
+            return pick(firstConsonant != 0 || longKeyword ? NameRoutine::kHonhap : NameRoutine::kHonhapFirstCh);
+        if (longKeyword) return pick(NameRoutine::kHonhap);
+        return pick(NameRoutine::kHonhapRange);
+    }
+    return pick(filter || longKeyword ? NameRoutine::kFullName : NameRoutine::kNameRange);
+}
+
+void MergePoiHits(std::vector<NameHit>& hits, const std::function<bool(uint32_t)>& flagBit4) {
+    struct Entry {
+        NameHit hit;
+        bool bit4;
+    };
+    std::vector<Entry> entries;
+    entries.reserve(hits.size());
+    for (const NameHit& h : hits) entries.push_back({h, flagBit4(h.nRecord)});
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return std::tie(a.hit.nPOIID, a.bit4, a.hit.nRecord) < std::tie(b.hit.nPOIID, b.bit4, b.hit.nRecord);
+    });
+    hits.clear();
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (i == 0 || entries[i].hit.nPOIID == 0 || entries[i].hit.nPOIID != entries[i - 1].hit.nPOIID)
+            hits.push_back(entries[i].hit);
+    std::sort(hits.begin(), hits.end(), [](const NameHit& a, const NameHit& b) { return a.nRecord < b.nRecord; });
+}
+
+int CMneSearchManager::SearchName(const SearchRequest& request, std::string_view keyword, int* count,
+                                  std::function<bool()> cancelled) {
+    if (count) *count = 0;
+    m_nameShortPath = false;
+    m_nameHits.clear();
+    m_nameCount = 0;
+    m_nameKind = request.SearchKindID;
+    if (request.SearchKindID > kSearchKindApt || !IsValidKeyword(keyword)) return 0;
+    std::u16string keyword16;
+    if (!platform::Cp949ToUtf16(keyword, keyword16) || keyword16.empty()) return 0;
+    std::vector<uint8_t> key;
+    int chars = 0;
+    const int keyClass = MakeSearchKey(keyword16, key, &chars);
+    int firstConsonant = -1;
+    for (size_t i = 0; i < keyword16.size(); ++i)
+        if (keyword16[i] >= 0x3131 && keyword16[i] <= 0x314E) {
+            firstConsonant = static_cast<int>(i);
+            break;
+        }
+    NameFilter filter;
+    filter.cateIndex = request.nSubCode;
+    filter.areaCode = request.uAreaCode;
+    filter.radiusM = request.nRadius;
+    filter.centerX = static_cast<int32_t>(request.ptCenter.x);
+    filter.centerY = static_cast<int32_t>(request.ptCenter.y);
+    if (m_searchFolder.empty() || !m_name->OpenNameFiles(request.SearchKindID)) return 0;
+    m_name->SetJob(keyword, filter, request.eOrderBy);
+    m_name->SetCancel(std::move(cancelled));
+    const NameRoutineChoice choice = ChooseNameRoutine(request, keyClass, chars, firstConsonant);
+    if (choice.none) return 1;
+    int answer = m_name->Run(choice.routine);
+    m_name->SetCancel(nullptr);
+    std::vector<NameHit>& hits = m_name->Hits();
+    if (m_name->ShortPath()) {
+        m_nameShortPath = true;
+        m_nameCount = static_cast<int>(m_name->RangeCount());
+    } else {
+        m_nameCount = static_cast<int>(hits.size());
+    }
+    // A place's duplicate names come together as one.
+    if (request.SearchKindID == kSearchKindName && m_nameCount >= 1 && m_nameCount <= 500) {
+        if (m_nameShortPath) {
+            hits.clear();
+            for (uint32_t i = 0; i < m_name->RangeCount(); ++i) {
+                const uint32_t record = m_name->RangeRecord(i);
+                PoiBaseRecord r;
+                if (!m_name->ReadRecord(record, r)) continue;
+                hits.push_back({r.nPOIID, record, m_name->DistanceTo(r)});
+            }
+            m_name->EndShortPath();
+            m_nameShortPath = false;
+        }
+        MergePoiHits(hits, [this](uint32_t record) {
+            PoiBaseRecord r;
+            return m_name->ReadRecord(record, r) && (r.bFlags & 0x10);
+        });
+        m_nameCount = static_cast<int>(hits.size());
+    }
+    if (request.eOrderBy == 1 && !m_nameShortPath)
+        std::stable_sort(hits.begin(), hits.end(),
+                         [](const NameHit& a, const NameHit& b) { return a.nDistance < b.nDistance; });
+    if (!m_nameShortPath) m_nameHits = hits;
+    if (m_nameCount == 0 && answer == 2) answer = 0;
+    if (count) *count = m_nameCount;
+    return answer;
+}
+
+int CMneSearchManager::GetNameRows(int start, int count, uint32_t kind, SearchResult* results) {
+    if (kind > kSearchKindApt || kind != m_nameKind || start < 0 || count <= 0 || !results) return 0;
+    int filled = 0;
+    const int end = std::min(start + std::min(count, 15), m_nameCount);
+    for (int i = start; i < end; ++i) {
+        const uint32_t record = m_nameShortPath ? m_name->RangeRecord(static_cast<uint32_t>(i))
+                                                : m_nameHits[static_cast<size_t>(i)].nRecord;
+        PoiBaseRecord r;
+        if (!m_name->ReadRecord(record, r)) break;
+        SearchResult& row = results[filled];
+        row = {};
+        row.nIndex = static_cast<uint32_t>(i);
+        row.nDistance = m_nameShortPath ? m_name->DistanceTo(r) : m_nameHits[static_cast<size_t>(i)].nDistance;
+        row.uAreaCode = r.uAreaCode;
+        row.nCateIndex = CateIndexOf(r.wCatePacked);
+        row.nCateCode = CateCodeOf(r.wCatePacked);
+        row.pt = {r.x, r.y};
+        row.ptEntry = row.pt;
+        row.wTelArea = r.wTelArea;
+        row.uTelNumber = r.uTelNumber;
+        row.nPOIID = r.nPOIID;
+        row.bDetail = r.bFlags;
+        const std::string name(CutCp949(m_name->ReadName(record), 36));
+        SetSearchText(row.szName, kSchNameChars, FromCp949(name));
+        std::string second = name;
+        if (kind == kSearchKindName) {
+            const std::string main = m_name->GetMainName(r.nPOIID);
+            if (!main.empty()) second = main;
+            uint8_t detailKind = 0;
+            int16_t dx = 0, dy = 0;
+            std::string detail;
+            if (m_name->GetDetail(record, detailKind, dx, dy, detail)) {
+                row.bDetailKind = detailKind;
+                row.ptEntry = {r.x + static_cast<uint32_t>(static_cast<int32_t>(dx)),
+                               r.y + static_cast<uint32_t>(static_cast<int32_t>(dy))};
+                SetSearchText(row.szDetail, kSchDetailChars, FromCp949(detail));
+            }
+        }
+        SetSearchText(row.szName2, kSchNameChars, FromCp949(second));
+        std::string text;
+        m_addrText->GetAreaText(r.uAreaCode, text, 0);
+        SetSearchText(row.szAddress, kSchAddressChars, FromCp949(text));
+        if (kind != kSearchKindApt) {
+            std::string cate;
+            m_cate->GetCateName(row.nCateIndex, cate);
+            SetSearchText(row.szCateName, kSchCateNameChars, FromCp949(cate));
+        }
+        ++filled;
+    }
+    return filled;
 }

@@ -5,14 +5,18 @@
 // engines, routes the address kinds (6 lot-number dong/li, 7 road-name
 // dong/li) and serves the address look-ups the screens call directly.
 //
-// The name, category, telephone and theme engines are not built yet: their
-// kinds find nothing here.
+// It also runs the name search of kinds 0, 1 and 2 (NcSearchMain): the
+// keyword check, the choice of the routine, the merge of a place's names,
+// the distance order and the rows. The category, telephone and theme
+// engines are not built yet: their kinds find nothing here.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "search/cate_tree.h"
+#include "search/name_search.h"
 #include "search/poi_base.h"
 #include "search/search_addr.h"
 #include "search/search_records.h"
@@ -36,6 +40,20 @@ inline constexpr int kLoadLotAreas = 1;
 inline constexpr int kLoadRoadAreas = 2;
 inline constexpr int kLoadCategories = 4;
 inline constexpr int kLoadPlaces = 8;
+inline constexpr int kLoadNames = 16;
+
+// The name-search routine the manager picks for a request (keyword class
+// and character count of MakeSearchKey, position of the first bare
+// consonant, -1 when none). kNone: nothing to search (count 0, answer 1).
+struct NameRoutineChoice {
+    bool none = false;
+    NameRoutine routine = NameRoutine::kSingleChar;
+};
+NameRoutineChoice ChooseNameRoutine(const SearchRequest& request, int keyClass, int charCount, int firstConsonant);
+// Keeps the first hit of each POI id ordered by (id, flag bit 4, record
+// number), then sorts the kept ones by record number. flagBit4 gives the
+// bit for a record. Hits without a POI id are all kept.
+void MergePoiHits(std::vector<NameHit>& hits, const std::function<bool(uint32_t)>& flagBit4);
 
 class CMneSearchManager {
 public:
@@ -72,6 +90,16 @@ public:
     // The area's name at a text style; its length in characters.
     int GetAreaName(uint32_t code, char16_t* out, int style);
 
+    // Kinds 0-2: the name search. 0 nothing found or failed, 1 hits below
+    // the cap, 2 cap reached; the hit count into count. cancelled is asked
+    // in every step of the search; true ends it with no hits (answer 1).
+    int SearchName(const SearchRequest& request, std::string_view cp949Keyword, int* count,
+                   std::function<bool()> cancelled = nullptr);
+    // Rows start.. of the last name search (kinds 0-2) into results (nIndex
+    // from start); the number filled, 0 for another kind.
+    int GetNameRows(int start, int count, uint32_t kind, SearchResult* results);
+    bool NameShortPath() const { return m_nameShortPath; }
+
 private:
     std::string m_dataFolder, m_searchFolder, m_mapFolder;
     // The first lot-number engine serves texts and dong/li searches, the
@@ -80,4 +108,9 @@ private:
     std::unique_ptr<NcSearchNAddr> m_naddr;
     std::unique_ptr<NcSearchCate> m_cate;
     std::unique_ptr<NcSearchDB> m_db;
+    std::unique_ptr<NcSearchMain> m_name;
+    std::vector<NameHit> m_nameHits;
+    uint32_t m_nameKind = 0;
+    int m_nameCount = 0;
+    bool m_nameShortPath = false;
 };

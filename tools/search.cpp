@@ -9,6 +9,11 @@
 //   search --root DIR --kind lot --code C --main N [--sub N] [--mountain]
 //          [--max N]   the lot (or the nearest lower one) and the lots after
 //          it, at most N (200)
+//   search --root DIR --kind name --text KW [--what poi|corp|apt] [--middle]
+//          [--cate N] [--area C] [--radius M --x X --y Y] [--order 1]
+//          the name search: places (or companies, apartments) whose names
+//          begin with KW (Hangul initials, syllables, Latin letters and
+//          digits), or hold it with --middle
 // Texts are UTF-8 on the command line and in the output. Errors go to
 // stderr with exit code 1 (bad data) or 2 (bad usage).
 #include <cstdio>
@@ -20,6 +25,7 @@
 #include "platform/paths.h"
 #include "search/area_codes.h"
 #include "search/search_addr.h"
+#include "search/search_manager.h"
 
 namespace {
 
@@ -51,6 +57,49 @@ std::string FromCp949(const char* bytes) {
     std::u16string text;
     platform::Cp949ToUtf16(bytes, text);
     return platform::Utf16ToUtf8(text);
+}
+
+// The name search through the search manager, as the module runs it.
+int RunNames(std::map<std::string, std::string>& opt) {
+    if (!opt.count("text")) return Usage("--kind name needs --text");
+    SearchRequest request;
+    const std::string what = opt.count("what") ? opt["what"] : "poi";
+    request.SearchKindID = what == "corp" ? kSearchKindCorp : what == "apt" ? kSearchKindApt : kSearchKindName;
+    if (what != "poi" && what != "corp" && what != "apt") return Usage("--what is poi, corp or apt");
+    const std::u16string keyword = platform::Utf8ToUtf16(opt["text"]);
+    SetSearchText(request.szKeyword, kSchKeywordChars, keyword);
+    auto number = [&](const char* key) { return opt.count(key) ? static_cast<uint32_t>(std::strtoul(opt[key].c_str(), nullptr, 10)) : 0u; };
+    request.nSubCode = number("cate");
+    request.uAreaCode = number("area");
+    request.nRadius = number("radius");
+    request.ptCenter = {number("x"), number("y")};
+    request.eOrderBy = static_cast<uint8_t>(number("order"));
+    request.bMiddleWord = opt.count("middle") ? 1 : 0;
+    std::string cp949;
+    platform::Utf16ToCp949(keyword, cp949);
+    CMneSearchManager manager;
+    manager.SetFolders(opt["root"]);
+    manager.LoadEngines();
+    int count = 0;
+    const int answer = manager.SearchName(request, cp949, &count);
+    std::printf("{\"answer\":%d,\"count\":%d}\n", answer, count);
+    SearchResult rows[15];
+    for (int start = 0; start < count;) {
+        const int n = manager.GetNameRows(start, 15, request.SearchKindID, rows);
+        if (n <= 0) break;
+        for (int i = 0; i < n; ++i) {
+            const SearchResult& r = rows[i];
+            std::printf("{\"name\":%s,\"main\":%s,\"address\":%s,\"category\":%s,\"area\":%u,\"poi\":%u,"
+                        "\"distance\":%u,\"x\":%u,\"y\":%u}\n",
+                        Json(platform::Utf16ToUtf8(SearchText(r.szName, kSchNameChars))).c_str(),
+                        Json(platform::Utf16ToUtf8(SearchText(r.szName2, kSchNameChars))).c_str(),
+                        Json(platform::Utf16ToUtf8(SearchText(r.szAddress, kSchAddressChars))).c_str(),
+                        Json(platform::Utf16ToUtf8(SearchText(r.szCateName, kSchCateNameChars))).c_str(),
+                        r.uAreaCode, r.nPOIID, r.nDistance, r.pt.x, r.pt.y);
+        }
+        start += n;
+    }
+    return 0;
 }
 
 template <typename Row>
@@ -122,8 +171,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--", 0) != 0) return Usage(("unexpected argument " + arg).c_str());
-        if (arg == "--mountain") {
-            opt["mountain"] = "1";
+        if (arg == "--mountain" || arg == "--middle") {
+            opt[arg.substr(2)] = "1";
             continue;
         }
         if (i + 1 >= argc) return Usage(("missing value of " + arg).c_str());
@@ -153,7 +202,8 @@ int main(int argc, char** argv) {
         }
         return opt.count("main") ? RunNumbers(engine, opt) : RunAreas(engine, opt);
     }
-    static const char* const kLater[] = {"name", "tel", "category", "theme", "ic", "route", "book"};
+    if (kind == "name") return RunNames(opt);
+    static const char* const kLater[] = {"tel", "category", "theme", "ic", "route", "book"};
     for (const char* k : kLater)
         if (kind == k) return Usage(("--kind " + kind + " is not built yet").c_str());
     return Usage(("unknown --kind " + kind).c_str());

@@ -76,8 +76,33 @@ TEST_F(SearchToolTest, AddressKinds) {
     EXPECT_NE(r.lines[0].find("\"area\":\"한빛로\",\"mountain\":0,\"main\":44,\"sub\":0"), std::string::npos) << r.lines[0];
 }
 
+TEST_F(SearchToolTest, NameKind) {
+    // One initial: the places whose names begin with a syllable of ㄱ, in
+    // name order ("가람로..." before "기린로카페").
+    ToolRun r = Search("--kind name --text ㄱ");
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 1u + 5);
+    EXPECT_EQ(r.lines[0], "{\"answer\":1,\"count\":5}");
+    EXPECT_EQ(r.lines[1].rfind("{\"name\":\"가람로약국\",", 0), 0u) << r.lines[1];
+    EXPECT_EQ(r.lines[5].rfind("{\"name\":\"기린로카페\",", 0), 0u) << r.lines[5];
+    // A full name: one row with its area and category.
+    r = Search("--kind name --text 누리대로도서관");
+    ASSERT_EQ(r.lines.size(), 2u);
+    EXPECT_NE(r.lines[1].find("\"address\":\""), std::string::npos);
+    EXPECT_EQ(r.lines[1].rfind("{\"name\":\"누리대로도서관\",", 0), 0u) << r.lines[1];
+    // A middle word: every place with "카페" inside.
+    r = Search("--kind name --middle --text 카페");
+    ASSERT_GE(r.lines.size(), 1u);
+    EXPECT_EQ(r.lines[0], "{\"answer\":1,\"count\":5}");
+    // A second name of a place shows its main name.
+    r = Search("--kind name --text 한빛주");
+    ASSERT_EQ(r.lines.size(), 2u);
+    EXPECT_NE(r.lines[1].find("\"main\":\"한빛로주유소\""), std::string::npos) << r.lines[1];
+    EXPECT_EQ(Search("--kind name").exitCode, 2);
+}
+
 TEST_F(SearchToolTest, Errors) {
-    EXPECT_EQ(Search("--kind name --text 가나").exitCode, 2);
+    EXPECT_EQ(Search("--kind tel --text 02").exitCode, 2);
     EXPECT_EQ(Search("--kind nonsense").exitCode, 2);
     EXPECT_EQ(Search("--kind lot --code 103001").exitCode, 2);
     EXPECT_EQ(Search("--kind lot --code 103001 --main 10000").exitCode, 2);

@@ -1,6 +1,7 @@
 #include "tools/writers/search_db_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <random>
 #include <set>
@@ -13,6 +14,7 @@
 #include "search/addr_text.h"
 #include "search/area_codes.h"
 #include "search/cate_tree.h"
+#include "search/name_search.h"
 #include "search/poi_base.h"
 #include "search/search_addr.h"
 #include "search/search_keys.h"
@@ -332,23 +334,264 @@ std::vector<uint8_t> EncodePoiRecord(const SearchPoi& poi, uint32_t nameOffset, 
     return w.Data();
 }
 
-std::vector<uint8_t> BuildPoiBaseFile(std::vector<SearchPoi> pois) {
+std::vector<size_t> PoiRecordOrder(const std::vector<SearchPoi>& pois, std::vector<std::string>* sortedNames) {
     std::vector<std::string> names;
     for (const auto& p : pois) names.push_back(std::string(CutCp949(Cp949(p.nameUtf8), 255)));
     std::vector<size_t> order(pois.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::stable_sort(order.begin(), order.end(),
                      [&](size_t a, size_t b) { return std::string_view(names[a]) < std::string_view(names[b]); });
-    platform::ByteWriter w;
-    w.Zeros(kPoiBaseRecordBytes);
-    uint32_t offset = static_cast<uint32_t>((pois.size() + 1) * kPoiBaseRecordBytes);
-    for (size_t i : order) {
-        const auto rec = EncodePoiRecord(pois[i], offset, static_cast<uint8_t>(names[i].size()));
-        w.Bytes(rec.data(), rec.size());
-        offset += static_cast<uint32_t>(names[i].size());
+    if (sortedNames) {
+        sortedNames->clear();
+        for (size_t i : order) sortedNames->push_back(names[i]);
     }
-    for (size_t i : order) w.Bytes(names[i].data(), names[i].size());
+    return order;
+}
+
+std::vector<uint8_t> BuildPoiBaseFile(std::vector<SearchPoi> pois) {
+    std::vector<std::string> names;
+    const std::vector<size_t> order = PoiRecordOrder(pois, &names);
+    platform::ByteWriter w;
+    w.U32(static_cast<uint32_t>(pois.size()));
+    w.Zeros(kPoiBaseRecordBytes - 4);
+    uint32_t offset = static_cast<uint32_t>((pois.size() + 1) * kPoiBaseRecordBytes);
+    for (size_t r = 0; r < order.size(); ++r) {
+        const auto rec = EncodePoiRecord(pois[order[r]], offset, static_cast<uint8_t>(names[r].size()));
+        w.Bytes(rec.data(), rec.size());
+        offset += static_cast<uint32_t>(names[r].size());
+    }
+    for (const auto& name : names) w.Bytes(name.data(), name.size());
     return w.Data();
+}
+
+namespace {
+
+// CP949 compatibility consonant of each initial.
+constexpr uint8_t kInitialJamoTrail[19] = {0xA1, 0xA2, 0xA4, 0xA7, 0xA8, 0xA9, 0xB1, 0xB2, 0xB3, 0xB5,
+                                           0xB6, 0xB7, 0xB8, 0xB9, 0xBA, 0xBB, 0xBC, 0xBD, 0xBE};
+
+// The text of up to the first two characters, zero-padded to 4 bytes.
+std::array<uint8_t, 4> FirstTwoChars(const std::string& name, bool initials) {
+    std::array<uint8_t, 4> text{};
+    size_t pos = 0, out = 0;
+    for (int c = 0; c < 2 && pos < name.size(); ++c) {
+        const size_t n = std::min(Cp949CharBytes(static_cast<uint8_t>(name[pos])), name.size() - pos);
+        const std::string ch = name.substr(pos, n);
+        std::string put = ch;
+        if (initials) {
+            const uint8_t key = NameInitialKey(ch).at(0);
+            if (key >= 51) put = std::string{static_cast<char>(0xA4), static_cast<char>(kInitialJamoTrail[key - 51])};
+        }
+        for (char b : put)
+            if (out < 4) text[out++] = static_cast<uint8_t>(b);
+        pos += n;
+    }
+    return text;
+}
+
+struct IndexGroup {
+    std::array<uint8_t, 4> text{};
+    std::vector<uint32_t> records;
+};
+
+// Key entries and their lists as one block placed at base: entries first,
+// then the lists one after the other.
+void WriteKeyBlock(platform::ByteWriter& w, const std::vector<IndexGroup>& groups, uint32_t base) {
+    uint32_t listAt = base + static_cast<uint32_t>(groups.size()) * kNameIndexEntryBytes, first = 0;
+    for (const auto& g : groups) {
+        w.Bytes(g.text.data(), 4);
+        w.U32(first);
+        w.U32(static_cast<uint32_t>(g.records.size()));
+        w.U32(listAt + first * 4);
+        first += static_cast<uint32_t>(g.records.size());
+    }
+    for (const auto& g : groups)
+        for (uint32_t r : g.records) w.U32(r);
+}
+
+// Records grouped by their first two initials, each list in the order of
+// the whole name's initials and then the name.
+std::vector<IndexGroup> InitialGroups(const std::vector<std::string>& names, const std::vector<uint32_t>& records) {
+    std::map<std::pair<uint8_t, uint8_t>, IndexGroup> groups;
+    std::vector<std::vector<uint8_t>> keys(names.size());
+    for (uint32_t r : records) {
+        keys[r] = NameInitialKey(names[r]);
+        const uint8_t k0 = keys[r].size() > 0 ? keys[r][0] : 0, k1 = keys[r].size() > 1 ? keys[r][1] : 0;
+        IndexGroup& g = groups[{k0, k1}];
+        if (g.records.empty()) g.text = FirstTwoChars(names[r], true);
+        g.records.push_back(r);
+    }
+    std::vector<IndexGroup> out;
+    for (auto& [key, g] : groups) {
+        std::stable_sort(g.records.begin(), g.records.end(), [&](uint32_t a, uint32_t b) {
+            return keys[a] != keys[b] ? keys[a] < keys[b] : names[a] < names[b];
+        });
+        out.push_back(std::move(g));
+    }
+    return out;
+}
+
+}  // namespace
+
+std::map<std::string, std::vector<uint8_t>> BuildNameFiles(const std::vector<SearchPoi>& pois, uint32_t kind) {
+    std::map<std::string, std::vector<uint8_t>> files;
+    const char* const* fileNames = NameFileNames(kind);
+    if (!fileNames) return files;
+    std::vector<std::string> names;
+    const std::vector<size_t> order = PoiRecordOrder(pois, &names);
+    files[fileNames[0]] = BuildPoiBaseFile(pois);
+    const uint32_t count = static_cast<uint32_t>(names.size());
+    std::vector<uint32_t> all(count);
+    for (uint32_t r = 0; r < count; ++r) all[r] = r;
+
+    // Syllable pairs: every two neighbouring characters of a name.
+    std::map<std::array<uint8_t, 4>, std::vector<uint32_t>> pairs;
+    for (uint32_t r = 0; r < count; ++r) {
+        const std::string& name = names[r];
+        for (size_t pos = 0; pos < name.size();) {
+            const size_t n = std::min(Cp949CharBytes(static_cast<uint8_t>(name[pos])), name.size() - pos);
+            if (pos + n >= name.size()) break;
+            auto& list = pairs[FirstTwoChars(name.substr(pos), false)];
+            if (list.empty() || list.back() != r) list.push_back(r);
+            pos += n;
+        }
+    }
+    {
+        platform::ByteWriter w;
+        w.U32(static_cast<uint32_t>(pairs.size()));
+        w.Zeros(kPairIndexEntryBytes - 4);
+        uint32_t at = static_cast<uint32_t>((pairs.size() + 1) * kPairIndexEntryBytes);
+        for (const auto& [text, list] : pairs) {
+            w.Bytes(text.data(), 4);
+            w.U32(static_cast<uint32_t>(list.size()));
+            w.U32(at);
+            at += static_cast<uint32_t>(list.size()) * 3;
+        }
+        for (const auto& [text, list] : pairs)
+            for (uint32_t r : list) {
+                w.U8(static_cast<uint8_t>(r));
+                w.U8(static_cast<uint8_t>(r >> 8));
+                w.U8(static_cast<uint8_t>(r >> 16));
+            }
+        files[fileNames[1]] = w.Data();
+    }
+    // Initials, whole.
+    {
+        const auto groups = InitialGroups(names, all);
+        platform::ByteWriter w;
+        w.U32(static_cast<uint32_t>(groups.size()));
+        w.U32(count);
+        w.Zeros(8);
+        WriteKeyBlock(w, groups, 16);
+        files[fileNames[2]] = w.Data();
+    }
+    // Initials by area (the code cut to four digits).
+    {
+        std::map<uint32_t, std::vector<uint32_t>> byArea;
+        for (uint32_t r = 0; r < count; ++r) byArea[ShortAreaCode(pois[order[r]].areaCode)].push_back(r);
+        std::vector<std::vector<IndexGroup>> blocks;
+        for (const auto& [code, records] : byArea) blocks.push_back(InitialGroups(names, records));
+        platform::ByteWriter w;
+        w.U32(static_cast<uint32_t>(byArea.size()));
+        w.U32(count);
+        w.Zeros(8);
+        uint32_t at = static_cast<uint32_t>((byArea.size() + 1) * 16);
+        size_t b = 0;
+        std::vector<uint32_t> blockAt;
+        for (const auto& [code, records] : byArea) {
+            w.U32(code);
+            w.U32(static_cast<uint32_t>(blocks[b].size()));
+            w.U32(static_cast<uint32_t>(records.size()));
+            w.U32(at);
+            blockAt.push_back(at);
+            at += static_cast<uint32_t>(blocks[b].size() * kNameIndexEntryBytes + records.size() * 4);
+            ++b;
+        }
+        for (size_t k = 0; k < blocks.size(); ++k) WriteKeyBlock(w, blocks[k], blockAt[k]);
+        files[fileNames[3]] = w.Data();
+    }
+    // Full syllables: the first two characters; the lists in name order.
+    {
+        std::vector<IndexGroup> groups;
+        for (uint32_t r = 0; r < count; ++r) {
+            const auto text = FirstTwoChars(names[r], false);
+            if (groups.empty() || groups.back().text != text) groups.push_back({text, {}});
+            groups.back().records.push_back(r);
+        }
+        platform::ByteWriter w;
+        w.U32(static_cast<uint32_t>(groups.size()));
+        w.U32(count);
+        w.Zeros(8);
+        WriteKeyBlock(w, groups, 16);
+        files[fileNames[4]] = w.Data();
+    }
+    if (kind == 0) {
+        std::map<uint32_t, uint32_t> mainRecord;
+        for (uint32_t r = 0; r < count; ++r) {
+            const SearchPoi& p = pois[order[r]];
+            if (p.poiId && !(p.flags & 0x10) && !mainRecord.count(p.poiId)) mainRecord[p.poiId] = r;
+        }
+        platform::ByteWriter w;
+        w.U32(static_cast<uint32_t>(mainRecord.size()));
+        w.Zeros(kPoiIdIndexEntryBytes - 4);
+        for (const auto& [id, r] : mainRecord) {
+            w.U32(id);
+            w.U32(r);
+        }
+        files["sch_poi_idx.sdb"] = w.Data();
+    }
+    return files;
+}
+
+std::vector<SearchPoi> GenerateNameSet(uint32_t seed, int count, const std::vector<uint32_t>& areaCodes,
+                                       const MapPoint& centre) {
+    static const char* const kSyllables[] = {
+        "한", "새", "누", "가", "마", "별", "솔", "바", "들", "은", "푸", "서", "동", "남", "북", "대", "신",
+        "중", "강", "산", "해", "미", "소", "정", "우", "리", "나", "라", "하", "호", "수", "진", "성", "영",
+        "원", "인", "제", "주", "청", "태", "평", "학", "현", "화", "희", "경", "광", "구", "국", "금", "김",
+        "꽃", "다", "도", "람", "로", "명", "문", "민", "박", "보", "봉", "빛", "사", "상", "선", "세", "송",
+        "아", "안", "양", "연", "오", "용", "월", "유", "윤", "이", "일", "장", "전", "조", "지", "차", "천",
+        "초", "최", "충", "코", "타", "통", "파", "포", "풍", "한", "향", "허", "홍", "효", "힘",
+    };
+    static const char* const kSuffixes[] = {"약국", "카페", "병원", "의원", "주유소", "식당", "은행", "마트", "학원", "공원"};
+    static const uint16_t kSuffixCates[] = {121, 32, 91, 92, 61, 31, 211, 241, 151, 301};
+    constexpr int kSyllableCount = sizeof kSyllables / sizeof kSyllables[0];
+    std::mt19937 rng(seed);
+    std::vector<SearchPoi> out;
+    out.reserve(static_cast<size_t>(count));
+    std::set<std::string> used;
+    for (int i = 0; out.size() < static_cast<size_t>(count); ++i) {
+        std::string name;
+        const int syllables = 2 + static_cast<int>(rng() % 5);
+        for (int s = 0; s < syllables; ++s) {
+            // Skewed first syllables: most names start with a few.
+            const uint32_t u = rng() % 1000;
+            const int pick = s == 0 ? static_cast<int>((u * u) / 1000 * kSyllableCount / 1000) : static_cast<int>(rng() % kSyllableCount);
+            name += kSyllables[pick];
+        }
+        if (rng() % 10 == 0) name += static_cast<char>('A' + rng() % 26);
+        if (rng() % 10 == 0) name += std::to_string(rng() % 100);
+        const int suffix = rng() % 3 ? static_cast<int>(rng() % 10) : -1;
+        if (suffix >= 0) name += kSuffixes[suffix];
+        if (!used.insert(name).second) continue;
+        SearchPoi p;
+        p.nameUtf8 = name;
+        p.poiId = static_cast<uint32_t>(out.size() + 1);
+        uint32_t cate = suffix >= 0 ? kSuffixCates[suffix] : 1 + rng() % 15;
+        uint32_t g = cate, h = 0;
+        if (cate >= 31) {
+            g = cate / 30;
+            h = cate % 30;
+        }
+        p.catePacked = static_cast<uint16_t>(g << 12 | h << 6);
+        p.areaCode = areaCodes.empty() ? 0 : areaCodes[rng() % areaCodes.size()];
+        p.telArea = 2;
+        p.telNumber = static_cast<uint32_t>(20000000 + out.size());
+        p.pos = {centre.x + static_cast<int32_t>(rng() % 200001) - 100000,
+                 centre.y + static_cast<int32_t>(rng() % 200001) - 100000};
+        out.push_back(p);
+    }
+    return out;
 }
 
 std::vector<uint8_t> BuildCateFile(std::vector<SearchCate> cates) {
@@ -401,7 +644,10 @@ bool WriteSearchDb(const std::string& folder, const SearchDbSource& source, bool
     bool ok = put("nlad.sdb", lot.areaFile) && put("nhad.sdb", lot.areaFile) && put("ncjidx.sdb", lot.blockIndex) &&
               put("addrchidx.sdb", lot.textIndex) && put("newaddr.sdb", road.areaFile) &&
               put("newaddr_ncjidx.sdb", road.blockIndex) && put("newaddr_chidx.sdb", road.textIndex) &&
-              put("nvr.sdb", BuildPoiBaseFile(source.pois)) && put("cate.sdb", BuildCateFile(source.cates));
+              put("cate.sdb", BuildCateFile(source.cates));
+    const std::vector<SearchPoi>* kinds[3] = {&source.pois, &source.corps, &source.apts};
+    for (uint32_t kind = 0; kind < 3; ++kind)
+        for (const auto& [name, bytes] : BuildNameFiles(*kinds[kind], kind)) ok = ok && put(name, bytes);
     for (const auto& [name, bytes] : lot.lotFiles) ok = ok && put(name, bytes);
     for (const auto& [name, bytes] : road.lotFiles) ok = ok && put(name, bytes);
     return ok;
@@ -462,6 +708,36 @@ SearchDbSource DemoSearchSource(std::string* error) {
         if (!ParseNumber(r[5], building.mountain, building.main, building.sub))
             return fail("places table: bad building number " + r[5]);
         s.buildings.push_back(building);
+    }
+    // Names for the name search beside the table's: a second name of the
+    // first place (flag bit 4: not its main name), a name that shares its
+    // initials with "가람로카페" (ㄱㄹㄹㅋㅍ), a name with Latin letters and
+    // digits; companies and apartments of the district.
+    if (!s.pois.empty()) {
+        SearchPoi second = s.pois[0];
+        second.nameUtf8 = "한빛주유소";
+        second.flags = 0x10;
+        s.pois.push_back(second);
+        SearchPoi twin = s.pois[14];
+        twin.nameUtf8 = "기린로카페";
+        twin.poiId = poiId++;
+        s.pois.push_back(twin);
+        SearchPoi latin = s.pois[3];
+        latin.nameUtf8 = "GS25한빛점";
+        latin.poiId = poiId++;
+        s.pois.push_back(latin);
+        const char* corps[] = {"한빛전자", "누리건설", "새솔식품", "가람물산"};
+        const char* apts[] = {"한빛아파트", "누리마을아파트", "가람힐스", "새솔마을"};
+        for (int i = 0; i < 4; ++i) {
+            SearchPoi c = s.pois[static_cast<size_t>(i * 4)];
+            c.nameUtf8 = corps[i];
+            c.poiId = poiId++;
+            s.corps.push_back(c);
+            SearchPoi a = s.pois[static_cast<size_t>(i * 4 + 1)];
+            a.nameUtf8 = apts[i];
+            a.poiId = poiId++;
+            s.apts.push_back(a);
+        }
     }
     for (const auto& r : Rows(kLotsTable)) {
         if (r.size() != 4) return fail("lots table: bad line");

@@ -91,9 +91,22 @@ AddrDbFiles BuildAddrDb(const std::vector<SearchArea>& areas, const std::vector<
 // nameBytes - 1 bytes (16 or 24 bytes a field).
 std::vector<uint8_t> BuildAddrTextIndex(std::vector<std::pair<uint32_t, std::string>> entries, uint32_t nameBytes);
 
-// "nvr.sdb" (also "sch_corp.sdb", "sch_apt.sdb"): records sorted by the
-// names' CP949 bytes.
+// "nvr.sdb" (also "sch_corp.sdb", "sch_apt.sdb"): the record count, then
+// the records sorted by the names' CP949 bytes.
 std::vector<uint8_t> BuildPoiBaseFile(std::vector<SearchPoi> pois);
+// The record order of BuildPoiBaseFile: source index of record r, and the
+// stored CP949 names in record order.
+std::vector<size_t> PoiRecordOrder(const std::vector<SearchPoi>& pois, std::vector<std::string>* names = nullptr);
+// The five name files of a kind (0 places, 1 companies, 2 apartments; see
+// search/name_search.h), by file name; for kind 0 also "sch_poi_idx.sdb"
+// (the main record of a POI id: its first record without flag bit 4).
+std::map<std::string, std::vector<uint8_t>> BuildNameFiles(const std::vector<SearchPoi>& pois, uint32_t kind);
+// A seeded set of count place names for benchmarks and the oracle: 2 to 6
+// syllables with skewed first syllables, some Latin letters and digits,
+// category suffixes, spread over the areas given, unique telephone numbers
+// and positions around the centre.
+std::vector<SearchPoi> GenerateNameSet(uint32_t seed, int count, const std::vector<uint32_t>& areaCodes,
+                                       const MapPoint& centre);
 // "cate.sdb": level 1 fills records 1..15 and level 2 records 16..112, as
 // the reader expects; records the list lacks there are filled with unnamed
 // categories of count 0 at indexes that no list of children shows.
@@ -107,6 +120,8 @@ struct SearchDbSource {
     std::vector<SearchLot> buildings;
     std::vector<SearchPoi> pois;
     std::vector<SearchCate> cates;
+    std::vector<SearchPoi> corps;  // sch_corp.sdb and its indexes
+    std::vector<SearchPoi> apts;   // sch_apt.sdb and its indexes
 };
 // Writes every file into folder (created when missing). True when all
 // were written.
