@@ -47,11 +47,20 @@ int NcExactSearch::Init(void* nodeMemory, void* markMemory, size_t markBytes) {
     return 1;
 }
 
-int32_t NcExactSearch::LinkCost(uint32_t linkId, bool* ok) {
-    *ok = m_road.LoadLink(0, linkId) == 1 && !m_road.View(0).IsClosed();
+int NcExactSearch::SetMarkOf(uint32_t linkId) const {
+    if (m_setMarks == nullptr || m_setMarks->empty()) return 0;
+    const auto it = std::lower_bound(m_setMarks->begin(), m_setMarks->end(), std::make_pair(linkId, 0));
+    return it != m_setMarks->end() && it->first == linkId ? it->second : 0;
+}
+
+int32_t NcExactSearch::LinkCost(uint32_t linkId, bool* ok, bool start) {
+    const int mark = SetMarkOf(linkId);
+    *ok = (start || mark != kNcSetMarkAvoid) && m_road.LoadLink(0, linkId) == 1 && !m_road.View(0).IsClosed();
     if (!*ok) return 0;
     m_lastEnd = m_road.GetEndPoint(0);
-    return NcComputeNodeCost(NcCostLinkOf(m_road), m_rules, {}).cost;
+    NcCostExtras extras;
+    if (mark == kNcSetMarkDetour) extras.mark = 1;
+    return NcComputeNodeCost(NcCostLinkOf(m_road), m_rules, extras).cost;
 }
 
 int32_t NcExactSearch::Key(int64_t cost) const {
@@ -79,7 +88,7 @@ int NcExactSearch::Search(const std::vector<uint32_t>& origins, const std::vecto
     }
     for (uint32_t origin : origins) {
         bool ok = false;
-        const int32_t cost = LinkCost(origin, &ok);
+        const int32_t cost = LinkCost(origin, &ok, true);
         if (!ok) return fail(kNcSearchBadLink);
         NcLink* node = m_nodes.Alloc();
         if (!node) return fail(kNcSearchNoMemory);
@@ -97,6 +106,9 @@ int NcExactSearch::Search(const std::vector<uint32_t>& origins, const std::vecto
         const int32_t cost = label->pathCost;
         m_nodes.Free(label);
         if (++m_taken > iterationLimit) return fail(kNcSearchTooManyLinks);
+        if (m_cancel != nullptr && m_taken % kNcCancelCheckLabels == 0 && m_cancel->exchange(false)) {
+            return fail(kNcSearchCancelled);
+        }
         if (std::binary_search(sortedGoals.begin(), sortedGoals.end(), link)) {
             // Back along the parents; a walk longer than the labels taken
             // would be a loop in the parent table.

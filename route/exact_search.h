@@ -8,7 +8,9 @@
 //
 // The cost of a route is the sum of the node costs of its links (the first
 // link included) and of the turn costs between them.
+#include <atomic>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "route/link_memory.h"
@@ -22,6 +24,16 @@ inline constexpr int kNcSearchNoRoute = -621;      // the queue ran empty
 inline constexpr int kNcSearchTooManyLinks = -622; // iteration limit
 inline constexpr int kNcSearchNoMemory = -627;     // nodes, pages or heap used up
 inline constexpr int kNcSearchBadLink = -600;      // a start or goal link cannot be read
+inline constexpr int kNcSearchCancelled = -702;    // the cancel flag was found set
+
+// The cancel flag is read once every this many labels taken.
+inline constexpr int kNcCancelCheckLabels = 99;
+
+// Link-set marks of directed links: a detour link (1) costs more, an
+// avoided link (2) is never entered (a start link is kept: the car is on it).
+inline constexpr int kNcSetMarkDetour = 1;
+inline constexpr int kNcSetMarkAvoid = 2;
+using NcSetMarks = std::vector<std::pair<uint32_t, int>>;  // sorted by id, one entry per id
 
 // The cost of a turn from one link into the next, in hundredths of a
 // second: the configuration's base cost by level and code class (class 6
@@ -45,6 +57,12 @@ public:
     int Init(void* nodeMemory, void* markMemory, size_t markBytes);
     // Off (the exact tuning) until set.
     void SetEstimate(bool on) { m_estimate = on; }
+    // The link-set marks the next searches read (null: none); the caller
+    // keeps them alive and sorted.
+    void SetLinkMarks(const NcSetMarks* marks) { m_setMarks = marks; }
+    // The cancel flag read every 99 labels; a set flag is cleared and the
+    // search ends with -702.
+    void SetCancelFlag(std::atomic<bool>* flag) { m_cancel = flag; }
 
     // Searches from any of the origin links to any of the goal links
     // (directed ids). The last link of the route (positive), or a code
@@ -55,7 +73,8 @@ public:
     int Taken() const { return m_taken; }
 
 private:
-    int32_t LinkCost(uint32_t linkId, bool* ok);
+    int32_t LinkCost(uint32_t linkId, bool* ok, bool start = false);
+    int SetMarkOf(uint32_t linkId) const;
     int32_t Key(int64_t cost) const;
 
     NcDALManager& m_road;
@@ -68,6 +87,8 @@ private:
     int32_t m_cost = 0;
     int m_taken = 0;
     bool m_estimate = false;
+    const NcSetMarks* m_setMarks = nullptr;
+    std::atomic<bool>* m_cancel = nullptr;
     MapPoint m_goalPoint{};
     MapPoint m_lastEnd{};  // the end point of the link LinkCost read last
 };

@@ -25,7 +25,9 @@ struct Oracle {
     std::map<uint32_t, int32_t> own;                // node cost per enterable directed link
     std::map<uint32_t, std::vector<Edge>> next;     // allowed turns
 
-    Oracle(const writers::RoadNet& net, const NcRouteConfig& config, const NcCostRules& rules) {
+    // marks: link-set marks by directed id (1 detour, 2 avoided).
+    Oracle(const writers::RoadNet& net, const NcRouteConfig& config, const NcCostRules& rules,
+           const std::map<uint32_t, int>& marks = {}) {
         const writers::RoadNetIncidence inc = writers::BuildIncidence(net);
         for (uint32_t i = 1; i < net.links.size(); ++i) {
             const writers::RoadNetLink& l = net.links[i];
@@ -33,6 +35,10 @@ struct Oracle {
             for (uint32_t dir : {0u, 1u}) {
                 if (dir && l.oneWay) continue;
                 const uint32_t id = i | (dir ? kNcLinkReverseBit : 0);
+                const auto mark = marks.find(id);
+                if (mark != marks.end() && mark->second == 2) continue;
+                NcCostExtras extras;
+                if (mark != marks.end() && mark->second == 1) extras.mark = 1;
                 NcCostLink c;
                 c.lengthM = l.lengthM;
                 c.roadClass = l.roadClass;
@@ -41,7 +47,7 @@ struct Oracle {
                 c.lanes = l.lanes;
                 c.lanesBothDirections = l.lanesBothDirections;
                 c.speedLimitKmh = l.speedCode >= 2 && l.speedCode <= 11 ? l.speedCode * 10 : 0;
-                own[id] = NcComputeNodeCost(c, rules, {}).cost;
+                own[id] = NcComputeNodeCost(c, rules, extras).cost;
                 for (const writers::RoadConnectionSpec& e : dir ? spec.atFirst : spec.atSecond) {
                     if (!e.allowed) continue;
                     const bool uTurn = e.linkIndex == i && e.reversed == (dir == 0);
@@ -205,6 +211,64 @@ TEST_F(ExactSearchTest, ResultCodes) {
     // The same link as start and goal: a route of that link.
     ASSERT_EQ(search->Search({5}, {5}, 10), 5);
     EXPECT_EQ(search->Route(), std::vector<uint32_t>{5});
+}
+
+// Detour links cost more and avoided links are never entered: marks on
+// links of each cheapest route, and the search again equals the oracle
+// given the same marks.
+TEST_F(ExactSearchTest, LinkSetsAgreeWithTheOracle) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(800, 3);
+    Open(city);
+    const Oracle plain(city.net, config, rules);
+    std::vector<uint32_t> ids;
+    for (const auto& [id, cost] : plain.own) ids.push_back(id);
+    std::mt19937 rng(7);
+    int changed = 0, checked = 0;
+    for (int pair = 0; pair < 20; ++pair) {
+        const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
+        if (plain.Cheapest(from, to) <= 0) continue;
+        ASSERT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
+        const std::vector<uint32_t> first = search->Route();
+        if (first.size() < 5) continue;
+        const uint32_t avoided = first[first.size() / 2];
+        const uint32_t detour = first[first.size() / 2 - 1];
+        const std::map<uint32_t, int> marks = {{avoided, kNcSetMarkAvoid}, {detour, kNcSetMarkDetour}};
+        const NcSetMarks sorted(marks.begin(), marks.end());
+        const Oracle marked(city.net, config, rules, marks);
+        search->SetLinkMarks(&sorted);
+        const int64_t expect = marked.Cheapest(from, to);
+        const int result = search->Search({from}, {to}, 1000000);
+        search->SetLinkMarks(nullptr);
+        ++checked;
+        if (expect < 0) {
+            EXPECT_EQ(result, kNcSearchNoRoute);
+            ++changed;
+            continue;
+        }
+        ASSERT_EQ(result, static_cast<int>(to));
+        EXPECT_EQ(search->Cost(), expect);
+        EXPECT_EQ(marked.RouteCost(search->Route()), expect);
+        EXPECT_EQ(std::count(search->Route().begin(), search->Route().end(), avoided), 0);
+        changed += search->Route() != first;
+    }
+    EXPECT_GT(checked, 8);
+    EXPECT_EQ(changed, checked);
+}
+
+// A cancel ends the search at the 99th label taken and is used up by it.
+TEST_F(ExactSearchTest, CancelEndsTheSearchAtThe99thLabel) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(800, 2);
+    Open(city);
+    const Oracle oracle(city.net, config, rules);
+    const uint32_t from = oracle.own.begin()->first, to = oracle.own.rbegin()->first;
+    ASSERT_GT(oracle.Cheapest(from, to), 0);
+    std::atomic<bool> cancel{true};
+    search->SetCancelFlag(&cancel);
+    EXPECT_EQ(search->Search({from}, {to}, 1000000), kNcSearchCancelled);
+    EXPECT_EQ(search->Taken(), kNcCancelCheckLabels);
+    EXPECT_FALSE(cancel.load());
+    EXPECT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
+    EXPECT_GT(search->Taken(), kNcCancelCheckLabels);
 }
 
 }  // namespace

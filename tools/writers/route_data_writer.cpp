@@ -278,6 +278,9 @@ RoadNet DemoRoadNet() {
         l.speedCode = d.roadClass == 0 ? 10 : 5;  // the limits of the guidance records
         l.networkLevel = DemoNetworkLevel(d.roadClass);
         l.tollRoad = d.roadClass == 0;
+        // The traffic link ids the guidance records carry for each direction.
+        l.trafficStored = d.number * 10 + 1;
+        l.trafficReversed = d.twoWay ? d.number * 10 + 2 : 0;
     }
     net.links[kDemoTunnelLink].linkType = 3;
     // Eastwards on the main street (link 10), no left turn north into the

@@ -1,0 +1,224 @@
+#include "route/route_engine.h"
+
+#include <algorithm>
+
+#include "foundation/debug_trace.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+
+namespace {
+
+bool PassedThrough(int32_t kind) { return kind == kLegEndList1 || kind == kLegEndList2; }
+bool GivenByLink(int32_t kind) { return kind == kLegEndLink || PassedThrough(kind); }
+
+// Route kinds 1, 2, 4 and 8 select the speed tables 0 to 3.
+int ModeOfKinds(uint32_t kinds) {
+    for (int m = 0; m < 4; ++m)
+        if (kinds & (1u << m)) return m;
+    return 0;
+}
+
+}  // namespace
+
+std::vector<RouteLegGroup> RouteLegGroups(const RoutePlanRequest& request) {
+    std::vector<RouteLegGroup> groups;
+    const int n = std::clamp(request.legCount, 0, kRoutePlanMaxLegs);
+    for (int k = 0; k < n;) {
+        RouteLegGroup g{k, k};
+        while (g.last + 1 < n && PassedThrough(request.legs[g.last + 1].origin.kind)) ++g.last;
+        groups.push_back(g);
+        k = g.last + 1;
+    }
+    return groups;
+}
+
+RouteEngine::RouteEngine(std::string dataRoot, const NcPageSource& pages)
+    : m_root(std::move(dataRoot)), m_memory(pages) {}
+
+RouteEngine::~RouteEngine() { CloseRoadData(); }
+
+int RouteEngine::ReserveMemory() {
+    if (m_memory.Alloc(1) != 1) return 0;
+    m_nodeMemory.assign(NcLinkMem::kBytes, 0);
+    // Marks for every link of the largest network: the exact tuning may
+    // reach them all (untouched pages of the mapping cost nothing).
+    m_markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes;
+    if (m_memory.LinkIdMemory() == nullptr && m_memory.MapLinkIdMemory(m_markBytes) != 1) return 0;
+    return 1;
+}
+
+int RouteEngine::LoadConfig(const std::string& path) {
+    std::string native;
+    const std::string candidates[] = {platform::NativePath(path), platform::ResolveUnder(m_root, "Config\\Route.cfg"),
+                                      platform::ResolveUnder(m_root, "Map\\Config\\Route.cfg")};
+    for (const std::string& c : candidates) {
+        if (!c.empty() && platform::IsRegularFile(c)) {
+            native = c;
+            break;
+        }
+    }
+    if (native.empty()) {
+        DebugTrace(1, "[RP**] Route.cfg not found: the built-in table is used\n");
+        return 0;
+    }
+    return m_define.Load(native) == 1 ? 1 : 0;
+}
+
+int RouteEngine::OpenRoadData(size_t roadMemoryBytes) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (m_road.IsOpen()) return 1;
+    if (m_memory.MapRoadMemory(roadMemoryBytes) != 1) return 0;
+    if (!m_road.OpenAt(m_root, m_memory.RoadMemory(), m_memory.RoadMemorySize())) {
+        m_memory.ReleaseRoadMemory();
+        return 0;
+    }
+    return 1;
+}
+
+void RouteEngine::CloseRoadData() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!m_road.IsOpen()) return;
+    m_road.Close();
+    m_memory.ReleaseRoadMemory();
+}
+
+void RouteEngine::RestoreCachedLinks() {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!m_road.IsOpen()) return;
+    if (!m_cachedDerived) {
+        // Derived once from the data set: its expressway links, no more
+        // than the block cache holds.
+        const size_t blocks = m_road.Road()->Cache().GetEntryCount();
+        const size_t most = blocks * kNcLinksPerBlock;
+        for (uint32_t i = 1; i < m_road.GetLinkCount() && m_cachedLinks.size() < most; ++i) {
+            if (m_road.LoadLink(0, i) == 1 && m_road.GetClass(0) <= 1) m_cachedLinks.push_back(static_cast<int32_t>(i));
+        }
+        m_cachedDerived = true;
+    }
+    for (int32_t id : m_cachedLinks) m_road.LoadLink(0, static_cast<uint32_t>(id));
+}
+
+bool RouteEngine::ReadLink(int32_t linkId, RouteLinkRecord* out) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    if (!m_road.IsOpen() || linkId < 0) return false;
+    const uint32_t id = static_cast<uint32_t>(linkId);
+    if (m_road.LoadLink(0, id ^ kNcLinkReverseBit) != 1) return false;
+    const bool otherOpen = !m_road.View(0).IsClosed();
+    if (m_road.LoadLink(0, id) != 1) return false;
+    const NcLinkSummary s = m_road.GetSummary(0);
+    out->lengthM = s.lengthM;
+    out->roadClass = s.roadClass;
+    out->linkType = s.linkType;
+    out->roadKind = s.kind;
+    out->twoWay = otherOpen && !m_road.View(0).IsClosed();
+    return true;
+}
+
+int RouteEngine::Plan(const RoutePlanRequest& request, RoutePlanResult* result) {
+    RouteParamOutput out;
+    const int rc = RouteForMultiDest(request, &out);
+    if (rc != 1) return rc;
+    result->Clear();
+    result->links = std::move(out.joined);
+    result->trafficIds = std::move(out.trafficIds);
+    result->sectionCount = out.sectionCount;
+    std::copy(std::begin(out.boundaries), std::begin(out.boundaries) + 16, std::begin(result->boundaries));
+    result->trafficUsed = false;
+    return 1;
+}
+
+void RouteEngine::MarkLinkSets(const RoutePlanRequest& request) {
+    m_marks.clear();
+    auto add = [this](const RouteDetour* set, int mark) {
+        if (set == nullptr) return;
+        const int32_t* ids = nullptr;
+        const int n = set->Get(&ids);
+        for (int i = 0; i < n; ++i)
+            if (ids[i] >= 0) m_marks.emplace_back(static_cast<uint32_t>(ids[i]), mark);
+    };
+    add(request.detour, kNcSetMarkDetour);
+    add(request.option, kNcSetMarkDetour);
+    add(request.avoidance, kNcSetMarkAvoid);
+    // One mark per link; avoiding wins over a detour.
+    std::sort(m_marks.begin(), m_marks.end(),
+              [](const auto& a, const auto& b) { return a.first != b.first ? a.first < b.first : a.second > b.second; });
+    m_marks.erase(std::unique(m_marks.begin(), m_marks.end(),
+                              [](const auto& a, const auto& b) { return a.first == b.first; }),
+                  m_marks.end());
+}
+
+MapPoint RouteEngine::LegEndPoint(const RoutePlanLegEnd& end, bool origin) {
+    if (GivenByLink(end.kind) && end.linkCount > 0 && m_road.LoadLink(0, static_cast<uint32_t>(end.links[0])) == 1) {
+        return origin ? m_road.GetStartPoint(0) : m_road.GetEndPoint(0);
+    }
+    return end.point;
+}
+
+int RouteEngine::RouteForMultiDest(const RoutePlanRequest& request, RouteParamOutput* out) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    // A cancel given while no plan ran belongs to no run.
+    m_cancel.store(false);
+    const int rc = RouteForMultiDestLocked(request, out);
+    return rc;
+}
+
+int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteParamOutput* out) {
+    m_legsSearched = 0;
+    m_shortRoute = false;
+    m_searches = 0;
+    if (!m_road.IsOpen() || m_nodeMemory.empty()) return kNcSearchBadLink;
+    const int legs = std::clamp(request.legCount, 0, kRoutePlanMaxLegs);
+    if (legs == 0) return kNcSearchBadLink;
+    MarkLinkSets(request);
+
+    int64_t straightM = 0;
+    for (int k = 0; k < legs; ++k) {
+        const MapPoint a = LegEndPoint(request.legs[k].origin, true);
+        const MapPoint b = LegEndPoint(request.legs[k].destination, false);
+        straightM += std::max<int64_t>(1, NcDistanceM(a, b));
+    }
+    m_shortRoute = straightM < kRouteShortRouteM;
+
+    NcCostRules rules;
+    rules.mode = ModeOfKinds(request.routeKinds);
+    NcExactSearch search(m_road, m_define.Config(), rules);
+    if (!search.Init(m_nodeMemory.data(), m_memory.LinkIdMemory(), m_markBytes)) return kNcSearchNoMemory;
+    search.SetEstimate(m_estimate);
+    search.SetLinkMarks(&m_marks);
+    search.SetCancelFlag(&m_cancel);
+
+    // Built apart and handed over only when every leg found its way.
+    RouteParamOutput scratch;
+    uint32_t reached = 0;
+    for (const RouteLegGroup& g : RouteLegGroups(request)) {
+        std::vector<int32_t>& section = scratch.sections[g.first].links;
+        for (int k = g.first; k <= g.last; ++k) {
+            const RoutePlanLeg& leg = request.legs[k];
+            std::vector<uint32_t> origins;
+            if (k == 0) {
+                for (int i = 0; i < leg.origin.linkCount; ++i) origins.push_back(static_cast<uint32_t>(leg.origin.links[i]));
+            } else {
+                origins.push_back(reached);
+            }
+            std::vector<uint32_t> goals;
+            for (int i = 0; i < leg.destination.linkCount; ++i) goals.push_back(static_cast<uint32_t>(leg.destination.links[i]));
+            if (origins.empty() || goals.empty()) return kNcSearchBadLink;
+
+            const uint64_t startedMs = platform::GetTickCount64();
+            const int rc = search.Search(origins, goals, request.limit);
+            ++m_searches;
+            DebugTrace(1, "[RP**] ROUTE CALC TIME: %d\n", static_cast<int>(platform::GetTickCount64() - startedMs));
+            if (rc < 0) return rc;
+            const std::vector<uint32_t>& route = search.Route();
+            const bool repeats = !section.empty() && !route.empty() && static_cast<int32_t>(route.front()) == section.back();
+            for (size_t i = repeats ? 1 : 0; i < route.size(); ++i) section.push_back(static_cast<int32_t>(route[i]));
+            reached = static_cast<uint32_t>(rc);
+            ++m_legsSearched;
+        }
+    }
+    scratch.JoinSections(legs, [this](int32_t id) -> uint32_t {
+        return id >= 0 && m_road.LoadLink(0, static_cast<uint32_t>(id)) == 1 ? m_road.GetSummary(0).trafficId : 0;
+    });
+    *out = std::move(scratch);
+    return 1;
+}

@@ -1,0 +1,234 @@
+// The route engine: joining the leg sections, the groups of legs through
+// passed waypoints, and plans on the demo district's road data (valid
+// routes through waypoints, avoided and detour links, the short-route flag,
+// a failed run that leaves the last result, a cancel given while idle).
+#include "route/route_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "support/temp_dir.h"
+#include "tools/writers/demo_map.h"
+#include "tools/writers/route_data_writer.h"
+
+namespace {
+
+std::vector<int32_t> Range(int32_t from, int n) {
+    std::vector<int32_t> v(static_cast<size_t>(n));
+    std::iota(v.begin(), v.end(), from);
+    return v;
+}
+
+TEST(RouteParamOutputTest, JoinsSectionsWithBoundariesAndTrafficIds) {
+    struct Case {
+        const char* what;
+        std::vector<std::vector<int32_t>> sections;
+        std::vector<int32_t> joined;   // empty: only the sizes below are checked
+        size_t total;
+        std::vector<int32_t> boundaries;
+    };
+    // Two legs of 1000 and 500 links, the second starting on the first's last.
+    std::vector<int32_t> a = Range(1, 1000), b = Range(1000, 500);
+    const Case cases[] = {
+        {"1000 and 500 links", {a, b}, {}, 1499, {999}},
+        {"a later leg on another link keeps its first link", {{1, 2}, {7, 8}}, {1, 2, 7, 8}, 4, {1}},
+        {"an empty section adds nothing", {{1, 2}, {}, {2, 3}}, {1, 2, 3}, 3, {1, 1}},
+        {"one leg", {{5, 6, 7}}, {5, 6, 7}, 3, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RouteParamOutput out;
+        out.joined = {99};   // an earlier route is replaced
+        for (size_t k = 0; k < c.sections.size(); ++k) out.sections[k].links = c.sections[k];
+        out.JoinSections(static_cast<int>(c.sections.size()), [](int32_t id) { return static_cast<uint32_t>(id) * 10; });
+        ASSERT_EQ(out.joined.size(), c.total);
+        if (!c.joined.empty()) {
+            EXPECT_EQ(out.joined, c.joined);
+        }
+        EXPECT_EQ(out.sectionCount, static_cast<int32_t>(c.sections.size()));
+        for (size_t k = 0; k < c.boundaries.size(); ++k) EXPECT_EQ(out.boundaries[k], c.boundaries[k]);
+        ASSERT_EQ(out.trafficIds.size(), out.joined.size());
+        for (size_t i = 0; i < out.joined.size(); ++i) EXPECT_EQ(out.trafficIds[i], out.joined[i] * 10);
+        for (size_t k = 0; k < c.sections.size(); ++k) EXPECT_TRUE(out.sections[k].links.empty());
+    }
+}
+
+TEST(RouteLegGroupsTest, PassedWaypointsJoinTheirLegs) {
+    struct Case {
+        std::vector<int32_t> originKinds;   // of legs 1.. (leg 0 starts at the start)
+        std::vector<std::pair<int, int>> groups;
+    };
+    const Case cases[] = {
+        {{}, {{0, 0}}},
+        {{2, 2}, {{0, 0}, {1, 1}, {2, 2}}},
+        {{5}, {{0, 1}}},
+        {{6, 1, 5}, {{0, 1}, {2, 3}}},
+        {{1, 6, 6}, {{0, 0}, {1, 3}}},
+    };
+    for (const auto& c : cases) {
+        RoutePlanRequest r;
+        r.legCount = static_cast<int32_t>(c.originKinds.size()) + 1;
+        for (size_t k = 0; k < c.originKinds.size(); ++k) r.legs[k + 1].origin.kind = c.originKinds[k];
+        std::vector<std::pair<int, int>> got;
+        for (const RouteLegGroup& g : RouteLegGroups(r)) got.push_back({g.first, g.last});
+        EXPECT_EQ(got, c.groups);
+    }
+}
+
+// Links of the demo district: the streets west to east are 1-20 (four
+// blocks each, the main street 9-12, the northern street 17-20 one-way
+// eastwards), the avenues south to north 21-40.
+class RouteEngineDemo : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(writers::WriteDemoMap(dir.Path()));
+        ASSERT_TRUE(writers::WriteDemoRouteData(dir.Path()));
+        ASSERT_EQ(check.OpenAt(dir.Path(), checkMemory.data(), checkMemory.size()), 1);
+        engine = std::make_unique<RouteEngine>(dir.Path());
+        ASSERT_EQ(engine->ReserveMemory(), 1);
+        ASSERT_EQ(engine->OpenRoadData(1 << 20), 1);
+        EXPECT_EQ(engine->LoadConfig("C:\\Pelox20\\Map\\Config\\Route.cfg"), 1);
+        engine->SetEstimate(false);
+    }
+    // Legs through the given link ids (each end given by its link).
+    static RoutePlanRequest Legs(const std::vector<int32_t>& ends, int32_t viaKind = kLegEndLink) {
+        RoutePlanRequest r;
+        r.routeKinds = 1;
+        r.legCount = static_cast<int32_t>(ends.size()) - 1;
+        for (int k = 0; k < r.legCount; ++k) {
+            r.legs[k].index = k;
+            r.legs[k].origin.kind = k == 0 ? kLegEndLink : viaKind;
+            r.legs[k].origin.AddLink(ends[k]);
+            r.legs[k].destination.kind = k + 1 == r.legCount ? kLegEndLink : viaKind;
+            r.legs[k].destination.AddLink(ends[k + 1]);
+        }
+        return r;
+    }
+    // Every step of the route is an allowed turn at a shared node, read
+    // from the road data apart from the engine.
+    void ExpectDrivable(const std::vector<int32_t>& route) {
+        for (size_t i = 1; i < route.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << route[i - 1] << " -> " << route[i]);
+            ASSERT_EQ(check.LoadLink(0, static_cast<uint32_t>(route[i - 1])), 1);
+            const MapPoint end = check.GetEndPoint(0);
+            const NcConnection* c = nullptr;
+            const int n = check.GetConnections(0, &c);
+            const auto* turn = std::find_if(c, c + n, [&](const NcConnection& e) { return e.linkId == route[i]; });
+            ASSERT_NE(turn, c + n);
+            EXPECT_EQ(turn->allowed, 1);
+            ASSERT_EQ(check.LoadLink(0, static_cast<uint32_t>(route[i])), 1);
+            EXPECT_EQ(check.GetStartPoint(0), end);
+            EXPECT_EQ(check.View(0).IsClosed(), 0);
+        }
+    }
+    uint32_t TrafficId(int32_t link) {
+        EXPECT_EQ(check.LoadLink(0, static_cast<uint32_t>(link)), 1);
+        return check.GetSummary(0).trafficId;
+    }
+
+    testsupport::TempDir dir;
+    std::vector<uint8_t> checkMemory = std::vector<uint8_t>(1 << 20);
+    NcDALManager check;
+    std::unique_ptr<RouteEngine> engine;
+};
+
+TEST_F(RouteEngineDemo, PlansThroughWaypointsWithTrafficIds) {
+    RoutePlanResult r;
+    ASSERT_EQ(engine->Plan(Legs({1, 20}), &r), 1);
+    ASSERT_GE(r.links.size(), 4u);
+    EXPECT_EQ(r.links.front(), 1);
+    EXPECT_EQ(r.links.back(), 20);
+    ExpectDrivable(r.links);
+    ASSERT_EQ(r.trafficIds.size(), r.links.size());
+    for (size_t i = 0; i < r.links.size(); ++i) {
+        const uint32_t number = static_cast<uint32_t>(r.links[i]) & kNcLinkIndexMask;
+        const bool reversed = (static_cast<uint32_t>(r.links[i]) & kNcLinkReverseBit) != 0;
+        EXPECT_EQ(static_cast<uint32_t>(r.trafficIds[i]), number * 10 + (reversed ? 2 : 1));
+    }
+    EXPECT_EQ(r.sectionCount, 1);
+    EXPECT_FALSE(engine->IsShortRoute());
+
+    // Through the third avenue's first block northwards (link 29): two
+    // sections, the boundary on the waypoint's link.
+    ASSERT_EQ(engine->Plan(Legs({1, 29, 20}), &r), 1);
+    ExpectDrivable(r.links);
+    EXPECT_EQ(r.sectionCount, 2);
+    EXPECT_EQ(r.links[static_cast<size_t>(r.boundaries[0])], 29);
+    EXPECT_EQ(r.links.front(), 1);
+    EXPECT_EQ(r.links.back(), 20);
+    EXPECT_EQ(engine->SearchesRun(), 2);
+
+    // The same waypoint passed through: one section, still two searches.
+    ASSERT_EQ(engine->Plan(Legs({1, 29, 20}, kLegEndList1), &r), 1);
+    ExpectDrivable(r.links);
+    EXPECT_NE(std::find(r.links.begin(), r.links.end(), 29), r.links.end());
+    EXPECT_EQ(engine->SearchesRun(), 2);
+    EXPECT_EQ(engine->LegsSearched(), 2);
+    EXPECT_EQ(r.boundaries[0], static_cast<int32_t>(r.links.size()) - 1);
+}
+
+TEST_F(RouteEngineDemo, AvoidedLinksAreLeftOutAndDetourLinksCostMore) {
+    RoutePlanResult plain;
+    ASSERT_EQ(engine->Plan(Legs({1, 20}), &plain), 1);
+    const int32_t middle = plain.links[plain.links.size() / 2];
+    for (int mark : {kNcSetMarkAvoid, kNcSetMarkDetour}) {
+        SCOPED_TRACE(mark);
+        RouteAvoidance avoid;
+        RouteDetour detour;
+        (mark == kNcSetMarkAvoid ? static_cast<RouteDetour&>(avoid) : detour).Append(1, &middle);
+        RoutePlanRequest req = Legs({1, 20});
+        req.avoidance = &avoid;
+        req.detour = &detour;
+        RoutePlanResult r;
+        ASSERT_EQ(engine->Plan(req, &r), 1);
+        ExpectDrivable(r.links);
+        EXPECT_EQ(r.links.back(), 20);
+        // The grid has routes of the same length around every block.
+        EXPECT_EQ(std::count(r.links.begin(), r.links.end(), middle), 0);
+    }
+}
+
+TEST_F(RouteEngineDemo, ShortRouteFailedRunAndIdleCancel) {
+    RoutePlanResult r;
+    ASSERT_EQ(engine->Plan(Legs({1, 2}), &r), 1);   // about 1770 m corner to corner
+    EXPECT_TRUE(engine->IsShortRoute());
+    ASSERT_EQ(engine->Plan(Legs({1, 3}), &r), 1);   // about 2650 m
+    EXPECT_FALSE(engine->IsShortRoute());
+
+    // Against the one-way northern street: no route, the last result stays
+    // and the waypoint's section already searched is not handed out.
+    RouteParamOutput out;
+    out.joined = {7, 8};
+    EXPECT_EQ(engine->RouteForMultiDest(Legs({1, 3, 20 | static_cast<int32_t>(kNcLinkReverseBit)}), &out),
+              kNcSearchNoRoute);
+    EXPECT_EQ(out.joined, (std::vector<int32_t>{7, 8}));
+    EXPECT_TRUE(out.sections[0].links.empty());
+
+    // A cancel given while no plan runs does not end the next one.
+    engine->SetCancel(true);
+    EXPECT_EQ(engine->Plan(Legs({1, 20}), &r), 1);
+
+    // A read of one link from the engine's own view.
+    RouteLinkRecord rec;
+    ASSERT_TRUE(engine->ReadLink(41, &rec));
+    EXPECT_EQ(rec.roadClass, 0);
+    EXPECT_EQ(rec.roadKind, 1);
+    EXPECT_TRUE(rec.twoWay);
+    ASSERT_TRUE(engine->ReadLink(17, &rec));
+    EXPECT_FALSE(rec.twoWay);
+    EXPECT_FALSE(engine->ReadLink(45, &rec));
+}
+
+TEST_F(RouteEngineDemo, CachedLinksAreTheExpresswayLinks) {
+    engine->RestoreCachedLinks();
+    EXPECT_EQ(engine->CachedLinks(), (std::vector<int32_t>{41, 42, 43}));
+    engine->CloseRoadData();
+    RouteLinkRecord rec;
+    EXPECT_FALSE(engine->ReadLink(1, &rec));
+    RoutePlanResult r;
+    EXPECT_LT(engine->Plan(Legs({1, 20}), &r), 0);
+}
+
+}  // namespace
