@@ -140,7 +140,12 @@ ModuleRPParam::~ModuleRPParam() {
     if (m_roadMemory && m_engine) m_engine->CloseRoadData();
 }
 
-void ModuleRPParam::SetEngine(std::shared_ptr<RoutePlanEngine> engine) { m_engine = std::move(engine); }
+void ModuleRPParam::SetEngine(std::shared_ptr<RoutePlanEngine> engine) {
+    // The road data opened belongs to the engine it was opened on.
+    if (m_roadMemory && m_engine && m_engine != engine) m_engine->CloseRoadData();
+    if (m_engine != engine) m_roadMemory = false;
+    m_engine = std::move(engine);
+}
 
 void ModuleRPParam::SetSettings(const ModuleRPSettingsBlock* block) {
     m_hasSettings = block != nullptr;

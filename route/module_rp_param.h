@@ -101,7 +101,7 @@ public:
     ~ModuleRPParam() override;
 
     // The engine the runs use; the start-up code (or a test) sets it before
-    // the module starts.
+    // the module starts. Another engine closes the road data of the last.
     void SetEngine(std::shared_ptr<RoutePlanEngine> engine);
     RoutePlanEngine* Engine() const { return m_engine.get(); }
     void SetSettings(const ModuleRPSettingsBlock* block);
