@@ -169,27 +169,41 @@ TEST_F(ModuleRPEngineTest, PlansBetweenTwoPlacesAndThroughAWaypoint) {
     EXPECT_EQ(Number(through.links[static_cast<size_t>(through.firstBoundary)]), 11);
 }
 
-TEST_F(ModuleRPEngineTest, ReplanLeavesOutTheAvoidedLink) {
-    // Type 3 re-plans keep the avoided links; they start on the car's link.
-    ASSERT_EQ(module()->DoReRoute(Request(kNearWestAvenue, kNearEastAvenue), 3), 1);
-    ASSERT_EQ(WaitRun(), 1);
-    const StoredRoute first = Stored(0);
-    ExpectDrivable(first);
-    EXPECT_EQ(first.links.front(), 9);
-    ASSERT_GE(first.links.size(), 3u);
-    const int32_t avoided = first.links[first.links.size() / 2];
+// Re-plans of type 3 keep the avoided links and of type 4 the detour
+// links; they start on the car's link. An avoided link of the route is
+// left out; with every link between the first and the last a detour link,
+// another way is cheaper.
+TEST_F(ModuleRPEngineTest, ReplanAroundAvoidedAndDetourLinks) {
+    for (int type : {3, 4}) {
+        SCOPED_TRACE(type);
+        ASSERT_EQ(module()->ClearAllLinkSets(), 1);
+        ASSERT_EQ(module()->BFreeAllRouteResults(), 1);
+        ASSERT_EQ(module()->DoReRoute(Request(kNearWestAvenue, kNearEastAvenue), type), 1);
+        ASSERT_EQ(WaitRun(), 1);
+        const StoredRoute first = Stored(0);
+        ExpectDrivable(first);
+        EXPECT_EQ(first.links.front(), 9);
+        ASSERT_GE(first.links.size(), 3u);
+        const int32_t marked = first.links[first.links.size() / 2];
+        const std::vector<int32_t> between(first.links.begin() + 1, first.links.end() - 1);
 
-    ASSERT_EQ(module()->BFreeAllRouteResults(), 1);
-    ASSERT_EQ(module()->AddAvoidLinks(1, &avoided), 1);
-    ASSERT_EQ(module()->DoReRoute(Request(kNearWestAvenue, kNearEastAvenue), 3), 1);
-    ASSERT_EQ(WaitRun(), 1);
-    const StoredRoute second = Stored(0);
-    ExpectDrivable(second);
-    EXPECT_EQ(second.id, 1);
-    EXPECT_EQ(second.links.front(), 9);
-    EXPECT_EQ(second.links.back(), first.links.back());
-    EXPECT_EQ(std::count(second.links.begin(), second.links.end(), avoided), 0);
-    EXPECT_NE(second.links, first.links);
+        ASSERT_EQ(module()->BFreeAllRouteResults(), 1);
+        if (type == 3) {
+            ASSERT_EQ(module()->AddAvoidLinks(1, &marked), 1);
+        } else {
+            const int n = static_cast<int>(between.size());
+            ASSERT_EQ(module()->AddDetourLinks(n, between.data()), n);
+        }
+        ASSERT_EQ(module()->DoReRoute(Request(kNearWestAvenue, kNearEastAvenue), type), 1);
+        ASSERT_EQ(WaitRun(), 1);
+        const StoredRoute second = Stored(0);
+        ExpectDrivable(second);
+        EXPECT_EQ(second.id, 1);
+        EXPECT_EQ(second.links.front(), 9);
+        EXPECT_EQ(second.links.back(), first.links.back());
+        EXPECT_EQ(std::count(second.links.begin(), second.links.end(), marked), 0);
+        EXPECT_NE(second.links, first.links);
+    }
 }
 
 }  // namespace
