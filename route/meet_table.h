@@ -1,0 +1,39 @@
+#pragma once
+// The meeting table of the bidirectional search: the links the backward
+// phase queued with their costs to the destination, sorted by link id for
+// the forward phase to look its successors up. Laid over memory the route
+// engine takes from its large block (kBytes); nothing is allocated per add.
+#include <cstddef>
+#include <cstdint>
+
+class NcMeetTable {
+public:
+    static constexpr int kEntries = 40000;
+    // An add that leaves this many entries or more reports the table full,
+    // so that the backward phase stops before it runs out.
+    static constexpr int kFullAt = 39990;
+
+    struct Entry {
+        int32_t linkId;
+        int32_t cost;
+    };
+    static_assert(sizeof(Entry) == 8);
+    static constexpr size_t kBytes = kEntries * sizeof(Entry);
+
+    // Binds the entries; 1, or 0 when the memory cannot hold them.
+    int Init(void* memory, size_t bytes);
+    void Clear() { m_count = 0; }
+    // 1 when added and room is left; 0 when the table is full (nothing added
+    // at 40000 entries; added, but full from 39990 on).
+    int Add(int32_t linkId, int32_t cost);
+    // Orders the entries by link id, the cheapest first for a link met twice.
+    void Sort();
+    // True with the link's cheapest cost when it is in the (sorted) table;
+    // a cost of 0 is a meeting like any other.
+    bool Find(int32_t linkId, int32_t* cost) const;
+    int Count() const { return m_count; }
+
+private:
+    Entry* m_entries = nullptr;
+    int m_count = 0;
+};
