@@ -49,8 +49,8 @@ int32_t CMneAngle::Bearing(const MapPoint& from, const MapPoint& to) {
 }
 
 int32_t CMneAngle::Difference(int32_t a, int32_t b) {
-    int32_t d = std::abs(a - b) % 360;
-    return d > 180 ? 360 - d : d;
+    const int64_t d = std::llabs(int64_t{a} - b) % 360;
+    return static_cast<int32_t>(d > 180 ? 360 - d : d);
 }
 
 // -------------------------------------------------------------- rank table
@@ -321,7 +321,7 @@ int CMneMapMatch::Decide(CMatchRankTable& t, const std::array<uint32_t, kRouteLi
         d = kDecisionAmbiguous;
     } else {
         d = kDecisionOnLink;
-        if (prevLink && t.At(0).linkId != prevLink && m_previous.distanceToEndM > speed * 5 / 9 && speed != 0 &&
+        if (prevLink && t.At(0).linkId != prevLink && m_previous.distanceToEndM > int64_t{speed} * 5 / 9 && speed != 0 &&
             !OnPathOf(prevLink, t.At(0).linkId)) {
             const int at = t.Find(prevLink, 5);
             if (at > 0) t.Swap(0, at);
@@ -386,7 +386,8 @@ int CMneMapMatch::Decide(CMatchRankTable& t, const std::array<uint32_t, kRouteLi
         if (!changed || s0 - s1 > 2) {
             if (prevLink && t.At(0).linkId == prevLink) {
                 m_stayCount = std::min(m_stayCount + 1, 4);
-                m_stayDistance += speed * 10 / 36;
+                m_stayDistance = static_cast<int32_t>(
+                    std::clamp<int64_t>(int64_t{m_stayDistance} + int64_t{speed} * 10 / 36, 0, 1000000));
             } else if (s0 != s1) {
                 clearStay();
             } else if (prevLink && t.Count() >= 2 && t.At(1).linkId == prevLink) {

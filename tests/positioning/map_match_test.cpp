@@ -132,25 +132,11 @@ protected:
         matcher.SetNrmm(50);
     }
 
-    static _tagGpsParsedData Input(const DriveFix& f) {
-        _tagGpsParsedData in;
-        in.x = f.reported.x;
-        in.y = f.reported.y;
-        in.time = 1765000000.0 + f.secondsOfDay;
-        in.secondsOfDay = f.secondsOfDay;
-        in.speedKmh = f.speedKmh;
-        in.headingDeg = f.headingDeg;
-        in.satellitesInView = 8;
-        in.settled = 1;
-        in.hdopX10 = 10;
-        return in;
-    }
-
     std::vector<tagMAPMATCHINFO> Run(const std::vector<DriveFix>& drive) {
         std::vector<tagMAPMATCHINFO> out;
         for (const DriveFix& f : drive) {
             tagMAPMATCHINFO r{};
-            if (f.noFix || !matcher.Match(Input(f), &r)) r = tagMAPMATCHINFO{};
+            if (f.noFix || !matcher.Match(writers::DriveMatchInput(f), &r)) r = tagMAPMATCHINFO{};
             out.push_back(r);
         }
         return out;

@@ -122,6 +122,20 @@ std::vector<DriveFix> PlanDrive(CMgrMap& map, const std::vector<uint32_t>& links
     return out;
 }
 
+_tagGpsParsedData DriveMatchInput(const DriveFix& f) {
+    _tagGpsParsedData in;
+    in.x = f.reported.x;
+    in.y = f.reported.y;
+    in.time = 1765000000.0 + f.secondsOfDay;
+    in.secondsOfDay = f.secondsOfDay;
+    in.speedKmh = f.speedKmh;
+    in.headingDeg = f.headingDeg;
+    in.satellitesInView = 8;
+    in.settled = 1;
+    in.hdopX10 = 10;
+    return in;
+}
+
 std::string FormatNmeaDrive(const std::vector<DriveFix>& drive, const DriveOptions& options) {
     std::string text;
     char body[256];

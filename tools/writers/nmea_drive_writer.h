@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "foundation/coords.h"
+#include "positioning/map_match.h"
 
 class CMgrMap;
 
@@ -41,6 +42,10 @@ struct DriveFix {
 // One fix a second from the start of the first link to the end of the last.
 // Empty when a link's shape or record cannot be read.
 std::vector<DriveFix> PlanDrive(CMgrMap& map, const std::vector<uint32_t>& links, const DriveOptions& options);
+
+// The match input of a fix as the pick-up builds it from a good fix (eight
+// satellites, HDOP 1.0, the filter settled).
+_tagGpsParsedData DriveMatchInput(const DriveFix& fix);
 
 // The drive as a receiver log: for each second with a fix $GPGGA, two
 // $GPGSV (eight satellites) and $GPRMC; a second without a fix gives a
