@@ -10,6 +10,7 @@
 
 #include "mapdb/mgr_map.h"
 #include "route/module_rp.h"
+#include "route/module_rp_wait.h"
 #include "route/route_engine.h"
 #include "settings/module_gps.h"
 #include "settings/module_rp.h"
@@ -88,19 +89,11 @@ protected:
     static ModuleRP* module() { return ModuleRP::Instance(); }
     static ModuleRPParam* param() { return ModuleRPParam::Instance(); }
     static MgrConfigModuleRP* settings() { return MgrConfigModuleRP::Instance(); }
-    // Follows the route thread's own progress; the bound only ends a hang.
     template <class Pred>
     static bool WaitState(Pred done) {
-        for (int i = 0; i < 20000; ++i) {
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
+        return rptest::WaitState(done);
     }
-    static int WaitRun() {
-        EXPECT_TRUE(WaitState([] { return module()->GetRouteStatus() != kRpRunning; }));
-        return module()->GetRouteStatus();
-    }
+    static int WaitRun() { return rptest::WaitRun(); }
     static StoredRoute Stored(int slot) {
         MgrLock hold(*settings()->GetLock());
         StoredRoute s;

@@ -13,6 +13,7 @@
 
 #include "mapdb/link_id.h"
 #include "mapdb/mgr_map.h"
+#include "route/module_rp_wait.h"
 #include "settings/module_gps.h"
 #include "settings/module_rp.h"
 #include "support/temp_dir.h"
@@ -202,19 +203,11 @@ protected:
         ASSERT_EQ(module()->StartModule(block), 1);
         ASSERT_TRUE(WaitState([] { return settings()->GetState() != kRpStateThreadUp; }));
     }
-    // Follows the route thread's own progress; the bound only ends a hang.
     template <class Pred>
     static bool WaitState(Pred done) {
-        for (int i = 0; i < 20000; ++i) {
-            if (done()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        return false;
+        return rptest::WaitState(done);
     }
-    static int WaitRun() {
-        EXPECT_TRUE(WaitState([] { return module()->GetRouteStatus() != kRpRunning; }));
-        return module()->GetRouteStatus();
-    }
+    static int WaitRun() { return rptest::WaitRun(); }
 
     std::shared_ptr<FakeEngine> engine;
     static testsupport::TempDir* s_dir;
