@@ -225,8 +225,8 @@ void CModuleSCH::RunSearch() {
             }
         } else if (kind <= kSearchKindApt) {
             const int answer = m_manager->SearchName(job.request, job.keywordCp949, &count, [this, generation] {
-                return m_searchStop.load(std::memory_order_acquire) ||
-                       m_newestGeneration.load(std::memory_order_acquire) != generation;
+                if (m_searchStop.load(std::memory_order_acquire)) return kNameStopOff;
+                return m_newestGeneration.load(std::memory_order_acquire) != generation ? kNameStopNewer : 0;
             });
             status = answer == 0 ? kSchNotFound : answer == 2 ? kSchStatusCapped : kSchStatusComplete;
         } else if (RecordedKind(kind) >= 0 && !GetActiveMemory(kind)) {

@@ -50,6 +50,8 @@ inline constexpr uint32_t kPairIndexEntryBytes = 12;
 inline constexpr uint32_t kPoiIdIndexEntryBytes = 8;
 inline constexpr uint32_t kPoiDetailEntryBytes = 10;
 inline constexpr size_t kNameReadBufferBytes = 16 * 1024;
+inline constexpr int kNameStopOff = 1;
+inline constexpr int kNameStopNewer = 2;
 
 // The five name files of a kind, in the order base, pairs, initials, by
 // area, full; nullptr for a kind other than 0, 1, 2.
@@ -111,9 +113,11 @@ public:
     int OpenDetailFiles();
 
     // The search about to run: the keyword (CP949), the filters, the order.
-    // The cancel check is asked in every loop step; true stops the search.
+    // The cancel check is asked in every loop step: 0 go on, kNameStopOff
+    // (the search was switched off) or kNameStopNewer (a newer job came)
+    // stops the search with no hits.
     void SetJob(std::string_view cp949Keyword, const NameFilter& filter, uint8_t orderBy);
-    void SetCancel(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
+    void SetCancel(std::function<int()> cancelled) { m_cancelled = std::move(cancelled); }
 
     // One routine: 0 nothing or stopped, 1 hits below the cap, 2 cap reached.
     int Run(NameRoutine routine);
@@ -155,7 +159,8 @@ private:
         uint64_t entriesAt = 0;
         uint32_t entryCount = 0;
     };
-    bool Cancelled();
+    // 0, or the reason the search must stop.
+    int Cancelled();
     bool ReadEntry(const IndexView& view, uint32_t i, KeyEntry& e) const;
     // Index of the entry whose two key bytes (of its text) equal key, -1.
     int FindInitialEntry(const IndexView& view, uint8_t k0, uint8_t k1) const;
@@ -165,7 +170,7 @@ private:
     // Adds record when it passes the filters (and test); false at the cap.
     bool Consider(uint32_t record, const std::function<bool(std::string_view)>& test);
     int Finish(bool sortByRecord);
-    int Stopped(const char* routine, bool exited);
+    int Stopped(const char* routine, int reason);
 
     int SingleChar();
     int AptName();
@@ -193,7 +198,8 @@ private:
     std::vector<uint8_t> m_keywordInitials;
     NameFilter m_filter;
     uint8_t m_orderBy = 0;
-    std::function<bool()> m_cancelled;
+    std::function<int()> m_cancelled;
+    uint32_t m_steps = 0;
 
     std::vector<NameHit> m_hits;
     bool m_shortPath = false;

@@ -229,7 +229,7 @@ void MergePoiHits(std::vector<NameHit>& hits, const std::function<bool(uint32_t)
 }
 
 int CMneSearchManager::SearchName(const SearchRequest& request, std::string_view keyword, int* count,
-                                  std::function<bool()> cancelled) {
+                                  std::function<int()> cancelled) {
     if (count) *count = 0;
     m_nameShortPath = false;
     m_nameHits.clear();

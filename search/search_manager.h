@@ -92,9 +92,10 @@ public:
 
     // Kinds 0-2: the name search. 0 nothing found or failed, 1 hits below
     // the cap, 2 cap reached; the hit count into count. cancelled is asked
-    // in every step of the search; true ends it with no hits (answer 1).
+    // in every step of the search; a stop reason (kNameStopOff,
+    // kNameStopNewer) ends it with no hits (answer 1).
     int SearchName(const SearchRequest& request, std::string_view cp949Keyword, int* count,
-                   std::function<bool()> cancelled = nullptr);
+                   std::function<int()> cancelled = nullptr);
     // Rows start.. of the last name search (kinds 0-2) into results (nIndex
     // from start); the number filled, 0 for another kind.
     int GetNameRows(int start, int count, uint32_t kind, SearchResult* results);
