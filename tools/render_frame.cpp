@@ -15,6 +15,7 @@
 
 #include "platform/file_io.h"
 #include "render/module_draw.h"
+#include "render/pass_geometry.h"
 #include "settings/module_draw.h"
 #include "tools/writers/demo_style.h"
 
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
                        static_cast<int32_t>(std::lround(lat * kMapUnitsPerDegree))};
     MneFixedDrawInputs source(inputs);
     CModuleDraw module(CMgrConfigModuleDraw::Instance(), &source);
+    module.SetRendererSetup(InstallGeometryPasses);
     MneDrawInit init;
     init.width = width;
     init.height = height;

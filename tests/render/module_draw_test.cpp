@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "render/module_draw.h"
+#include "render/pass_geometry.h"
 #include "platform/file_io.h"
 #include "settings/module_draw.h"
 #include "support/png_writer.h"
@@ -407,8 +408,8 @@ TEST_F(DrawModuleTest, PicksFindWhatThePassesPlaced) {
     module.StopThread();
 }
 
-// The golden frame is kept as a binary PPM (P6, rows top-down): the day
-// background of the demo style over the district at step 10. Set
+// The golden frame is kept as a binary PPM (P6, rows top-down): the demo
+// district's areas and roads in the day colours at step 10. Set
 // NAVI_UPDATE_GOLDEN=1 to rewrite it; a mismatch writes the frame and the
 // difference as PNGs beside the test's working folder.
 std::vector<uint8_t> ToPpm(const DibImage565& image) {
@@ -426,6 +427,7 @@ std::vector<uint8_t> ToPpm(const DibImage565& image) {
 TEST_F(DrawModuleTest, DemoFrameMatchesTheGolden) {
     MneFixedDrawInputs inputs;
     CModuleDraw module(m_settings, &inputs);
+    module.SetRendererSetup(InstallGeometryPasses);
     ASSERT_EQ(module.Initialize(Init()), 1);
     ASSERT_EQ(WaitStatus(module), 1);
     ASSERT_EQ(module.RequestDraw(Request()), 1);

@@ -1,0 +1,535 @@
+#include "render/pass_geometry.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/byte_cursor.h"
+#include "settings/global_data.h"
+
+namespace {
+
+constexpr int32_t kTileLocalEdge = 2048;
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint32_t Channels(uint32_t colour, int delta) {
+    uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+        const int c = std::clamp(static_cast<int>((colour >> shift) & 0xFF) + delta, 0, 255);
+        out |= static_cast<uint32_t>(c) << shift;
+    }
+    return out;
+}
+
+// Keeps the rasteriser's selections and line mode as the caller left them.
+class SelectionGuard {
+public:
+    explicit SelectionGuard(CEglDraw& egl) : m_egl(egl), m_pen(egl.SelectedPen()), m_brush(egl.SelectedBrush()) {}
+    ~SelectionGuard() {
+        m_egl.SelectPen(m_pen);
+        m_egl.SelectBrush(m_brush);
+    }
+
+private:
+    CEglDraw& m_egl;
+    CEglPen* m_pen;
+    CEglBrush* m_brush;
+};
+
+}  // namespace
+
+MneGeometryOptions GeometryOptionsFromSettings() {
+    const CMgrConfigGlobalData& g = CMgrConfigGlobalData::Instance();
+    MneGeometryOptions o;
+    o.tileAreaDrawRule = g.m_tileAreaDrawRule;
+    o.drawAnti = g.m_drawAnti;
+    o.lineAnti = g.m_lineAnti;
+    o.fieldLimit2d = g.m_2dFieldLimit;
+    o.fieldLimit3d = g.m_3dFieldLimit;
+    o.roadRelief = g.m_roadRelief;
+    o.roadLimit3d[0] = g.m_3dDetailRoadLimit;
+    o.roadLimit3d[1] = g.m_3dPrincipalRoadLimit;
+    o.roadLimit3d[2] = g.m_3dThinRoadLimit;
+    o.roadLimit3d[3] = g.m_3dEtcRoadLimit;
+    return o;
+}
+
+MnePointWord DecodePointWord(uint16_t word) {
+    if ((word & 0x3FFF) == 0x3FFF) return {word, 0};
+    return {static_cast<uint32_t>(word & 0x3FFF), word >> 14};
+}
+
+bool StoredPointsOf(const MneBlockView& block, const uint8_t* record, uint16_t word, MneStoredPoints* out) {
+    const MnePointWord pw = DecodePointWord(word);
+    const uint32_t offset = U32(record + 10);
+    const uint64_t bytes = pw.packing == 0 ? uint64_t{pw.count} * 4 : 4 + uint64_t{pw.count} * 2;
+    if (!block.Contains(offset, bytes)) return false;
+    out->count = pw.count;
+    out->packing = pw.packing;
+    const uint8_t* data = block.Data() + offset;
+    if (pw.packing == 0) {
+        out->base = 0;
+        out->data = data;
+    } else {
+        out->base = U32(data);
+        out->data = data + 4;
+    }
+    return true;
+}
+
+TileLocalPoint StoredPointAt(const MneStoredPoints& points, uint32_t index) {
+    if (points.packing == 0) {
+        const uint8_t* p = points.data + static_cast<size_t>(index) * 4;
+        return {static_cast<int16_t>(U16(p)), static_cast<int16_t>(U16(p + 2))};
+    }
+    const int scale = 1 << (points.packing - 1);
+    const uint8_t* p = points.data + static_cast<size_t>(index) * 2;
+    return {static_cast<int16_t>((points.base & 0xFFFF) + p[0] * scale),
+            static_cast<int16_t>((points.base >> 16) + p[1] * scale)};
+}
+
+bool IsSeamEdge(const TileLocalPoint& a, const TileLocalPoint& b) {
+    return (a.x == 0 && b.x == 0) || (a.x == kTileLocalEdge && b.x == kTileLocalEdge) || (a.y == 0 && b.y == 0) ||
+           (a.y == kTileLocalEdge && b.y == kTileLocalEdge);
+}
+
+bool BoxMeetsRect(const uint8_t* record, const int16_t rect[4]) {
+    const int32_t minY = U16(record), minX = U16(record + 2), maxY = U16(record + 4), maxX = U16(record + 6);
+    const int32_t y = rect[0], x = rect[1], h = rect[2], w = rect[3];
+    return !(x + w < minX || y + h < minY || maxX < x || maxY < y);
+}
+
+void ShadowOffsets(int kindCode, int* dx, int* dy) {
+    const int s = kindCode / 100 != 0 ? 1 : -1;
+    *dx = s * ((kindCode % 100) / 10);
+    *dy = s * ((kindCode % 100) % 10);
+}
+
+uint32_t PolygonFillColour(int groupType, uint32_t colour) {
+    if (groupType == 28) return Channels(colour, -25);
+    if (groupType == 29) return Channels(colour, 30);
+    return colour;
+}
+
+// ---- Drawing helpers -------------------------------------------------------------------
+
+int MneGeometryRenderer::Convert(const MneStoredPoints& points, int clipMode, std::vector<ScreenPoint>& out) {
+    CMneCoordSystem& coords = m_map.Coords();
+    // Polygons go to the rasteriser unclipped (it clips every span to the
+    // picture): the view's polygon clip cuts corners off rings that cross
+    // the window's top edge.
+    const int clip = clipMode == kClipPolygon ? 0 : 1;
+    if (points.packing != 0)
+        return coords.PackedPointsToScreen(static_cast<int>(points.count), points.packing, points.base, points.data,
+                                           out, clipMode, Bird(), clip);
+    m_local.resize(points.count);
+    for (uint32_t i = 0; i < points.count; ++i) m_local[i] = StoredPointAt(points, i);
+    return coords.LocalPointsToScreen(static_cast<int>(points.count), m_local.data(), out, clipMode, Bird(), clip);
+}
+
+void MneGeometryRenderer::Fill(const std::vector<ScreenPoint>& points, uint32_t colour, float opacity, int grey,
+                               int style) {
+    CEglDraw& egl = m_map.Egl();
+    SelectionGuard keep(egl);
+    CEglBrush brush;
+    brush.Set(style, nullptr, colour, grey);
+    egl.SelectBrush(&brush);
+    egl.Polygon(points.data(), static_cast<int32_t>(points.size()), opacity);
+}
+
+void MneGeometryRenderer::Stroke(const ScreenPoint* points, int count, int width, uint32_t colour, int grey) {
+    CEglDraw& egl = m_map.Egl();
+    SelectionGuard keep(egl);
+    CEglPen pen;
+    pen.Set(0, std::max(width, 1), colour, grey);
+    egl.SelectPen(&pen);
+    egl.Polyline(points, count, 1.0f);
+}
+
+bool MneGeometryRenderer::FillPattern(int colourIndex, const std::vector<ScreenPoint>& points) {
+    const EglPattern565* pattern = m_map.Style().GetPatternBrush(colourIndex, 0);
+    if (!pattern) return false;
+    m_map.Egl().PolygonPattern(points.data(), static_cast<int32_t>(points.size()), *pattern);
+    return true;
+}
+
+void MneGeometryRenderer::Outline(const MneStoredPoints& points, uint32_t first, uint32_t count, int width,
+                                  uint32_t penColour, const uint32_t* repaintColour, int grey) {
+    if (count < 2) return;
+    CMneCoordSystem& coords = m_map.Coords();
+    auto edge = [&](uint32_t i, uint32_t j, int w, uint32_t colour) {
+        const TileLocalPoint pair[2] = {StoredPointAt(points, first + i), StoredPointAt(points, first + j)};
+        if (coords.LocalPointsToScreen(2, pair, m_edge, kClipPolyline, Bird(), 1) >= 2)
+            Stroke(m_edge.data(), static_cast<int>(m_edge.size()), w, colour, grey);
+    };
+    auto seam = [&](uint32_t i, uint32_t j) {
+        return IsSeamEdge(StoredPointAt(points, first + i), StoredPointAt(points, first + j));
+    };
+    if (m_options.tileAreaDrawRule == 1 && repaintColour) {
+        MneStoredPoints ring = points;
+        if (points.packing == 0) ring.data = points.data + static_cast<size_t>(first) * 4;
+        else ring.data = points.data + static_cast<size_t>(first) * 2;
+        ring.count = count;
+        std::vector<ScreenPoint> whole;
+        if (Convert(ring, kClipPolyline, whole) >= 2) Stroke(whole.data(), static_cast<int>(whole.size()), width, penColour, grey);
+        for (uint32_t i = 0; i + 1 < count; ++i)
+            if (seam(i, i + 1)) edge(i, i + 1, 1, *repaintColour);
+        return;
+    }
+    for (uint32_t i = 0; i + 1 < count; ++i)
+        if (!seam(i, i + 1)) edge(i, i + 1, width, penColour);
+}
+
+uint32_t MneGeometryRenderer::ClassWord(int cls) const {
+    const auto& heads = m_map.Style().Manager().ClassHeads();
+    if (cls < 0 || static_cast<size_t>(cls) >= heads.size()) return 0;
+    return heads[static_cast<size_t>(cls)].raw.U32(0);
+}
+
+// ---- Area renderers --------------------------------------------------------------------
+
+int MneGeometryRenderer::DrawAreas(AreaKind kind, int groupType, int level, const int16_t rect[4],
+                                   const uint8_t* block, uint32_t size) {
+    NcConfigMap& style = m_map.Style();
+    const int styleLevel = CMneDrawMap::StyleLevel(level);
+    const int grey = kind == AreaKind::kElevation ? Grey(3) : kind == AreaKind::kType6 ? Grey(4) : Grey(1);
+    const bool bird = m_map.Request().birdView == 1;
+    const MneBlockView view(block, size);
+    int lastClass = -1;
+    bool classOk = false;
+    const StyleDrawStyle* pen = nullptr;
+    const StyleColourRef* brush = nullptr;
+    uint32_t word = 0;
+    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+        if (r.groupType != groupType) return true;
+        if (r.styleIndex != lastClass) {
+            lastClass = r.styleIndex;
+            classOk = styleLevel >= style.GetClassLevel(r.styleIndex) &&
+                      style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0) != 0;
+            word = ClassWord(r.styleIndex);
+            if (classOk && kind == AreaKind::kBase) {
+                const uint32_t code = word & 0xFFFF;
+                if (code == 200) {
+                    const int limit = bird ? m_options.fieldLimit3d : m_options.fieldLimit2d;
+                    if (level < limit) classOk = false;
+                }
+                if (m_map.Request().viewMode == 5 && ((word >> 16) & 0xFF) == 0) classOk = false;
+            }
+        }
+        if (!classOk || !BoxMeetsRect(r.bytes, rect)) return true;
+        MneStoredPoints points;
+        if (!StoredPointsOf(view, r.bytes, U16(r.bytes + 8), &points)) return true;
+        if (Convert(points, kClipPolygon, m_screen) < 3) return true;
+        const uint32_t category = word >> 24;
+        const int penWidth = kind == AreaKind::kType6 && pen ? pen->width : 1;
+        if (kind == AreaKind::kBase && category == 1) {
+            if (brush) Fill(m_screen, brush->colour, 0.5f, grey);
+            return true;
+        }
+        if (brush && brush->kind == kColourRefPatternKind && (kind == AreaKind::kBase || kind == AreaKind::kType22)) {
+            // Pattern classes: no outline; a pattern the style lacks fills solid.
+            if (!FillPattern(brush->colourIndex, m_screen)) Fill(m_screen, brush->colour, 1.0f, grey);
+            return true;
+        }
+        if (brush) {
+            const float opacity = kind == AreaKind::kType22 ? 0.3f : 1.0f;
+            Fill(m_screen, brush->colour, opacity, grey, kind == AreaKind::kType6 ? brush->unused : 0);
+        }
+        if (pen) {
+            const uint32_t repaint = brush ? brush->colour : 0;
+            Outline(points, 0, points.count, penWidth, pen->colour, brush ? &repaint : nullptr, grey);
+        }
+        return true;
+    });
+    return 1;
+}
+
+int MneGeometryRenderer::DrawElevationAreas(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    if (level <= 8) return 1;   // the elevation switch is on above level 8
+    return DrawAreas(AreaKind::kElevation, 10, level, rect, block, size);
+}
+int MneGeometryRenderer::DrawBaseAreas(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    return DrawAreas(AreaKind::kBase, 1, level, rect, block, size);
+}
+int MneGeometryRenderer::DrawAreaType6(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    return DrawAreas(AreaKind::kType6, 6, level, rect, block, size);
+}
+int MneGeometryRenderer::DrawAreaType22(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    return DrawAreas(AreaKind::kType22, 22, level, rect, block, size);
+}
+
+// ---- Line renderers --------------------------------------------------------------------
+
+int MneGeometryRenderer::DrawLineType2(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    return DrawLineClass(2, level, rect, block, size);
+}
+
+int MneGeometryRenderer::DrawLineClass(int groupType, int level, const int16_t rect[4], const uint8_t* block,
+                                       uint32_t size) {
+    CEglDraw& egl = m_map.Egl();
+    int mode = m_options.drawAnti == 1 ? 1 : 0;
+    if (m_options.lineAnti == 0) mode = 0;
+    egl.SetLineMode(mode);
+    NcConfigMap& style = m_map.Style();
+    const int styleLevel = CMneDrawMap::StyleLevel(level);
+    int solidGrey = Grey(5), dashGrey = Grey(5);
+    switch (groupType) {
+        case 4: solidGrey = Grey(5), dashGrey = Grey(6); break;
+        case 8: solidGrey = dashGrey = Grey(4); break;
+        case 12: solidGrey = dashGrey = Grey(8); break;
+        case 19: solidGrey = dashGrey = Grey(2); break;
+        default: break;
+    }
+    const MneBlockView view(block, size);
+    int lastClass = -1;
+    const StyleDrawStyle* pen = nullptr;
+    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+        if (r.groupType != groupType) return true;
+        if (r.styleIndex != lastClass) {
+            lastClass = r.styleIndex;
+            pen = nullptr;
+            if (style.GetRangedLevel(r.styleIndex) <= styleLevel) style.GetRangedStyle(r.styleIndex, &pen);
+        }
+        if (!pen || !BoxMeetsRect(r.bytes, rect)) return true;
+        MneStoredPoints points;
+        if (!StoredPointsOf(view, r.bytes, U16(r.bytes + 8), &points)) return true;
+        if (Convert(points, kClipPolyline, m_screen) < 2) return true;
+        if (pen->kind == 1) {
+            EglDashStyle dash;
+            dash.grey = dashGrey;
+            dash.colorEven = pen->colour;
+            dash.colorOdd = pen->secondColour;
+            dash.width = std::max<int32_t>(pen->width, 1);
+            egl.PolylineDashed(m_screen.data(), static_cast<int32_t>(m_screen.size()), dash);
+        } else {
+            Stroke(m_screen.data(), static_cast<int>(m_screen.size()), pen->width, pen->colour, solidGrey);
+        }
+        return true;
+    });
+    egl.SetLineMode(0);
+    return 1;
+}
+
+int MneGeometryRenderer::DrawMapLines27(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    CEglDraw& egl = m_map.Egl();
+    int mode = m_options.drawAnti == 1 ? 1 : 0;
+    if (m_options.lineAnti == 0) mode = 0;
+    egl.SetLineMode(mode);
+    NcConfigMap& style = m_map.Style();
+    const int styleLevel = CMneDrawMap::StyleLevel(level);
+    const MneBlockView view(block, size);
+    std::vector<MapPoint> map;
+    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+        if (r.groupType != 27 || !BoxMeetsRect(r.bytes, rect)) return true;
+        const StyleDrawStyle* pen = nullptr;
+        if (style.GetRangedLevel(r.styleIndex) > styleLevel || !style.GetRangedStyle(r.styleIndex, &pen)) return true;
+        const uint32_t count = U16(r.bytes + 8);
+        const uint32_t offset = U32(r.bytes + 10);
+        if (!view.ContainsArray(offset, count, 8)) return true;
+        map.resize(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint8_t* p = block + offset + i * 8;
+            map[i] = {static_cast<int32_t>(U32(p)), static_cast<int32_t>(U32(p + 4))};
+        }
+        if (m_map.Coords().MapPointsToScreen(static_cast<int>(count), map.data(), m_screen, kClipPolyline, Bird(), 1) < 2)
+            return true;
+        Stroke(m_screen.data(), static_cast<int>(m_screen.size()), pen->width, pen->colour, Grey(2));
+        return true;
+    });
+    egl.SetLineMode(0);
+    return 1;
+}
+
+int MneGeometryRenderer::DrawOutlinedPolygons(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    CEglDraw& egl = m_map.Egl();
+    egl.SetLineMode(m_options.drawAnti == 1 ? 1 : 0);
+    NcConfigMap& style = m_map.Style();
+    const int styleLevel = CMneDrawMap::StyleLevel(level);
+    const MneBlockView view(block, size);
+    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+        if (r.groupType != 5 || !BoxMeetsRect(r.bytes, rect)) return true;
+        const StyleDrawStyle* pen = nullptr;
+        const StyleColourRef* brush = nullptr;
+        if (styleLevel < style.GetClassLevel(r.styleIndex) || !style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0))
+            return true;
+        MneStoredPoints points;
+        if (!StoredPointsOf(view, r.bytes, U16(r.bytes + 8), &points)) return true;
+        if (Convert(points, kClipPolygon, m_screen) <= 2) return true;
+        if (brush) Fill(m_screen, brush->colour, 1.0f, Grey(7));
+        if (pen) {
+            const uint32_t repaint = brush ? brush->colour : 0;
+            Outline(points, 0, points.count, pen->width, pen->colour, brush ? &repaint : nullptr, Grey(7));
+        }
+        return true;
+    });
+    egl.SetLineMode(0);
+    return 1;
+}
+
+// ---- Polygon classes -------------------------------------------------------------------
+
+int MneGeometryRenderer::DrawPolygonClass(int level, int groupType) {
+    CEglDraw& egl = m_map.Egl();
+    egl.SetLineMode(m_options.drawAnti == 1 ? 1 : 0);
+    NcConfigMap& style = m_map.Style();
+    const MneDrawRequest& request = m_map.Request();
+    const int styleLevel = CMneDrawMap::StyleLevel(level);
+    const bool bird = request.birdView == 1;
+    const int grey = Grey(5);
+    auto classDrawn = [&](int cls, uint32_t word) {
+        const uint32_t category = word >> 24;
+        if (bird && category >= 1 && category <= 4 && level < m_options.roadLimit3d[category - 1]) return false;
+        if (styleLevel < style.GetClassLevel(cls)) return false;
+        if (request.viewMode == 5 && ((word >> 16) & 0xFF) == 0) return false;
+        return true;
+    };
+    // One walk over the tiles: the shadows (when asked) or the polygons.
+    auto walk = [&](bool shadows) {
+        m_map.ForEachTileBlock(CMneDrawMap::kBase, [&](const VisibleTile& tile, const uint8_t* block, uint32_t size) {
+            const MneBlockView view(block, size);
+            MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+                if (r.groupType != groupType || !BoxMeetsRect(r.bytes, tile.rect[0])) return true;
+                const uint32_t word = ClassWord(r.styleIndex);
+                if (!classDrawn(r.styleIndex, word)) return true;
+                const StyleDrawStyle* pen = nullptr;
+                const StyleColourRef* brush = nullptr;
+                if (!style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0)) return true;
+                MneStoredPoints points;
+                if (!StoredPointsOf(view, r.bytes, U16(r.bytes + 8), &points)) return true;
+                if (Convert(points, kClipPolygon, m_screen) < 3) return true;
+                if (shadows) {
+                    const int code = static_cast<int>(word & 0xFFFF);
+                    if (code == 0) return true;
+                    int dx = 0, dy = 0;
+                    ShadowOffsets(code, &dx, &dy);
+                    uint32_t colour = 0x0A0A0A;
+                    const StyleDrawStyle* shadowPen = nullptr;
+                    const StyleColourRef* c1 = nullptr;
+                    const StyleColourRef* c2 = nullptr;
+                    if (style.GetClassStyle3(r.styleIndex, &shadowPen, &c1, &c2) && shadowPen) colour = shadowPen->colour;
+                    for (ScreenPoint& p : m_screen) p.x += dx, p.y += dy;
+                    Fill(m_screen, colour, 1.0f, grey);
+                    Stroke(m_screen.data(), static_cast<int>(m_screen.size()), 1, colour, grey);
+                    return true;
+                }
+                uint32_t fill = brush ? PolygonFillColour(groupType, brush->colour) : 0;
+                if (brush && brush->kind == kColourRefPatternKind) {
+                    if (!FillPattern(brush->colourIndex, m_screen)) Fill(m_screen, brush->colour, 1.0f, grey);
+                    fill = pen ? pen->colour : brush->colour;   // the seams take the class's pen colour
+                } else if (brush) {
+                    Fill(m_screen, fill, (word >> 24) == 5 ? 0.5f : 1.0f, grey);
+                }
+                if (!pen) return true;
+                const uint32_t outline = (groupType == 28 || groupType == 29) && brush ? brush->colour : pen->colour;
+                const uint32_t ringCount = U16(r.bytes + 14);
+                const uint32_t ringTable = U32(r.bytes + 16);
+                if (ringCount == 0 || !view.ContainsArray(ringTable, ringCount, 4)) {
+                    Outline(points, 0, points.count, pen->width, outline, brush ? &fill : nullptr, grey);
+                    return true;
+                }
+                for (uint32_t k = 0; k < ringCount; ++k) {
+                    const uint8_t* ring = block + ringTable + k * 4;
+                    const uint32_t first = U16(ring), count = U16(ring + 2);
+                    if (uint64_t{first} + count > points.count) continue;   // a ring past the points
+                    Outline(points, first, count, pen->width, outline, brush ? &fill : nullptr, grey);
+                }
+                return true;
+            });
+        });
+    };
+    const bool shadowPass = level > 8 && request.centreMode != 1 && request.viewMode != 5 && !bird &&
+                            m_options.roadRelief != 0 && groupType != 28 && groupType != 29;
+    if (shadowPass) walk(true);
+    walk(false);
+    egl.SetLineMode(0);
+    return 1;
+}
+
+// ---- Traffic links ---------------------------------------------------------------------
+
+int MneGeometryRenderer::DrawTrafficLinks(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    const int birdByte = m_map.Request().birdView;
+    if ((birdByte == 1 && level < 11) || (birdByte == 0 && level < 7)) return 0;
+    const MneBlockView view(block, size);
+    MneWalkLayerBlock(MneLayerKind::kTraffic, block, size, [&](const MneLayerRecord& r) {
+        if (!BoxMeetsRect(r.bytes, rect)) return true;
+        const uint16_t kind = U16(r.bytes + 18);
+        const bool major = kind == 1 || kind == 2;
+        if ((m_options.trafficRoads == 2 && !major) || (m_options.trafficRoads == 3 && major)) return true;
+        if (level == 7 && kind >= 4) return true;
+        const uint32_t count = U16(r.bytes + 8);
+        const uint32_t offset = U32(r.bytes + 10);
+        if (!view.ContainsArray(offset, count, 4)) return true;
+        m_local.resize(count);
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint8_t* p = block + offset + i * 4;
+            m_local[i] = {static_cast<int16_t>(U16(p)), static_cast<int16_t>(U16(p + 2))};
+        }
+        if (m_map.Coords().LocalPointsToScreen(static_cast<int>(count), m_local.data(), m_screen, kClipPolyline, Bird(),
+                                               1) < 2)
+            return true;
+        const uint32_t colour = m_linkColour ? m_linkColour(r.bytes) : 0;
+        if (colour == 0) return true;
+        int width = 0, inner = 0;
+        NcConfigMap::GetTrafficLineParams(kind, 0, &width, &inner);
+        Stroke(m_screen.data(), static_cast<int>(m_screen.size()), inner, colour, 0);
+        return true;
+    });
+    m_map.Egl().SetLineMode(0);
+    return 1;
+}
+
+// ---- Installation ----------------------------------------------------------------------
+
+void InstallGeometryPasses(CMneDrawMap& map) {
+    using Layer = CMneDrawMap::Layer;
+    using Tile = int (MneGeometryRenderer::*)(int, const int16_t*, const uint8_t*, uint32_t);
+    auto tilePass = [](Layer layer, Tile draw) {
+        return [layer, draw](CMneDrawMap& m, const MnePassContext&) {
+            MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
+            const int level = m.ScaleLevel();
+            m.ForEachTileBlock(layer, [&](const VisibleTile& tile, const uint8_t* block, uint32_t size) {
+                (renderer.*draw)(level, tile.rect[0], block, size);
+            });
+        };
+    };
+    auto linePass = [](int groupType) {
+        return [groupType](CMneDrawMap& m, const MnePassContext&) {
+            MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
+            const int level = m.ScaleLevel();
+            m.ForEachTileBlock(CMneDrawMap::kBase, [&](const VisibleTile& tile, const uint8_t* block, uint32_t size) {
+                renderer.DrawLineClass(groupType, level, tile.rect[0], block, size);
+            });
+        };
+    };
+    map.SetPassHandler(MnePass::kElevAreas, tilePass(CMneDrawMap::kElev, &MneGeometryRenderer::DrawElevationAreas));
+    map.SetPassHandler(MnePass::kTributaryAreas, tilePass(CMneDrawMap::kTributary, &MneGeometryRenderer::DrawBaseAreas));
+    map.SetPassHandler(MnePass::kBaseAreas, tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawBaseAreas));
+    map.SetPassHandler(MnePass::kBaseClass6, tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawAreaType6));
+    map.SetPassHandler(MnePass::kBaseClass2, tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawLineType2));
+    map.SetPassHandler(MnePass::kBaseClass4, linePass(4));
+    map.SetPassHandler(MnePass::kBasePolygons5,
+                       tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawOutlinedPolygons));
+    map.SetPassHandler(MnePass::kBaseClass8, linePass(8));
+    map.SetPassHandler(MnePass::kBaseClass22, tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawAreaType22));
+    map.SetPassHandler(MnePass::kBaseClass19And27, [](CMneDrawMap& m, const MnePassContext&) {
+        if (m.Request().birdView != 0) return;
+        MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
+        const int level = m.ScaleLevel();
+        m.ForEachTileBlock(CMneDrawMap::kBase, [&](const VisibleTile& tile, const uint8_t* block, uint32_t size) {
+            renderer.DrawLineClass(19, level, tile.rect[0], block, size);
+            renderer.DrawMapLines27(level, tile.rect[0], block, size);
+        });
+    });
+    map.SetPassHandler(MnePass::kBaseClass12, linePass(12));
+    map.SetPassHandler(MnePass::kPolygonClass, [](CMneDrawMap& m, const MnePassContext& c) {
+        MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
+        renderer.DrawPolygonClass(m.ScaleLevel(), c.groupType);
+    });
+    map.SetPassHandler(MnePass::kTrafficLinks,
+                       tilePass(CMneDrawMap::kTpegLink, &MneGeometryRenderer::DrawTrafficLinks));
+}

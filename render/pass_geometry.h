@@ -1,0 +1,111 @@
+#pragma once
+// The map's geometry passes: the layer loops of the Elev, Tributary, Base
+// and TpegLink layers and the renderers they hand each tile's block to
+// (areas, line classes, outlined polygons, the polygon classes, traffic
+// links). InstallGeometryPasses puts them into the frame's pass slots.
+//
+// Every record walker goes through the checked block (MneWalkLayerBlock)
+// and checks each record's point array against the block before a point
+// is read, so a record whose points would leave its block is skipped.
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "foundation/coords.h"
+#include "mapdb/block_view.h"
+#include "render/draw_map.h"
+
+// The draw options the passes read from the global settings object.
+struct MneGeometryOptions {
+    int32_t tileAreaDrawRule = 0;   // 1: repaint the seam edges in the fill colour
+    int32_t drawAnti = 0;           // 1: smooth lines
+    int32_t lineAnti = 0;           // 0: no smooth lines in the line renderers
+    int32_t fieldLimit2d = 0;       // kind-200 area thresholds
+    int32_t fieldLimit3d = 0;
+    int32_t roadRelief = 0;         // the polygon shadow pass
+    int32_t roadLimit3d[4] = {};    // bird's-eye thresholds of categories 1-4
+    int32_t trafficRoads = 0;       // 2: roads of kind 1 and 2 only; 3: the others only
+};
+MneGeometryOptions GeometryOptionsFromSettings();
+
+// The point word of a record: the low 14 bits count, the top 2 bits the
+// packing; 0x3FFF in the low bits makes the whole word the count, packing 0.
+struct MnePointWord {
+    uint32_t count = 0;
+    int packing = 0;
+};
+MnePointWord DecodePointWord(uint16_t word);
+
+// A record's stored points, checked to lie inside its block.
+struct MneStoredPoints {
+    uint32_t count = 0;
+    int packing = 0;
+    uint32_t base = 0;            // packed: high 16 bits x, low 16 bits y
+    const uint8_t* data = nullptr;   // packing 0: (y, x) int16 pairs; else (y, x) byte pairs
+};
+// Reads the point word at 8 and the offset at 10 of a line or area record;
+// false when the array would leave the block.
+bool StoredPointsOf(const MneBlockView& block, const uint8_t* record, uint16_t word, MneStoredPoints* out);
+TileLocalPoint StoredPointAt(const MneStoredPoints& points, uint32_t index);
+// An edge along a tile border (both ends at x 0, x 2048, y 0 or y 2048).
+bool IsSeamEdge(const TileLocalPoint& a, const TileLocalPoint& b);
+// The box (min y, min x, max y, max x) of a record against a visible
+// rectangle (y, x, height, width); touching counts as meeting.
+bool BoxMeetsRect(const uint8_t* record, const int16_t rect[4]);
+// The shadow offsets of a polygon class's kind code.
+void ShadowOffsets(int kindCode, int* dx, int* dy);
+// Fill colour of the polygon classes: type 28 darker by 25, type 29
+// lighter by 30 per channel, else as it is.
+uint32_t PolygonFillColour(int groupType, uint32_t colour);
+
+class MneGeometryRenderer {
+public:
+    MneGeometryRenderer(CMneDrawMap& map, const MneGeometryOptions& options) : m_map(map), m_options(options) {}
+
+    // Tile renderers: (scale level, visible rectangle, block); return 1.
+    int DrawElevationAreas(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    int DrawBaseAreas(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    int DrawAreaType6(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    int DrawAreaType22(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    int DrawLineType2(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    // Line classes 4, 8, 12 and 19 (one algorithm; grey flags by class).
+    int DrawLineClass(int groupType, int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    int DrawMapLines27(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    int DrawOutlinedPolygons(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    // Traffic links of one TpegLink block; 0 when the view does not allow them.
+    int DrawTrafficLinks(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    // Polygon classes (types 3, 28, 29, 30) over every visible tile, with
+    // the shadow pass first.
+    int DrawPolygonClass(int level, int groupType);
+
+    // The congestion colour of a traffic link (0: not known, not drawn).
+    using LinkColourFn = std::function<uint32_t(const uint8_t* record)>;
+    void SetLinkColour(LinkColourFn colour) { m_linkColour = std::move(colour); }
+
+private:
+    enum class AreaKind { kElevation, kBase, kType6, kType22 };
+    int DrawAreas(AreaKind kind, int groupType, int level, const int16_t rect[4], const uint8_t* block,
+                  uint32_t size);
+    // Converts stored points; the screen count.
+    int Convert(const MneStoredPoints& points, int clipMode, std::vector<ScreenPoint>& out);
+    void Fill(const std::vector<ScreenPoint>& points, uint32_t colour, float opacity, int grey, int style = 0);
+    void Stroke(const ScreenPoint* points, int count, int width, uint32_t colour, int grey);
+    // The seam rule over a ring of stored points.
+    void Outline(const MneStoredPoints& points, uint32_t first, uint32_t count, int width, uint32_t penColour,
+                 const uint32_t* repaintColour, int grey);
+    bool FillPattern(int colourIndex, const std::vector<ScreenPoint>& points);
+    int Grey(int n) const { return n >= 1 && n <= 15 ? m_map.Grey().on[static_cast<size_t>(n - 1)] : 0; }
+    int Bird() const { return m_map.Request().birdView; }
+    uint32_t ClassWord(int cls) const;
+
+    CMneDrawMap& m_map;
+    MneGeometryOptions m_options;
+    std::vector<ScreenPoint> m_screen;
+    std::vector<ScreenPoint> m_edge;
+    std::vector<TileLocalPoint> m_local;
+    LinkColourFn m_linkColour;
+};
+
+// Installs the geometry passes into the frame's slots (options read from
+// the global settings each frame).
+void InstallGeometryPasses(CMneDrawMap& map);

@@ -1,0 +1,116 @@
+#include "render/pass_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+TEST(PassGeometry, PointWordDecodesCountPackingAndEscape) {
+    struct Case {
+        uint16_t word;
+        uint32_t count;
+        int packing;
+    };
+    const Case cases[] = {
+        {0x0005, 5, 0},     {0x4005, 5, 1},     {0x8010, 16, 2},   {0xC3FE, 0x3FE, 3},
+        {0x3FFF, 16383, 0}, {0xFFFF, 65535, 0}, {0x7FFF, 0x7FFF, 0}, {0x0000, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const MnePointWord w = DecodePointWord(c.word);
+        EXPECT_EQ(w.count, c.count) << std::hex << c.word;
+        EXPECT_EQ(w.packing, c.packing) << std::hex << c.word;
+    }
+}
+
+// A 14-byte line record at offset 0 with its points after it.
+std::vector<uint8_t> Block(uint16_t word, const std::vector<uint8_t>& points) {
+    std::vector<uint8_t> block(14, 0);
+    block[8] = static_cast<uint8_t>(word), block[9] = static_cast<uint8_t>(word >> 8);
+    block[10] = 14;   // the points follow the record
+    block.insert(block.end(), points.begin(), points.end());
+    return block;
+}
+
+TEST(PassGeometry, PackedPointsAddScaledBytesToTheBase) {
+    // Base: x 100 (high half), y 200 (low half); byte pairs are (y, x).
+    const std::vector<uint8_t> packed = {200, 0, 100, 0, 3, 5, 10, 1};
+    const struct {
+        int packing;
+        int scale;
+    } packings[] = {{1, 1}, {2, 2}, {3, 4}};
+    for (const auto& p : packings) {
+        const std::vector<uint8_t> block = Block(static_cast<uint16_t>((p.packing << 14) | 2), packed);
+        MneStoredPoints points;
+        ASSERT_TRUE(StoredPointsOf(MneBlockView(block.data(), static_cast<uint32_t>(block.size())), block.data(),
+                                   static_cast<uint16_t>((p.packing << 14) | 2), &points));
+        EXPECT_EQ(StoredPointAt(points, 0), (TileLocalPoint{static_cast<int16_t>(200 + 3 * p.scale),
+                                                            static_cast<int16_t>(100 + 5 * p.scale)}));
+        EXPECT_EQ(StoredPointAt(points, 1), (TileLocalPoint{static_cast<int16_t>(200 + 10 * p.scale),
+                                                            static_cast<int16_t>(100 + 1 * p.scale)}));
+    }
+}
+
+TEST(PassGeometry, PointsLeavingTheBlockAreRefused) {
+    // Two unpacked points need 8 bytes; 7 are there.
+    const std::vector<uint8_t> block = Block(2, std::vector<uint8_t>(7, 0));
+    MneStoredPoints points;
+    EXPECT_FALSE(StoredPointsOf(MneBlockView(block.data(), static_cast<uint32_t>(block.size())), block.data(), 2,
+                                &points));
+    // The 0x3FFF escape is a count of 16383 unpacked points, far past the block.
+    EXPECT_FALSE(StoredPointsOf(MneBlockView(block.data(), static_cast<uint32_t>(block.size())), block.data(), 0x3FFF,
+                                &points));
+    const std::vector<uint8_t> fits = Block(2, std::vector<uint8_t>(8, 0));
+    EXPECT_TRUE(StoredPointsOf(MneBlockView(fits.data(), static_cast<uint32_t>(fits.size())), fits.data(), 2, &points));
+}
+
+TEST(PassGeometry, SeamEdgesLieAlongTheTileBorder) {
+    EXPECT_TRUE(IsSeamEdge({0, 0}, {2048, 0}));        // y, x: both x = 0
+    EXPECT_TRUE(IsSeamEdge({5, 2048}, {900, 2048}));
+    EXPECT_TRUE(IsSeamEdge({0, 10}, {0, 2000}));
+    EXPECT_TRUE(IsSeamEdge({2048, 10}, {2048, 2000}));
+    EXPECT_FALSE(IsSeamEdge({0, 0}, {2048, 2048}));    // a diagonal through the corners
+    EXPECT_FALSE(IsSeamEdge({0, 5}, {1, 5}));
+}
+
+TEST(PassGeometry, BoxTestCountsTouchingAsMeeting) {
+    uint8_t record[14] = {};
+    auto box = [&](uint16_t minY, uint16_t minX, uint16_t maxY, uint16_t maxX) {
+        const uint16_t v[4] = {minY, minX, maxY, maxX};
+        std::memcpy(record, v, sizeof v);   // little-endian host
+    };
+    const int16_t rect[4] = {100, 200, 50, 60};   // y 100..150, x 200..260
+    box(150, 260, 300, 300);
+    EXPECT_TRUE(BoxMeetsRect(record, rect));       // corner touches
+    box(151, 0, 300, 300);
+    EXPECT_FALSE(BoxMeetsRect(record, rect));
+    box(0, 0, 99, 300);
+    EXPECT_FALSE(BoxMeetsRect(record, rect));
+    box(0, 261, 300, 300);
+    EXPECT_FALSE(BoxMeetsRect(record, rect));
+    box(0, 0, 100, 200);
+    EXPECT_TRUE(BoxMeetsRect(record, rect));
+}
+
+TEST(PassGeometry, ShadowOffsetsFromTheKindCode) {
+    const struct {
+        int code, dx, dy;
+    } cases[] = {{123, 2, 3}, {23, -2, -3}, {100, 0, 0}, {245, 4, 5}, {7, 0, -7}};
+    for (const auto& c : cases) {
+        int dx = 9, dy = 9;
+        ShadowOffsets(c.code, &dx, &dy);
+        EXPECT_EQ(dx, c.dx) << c.code;
+        EXPECT_EQ(dy, c.dy) << c.code;
+    }
+}
+
+TEST(PassGeometry, PolygonClassFillColours) {
+    EXPECT_EQ(PolygonFillColour(28, 0x101010), 0x000000u);
+    EXPECT_EQ(PolygonFillColour(28, 0x801A40), 0x670127u);
+    EXPECT_EQ(PolygonFillColour(29, 0xF0F0F0), 0xFFFFFFu);
+    EXPECT_EQ(PolygonFillColour(29, 0x102030), 0x2E3E4Eu);
+    EXPECT_EQ(PolygonFillColour(3, 0x123456), 0x123456u);
+}
+
+}  // namespace
