@@ -39,4 +39,5 @@ void NvRegisterStandardControls() {
     NvRegisterControlKind(kUiKindStatic, Make<NvCtrlStaticView>);
     NvRegisterControlKind(kUiKindPanel, MakePanel);
     NvRegisterControlKind(kUiKindMapPanel, Make<NvCtrlMapPanel>);
+    NvRegisterControlKind(kUiKindDynamicPanel, Make<NvCtrlDynamicPanel>);
 }

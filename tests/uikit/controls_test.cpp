@@ -20,6 +20,7 @@
 #include "uikit/board_manager.h"
 #include "uikit/ctrl_button.h"
 #include "uikit/ctrl_list.h"
+#include "uikit/ctrl_panel.h"
 #include "uikit/ctrl_value.h"
 #include "uikit/nv_text.h"
 
@@ -27,7 +28,7 @@ namespace {
 
 // Layout ids of the gallery board (board 1 of tools/demo_ui/demo_ui.txt).
 constexpr int kButton = 1, kList = 2, kListScroll = 3, kSlide = 7, kProgress = 8, kCheck = 9, kRadio = 10,
-              kBallScroll = 11, kTieScroll = 12, kCombo = 13;
+              kBallScroll = 11, kTieScroll = 12, kCombo = 13, kMapPanel = 14, kDynPanel = 16;
 constexpr int kGoldenTolerance = 800 * 480 / 200;
 
 class ControlsTest : public ::testing::Test {
@@ -478,6 +479,62 @@ TEST_F(ControlsTest, ComboBoxOpensChoosesAndTimesOut) {
     EXPECT_FALSE(combo->IsOpen());
     EXPECT_EQ(combo->m_rect.height, closed.height);
     EXPECT_EQ(NvLastClosedComboBox(), combo);
+}
+
+TEST_F(ControlsTest, DynamicPanelSizesAndTouches) {
+    auto* panel = Get<NvCtrlDynamicPanel>(kDynPanel);
+    auto piece = [&](int i) { return static_cast<NvControl*>(panel->GetChild(i))->m_rect; };
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(panel->CalcSize(1, 2, &w, &h));
+    EXPECT_EQ(w, piece(0).width);
+    EXPECT_EQ(h, piece(0).height + piece(2).height);
+    ASSERT_TRUE(panel->CalcSize(3, 4, &w, &h));
+    EXPECT_EQ(w, piece(3).width + piece(4).width + piece(5).width);
+    EXPECT_EQ(h, piece(3).height + 2 * piece(6).height + piece(9).height);
+    EXPECT_FALSE(panel->CalcSize(0, 2, &w, &h));
+
+    ASSERT_TRUE(panel->SetCellCount(6, 3));
+    ASSERT_TRUE(panel->ShowPopup(0, 0xFFFF, 0, 0));
+    EXPECT_EQ(panel->m_pieces.size(), 18u);
+    EXPECT_EQ(panel->m_rect.width, piece(3).width + 4 * piece(4).width + piece(5).width);
+    m_host->DrawFrame(true, true);
+    // A frame corner answers as the panel; the content button as itself.
+    NvCtrlEvent e = Touch(100, panel->m_rect.x + 2, panel->m_rect.y + 2);
+    EXPECT_EQ(e.layoutId, kDynPanel);
+    EXPECT_EQ(e.action, 0);
+    auto* content = static_cast<NvControl*>(panel->GetChild(NvCtrlDynamicPanel::kPieces));
+    ASSERT_NE(content, nullptr);
+    e = TouchControl(200, content);
+    EXPECT_EQ(e.layoutId, content->m_layoutId);
+    EXPECT_EQ(e.action, 1);
+
+    // Stretched: refused below the shape's minimum, else the panel takes the rectangle.
+    EXPECT_FALSE(panel->SetRect(10, 10, 20, 20));
+    ASSERT_TRUE(panel->SetRect(10, 20, 300, 200));
+    EXPECT_EQ(panel->m_rect.x, 10);
+    EXPECT_EQ(panel->m_rect.height, 200);
+}
+
+TEST_F(ControlsTest, MapPanelTakesOnlyABitmapOfItsSize) {
+    auto* map = Get<NvCtrlMapPanel>(kMapPanel);
+    const int32_t w = map->m_rect.width, h = map->m_rect.height;
+    DibImage565 narrow(w - 1, h), exact(w, h);
+    exact.Fill(0x07E0);
+    ASSERT_NE(map->m_images[0], nullptr);
+    const uint16_t before = map->m_images[0]->Current()->Pixel(0, 0);
+    EXPECT_FALSE(map->SetBitmap(true, &narrow, w - 1, h));
+    EXPECT_EQ(map->m_images[0]->Current()->Pixel(0, 0), before);
+    EXPECT_FALSE(map->SetBitmap(false, &exact, w, h));
+    EXPECT_TRUE(map->SetBitmap(true, &exact, w, h));
+    EXPECT_EQ(map->m_images[0]->Current()->Pixel(w - 1, h - 1), 0x07E0);
+    // Touch areas: the sub index 0..7 becomes the action.
+    NvCtrlEvent e;
+    map->OnPointer(kNvWmLButtonDown, &e, 3);
+    EXPECT_EQ(e.layoutId, kMapPanel);
+    EXPECT_EQ(e.action, 3);
+    NvCtrlEvent none;
+    map->OnPointer(kNvWmLButtonDown, &none, 8);
+    EXPECT_EQ(none.layoutId, 0);
 }
 
 TEST_F(ControlsTest, GalleryGoldensInBothColours) {
