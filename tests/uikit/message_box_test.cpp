@@ -10,11 +10,8 @@
 #include <vector>
 
 #include "foundation/mgr_text.h"
-#include "platform/file_io.h"
+#include "demo_ui_root.h"
 #include "support/temp_dir.h"
-#include "tools/writers/settings_writer.h"
-#include "tools/writers/ui_resource_writer.h"
-#include "ui_test_fonts.h"
 #include "uikit/board_manager.h"
 #include "uikit/ctrl_button.h"
 #include "uikit/message_box.h"
@@ -56,19 +53,8 @@ class MessageBoxTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         s_dir = new testsupport::TempDir();
-        std::vector<uint8_t> text;
-        ASSERT_TRUE(platform::ReadWholeFile(uiwriter::FindDemoUiSource(), text));
-        uiwriter::UiSource source;
         std::string error;
-        ASSERT_TRUE(uiwriter::ParseUiSource(std::string(text.begin(), text.end()), source, &error)) << error;
-        ASSERT_TRUE(uiwriter::WriteUiResources(source, s_dir->Path(), &error)) << error;
-        ASSERT_TRUE(settingswriter::WriteDemoSettings(s_dir->Path(), &error)) << error;
-        std::string texts;
-        for (const char* name : {"text_general.txt", "text_map.txt"}) {
-            std::vector<uint8_t> bytes;
-            if (platform::ReadWholeFile(Ui() + "/" + name, bytes)) texts.append(bytes.begin(), bytes.end());
-        }
-        ASSERT_TRUE(uitest::MakeTestFonts(s_dir->Path(), texts));
+        ASSERT_TRUE(uitest::WriteDemoUiRoot(s_dir->Path(), &error)) << error;
         s_texts = new MgrText();
         const std::string ui = Ui();
         s_texts->Init(std::u16string(ui.begin(), ui.end()).c_str(), 0);
