@@ -1,6 +1,7 @@
 #include "render/pass_geometry.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/byte_cursor.h"
@@ -113,6 +114,56 @@ uint32_t PolygonFillColour(int groupType, uint32_t colour) {
     if (groupType == 28) return Channels(colour, -25);
     if (groupType == 29) return Channels(colour, 30);
     return colour;
+}
+
+bool OffsetPolyline(const ScreenPoint* points, int count, int distance, int side, double factor,
+                    std::vector<ScreenPoint>& out) {
+    out.clear();
+    std::vector<ScreenPoint> p;
+    for (int i = 0; i < count; ++i)
+        if (p.empty() || !SamePoint(p.back(), points[i])) p.push_back(points[i]);
+    if (p.size() < 2) return false;
+    const double sign = side == 0 ? -1.0 : 1.0;
+    // The moved offset of segment i (from p[i] to p[i + 1]).
+    std::vector<std::pair<double, double>> move(p.size() - 1);
+    for (size_t i = 0; i + 1 < p.size(); ++i) {
+        const int theta = Atan2Deg(p[i].y - p[i + 1].y, p[i + 1].x - p[i].x);
+        move[i] = {sign * distance * SinDeg(theta), sign * factor * distance * CosDeg(theta)};
+    }
+    auto moved = [&](const ScreenPoint& q, size_t segment) {
+        return ScreenPoint{static_cast<int32_t>(q.x + move[segment].first),
+                           static_cast<int32_t>(q.y + move[segment].second)};
+    };
+    out.push_back(moved(p[0], 0));
+    for (size_t i = 1; i + 1 < p.size(); ++i) {
+        const ScreenPoint& a = p[i - 1];
+        const ScreenPoint& b = p[i];
+        const ScreenPoint& c = p[i + 1];
+        const double ax = a.x + move[i - 1].first, ay = a.y + move[i - 1].second;
+        const double b1x = b.x + move[i - 1].first, b1y = b.y + move[i - 1].second;
+        const double b2x = b.x + move[i].first, b2y = b.y + move[i].second;
+        const double cx = c.x + move[i].first, cy = c.y + move[i].second;
+        if ((a.y == b.y && b.y == c.y) || (a.x == b.x && b.x == c.x)) {
+            out.push_back(moved(b, i));
+        } else if (a.x == b.x) {
+            const double x = ax;
+            out.push_back({static_cast<int32_t>(x), static_cast<int32_t>(b2y + (cy - b2y) * (x - b2x) / (cx - b2x))});
+        } else if (b.x == c.x) {
+            const double x = b2x;
+            out.push_back({static_cast<int32_t>(x), static_cast<int32_t>(ay + (b1y - ay) * (x - ax) / (b1x - ax))});
+        } else {
+            const double k1 = static_cast<double>(b.y - a.y) / (b.x - a.x);
+            const double k2 = static_cast<double>(c.y - b.y) / (c.x - b.x);
+            if (k1 == k2) {
+                out.push_back(moved(b, i));
+            } else {
+                const double x = (b2y - ay + k1 * ax - k2 * b2x) / (k1 - k2);
+                out.push_back({static_cast<int32_t>(x), static_cast<int32_t>(ay + k1 * (x - ax))});
+            }
+        }
+    }
+    out.push_back(moved(p.back(), p.size() - 2));
+    return true;
 }
 
 // ---- Drawing helpers -------------------------------------------------------------------
@@ -370,6 +421,62 @@ int MneGeometryRenderer::DrawOutlinedPolygons(int level, const int16_t rect[4], 
     return 1;
 }
 
+int MneGeometryRenderer::DrawStripedQuads(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    CEglDraw& egl = m_map.Egl();
+    if (m_options.drawAnti == 1) egl.SetLineMode(1);
+    NcConfigMap& style = m_map.Style();
+    const int styleLevel = CMneDrawMap::StyleLevel(level);
+    const MneBlockView view(block, size);
+    CMneCoordSystem& coords = m_map.Coords();
+    std::vector<ScreenPoint> side0, side1;
+    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+        if (r.groupType != 24) return true;
+        const StyleDrawStyle* pen = nullptr;
+        const StyleColourRef* brush = nullptr;
+        if (styleLevel < style.GetClassLevel(r.styleIndex) ||
+            !style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0) || !pen || !brush)
+            return true;
+        // The box corners in tile-local units for the box test.
+        const TileLocalPoint lo =
+            coords.MapToLocalPoint(MapPoint{static_cast<int32_t>(U32(r.bytes)), static_cast<int32_t>(U32(r.bytes + 4))});
+        const TileLocalPoint hi = coords.MapToLocalPoint(
+            MapPoint{static_cast<int32_t>(U32(r.bytes + 8)), static_cast<int32_t>(U32(r.bytes + 12))});
+        const int32_t minY = std::min(lo.y, hi.y), maxY = std::max(lo.y, hi.y);
+        const int32_t minX = std::min(lo.x, hi.x), maxX = std::max(lo.x, hi.x);
+        if (rect[1] + rect[3] < minX || rect[0] + rect[2] < minY || maxX < rect[1] || maxY < rect[0]) return true;
+        if (U16(r.bytes + 16) != 5) return true;
+        const uint32_t offset = U32(r.bytes + 18);
+        if (!view.ContainsArray(offset, 4, 8)) return true;
+        ScreenPoint q[4];   // map units
+        for (int i = 0; i < 4; ++i)
+            q[i] = {static_cast<int32_t>(U32(block + offset + 8 * i)), static_cast<int32_t>(U32(block + offset + 8 * i + 4))};
+        auto len2 = [](const ScreenPoint& a, const ScreenPoint& b) {
+            const double dx = b.x - a.x, dy = b.y - a.y;
+            return dx * dx + dy * dy;
+        };
+        auto mid = [](const ScreenPoint& a, const ScreenPoint& b) { return ScreenPoint{(a.x + b.x) / 2, (a.y + b.y) / 2}; };
+        // The axis joins the midpoints of the two shorter opposite sides.
+        ScreenPoint axis[2];
+        if (len2(q[0], q[1]) < len2(q[1], q[2])) axis[0] = mid(q[0], q[1]), axis[1] = mid(q[2], q[3]);
+        else axis[0] = mid(q[1], q[2]), axis[1] = mid(q[3], q[0]);
+        const int distance = static_cast<int>(0.2 * std::sqrt(len2(axis[0], axis[1])));
+        if (!OffsetPolyline(axis, 2, distance, 0, 0.7, side0) || !OffsetPolyline(axis, 2, distance, 1, 0.7, side1))
+            return true;
+        auto step = [](const std::vector<ScreenPoint>& s, int k) {
+            return MapPoint{s[0].x + (s[1].x - s[0].x) * k / 13, s[0].y + (s[1].y - s[0].y) * k / 13};
+        };
+        for (int k = 0; k < 13; k += 2) {
+            const MapPoint strip[5] = {step(side0, k), step(side0, k + 1), step(side1, k + 1), step(side1, k), step(side0, k)};
+            if (coords.MapPointsToScreen(5, strip, m_screen, kClipPolygon, Bird(), 0) <= 2) continue;
+            Fill(m_screen, brush->colour, 1.0f, 0);
+            Stroke(m_screen.data(), static_cast<int>(m_screen.size()), 1, pen->colour, 0);
+        }
+        return true;
+    });
+    egl.SetLineMode(0);
+    return 1;
+}
+
 // ---- Polygon classes -------------------------------------------------------------------
 
 int MneGeometryRenderer::DrawPolygonClass(int level, int groupType) {
@@ -515,6 +622,8 @@ void InstallGeometryPasses(CMneDrawMap& map) {
     map.SetPassHandler(MnePass::kBasePolygons5,
                        tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawOutlinedPolygons));
     map.SetPassHandler(MnePass::kBaseClass8, linePass(8));
+    map.SetPassHandler(MnePass::kBaseStripes24,
+                       tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawStripedQuads));
     map.SetPassHandler(MnePass::kBaseClass22, tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawAreaType22));
     map.SetPassHandler(MnePass::kBaseClass19And27, [](CMneDrawMap& m, const MnePassContext&) {
         if (m.Request().birdView != 0) return;

@@ -58,6 +58,13 @@ void ShadowOffsets(int kindCode, int* dx, int* dy);
 // lighter by 30 per channel, else as it is.
 uint32_t PolygonFillColour(int groupType, uint32_t colour);
 
+// Moves a polyline sideways by distance (x by d sin, y by factor d cos of
+// each segment's direction in whole degrees, y counted upward); side 0
+// moves by minus the normal, side 1 by plus. Consecutive equal points are
+// dropped first; false (nothing out) with fewer than 2 left.
+bool OffsetPolyline(const ScreenPoint* points, int count, int distance, int side, double factor,
+                    std::vector<ScreenPoint>& out);
+
 class MneGeometryRenderer {
 public:
     MneGeometryRenderer(CMneDrawMap& map, const MneGeometryOptions& options) : m_map(map), m_options(options) {}
@@ -72,6 +79,8 @@ public:
     int DrawLineClass(int groupType, int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
     int DrawMapLines27(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
     int DrawOutlinedPolygons(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    // Crossing stripes (type 24): seven bands across each five-kind quad.
+    int DrawStripedQuads(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
     // Traffic links of one TpegLink block; 0 when the view does not allow them.
     int DrawTrafficLinks(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
     // Polygon classes (types 3, 28, 29, 30) over every visible tile, with

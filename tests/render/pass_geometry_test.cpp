@@ -114,3 +114,45 @@ TEST(PassGeometry, PolygonClassFillColours) {
 }
 
 }  // namespace
+
+namespace {
+
+using Pairs = std::vector<std::pair<int32_t, int32_t>>;
+Pairs AsPairs(const std::vector<ScreenPoint>& points) {
+    Pairs out;
+    for (const ScreenPoint& p : points) out.emplace_back(p.x, p.y);
+    return out;
+}
+
+TEST(PassGeometry, OffsetPolylineMovesAcrossTheSegment) {
+    const ScreenPoint line[2] = {{0, 100}, {100, 100}};
+    std::vector<ScreenPoint> out;
+    ASSERT_TRUE(OffsetPolyline(line, 2, 10, 0, 1.0, out));
+    EXPECT_EQ(AsPairs(out), (Pairs{{0, 90}, {100, 90}}));
+    ASSERT_TRUE(OffsetPolyline(line, 2, 10, 1, 1.0, out));
+    EXPECT_EQ(AsPairs(out), (Pairs{{0, 110}, {100, 110}}));
+    // The factor scales the y part only: a vertical segment moves in x.
+    const ScreenPoint up[2] = {{50, 100}, {50, 0}};   // upward on the screen: 90 degrees
+    ASSERT_TRUE(OffsetPolyline(up, 2, 10, 1, 0.5, out));
+    EXPECT_EQ(AsPairs(out), (Pairs{{60, 100}, {60, 0}}));
+}
+
+TEST(PassGeometry, OffsetPolylineInnerPoints) {
+    std::vector<ScreenPoint> out;
+    // Three points on one horizontal line: the middle one moves by the second normal.
+    const ScreenPoint flat[3] = {{0, 100}, {50, 100}, {100, 100}};
+    ASSERT_TRUE(OffsetPolyline(flat, 3, 10, 0, 1.0, out));
+    EXPECT_EQ(AsPairs(out)[1], (std::pair<int32_t, int32_t>{50, 90}));
+    // A right-angle corner: east, then up the screen.
+    const ScreenPoint corner[3] = {{0, 100}, {50, 100}, {50, 0}};
+    ASSERT_TRUE(OffsetPolyline(corner, 3, 10, 1, 1.0, out));
+    // Segment 1 (east): normal (0, 10), side 1 moves to y 110. Segment 2
+    // (up, 90 degrees): normal (10, 0), side 1 moves to x 60.
+    EXPECT_EQ(AsPairs(out), (Pairs{{0, 110}, {60, 110}, {60, 0}}));
+    // Repeated points are dropped; one distinct point fails.
+    const ScreenPoint same[3] = {{5, 5}, {5, 5}, {5, 5}};
+    EXPECT_FALSE(OffsetPolyline(same, 3, 10, 0, 1.0, out));
+    EXPECT_TRUE(out.empty());
+}
+
+}  // namespace
