@@ -421,6 +421,63 @@ int MneGeometryRenderer::DrawOutlinedPolygons(int level, const int16_t rect[4], 
     return 1;
 }
 
+int StripeBandCount(double diagonal) {
+    const double n = std::floor(diagonal / 6.0);
+    return n < 6 ? 6 : n > kMaxStripeBands ? kMaxStripeBands : static_cast<int>(n);
+}
+
+int MneGeometryRenderer::DrawStripes(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
+    CEglDraw& egl = m_map.Egl();
+    egl.SetLineMode(m_options.drawAnti == 1 ? 1 : 0);
+    NcConfigMap& style = m_map.Style();
+    const int styleLevel = CMneDrawMap::StyleLevel(level);
+    const MneBlockView view(block, size);
+    CMneCoordSystem& coords = m_map.Coords();
+    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+        if (r.groupType != 23) return true;
+        const StyleDrawStyle* pen = nullptr;
+        const StyleColourRef* brush = nullptr;
+        if (styleLevel < style.GetClassLevel(r.styleIndex) ||
+            !style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0) || !pen || !brush)
+            return true;
+        if (!BoxMeetsRect(r.bytes, rect)) return true;
+        MneStoredPoints points;
+        if (!StoredPointsOf(view, r.bytes, U16(r.bytes + 8), &points) || points.count != 5) return true;
+        MapPoint c[4];
+        for (uint32_t i = 0; i < 4; ++i) c[i] = coords.LocalPointToMap(StoredPointAt(points, i));
+        auto len = [](const MapPoint& a, const MapPoint& b) { return std::hypot(double(b.x) - a.x, double(b.y) - a.y); };
+        const bool across = len(c[0], c[1]) < len(c[1], c[2]);
+        const MapPoint a0 = across ? c[3] : c[1], a1 = c[0];
+        const MapPoint b0 = c[2], b1 = across ? c[1] : c[3];
+        const double lengthA = len(a0, a1), lengthB = len(b0, b1);
+        const double diagonal = len(c[1], c[3]);
+        const int bands = StripeBandCount(diagonal);
+        auto along = [](const MapPoint& from, const MapPoint& to, double length, double at) {
+            if (length <= 0) return from;
+            return MapPoint{static_cast<int32_t>(from.x + (to.x - from.x) * at / length),
+                            static_cast<int32_t>(from.y + (to.y - from.y) * at / length)};
+        };
+        MapPoint prevA = a0, prevB = b0;
+        for (int k = 1; k <= bands; ++k) {
+            const double at = 6.0 * k;
+            if (k >= 10 && at > diagonal) break;
+            const MapPoint ak = along(a0, a1, lengthA, at), bk = along(b0, b1, lengthB, at);
+            if (k % 2 == 0) {
+                prevA = ak, prevB = bk;
+                continue;
+            }
+            const MapPoint quad[4] = {prevB, prevA, ak, bk};
+            if (coords.MapPointsToScreen(4, quad, m_screen, kClipPolygon, Bird(), 0) < 3) continue;
+            Fill(m_screen, brush->colour, 1.0f, 0);
+            m_screen.push_back(m_screen.front());
+            Stroke(m_screen.data(), static_cast<int>(m_screen.size()), 1, pen->colour, 0);
+        }
+        return true;
+    });
+    egl.SetLineMode(0);
+    return 1;
+}
+
 int MneGeometryRenderer::DrawStripedQuads(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
     CEglDraw& egl = m_map.Egl();
     if (m_options.drawAnti == 1) egl.SetLineMode(1);
@@ -622,6 +679,7 @@ void InstallGeometryPasses(CMneDrawMap& map) {
     map.SetPassHandler(MnePass::kBasePolygons5,
                        tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawOutlinedPolygons));
     map.SetPassHandler(MnePass::kBaseClass8, linePass(8));
+    map.SetPassHandler(MnePass::kBaseClass23, tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawStripes));
     map.SetPassHandler(MnePass::kBaseStripes24,
                        tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawStripedQuads));
     map.SetPassHandler(MnePass::kBaseClass22, tilePass(CMneDrawMap::kBase, &MneGeometryRenderer::DrawAreaType22));

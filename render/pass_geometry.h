@@ -54,6 +54,10 @@ bool IsSeamEdge(const TileLocalPoint& a, const TileLocalPoint& b);
 bool BoxMeetsRect(const uint8_t* record, const int16_t rect[4]);
 // The shadow offsets of a polygon class's kind code.
 void ShadowOffsets(int kindCode, int* dx, int* dy);
+// Band count of a stripe object whose diagonal is diagonal map units long:
+// one band per 6 units, at least 6, at most kMaxStripeBands.
+inline constexpr int kMaxStripeBands = 512;
+int StripeBandCount(double diagonal);
 // Fill colour of the polygon classes: type 28 darker by 25, type 29
 // lighter by 30 per channel, else as it is.
 uint32_t PolygonFillColour(int groupType, uint32_t colour);
@@ -79,6 +83,8 @@ public:
     int DrawLineClass(int groupType, int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
     int DrawMapLines27(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
     int DrawOutlinedPolygons(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    // Stripes (type 23): bands across each closed quadrilateral of 5 points.
+    int DrawStripes(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
     // Crossing stripes (type 24): seven bands across each five-kind quad.
     int DrawStripedQuads(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
     // Traffic links of one TpegLink block; 0 when the view does not allow them.

@@ -156,3 +156,15 @@ TEST(PassGeometry, OffsetPolylineInnerPoints) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PassGeometry, StripeBandCountIsAtLeastSixAndCapped) {
+    EXPECT_EQ(StripeBandCount(20.0), 6);     // a short diagonal still gives 6 bands
+    EXPECT_EQ(StripeBandCount(59.9), 9);
+    EXPECT_EQ(StripeBandCount(600.0), 100);
+    // A damaged record's huge diagonal must not loop for millions of bands.
+    EXPECT_EQ(StripeBandCount(4.0e9), kMaxStripeBands);
+}
+
+}  // namespace
