@@ -65,7 +65,10 @@ MnePointWord DecodePointWord(uint16_t word) {
 }
 
 bool StoredPointsOf(const MneBlockView& block, const uint8_t* record, uint16_t word, MneStoredPoints* out) {
-    const MnePointWord pw = DecodePointWord(word);
+    return StoredPointsOf(block, record, DecodePointWord(word), out);
+}
+
+bool StoredPointsOf(const MneBlockView& block, const uint8_t* record, MnePointWord pw, MneStoredPoints* out) {
     const uint32_t offset = U32(record + 10);
     const uint64_t bytes = pw.packing == 0 ? uint64_t{pw.count} * 4 : 4 + uint64_t{pw.count} * 2;
     if (!block.Contains(offset, bytes)) return false;
@@ -322,9 +325,7 @@ int MneGeometryRenderer::DrawLineType2(int level, const int16_t rect[4], const u
 int MneGeometryRenderer::DrawLineClass(int groupType, int level, const int16_t rect[4], const uint8_t* block,
                                        uint32_t size) {
     CEglDraw& egl = m_map.Egl();
-    int mode = m_options.drawAnti == 1 ? 1 : 0;
-    if (m_options.lineAnti == 0) mode = 0;
-    egl.SetLineMode(mode);
+    egl.SetLineMode(m_options.drawAnti == 1 && m_options.lineAnti != 0 ? 1 : 0);
     NcConfigMap& style = m_map.Style();
     const int styleLevel = CMneDrawMap::StyleLevel(level);
     int solidGrey = Grey(5), dashGrey = Grey(5);
@@ -367,9 +368,7 @@ int MneGeometryRenderer::DrawLineClass(int groupType, int level, const int16_t r
 
 int MneGeometryRenderer::DrawMapLines27(int level, const int16_t rect[4], const uint8_t* block, uint32_t size) {
     CEglDraw& egl = m_map.Egl();
-    int mode = m_options.drawAnti == 1 ? 1 : 0;
-    if (m_options.lineAnti == 0) mode = 0;
-    egl.SetLineMode(mode);
+    egl.SetLineMode(m_options.drawAnti == 1 && m_options.lineAnti != 0 ? 1 : 0);
     NcConfigMap& style = m_map.Style();
     const int styleLevel = CMneDrawMap::StyleLevel(level);
     const MneBlockView view(block, size);
@@ -625,17 +624,10 @@ int MneGeometryRenderer::DrawTrafficLinks(int level, const int16_t rect[4], cons
         const bool major = kind == 1 || kind == 2;
         if ((m_options.trafficRoads == 2 && !major) || (m_options.trafficRoads == 3 && major)) return true;
         if (level == 7 && kind >= 4) return true;
-        const uint32_t count = U16(r.bytes + 8);
-        const uint32_t offset = U32(r.bytes + 10);
-        if (!view.ContainsArray(offset, count, 4)) return true;
-        m_local.resize(count);
-        for (uint32_t i = 0; i < count; ++i) {
-            const uint8_t* p = block + offset + i * 4;
-            m_local[i] = {static_cast<int16_t>(U16(p)), static_cast<int16_t>(U16(p + 2))};
-        }
-        if (m_map.Coords().LocalPointsToScreen(static_cast<int>(count), m_local.data(), m_screen, kClipPolyline, Bird(),
-                                               1) < 2)
-            return true;
+        // Links carry a plain point count of unpacked points.
+        MneStoredPoints points;
+        if (!StoredPointsOf(view, r.bytes, MnePointWord{U16(r.bytes + 8), 0}, &points)) return true;
+        if (Convert(points, kClipPolyline, m_screen) < 2) return true;
         const uint32_t colour = m_linkColour ? m_linkColour(r.bytes) : 0;
         if (colour == 0) return true;
         int width = 0, inner = 0;

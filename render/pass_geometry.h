@@ -46,6 +46,7 @@ struct MneStoredPoints {
 // Reads the point word at 8 and the offset at 10 of a line or area record;
 // false when the array would leave the block.
 bool StoredPointsOf(const MneBlockView& block, const uint8_t* record, uint16_t word, MneStoredPoints* out);
+bool StoredPointsOf(const MneBlockView& block, const uint8_t* record, MnePointWord word, MneStoredPoints* out);
 TileLocalPoint StoredPointAt(const MneStoredPoints& points, uint32_t index);
 // An edge along a tile border (both ends at x 0, x 2048, y 0 or y 2048).
 bool IsSeamEdge(const TileLocalPoint& a, const TileLocalPoint& b);
