@@ -641,7 +641,7 @@ int MneGeometryRenderer::DrawTrafficLinks(int level, const int16_t rect[4], cons
 
 // ---- Installation ----------------------------------------------------------------------
 
-void InstallGeometryPasses(CMneDrawMap& map) {
+void InstallGeometryPassesWithLinkColour(CMneDrawMap& map, MneGeometryRenderer::LinkColourFn linkColour) {
     using Layer = CMneDrawMap::Layer;
     using Tile = int (MneGeometryRenderer::*)(int, const int16_t*, const uint8_t*, uint32_t);
     auto tilePass = [](Layer layer, Tile draw) {
@@ -689,6 +689,12 @@ void InstallGeometryPasses(CMneDrawMap& map) {
         MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
         renderer.DrawPolygonClass(m.ScaleLevel(), c.groupType);
     });
-    map.SetPassHandler(MnePass::kTrafficLinks,
-                       tilePass(CMneDrawMap::kTpegLink, &MneGeometryRenderer::DrawTrafficLinks));
+    map.SetPassHandler(MnePass::kTrafficLinks, [linkColour](CMneDrawMap& m, const MnePassContext&) {
+        MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
+        renderer.SetLinkColour(linkColour);
+        const int level = m.ScaleLevel();
+        m.ForEachTileBlock(CMneDrawMap::kTpegLink, [&](const VisibleTile& tile, const uint8_t* block, uint32_t size) {
+            renderer.DrawTrafficLinks(level, tile.rect[0], block, size);
+        });
+    });
 }

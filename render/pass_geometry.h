@@ -123,5 +123,8 @@ private:
 };
 
 // Installs the geometry passes into the frame's slots (options read from
-// the global settings each frame).
-void InstallGeometryPasses(CMneDrawMap& map);
+// the global settings each frame). linkColour gives each traffic link's
+// congestion colour from the record (link id in words 7-8); without it the
+// traffic pass selects and converts links but strokes none.
+void InstallGeometryPassesWithLinkColour(CMneDrawMap& map, MneGeometryRenderer::LinkColourFn linkColour);
+inline void InstallGeometryPasses(CMneDrawMap& map) { InstallGeometryPassesWithLinkColour(map, {}); }

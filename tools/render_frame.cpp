@@ -2,7 +2,7 @@
 // writes the published picture as a PNG.
 //
 // Usage: render_frame --root DIR [--lon E --lat N] [--scale STEP] [--heading DEG] [--bird]
-//                     [--mode N] [--colour N] [--width W --height H] --out FILE.png
+//                     [--mode N] [--colour N] [--traffic] [--width W --height H] --out FILE.png
 // The view is centred on the demo district unless --lon/--lat say otherwise;
 // STEP is the draw request's scale step 1..14 (default 10). A JSON line
 // with the frame record goes to stdout.
@@ -24,7 +24,7 @@ namespace {
 int Usage() {
     std::fprintf(stderr,
                  "usage: render_frame --root DIR [--lon E --lat N] [--scale STEP] [--heading DEG] [--bird] "
-                 "[--mode N] [--colour N] [--width W --height H] --out FILE.png\n");
+                 "[--mode N] [--colour N] [--traffic] [--width W --height H] --out FILE.png\n");
     return 2;
 }
 
@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
     double lon = 127.02, lat = 37.516;
     int step = 10, heading = 0, mode = 0, colour = 1, width = 800, height = 480;
     bool bird = false;
+    bool traffic = false;   // colour the traffic links by road kind (a fixture congestion)
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool v = i + 1 < argc;
@@ -49,18 +50,29 @@ int main(int argc, char** argv) {
         else if (a == "--width" && v) width = std::atoi(argv[++i]);
         else if (a == "--height" && v) height = std::atoi(argv[++i]);
         else if (a == "--bird") bird = true;
+        else if (a == "--traffic") traffic = true;
         else return Usage();
     }
     if (root.empty() || out.empty() || width <= 0 || height <= 0) return Usage();
 
     MneDrawInputs inputs;
     inputs.eMapColor = colour;
+    inputs.trafficDisplay = traffic ? 1 : 0;
     inputs.headingDeg = ((heading % 360) + 360) % 360;
     inputs.position = {static_cast<int32_t>(std::lround(lon * kMapUnitsPerDegree)),
                        static_cast<int32_t>(std::lround(lat * kMapUnitsPerDegree))};
     MneFixedDrawInputs source(inputs);
     CModuleDraw module(CMgrConfigModuleDraw::Instance(), &source);
-    module.SetRendererSetup(InstallGeometryPasses);
+    if (traffic) {
+        module.SetRendererSetup([](CMneDrawMap& map) {
+            InstallGeometryPassesWithLinkColour(map, [](const uint8_t* record) -> uint32_t {
+                const int kind = record[18] | (record[19] << 8);
+                return kind == 1 ? 0x0000E0u : kind == 2 ? 0x0090F0u : 0x30C030u;   // 0x00BBGGRR
+            });
+        });
+    } else {
+        module.SetRendererSetup(InstallGeometryPasses);
+    }
     MneDrawInit init;
     init.width = width;
     init.height = height;
@@ -85,6 +97,7 @@ int main(int argc, char** argv) {
     MneDrawRequest request;
     request.viewMode = static_cast<uint8_t>(mode);
     request.birdView = bird ? 1 : 0;
+    request.trafficPass = traffic ? 1 : 0;
     request.northUp = heading == 0 ? 1 : 0;
     request.centreMode = 1;
     request.scaleStep = static_cast<uint16_t>(step);
