@@ -185,12 +185,11 @@ int MneGeometryRenderer::Convert(const MneStoredPoints& points, int clipMode, st
     return coords.LocalPointsToScreen(static_cast<int>(points.count), m_local.data(), out, clipMode, Bird(), clip);
 }
 
-void MneGeometryRenderer::Fill(const std::vector<ScreenPoint>& points, uint32_t colour, float opacity, int grey,
-                               int style) {
+void MneGeometryRenderer::Fill(const std::vector<ScreenPoint>& points, uint32_t colour, float opacity, int grey) {
     CEglDraw& egl = m_map.Egl();
     SelectionGuard keep(egl);
     CEglBrush brush;
-    brush.Set(style, nullptr, colour, grey);
+    brush.Set(0, nullptr, colour, grey);
     egl.SelectBrush(&brush);
     egl.Polygon(points.data(), static_cast<int32_t>(points.size()), opacity);
 }
@@ -291,7 +290,7 @@ int MneGeometryRenderer::DrawAreas(AreaKind kind, int groupType, int level, cons
         }
         if (brush) {
             const float opacity = kind == AreaKind::kType22 ? 0.3f : 1.0f;
-            Fill(m_screen, brush->colour, opacity, grey, kind == AreaKind::kType6 ? brush->unused : 0);
+            Fill(m_screen, brush->colour, opacity, grey);
         }
         if (pen) {
             const uint32_t repaint = brush ? brush->colour : 0;

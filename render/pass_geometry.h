@@ -104,7 +104,7 @@ private:
                   uint32_t size);
     // Converts stored points; the screen count.
     int Convert(const MneStoredPoints& points, int clipMode, std::vector<ScreenPoint>& out);
-    void Fill(const std::vector<ScreenPoint>& points, uint32_t colour, float opacity, int grey, int style = 0);
+    void Fill(const std::vector<ScreenPoint>& points, uint32_t colour, float opacity, int grey);
     void Stroke(const ScreenPoint* points, int count, int width, uint32_t colour, int grey);
     // The seam rule over a ring of stored points.
     void Outline(const MneStoredPoints& points, uint32_t first, uint32_t count, int width, uint32_t penColour,
