@@ -7,22 +7,14 @@
 
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "foundation/debug_trace.h"
-#include "foundation/mgr_text.h"
+#include "bench/ui_bench_root.h"
 #include "platform/codepage.h"
-#include "platform/file_io.h"
-#include "tests/uikit/ui_test_fonts.h"
-#include "tools/writers/settings_writer.h"
-#include "tools/writers/ui_resource_writer.h"
 #include "uikit/board_manager.h"
 #include "uikit/ctrl_button.h"
 #include "uikit/ctrl_edit_box.h"
@@ -45,34 +37,18 @@ void BM_PressKey(benchmark::State& state) {
 }
 BENCHMARK(BM_PressKey);
 
-// A window that takes frames and shows nothing.
-class NullWindow : public NvPresenter {
-public:
-    bool Present(const uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t) override { return true; }
-    bool PumpInput(NvMessageQueue&, uint32_t) override { return true; }
-    int32_t Width() const override { return 800; }
-    int32_t Height() const override { return 480; }
-};
+using uibench::NullWindow;
 
 void BM_TouchKeyboardBoard(benchmark::State& state) {
-    SetDebugTraceLevel(0);
-    const std::string root =
-        (std::filesystem::temp_directory_path() / ("navi_text_input_bench_" + std::to_string(getpid()))).string();
-    std::vector<uint8_t> text;
-    std::string error, typed;
-    uiwriter::UiSource source;
+    std::string typed;
     platform::Utf16ToCp949(u"서울역번출구", typed);
-    if (!platform::ReadWholeFile(uiwriter::FindDemoUiSource(), text) ||
-        !uiwriter::ParseUiSource(std::string(text.begin(), text.end()), source, &error) ||
-        !uiwriter::WriteUiResources(source, root, &error) || !settingswriter::WriteDemoSettings(root, &error) ||
-        !uitest::MakeTestFonts(root, typed)) {
-        state.SkipWithError(("cannot write the demo root: " + error).c_str());
+    uibench::DemoUiRoot root("text_input_bench", typed);
+    if (!root.ok()) {
+        state.SkipWithError(("cannot write the demo root: " + root.error).c_str());
         return;
     }
     {
-        const std::string ui = root + "/UI";
-        MgrText texts;
-        texts.Init(std::u16string(ui.begin(), ui.end()).c_str(), 0);
+        const std::string ui = root.Ui();
         NvRegisterStandardControls();
         NvRegisterKeyboardControl();
         NvRegisterEditBoxControl();
@@ -115,8 +91,6 @@ void BM_TouchKeyboardBoard(benchmark::State& state) {
         }
         state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
     }
-    std::error_code ec;
-    std::filesystem::remove_all(root, ec);
 }
 BENCHMARK(BM_TouchKeyboardBoard)->Unit(benchmark::kMicrosecond);
 

@@ -13,53 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "foundation/debug_trace.h"
-#include "foundation/mgr_text.h"
-#include "platform/file_io.h"
-#include "tests/uikit/ui_test_fonts.h"
-#include "tools/writers/settings_writer.h"
-#include "tools/writers/ui_resource_writer.h"
+#include "bench/ui_bench_root.h"
 #include "uikit/board_manager.h"
 #include "uikit/renderer.h"
 
 namespace {
 
-// A window that takes frames and shows nothing.
-class NullWindow : public NvPresenter {
-public:
-    bool Present(const uint8_t*, int32_t, int32_t, int32_t, int32_t, int32_t) override { return true; }
-    bool PumpInput(NvMessageQueue&, uint32_t) override { return true; }
-    int32_t Width() const override { return 800; }
-    int32_t Height() const override { return 480; }
-};
+using uibench::NullWindow;
 
-struct DemoRoot {
-    DemoRoot() {
-        SetDebugTraceLevel(0);
-        root = (std::filesystem::temp_directory_path() / ("navi_ui_board_bench_" + std::to_string(getpid()))).string();
-        std::vector<uint8_t> text;
-        std::string error;
-        uiwriter::UiSource source;
-        if (!platform::ReadWholeFile(uiwriter::FindDemoUiSource(), text) ||
-            !uiwriter::ParseUiSource(std::string(text.begin(), text.end()), source, &error) ||
-            !uiwriter::WriteUiResources(source, root, &error) || !settingswriter::WriteDemoSettings(root, &error) ||
-            !uitest::MakeTestFonts(root)) {
-            std::fprintf(stderr, "ui_board_bench: cannot write the demo root: %s\n", error.c_str());
-            std::exit(1);
-        }
-        const std::string ui = root + "/UI";
-        texts.Init(std::u16string(ui.begin(), ui.end()).c_str(), 0);
+uibench::DemoUiRoot& Root() {
+    static uibench::DemoUiRoot root("ui_board_bench");
+    if (!root.ok()) {
+        std::fprintf(stderr, "ui_board_bench: cannot write the demo root: %s\n", root.error.c_str());
+        std::exit(1);
     }
-    ~DemoRoot() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
-    }
-    std::string root;
-    MgrText texts;
-};
-
-DemoRoot& Root() {
-    static DemoRoot root;
     return root;
 }
 
