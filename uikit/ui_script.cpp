@@ -257,14 +257,19 @@ void NvUiScript::LoadControls(std::vector<CMgrTextReader*> files) {
             p = GetTabFieldInt(p, &c.kind);
             p = GetTabFieldWord(p, &c.width);
             p = GetTabFieldWord(p, &c.height);
+            bool firstValid = true;
             if (p) {
                 int32_t first = 0;
                 p = GetTabFieldInt(p, &first);
                 // An empty first-sub-control field counts as 0 before the
-                // rebase, so in file 002 it becomes 1000.
-                c.firstSub = (first == -1 ? 0 : first) + rebase;
+                // rebase, so in file 002 it becomes 1000. A first id outside
+                // the local ids names no control: the control gets no
+                // sub-controls (and no id past the table is ever formed).
+                firstValid = first >= -1 && first <= kUiMaxLocalId;
+                c.firstSub = (firstValid && first != -1 ? first : 0) + rebase;
             }
             p = GetTabFieldWord(p, &c.subCount);
+            if (!firstValid) c.subCount = 0;
             p = GetTabFieldWord(p, &c.attr1);
             p = GetTabFieldWord(p, &c.attr2);
             p = GetTabFieldWord(p, &c.attr3);

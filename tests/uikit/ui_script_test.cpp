@@ -74,9 +74,10 @@ TEST_F(UiScriptTest, ControlIdsAreRebasedByTheirFile) {
     Write("uiscript_control001.txt", {"2|a|0|1|100|50|3|2|0|0|0|11|1|2", "3|a|1|5|10|10", "4|a|1|5|10|10|",
                                       "|ends the file", "9|never read|0|1"});
     Write("uiscript_control002.txt",
-          {"5|b|0|13|288|48|7|5|7|8|9|2005|4|6", "6|b|0|1|10|10||3", "7|b|0|1|10|10|0|1"});
+          {"5|b|0|13|288|48|7|5|7|8|9|2005|4|6", "6|b|0|1|10|10||3", "7|b|0|1|10|10|0|1",
+           "8|b|0|1|10|10|2147483647|3", "1|b|0|1|10|10|-5|2"});
     NvUiScript& s = Load();
-    ASSERT_EQ(s.ControlCount(), 1008);  // 1 x 1000 + 7 + 1
+    ASSERT_EQ(s.ControlCount(), 1009);  // 1 x 1000 + 8 + 1
     const tagUISCRIPT_CONTROL* c = s.GetControl(1005);
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->id, 1005);
@@ -101,7 +102,14 @@ TEST_F(UiScriptTest, ControlIdsAreRebasedByTheirFile) {
     // The line after an empty first field is not read, in either pass.
     EXPECT_EQ(s.GetControl(9)->kind, 0);
     EXPECT_EQ(s.GetControl(-1), nullptr);
-    EXPECT_EQ(s.GetControl(1008), nullptr);
+    EXPECT_EQ(s.GetControl(1009), nullptr);
+    // A first sub-control outside the local ids names nothing: no
+    // sub-controls, and no id past the table.
+    for (int id : {1008, 1001}) {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(s.GetControl(id)->subCount, 0);
+        EXPECT_EQ(s.GetControl(id)->firstSub, 1000);
+    }
 }
 
 TEST_F(UiScriptTest, NegativeAndHugeIdsAreRefusedWithoutWritesOutsideTheTables) {
