@@ -383,14 +383,19 @@ int CGPSParser::AnalysisRMC(const Tokens& t, std::string_view sentence) {
         if (t[6][0] == 'W') lonNmea = -lonNmea;
     }
 
-    int speed = static_cast<int>(std::floor(ToDouble(t[7]) * 1.852 + 0.5));
-    if (speed < 0) speed = 0;
-    if (speed >= 255) {
-        DebugTrace(1, "[ GPS* ] Speed OVERFLOW !!! You're in Danger!!![%d]\r\n", speed);
+    // Knots to whole km/h, held to the record's byte before it becomes an
+    // integer (a damaged field can hold any number).
+    const double speedKmh = std::floor(ToDouble(t[7]) * 1.852 + 0.5);
+    int speed = speedKmh <= 0.0 ? 0 : (speedKmh >= 255.0 ? 255 : static_cast<int>(speedKmh));
+    if (speedKmh >= 255.0) {
+        DebugTrace(1, "[ GPS* ] Speed OVERFLOW !!! You're in Danger!!![%.0f]\r\n", speedKmh);
         speed = 255;
     }
     uint16_t heading = m_fix.headingDeg;
-    if (!IsEmptyField(t[8])) heading = static_cast<uint16_t>(((static_cast<int>(ToDouble(t[8])) % 360) + 360) % 360);
+    if (!IsEmptyField(t[8])) {
+        const int whole = static_cast<int>(std::fmod(std::trunc(ToDouble(t[8])), 360.0));
+        heading = static_cast<uint16_t>((whole + 360) % 360);
+    }
 
     const bool valid = t[2][0] == 'A' && m_fix.hdopX10 <= 80 && hasPosition;
     if (!m_filterEnabled && hasPosition) {

@@ -57,6 +57,34 @@ TEST(GpsParser, RmcFieldsAsTheRecordKeepsThem) {
     EXPECT_EQ(f.status, 'A');
 }
 
+TEST(GpsParser, OutsizedSpeedAndCourseStayInTheRecordsRange) {
+    struct Case {
+        const char* speedKnots;
+        const char* course;
+        int speedKmh;
+        int headingDeg;
+    };
+    const Case cases[] = {
+        {"9e62", "1e300", 255, -1},   // any heading in 0..359
+        {"-5", "-90.5", 0, 270},
+        {"200", "719.9", 255, 359},   // 370.4 km/h is held to the byte
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.speedKnots);
+        CGPSParser p;
+        p.SetFilterEnabled(false);
+        ASSERT_EQ(p.ParseNmea(kGga), kGpsParseGga);
+        ASSERT_EQ(p.ParseNmea(WithChecksum(std::string("$GPRMC,235959.000,A,3747.0873,S,17518.8938,E,") +
+                                           c.speedKnots + "," + c.course + ",311214,,,A")),
+                  kGpsParseRmc);
+        EXPECT_EQ(p.Record().speedKmh, c.speedKmh);
+        if (c.headingDeg >= 0) {
+            EXPECT_EQ(p.Record().headingDeg, c.headingDeg);
+        }
+        EXPECT_LT(p.Record().headingDeg, 360);
+    }
+}
+
 TEST(GpsParser, DamagedAndForeignLinesAreDropped) {
     const std::string good = Rmc("A");
     std::string wrongDigit = good;
