@@ -168,7 +168,14 @@ const char* CMgrConfigUIDataBase::CheckCountedFile(const CountedFile& desc, int*
     if (desc.outside && (*count < 0 || *count > desc.maxCount)) return desc.outside;
     // Past the last entry the file holds there are only missing keys, so a
     // huge count costs nothing.
-    *toVisit = std::clamp(*count, 0, userdata::HighestEntry(m_configFile, desc.entryOf) + 1);
+    // No store keeps more than a few hundred entries and every file is
+    // written from entry 0 up, so entries numbered past 100000 are not
+    // looked for (a key such as "Item2147483647.x" would otherwise make the
+    // load walk two billion missing entries).
+    constexpr int64_t kMaxEntriesVisited = 100000;
+    const int64_t present =
+        std::min<int64_t>(int64_t{userdata::HighestEntry(m_configFile, desc.entryOf)} + 1, kMaxEntriesVisited);
+    *toVisit = static_cast<int>(std::clamp<int64_t>(*count, 0, present));
     // Those entries' keys are missing: the file is written again.
     if (*count > *toVisit) m_countPastKeys = true;
     return nullptr;
