@@ -47,7 +47,7 @@ namespace {
 using L = CMneDrawMap::Layer;
 
 // Opening order, arenas and cache ids of the ten layers.
-struct Spec {
+struct LayerEntry {
     L layer;
     const char* file;
     const char* arena;
@@ -59,7 +59,7 @@ struct Spec {
     const char* openFail;
     const char* attachFail;
 };
-constexpr Spec kLayers[CMneDrawMap::kLayerCount] = {
+constexpr LayerEntry kLayers[CMneDrawMap::kLayerCount] = {
     {L::kBuilding, "Map\\Building.map", "MGRBUILDINGMAP", 1024, 0x200000, 10, false,
      "[Error]DrawMap m_hBuildingMapHeap Memory create fail!!\n", nullptr,
      "[Error]DrawMap m_BuildingMapFile AttachHeap fail!!\n"},
@@ -135,32 +135,32 @@ CMneDrawMap::CMneDrawMap(MneDrawInputSource* inputs, MneDrawPublication* publica
 CMneDrawMap::~CMneDrawMap() { ReleaseResources(); }
 
 int CMneDrawMap::OpenLayer(int index, const std::string& root) {
-    const Spec& spec = kLayers[index];
-    CMneLayerMapFile& file = *m_files[spec.layer];
+    const LayerEntry& desc = kLayers[index];
+    CMneLayerMapFile& file = *m_files[desc.layer];
     std::string path;
     // A name the program's path buffers cannot hold ends the initialisation.
-    if (root.size() + 1 + std::strlen(spec.file) >= 256) return 0;
-    path = platform::ResolveUnder(root, spec.file);
+    if (root.size() + 1 + std::strlen(desc.file) >= 256) return 0;
+    path = platform::ResolveUnder(root, desc.file);
     if (!platform::IsRegularFile(path) || !file.Open(path)) {
-        if (spec.fatal) {
-            DebugTrace(0, "%s", spec.openFail);
+        if (desc.fatal) {
+            DebugTrace(0, "%s", desc.openFail);
             return 0;
         }
         file.Close();
         return 1;   // an optional layer may be missing
     }
-    if (!m_arenas[spec.layer]) {
-        m_arenas[spec.layer] = CreateSharedBlock(std::string_view(spec.arena), spec.unit, spec.size, 0);
-        if (!m_arenas[spec.layer]) {
-            DebugTrace(0, "%s", spec.arenaFail ? spec.arenaFail : spec.attachFail);
+    if (!m_arenas[desc.layer]) {
+        m_arenas[desc.layer] = CreateSharedBlock(std::string_view(desc.arena), desc.unit, desc.size, 0);
+        if (!m_arenas[desc.layer]) {
+            DebugTrace(0, "%s", desc.arenaFail ? desc.arenaFail : desc.attachFail);
             return -1;
         }
     }
-    if (!file.AttachCache(m_arenas[spec.layer], spec.cacheId)) {
-        DebugTrace(0, "%s", spec.attachFail);
+    if (!file.AttachCache(m_arenas[desc.layer], desc.cacheId)) {
+        DebugTrace(0, "%s", desc.attachFail);
         return 0;
     }
-    m_open[spec.layer] = true;
+    m_open[desc.layer] = true;
     return 1;
 }
 
@@ -180,7 +180,7 @@ int CMneDrawMap::Initialize(const MneDrawInit& init) {
     m_dataRoot = init.dataRoot;
 
     for (const EarlyArena& early : kEarlyArenas) {
-        const Spec& s = kLayers[early.layer];
+        const LayerEntry& s = kLayers[early.layer];
         m_arenas[early.layer] = CreateSharedBlock(std::string_view(s.arena), s.unit, s.size, 0);
         if (!m_arenas[early.layer]) {
             DebugTrace(0, "%s", early.fail);

@@ -31,7 +31,7 @@ struct Oracle {
         const writers::RoadNetIncidence inc = writers::BuildIncidence(net);
         for (uint32_t i = 1; i < net.links.size(); ++i) {
             const writers::RoadNetLink& l = net.links[i];
-            const writers::RoadLinkSpec spec = writers::RoadNetLinkSpec(net, inc, i);
+            const writers::RoadLinkSpec desc = writers::RoadNetLinkSpec(net, inc, i);
             for (uint32_t dir : {0u, 1u}) {
                 if (dir && l.oneWay) continue;
                 const uint32_t id = i | (dir ? kNcLinkReverseBit : 0);
@@ -48,7 +48,7 @@ struct Oracle {
                 c.lanesBothDirections = l.lanesBothDirections;
                 c.speedLimitKmh = l.speedCode >= 2 && l.speedCode <= 11 ? l.speedCode * 10 : 0;
                 own[id] = NcComputeNodeCost(c, rules, extras).cost;
-                for (const writers::RoadConnectionSpec& e : dir ? spec.atFirst : spec.atSecond) {
+                for (const writers::RoadConnectionSpec& e : dir ? desc.atFirst : desc.atSecond) {
                     if (!e.allowed) continue;
                     const bool uTurn = e.linkIndex == i && e.reversed == (dir == 0);
                     next[id].push_back({e.linkIndex | (e.reversed ? kNcLinkReverseBit : 0),

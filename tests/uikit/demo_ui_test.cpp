@@ -106,14 +106,14 @@ TEST_F(DemoUiTest, EveryImageDecodesInBothColours) {
     ASSERT_EQ(NvInitResourceLoader(Ui()), 1);
     for (int colour = 0; colour < 2; ++colour) {
         NvSetImageColorScheme(2, colour);
-        for (const uiwriter::ImageSpec& spec : s_source->images) {
-            SCOPED_TRACE(spec.name);
-            NvImageData* image = NvGetImageData(spec.id);
+        for (const uiwriter::ImageSpec& desc : s_source->images) {
+            SCOPED_TRACE(desc.name);
+            NvImageData* image = NvGetImageData(desc.id);
             ASSERT_NE(image, nullptr);
-            EXPECT_EQ(image->kind, spec.kind);
-            EXPECT_EQ(image->GetWidth(), spec.width);
-            EXPECT_EQ(image->GetHeight(), spec.height);
-            EXPECT_EQ(image->alpha.empty(), spec.kind != RESOURCE_ALPHA);
+            EXPECT_EQ(image->kind, desc.kind);
+            EXPECT_EQ(image->GetWidth(), desc.width);
+            EXPECT_EQ(image->GetHeight(), desc.height);
+            EXPECT_EQ(image->alpha.empty(), desc.kind != RESOURCE_ALPHA);
             NvReleaseImageData(image);
         }
     }

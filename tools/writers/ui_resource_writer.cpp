@@ -662,17 +662,17 @@ private:
     }
 
     bool Image(const std::vector<std::string>& w) {
-        ImageSpec spec;
-        if (w.size() < 4 || !ToInt(w[1], spec.id)) return Error("image ID NAME GENERATOR w=W h=H ...");
-        if (!ImageOptions(w, spec)) return false;
-        if (spec.id < 1 || spec.id + spec.count - 1 > kMaxImageId || spec.id % 2000 == 0 ||
-            spec.id / 2000 != (spec.id + spec.count - 1) / 2000)
+        ImageSpec desc;
+        if (w.size() < 4 || !ToInt(w[1], desc.id)) return Error("image ID NAME GENERATOR w=W h=H ...");
+        if (!ImageOptions(w, desc)) return false;
+        if (desc.id < 1 || desc.id + desc.count - 1 > kMaxImageId || desc.id % 2000 == 0 ||
+            desc.id / 2000 != (desc.id + desc.count - 1) / 2000)
             return Error("image ids must lie in 1..1999 or 2001..3999");
-        for (int i = 0; i < spec.count; ++i) {
-            ImageSpec one = spec;
-            one.id = spec.id + i;
+        for (int i = 0; i < desc.count; ++i) {
+            ImageSpec one = desc;
+            one.id = desc.id + i;
             one.index = i;
-            if (spec.count > 1) {
+            if (desc.count > 1) {
                 char suffix[16];
                 std::snprintf(suffix, sizeof suffix, "_%02d", i);
                 one.name += suffix;
@@ -687,11 +687,11 @@ private:
         return true;
     }
 
-    bool ImageOptions(const std::vector<std::string>& w, ImageSpec& spec) {
-        spec.name = w[2];
-        spec.generator = w[3];
-        for (char c : spec.name)
-            if (c >= 'a' && c <= 'z') return Error("image names are upper case: " + spec.name);
+    bool ImageOptions(const std::vector<std::string>& w, ImageSpec& desc) {
+        desc.name = w[2];
+        desc.generator = w[3];
+        for (char c : desc.name)
+            if (c >= 'a' && c <= 'z') return Error("image names are upper case: " + desc.name);
         auto o = Options(w, 4);
         auto take = [&](const char* key, int& out) {
             if (!o.count(key)) return true;
@@ -700,23 +700,23 @@ private:
             return ok || Error(std::string(key) + " is a number");
         };
         int delay = 0, blend = -1;
-        if (!take("w", spec.width) || !take("h", spec.height) || !take("count", spec.count) || !take("delay", delay) ||
+        if (!take("w", desc.width) || !take("h", desc.height) || !take("count", desc.count) || !take("delay", delay) ||
             !take("blend", blend))
             return false;
         if (o.count("kind")) {
             const auto it = ImageKindWords().find(o["kind"]);
             if (it == ImageKindWords().end()) return Error("unknown image kind " + o["kind"]);
-            spec.kind = it->second;
+            desc.kind = it->second;
             o.erase("kind");
         }
-        if (o.count("key")) spec.drawFlags |= 1, o.erase("key");
-        if (blend >= 0) spec.drawFlags |= 2, spec.blendLevel = static_cast<uint32_t>(blend);
-        spec.frameDelayMs = static_cast<uint32_t>(delay);
-        if (spec.kind == 3) spec.frameCount = spec.count;
-        if (spec.count < 1 || spec.count > 99) return Error("count must be 1..99");
-        if (spec.width < 1 || spec.height < 1 || spec.width > kScreenWidth || spec.height > kScreenHeight)
-            return Error("image " + spec.name + ": size must be 1x1 to the screen's 800x480");
-        spec.args = o;
+        if (o.count("key")) desc.drawFlags |= 1, o.erase("key");
+        if (blend >= 0) desc.drawFlags |= 2, desc.blendLevel = static_cast<uint32_t>(blend);
+        desc.frameDelayMs = static_cast<uint32_t>(delay);
+        if (desc.kind == 3) desc.frameCount = desc.count;
+        if (desc.count < 1 || desc.count > 99) return Error("count must be 1..99");
+        if (desc.width < 1 || desc.height < 1 || desc.width > kScreenWidth || desc.height > kScreenHeight)
+            return Error("image " + desc.name + ": size must be 1x1 to the screen's 800x480");
+        desc.args = o;
         return true;
     }
 
@@ -917,12 +917,12 @@ private:
     bool PackImage(const std::vector<std::string>& w) {
         if (m_out.packs.empty()) return Error("packimage outside a pack");
         int entry;
-        ImageSpec spec;
+        ImageSpec desc;
         if (w.size() < 4 || !ToInt(w[1], entry) || entry < 1) return Error("packimage ENTRY NAME GENERATOR ...");
-        if (!ImageOptions(w, spec)) return false;
+        if (!ImageOptions(w, desc)) return false;
         for (const auto& [e, other] : m_out.packs.back().images)
-            if (e == entry || other.name == spec.name) return Error("pack entry or name twice");
-        m_out.packs.back().images.emplace_back(entry, spec);
+            if (e == entry || other.name == desc.name) return Error("pack entry or name twice");
+        m_out.packs.back().images.emplace_back(entry, desc);
         return true;
     }
 
@@ -1226,14 +1226,14 @@ void Pictogram(Canvas& c, const std::string& shape, agg::rgba8 fg, agg::rgba8 bg
 }
 
 struct DrawContext {
-    const ImageSpec& spec;
+    const ImageSpec& desc;
     int variant;
     uint32_t fg = 0xFFFFFF, bg = 0x000000;
     std::string text;
 };
 
 bool DrawGenerator(Canvas& c, const DrawContext& d, std::string* error) {
-    const ImageSpec& s = d.spec;
+    const ImageSpec& s = d.desc;
     const std::string& g = s.generator;
     const agg::rgba8 fg = Canvas::Rgb(d.fg), bg = Canvas::Rgb(d.bg);
     const double w = c.W(), h = c.H();
@@ -1391,11 +1391,11 @@ void ToPicture(Canvas& c, const ImageSpec& s, uint32_t background, Picture& out)
 
 }  // namespace
 
-bool DrawImage(const UiSource& source, const ImageSpec& spec, int variant, Picture& out, std::string* error) {
-    DrawContext d{spec, variant, 0xFFFFFF, 0x000000, {}};
+bool DrawImage(const UiSource& source, const ImageSpec& desc, int variant, Picture& out, std::string* error) {
+    DrawContext d{desc, variant, 0xFFFFFF, 0x000000, {}};
     auto colour = [&](const char* key, uint32_t& value) {
-        const auto it = spec.args.find(key);
-        if (it == spec.args.end()) return true;
+        const auto it = desc.args.find(key);
+        if (it == desc.args.end()) return true;
         const std::string& text = it->second;
         if (text.size() == 7 && text[0] == '#') {
             value = static_cast<uint32_t>(std::strtoul(text.c_str() + 1, nullptr, 16));
@@ -1403,24 +1403,24 @@ bool DrawImage(const UiSource& source, const ImageSpec& spec, int variant, Pictu
         }
         const auto p = source.palette[variant].find(text);
         if (p == source.palette[variant].end())
-            return Fail(error, "image " + spec.name + ": no colour \"" + text + "\"");
+            return Fail(error, "image " + desc.name + ": no colour \"" + text + "\"");
         value = p->second;
         return true;
     };
     if (!colour("fg", d.fg) || !colour("bg", d.bg)) return false;
-    if (const auto it = spec.args.find("text"); it != spec.args.end()) d.text = it->second;
+    if (const auto it = desc.args.find("text"); it != desc.args.end()) d.text = it->second;
     // labels=A|B|C: the label of each image of a series.
-    if (const auto it = spec.args.find("labels"); it != spec.args.end()) {
+    if (const auto it = desc.args.find("labels"); it != desc.args.end()) {
         std::stringstream ss(it->second);
         std::string label;
         for (int i = 0; std::getline(ss, label, '|'); ++i)
-            if (i == spec.index) d.text = label;
+            if (i == desc.index) d.text = label;
     }
-    Canvas c(spec.width, spec.height);
+    Canvas c(desc.width, desc.height);
     if (!DrawGenerator(c, d, error)) return false;
     uint32_t under = d.bg;
     colour("under", under);
-    ToPicture(c, spec, under, out);
+    ToPicture(c, desc, under, out);
     return true;
 }
 

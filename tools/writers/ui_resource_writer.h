@@ -189,7 +189,7 @@ struct UiSource {
 bool ParseUiSource(const std::string& text, UiSource& out, std::string* error = nullptr);
 
 // Draws one image in a colour variant (0 day, 1 night).
-bool DrawImage(const UiSource& source, const ImageSpec& spec, int variant, Picture& out,
+bool DrawImage(const UiSource& source, const ImageSpec& desc, int variant, Picture& out,
                std::string* error = nullptr);
 
 // Every file of the UI under root: "UI\uiscript_*.txt", "UI\uiscript_resource*.dat/.idx"
