@@ -1,8 +1,8 @@
 // Route search time on the two-million-link synthetic city by distance band
 // (2, 20, 100 km and corner to corner), with Routino planning between the
 // same points on the same roads (imported once from the city's OSM export
-// with its own importer, not timed). Our figure is the search alone (one
-// level, with the remaining-distance estimate); Routino's is a whole
+// with its own importer, not timed). Our figure is the search alone (the
+// engine's own tuning: road levels, estimate, bidirectional search); Routino's is a whole
 // routino-router run, its start-up and database mapping included.
 // Counters: ours_ms (median), routino_ms (median), ratio (ours / Routino).
 //
@@ -22,7 +22,7 @@
 #include "platform/byte_cursor.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
-#include "route/exact_search.h"
+#include "route/route_search.h"
 #include "route/large_memory.h"
 #include "tools/writers/synthetic_city.h"
 
@@ -50,7 +50,8 @@ struct Bench {
     NcDALManager road;
     std::vector<uint8_t> nodes = std::vector<uint8_t>(NcLinkMem::kBytes);
     size_t markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes;
-    std::unique_ptr<NcExactSearch> search;
+    std::unique_ptr<NcRoute> search;
+    NcAreaGrid grid;
     NcRouteConfig config = NcDefaultRouteConfig();
 
     Bench() {
@@ -80,9 +81,11 @@ struct Bench {
         if (memory.MapRoadMemory(NcRoadMemoryBytes(10240, true)) != 1 || memory.MapLinkIdMemory(markBytes) != 1 ||
             !road.OpenAt(root, memory.RoadMemory(), memory.RoadMemorySize()))
             std::abort();
-        search = std::make_unique<NcExactSearch>(road, config, NcCostRules{});
+        search = std::make_unique<NcRoute>(road, config, NcCostRules{});
         if (!search->Init(nodes.data(), memory.LinkIdMemory(), markBytes)) std::abort();
-        search->SetEstimate(true);
+        search->SetTuning(NcSearchTuning::Heuristic());
+        grid.LoadVtf(root);
+        search->SetAreaGrid(&grid);
     }
 
     // Pairs about km apart (0: corner to corner), their links found in one

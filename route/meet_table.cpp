@@ -8,9 +8,9 @@ int NcMeetTable::Init(void* memory, size_t bytes) {
     return m_entries != nullptr ? 1 : 0;
 }
 
-int NcMeetTable::Add(int32_t linkId, int32_t cost) {
+int NcMeetTable::Add(int32_t linkId, int32_t cost, int32_t next) {
     if (m_entries == nullptr || m_count >= kEntries) return 0;
-    m_entries[m_count++] = Entry{linkId, cost};
+    m_entries[m_count++] = Entry{linkId, cost, next};
     return m_count >= kFullAt ? 0 : 1;
 }
 
@@ -21,7 +21,7 @@ void NcMeetTable::Sort() {
     });
 }
 
-bool NcMeetTable::Find(int32_t linkId, int32_t* cost) const {
+bool NcMeetTable::Find(int32_t linkId, int32_t* cost, int32_t* next) const {
     if (m_entries == nullptr) return false;
     const Entry* begin = m_entries;
     const Entry* end = m_entries + m_count;
@@ -29,5 +29,6 @@ bool NcMeetTable::Find(int32_t linkId, int32_t* cost) const {
         std::lower_bound(begin, end, linkId, [](const Entry& e, int32_t id) { return e.linkId < id; });
     if (it == end || it->linkId != linkId) return false;
     if (cost != nullptr) *cost = it->cost;
+    if (next != nullptr) *next = it->next;
     return true;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The meeting table of the bidirectional search: the links the backward
-// phase queued with their costs to the destination, sorted by link id for
-// the forward phase to look its successors up. Laid over memory the route
+// phase queued with their costs to the destination and the link after each
+// on its way there, sorted by link id for the forward phase to look its
+// successors up. The table keeps the backward phase's parents apart from
+// the link-id memory, which the forward phase writes its own into. Laid over memory the route
 // engine takes from its large block (kBytes); nothing is allocated per add.
 #include <cstddef>
 #include <cstdint>
@@ -16,8 +18,9 @@ public:
     struct Entry {
         int32_t linkId;
         int32_t cost;
+        int32_t next;  // the following link towards the destination, -1 at it
     };
-    static_assert(sizeof(Entry) == 8);
+    static_assert(sizeof(Entry) == 12);
     static constexpr size_t kBytes = kEntries * sizeof(Entry);
 
     // Binds the entries; 1, or 0 when the memory cannot hold them.
@@ -25,12 +28,12 @@ public:
     void Clear() { m_count = 0; }
     // 1 when added and room is left; 0 when the table is full (nothing added
     // at 40000 entries; added, but full from 39990 on).
-    int Add(int32_t linkId, int32_t cost);
+    int Add(int32_t linkId, int32_t cost, int32_t next = -1);
     // Orders the entries by link id, the cheapest first for a link met twice.
     void Sort();
     // True with the link's cheapest cost when it is in the (sorted) table;
     // a cost of 0 is a meeting like any other.
-    bool Find(int32_t linkId, int32_t* cost) const;
+    bool Find(int32_t linkId, int32_t* cost, int32_t* next = nullptr) const;
     int Count() const { return m_count; }
 
 private:

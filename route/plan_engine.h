@@ -55,6 +55,7 @@ struct RoutePlanRequest {
     bool hasRoadOptions = false;    // mode word bit 0
     uint8_t roadOptions[7] = {};
     bool fullRange = false;         // wide level thresholds
+    bool traffic = false;           // use traffic weights when traffic was received
     int32_t limit = 1500000;
     int32_t replanType = 0;
     const RouteDetour* detour = nullptr;

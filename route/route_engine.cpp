@@ -5,6 +5,7 @@
 #include "foundation/debug_trace.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "settings/module_tpeg.h"
 
 namespace {
 
@@ -72,6 +73,8 @@ int RouteEngine::OpenRoadData(size_t roadMemoryBytes) {
         m_memory.ReleaseRoadMemory();
         return 0;
     }
+    // A missing or damaged table leaves every area at kind 3.
+    m_grid.LoadVtf(m_root);
     return 1;
 }
 
@@ -123,7 +126,7 @@ int RouteEngine::Plan(const RoutePlanRequest& request, RoutePlanResult* result) 
     result->trafficIds = std::move(out.trafficIds);
     result->sectionCount = out.sectionCount;
     std::copy(std::begin(out.boundaries), std::begin(out.boundaries) + 16, std::begin(result->boundaries));
-    result->trafficUsed = false;
+    result->trafficUsed = out.trafficUsed;
     return 1;
 }
 
@@ -181,10 +184,22 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
 
     NcCostRules rules;
     rules.mode = ModeOfKinds(request.routeKinds);
-    NcExactSearch search(m_road, m_define.Config(), rules);
+    NcRoute search(m_road, m_define.Config(), rules);
     if (!search.Init(m_nodeMemory.data(), m_memory.LinkIdMemory(), m_markBytes)) return kNcSearchNoMemory;
-    search.SetEstimate(m_estimate);
+    NcSearchTuning tuning = m_tuning;
+    tuning.fullRange = tuning.fullRange || request.fullRange;
+    search.SetTuning(tuning);
+    search.SetAreaGrid(&m_grid);
     search.SetLinkMarks(&m_marks);
+    // Traffic weights only once congestion arrived with a valid clock.
+    NcCongestionFn congestion = m_congestion;
+    if (request.traffic && !congestion) {
+        const CMgrConfigModuleTPEG* store = CMgrConfigModuleTPEG::Instance();
+        if (store != nullptr && store->GetTrafficTimeYear() >= 2000)
+            congestion = [store](uint32_t id) { return store->GetLinkCongestion(static_cast<int>(id)); };
+    }
+    if (!request.traffic) congestion = nullptr;
+    search.SetCongestion(congestion);
     search.SetCancelFlag(&m_cancel);
 
     // Built apart and handed over only when every leg found its way.
@@ -216,6 +231,7 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
             ++m_legsSearched;
         }
     }
+    scratch.trafficUsed = static_cast<bool>(congestion);
     scratch.JoinSections(legs, [this](int32_t id) -> uint32_t {
         return id >= 0 && m_road.LoadLink(0, static_cast<uint32_t>(id)) == 1 ? m_road.GetSummary(0).trafficId : 0;
     });

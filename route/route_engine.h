@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "route/exact_search.h"
+#include "route/route_search.h"
 #include "route/large_memory.h"
 #include "route/plan_engine.h"
 #include "route/road_data.h"
@@ -58,8 +58,12 @@ public:
     // code of the first search that failed (out is then left as it was).
     int RouteForMultiDest(const RoutePlanRequest& request, RouteParamOutput* out);
 
-    // Off: the exact tuning (cheapest route, tests only).
-    void SetEstimate(bool on) { m_estimate = on; }
+    // The heuristic tuning until set; the exact one finds the cheapest
+    // route (tests only).
+    void SetTuning(const NcSearchTuning& tuning) { m_tuning = tuning; }
+    // The congestion the traffic weights read (by default the traffic
+    // store's, used only once congestion arrived with a valid clock).
+    void SetCongestion(NcCongestionFn congestion) { m_congestion = std::move(congestion); }
     bool IsShortRoute() const { return m_shortRoute; }
     int LegsSearched() const { return m_legsSearched; }
     int SearchesRun() const { return m_searches; }
@@ -83,7 +87,9 @@ private:
     bool m_cachedDerived = false;
     std::mutex m_lock;   // the road data's link slot
     std::atomic<bool> m_cancel{false};
-    bool m_estimate = true;
+    NcSearchTuning m_tuning = NcSearchTuning::Heuristic();
+    NcCongestionFn m_congestion;
+    NcAreaGrid m_grid;
     bool m_shortRoute = false;
     int m_legsSearched = 0;
     int m_searches = 0;

@@ -23,6 +23,7 @@ public:
     int32_t sectionCount = 0;
     int32_t boundaries[kRoutePlanMaxLegs - 1] = {};
     std::vector<int32_t> trafficIds;   // one per joined link
+    bool trafficUsed = false;          // the searches weighed links by their congestion
 
     // Joins the first n sections in order and frees them. A later section's
     // first link is left out only when it repeats the link the route has

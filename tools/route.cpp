@@ -1,11 +1,12 @@
 // Plans a route on a data root and prints it as one JSON line.
 //
-// Usage: route --root DIR --from LON,LAT --to LON,LAT [--via LON,LAT ...] [--kind 1|2|4|8] [--exact]
+// Usage: route --root DIR --from LON,LAT --to LON,LAT [--via LON,LAT ...] [--kind 1|2|4|8] [--traffic] [--exact]
 //
 // Each point is taken to the nearest road link (both directions where the
 // road is two-way); the legs are searched one after the other, each from
-// the link the previous leg reached, with the remaining-distance estimate
-// (or, with --exact, the exact tuning: no estimate, the cheapest route). Output: cost (hundredths of a second), length
+// the link the previous leg reached, with the engine's own tuning (or, with
+// --exact, the exact tuning: the cheapest route); --traffic weighs links
+// by the congestion in the traffic store. Output: cost (hundredths of a second), length
 // in metres, time in seconds, the directed link ids and per leg the index
 // range of its links. Errors go to stderr with a non-zero exit.
 #include <chrono>
@@ -16,16 +17,17 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "route/exact_search.h"
+#include "route/route_search.h"
 #include "route/large_memory.h"
 #include "route/route_define.h"
+#include "settings/module_tpeg.h"
 
 namespace {
 
 int Usage() {
     std::fprintf(stderr,
                  "usage: route --root DIR --from LON,LAT --to LON,LAT [--via LON,LAT ...] [--kind 1|2|4|8] "
-                 "[--exact]\n");
+                 "[--traffic] [--exact]\n");
     return 2;
 }
 
@@ -71,6 +73,7 @@ int main(int argc, char** argv) {
     bool haveFrom = false, haveTo = false;
     int kind = 1;
     bool exact = false;
+    bool traffic = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -86,6 +89,8 @@ int main(int argc, char** argv) {
             points.push_back(v);
         } else if (a == "--exact") {
             exact = true;
+        } else if (a == "--traffic") {
+            traffic = true;
         } else if (a == "--kind" && hasValue) {
             kind = std::atoi(argv[++i]);
         } else {
@@ -113,9 +118,17 @@ int main(int argc, char** argv) {
     NcCostRules rules;
     rules.mode = kind == 1 ? 0 : kind == 2 ? 1 : kind == 4 ? 2 : 3;
     std::vector<uint8_t> nodeMemory(NcLinkMem::kBytes);
-    NcExactSearch search(road, define.Config(), rules);
+    NcRoute search(road, define.Config(), rules);
     if (!search.Init(nodeMemory.data(), memory.LinkIdMemory(), markBytes)) return 1;
-    search.SetEstimate(!exact);
+    search.SetTuning(exact ? NcSearchTuning::Exact() : NcSearchTuning::Heuristic());
+    NcAreaGrid grid;
+    grid.LoadVtf(root);
+    search.SetAreaGrid(&grid);
+    // Traffic weights from the traffic store, once congestion arrived with
+    // a valid clock (a store the traffic receiver has not filled has none).
+    const CMgrConfigModuleTPEG* store = traffic ? CMgrConfigModuleTPEG::Instance() : nullptr;
+    const bool trafficUsed = store != nullptr && store->GetTrafficTimeYear() >= 2000;
+    if (trafficUsed) search.SetCongestion([store](uint32_t id) { return store->GetLinkCongestion(static_cast<int>(id)); });
 
     std::vector<std::vector<uint32_t>> ends;
     for (size_t k = 0; k < points.size(); ++k) {
@@ -156,8 +169,9 @@ int main(int argc, char** argv) {
     uint64_t length = 0;
     for (uint32_t id : links)
         if (road.LoadLink(0, id)) length += road.GetLength(0);
-    std::printf("{\"cost\":%lld,\"length_m\":%llu,\"time_s\":%.1f,\"search_ms\":%.1f,\"links\":[",
-                static_cast<long long>(cost), static_cast<unsigned long long>(length), cost / 100.0, ms);
+    std::printf("{\"cost\":%lld,\"length_m\":%llu,\"time_s\":%.1f,\"search_ms\":%.1f,\"traffic_used\":%s,\"links\":[",
+                static_cast<long long>(cost), static_cast<unsigned long long>(length), cost / 100.0, ms,
+                trafficUsed ? "true" : "false");
     for (size_t i = 0; i < links.size(); ++i) std::printf("%s%u", i ? "," : "", links[i]);
     std::printf("],\"sections\":[");
     for (size_t i = 0; i < sections.size(); ++i)

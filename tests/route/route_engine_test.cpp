@@ -90,7 +90,7 @@ protected:
         ASSERT_EQ(engine->ReserveMemory(), 1);
         ASSERT_EQ(engine->OpenRoadData(1 << 20), 1);
         EXPECT_EQ(engine->LoadConfig("C:\\Pelox20\\Map\\Config\\Route.cfg"), 1);
-        engine->SetEstimate(false);
+        engine->SetTuning(NcSearchTuning::Exact());
     }
     // Legs through the given link ids (each end given by its link).
     static RoutePlanRequest Legs(const std::vector<int32_t>& ends, int32_t viaKind = kLegEndLink) {

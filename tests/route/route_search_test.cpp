@@ -2,12 +2,13 @@
 // network (not through the file readers), sharing only the cost functions:
 // ten seeded grids of about 20 x 20 crossings with one-ways and banned
 // turns, twenty random pairs each.
-#include "route/exact_search.h"
+#include "route/route_search.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <queue>
 #include <random>
@@ -25,9 +26,10 @@ struct Oracle {
     std::map<uint32_t, int32_t> own;                // node cost per enterable directed link
     std::map<uint32_t, std::vector<Edge>> next;     // allowed turns
 
-    // marks: link-set marks by directed id (1 detour, 2 avoided).
+    // marks: link-set marks by directed id (1 detour, 2 avoided); traffic:
+    // the speed percentage of a directed link (0 none).
     Oracle(const writers::RoadNet& net, const NcRouteConfig& config, const NcCostRules& rules,
-           const std::map<uint32_t, int>& marks = {}) {
+           const std::map<uint32_t, int>& marks = {}, const std::function<int(uint32_t)>& traffic = {}) {
         const writers::RoadNetIncidence inc = writers::BuildIncidence(net);
         for (uint32_t i = 1; i < net.links.size(); ++i) {
             const writers::RoadNetLink& l = net.links[i];
@@ -47,6 +49,7 @@ struct Oracle {
                 c.lanes = l.lanes;
                 c.lanesBothDirections = l.lanesBothDirections;
                 c.speedLimitKmh = l.speedCode >= 2 && l.speedCode <= 11 ? l.speedCode * 10 : 0;
+                if (traffic) c.trafficPercent = traffic(id);
                 own[id] = NcComputeNodeCost(c, rules, extras).cost;
                 for (const writers::RoadConnectionSpec& e : dir ? desc.atFirst : desc.atSecond) {
                     if (!e.allowed) continue;
@@ -101,13 +104,19 @@ struct Oracle {
     }
 };
 
+NcSearchTuning EstimateOnly() {
+    NcSearchTuning t;
+    t.estimate = true;
+    return t;
+}
+
 class ExactSearchTest : public ::testing::Test {
 protected:
     void Open(const writers::SyntheticCity& city) {
         std::string error;
         ASSERT_TRUE(writers::WriteSyntheticCityFiles(city, dir.Path(), &error)) << error;
         ASSERT_EQ(road.OpenAt(dir.Path(), roadMemory.data(), roadMemory.size()), 1);
-        search = std::make_unique<NcExactSearch>(road, config, rules);
+        search = std::make_unique<NcRoute>(road, config, rules);
         ASSERT_EQ(search->Init(nodeMemory.data(), markMemory.data(), markMemory.size()), 1);
     }
 
@@ -118,7 +127,7 @@ protected:
     NcRouteConfig config = NcDefaultRouteConfig();
     NcCostRules rules;
     NcDALManager road;
-    std::unique_ptr<NcExactSearch> search;
+    std::unique_ptr<NcRoute> search;
 };
 
 TEST_F(ExactSearchTest, EqualsTheOracleOnSeededGrids) {
@@ -176,10 +185,10 @@ TEST_F(ExactSearchTest, EstimateFindsValidNearOptimalRoutes) {
             const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
             const int64_t optimum = oracle.Cheapest(from, to);
             if (optimum <= 0) continue;
-            search->SetEstimate(false);
+            search->SetTuning(NcSearchTuning::Exact());
             ASSERT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
             exactTaken += search->Taken();
-            search->SetEstimate(true);
+            search->SetTuning(EstimateOnly());
             ASSERT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
             estimateTaken += search->Taken();
             const std::vector<uint32_t>& route = search->Route();
@@ -269,6 +278,185 @@ TEST_F(ExactSearchTest, CancelEndsTheSearchAtThe99thLabel) {
     EXPECT_FALSE(cancel.load());
     EXPECT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
     EXPECT_GT(search->Taken(), kNcCancelCheckLabels);
+}
+
+}  // namespace
+
+namespace {
+
+// The engine's own tuning on a city of about 20 x 20 km, large enough for
+// the road levels to close the local streets in the middle of long legs:
+// every route is valid and adds up to its reported cost, costs at least the
+// optimum, and comes out the same when searched again; the ratio to the
+// optimum is reported.
+TEST_F(ExactSearchTest, HeuristicRoutesAreValidAndRepeatable) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(20000, 5);
+    Open(city);
+    const Oracle oracle(city.net, config, rules);
+    std::vector<uint32_t> ids;
+    for (const auto& [id, cost] : oracle.own) ids.push_back(id);
+    std::mt19937 rng(11);
+    std::vector<double> ratios;
+    int64_t exactTaken = 0, heuristicTaken = 0;
+    int longLegs = 0;
+    for (int pair = 0; pair < 60; ++pair) {
+        const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
+        SCOPED_TRACE(testing::Message() << from << " -> " << to);
+        const int64_t optimum = oracle.Cheapest(from, to);
+        if (optimum <= 0) continue;
+        search->SetTuning(NcSearchTuning::Exact());
+        ASSERT_EQ(search->Search({from}, {to}, 10000000), static_cast<int>(to));
+        exactTaken += search->Taken();
+        search->SetTuning(NcSearchTuning::Heuristic());
+        ASSERT_EQ(search->Search({from}, {to}, 10000000), static_cast<int>(to));
+        heuristicTaken += search->Taken();
+        const std::vector<uint32_t> route = search->Route();
+        const int32_t cost = search->Cost();
+        ASSERT_EQ(route.front(), from);
+        ASSERT_EQ(route.back(), to);
+        EXPECT_EQ(oracle.RouteCost(route), cost);
+        EXPECT_GE(cost, optimum);
+        ratios.push_back(static_cast<double>(cost) / optimum);
+        ASSERT_EQ(search->Search({from}, {to}, 10000000), static_cast<int>(to));
+        EXPECT_EQ(search->Route(), route);
+        longLegs += route.size() > 60;
+    }
+    ASSERT_GT(ratios.size(), 40u);
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("heuristic: %zu routes (%d long), cost over the optimum median %.3f worst %.3f; labels taken %lld "
+                "against %lld exact\n",
+                ratios.size(), longLegs, ratios[ratios.size() / 2], ratios.back(),
+                static_cast<long long>(heuristicTaken), static_cast<long long>(exactTaken));
+    EXPECT_LT(heuristicTaken, exactTaken);
+}
+
+// Far from both ends only the main roads are searched: a street of network
+// level 0 in the middle of a long leg is never entered, one near an end is.
+TEST_F(ExactSearchTest, RoadLevelsCloseLocalStreetsFarFromBothEnds) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(20000, 5);
+    // 50 km/h on every road: without levels the cheapest way is the
+    // shortest, local streets and all.
+    rules.mode = 4;
+    Open(city);
+    NcSearchTuning levelsOnly;
+    levelsOnly.levels = true;
+    search->SetTuning(levelsOnly);
+    // Corner to corner: about 28 km, so the middle lies more than 5 km
+    // from both ends (level 1 of the far set: arterials and up).
+    const auto nearestLink = [&](double xm, double ym) {
+        uint32_t best = 0;
+        double bestD = 1e300;
+        for (uint32_t i = 1; i < city.net.links.size(); ++i) {
+            const MapPoint a = city.net.nodes[city.net.links[i].firstNode];
+            const double d = std::hypot(a.x - (city.southWest.x + xm * (city.northEast.x - city.southWest.x)),
+                                        a.y - (city.southWest.y + ym * (city.northEast.y - city.southWest.y)));
+            if (d < bestD && city.roads[i] == writers::SyntheticRoad::kLocal && !city.net.links[i].oneWay)
+                bestD = d, best = i;
+        }
+        return best;
+    };
+    const uint32_t from = nearestLink(0.05, 0.05), to = nearestLink(0.95, 0.95);
+    const int result = search->Search({from}, {to}, 10000000);
+    ASSERT_EQ(result, static_cast<int>(to));
+    const Oracle oracle(city.net, config, rules);
+    EXPECT_EQ(oracle.RouteCost(search->Route()), search->Cost());
+    int farLocal = 0, nearLocal = 0;
+    const MapPoint a = city.net.nodes[city.net.links[from].firstNode];
+    const MapPoint b = city.net.nodes[city.net.links[to].firstNode];
+    for (uint32_t id : search->Route()) {
+        const writers::RoadNetLink& l = city.net.links[id & ~kNcLinkReverseBit];
+        const MapPoint p = city.net.nodes[(id & kNcLinkReverseBit) ? l.firstNode : l.secondNode];
+        if (city.roads[id & ~kNcLinkReverseBit] != writers::SyntheticRoad::kLocal) continue;
+        const bool far = NcDistanceM(p, a) > 5200 && NcDistanceM(p, b) > 5200;
+        (far ? farLocal : nearLocal) += 1;
+    }
+    EXPECT_EQ(farLocal, 0);
+    EXPECT_GT(nearLocal, 0);
+}
+
+// Traffic: jammed links cost four times their free time, slow ones twice;
+// the exact tuning with traffic equals the oracle given the same speeds,
+// and the route leaves the jam.
+TEST_F(ExactSearchTest, TrafficWeightsAgreeWithTheOracle) {
+    writers::SyntheticCity city = writers::BuildSyntheticCity(800, 4);
+    for (uint32_t i = 1; i < city.net.links.size(); ++i) {
+        city.net.links[i].trafficStored = 2 * i;
+        city.net.links[i].trafficReversed = 2 * i + 1;
+    }
+    Open(city);
+    const Oracle plain(city.net, config, rules);
+    std::vector<uint32_t> ids;
+    for (const auto& [id, cost] : plain.own) ids.push_back(id);
+    std::mt19937 rng(3);
+    int checked = 0, moved = 0;
+    for (int pair = 0; pair < 20; ++pair) {
+        const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
+        if (plain.Cheapest(from, to) <= 0) continue;
+        ASSERT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
+        const std::vector<uint32_t> first = search->Route();
+        if (first.size() < 5) continue;
+        // Jam the middle of the route, slow its neighbours.
+        std::map<uint32_t, int> state;  // by traffic id
+        const auto trafficIdOf = [&](uint32_t id) {
+            const writers::RoadNetLink& l = city.net.links[id & ~kNcLinkReverseBit];
+            return (id & kNcLinkReverseBit) ? l.trafficReversed : l.trafficStored;
+        };
+        const size_t mid = first.size() / 2;
+        state[trafficIdOf(first[mid])] = 3;
+        state[trafficIdOf(first[mid - 1])] = 2;
+        state[trafficIdOf(first[mid + 1])] = 1;
+        const auto congestion = [&](uint32_t trafficId) {
+            const auto it = state.find(trafficId);
+            return it == state.end() ? 255 : it->second;
+        };
+        const Oracle slowed(city.net, config, rules, {},
+                            [&](uint32_t id) { return NcTrafficPercent(congestion(trafficIdOf(id))); });
+        search->SetCongestion(congestion);
+        const int result = search->Search({from}, {to}, 1000000);
+        search->SetCongestion(nullptr);
+        ASSERT_EQ(result, static_cast<int>(to));
+        EXPECT_EQ(search->Cost(), slowed.Cheapest(from, to));
+        EXPECT_EQ(slowed.RouteCost(search->Route()), search->Cost());
+        ++checked;
+        moved += search->Route() != first;
+    }
+    EXPECT_GT(checked, 8);
+    EXPECT_GT(moved, 0);
+}
+
+// The bidirectional search: a leg of two links is found by the backward
+// phase alone; a cancel ends it within 99 labels and is used up; an
+// unreachable goal ends with an empty queue.
+TEST_F(ExactSearchTest, BidirectionalPhases) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(800, 1);
+    Open(city);
+    const Oracle oracle(city.net, config, rules);
+    search->SetTuning(NcSearchTuning::Heuristic());
+    const uint32_t from = oracle.own.begin()->first;
+    const uint32_t to = oracle.next.at(from).front().to;
+    ASSERT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
+    EXPECT_EQ(search->Route(), (std::vector<uint32_t>{from, to}));
+    EXPECT_EQ(search->Cost(), oracle.RouteCost({from, to}));
+    EXPECT_EQ(search->BackwardTaken(), search->Taken());
+
+    const uint32_t far = oracle.own.rbegin()->first;
+    ASSERT_GT(oracle.Cheapest(from, far), 0);
+    std::atomic<bool> cancel{true};
+    search->SetCancelFlag(&cancel);
+    EXPECT_EQ(search->Search({from}, {far}, 1000000), kNcSearchCancelled);
+    EXPECT_EQ(search->Taken(), kNcCancelCheckLabels);
+    EXPECT_FALSE(cancel.load());
+    ASSERT_EQ(search->Search({from}, {far}, 1000000), static_cast<int>(far));
+    EXPECT_GT(search->BackwardTaken(), 0);
+    EXPECT_GT(search->Taken(), search->BackwardTaken());
+    EXPECT_EQ(oracle.RouteCost(search->Route()), search->Cost());
+    search->SetCancelFlag(nullptr);
+
+    uint32_t oneWay = 0;
+    for (uint32_t i = 1; i < city.net.links.size() && !oneWay; ++i)
+        if (city.net.links[i].oneWay) oneWay = i;
+    EXPECT_EQ(search->Search({1}, {oneWay | kNcLinkReverseBit}, 1000000), kNcSearchBadLink);
+    EXPECT_EQ(search->Search({1}, {far}, 5), kNcSearchTooManyLinks);
 }
 
 }  // namespace
