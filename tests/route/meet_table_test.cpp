@@ -1,5 +1,6 @@
 // The meeting table: full from 39990 entries, nothing added past 40000, a
-// meeting at cost 0 found, the cheapest cost of a link met twice.
+// meeting at cost 0 found, the cheapest cost of a link met twice and the
+// link after it.
 #include "route/meet_table.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +39,17 @@ TEST(MeetTableTest, FillsUpAndFindsMeetingsOfAnyCost) {
 
     t.Clear();
     EXPECT_FALSE(t.Find(7, &cost));
-    EXPECT_EQ(t.Add(7, 3), 1);
+    EXPECT_EQ(t.Add(7, 3, 70), 1);
+    EXPECT_EQ(t.Add(7, 2, 71), 1);
+    EXPECT_EQ(t.Add(9, 1), 1);
+    t.Sort();
+    // The link after a link of the table is the one of its cheapest entry.
+    int32_t next = 0;
+    ASSERT_TRUE(t.Find(7, &cost, &next));
+    EXPECT_EQ(cost, 2);
+    EXPECT_EQ(next, 71);
+    ASSERT_TRUE(t.Find(9, &cost, &next));
+    EXPECT_EQ(next, -1);
 }
 
 }  // namespace
