@@ -190,6 +190,7 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
     tuning.fullRange = tuning.fullRange || request.fullRange;
     search.SetTuning(tuning);
     search.SetAreaGrid(&m_grid);
+    search.SetRoadOptions(NcMakeRoadOptions(request.hasRoadOptions, request.roadOptions));
     search.SetLinkMarks(&m_marks);
     // Traffic weights only once congestion arrived with a valid clock.
     NcCongestionFn congestion = m_congestion;

@@ -6,11 +6,25 @@
 #include <cmath>
 #include <cstdlib>
 
-int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction) {
+NcRoadOptions NcMakeRoadOptions(bool set, const uint8_t bytes[7]) {
+    NcRoadOptions o;
+    o.set = set;
+    if (!set) return o;
+    std::copy(bytes, bytes + 7, o.bytes);
+    for (int k : {2, 5, 6}) o.bytes[k] = std::min<uint8_t>(o.bytes[k], 5);
+    return o;
+}
+
+int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction, const NcRoadOptions& options) {
+    static constexpr int32_t kUTurnPenalty[6] = {18000, 7200, 3600, 1800, 600, 30};
     const int cls = ClassifyLinkCode(code);
-    int64_t cost = cls == 6 ? 60000 : int64_t{config.turnCostS[std::clamp(level, 0, kNcRoadLevels - 1)][cls]} * 100;
-    if (direction == 2) cost += 3000;
-    return static_cast<int32_t>(std::min<int64_t>(cost, kNcCostMax));
+    double cost = cls == 6 ? 60000 : int64_t{config.turnCostS[std::clamp(level, 0, kNcRoadLevels - 1)][cls]} * 100;
+    if (cls != 6 && options.set) {
+        cost *= config.uTurnFactor[std::min<int>(options.bytes[5], kNcOptionLevels - 1)][cls];
+        cost *= config.leftTurnFactor[std::min<int>(options.bytes[6], kNcOptionLevels - 1)][cls];
+    }
+    if (direction == 2) cost += options.set ? kUTurnPenalty[std::min<int>(options.bytes[5], 5)] : 3000;
+    return static_cast<int32_t>(std::clamp<double>(cost, 0, kNcCostMax));
 }
 
 namespace {
@@ -259,7 +273,8 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
             if (m_seen.networkLevel < level && !isGoal(to)) continue;
             if (m_tuning.option == 4 && level == 3 && LineDistanceM(m_seen.end, m_originPoint, m_goalPoint) > 250000)
                 continue;
-            const int64_t total = int64_t{cost} + own + NcTurnCost(m_config, 0, next[i].code, next[i].direction);
+            const int64_t total =
+                int64_t{cost} + own + NcTurnCost(m_config, level, next[i].code, next[i].direction, m_options);
             const int rc = Push(to, total, Key(total, m_seen.end, m_seen.roadClass, false), level,
                                 static_cast<int32_t>(link));
             if (rc < 0) return Fail(rc);
@@ -342,7 +357,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             if (!turn) continue;
             const int level = LevelAt(seen.start);
             if (seen.networkLevel < level && !isOrigin(from)) continue;
-            const int64_t total = int64_t{cost} + own + NcTurnCost(m_config, 0, turn->code, turn->direction);
+            const int64_t total =
+                int64_t{cost} + own + NcTurnCost(m_config, level, turn->code, turn->direction, m_options);
             const int rc = Push(from, total, Key(total, seen.start, seen.roadClass, true), level,
                                 static_cast<int32_t>(link));
             if (rc < 0) return Fail(rc);
@@ -401,14 +417,14 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
             const int32_t own = LinkCost(to, &ok);
             if (!ok) continue;
-            const int32_t turn = NcTurnCost(m_config, 0, next[i].code, next[i].direction);
+            const int level = LevelAt(m_seen.end);
+            const int32_t turn = NcTurnCost(m_config, level, next[i].code, next[i].direction, m_options);
             int32_t back = 0;
             if (m_meet.Find(static_cast<int32_t>(to), &back)) {
                 const int64_t meeting = int64_t{cost} + turn + back;
                 if (meeting < hit.cost) hit = {meeting, static_cast<int32_t>(link), to};
                 continue;
             }
-            const int level = LevelAt(m_seen.end);
             if (m_seen.networkLevel < level) continue;
             const int64_t total = int64_t{cost} + own + turn;
             const int rc = Push(to, total, Key(total, m_seen.end, m_seen.roadClass, false), level,

@@ -54,10 +54,24 @@ inline constexpr int kNcSetMarkDetour = 1;
 inline constexpr int kNcSetMarkAvoid = 2;
 using NcSetMarks = std::vector<std::pair<uint32_t, int>>;  // sorted by id, one entry per id
 
+// The road options of a request: 0 highway, 1 city highway, 2 toll road,
+// 3 three-lane roads, 4 alleys, 5 U-turn weight, 6 left-turn weight; the
+// weights are levels capped at 5.
+struct NcRoadOptions {
+    bool set = false;
+    uint8_t bytes[7] = {};
+};
+// The options of a request (none when not set); bytes 2, 5 and 6 capped.
+NcRoadOptions NcMakeRoadOptions(bool set, const uint8_t bytes[7]);
+
 // The cost of a turn from one link into the next, in hundredths of a
 // second: the configuration's base cost by level and code class (class 6
-// costs 60000), and for a U-turn (direction 2) 3000 more.
-int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction);
+// costs 60000), with road options times the factors of the U-turn and the
+// left-turn weight; a U-turn (direction 2) adds the penalty of the U-turn
+// weight (18000, 7200, 3600, 1800, 600, 30 for weights 0 to 5), or 3000
+// without road options.
+int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction,
+                   const NcRoadOptions& options = {});
 
 // The node cost of the link bound to the road data's slot 0.
 NcCostLink NcCostLinkOf(NcDALManager& road);
@@ -109,6 +123,7 @@ public:
     const NcSearchTuning& Tuning() const { return m_tuning; }
     // The congestion of traffic links (null or empty: no traffic).
     void SetCongestion(NcCongestionFn congestion) { m_congestion = std::move(congestion); }
+    void SetRoadOptions(const NcRoadOptions& options) { m_options = options; }
     // The area grid whose kinds cap the road levels (null: none).
     void SetAreaGrid(const NcAreaGrid* grid) { m_grid = grid; }
     // The link-set marks the next searches read (null: none); the caller
@@ -171,6 +186,7 @@ private:
     int m_backwardTaken = 0;
     NcSearchTuning m_tuning;
     NcCongestionFn m_congestion;
+    NcRoadOptions m_options;
     const NcAreaGrid* m_grid = nullptr;
     const NcSetMarks* m_setMarks = nullptr;
     std::atomic<bool>* m_cancel = nullptr;

@@ -460,3 +460,46 @@ TEST_F(ExactSearchTest, BidirectionalPhases) {
 }
 
 }  // namespace
+
+namespace {
+
+// Turn costs by hand: the base cost by level and class times 100, the two
+// weight factors with road options, the U-turn penalty by the U-turn
+// weight (capped at 5) or 3000 without options, and 60000 for code 29.
+TEST(TurnCostTest, BaseFactorsAndUTurnPenalty) {
+    NcRouteConfig config = NcDefaultRouteConfig();
+    for (auto& row : config.turnCostS)
+        for (int32_t& v : row) v = 7;
+    config.turnCostS[2][4] = 9;
+    for (auto& row : config.uTurnFactor)
+        for (float& f : row) f = 1.0f;
+    for (auto& row : config.leftTurnFactor)
+        for (float& f : row) f = 1.0f;
+    config.uTurnFactor[3][4] = 2.0f;
+    config.leftTurnFactor[1][4] = 1.5f;
+    const uint8_t weights[7] = {0, 0, 9, 0, 0, 3, 1};
+    const NcRoadOptions options = NcMakeRoadOptions(true, weights);
+    EXPECT_EQ(options.bytes[2], 5);  // capped
+    const uint8_t uTurnNine[7] = {0, 0, 0, 0, 0, 9, 0};
+    const uint8_t uTurnZero[7] = {};
+    struct Case {
+        int level, code, direction;
+        NcRoadOptions options;
+        int32_t expect;
+    } cases[] = {
+        {0, 10, 1, {}, 700},                                       // straight on, class 2
+        {2, 17, 1, {}, 900},                                       // left turn at level 2
+        {2, 17, 1, options, 900 * 2 * 3 / 2},                      // both factors of class 4
+        {0, 10, 1, options, 700},                                  // class 2 factors are 1
+        {0, 16, 2, {}, 700 + 3000},                                // U-turn without options
+        {0, 16, 2, NcMakeRoadOptions(true, uTurnZero), 700 + 18000},
+        {0, 16, 2, NcMakeRoadOptions(true, uTurnNine), 700 + 30},  // weight capped at 5
+        {0, 29, 1, options, 60000},                                // class 6
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "level " << c.level << " code " << c.code);
+        EXPECT_EQ(NcTurnCost(config, c.level, c.code, c.direction, c.options), c.expect);
+    }
+}
+
+}  // namespace
