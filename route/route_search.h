@@ -143,6 +143,7 @@ public:
     int32_t Cost() const { return m_cost; }
     int Taken() const { return m_taken; }
     int BackwardTaken() const { return m_backwardTaken; }
+    int MeetEntries() const { return m_meet.Count(); }
     int Progress() const { return m_progress; }
 
 private:

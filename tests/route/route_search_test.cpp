@@ -503,3 +503,29 @@ TEST(TurnCostTest, BaseFactorsAndUTurnPenalty) {
 }
 
 }  // namespace
+
+namespace {
+
+// With search option 4 the backward phase runs to the origin; on a city of
+// 40000 links it fills the meeting table first, hands over to the forward
+// phase at once, and the route is still whole and valid.
+TEST_F(ExactSearchTest, FullMeetingTableHandsOverToTheForwardPhase) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(40000, 8);
+    Open(city);
+    const Oracle oracle(city.net, config, rules);
+    NcSearchTuning tuning = NcSearchTuning::Heuristic();
+    tuning.option = 4;
+    tuning.levels = false;
+    search->SetTuning(tuning);
+    const uint32_t from = oracle.own.begin()->first, to = oracle.own.rbegin()->first;
+    const int64_t optimum = oracle.Cheapest(from, to);
+    ASSERT_GT(optimum, 0);
+    ASSERT_EQ(search->Search({from}, {to}, 10000000), static_cast<int>(to));
+    EXPECT_GE(search->MeetEntries(), NcMeetTable::kFullAt);
+    EXPECT_GT(search->Taken(), search->BackwardTaken());
+    EXPECT_EQ(search->Route().front(), from);
+    EXPECT_EQ(oracle.RouteCost(search->Route()), search->Cost());
+    EXPECT_GE(search->Cost(), optimum);
+}
+
+}  // namespace
