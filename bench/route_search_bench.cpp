@@ -6,6 +6,10 @@
 // routino-router run, its start-up and database mapping included.
 // Counters: ours_ms (median), routino_ms (median), ratio (ours / Routino).
 //
+// BM_HeuristicOverOptimum: on a city of 200 000 links, 1000 random pairs
+// planned with the engine's tuning and with the exact one (the optimum):
+// the cost ratio's median and worst, and the time of each.
+//
 // Data: $NAVI_ROUTE_BENCH_ROOT or /tmp/navi_route_bench_2m (made on first
 // use, with city.osm and the Routino database under routino/).
 #include <benchmark/benchmark.h>
@@ -173,5 +177,55 @@ void BM_RouteByBand(benchmark::State& state) {
     state.counters["ratio"] = Median(routino) > 0 ? Median(ours) / Median(routino) : 0;
 }
 BENCHMARK(BM_RouteByBand)->Arg(2)->Arg(20)->Arg(100)->Arg(0)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_HeuristicOverOptimum(benchmark::State& state) {
+    const std::string root = "/tmp/navi_route_bench_200k";
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(200000, 9);
+    std::string error;
+    if (!writers::WriteSyntheticCityFiles(city, root, &error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    NcLargeMemManager memory;
+    const size_t markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes;
+    NcDALManager road;
+    std::vector<uint8_t> nodes(NcLinkMem::kBytes);
+    if (memory.MapRoadMemory(NcRoadMemoryBytes(10240, true)) != 1 || memory.MapLinkIdMemory(markBytes) != 1 ||
+        !road.OpenAt(root, memory.RoadMemory(), memory.RoadMemorySize())) {
+        state.SkipWithError("cannot open the city");
+        return;
+    }
+    NcAreaGrid grid;
+    grid.LoadVtf(root);
+    NcRoute search(road, NcDefaultRouteConfig(), NcCostRules{});
+    if (!search.Init(nodes.data(), memory.LinkIdMemory(), markBytes)) std::abort();
+    search.SetAreaGrid(&grid);
+    std::mt19937 rng(5);
+    const uint32_t links = road.GetLinkCount();
+    std::vector<double> ratios, oursMs, exactMs;
+    for (auto _ : state) {
+        while (ratios.size() < 1000) {
+            const uint32_t from = 1 + rng() % (links - 1), to = 1 + rng() % (links - 1);
+            search.SetTuning(NcSearchTuning::Exact());
+            auto t0 = std::chrono::steady_clock::now();
+            if (search.Search({from}, {to}, 100000000) <= 0) continue;
+            exactMs.push_back(Ms(std::chrono::steady_clock::now() - t0));
+            const double optimum = search.Cost();
+            search.SetTuning(NcSearchTuning::Heuristic());
+            t0 = std::chrono::steady_clock::now();
+            if (search.Search({from}, {to}, 100000000) <= 0) {
+                state.SkipWithError("the engine found no route where one exists");
+                return;
+            }
+            oursMs.push_back(Ms(std::chrono::steady_clock::now() - t0));
+            ratios.push_back(optimum > 0 ? search.Cost() / optimum : 1.0);
+        }
+    }
+    state.counters["ratio_median"] = Median(ratios);
+    state.counters["ratio_worst"] = *std::max_element(ratios.begin(), ratios.end());
+    state.counters["ours_ms"] = Median(oursMs);
+    state.counters["exact_ms"] = Median(exactMs);
+}
+BENCHMARK(BM_HeuristicOverOptimum)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

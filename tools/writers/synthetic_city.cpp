@@ -244,7 +244,10 @@ bool WriteSyntheticCityFiles(const SyntheticCity& city, const std::string& root,
             if (progress) progress("road files: " + std::to_string(done) + " / " + std::to_string(total) + " links");
         }))
         return false;
-    const VtfRecord area = {1, 0, city.southWest.x, city.southWest.y, city.northEast.x, city.northEast.y};
+    // The city as one area of kind 3, open country: the road levels apply
+    // with the far thresholds, as they do between towns. (Kind 0 would keep
+    // every search on level 0.)
+    const VtfRecord area = {1, 3, city.southWest.x, city.southWest.y, city.northEast.x, city.northEast.y};
     return platform::AtomicReplaceFile(platform::ResolveUnder(root, "Map\\Road.ndb"), files.road, error) &&
            platform::AtomicReplaceFile(platform::ResolveUnder(root, "Map\\RoadIdx.ndb"), files.index, error) &&
            platform::AtomicReplaceFile(platform::ResolveUnder(root, "Map\\VTF.ndb"), BuildVtf({area}), error) &&

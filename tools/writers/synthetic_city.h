@@ -32,7 +32,7 @@ using SyntheticProgress = std::function<void(const std::string& line)>;
 SyntheticCity BuildSyntheticCity(uint32_t maxLinks, uint64_t seed, const SyntheticProgress& progress = {});
 
 // "Map\Road.ndb", "Map\RoadIdx.ndb", "Map\VTF.ndb" (the city as one area of
-// kind 0) and "Config\Route.cfg" under root.
+// kind 3) and "Config\Route.cfg" under root.
 bool WriteSyntheticCityFiles(const SyntheticCity& city, const std::string& root, std::string* error,
                              const SyntheticProgress& progress = {});
 
