@@ -1,0 +1,167 @@
+#include "route/link_graph.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+
+#include "route/search_queue.h"
+
+NcRoadOptions NcMakeRoadOptions(bool set, const uint8_t bytes[7]) {
+    NcRoadOptions o;
+    o.set = set;
+    if (!set) return o;
+    std::copy(bytes, bytes + 7, o.bytes);
+    for (int k : {2, 5, 6}) o.bytes[k] = std::min<uint8_t>(o.bytes[k], 5);
+    return o;
+}
+
+int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction, const NcRoadOptions& options) {
+    static constexpr int32_t kUTurnPenalty[6] = {18000, 7200, 3600, 1800, 600, 30};
+    const int cls = ClassifyLinkCode(code);
+    double cost = cls == 6 ? 60000 : int64_t{config.turnCostS[std::clamp(level, 0, kNcRoadLevels - 1)][cls]} * 100;
+    if (cls != 6 && options.set) {
+        cost *= config.uTurnFactor[std::min<int>(options.bytes[5], kNcOptionLevels - 1)][cls];
+        cost *= config.leftTurnFactor[std::min<int>(options.bytes[6], kNcOptionLevels - 1)][cls];
+    }
+    if (direction == 2) cost += options.set ? kUTurnPenalty[std::min<int>(options.bytes[5], 5)] : 3000;
+    return static_cast<int32_t>(std::clamp<double>(cost, 0, kNcCostMax));
+}
+
+namespace {
+
+NcCostLink CostLinkFrom(const NcLinkSummary& s) {
+    NcCostLink l;
+    l.lengthM = s.lengthM;
+    l.y = s.start.y;
+    l.roadClass = s.roadClass;
+    l.kind = s.kind;
+    l.linkType = s.linkType;
+    l.lanes = s.lanes;
+    l.lanesBothDirections = s.lanesBothDirections != 0;
+    l.speedLimitKmh = s.speedLimitKmh;
+    return l;
+}
+
+int32_t ClampMetres(int64_t m) { return static_cast<int32_t>(std::min<int64_t>(m, INT32_MAX)); }
+
+// Distance in metres of p from the straight line through a and b; along
+// the other axis from their mean when a and b lie within 1000 units of each
+// other on one axis.
+int64_t LineDistanceM(MapPoint p, MapPoint a, MapPoint b) {
+    if (std::abs(int64_t{a.x} - b.x) < 1000) return NcDistanceM(p, {static_cast<int32_t>((int64_t{a.x} + b.x) / 2), p.y});
+    if (std::abs(int64_t{a.y} - b.y) < 1000) return NcDistanceM(p, {p.x, static_cast<int32_t>((int64_t{a.y} + b.y) / 2)});
+    const double ab = static_cast<double>(NcDistanceM(a, b));
+    const double pa = static_cast<double>(NcDistanceM(p, a)), pb = static_cast<double>(NcDistanceM(p, b));
+    // Heron: twice the triangle's area over its base.
+    const double s = (ab + pa + pb) / 2;
+    const double area2 = s * (s - ab) * (s - pa) * (s - pb);
+    return ab > 0 && area2 > 0 ? static_cast<int64_t>(2 * std::sqrt(area2) / ab) : static_cast<int64_t>(pa);
+}
+
+}  // namespace
+
+NcCostLink NcCostLinkOf(NcDALManager& road) { return CostLinkFrom(road.GetSummary(0)); }
+
+int64_t NcDistanceM(MapPoint a, MapPoint b) {
+    const double metresY = 110574.0 / kMapUnitsPerDegree;
+    const double lat = (a.y + b.y) / 2.0 / kMapUnitsPerDegree * M_PI / 180.0;
+    const double dx = (static_cast<double>(a.x) - b.x) * metresY * 1.00674 * std::cos(lat);
+    const double dy = (static_cast<double>(a.y) - b.y) * metresY;
+    return static_cast<int64_t>(std::sqrt(dx * dx + dy * dy));
+}
+
+int32_t NcEstimate(int64_t distanceM) { return NcClampCost(distanceM * 100 * 3600 / 1000 / 55); }
+
+int32_t NcRemainingEstimate(int64_t b, int64_t d, int c, int roadClass, int option) {
+    const bool wide = option == 4;
+    int64_t factor = 1;
+    if (roadClass != 0) {
+        const double left = (100.0 - c) / 100.0;
+        if (d > 100000 && c >= (wide ? 20 : 30) && b >= d * (wide ? 1.15 : 1.3) * left + (wide ? 10000 : 20000)) {
+            factor = 2;
+        } else if (d > 50000 && c >= 50 && b >= left * d * (wide ? 1.5 : 1.8) + (wide ? 10000 : 15000)) {
+            factor = 2;
+        }
+    }
+    return NcClampCost(b * factor * 100 * 3600 / 1000 / (wide ? 39 : 55));
+}
+
+int NcTrafficPercent(int state) {
+    switch (state) {
+    case 1: return 100;
+    case 2: return 50;
+    case 3: return 25;
+    default: return 0;
+    }
+}
+
+NcGraph::NcGraph(NcDALManager& road, const NcRouteConfig& config, const NcCostRules& rules)
+    : m_road(road), m_config(config), m_rules(rules) {}
+
+int NcGraph::SetMarkOf(uint32_t linkId) const {
+    if (m_setMarks == nullptr || m_setMarks->empty()) return 0;
+    const auto it = std::lower_bound(m_setMarks->begin(), m_setMarks->end(), std::make_pair(linkId, 0));
+    return it != m_setMarks->end() && it->first == linkId ? it->second : 0;
+}
+
+int32_t NcGraph::LinkCost(uint32_t linkId, bool* ok, bool start) {
+    const int mark = SetMarkOf(linkId);
+    *ok = (start || mark != kNcSetMarkAvoid) && m_road.LoadLink(0, linkId) == 1 && !m_road.View(0).IsClosed();
+    if (!*ok) return 0;
+    const NcLinkSummary s = m_road.GetSummary(0);
+    m_seen = {s.start, s.end, s.roadClass, s.networkLevel};
+    NcCostLink link = CostLinkFrom(s);
+    if (m_congestion && s.trafficId != 0) link.trafficPercent = NcTrafficPercent(m_congestion(s.trafficId));
+    NcCostExtras extras;
+    if (mark == kNcSetMarkDetour) extras.mark = 1;
+    return NcComputeNodeCost(link, m_rules, extras).cost;
+}
+
+int NcGraph::GetAreaKind(MapPoint p) const { return m_grid ? m_grid->GetAreaKind(p.x, p.y) : 3; }
+
+bool NcGraph::SetEnds(uint32_t originLink, uint32_t targetLink) {
+    if (m_road.LoadLink(0, originLink) != 1) return false;
+    m_originPoint = m_road.GetEndPoint(0);
+    if (m_road.LoadLink(0, targetLink) != 1) return false;
+    m_targetPoint = m_road.GetStartPoint(0);
+    m_originLevels = &NcChooseThresholds(GetAreaKind(m_originPoint), false, m_tuning.fullRange);
+    m_targetLevels = &NcChooseThresholds(GetAreaKind(m_targetPoint), false, m_tuning.fullRange);
+    m_legM = NcDistanceM(m_originPoint, m_targetPoint);
+    m_startEstimate = NcEstimate(m_legM);
+    ResetProgress();
+    return true;
+}
+
+void NcGraph::ResetProgress() {
+    m_bestRemaining = m_startEstimate;
+    m_progress = 0;
+}
+
+int NcGraph::LevelAt(MapPoint p) const {
+    if (!m_tuning.levels) return 0;
+    int level = NcChooseLevel(ClampMetres(NcDistanceM(p, m_originPoint)), ClampMetres(NcDistanceM(p, m_targetPoint)),
+                              *m_originLevels, *m_targetLevels);
+    if (m_grid) level = std::min(level, m_grid->GetAreaKind(p.x, p.y));
+    return level;
+}
+
+bool NcGraph::MayEnter(int networkLevel, int level, MapPoint p) const {
+    if (networkLevel < level) return false;
+    return !(m_tuning.option == 4 && level == 3 && LineDistanceM(p, m_originPoint, m_targetPoint) > 250000);
+}
+
+int32_t NcGraph::Key(int64_t cost, MapPoint p, int roadClass, bool backward) const {
+    if (!m_tuning.estimate) return NcClampCost(cost);
+    const int64_t b = NcDistanceM(p, backward ? m_originPoint : m_targetPoint);
+    return NcClampCost(cost + NcRemainingEstimate(b, m_legM, m_progress, roadClass, m_tuning.option));
+}
+
+void NcGraph::UpdateProgress(MapPoint p, bool backward) {
+    const int32_t remaining = NcEstimate(NcDistanceM(p, backward ? m_originPoint : m_targetPoint));
+    if (remaining >= m_bestRemaining) return;
+    m_bestRemaining = remaining;
+    if (m_startEstimate <= 0) return;
+    const int percent = static_cast<int>((int64_t{m_startEstimate} - remaining) * 100 / m_startEstimate);
+    if (percent > m_progress + (backward ? 1 : 9) || percent > 99) m_progress = std::min(percent, 100);
+}

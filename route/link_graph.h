@@ -1,0 +1,163 @@
+#pragma once
+// The route engine's view of the road network as a graph of directed links:
+// the cost of entering a link and of turning into it, the road level a link
+// may be searched on by its position, the remaining-cost estimate towards
+// the current target and the search's progress. Costs and estimates are
+// times in hundredths of a second.
+//
+// Road levels: a link is entered only when its network level reaches the
+// level its position allows; the level rises with the distance from both
+// ends of the leg (the threshold sets of the area grid, chosen per end by
+// its area kind) and is capped by the area kind of the position, so that
+// far from both ends only the main roads are searched. A link's level
+// depends on its position alone, so a link is always labelled at the same
+// level.
+#include <cstdint>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "route/area_grid.h"
+#include "route/node_cost.h"
+#include "route/road_data.h"
+#include "route/route_define.h"
+
+// Link-set marks of directed links: a detour link (1) costs more, an
+// avoided link (2) is never entered (a start link is kept: the car is on it).
+inline constexpr int kNcSetMarkDetour = 1;
+inline constexpr int kNcSetMarkAvoid = 2;
+using NcSetMarks = std::vector<std::pair<uint32_t, int>>;  // sorted by id, one entry per id
+
+// The road options of a request: 0 highway, 1 city highway, 2 toll road,
+// 3 three-lane roads, 4 alleys, 5 U-turn weight, 6 left-turn weight; the
+// weights are levels capped at 5.
+struct NcRoadOptions {
+    bool set = false;
+    uint8_t bytes[7] = {};
+};
+// The options of a request (none when not set); bytes 2, 5 and 6 capped.
+NcRoadOptions NcMakeRoadOptions(bool set, const uint8_t bytes[7]);
+
+// The cost of a turn from one link into the next, in hundredths of a
+// second: the configuration's base cost by level and code class (class 6
+// costs 60000), with road options times the factors of the U-turn and the
+// left-turn weight; a U-turn (direction 2) adds the penalty of the U-turn
+// weight (18000, 7200, 3600, 1800, 600, 30 for weights 0 to 5), or 3000
+// without road options.
+int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction,
+                   const NcRoadOptions& options = {});
+
+// The node cost of the link bound to the road data's slot 0.
+NcCostLink NcCostLinkOf(NcDALManager& road);
+
+// A cost kept within 0 and the mark below unreached.
+inline int32_t NcClampCost(int64_t cost) { return static_cast<int32_t>(cost < 0 ? 0 : cost > kNcCostMax ? kNcCostMax : cost); }
+
+// Approximate distance in metres between two points.
+int64_t NcDistanceM(MapPoint a, MapPoint b);
+// The time at 55 km/h over that distance in hundredths of a second,
+// computed in 64 bits and kept below the unreached mark.
+int32_t NcEstimate(int64_t distanceM);
+
+// The remaining-cost estimate of a link towards the target: distance b to
+// the target, leg length d, progress c in per cent. The time at 55 km/h
+// (39 with search option 4), doubled for links other than class 0 that are
+// still far from the target late in a long leg.
+int32_t NcRemainingEstimate(int64_t b, int64_t d, int c, int roadClass, int option);
+
+// The traffic speed in per cent of a link in congestion state 0-7 (255
+// none): 1 free flow keeps the table speed, 2 slow halves it, 3 jammed
+// quarters it; every other state (unknown, no data) leaves it (0).
+int NcTrafficPercent(int state);
+
+// A traffic link's congestion state 0-7, 255 when none.
+using NcCongestionFn = std::function<int(uint32_t trafficId)>;
+
+struct NcSearchTuning {
+    bool estimate = false;
+    bool levels = false;
+    bool bidirectional = false;
+    bool fullRange = false;  // the full-range level thresholds at both ends
+    int option = 0;          // search option: 4 lets the backward phase run to 100 %
+
+    // A plain cheapest-first search (tests).
+    static NcSearchTuning Exact() { return {}; }
+    // What the route engine plans with.
+    static NcSearchTuning Heuristic() { return {true, true, true, false, 0}; }
+};
+
+// What the graph read of the link it costed last.
+struct NcLinkSeen {
+    MapPoint start{}, end{};
+    int roadClass = 0;
+    int networkLevel = 0;
+};
+
+class NcGraph {
+public:
+    NcGraph(NcDALManager& road, const NcRouteConfig& config, const NcCostRules& rules);
+
+    void SetTuning(const NcSearchTuning& tuning) { m_tuning = tuning; }
+    const NcSearchTuning& Tuning() const { return m_tuning; }
+    // The congestion of traffic links (null or empty: no traffic).
+    void SetCongestion(NcCongestionFn congestion) { m_congestion = std::move(congestion); }
+    void SetRoadOptions(const NcRoadOptions& options) { m_options = options; }
+    // The area grid whose kinds cap the road levels (null: none).
+    void SetAreaGrid(const NcAreaGrid* grid) { m_grid = grid; }
+    // The link-set marks the next searches read (null: none); the caller
+    // keeps them alive and sorted.
+    void SetLinkMarks(const NcSetMarks* marks) { m_setMarks = marks; }
+
+    // The leg's ends: the end of the origin link and the start of the
+    // target link, the points the estimate and the levels measure from;
+    // false when a link cannot be read. Resets the progress.
+    bool SetEnds(uint32_t originLink, uint32_t targetLink);
+    // 2 south of the grid, 3 outside it or without a grid, else the cell.
+    int GetAreaKind(MapPoint p) const;
+    // The road level a link at the point may be searched on (0 without the
+    // levels tuning).
+    int LevelAt(MapPoint p) const;
+    // Whether a link of this network level may be entered at that level:
+    // with search option 4 a level-3 link far off the straight line between
+    // the ends is not searched either.
+    bool MayEnter(int networkLevel, int level, MapPoint p) const;
+    // The node cost of entering the link (bound to the road data's slot 0
+    // afterwards), with *ok false when it cannot be entered: unreadable,
+    // closed in this direction, or avoided (a start link is kept: the car
+    // is on it). Seen() tells what was read of it.
+    int32_t LinkCost(uint32_t linkId, bool* ok, bool start = false);
+    const NcLinkSeen& Seen() const { return m_seen; }
+    int32_t TurnCost(int level, const NcConnection& c) const {
+        return NcTurnCost(m_config, level, c.code, c.direction, m_options);
+    }
+    // The queue key of a label of this cost whose link reaches the point
+    // (towards the target forward, towards the origin backward).
+    int32_t Key(int64_t cost, MapPoint p, int roadClass, bool backward) const;
+    // The best remaining estimate so far and the progress in per cent it
+    // gives (stored when it rose by more than 9 points forward, 1 point
+    // backward, or passes 99).
+    void UpdateProgress(MapPoint p, bool backward);
+    void ResetProgress();
+    int Progress() const { return m_progress; }
+    int32_t BestRemaining() const { return m_bestRemaining; }
+
+private:
+    int SetMarkOf(uint32_t linkId) const;
+
+    NcDALManager& m_road;
+    NcRouteConfig m_config;
+    NcCostRules m_rules;
+    NcSearchTuning m_tuning;
+    NcCongestionFn m_congestion;
+    NcRoadOptions m_options;
+    const NcAreaGrid* m_grid = nullptr;
+    const NcSetMarks* m_setMarks = nullptr;
+    MapPoint m_originPoint{}, m_targetPoint{};
+    const NcLevelThresholds* m_originLevels = &kNcNearThresholds;
+    const NcLevelThresholds* m_targetLevels = &kNcNearThresholds;
+    int64_t m_legM = 0;
+    int32_t m_startEstimate = 0;
+    int32_t m_bestRemaining = 0;
+    int m_progress = 0;
+    NcLinkSeen m_seen;
+};
