@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/resource.h>
+
 #include "platform/byte_cursor.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -177,6 +179,47 @@ void BM_RouteByBand(benchmark::State& state) {
     state.counters["ratio"] = Median(routino) > 0 ? Median(ours) / Median(routino) : 0;
 }
 BENCHMARK(BM_RouteByBand)->Arg(2)->Arg(20)->Arg(100)->Arg(0)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A route of 16 legs between points about 10 km apart, leg by leg, each leg
+// from the link the previous one reached; the peak resident memory of the
+// process so far (the road memory and the search memory mapped).
+void BM_SixteenWaypoints(benchmark::State& state) {
+    Bench& b = Data();
+    const std::vector<Pair> pairs = b.Pairs(10, 77);  // five pairs: their ends make the waypoints
+    std::vector<std::vector<uint32_t>> stops;
+    for (const Pair& p : pairs) {
+        stops.push_back(p.origins);
+        stops.push_back(p.goals);
+    }
+    const std::vector<Pair> more = b.Pairs(10, 78);
+    for (const Pair& p : more) {
+        stops.push_back(p.origins);
+        stops.push_back(p.goals);
+    }
+    stops.resize(std::min<size_t>(stops.size(), 17));
+    std::vector<double> times;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        std::vector<uint32_t> from = stops[0];
+        for (size_t k = 1; k < stops.size(); ++k) {
+            const int r = b.search->Search(from, stops[k], 8000000);
+            if (r <= 0) {
+                state.SkipWithError("no route");
+                return;
+            }
+            from = {static_cast<uint32_t>(r)};
+        }
+        times.push_back(Ms(std::chrono::steady_clock::now() - t0));
+        state.SetIterationTime(times.back() / 1000);
+    }
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    state.counters["legs"] = static_cast<double>(stops.size() - 1);
+    state.counters["route_ms"] = Median(times);
+    state.counters["worst_ms"] = *std::max_element(times.begin(), times.end());
+    state.counters["peak_rss_mb"] = usage.ru_maxrss / 1024.0;
+}
+BENCHMARK(BM_SixteenWaypoints)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_HeuristicOverOptimum(benchmark::State& state) {
     const std::string root = "/tmp/navi_route_bench_200k";
