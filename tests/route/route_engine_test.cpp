@@ -169,6 +169,27 @@ TEST_F(RouteEngineDemo, PlansThroughWaypointsWithTrafficIds) {
     EXPECT_EQ(r.boundaries[0], static_cast<int32_t>(r.links.size()) - 1);
 }
 
+// Traffic weights: asked for, a jam on the plain route's middle link moves
+// the route off it and the result says traffic was used; not asked for,
+// the same congestion changes nothing.
+TEST_F(RouteEngineDemo, TrafficWeightsOnlyWhenAskedFor) {
+    RoutePlanResult plain;
+    ASSERT_EQ(engine->Plan(Legs({1, 20}), &plain), 1);
+    const int32_t middle = plain.links[plain.links.size() / 2];
+    const uint32_t jammed = TrafficId(middle);
+    engine->SetCongestion([jammed](uint32_t id) { return id == jammed ? 3 : 1; });
+    RoutePlanResult r;
+    ASSERT_EQ(engine->Plan(Legs({1, 20}), &r), 1);
+    EXPECT_FALSE(r.trafficUsed);
+    EXPECT_EQ(r.links, plain.links);
+    RoutePlanRequest req = Legs({1, 20});
+    req.traffic = true;
+    ASSERT_EQ(engine->Plan(req, &r), 1);
+    EXPECT_TRUE(r.trafficUsed);
+    ExpectDrivable(r.links);
+    EXPECT_EQ(std::count(r.links.begin(), r.links.end(), middle), 0);
+}
+
 TEST_F(RouteEngineDemo, AvoidedLinksAreLeftOutAndDetourLinksCostMore) {
     RoutePlanResult plain;
     ASSERT_EQ(engine->Plan(Legs({1, 20}), &plain), 1);
