@@ -143,12 +143,13 @@ int main(int argc, char** argv) {
     std::vector<uint32_t> links;
     std::vector<std::pair<size_t, size_t>> sections;
     int64_t cost = 0;
-    int64_t labels = 0;
+    int64_t labels = 0, backwardLabels = 0;
     std::vector<uint32_t> origins = ends[0];
     for (size_t leg = 1; leg < points.size(); ++leg) {
         const std::vector<uint32_t>& goals = ends[leg];
         const int result = search.Search(origins, goals, 8000000);
         labels += search.Taken();
+        backwardLabels += search.BackwardTaken();
         if (result <= 0) {
             std::fprintf(stderr, "route: leg %zu: no route (%d)\n", leg, result);
             return 1;
@@ -171,9 +172,9 @@ int main(int argc, char** argv) {
     uint64_t length = 0;
     for (uint32_t id : links)
         if (road.LoadLink(0, id)) length += road.GetLength(0);
-    std::printf("{\"cost\":%lld,\"length_m\":%llu,\"time_s\":%.1f,\"search_ms\":%.1f,\"labels\":%lld,\"traffic_used\":%s,\"links\":[",
+    std::printf("{\"cost\":%lld,\"length_m\":%llu,\"time_s\":%.1f,\"search_ms\":%.1f,\"labels\":%lld,\"backward_labels\":%lld,\"traffic_used\":%s,\"links\":[",
                 static_cast<long long>(cost), static_cast<unsigned long long>(length), cost / 100.0, ms,
-                static_cast<long long>(labels), trafficUsed ? "true" : "false");
+                static_cast<long long>(labels), static_cast<long long>(backwardLabels), trafficUsed ? "true" : "false");
     for (size_t i = 0; i < links.size(); ++i) std::printf("%s%u", i ? "," : "", links[i]);
     std::printf("],\"sections\":[");
     for (size_t i = 0; i < sections.size(); ++i)
