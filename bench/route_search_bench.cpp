@@ -96,12 +96,13 @@ struct Bench {
 
     // Pairs about km apart (0: corner to corner), their links found in one
     // scan of the road data.
-    std::vector<Pair> Pairs(double km, uint64_t seed) {
+    // Chained: each pair starts where the one before it ended.
+    std::vector<Pair> Pairs(double km, uint64_t seed, int count = kPairs, bool chained = false) {
         std::mt19937_64 rng(seed);
         const double unitsPerKmY = kMapUnitsPerDegree / 110.574;
         const double unitsPerKmX = kMapUnitsPerDegree / (111.32 * std::cos(sw.y / double(kMapUnitsPerDegree) * M_PI / 180));
         std::vector<Pair> pairs;
-        while (static_cast<int>(pairs.size()) < kPairs) {
+        while (static_cast<int>(pairs.size()) < count) {
             Pair p;
             if (km == 0) {
                 const int32_t inset = static_cast<int32_t>(2 * unitsPerKmX);
@@ -111,6 +112,7 @@ struct Bench {
             } else {
                 std::uniform_real_distribution<double> ux(sw.x, ne.x), uy(sw.y, ne.y), angle(0, 2 * M_PI);
                 p.from = {static_cast<int32_t>(ux(rng)), static_cast<int32_t>(uy(rng))};
+                if (chained && !pairs.empty()) p.from = pairs.back().to;
                 const double a = angle(rng);
                 p.to = {static_cast<int32_t>(p.from.x + std::cos(a) * km * unitsPerKmX / 1.3),
                         static_cast<int32_t>(p.from.y + std::sin(a) * km * unitsPerKmY / 1.3)};
@@ -185,18 +187,9 @@ BENCHMARK(BM_RouteByBand)->Arg(2)->Arg(20)->Arg(100)->Arg(0)->UseManualTime()->I
 // process so far (the road memory and the search memory mapped).
 void BM_SixteenWaypoints(benchmark::State& state) {
     Bench& b = Data();
-    const std::vector<Pair> pairs = b.Pairs(10, 77);  // five pairs: their ends make the waypoints
-    std::vector<std::vector<uint32_t>> stops;
-    for (const Pair& p : pairs) {
-        stops.push_back(p.origins);
-        stops.push_back(p.goals);
-    }
-    const std::vector<Pair> more = b.Pairs(10, 78);
-    for (const Pair& p : more) {
-        stops.push_back(p.origins);
-        stops.push_back(p.goals);
-    }
-    stops.resize(std::min<size_t>(stops.size(), 17));
+    const std::vector<Pair> legs = b.Pairs(10, 77, 16, true);
+    std::vector<std::vector<uint32_t>> stops = {legs.front().origins};
+    for (const Pair& p : legs) stops.push_back(p.goals);
     std::vector<double> times;
     for (auto _ : state) {
         const auto t0 = std::chrono::steady_clock::now();
