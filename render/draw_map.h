@@ -217,6 +217,19 @@ public:
     void ForEachTileBlock(Layer layer,
                           const std::function<void(const VisibleTile&, const uint8_t*, uint32_t)>& draw);
 
+    // ---- Symbols and outlined text (map_symbols.cpp) ----
+    // The whole image (width x height) with its anchor on the point,
+    // magenta transparent; grey is the calling pass's grey switch.
+    int BlitSymbol(const MneBitmapDesc& image, ScreenPoint point, int32_t width, int32_t height, int32_t anchorX,
+                   int32_t anchorY, int32_t grey);
+    // The same for the image's rectangle (sx0, sy0)..(sx1, sy1).
+    int BlitPart(const MneBitmapDesc& image, ScreenPoint point, int32_t sx0, int32_t sy0, int32_t sx1, int32_t sy1,
+                 int32_t anchorX, int32_t anchorY, int32_t grey);
+    // Outlined text in the style's text class (render/map_symbols.h) and
+    // font size class, centred in the rectangle; 0 when not drawn.
+    int DrawOutlinedText(const char* text, int32_t length, const ScreenRect& rect, int textClass, int sizeClass,
+                         int32_t grey = 0);
+
 private:
     // 1 opened or optional and missing, 0 failed (released), -1 arena failed.
     int OpenLayer(int index, const std::string& root);
