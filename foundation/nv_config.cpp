@@ -96,13 +96,13 @@ int NvConfigMap::SetValue(const char16_t* key, const char16_t* value, int type) 
     int position = 0;
     if (FindKey(key, &position)) {
         _tagNVSTRUCT_MAPTABLE& entry = m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])];
-        entry.value = NvString(valueView);
+        entry.value.assign(valueView);
         entry.type = type;
         return 1;
     }
     _tagNVSTRUCT_MAPTABLE entry;
-    entry.key = NvString(keyView);
-    entry.value = NvString(valueView);
+    entry.key.assign(keyView);
+    entry.value.assign(valueView);
     entry.type = type;
     m_entries.push_back(std::move(entry));
     m_sorted.insert(m_sorted.begin() + position, static_cast<int>(m_entries.size() - 1));
@@ -126,7 +126,7 @@ int NvConfigMap::FindKey(const char16_t* key, int* position) const {
     size_t high = m_sorted.size();
     while (low < high) {
         const size_t mid = low + (high - low) / 2;
-        const int cmp = CompareNoCase(m_entries[static_cast<size_t>(m_sorted[mid])].key.View(), keyView);
+        const int cmp = CompareNoCase(m_entries[static_cast<size_t>(m_sorted[mid])].key, keyView);
         if (cmp == 0) {
             if (position) *position = static_cast<int>(mid);
             return 1;
@@ -147,7 +147,7 @@ int NvConfigMap::GetValue(const char16_t* key, NvString& out) const {
         out = NvString(std::u16string_view());
         return 0;
     }
-    out = m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])].value;
+    out = NvString(std::u16string_view(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])].value));
     return 1;
 }
 
@@ -155,8 +155,7 @@ int NvConfigMap::GetInt(const char16_t* key, int* out) const {
     int position = 0;
     const bool found = FindKey(key, &position) != 0;
     if (out) {
-        *out = found ? ParseInt(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])].value.View())
-                     : 0;
+        *out = found ? ParseInt(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])].value) : 0;
     }
     return found ? 1 : 0;
 }
@@ -172,11 +171,11 @@ int NvConfigMap::GetAt(int position, NvString* key, int* type, NvString* text, i
     const size_t index = sorted ? static_cast<size_t>(m_sorted[static_cast<size_t>(position)])
                                 : static_cast<size_t>(position);
     const _tagNVSTRUCT_MAPTABLE& entry = m_entries[index];
-    if (key) *key = entry.key;
+    if (key) *key = NvString(std::u16string_view(entry.key));
     if (type) *type = entry.type;
     const bool asInt = value && entry.type == kNvConfigTypeInt;
-    if (text) *text = asInt ? NvString() : entry.value;
-    if (value) *value = asInt ? ParseInt(entry.value.View()) : 0;
+    if (text) *text = asInt ? NvString() : NvString(std::u16string_view(entry.value));
+    if (value) *value = asInt ? ParseInt(entry.value) : 0;
     return 1;
 }
 
@@ -281,20 +280,17 @@ bool FormatNvConfigBytes(const NvConfigMap& map, std::string& out, std::string* 
     out.clear();
     std::u16string text;
     for (int i = 0; i < map.GetCount(); ++i) {
-        NvString key;
-        NvString value;
-        int type = 0;
-        map.GetAt(i, &key, &type, &value, nullptr, 0);
+        const _tagNVSTRUCT_MAPTABLE& entry = *map.EntryAt(i);
         // The reader drops a key's trailing blanks.
-        if (!key.View().empty() && key.View().back() == u' ') {
-            if (error) *error = "key \"" + key.ToUtf8() + "\" ends in a blank";
+        if (!entry.key.empty() && entry.key.back() == u' ') {
+            if (error) *error = "key \"" + NvString(std::u16string_view(entry.key)).ToUtf8() + "\" ends in a blank";
             return false;
         }
-        text += key.View();
+        text += entry.key;
         text += u'|';
-        text += AsciiToU16(std::to_string(type));
+        text += AsciiToU16(std::to_string(entry.type));
         text += u'=';
-        text += value.View();
+        text += entry.value;
         text += u"\r\n";
     }
     platform::CodecError codec;

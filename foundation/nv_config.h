@@ -23,10 +23,11 @@
 
 #include "foundation/nv_string.h"
 
-// One key of a settings file.
+// One key of a settings file. Held as plain text: a table of a thousand
+// keys would otherwise hold a thousand pairs of 512-character buffers.
 struct _tagNVSTRUCT_MAPTABLE {
-    NvString key;
-    NvString value;
+    std::u16string key;
+    std::u16string value;
     int32_t type = 0;
 };
 
@@ -70,6 +71,12 @@ public:
     // value comes as integer, otherwise as text. 0 with the outputs emptied
     // when the position is out of range.
     int GetAt(int position, NvString* key, int* type, NvString* text, int* value, int sorted) const;
+    // The entry at an insertion-order position, or null out of range.
+    const _tagNVSTRUCT_MAPTABLE* EntryAt(int position) const {
+        return position >= 0 && static_cast<size_t>(position) < m_entries.size()
+                   ? &m_entries[static_cast<size_t>(position)]
+                   : nullptr;
+    }
     int GetCount() const { return static_cast<int>(m_entries.size()); }
     void RemoveAll();
 

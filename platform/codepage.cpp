@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace platform {
@@ -50,6 +52,16 @@ private:
     iconv_t m_cd;
 };
 
+// Bytes 0x00-0x7F are the same characters in CP949 and UTF-16, and most
+// settings text (keys, numbers) is nothing else: such text skips iconv.
+template <typename Char>
+bool IsAscii(std::basic_string_view<Char> text) {
+    for (const Char c : text) {
+        if (static_cast<uint32_t>(static_cast<std::make_unsigned_t<Char>>(c)) >= 0x80) return false;
+    }
+    return true;
+}
+
 void Fail(CodecError* error, size_t offset, std::string message) {
     if (!error) return;
     error->offset = offset;
@@ -60,6 +72,10 @@ void Fail(CodecError* error, size_t offset, std::string message) {
 
 bool Cp949ToUtf16(std::string_view bytes, std::u16string& out, CodecError* error) {
     out.clear();
+    if (IsAscii(bytes)) {
+        out.assign(bytes.begin(), bytes.end());
+        return true;
+    }
     thread_local Converter conv("UTF-16LE", "CP949");
     if (!conv.Ok()) {
         Fail(error, 0, "CP949 converter not available");
@@ -84,6 +100,10 @@ bool Cp949ToUtf16(std::string_view bytes, std::u16string& out, CodecError* error
 
 bool Utf16ToCp949(std::u16string_view text, std::string& out, CodecError* error) {
     out.clear();
+    if (IsAscii(text)) {
+        out.assign(text.begin(), text.end());
+        return true;
+    }
     thread_local Converter conv("CP949", "UTF-16LE");
     if (!conv.Ok()) {
         Fail(error, 0, "CP949 converter not available");

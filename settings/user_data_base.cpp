@@ -46,11 +46,7 @@ int EntryNumberOfKey(std::u16string_view key, std::string_view prefix, bool fold
 
 int HighestEntry(const NvConfigMap& map, EntryOfKeyFn entryOf) {
     int highest = -1;
-    NvString key;
-    for (int i = 0; i < map.GetCount(); ++i) {
-        map.GetAt(i, &key, nullptr, nullptr, nullptr, 0);
-        highest = std::max(highest, entryOf(key.View()));
-    }
+    for (int i = 0; i < map.GetCount(); ++i) highest = std::max(highest, entryOf(map.EntryAt(i)->key));
     return highest;
 }
 
