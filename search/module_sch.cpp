@@ -362,3 +362,45 @@ int CModuleSCH::GetAreaName(uint32_t code, char16_t* out, int style) {
     MgrLock engines(m_engineLock);
     return m_manager->GetAreaName(code, out, style);
 }
+
+int CModuleSCH::SearchBuildingFacilities(const SearchRequest& request, int* count) {
+    if (count) *count = 0;
+    if (!m_started.load(std::memory_order_acquire)) return kSchNotFound;
+    std::string cp949;
+    platform::Utf16ToCp949(SearchText(request.szKeyword, kSchKeywordChars), cp949);
+    MgrLock engines(m_engineLock);
+    int n = 0;
+    const int answer =
+        m_manager->SearchBuildingFacilities(request, CutCp949(cp949, kSchKeywordCp949Bytes - 1), &n);
+    m_facilityCount = n;
+    if (count) *count = n;
+    return n == 0 ? kSchNotFound : answer == 2 ? kSchStatusCapped : kSchStatusComplete;
+}
+
+int CModuleSCH::GetBuildingFacilities(int start, int count, int* outCount, SearchResult* results) {
+    if (outCount) *outCount = 0;
+    if (!m_started.load(std::memory_order_acquire)) return kSchNoResults;
+    MgrLock engines(m_engineLock);
+    if (m_facilityCount <= 0 || start < 0 || start > m_facilityCount) return kSchNoResults;
+    int n = 0;
+    const int want = std::min(count, m_facilityCount - start);
+    while (results && n < want) {
+        const int got = m_manager->GetFacilityRows(start + n, std::min(15, want - n), results + n);
+        if (got <= 0) break;
+        n += got;
+    }
+    if (outCount) *outCount = n;
+    return 1;
+}
+
+int CModuleSCH::GetPOIDetail(double buildingKey, uint32_t poiId, SearchResult* results) {
+    if (!m_started.load(std::memory_order_acquire)) return 0;
+    MgrLock engines(m_engineLock);
+    return m_manager->ListBuildingFacilities(buildingKey, poiId, results);
+}
+
+int CModuleSCH::GetPOIRecord(const SearchRequest& request, SearchResult* results) {
+    if (!m_started.load(std::memory_order_acquire)) return 0;
+    MgrLock engines(m_engineLock);
+    return m_manager->ListSubPlaces(request, results);
+}

@@ -116,6 +116,21 @@ public:
     int SearchNewAddrNumber(uint32_t code, int main, int sub, int maxRows, SearchAreaRow* rows);
     int GetAreaName(uint32_t code, char16_t* out, int style);
 
+    // The facilities of a building (request: dBuildingKey, keyword,
+    // category and area filters, centre, eOrderBy): the search status (0,
+    // 1 at the cap, -162 none) and the hit count into count.
+    int SearchBuildingFacilities(const SearchRequest& request, int* count);
+    // Copies up to count hits of that search from start, with the building
+    // name and floor; 1, or -164 when there are none from start.
+    int GetBuildingFacilities(int start, int count, int* outCount, SearchResult* results);
+    // The facility list of a building for one place (poiId; 0: the entries
+    // listed without a POI id): at most 15 rows of name, building name and
+    // floor; their count.
+    int GetPOIDetail(double buildingKey, uint32_t poiId, SearchResult* results);
+    // The sub-places of request.nRecordID (at most 200), distances from
+    // request.ptCenter; their count.
+    int GetPOIRecord(const SearchRequest& request, SearchResult* results);
+
     // Kind of the working memory held (-1 none) and its size.
     int ActiveMemoryKind() const;
 
@@ -154,4 +169,5 @@ private:
     std::vector<uint8_t> m_baseMemory;
     std::vector<uint8_t> m_activeMemory;
     int m_activeKind = -1;
+    int m_facilityCount = 0;  // hits of the last building search
 };

@@ -213,13 +213,20 @@ int NcSearchMain::OpenNameFiles(uint32_t kind) {
 }
 
 int NcSearchMain::OpenDetailFiles() {
-    m_poiIdx.Close();
-    m_detail.Close();
-    if (m_folder.empty()) return 1;
-    m_poiIdx.Open(platform::NativePath(m_folder + "sch_poi_idx.sdb"));
-    m_detail.Open(platform::NativePath(m_folder + "poi_detail.sdb"));
+    platform::File* files[5] = {&m_poiIdx, &m_detail, &m_building, &m_sub, &m_places};
+    const char* names[5] = {"sch_poi_idx.sdb", "poi_detail.sdb", "building.sdb", "poi_sub.sdb", "nvr.sdb"};
+    for (int i = 0; i < 5; ++i) {
+        files[i]->Close();
+        if (!m_folder.empty()) files[i]->Open(platform::NativePath(m_folder + names[i]));
+    }
     m_poiIdxCount = ReadU32(m_poiIdx, 0);
     m_detailCount = ReadU32(m_detail, 0);
+    m_buildingCount = ReadU32(m_building, 0);
+    m_subCount = ReadU32(m_sub, 0);
+    m_placeCount = ReadU32(m_places, 0);
+    const int64_t size = m_places.IsOpen() ? m_places.Size() : 0;
+    m_placeCount = static_cast<uint32_t>(
+        std::min<int64_t>(m_placeCount, std::max<int64_t>(size / kPoiBaseRecordBytes - 1, 0)));
     return 1;
 }
 
@@ -240,10 +247,6 @@ void NcSearchMain::SetJob(std::string_view keyword, const NameFilter& filter, ui
     }
     m_filter = filter;
     m_orderBy = orderBy;
-    m_hits.clear();
-    m_shortPath = false;
-    m_rangeCount = 0;
-    m_rangeFile = nullptr;
 }
 
 int NcSearchMain::Cancelled() {
@@ -265,11 +268,10 @@ int NcSearchMain::Stopped(const char* routine, int reason) {
     return 1;
 }
 
-int NcSearchMain::ReadRecord(uint32_t record, PoiBaseRecord& out) {
+int NcSearchMain::ReadRecordFrom(const platform::File& file, uint32_t count, uint32_t record, PoiBaseRecord& out) {
     out = {};
     uint8_t bytes[kPoiBaseRecordBytes - 5];
-    if (record >= m_recordCount ||
-        !m_base.ReadExactAt((uint64_t{record} + 1) * kPoiBaseRecordBytes + 5, bytes, sizeof bytes))
+    if (record >= count || !file.ReadExactAt((uint64_t{record} + 1) * kPoiBaseRecordBytes + 5, bytes, sizeof bytes))
         return 0;
     platform::ByteReader r(bytes, sizeof bytes);
     out.bFlags = r.U8();
@@ -283,16 +285,21 @@ int NcSearchMain::ReadRecord(uint32_t record, PoiBaseRecord& out) {
     return 1;
 }
 
-std::string NcSearchMain::ReadName(uint32_t record) {
+std::string NcSearchMain::ReadNameFrom(const platform::File& file, uint32_t count, uint32_t record) {
     uint8_t head[5];
-    if (record >= m_recordCount || !m_base.ReadExactAt((uint64_t{record} + 1) * kPoiBaseRecordBytes, head, 5))
-        return {};
+    if (record >= count || !file.ReadExactAt((uint64_t{record} + 1) * kPoiBaseRecordBytes, head, 5)) return {};
     platform::ByteReader r(head, 5);
     const uint32_t offset = r.U32();
     std::string name(r.U8(), '\0');
-    if (!m_base.ReadExactAt(offset, name.data(), name.size())) return {};
+    if (!file.ReadExactAt(offset, name.data(), name.size())) return {};
     return name;
 }
+
+int NcSearchMain::ReadRecord(uint32_t record, PoiBaseRecord& out) {
+    return ReadRecordFrom(m_base, m_recordCount, record, out);
+}
+
+std::string NcSearchMain::ReadName(uint32_t record) { return ReadNameFrom(m_base, m_recordCount, record); }
 
 uint32_t NcSearchMain::DistanceTo(const PoiBaseRecord& record) const {
     if (m_filter.centerX <= 0 || m_filter.centerY <= 0) return 0;
@@ -664,7 +671,7 @@ std::string NcSearchMain::GetMainName(uint32_t poiId) {
         if (!m_poiIdx.ReadExactAt((uint64_t{mid} + 1) * kPoiIdIndexEntryBytes, b, 8)) return {};
         platform::ByteReader r(b, 8);
         const uint32_t id = r.U32(), record = r.U32();
-        if (id == poiId) return std::string(CutCp949(ReadName(record), 36));
+        if (id == poiId) return std::string(CutCp949(ReadNameFrom(m_places, m_placeCount, record), 36));
         if (id < poiId) lo = mid + 1;
         else hi = mid;
     }
@@ -687,4 +694,189 @@ int NcSearchMain::GetDetail(uint32_t record, uint8_t& kind, int16_t& dx, int16_t
     if (!m_detail.ReadExactAt(offset, text.data(), text.size())) text.clear();
     text = std::string(CutCp949(text, 36));
     return 1;
+}
+
+bool NcSearchMain::FindBuilding(double key, Building& out) const {
+    uint32_t lo = 0, hi = m_buildingCount;
+    while (lo < hi) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        uint8_t b[kBuildingEntryBytes];
+        if (!m_building.ReadExactAt((uint64_t{mid} + 1) * kBuildingEntryBytes, b, sizeof b)) return false;
+        platform::ByteReader r(b, sizeof b);
+        const double at = r.F64();
+        if (at == key) {
+            out.listOffset = r.U32();
+            out.count = r.U16();
+            const uint32_t nameOffset = r.U32();
+            out.name.assign(r.U8(), '\0');
+            if (!m_building.ReadExactAt(nameOffset, out.name.data(), out.name.size())) out.name.clear();
+            out.name = std::string(CutCp949(out.name, 36));
+            return true;
+        }
+        // A key that is not a number matches nothing and ends the search.
+        if (at < key) lo = mid + 1;
+        else if (at > key) hi = mid;
+        else return false;
+    }
+    return false;
+}
+
+int NcSearchMain::SearchBuildingFacilities(double key, std::string_view keyword, const NameFilter& filter) {
+    m_facilityHits.clear();
+    m_facilityBuilding.clear();
+    Building building;
+    if (!m_places.IsOpen() || !FindBuilding(key, building)) return 0;
+    // The keyword and filters of this look-up stand in for the name
+    // search's while it runs, so that the rows of that search stay as they
+    // were.
+    struct Restore {
+        NcSearchMain& self;
+        std::string keyword = self.m_keyword;
+        std::vector<KeyChar> chars = self.m_keyChars;
+        std::vector<uint8_t> initials = self.m_keywordInitials;
+        NameFilter filter = self.m_filter;
+        uint8_t orderBy = self.m_orderBy;
+        ~Restore() {
+            self.m_keyword = std::move(keyword);
+            self.m_keyChars = std::move(chars);
+            self.m_keywordInitials = std::move(initials);
+            self.m_filter = filter;
+            self.m_orderBy = orderBy;
+        }
+    } restore{*this};
+    SetJob(keyword, filter, 0);
+    m_facilityBuilding = building.name;
+    uint8_t buf[(kNameReadBufferBytes / kFacilityBytes) * kFacilityBytes];
+    uint32_t lastPoi = 0;
+    bool any = false;
+    for (uint32_t done = 0; done < building.count;) {
+        const uint32_t n = std::min<uint32_t>(building.count - done, sizeof buf / kFacilityBytes);
+        if (!m_building.ReadExactAt(uint64_t{building.listOffset} + uint64_t{done} * kFacilityBytes, buf,
+                                    n * kFacilityBytes))
+            break;
+        for (uint32_t k = 0; k < n; ++k) {
+            if (const int stop = Cancelled()) {
+                Stopped("SearchBuildingFacilities", stop);
+                m_facilityHits.clear();
+                return 1;
+            }
+            platform::ByteReader f(buf + k * kFacilityBytes, kFacilityBytes);
+            FacilityHit hit;
+            hit.nRecord = f.U32();
+            hit.group = f.U8();
+            hit.floor = static_cast<int8_t>(f.U8());
+            PoiBaseRecord r;
+            if (!ReadRecordFrom(m_places, m_placeCount, hit.nRecord, r)) continue;
+            if (!CategoryPasses(CateIndexOf(r.wCatePacked), m_filter.cateIndex)) continue;
+            if (!AreaPasses(r.uAreaCode, m_filter.areaCode)) continue;
+            if (!m_keyChars.empty() && !ContainsKeyword(ReadNameFrom(m_places, m_placeCount, hit.nRecord), true))
+                continue;
+            if (any && r.nPOIID == lastPoi) continue;
+            hit.nDistance = DistanceTo(r);
+            m_facilityHits.push_back(hit);
+            lastPoi = r.nPOIID;
+            any = true;
+            if (m_facilityHits.size() >= kNameHitCap) return 2;
+        }
+        done += n;
+    }
+    return m_facilityHits.empty() ? 0 : 1;
+}
+
+int NcSearchMain::ListBuildingFacilities(double key, uint32_t poiId, std::vector<FacilityRow>& rows) {
+    rows.clear();
+    Building building;
+    if (!m_places.IsOpen() || !FindBuilding(key, building)) return 0;
+    uint8_t buf[(kNameReadBufferBytes / kFacilityBytes) * kFacilityBytes];
+    uint32_t lastPoi = 0;
+    for (uint32_t done = 0; done < building.count;) {
+        const uint32_t n = std::min<uint32_t>(building.count - done, sizeof buf / kFacilityBytes);
+        if (!m_building.ReadExactAt(uint64_t{building.listOffset} + uint64_t{done} * kFacilityBytes, buf,
+                                    n * kFacilityBytes))
+            break;
+        for (uint32_t k = 0; k < n; ++k) {
+            platform::ByteReader f(buf + k * kFacilityBytes, kFacilityBytes);
+            FacilityRow row;
+            row.nRecord = f.U32();
+            (void)f.U8();
+            row.floor = static_cast<int8_t>(f.U8());
+            const uint8_t kind = f.U8();
+            PoiBaseRecord r;
+            if (!ReadRecordFrom(m_places, m_placeCount, row.nRecord, r)) continue;
+            if (poiId ? r.nPOIID != poiId : kind != 1) continue;
+            if (!rows.empty() && r.nPOIID == lastPoi) continue;
+            lastPoi = r.nPOIID;
+            row.name = std::string(CutCp949(ReadNameFrom(m_places, m_placeCount, row.nRecord), 36));
+            row.building = building.name;
+            rows.push_back(std::move(row));
+            if (rows.size() >= kFacilityRowCap) return 2;
+        }
+        done += n;
+    }
+    return rows.empty() ? 0 : 1;
+}
+
+int NcSearchMain::ListSubPlaces(const SearchRequest& request, SearchResult* rows, int* count) {
+    if (count) *count = 0;
+    uint32_t lo = 0, hi = m_subCount, listOffset = 0, items = 0;
+    bool found = false;
+    while (lo < hi && !found) {
+        const uint32_t mid = lo + (hi - lo) / 2;
+        uint8_t b[kSubPlaceEntryBytes];
+        if (!m_sub.ReadExactAt((uint64_t{mid} + 1) * kSubPlaceEntryBytes, b, sizeof b)) return 0;
+        platform::ByteReader r(b, sizeof b);
+        const uint32_t key = r.U32();
+        if (key == request.nRecordID) {
+            listOffset = r.U32();
+            items = r.U16();
+            found = true;
+        } else if (key < request.nRecordID) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    if (!found || !rows) return 0;
+    const int32_t cx = static_cast<int32_t>(request.ptCenter.x), cy = static_cast<int32_t>(request.ptCenter.y);
+    int filled = 0;
+    for (uint32_t i = 0; i < items && filled < static_cast<int>(kSubPlaceCap); ++i) {
+        uint8_t b[kSubPlaceItemBytes];
+        if (!m_sub.ReadExactAt(uint64_t{listOffset} + uint64_t{i} * kSubPlaceItemBytes, b, sizeof b)) break;
+        platform::ByteReader r(b, sizeof b);
+        const uint32_t nameOffset = r.U32();
+        std::string name(r.U8(), '\0');
+        const uint8_t flags = r.U8();
+        SearchResult& row = rows[filled];
+        row = {};
+        row.nIndex = static_cast<uint32_t>(filled);
+        row.nPOIID = r.U32();
+        const uint16_t cate = r.U16();
+        row.nCateIndex = CateIndexOf(cate);
+        row.nCateCode = CateCodeOf(cate);
+        row.uAreaCode = r.U32();
+        row.wTelArea = r.U16();
+        row.uTelNumber = r.U32();
+        row.pt.x = r.U32();
+        row.pt.y = r.U32();
+        const int16_t dx = static_cast<int16_t>(r.U16()), dy = static_cast<int16_t>(r.U16());
+        row.ptEntry = {row.pt.x + static_cast<uint32_t>(int32_t{dx}), row.pt.y + static_cast<uint32_t>(int32_t{dy})};
+        row.bDetailKind = r.U8();
+        char detail[28];
+        r.Bytes(detail, sizeof detail);
+        row.bDetail = flags & 1;
+        row.bKind = 0;
+        if (cx > 0 && cy > 0)
+            row.nDistance = CalcApproxDistance(cx, cy, static_cast<int32_t>(row.pt.x), static_cast<int32_t>(row.pt.y));
+        if (!m_sub.ReadExactAt(nameOffset, name.data(), name.size())) name.clear();
+        std::u16string text;
+        platform::Cp949ToUtf16(CutCp949(name, 36), text);
+        SetSearchText(row.szName, kSchNameChars, text);
+        text.clear();
+        platform::Cp949ToUtf16(CutCp949(std::string_view(detail, strnlen(detail, sizeof detail)), 35), text);
+        SetSearchText(row.szDetail, kSchDetailChars, text);
+        ++filled;
+    }
+    if (count) *count = filled;
+    if (filled == 0) return 0;
+    return filled >= static_cast<int>(kSubPlaceCap) ? 2 : 1;
 }

@@ -32,6 +32,13 @@
 // "poi_detail.sdb" (u32 count; entry for record i at (i + 1) * 10: u8
 // detail kind, i16 x and y offsets of the entry point, u32 text offset, u8
 // text length).
+// Buildings and sub-places (kind 0): "building.sdb" (u32 count; entry i at
+// (i + 1) * 19: f64 building key ascending, u32 offset of its facility
+// list, u16 facility count, u32 offset of the building name, u8 name
+// length; a facility is 7 bytes: u32 record number, u8 group, i8 floor, u8
+// kind, 1 = listed without a POI id) and "poi_sub.sdb" (u32 count; entry i
+// at (i + 1) * 10: u32 key ascending, u32 offset of its items, u16 item
+// count; an item is 65 bytes, see kSubPlaceItemBytes).
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -49,6 +56,16 @@ inline constexpr uint32_t kNameIndexEntryBytes = 16;
 inline constexpr uint32_t kPairIndexEntryBytes = 12;
 inline constexpr uint32_t kPoiIdIndexEntryBytes = 8;
 inline constexpr uint32_t kPoiDetailEntryBytes = 10;
+inline constexpr uint32_t kBuildingEntryBytes = 19;
+inline constexpr uint32_t kFacilityBytes = 7;
+inline constexpr uint32_t kSubPlaceEntryBytes = 10;
+// u32 name offset, u8 name length, u8 flags, u32 POI id, u16 packed
+// category, u32 area code, u16 telephone area, u32 telephone number, u32 x,
+// u32 y, i16 and i16 entry-point offsets, u8 detail kind, 28 bytes detail
+// text, 2 bytes unused.
+inline constexpr uint32_t kSubPlaceItemBytes = 65;
+inline constexpr uint32_t kSubPlaceCap = 200;
+inline constexpr uint32_t kFacilityRowCap = 15;
 inline constexpr size_t kNameReadBufferBytes = 16 * 1024;
 inline constexpr int kNameStopOff = 1;
 inline constexpr int kNameStopNewer = 2;
@@ -61,6 +78,22 @@ struct NameHit {
     uint32_t nPOIID = 0;
     uint32_t nRecord = 0;
     uint32_t nDistance = 0;
+};
+
+// A facility of a building that passed the search.
+struct FacilityHit {
+    uint32_t nRecord = 0;
+    uint32_t nDistance = 0;
+    uint8_t group = 0;
+    int8_t floor = 0;
+};
+
+// A row of the facility list of a building.
+struct FacilityRow {
+    uint32_t nRecord = 0;
+    std::string name;      // CP949, at most 36 bytes
+    std::string building;  // CP949, at most 36 bytes
+    int8_t floor = 0;
 };
 
 // Filters of a search (0 = not set).
@@ -109,10 +142,12 @@ public:
     // Opens the five name files of the kind: 1, or 0 for another kind or
     // when the base file does not open.
     int OpenNameFiles(uint32_t kind);
-    // Opens "sch_poi_idx.sdb" and "poi_detail.sdb" (either may be missing).
+    // Opens "sch_poi_idx.sdb", "poi_detail.sdb", "building.sdb" and
+    // "poi_sub.sdb" (any may be missing).
     int OpenDetailFiles();
 
-    // The search about to run: the keyword (CP949), the filters, the order.
+    // The search about to run: the keyword (CP949), the filters, the order
+    // (the hits of the last search stay until the next Run).
     // The cancel check is asked in every loop step: 0 go on, kNameStopOff
     // (the search was switched off) or kNameStopNewer (a newer job came)
     // stops the search with no hits.
@@ -131,6 +166,10 @@ public:
     // Drops the listing (its positions were turned into hits).
     void EndShortPath() { m_shortPath = false; }
 
+    // A place record (of "nvr.sdb", whatever kind is open).
+    int ReadPlace(uint32_t record, PoiBaseRecord& out) { return ReadRecordFrom(m_places, m_placeCount, record, out); }
+    std::string ReadPlaceName(uint32_t record) { return ReadNameFrom(m_places, m_placeCount, record); }
+
     // Base record access.
     uint32_t RecordCount() const { return m_recordCount; }
     int ReadRecord(uint32_t record, PoiBaseRecord& out);
@@ -141,6 +180,26 @@ public:
     std::string GetMainName(uint32_t poiId);
     // The detail of a record: 1, or 0 (fields zero) when missing.
     int GetDetail(uint32_t record, uint8_t& kind, int16_t& dx, int16_t& dy, std::string& text);
+
+    // The facilities of a building (exact key) that pass the category and
+    // area filters and, with a keyword, hold it under the consonant mask; a
+    // facility of the same POI id as the hit before it is skipped. 0 none,
+    // 1 hits below the cap, 2 at 1000 hits. Needs the place files open.
+    // The place records are read through a handle of their own, so that
+    // any kind's name files may be open.
+    int SearchBuildingFacilities(double buildingKey, std::string_view cp949Keyword, const NameFilter& filter);
+    std::vector<FacilityHit>& FacilityHits() { return m_facilityHits; }
+    // The building name of the last facility search (CP949).
+    const std::string& FacilityBuilding() const { return m_facilityBuilding; }
+    // The facility list of a building in stored order: with a POI id the
+    // entries whose record has it, without one the entries of kind 1; an
+    // entry of the same POI id as the row before is skipped. At most 15
+    // rows; 0 nothing, 1 below the cap, 2 at it.
+    int ListBuildingFacilities(double buildingKey, uint32_t poiId, std::vector<FacilityRow>& rows);
+    // The sub-places of request.nRecordID as results (nIndex from 0,
+    // distance from request.ptCenter); at most 200. 0 none (or no file), 1
+    // below the cap, 2 at it; the number filled into count.
+    int ListSubPlaces(const SearchRequest& request, SearchResult* rows, int* count);
 
     // The name tests of the routines, on character boundaries, against the
     // keyword of SetJob: the name begins with the keyword (a bare consonant
@@ -181,8 +240,9 @@ private:
 
     std::string m_folder;
     uint32_t m_kind = 0xFFFFFFFF;
-    platform::File m_base, m_pairs, m_initials, m_byArea, m_full, m_poiIdx, m_detail;
+    platform::File m_base, m_pairs, m_initials, m_byArea, m_full, m_poiIdx, m_detail, m_building, m_sub, m_places;
     uint32_t m_recordCount = 0, m_pairCount = 0, m_poiIdxCount = 0, m_detailCount = 0;
+    uint32_t m_buildingCount = 0, m_subCount = 0, m_placeCount = 0;
     IndexView m_initialView, m_fullView;
     uint32_t m_areaCount = 0;
 
@@ -201,7 +261,18 @@ private:
     std::function<int()> m_cancelled;
     uint32_t m_steps = 0;
 
+    static int ReadRecordFrom(const platform::File& file, uint32_t count, uint32_t record, PoiBaseRecord& out);
+    static std::string ReadNameFrom(const platform::File& file, uint32_t count, uint32_t record);
+    struct Building {
+        uint32_t listOffset = 0;
+        uint16_t count = 0;
+        std::string name;
+    };
+    bool FindBuilding(double key, Building& out) const;
+
     std::vector<NameHit> m_hits;
+    std::vector<FacilityHit> m_facilityHits;
+    std::string m_facilityBuilding;
     bool m_shortPath = false;
     uint32_t m_rangeCount = 0;
     const platform::File* m_rangeFile = nullptr;

@@ -295,8 +295,50 @@ int CMneSearchManager::SearchName(const SearchRequest& request, std::string_view
     return answer;
 }
 
+bool CMneSearchManager::FillNameRow(uint32_t record, uint32_t distance, uint32_t kind, bool places, SearchResult& row) {
+    PoiBaseRecord r;
+    if (!(places ? m_name->ReadPlace(record, r) : m_name->ReadRecord(record, r))) return false;
+    row.nDistance = distance;
+    row.uAreaCode = r.uAreaCode;
+    row.nCateIndex = CateIndexOf(r.wCatePacked);
+    row.nCateCode = CateCodeOf(r.wCatePacked);
+    row.pt = {r.x, r.y};
+    row.ptEntry = row.pt;
+    row.wTelArea = r.wTelArea;
+    row.uTelNumber = r.uTelNumber;
+    row.nPOIID = r.nPOIID;
+    row.bDetail = r.bFlags;
+    const std::string name(CutCp949(places ? m_name->ReadPlaceName(record) : m_name->ReadName(record), 36));
+    SetSearchText(row.szName, kSchNameChars, FromCp949(name));
+    std::string second = name;
+    if (kind == kSearchKindName) {
+        const std::string main = m_name->GetMainName(r.nPOIID);
+        if (!main.empty()) second = main;
+        uint8_t detailKind = 0;
+        int16_t dx = 0, dy = 0;
+        std::string detail;
+        if (m_name->GetDetail(record, detailKind, dx, dy, detail)) {
+            row.bDetailKind = detailKind;
+            row.ptEntry = {r.x + static_cast<uint32_t>(static_cast<int32_t>(dx)),
+                           r.y + static_cast<uint32_t>(static_cast<int32_t>(dy))};
+            SetSearchText(row.szDetail, kSchDetailChars, FromCp949(detail));
+        }
+    }
+    SetSearchText(row.szName2, kSchNameChars, FromCp949(second));
+    std::string text;
+    m_addrText->GetAreaText(r.uAreaCode, text, 0);
+    SetSearchText(row.szAddress, kSchAddressChars, FromCp949(text));
+    if (kind != kSearchKindApt) {
+        std::string cate;
+        m_cate->GetCateName(row.nCateIndex, cate);
+        SetSearchText(row.szCateName, kSchCateNameChars, FromCp949(cate));
+    }
+    return true;
+}
+
 int CMneSearchManager::GetNameRows(int start, int count, uint32_t kind, SearchResult* results) {
     if (kind > kSearchKindApt || kind != m_nameKind || start < 0 || count <= 0 || !results) return 0;
+    if (!m_name->OpenNameFiles(kind)) return 0;
     int filled = 0;
     const int end = std::min(start + std::min(count, 15), m_nameCount);
     for (int i = start; i < end; ++i) {
@@ -307,42 +349,72 @@ int CMneSearchManager::GetNameRows(int start, int count, uint32_t kind, SearchRe
         SearchResult& row = results[filled];
         row = {};
         row.nIndex = static_cast<uint32_t>(i);
-        row.nDistance = m_nameShortPath ? m_name->DistanceTo(r) : m_nameHits[static_cast<size_t>(i)].nDistance;
-        row.uAreaCode = r.uAreaCode;
-        row.nCateIndex = CateIndexOf(r.wCatePacked);
-        row.nCateCode = CateCodeOf(r.wCatePacked);
-        row.pt = {r.x, r.y};
-        row.ptEntry = row.pt;
-        row.wTelArea = r.wTelArea;
-        row.uTelNumber = r.uTelNumber;
-        row.nPOIID = r.nPOIID;
-        row.bDetail = r.bFlags;
-        const std::string name(CutCp949(m_name->ReadName(record), 36));
-        SetSearchText(row.szName, kSchNameChars, FromCp949(name));
-        std::string second = name;
-        if (kind == kSearchKindName) {
-            const std::string main = m_name->GetMainName(r.nPOIID);
-            if (!main.empty()) second = main;
-            uint8_t detailKind = 0;
-            int16_t dx = 0, dy = 0;
-            std::string detail;
-            if (m_name->GetDetail(record, detailKind, dx, dy, detail)) {
-                row.bDetailKind = detailKind;
-                row.ptEntry = {r.x + static_cast<uint32_t>(static_cast<int32_t>(dx)),
-                               r.y + static_cast<uint32_t>(static_cast<int32_t>(dy))};
-                SetSearchText(row.szDetail, kSchDetailChars, FromCp949(detail));
-            }
-        }
-        SetSearchText(row.szName2, kSchNameChars, FromCp949(second));
-        std::string text;
-        m_addrText->GetAreaText(r.uAreaCode, text, 0);
-        SetSearchText(row.szAddress, kSchAddressChars, FromCp949(text));
-        if (kind != kSearchKindApt) {
-            std::string cate;
-            m_cate->GetCateName(row.nCateIndex, cate);
-            SetSearchText(row.szCateName, kSchCateNameChars, FromCp949(cate));
-        }
+        const uint32_t distance =
+            m_nameShortPath ? m_name->DistanceTo(r) : m_nameHits[static_cast<size_t>(i)].nDistance;
+        if (!FillNameRow(record, distance, kind, false, row)) break;
         ++filled;
     }
     return filled;
+}
+
+// ---- buildings and sub-places ---------------------------------------------
+
+int CMneSearchManager::SearchBuildingFacilities(const SearchRequest& request, std::string_view keyword, int* count) {
+    if (count) *count = 0;
+    NameFilter filter;
+    filter.cateIndex = request.nSubCode;
+    filter.areaCode = request.uAreaCode;
+    filter.centerX = static_cast<int32_t>(request.ptCenter.x);
+    filter.centerY = static_cast<int32_t>(request.ptCenter.y);
+    const int answer = m_name->SearchBuildingFacilities(request.dBuildingKey, keyword, filter);
+    std::vector<FacilityHit>& hits = m_name->FacilityHits();
+    if (request.eOrderBy == 3)
+        std::sort(hits.begin(), hits.end(), [](const FacilityHit& a, const FacilityHit& b) {
+            return std::tie(a.group, a.floor, a.nRecord) < std::tie(b.group, b.floor, b.nRecord);
+        });
+    else if (request.eOrderBy == 0)
+        std::sort(hits.begin(), hits.end(),
+                  [](const FacilityHit& a, const FacilityHit& b) { return a.nRecord < b.nRecord; });
+    if (count) *count = static_cast<int>(hits.size());
+    return answer;
+}
+
+int CMneSearchManager::GetFacilityRows(int start, int count, SearchResult* results) {
+    const std::vector<FacilityHit>& hits = m_name->FacilityHits();
+    if (start < 0 || count <= 0 || !results) return 0;
+    int filled = 0;
+    const int end = std::min(start + std::min(count, 15), static_cast<int>(hits.size()));
+    std::u16string building = FromCp949(m_name->FacilityBuilding());
+    for (int i = start; i < end; ++i) {
+        const FacilityHit& hit = hits[static_cast<size_t>(i)];
+        SearchResult& row = results[filled];
+        row = {};
+        row.nIndex = static_cast<uint32_t>(i);
+        if (!FillNameRow(hit.nRecord, hit.nDistance, kSearchKindName, true, row)) break;
+        SetSearchText(row.szBuilding, kSchNameChars, building);
+        row.cFloor = static_cast<uint8_t>(hit.floor);
+        ++filled;
+    }
+    return filled;
+}
+
+int CMneSearchManager::ListBuildingFacilities(double buildingKey, uint32_t poiId, SearchResult* results) {
+    std::vector<FacilityRow> rows;
+    m_name->ListBuildingFacilities(buildingKey, poiId, rows);
+    if (!results) return 0;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        SearchResult& row = results[i];
+        row = {};
+        row.nIndex = static_cast<uint32_t>(i);
+        SetSearchText(row.szName, kSchNameChars, FromCp949(rows[i].name));
+        SetSearchText(row.szBuilding, kSchNameChars, FromCp949(rows[i].building));
+        row.cFloor = static_cast<uint8_t>(rows[i].floor);
+    }
+    return static_cast<int>(rows.size());
+}
+
+int CMneSearchManager::ListSubPlaces(const SearchRequest& request, SearchResult* results) {
+    int count = 0;
+    m_name->ListSubPlaces(request, results, &count);
+    return count;
 }

@@ -101,7 +101,26 @@ public:
     int GetNameRows(int start, int count, uint32_t kind, SearchResult* results);
     bool NameShortPath() const { return m_nameShortPath; }
 
+    // The facilities of the building request.dBuildingKey that hold the
+    // CP949 keyword (under the consonant mask) and pass the category and
+    // area filters, ordered by eOrderBy (0 record number; 3 group, floor,
+    // record number). 0 none, 1 below the cap, 2 at it; the hit count
+    // into count.
+    int SearchBuildingFacilities(const SearchRequest& request, std::string_view cp949Keyword, int* count);
+    // Rows start.. (at most 15) of the last facility search, with the
+    // building name and the floor; the number filled.
+    int GetFacilityRows(int start, int count, SearchResult* results);
+    // The facility list of a building (of the place poiId, or those listed
+    // without a POI id when 0): at most 15 rows with the name, the building
+    // name and the floor; the number filled.
+    int ListBuildingFacilities(double buildingKey, uint32_t poiId, SearchResult* results);
+    // The sub-places of request.nRecordID (at most 200); the number filled.
+    int ListSubPlaces(const SearchRequest& request, SearchResult* results);
+
 private:
+    // A name row from a record of the open kind's base file (or, places,
+    // of "nvr.sdb"); false when the record cannot be read.
+    bool FillNameRow(uint32_t record, uint32_t distance, uint32_t kind, bool places, SearchResult& row);
     std::string m_dataFolder, m_searchFolder, m_mapFolder;
     // The first lot-number engine serves texts and dong/li searches, the
     // second lot numbers (each keeps its own files open).

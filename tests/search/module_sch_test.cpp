@@ -120,6 +120,43 @@ TEST_F(ModuleSchTest, LookupsOnTheCallersThread) {
     EXPECT_EQ(SearchText(name, 40), u"누리동");
 }
 
+TEST_F(ModuleSchTest, BuildingAndSubPlaceLookups) {
+    // A company search's results stay readable across the look-ups, which
+    // read the place records through handles of their own.
+    ASSERT_EQ(Search(Request(kSearchKindCorp, u"누리")), 1);
+    SearchRequest q = Request(kSearchKindName, u"");
+    q.dBuildingKey = 1030020077.0;
+    q.eOrderBy = 3;
+    int count = 0;
+    EXPECT_EQ(module->SearchBuildingFacilities(q, &count), kSchStatusComplete);
+    EXPECT_EQ(count, 19);  // 20 entries, the second name behind its clinic skipped
+    SearchResult rows[200];
+    int n = 0;
+    ASSERT_EQ(module->GetBuildingFacilities(0, 30, &n, rows), 1);
+    ASSERT_EQ(n, 19);
+    // Group 1 first, and within it the floors from the lowest.
+    EXPECT_EQ(SearchText(rows[0].szName, kSchNameChars), u"누리몰마트");
+    EXPECT_EQ(static_cast<int8_t>(rows[0].cFloor), -1);
+    EXPECT_EQ(SearchText(rows[0].szBuilding, kSchNameChars), u"누리몰");
+    EXPECT_EQ(SearchText(rows[0].szDetail, kSchDetailChars), u"누리몰 지하 1층");
+    EXPECT_EQ(rows[18].nIndex, 18u);
+    EXPECT_EQ(module->GetBuildingFacilities(20, 5, &n, rows), kSchNoResults);
+    q.dBuildingKey = 1.0;
+    EXPECT_EQ(module->SearchBuildingFacilities(q, &count), kSchNotFound);
+    EXPECT_EQ(module->GetBuildingFacilities(0, 5, &n, rows), kSchNoResults);
+    EXPECT_EQ(module->GetPOIDetail(1030020077.0, 0, rows), 15);
+    ASSERT_EQ(module->GetSearchResult(kSearchKindCorp, 0, 1, &n, rows), 1);
+    EXPECT_EQ(SearchText(rows[0].szName, kSchNameChars), u"누리건설");
+    // The sub-places of the park (keyed by its POI id).
+    SearchResult park[15];
+    ASSERT_EQ(Search(Request(kSearchKindName, u"마루로공원")), 1);
+    ASSERT_EQ(module->GetSearchResult(kSearchKindName, 0, 1, &n, park), 1);
+    q.nRecordID = park[0].nPOIID;
+    ASSERT_EQ(module->GetPOIRecord(q, rows), 4);
+    EXPECT_EQ(SearchText(rows[1].szName, kSchNameChars), u"마루로공원 후문");
+    EXPECT_EQ(SearchText(rows[1].szDetail, kSchDetailChars), u"후문 앞");
+}
+
 TEST_F(ModuleSchTest, TheNewestRequestWins) {
     // Look-ups from a second thread run beside the searches.
     std::atomic<bool> done{false};

@@ -156,11 +156,13 @@ protected:
                 e.cp949 = Cp949Of(e.name);
                 tables[k].push_back(e);
             }
+        demo = new writers::SearchDbSource(source);
         manager = new CMneSearchManager;
         manager->SetFolders(dir->Path());
         manager->LoadEngines();
     }
     static void TearDownTestSuite() {
+        delete demo;
         delete manager;
         delete dir;
     }
@@ -217,12 +219,14 @@ protected:
     }
 
     static testsupport::TempDir* dir;
+    static writers::SearchDbSource* demo;
     static CMneSearchManager* manager;
     static std::vector<Entry> tables[3];
     int checked = 0, found = 0, capped = 0;
 };
 testsupport::TempDir* NameSearchTest::dir = nullptr;
 CMneSearchManager* NameSearchTest::manager = nullptr;
+writers::SearchDbSource* NameSearchTest::demo = nullptr;
 std::vector<Entry> NameSearchTest::tables[3];
 
 std::u16string Initials(const std::u16string& s) {
@@ -325,6 +329,207 @@ TEST_F(NameSearchTest, RandomKeywordsAgainstTheOracle) {
     EXPECT_GT(found, checked / 2);
     EXPECT_GT(capped, 0);
     std::printf("%d keywords, %d with hits, %d at the cap\n", checked, found, capped);
+}
+
+// The facility search of the mall against a walk of the source's facility
+// list: the filters, the keyword under the consonant mask, the skip of a
+// facility of the same place as the hit before it, and both orders.
+TEST_F(NameSearchTest, BuildingFacilitiesAgainstTheSource) {
+    ASSERT_EQ(demo->placeBuildings.size(), 1u);
+    const writers::SearchBuilding& mall = demo->placeBuildings[0];
+    ASSERT_GT(mall.facilities.size(), 15u);
+    const std::vector<Entry>& places = tables[kSearchKindName];
+    struct Case {
+        std::u16string keyword;
+        uint32_t cate, area;
+        uint8_t order;
+    } cases[] = {
+        {u"", 0, 0, 0},        {u"", 0, 0, 3},      {u"ㅇㅇ", 0, 0, 3},  {u"몰ㅇ", 0, 0, 0},
+        {u"", 3, 0, 3},        {u"", 92, 0, 0},     {u"", 0, 103002, 3}, {u"", 0, 103001, 0},
+        {u"커피", 0, 0, 0},    {u"ㅋ", 1, 1030, 3}, {u"없는", 0, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::Utf16ToUtf8(c.keyword) + " cate " + std::to_string(c.cate) + " area " +
+                     std::to_string(c.area) + " order " + std::to_string(c.order));
+        // The source's walk.
+        struct Want {
+            std::u16string name;
+            uint8_t group;
+            int8_t floor;
+            std::string cp949;
+        };
+        std::vector<Want> want;
+        uint32_t lastPoi = 0;
+        for (const auto& f : mall.facilities) {
+            const Entry& e = places[f.place];
+            const uint32_t g = e.poi.catePacked >> 12 & 0xF, h = e.poi.catePacked >> 6 & 0x3F;
+            bool ok = true;
+            if (c.cate) {
+                ok = false;
+                for (uint32_t q = g * 30 + h; q >= c.cate && !ok; q /= 30) ok = q == c.cate;
+            }
+            if (c.area) {
+                bool in = false;
+                for (uint32_t a = e.poi.areaCode; a && !in; a /= 100) in = a == c.area;
+                ok = ok && in;
+            }
+            bool holds = c.keyword.empty();
+            for (size_t at = 0; !holds && at < e.name.size(); ++at) holds = MatchAt(e.name, at, c.keyword, true);
+            if (!ok || !holds || (!want.empty() && e.poi.poiId == lastPoi)) continue;
+            want.push_back({e.name, f.group, f.floor, e.cp949});
+            lastPoi = e.poi.poiId;
+        }
+        std::stable_sort(want.begin(), want.end(), [&](const Want& a, const Want& b) {
+            // Record numbers follow the names' CP949 order.
+            return c.order == 3 ? std::tie(a.group, a.floor, a.cp949) < std::tie(b.group, b.floor, b.cp949)
+                                : a.cp949 < b.cp949;
+        });
+        SearchRequest q = Request(kSearchKindName, c.keyword);
+        q.dBuildingKey = mall.key;
+        q.nSubCode = c.cate;
+        q.uAreaCode = c.area;
+        q.eOrderBy = c.order;
+        q.ptCenter = {static_cast<uint32_t>(places[0].poi.pos.x), static_cast<uint32_t>(places[0].poi.pos.y)};
+        int count = -1;
+        const int answer = manager->SearchBuildingFacilities(q, Cp949Of(c.keyword), &count);
+        EXPECT_EQ(answer, want.empty() ? 0 : 1);
+        ASSERT_EQ(count, static_cast<int>(want.size()));
+        SearchResult page[15];
+        for (int start = 0; start < count; start += 15) {
+            const int n = manager->GetFacilityRows(start, 15, page);
+            ASSERT_EQ(n, std::min(15, count - start));
+            for (int i = 0; i < n; ++i) {
+                const Want& w = want[static_cast<size_t>(start + i)];
+                EXPECT_EQ(SearchText(page[i].szName, kSchNameChars), w.name);
+                EXPECT_EQ(SearchText(page[i].szBuilding, kSchNameChars), u"누리몰");
+                EXPECT_EQ(static_cast<int8_t>(page[i].cFloor), w.floor);
+                EXPECT_EQ(page[i].nIndex, static_cast<uint32_t>(start + i));
+                EXPECT_GT(page[i].nDistance, 0u);
+            }
+        }
+    }
+    // Another key finds nothing.
+    SearchRequest q = Request(kSearchKindName, u"");
+    q.dBuildingKey = mall.key + 1;
+    int count = -1;
+    EXPECT_EQ(manager->SearchBuildingFacilities(q, "", &count), 0);
+    EXPECT_EQ(count, 0);
+}
+
+TEST_F(NameSearchTest, BuildingListsAndSubPlaces) {
+    const writers::SearchBuilding& mall = demo->placeBuildings[0];
+    const std::vector<Entry>& places = tables[kSearchKindName];
+    // Without a POI id: the 17 entries of kind 1 that are not a second
+    // name right behind their place, cut at 15.
+    SearchResult rows[kSubPlaceCap];
+    ASSERT_EQ(manager->ListBuildingFacilities(mall.key, 0, rows), 15);
+    std::vector<std::u16string> want;
+    uint32_t lastPoi = 0;
+    for (const auto& f : mall.facilities)
+        if (f.kind == 1 && (want.empty() || places[f.place].poi.poiId != lastPoi)) {
+            want.push_back(places[f.place].name);
+            lastPoi = places[f.place].poi.poiId;
+        }
+    ASSERT_EQ(want.size(), 17u);
+    for (int i = 0; i < 15; ++i) {
+        EXPECT_EQ(SearchText(rows[i].szName, kSchNameChars), want[static_cast<size_t>(i)]);
+        EXPECT_EQ(SearchText(rows[i].szBuilding, kSchNameChars), u"누리몰");
+    }
+    NcSearchMain engine;
+    engine.SetFolder(manager->SearchFolder());
+    engine.OpenDetailFiles();
+    std::vector<FacilityRow> listed;
+    EXPECT_EQ(engine.ListBuildingFacilities(mall.key, 0, listed), 2);
+    // With the mall's POI id: of its two entries (the mall on the first
+    // floor, its car park further down the list) the first; the second has
+    // the POI id of the row listed before it.
+    const uint32_t mallPoi = places[mall.facilities[0].place].poi.poiId;
+    ASSERT_EQ(manager->ListBuildingFacilities(mall.key, mallPoi, rows), 1);
+    EXPECT_EQ(SearchText(rows[0].szName, kSchNameChars), u"누리몰");
+    EXPECT_EQ(static_cast<int8_t>(rows[0].cFloor), 1);
+    EXPECT_EQ(engine.ListBuildingFacilities(mall.key, mallPoi, listed), 1);
+    EXPECT_EQ(manager->ListBuildingFacilities(mall.key + 0.5, 0, rows), 0);
+
+    // The park's sub-places, every field from the source.
+    ASSERT_EQ(demo->subPlaces.size(), 1u);
+    const writers::SearchSubPlaces& sub = demo->subPlaces[0];
+    SearchRequest q = Request(kSearchKindName, u"");
+    q.nRecordID = sub.key;
+    q.ptCenter = {static_cast<uint32_t>(sub.items[0].pos.x), static_cast<uint32_t>(sub.items[0].pos.y)};
+    ASSERT_EQ(manager->ListSubPlaces(q, rows), static_cast<int>(sub.items.size()));
+    for (size_t i = 0; i < sub.items.size(); ++i) {
+        const writers::SearchPoi& p = sub.items[i];
+        const SearchResult& r = rows[i];
+        EXPECT_EQ(r.nIndex, i);
+        EXPECT_EQ(SearchText(r.szName, kSchNameChars), platform::Utf8ToUtf16(p.nameUtf8));
+        EXPECT_EQ(SearchText(r.szDetail, kSchDetailChars), platform::Utf8ToUtf16(p.detailUtf8));
+        EXPECT_EQ(r.bDetailKind, p.detailKind);
+        EXPECT_EQ(r.bDetail, p.flags & 1u);
+        EXPECT_EQ(r.nPOIID, p.poiId);
+        EXPECT_EQ(r.uAreaCode, p.areaCode);
+        EXPECT_EQ(r.pt.x, static_cast<uint32_t>(p.pos.x));
+        EXPECT_EQ(r.ptEntry.x, static_cast<uint32_t>(p.pos.x + p.entryDx));
+        EXPECT_EQ(r.ptEntry.y, static_cast<uint32_t>(p.pos.y + p.entryDy));
+        EXPECT_EQ(r.nDistance, GetApproxDistance(sub.items[0].pos, p.pos));
+        EXPECT_EQ(r.wTelArea, p.telArea);
+        EXPECT_EQ(r.uTelNumber, p.telNumber);
+    }
+    EXPECT_EQ(rows[0].nDistance, 0u);
+    EXPECT_GT(rows[3].nDistance, 0u);
+    q.nRecordID = sub.key + 1;
+    EXPECT_EQ(manager->ListSubPlaces(q, rows), 0);
+}
+
+TEST(PlaceDetailFiles, BytesAndCaps) {
+    // One place "가" with a detail, a building of two facilities and a
+    // sub-place list, each checked byte by byte where it counts.
+    writers::SearchPoi a;
+    a.nameUtf8 = "가";
+    a.poiId = 5;
+    a.detailKind = 3;
+    a.entryDx = -2;
+    a.entryDy = 1;
+    a.detailUtf8 = "B1";
+    const auto detail = writers::BuildPoiDetailFile({a});
+    EXPECT_EQ(detail, (std::vector<uint8_t>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0xFE, 0xFF, 1, 0, 20, 0, 0, 0, 2, 'B', '1'}));
+    writers::SearchBuilding b;
+    b.key = 2.0;
+    b.nameUtf8 = "A";
+    b.facilities = {{0, 7, -1, 1}, {0, 8, 2, 0}};
+    const auto building = writers::BuildBuildingFile({b}, {a});
+    // Header (19), entry: f64 2.0, list at 38, 2 facilities, name at 52 of
+    // length 1; the facilities; the name.
+    const std::vector<uint8_t> want = {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                       0, 0, 0, 0, 0, 0, 0, 0x40, 38, 0, 0, 0, 2, 0, 52, 0, 0, 0, 1,
+                                       0, 0, 0, 0, 7, 0xFF, 1, 0, 0, 0, 0, 8, 2, 0, 'A'};
+    EXPECT_EQ(building, want);
+    // A list of 201 sub-places yields 200 and the answer 2.
+    writers::SearchSubPlaces sub;
+    sub.key = 9;
+    for (int i = 0; i < 201; ++i) sub.items.push_back(a);
+    const auto subFile = writers::BuildSubPlaceFile({sub});
+    ASSERT_EQ(subFile.size(), 20u + 201 * kSubPlaceItemBytes + 201 * 2);
+    EXPECT_EQ(std::vector<uint8_t>(subFile.begin() + 10, subFile.begin() + 20),
+              (std::vector<uint8_t>{9, 0, 0, 0, 20, 0, 0, 0, 201, 0}));
+    testsupport::TempDir dir;
+    std::vector<uint8_t> base = writers::BuildPoiBaseFile({a});
+    ASSERT_TRUE(platform::AtomicReplaceFile(dir.Path() + "/nvr.sdb", base));
+    ASSERT_TRUE(platform::AtomicReplaceFile(dir.Path() + "/poi_sub.sdb", subFile));
+    NcSearchMain engine;
+    engine.SetFolder(dir.Path() + "/");
+    engine.OpenDetailFiles();
+    std::vector<SearchResult> rows(kSubPlaceCap);
+    SearchRequest q;
+    q.nRecordID = 9;
+    int count = 0;
+    EXPECT_EQ(engine.ListSubPlaces(q, rows.data(), &count), 2);
+    EXPECT_EQ(count, 200);
+    EXPECT_EQ(SearchText(rows[199].szDetail, kSchDetailChars), u"B1");
+    EXPECT_EQ(rows[199].nIndex, 199u);
+    // No building file: the look-ups find nothing.
+    std::vector<FacilityRow> listed;
+    EXPECT_EQ(engine.ListBuildingFacilities(2.0, 0, listed), 0);
+    EXPECT_EQ(engine.SearchBuildingFacilities(2.0, "", {}), 0);
 }
 
 TEST(NameFilters, CategoryAreaAndShortCodes) {

@@ -539,8 +539,109 @@ std::map<std::string, std::vector<uint8_t>> BuildNameFiles(const std::vector<Sea
             w.U32(r);
         }
         files["sch_poi_idx.sdb"] = w.Data();
+        files["poi_detail.sdb"] = BuildPoiDetailFile(pois);
     }
     return files;
+}
+
+std::vector<uint8_t> BuildPoiDetailFile(const std::vector<SearchPoi>& pois) {
+    const std::vector<size_t> order = PoiRecordOrder(pois);
+    const uint32_t n = static_cast<uint32_t>(order.size());
+    platform::ByteWriter w;
+    w.U32(n);
+    w.Zeros(kPoiDetailEntryBytes - 4);
+    uint32_t at = (n + 1) * kPoiDetailEntryBytes;
+    std::string texts;
+    for (size_t i : order) {
+        const SearchPoi& p = pois[i];
+        const std::string text(CutCp949(Cp949(p.detailUtf8), 255));
+        w.U8(p.detailKind);
+        w.I16(p.entryDx);
+        w.I16(p.entryDy);
+        w.U32(at + static_cast<uint32_t>(texts.size()));
+        w.U8(static_cast<uint8_t>(text.size()));
+        texts += text;
+    }
+    w.Bytes(texts.data(), texts.size());
+    return w.Data();
+}
+
+std::vector<uint8_t> BuildBuildingFile(std::vector<SearchBuilding> buildings, const std::vector<SearchPoi>& pois) {
+    std::stable_sort(buildings.begin(), buildings.end(),
+                     [](const SearchBuilding& a, const SearchBuilding& b) { return a.key < b.key; });
+    const std::vector<size_t> order = PoiRecordOrder(pois);
+    std::vector<uint32_t> recordOf(order.size());
+    for (size_t r = 0; r < order.size(); ++r) recordOf[order[r]] = static_cast<uint32_t>(r);
+    const uint32_t n = static_cast<uint32_t>(buildings.size());
+    platform::ByteWriter w;
+    w.U32(n);
+    w.Zeros(kBuildingEntryBytes - 4);
+    uint32_t listAt = (n + 1) * kBuildingEntryBytes, facilities = 0;
+    for (const auto& b : buildings) facilities += static_cast<uint32_t>(b.facilities.size());
+    uint32_t nameAt = listAt + facilities * kFacilityBytes;
+    std::string names;
+    for (const auto& b : buildings) {
+        const std::string name(CutCp949(Cp949(b.nameUtf8), 255));
+        w.F64(b.key);
+        w.U32(listAt);
+        w.U16(static_cast<uint16_t>(b.facilities.size()));
+        w.U32(nameAt + static_cast<uint32_t>(names.size()));
+        w.U8(static_cast<uint8_t>(name.size()));
+        listAt += static_cast<uint32_t>(b.facilities.size()) * kFacilityBytes;
+        names += name;
+    }
+    for (const auto& b : buildings)
+        for (const auto& f : b.facilities) {
+            w.U32(f.place < recordOf.size() ? recordOf[f.place] : 0xFFFFFFFF);
+            w.U8(f.group);
+            w.I8(f.floor);
+            w.U8(f.kind);
+        }
+    w.Bytes(names.data(), names.size());
+    return w.Data();
+}
+
+std::vector<uint8_t> BuildSubPlaceFile(std::vector<SearchSubPlaces> lists) {
+    std::stable_sort(lists.begin(), lists.end(),
+                     [](const SearchSubPlaces& a, const SearchSubPlaces& b) { return a.key < b.key; });
+    const uint32_t n = static_cast<uint32_t>(lists.size());
+    platform::ByteWriter w;
+    w.U32(n);
+    w.Zeros(kSubPlaceEntryBytes - 4);
+    uint32_t listAt = (n + 1) * kSubPlaceEntryBytes, items = 0;
+    for (const auto& l : lists) items += static_cast<uint32_t>(l.items.size());
+    for (const auto& l : lists) {
+        w.U32(l.key);
+        w.U32(listAt);
+        w.U16(static_cast<uint16_t>(l.items.size()));
+        listAt += static_cast<uint32_t>(l.items.size()) * kSubPlaceItemBytes;
+    }
+    uint32_t nameAt = listAt;
+    std::string names;
+    for (const auto& l : lists)
+        for (const auto& p : l.items) {
+            const std::string name(CutCp949(Cp949(p.nameUtf8), 255));
+            std::string detail(CutCp949(Cp949(p.detailUtf8), 28));
+            detail.resize(28, '\0');
+            w.U32(nameAt + static_cast<uint32_t>(names.size()));
+            w.U8(static_cast<uint8_t>(name.size()));
+            w.U8(p.flags);
+            w.U32(p.poiId);
+            w.U16(p.catePacked);
+            w.U32(p.areaCode);
+            w.U16(p.telArea);
+            w.U32(p.telNumber);
+            w.U32(static_cast<uint32_t>(p.pos.x));
+            w.U32(static_cast<uint32_t>(p.pos.y));
+            w.I16(p.entryDx);
+            w.I16(p.entryDy);
+            w.U8(p.detailKind);
+            w.Bytes(detail.data(), detail.size());
+            w.Zeros(2);
+            names += name;
+        }
+    w.Bytes(names.data(), names.size());
+    return w.Data();
 }
 
 std::vector<SearchPoi> GenerateNameSet(uint32_t seed, int count, const std::vector<uint32_t>& areaCodes,
@@ -648,10 +749,104 @@ bool WriteSearchDb(const std::string& folder, const SearchDbSource& source, bool
     const std::vector<SearchPoi>* kinds[3] = {&source.pois, &source.corps, &source.apts};
     for (uint32_t kind = 0; kind < 3; ++kind)
         for (const auto& [name, bytes] : BuildNameFiles(*kinds[kind], kind)) ok = ok && put(name, bytes);
+    ok = ok && put("building.sdb", BuildBuildingFile(source.placeBuildings, source.pois)) &&
+         put("poi_sub.sdb", BuildSubPlaceFile(source.subPlaces));
     for (const auto& [name, bytes] : lot.lotFiles) ok = ok && put(name, bytes);
     for (const auto& [name, bytes] : road.lotFiles) ok = ok && put(name, bytes);
     return ok;
 }
+
+namespace {
+
+// The district's shopping mall "누리몰" (a building of 20 facility entries,
+// 18 of them listed without a POI id; its clinic has a second name right
+// behind it) and the sub-places of the park "마루로공원".
+void AddDemoBuildings(SearchDbSource& s, uint32_t& poiId) {
+    auto packed = [](uint32_t index) {
+        const uint32_t g = index >= 31 ? index / 30 : index, h = index >= 31 ? index % 30 : 0;
+        return static_cast<uint16_t>(g << 12 | h << 6);
+    };
+    SearchPoi mall;
+    mall.nameUtf8 = "누리몰";
+    mall.poiId = poiId++;
+    mall.catePacked = packed(8);
+    mall.areaCode = 103002;
+    mall.telArea = 2;
+    mall.telNumber = 5551100;
+    mall.pos = Deg(127.028, 37.5165);
+    const size_t mallAt = s.pois.size();
+    s.pois.push_back(mall);
+    SearchBuilding building;
+    building.key = 1030020077.0;
+    building.nameUtf8 = "누리몰";
+    building.facilities.push_back({mallAt, 4, 1, 0});
+    struct Shop {
+        const char* name;
+        uint32_t cate;
+        uint8_t group;
+        int8_t floor;
+    };
+    const Shop shops[] = {
+        {"누리몰마트", 241, 1, -1},   {"누리몰푸드코트", 31, 2, -1}, {"누리몰약국", 121, 3, 1},
+        {"누리몰은행", 211, 4, 1},    {"누리몰편의점", 241, 1, 1},   {"누리몰커피", 32, 2, 1},
+        {"누리몰의원", 92, 3, 2},     {"누리몰내과", 92, 3, 3},      {"누리몰치과", 92, 3, 2},
+        {"누리몰안경", 8, 1, 2},      {"누리몰한식당", 31, 2, 3},    {"누리몰분식", 31, 2, 3},
+        {"누리몰서점", 8, 1, 3},      {"누리몰학원", 13, 4, 4},      {"누리몰영화관", 13, 4, 4},
+        {"누리몰헬스장", 14, 4, 5},   {"누리몰사우나", 14, 4, 5},    {"누리몰안내센터", 14, 4, 1},
+    };
+    for (const Shop& shop : shops) {
+        SearchPoi p = mall;
+        p.nameUtf8 = shop.name;
+        p.catePacked = packed(shop.cate);
+        p.telNumber = 0;
+        p.detailKind = 1;
+        p.entryDx = 12;
+        p.entryDy = -7;
+        p.detailUtf8 = std::string(shop.floor < 0 ? "누리몰 지하 " : "누리몰 ") +
+                       std::to_string(shop.floor < 0 ? -shop.floor : shop.floor) + "층";
+        // The internal clinic is a second name of the clinic.
+        if (std::string(shop.name) == "누리몰내과") {
+            p.poiId = s.pois.back().poiId;
+            p.flags = 0x10;
+        } else {
+            p.poiId = poiId++;
+        }
+        building.facilities.push_back({s.pois.size(), shop.group, shop.floor, 1});
+        s.pois.push_back(p);
+    }
+    // The car park is a second name of the mall itself.
+    SearchPoi park = mall;
+    park.nameUtf8 = "누리몰주차장";
+    park.flags = 0x10;
+    building.facilities.push_back({s.pois.size(), 4, -2, 0});
+    s.pois.push_back(park);
+    s.placeBuildings.push_back(building);
+
+    for (const SearchPoi& p : s.pois) {
+        if (p.nameUtf8 != "마루로공원") continue;
+        SearchSubPlaces sub;
+        sub.key = p.poiId;
+        const char* const names[] = {"마루로공원 정문", "마루로공원 후문", "마루로공원 주차장", "마루로공원 화장실"};
+        int k = 0;
+        for (const char* name : names) {
+            SearchPoi item = p;
+            item.nameUtf8 = name;
+            item.poiId = poiId++;
+            item.flags = k % 2 ? 1 : 0;
+            item.pos = {p.pos.x + 300 * k, p.pos.y - 200 * k};
+            item.entryDx = static_cast<int16_t>(5 * k);
+            item.entryDy = static_cast<int16_t>(-3 * k);
+            item.detailKind = static_cast<uint8_t>(2 + k);
+            item.detailUtf8 = std::string(name).substr(std::string("마루로공원 ").size()) + " 앞";
+            sub.items.push_back(item);
+            ++k;
+        }
+        s.subPlaces.push_back(sub);
+        break;
+    }
+}
+
+}  // namespace
 
 SearchDbSource DemoSearchSource(std::string* error) {
     SearchDbSource s;
@@ -738,6 +933,7 @@ SearchDbSource DemoSearchSource(std::string* error) {
             a.poiId = poiId++;
             s.apts.push_back(a);
         }
+        AddDemoBuildings(s, poiId);
     }
     for (const auto& r : Rows(kLotsTable)) {
         if (r.size() != 4) return fail("lots table: bad line");

@@ -47,6 +47,32 @@ struct SearchPoi {
     uint16_t telArea = 0;
     uint32_t telNumber = 0;
     MapPoint pos;
+    // The detail of the place ("poi_detail.sdb", and the items of
+    // "poi_sub.sdb"): kind (0 none), entry point offsets, text.
+    uint8_t detailKind = 0;
+    int16_t entryDx = 0;
+    int16_t entryDy = 0;
+    std::string detailUtf8;
+};
+
+// A building of "building.sdb". Each facility is a place of the source's
+// list (its index there), with its group, floor and kind (1: listed
+// without a POI id).
+struct SearchFacility {
+    size_t place = 0;
+    uint8_t group = 0;
+    int8_t floor = 0;
+    uint8_t kind = 0;
+};
+struct SearchBuilding {
+    double key = 0;
+    std::string nameUtf8;
+    std::vector<SearchFacility> facilities;
+};
+// The sub-places of "poi_sub.sdb" under one key.
+struct SearchSubPlaces {
+    uint32_t key = 0;
+    std::vector<SearchPoi> items;
 };
 
 // A category of "cate.sdb".
@@ -101,6 +127,12 @@ std::vector<size_t> PoiRecordOrder(const std::vector<SearchPoi>& pois, std::vect
 // search/name_search.h), by file name; for kind 0 also "sch_poi_idx.sdb"
 // (the main record of a POI id: its first record without flag bit 4).
 std::map<std::string, std::vector<uint8_t>> BuildNameFiles(const std::vector<SearchPoi>& pois, uint32_t kind);
+// "poi_detail.sdb": one entry per record of BuildPoiBaseFile(pois).
+std::vector<uint8_t> BuildPoiDetailFile(const std::vector<SearchPoi>& pois);
+// "building.sdb" (facilities name records of BuildPoiBaseFile(pois)) and
+// "poi_sub.sdb"; both sorted by key.
+std::vector<uint8_t> BuildBuildingFile(std::vector<SearchBuilding> buildings, const std::vector<SearchPoi>& pois);
+std::vector<uint8_t> BuildSubPlaceFile(std::vector<SearchSubPlaces> lists);
 // A seeded set of count place names for benchmarks and the oracle: 2 to 6
 // syllables with skewed first syllables, some Latin letters and digits,
 // category suffixes, spread over the areas given, unique telephone numbers
@@ -122,6 +154,8 @@ struct SearchDbSource {
     std::vector<SearchCate> cates;
     std::vector<SearchPoi> corps;  // sch_corp.sdb and its indexes
     std::vector<SearchPoi> apts;   // sch_apt.sdb and its indexes
+    std::vector<SearchBuilding> placeBuildings;  // building.sdb (places of pois)
+    std::vector<SearchSubPlaces> subPlaces;  // poi_sub.sdb
 };
 // Writes every file into folder (created when missing). True when all
 // were written.
