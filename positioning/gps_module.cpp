@@ -13,6 +13,7 @@
 #include "positioning/gps_parser.h"
 #include "positioning/gps_parser_thread.h"
 #include "positioning/gps_port.h"
+#include "positioning/route_simulator.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ void CModuleGPSThread::Run() {
 
 // ---------------------------------------------------------------------------
 
-CModuleGPS::CModuleGPS() = default;
+CModuleGPS::CModuleGPS() : m_routeSimulator(std::make_unique<CMneSimulator>()) {}
 
 CModuleGPS::~CModuleGPS() { Uninitialize(); }
 
@@ -165,6 +166,7 @@ int CModuleGPS::StartPipeline(const GpsStartBody& body) {
     if (!m_parserThread->CreateThread(0, 0, 0)) return -3;
     if (!m_fileThread->CreateThread(0, 0, 0)) return -5;
 
+    m_routeSimulator->Reset();
     tagMAPMATCHINFO match;
     match.x = CMgrConfigModuleGPS::kInitialX;
     match.y = CMgrConfigModuleGPS::kInitialY;
@@ -290,19 +292,23 @@ int CModuleGPS::HasElapsedSince(uint32_t ms) const {
     return platform::GetTickCount() - m_lastTunnelTick.load(std::memory_order_acquire) > ms ? 1 : 0;
 }
 
+GpsRouteSimulatorSeam* CModuleGPS::Simulator() {
+    return m_simulator ? m_simulator : m_routeSimulator.get();
+}
+
 void CModuleGPS::StoreSimulatorRecord(bool tick) {
-    if (!m_simulator) return;
+    GpsRouteSimulatorSeam* sim = Simulator();
     CMgrConfigModuleGPS* block = m_block ? m_block : CMgrConfigModuleGPS::Instance();
     tagMAPMATCHINFO record;
-    if (block && m_simulator->GetRecord(&record)) block->SetMatchInfo(record);
-    if (tick) m_simulator->SetStepTick(platform::GetTickCount());
+    if (block && sim->GetRecord(&record)) block->SetMatchInfo(record);
+    if (tick) sim->SetStepTick(platform::GetTickCount());
 }
 
 void CModuleGPS::StartRouteSimulation(int speedKmh) {
-    if (!m_simulator) return;
-    m_simulator->LoadRoute();
-    m_simulator->SetSpeedKmh(speedKmh);
-    m_simulator->GoToStart();
+    GpsRouteSimulatorSeam* sim = Simulator();
+    sim->LoadRoute();
+    sim->SetSpeedKmh(speedKmh);
+    sim->GoToStart();
     m_pendingCommand = 0;
     m_pendingDistance = 0;
     m_pendingTotal = 1;
@@ -317,53 +323,54 @@ void CModuleGPS::RequestJump(int32_t distanceM, int32_t totalM) {
 }
 
 void CModuleGPS::StepAtSpeed(int speedKmh) {
-    if (!m_simulator) return;
-    m_simulator->AdvanceStep();
-    m_simulator->SetSpeedKmh(speedKmh);
+    GpsRouteSimulatorSeam* sim = Simulator();
+    sim->AdvanceStep();
+    sim->SetSpeedKmh(speedKmh);
     if (CMgrConfigModuleGPS* block = CMgrConfigModuleGPS::Instance()) block->SetSimulatorSpeedKmh(speedKmh);
     StoreSimulatorRecord(true);
 }
 
 void CModuleGPS::SkipForward() {
-    if (!m_simulator) return;
-    m_simulator->MoveToNextPoint();
+    GpsRouteSimulatorSeam* sim = Simulator();
+    sim->MoveToNextPoint();
     StoreSimulatorRecord(true);
 }
 
 void CModuleGPS::SkipBack() {
-    if (!m_simulator) return;
-    m_simulator->MoveToPreviousPoint();
+    GpsRouteSimulatorSeam* sim = Simulator();
+    sim->MoveToPreviousPoint();
     StoreSimulatorRecord(true);
 }
 
 void CModuleGPS::JumpTo(int32_t distanceM, int32_t totalM) {
-    if (!m_simulator) return;
-    JumpSimulator(*m_simulator, distanceM, totalM);
+    GpsRouteSimulatorSeam* sim = Simulator();
+    JumpSimulator(*sim, distanceM, totalM);
     StoreSimulatorRecord(true);
 }
 
 void CModuleGPS::RestartPaused() {
-    if (!m_simulator) return;
-    m_simulator->GoToStart();
-    m_simulator->SetPaused(true);
+    GpsRouteSimulatorSeam* sim = Simulator();
+    sim->GoToStart();
+    sim->SetPaused(true);
     StoreSimulatorRecord(false);
 }
 
 void CModuleGPS::StepAndPause() {
-    if (!m_simulator) return;
-    m_simulator->AdvanceStep();
-    m_simulator->SetPaused(true);
+    GpsRouteSimulatorSeam* sim = Simulator();
+    sim->AdvanceStep();
+    sim->SetPaused(true);
     StoreSimulatorRecord(false);
 }
 
 void CModuleGPS::Resume() {
-    if (!m_simulator || !m_simulator->IsPaused()) return;
-    m_simulator->RestartStepClock();
-    m_simulator->SetPaused(false);
+    GpsRouteSimulatorSeam* sim = Simulator();
+    if (!sim->IsPaused()) return;
+    sim->RestartStepClock();
+    sim->SetPaused(false);
 }
 
 void CModuleGPS::RewindRouteSimulator() {
-    if (m_simulator) m_simulator->GoToStart();
+    Simulator()->GoToStart();
 }
 
 int CModuleGPS::RunPendingCommand() {
@@ -374,19 +381,18 @@ int CModuleGPS::RunPendingCommand() {
     block->SetConsumeTick(now);
     const int command = m_pendingCommand;
     m_pendingCommand = 0;
-    if (m_simulator) {
-        switch (command) {
-            case 1: m_simulator->MoveToPreviousPoint(); break;
-            case 2: m_simulator->MoveToNextPoint(); break;
-            case 3: JumpSimulator(*m_simulator, m_pendingDistance, m_pendingTotal); break;
-            case 4:
-                m_simulator->GoToStart();
-                m_simulator->SetPaused(true);
-                break;
-            default: break;
-        }
-        m_simulator->AdvanceStep();
+    GpsRouteSimulatorSeam* sim = Simulator();
+    switch (command) {
+        case 1: sim->MoveToPreviousPoint(); break;
+        case 2: sim->MoveToNextPoint(); break;
+        case 3: JumpSimulator(*sim, m_pendingDistance, m_pendingTotal); break;
+        case 4:
+            sim->GoToStart();
+            sim->SetPaused(true);
+            break;
+        default: break;
     }
+    sim->AdvanceStep();
     StoreSimulatorRecord(true);
     return 1;
 }

@@ -18,6 +18,7 @@ class CGPSParserThread;
 class CGPSRxThread;
 class CGPSPort;
 class CModuleGPS;
+class CMneSimulator;
 
 // The 12-byte start body: COM port number, baud rate, prediction interval.
 struct GpsStartBody {
@@ -66,8 +67,8 @@ private:
     std::atomic<int> m_startResult{0};
 };
 
-// What the module needs of the route simulator (the simulator itself comes
-// with route simulation); without one the commands change nothing.
+// What the module needs of the route simulator: the module's own
+// CMneSimulator, or another one a test puts in its place.
 class GpsRouteSimulatorSeam {
 public:
     virtual ~GpsRouteSimulatorSeam() = default;
@@ -119,8 +120,10 @@ public:
 
     // Route simulator commands (main thread). Each stores the simulator's
     // record as the latest match when it gives one; the ones marked "tick"
-    // in the .cpp then set the simulator's step tick to now.
+    // in the .cpp then set the simulator's step tick to now. They drive the
+    // module's own simulator unless another is set (null: the own again).
     void SetRouteSimulator(GpsRouteSimulatorSeam* simulator) { m_simulator = simulator; }
+    CMneSimulator& RouteSimulator() { return *m_routeSimulator; }
     void StartRouteSimulation(int speedKmh);
     void RequestSkipForward() { m_pendingCommand = 2; }
     void RequestSkipBack() { m_pendingCommand = 1; }
@@ -165,7 +168,9 @@ private:
     std::atomic<uint32_t> m_lastTunnelTick{0};
     std::atomic<int> m_initialised{0};
     std::atomic<int> m_started{0};   // the pipeline runs (set on the module thread)
+    std::unique_ptr<CMneSimulator> m_routeSimulator;
     GpsRouteSimulatorSeam* m_simulator = nullptr;
+    GpsRouteSimulatorSeam* Simulator();
     // The matcher and the tunnel watch (main thread; bound at the first pick-up).
     std::unique_ptr<CGpsPickup> m_pickup;
     int m_pendingCommand = 0;
