@@ -20,6 +20,7 @@
 #include "support/temp_dir.h"
 #include "tools/writers/settings_writer.h"
 #include "tools/writers/ui_resource_writer.h"
+#include "demo_ui_root.h"
 #include "ui_test_fonts.h"
 #include "uikit/board_manager.h"
 #include "uikit/renderer.h"
@@ -53,7 +54,8 @@ protected:
         uiwriter::UiSource source;
         std::string error;
         ASSERT_TRUE(uiwriter::ParseUiSource(std::string(text.begin(), text.end()), source, &error)) << error;
-        ASSERT_TRUE(uiwriter::WriteUiResources(source, s_dir->Path(), &error)) << error;
+        ASSERT_TRUE(uitest::WriteUiResourcesOnce(source, std::string(text.begin(), text.end()), s_dir->Path(), &error))
+            << error;
         ASSERT_TRUE(settingswriter::WriteDemoSettings(s_dir->Path(), &error)) << error;  // the text tables
         std::string texts;
         for (const char* name : {"text_general.txt", "text_map.txt"}) {

@@ -13,6 +13,7 @@
 #include "platform/file_io.h"
 #include "support/temp_dir.h"
 #include "tools/writers/ui_resource_writer.h"
+#include "demo_ui_root.h"
 #include "uikit/image_resource.h"
 #include "uikit/ui_script.h"
 
@@ -29,7 +30,8 @@ protected:
         s_source = new uiwriter::UiSource();
         std::string error;
         ASSERT_TRUE(uiwriter::ParseUiSource(std::string(text.begin(), text.end()), *s_source, &error)) << error;
-        ASSERT_TRUE(uiwriter::WriteUiResources(*s_source, s_dir->Path(), &error)) << error;
+        ASSERT_TRUE(uitest::WriteUiResourcesOnce(*s_source, std::string(text.begin(), text.end()), s_dir->Path(), &error))
+            << error;
     }
     static void TearDownTestSuite() {
         delete s_source;

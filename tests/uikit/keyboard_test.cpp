@@ -22,6 +22,7 @@
 #include "support/temp_dir.h"
 #include "tools/writers/settings_writer.h"
 #include "tools/writers/ui_resource_writer.h"
+#include "demo_ui_root.h"
 #include "ui_test_fonts.h"
 #include "uikit/board_manager.h"
 #include "uikit/ctrl_button.h"
@@ -55,7 +56,8 @@ protected:
         uiwriter::UiSource source;
         std::string error;
         ASSERT_TRUE(uiwriter::ParseUiSource(std::string(text.begin(), text.end()), source, &error)) << error;
-        ASSERT_TRUE(uiwriter::WriteUiResources(source, s_dir->Path(), &error)) << error;
+        ASSERT_TRUE(uitest::WriteUiResourcesOnce(source, std::string(text.begin(), text.end()), s_dir->Path(), &error))
+            << error;
         ASSERT_TRUE(settingswriter::WriteDemoSettings(s_dir->Path(), &error)) << error;
         std::string typed;
         platform::Utf16ToCp949(u"서울역번출구", typed);

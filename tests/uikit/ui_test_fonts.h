@@ -3,6 +3,8 @@
 // (ASCII and the Hangul syllables the tests draw) into <root>/Font, then
 // made the font folder.
 #include <algorithm>
+#include <functional>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,7 @@
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "render/vector_font.h"
+#include "../support/cached_folder.h"
 #include "tools/writers/font_writer.h"
 
 namespace uitest {
@@ -29,15 +32,22 @@ inline bool MakeTestFonts(const std::string& root, const std::string& extraCp949
     }
     std::sort(codes.begin(), codes.end());
     codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
-    for (const char* face : {"FONT1", "FONT4"}) {
-        fontwriter::TrueTypeOptions options;
-        options.ttfPath = "/usr/share/fonts/truetype/nanum/NanumGothic.ttf";
-        options.faceName = face;
-        options.codes = codes;
-        fontwriter::FontDesc desc;
-        if (!fontwriter::ConvertTrueType(options, desc)) return false;
-        if (!fontwriter::WriteFontFile(root + "/Font/" + face + "_v.fnt", desc)) return false;
-    }
+    const auto convert = [&codes](const std::string& dir) {
+        for (const char* face : {"FONT1", "FONT4"}) {
+            fontwriter::TrueTypeOptions options;
+            options.ttfPath = "/usr/share/fonts/truetype/nanum/NanumGothic.ttf";
+            options.faceName = face;
+            options.codes = codes;
+            fontwriter::FontDesc desc;
+            if (!fontwriter::ConvertTrueType(options, desc)) return false;
+            if (!fontwriter::WriteFontFile(dir + "/" + face + "_v.fnt", desc)) return false;
+        }
+        return true;
+    };
+    const std::string key = "fonts-" + std::to_string(std::hash<std::string_view>()(
+                                           std::string_view(reinterpret_cast<const char*>(codes.data()),
+                                                            codes.size() * sizeof(codes[0]))));
+    if (!testsupport::CopyCachedFolder(key, convert, root + "/Font")) return false;
     return SetVectorFontFolder(root + "/") != 0;
 }
 
