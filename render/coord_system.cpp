@@ -138,8 +138,11 @@ void ClipPolygon(const ScreenPoint* p, size_t count, const Window& w, ClipOut& o
     out.Append(p[0]);
     ScreenPoint prev = p[0];
     int prevCode = RegionCode(prev, w);
-    for (size_t i = 1; i < count; ++i) {
-        const ScreenPoint cur = p[i];
+    // A ring stored open still has its closing edge: it is clipped like the
+    // others, or the corners where it crosses the window would be lost.
+    const size_t edges = SamePoint(p[count - 1], p[0]) ? count : count + 1;
+    for (size_t i = 1; i < edges; ++i) {
+        const ScreenPoint cur = p[i % count];
         if (SamePoint(cur, prev)) continue;
         const int code = RegionCode(cur, w);
         if (code != prevCode) {

@@ -12,6 +12,7 @@ void MneSettingsDrawInputs::Read(MneDrawInputs* out) {
         out->eMapFontType = r.eMapFontType;
         out->eMapFontSize = r.eMapFontSize;
         out->e3DViewAngle = r.e3DViewAngle;
+        out->building3d = r.b3DBuilding;
         out->autoZoomBySpeed = r.eMapAutoZoomInBy == 1 ? 1 : 0;
         for (int i = 0; i < 4; ++i) {
             out->autoZoomBySpeedSteps[i] = r.eAutoZoomLevelBySpeed[i];

@@ -23,6 +23,11 @@ struct MneDrawInputs {
     int32_t themeDisplay = 0;          // 2: no theme symbols
     int32_t incidentDisplay = 0;
     int32_t centreShiftSetting = 0;
+    int32_t building3d = 1;            // "b3DBuilding": buildings drawn as blocks
+    // The building-information view: the floor chosen and the raise of its
+    // animation in percent.
+    int32_t selectedFloor = 1;
+    int32_t buildingRaisePercent = 100;
     int32_t autoZoomBySpeed = 1;       // "eMapAutoZoomInBy": 1 by speed, else by distance
     int32_t autoZoomBySpeedSteps[4] = {9, 10, 11, 12};
     int32_t autoZoomByDistanceSteps[4] = {9, 10, 11, 12};

@@ -604,6 +604,7 @@ void CMneDrawMap::Publish(const MneFrameRecord& frame) {
     record.frameNumber = ++pub.frameCount;
     out.record = record;
     pub.lastRecord = record;
+    if (m_foundBuilding) pub.foundBuilding = m_foundRecord;
 }
 
 void CMneDrawMap::PublishPoiSymbols() {

@@ -70,6 +70,15 @@ struct MneFrameRecord {
     uint32_t frameNumber = 0;
 };
 
+// The building under the car, recorded by the building pass (the first
+// one found in a frame) for the building-information view.
+struct MneFoundBuilding {
+    uint8_t height = 0;               // the record's height value: its floors
+    uint16_t styleId = 0;
+    double info = 0.0;                // the record's information value
+    std::vector<MapPoint> footprint;  // map units
+};
+
 using MnePoiCache = CMoudleDrawDrawCacheT<tagMODULEDRAWPOICACHE>;
 using MneThemeCache = CMoudleDrawDrawCacheT<tagMODULEDRAWTHEMECACHE>;
 using MneTrafficCache = CMoudleDrawDrawCacheT<tagMODULEDRAWRTMCACHE>;
@@ -99,6 +108,7 @@ struct MneDrawPublication {
     DibImage565 picture;          // the last finished frame
     MneFrameRecord lastRecord;    // of the last finished frame
     uint32_t frameCount = 0;
+    MneFoundBuilding foundBuilding;   // the last building found under the car
 };
 
 // The pass slots of the frame, in the order the standard modes run them.
@@ -212,6 +222,7 @@ public:
     int ReusingPois() const { return m_reusePois; }
     int FoundBuilding() const { return m_foundBuilding; }
     void SetFoundBuilding(int found) { m_foundBuilding = found; }
+    MneFoundBuilding& FoundBuildingRecord() { return m_foundRecord; }
     // Runs one layer loop: the tiles in visit order, each made current,
     // its block queried and handed over, then released.
     void ForEachTileBlock(Layer layer,
@@ -278,6 +289,7 @@ private:
     int m_screenLevel[2] = {9, 9};
     int m_reusePois = 0;
     int m_foundBuilding = 0;
+    MneFoundBuilding m_foundRecord;
     int m_birdSetUp[2] = {};
     BirdPitchState m_pitch[2];
     LookAheadState m_lookAhead;

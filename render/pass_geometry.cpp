@@ -56,6 +56,13 @@ MneGeometryOptions GeometryOptionsFromSettings() {
     o.roadLimit3d[1] = g.m_3dPrincipalRoadLimit;
     o.roadLimit3d[2] = g.m_3dThinRoadLimit;
     o.roadLimit3d[3] = g.m_3dEtcRoadLimit;
+    o.buildAnti = g.m_buildAnti;
+    o.buildLimit2d = g.m_2dBuildLimit;
+    o.buildLimit3d = g.m_3dFieldLimit;
+    o.smallBuildLimit2d = g.m_2dSBuildLimit;
+    o.smallBuildLimit3d = g.m_3dBuildLimit;
+    o.pattern3d = g.m_3dPattern;
+    o.xrayView = g.m_xrayView;
     return o;
 }
 
@@ -173,16 +180,12 @@ bool OffsetPolyline(const ScreenPoint* points, int count, int distance, int side
 
 int MneGeometryRenderer::Convert(const MneStoredPoints& points, int clipMode, std::vector<ScreenPoint>& out) {
     CMneCoordSystem& coords = m_map.Coords();
-    // Polygons go to the rasteriser unclipped (it clips every span to the
-    // picture): the view's polygon clip cuts corners off rings that cross
-    // the window's top edge.
-    const int clip = clipMode == kClipPolygon ? 0 : 1;
     if (points.packing != 0)
         return coords.PackedPointsToScreen(static_cast<int>(points.count), points.packing, points.base, points.data,
-                                           out, clipMode, Bird(), clip);
+                                           out, clipMode, Bird(), 1);
     m_local.resize(points.count);
     for (uint32_t i = 0; i < points.count; ++i) m_local[i] = StoredPointAt(points, i);
-    return coords.LocalPointsToScreen(static_cast<int>(points.count), m_local.data(), out, clipMode, Bird(), clip);
+    return coords.LocalPointsToScreen(static_cast<int>(points.count), m_local.data(), out, clipMode, Bird(), 1);
 }
 
 void MneGeometryRenderer::Fill(const std::vector<ScreenPoint>& points, uint32_t colour, float opacity, int grey) {
@@ -237,10 +240,12 @@ void MneGeometryRenderer::Outline(const MneStoredPoints& points, uint32_t first,
         if (!seam(i, i + 1)) edge(i, i + 1, width, penColour);
 }
 
+// The class's attribute word: the head's two values (kind code in the low
+// half; route-view flag and category in the bytes of the high half).
 uint32_t MneGeometryRenderer::ClassWord(int cls) const {
-    const auto& heads = m_map.Style().Manager().ClassHeads();
-    if (cls < 0 || static_cast<size_t>(cls) >= heads.size()) return 0;
-    return heads[static_cast<size_t>(cls)].raw.U32(0);
+    uint16_t kindCode = 0, flags = 0;
+    if (!m_map.Style().GetClassValues(cls, &kindCode, &flags)) return 0;
+    return kindCode | static_cast<uint32_t>(flags) << 16;
 }
 
 // ---- Area renderers --------------------------------------------------------------------
@@ -265,7 +270,12 @@ int MneGeometryRenderer::DrawAreas(AreaKind kind, int groupType, int level, cons
                       style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0) != 0;
             word = ClassWord(r.styleIndex);
             if (classOk && kind == AreaKind::kBase) {
+                // The elevation areas (drawn above level 8) replace the base
+                // layer's kind-1 classes; a class without an attribute word
+                // is not drawn.
+                const bool hasWord = style.GetClassValues(r.styleIndex, nullptr, nullptr) != 0;
                 const uint32_t code = word & 0xFFFF;
+                if (!hasWord || (level > 8 && code == 1)) classOk = false;
                 if (code == 200) {
                     const int limit = bird ? m_options.fieldLimit3d : m_options.fieldLimit2d;
                     if (level < limit) classOk = false;
@@ -465,7 +475,7 @@ int MneGeometryRenderer::DrawStripes(int level, const int16_t rect[4], const uin
                 continue;
             }
             const MapPoint quad[4] = {prevB, prevA, ak, bk};
-            if (coords.MapPointsToScreen(4, quad, m_screen, kClipPolygon, Bird(), 0) < 3) continue;
+            if (coords.MapPointsToScreen(4, quad, m_screen, kClipPolygon, Bird(), 1) < 3) continue;
             Fill(m_screen, brush->colour, 1.0f, 0);
             m_screen.push_back(m_screen.front());
             Stroke(m_screen.data(), static_cast<int>(m_screen.size()), 1, pen->colour, 0);
@@ -522,7 +532,7 @@ int MneGeometryRenderer::DrawStripedQuads(int level, const int16_t rect[4], cons
         };
         for (int k = 0; k < 13; k += 2) {
             const MapPoint strip[5] = {step(side0, k), step(side0, k + 1), step(side1, k + 1), step(side1, k), step(side0, k)};
-            if (coords.MapPointsToScreen(5, strip, m_screen, kClipPolygon, Bird(), 0) <= 2) continue;
+            if (coords.MapPointsToScreen(5, strip, m_screen, kClipPolygon, Bird(), 1) <= 2) continue;
             Fill(m_screen, brush->colour, 1.0f, 0);
             Stroke(m_screen.data(), static_cast<int>(m_screen.size()), 1, pen->colour, 0);
         }
@@ -537,77 +547,74 @@ int MneGeometryRenderer::DrawStripedQuads(int level, const int16_t rect[4], cons
 int MneGeometryRenderer::DrawPolygonClass(int level, int groupType) {
     CEglDraw& egl = m_map.Egl();
     egl.SetLineMode(m_options.drawAnti == 1 ? 1 : 0);
-    NcConfigMap& style = m_map.Style();
     const MneDrawRequest& request = m_map.Request();
-    const int styleLevel = CMneDrawMap::StyleLevel(level);
-    const bool bird = request.birdView == 1;
-    const int grey = Grey(5);
-    auto classDrawn = [&](int cls, uint32_t word) {
-        const uint32_t category = word >> 24;
-        if (bird && category >= 1 && category <= 4 && level < m_options.roadLimit3d[category - 1]) return false;
-        if (styleLevel < style.GetClassLevel(cls)) return false;
-        if (request.viewMode == 5 && ((word >> 16) & 0xFF) == 0) return false;
-        return true;
-    };
-    // One walk over the tiles: the shadows (when asked) or the polygons.
-    auto walk = [&](bool shadows) {
+    // The shadows of every tile are drawn before any polygon, so no shadow
+    // covers a neighbouring polygon's fill.
+    const bool shadowPass = level > 8 && request.centreMode != 1 && request.viewMode != 5 &&
+                            request.birdView != 1 && m_options.roadRelief != 0 && groupType != 28 && groupType != 29;
+    for (const bool shadows : {true, false}) {
+        if (shadows && !shadowPass) continue;
         m_map.ForEachTileBlock(CMneDrawMap::kBase, [&](const VisibleTile& tile, const uint8_t* block, uint32_t size) {
-            const MneBlockView view(block, size);
-            MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-                if (r.groupType != groupType || !BoxMeetsRect(r.bytes, tile.rect[0])) return true;
-                const uint32_t word = ClassWord(r.styleIndex);
-                if (!classDrawn(r.styleIndex, word)) return true;
-                const StyleDrawStyle* pen = nullptr;
-                const StyleColourRef* brush = nullptr;
-                if (!style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0)) return true;
-                MneStoredPoints points;
-                if (!StoredPointsOf(view, r.bytes, U16(r.bytes + 8), &points)) return true;
-                if (Convert(points, kClipPolygon, m_screen) < 3) return true;
-                if (shadows) {
-                    const int code = static_cast<int>(word & 0xFFFF);
-                    if (code == 0) return true;
-                    int dx = 0, dy = 0;
-                    ShadowOffsets(code, &dx, &dy);
-                    uint32_t colour = 0x0A0A0A;
-                    const StyleDrawStyle* shadowPen = nullptr;
-                    const StyleColourRef* c1 = nullptr;
-                    const StyleColourRef* c2 = nullptr;
-                    if (style.GetClassStyle3(r.styleIndex, &shadowPen, &c1, &c2) && shadowPen) colour = shadowPen->colour;
-                    for (ScreenPoint& p : m_screen) p.x += dx, p.y += dy;
-                    Fill(m_screen, colour, 1.0f, grey);
-                    Stroke(m_screen.data(), static_cast<int>(m_screen.size()), 1, colour, grey);
-                    return true;
-                }
-                uint32_t fill = brush ? PolygonFillColour(groupType, brush->colour) : 0;
-                if (brush && brush->kind == kColourRefPatternKind) {
-                    if (!FillPattern(brush->colourIndex, m_screen)) Fill(m_screen, brush->colour, 1.0f, grey);
-                    fill = pen ? pen->colour : brush->colour;   // the seams take the class's pen colour
-                } else if (brush) {
-                    Fill(m_screen, fill, (word >> 24) == 5 ? 0.5f : 1.0f, grey);
-                }
-                if (!pen) return true;
-                const uint32_t outline = (groupType == 28 || groupType == 29) && brush ? brush->colour : pen->colour;
-                const uint32_t ringCount = U16(r.bytes + 14);
-                const uint32_t ringTable = U32(r.bytes + 16);
-                if (ringCount == 0 || !view.ContainsArray(ringTable, ringCount, 4)) {
-                    Outline(points, 0, points.count, pen->width, outline, brush ? &fill : nullptr, grey);
-                    return true;
-                }
-                for (uint32_t k = 0; k < ringCount; ++k) {
-                    const uint8_t* ring = block + ringTable + k * 4;
-                    const uint32_t first = U16(ring), count = U16(ring + 2);
-                    if (uint64_t{first} + count > points.count) continue;   // a ring past the points
-                    Outline(points, first, count, pen->width, outline, brush ? &fill : nullptr, grey);
-                }
-                return true;
-            });
+            DrawPolygonClassBlock(level, groupType, shadows, tile.rect[0], block, size);
         });
-    };
-    const bool shadowPass = level > 8 && request.centreMode != 1 && request.viewMode != 5 && !bird &&
-                            m_options.roadRelief != 0 && groupType != 28 && groupType != 29;
-    if (shadowPass) walk(true);
-    walk(false);
+    }
     egl.SetLineMode(0);
+    return 1;
+}
+
+int MneGeometryRenderer::DrawPolygonClassBlock(int level, int groupType, bool shadows, const int16_t rect[4],
+                                               const uint8_t* block, uint32_t size) {
+    NcConfigMap& style = m_map.Style();
+    const int grey = Grey(5);
+    const MneBlockView view(block, size);
+    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+        if (r.groupType != groupType || !BoxMeetsRect(r.bytes, rect)) return true;
+        const uint32_t word = ClassWord(r.styleIndex);
+        if (!ClassDrawnAsPolygon(r.styleIndex, word, level)) return true;
+        const StyleDrawStyle* pen = nullptr;
+        const StyleColourRef* brush = nullptr;
+        if (!style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0)) return true;
+        MneStoredPoints points;
+        if (!StoredPointsOf(view, r.bytes, U16(r.bytes + 8), &points)) return true;
+        if (Convert(points, kClipPolygon, m_screen) < 3) return true;
+        if (shadows) {
+            const int code = static_cast<int>(word & 0xFFFF);
+            if (code == 0) return true;
+            int dx = 0, dy = 0;
+            ShadowOffsets(code, &dx, &dy);
+            uint32_t colour = 0x0A0A0A;
+            const StyleDrawStyle* shadowPen = nullptr;
+            const StyleColourRef* c1 = nullptr;
+            const StyleColourRef* c2 = nullptr;
+            if (style.GetClassStyle3(r.styleIndex, &shadowPen, &c1, &c2) && shadowPen) colour = shadowPen->colour;
+            for (ScreenPoint& p : m_screen) p.x += dx, p.y += dy;
+            Fill(m_screen, colour, 1.0f, grey);
+            Stroke(m_screen.data(), static_cast<int>(m_screen.size()), 1, colour, grey);
+            return true;
+        }
+        uint32_t fill = brush ? PolygonFillColour(groupType, brush->colour) : 0;
+        if (brush && brush->kind == kColourRefPatternKind) {
+            if (!FillPattern(brush->colourIndex, m_screen)) Fill(m_screen, brush->colour, 1.0f, grey);
+            fill = pen ? pen->colour : brush->colour;   // the seams take the class's pen colour
+        } else if (brush) {
+            Fill(m_screen, fill, (word >> 24) == 5 ? 0.5f : 1.0f, grey);
+        }
+        if (!pen) return true;
+        const uint32_t outline = (groupType == 28 || groupType == 29) && brush ? brush->colour : pen->colour;
+        const uint32_t ringCount = U16(r.bytes + 14);
+        const uint32_t ringTable = U32(r.bytes + 16);
+        if (ringCount == 0 || !view.ContainsArray(ringTable, ringCount, 4)) {
+            Outline(points, 0, points.count, pen->width, outline, brush ? &fill : nullptr, grey);
+            return true;
+        }
+        for (uint32_t k = 0; k < ringCount; ++k) {
+            const uint8_t* ring = block + ringTable + k * 4;
+            const uint32_t first = U16(ring), count = U16(ring + 2);
+            if (uint64_t{first} + count > points.count) continue;   // a ring past the points
+            Outline(points, first, count, pen->width, outline, brush ? &fill : nullptr, grey);
+        }
+        return true;
+    });
     return 1;
 }
 
@@ -687,6 +694,21 @@ void InstallGeometryPassesWithLinkColour(CMneDrawMap& map, MneGeometryRenderer::
     map.SetPassHandler(MnePass::kPolygonClass, [](CMneDrawMap& m, const MnePassContext& c) {
         MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
         renderer.DrawPolygonClass(m.ScaleLevel(), c.groupType);
+    });
+    map.SetPassHandler(MnePass::kMapPolygons, [](CMneDrawMap& m, const MnePassContext&) {
+        MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
+        renderer.DrawMapPolygons(m.ScaleLevel());
+    });
+    map.SetPassHandler(MnePass::kBuildings, [](CMneDrawMap& m, const MnePassContext& c) {
+        if (!c.tile || !c.block) return;
+        MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
+        m.Coords().SetTile(c.tile->column, c.tile->row);
+        renderer.CollectBuildings7(m.ScaleLevel(), c.tile->rect[0], c.block, c.blockSize);
+        renderer.CollectBuildings21(m.ScaleLevel(), c.tile->rect[0], c.block, c.blockSize);
+    });
+    map.SetPassHandler(MnePass::kFoundBuilding, [](CMneDrawMap& m, const MnePassContext&) {
+        MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());
+        renderer.DrawFoundBuilding(m.ScaleLevel());
     });
     map.SetPassHandler(MnePass::kTrafficLinks, [linkColour](CMneDrawMap& m, const MnePassContext&) {
         MneGeometryRenderer renderer(m, GeometryOptionsFromSettings());

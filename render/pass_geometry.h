@@ -25,6 +25,14 @@ struct MneGeometryOptions {
     int32_t roadRelief = 0;         // the polygon shadow pass
     int32_t roadLimit3d[4] = {};    // bird's-eye thresholds of categories 1-4
     int32_t trafficRoads = 0;       // 2: roads of kind 1 and 2 only; 3: the others only
+    // The building pass.
+    int32_t buildAnti = 0;          // with drawAnti: smooth building outlines
+    int32_t buildLimit2d = 0;       // buildings at all (theme kind 3): bird's-eye,
+    int32_t buildLimit3d = 0;       //   flat (the flat limit is the field limit)
+    int32_t smallBuildLimit2d = 0;  // kind-4 value 1 (theme kind 3): bird's-eye,
+    int32_t smallBuildLimit3d = 0;  //   flat
+    int32_t pattern3d = 0;          // kind-4 value 2 in the bird's-eye view
+    int32_t xrayView = 0;           // the found-building check from this level
 };
 MneGeometryOptions GeometryOptionsFromSettings();
 
@@ -63,6 +71,24 @@ int StripeBandCount(double diagonal);
 // lighter by 30 per channel, else as it is.
 uint32_t PolygonFillColour(int groupType, uint32_t colour);
 
+// Draws a wall quadrilateral with a marking pattern: corners 1 and 2 its
+// bottom edge (left, right), 4 and 3 its top edge (left, right). The whole
+// quad is filled with colourA; kinds 101-104 add count pattern pieces in
+// colourB (101 windows, 102 thin bars, 103 bands, 104 bands and a door).
+void DrawRoadMarking(CEglDraw& egl, const ScreenPoint corners[4], int kind, int count, uint32_t colourA,
+                     uint32_t colourB, int grey);
+
+// The wall lift of an extruded building in pixels: d x base line x height
+// unit x 2 / view height.
+int BuildingWallLift(int step, int baseLine, int heightUnit, int viewHeight);
+// The found-building view's lifts: the drawn lift at raisePercent and the
+// height of one floor (0 for a building without floors).
+void FoundBuildingLifts(int floors, int raisePercent, int* drawnLift, int* floorHeight);
+// True when a region made of the screen ring (even-odd) holds the point.
+bool ScreenRingContains(const std::vector<ScreenPoint>& ring, ScreenPoint point);
+// Footprints of this many points or more are not extruded.
+inline constexpr uint32_t kMaxBuildingPoints = 199;
+
 // Moves a polyline sideways by distance (x by d sin, y by factor d cos of
 // each segment's direction in whole degrees, y counted upward); side 0
 // moves by minus the normal, side 1 by plus. Consecutive equal points are
@@ -93,6 +119,20 @@ public:
     // Polygon classes (types 3, 28, 29, 30) over every visible tile, with
     // the shadow pass first.
     int DrawPolygonClass(int level, int groupType);
+    // Polygons in map coordinates (type 26) over every visible tile: one
+    // fill of the whole point list, each ring outlined.
+    int DrawMapPolygons(int level);
+    // The same two for one tile's block (the tile already current).
+    int DrawPolygonClassBlock(int level, int groupType, bool shadows, const int16_t rect[4], const uint8_t* block,
+                              uint32_t size);
+    int DrawMapPolygonsBlock(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+
+    // Buildings of one tile's block: footprints in tile-local units (type
+    // 7) or map units (type 21), drawn back to front.
+    int CollectBuildings7(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    int CollectBuildings21(int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    // The found building (view mode 8) as a block with its selected floor.
+    int DrawFoundBuilding(int level);
 
     // The congestion colour of a traffic link (0: not known, not drawn).
     using LinkColourFn = std::function<uint32_t(const uint8_t* record)>;
@@ -109,6 +149,15 @@ private:
     // The seam rule over a ring of stored points.
     void Outline(const MneStoredPoints& points, uint32_t first, uint32_t count, int width, uint32_t penColour,
                  const uint32_t* repaintColour, int grey);
+    // The same over a ring of map points (seams tested in tile-local units).
+    void OutlineMap(const MapPoint* points, uint32_t count, int width, uint32_t penColour,
+                    const uint32_t* repaintColour, int grey);
+    bool ClassDrawnAsPolygon(int cls, uint32_t word, int level) const;
+    int CollectBuildings(int format, int level, const int16_t rect[4], const uint8_t* block, uint32_t size);
+    void DrawBuilding(int level, int styleId, bool nearView, int format, const MneBlockView& view,
+                      const uint8_t* record);
+    // Walls of a closed screen ring (first point repeated), back to front.
+    void DrawWalls(const std::vector<ScreenPoint>& ring, int lift, const std::function<void(const ScreenPoint*)>& wall);
     bool FillPattern(int colourIndex, const std::vector<ScreenPoint>& points);
     int Grey(int n) const { return n >= 1 && n <= 15 ? m_map.Grey().on[static_cast<size_t>(n - 1)] : 0; }
     int Bird() const { return m_map.Request().birdView; }
@@ -119,6 +168,13 @@ private:
     std::vector<ScreenPoint> m_screen;
     std::vector<ScreenPoint> m_edge;
     std::vector<TileLocalPoint> m_local;
+    std::vector<MapPoint> m_mapPoints;
+    struct DepthEntry {
+        int styleId;
+        const uint8_t* record;
+        int32_t key;
+    };
+    std::vector<DepthEntry> m_depth;
     LinkColourFn m_linkColour;
 };
 

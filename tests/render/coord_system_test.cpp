@@ -289,6 +289,10 @@ TEST_F(ClipTest, PolygonTable) {
         // window's top-left corner outside turns at that corner.
         {"corner turn", Points({{400, 240}, {-200, 0}, {0, -200}, {400, 240}}),
          Points({{400, 240}, {-10, 76}, {-10, -10}, {173, -10}, {400, 240}})},
+        // A ring stored open whose closing edge comes back in across the
+        // top: the entry point of that edge keeps the corner.
+        {"open ring closes across the top", Points({{50, 50}, {900, 50}, {900, -100}, {50, -100}}),
+         Points({{50, 50}, {810, 50}, {810, -10}, {50, -10}, {50, 50}})},
         // The same edge through the window: exit and entry, no corner.
         {"edge through the window", Points({{400, 240}, {-100, 240}, {400, -100}, {400, 240}}),
          Points({{400, 240}, {-10, 240}, {-10, 179}, {268, -10}, {400, -10}, {400, 240}})},

@@ -86,12 +86,13 @@ TEST_F(LayerFilesTest, DemoDistrictLayers) {
     CMneBaseMapFile base;
     const Counts b = WalkFile(base, Path("Map\\Base.map"), m_arena, sw, ne);
     EXPECT_GT(b.blocks, 10);
-    EXPECT_TRUE(b.groupTypes.count(1));   // areas
-    EXPECT_TRUE(b.groupTypes.count(2));   // roads
+    // Every geometry class the passes draw: areas, casings and fills,
+    // polygon classes, stripes, map-unit polygons and lines.
+    EXPECT_EQ(b.groupTypes, (std::set<int>{1, 2, 3, 4, 5, 6, 8, 12, 19, 22, 23, 24, 26, 27, 28, 29, 30}));
     CMneBaseMapFile buildings;
     const Counts h = WalkFile(buildings, Path("Map\\Building.map"), m_arena, sw, ne);
-    EXPECT_GE(h.records, 18);             // three blocks of two rows of three, cut at tile edges
-    EXPECT_EQ(h.groupTypes, std::set<int>{7});
+    EXPECT_GE(h.records, 72 + 3);         // three blocks of 24 houses, three towers
+    EXPECT_EQ(h.groupTypes, (std::set<int>{7, 21}));
     CMnePOIMapFile poi;
     EXPECT_GT(WalkFile(poi, Path("Map\\POI.map"), m_arena, sw, ne).records, 14 * 3);
     CMneThemeMapFile theme;

@@ -280,7 +280,10 @@ std::vector<ClassStyle> AreaClasses() {
     c[kAreaWater] = Area(1, 0, kBrushWater, 10);
     c[kAreaPark] = Area(5, 0, kBrushPark, 11);
     c[kAreaBlock] = Area(10, kPenArea, kBrushBlock, 12);
-    c[kAreaBuilding] = Area(11, kPenBuilding, kBrushRoof, 13);
+    // Buildings: heights from the records (category 1), walls with rows of
+    // windows (kind-2 value 1).
+    c[kAreaBuilding] = Area(11, kPenBuilding, kBrushRoof, 13, 1);
+    c[kAreaBuilding].value8 = 1;
     // Buildings: pen, roof and wall through the second set of words.
     for (ClassItem& it : c[kAreaBuilding].items) {
         it.normal[3] = kPenBuilding;

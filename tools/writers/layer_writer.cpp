@@ -193,6 +193,83 @@ LayerRecord BuildingRecord(const std::vector<LocalPoint>& ring, uint8_t height, 
     return {w.Data(), Points(ring), {}};
 }
 
+LayerRecord PolygonRecord(const std::vector<LocalPoint>& points, const std::vector<std::pair<uint16_t, uint16_t>>& rings) {
+    platform::ByteWriter w;
+    Box(w, points);
+    w.U16(CountWord(points.size()));
+    w.U32(0);
+    w.U16(static_cast<uint16_t>(rings.size()));
+    w.U32(0);   // 16: the ring table
+    platform::ByteWriter table;
+    for (const auto& [first, count] : rings) table.U16(first), table.U16(count);
+    return {w.Data(), Points(points), table.Data()};
+}
+
+namespace {
+
+void MapBox(platform::ByteWriter& w, const std::vector<MapPoint>& pts) {
+    int32_t minX = INT32_MAX, minY = INT32_MAX, maxX = INT32_MIN, maxY = INT32_MIN;
+    for (const MapPoint& p : pts) {
+        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    }
+    w.I32(minX), w.I32(minY), w.I32(maxX), w.I32(maxY);
+}
+
+std::vector<uint8_t> MapPoints(const std::vector<MapPoint>& pts) {
+    platform::ByteWriter w;
+    for (const MapPoint& p : pts) w.I32(p.x), w.I32(p.y);
+    return w.Data();
+}
+
+}  // namespace
+
+LayerRecord MapPolygonRecord(const std::vector<MapPoint>& points, const std::vector<std::pair<uint16_t, uint16_t>>& rings) {
+    platform::ByteWriter w;
+    MapBox(w, points);
+    w.U16(static_cast<uint16_t>(points.size()));
+    w.U32(0);   // 18: the points
+    w.U16(static_cast<uint16_t>(rings.size()));
+    w.U32(0);   // 24: the ring table
+    platform::ByteWriter table;
+    for (const auto& [first, count] : rings) table.U16(first), table.U16(count);
+    return {w.Data(), MapPoints(points), table.Data()};
+}
+
+LayerRecord CrossingRecord(const MapPoint corners[4]) {
+    const std::vector<MapPoint> quad(corners, corners + 4);
+    platform::ByteWriter w;
+    MapBox(w, quad);
+    w.U16(5);   // the shape kind of a crossing
+    w.U32(0);   // 18: the corners
+    w.Zeros(2);
+    w.U32(0);   // 24: optional
+    return {w.Data(), MapPoints(quad), {}};
+}
+
+LayerRecord MapLineRecord(const std::vector<MapPoint>& line) {
+    // The box is tested in tile-local units: it covers the whole tile.
+    platform::ByteWriter w;
+    w.I16(0), w.I16(0), w.I16(2048), w.I16(2048);
+    w.U16(static_cast<uint16_t>(line.size()));
+    w.U32(0);
+    return {w.Data(), MapPoints(line), {}};
+}
+
+LayerRecord MapBuildingRecord(const std::vector<MapPoint>& ring, uint8_t height, uint8_t floors, uint32_t info) {
+    platform::ByteWriter w;
+    w.U8(height);
+    w.F32(static_cast<float>(height) * 3.0f);
+    MapBox(w, ring);
+    w.U16(static_cast<uint16_t>(ring.size()));
+    w.U32(0);       // 23: the footprint
+    w.Zeros(2);
+    w.U32(0);       // 29: optional
+    w.U8(floors);   // 33
+    w.U32(info);    // 34
+    return {w.Data(), MapPoints(ring), {}};
+}
+
 LayerRecord PoiRecord(LocalPoint at, uint32_t word, uint16_t poiClass, uint8_t displayStep,
                       const std::string& nameCp949) {
     platform::ByteWriter w;
@@ -453,6 +530,43 @@ uint16_t LineClassOf(uint8_t roadClass) {
     if (roadClass <= 5) return demostyle::kLineStreet;
     return demostyle::kLineSmallStreet;
 }
+// The casing drawn under a road's fill (none for small streets).
+int CasingClassOf(uint8_t roadClass) {
+    if (roadClass <= 1) return demostyle::kLineExpresswayCasing;
+    if (roadClass <= 3) return demostyle::kLineMajorCasing;
+    if (roadClass <= 5) return demostyle::kLineStreetCasing;
+    return -1;
+}
+
+// Adds a record in map units to every tile of a level its points meet.
+void AddToTiles(std::map<int, Blocks>& layer, int level, const std::vector<MapPoint>& points, uint8_t groupType,
+                uint16_t cls, const LayerRecord& record) {
+    const int32_t side = GetLevelTileSide(level);
+    int32_t minX = INT32_MAX, minY = INT32_MAX, maxX = INT32_MIN, maxY = INT32_MIN;
+    for (const MapPoint& p : points) {
+        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    }
+    for (int32_t r = minY / side; r <= maxY / side; ++r)
+        for (int32_t c = minX / side; c <= maxX / side; ++c) BlockOf(layer[level], c, r, false).Add(groupType, cls, record);
+}
+
+// A quad of four map points as a closed ring of five points local to the
+// tile of its first corner (corners past the tile's edge keep going on its
+// local grid).
+bool ClosedQuad(int level, const MapPoint corners[4], TilePiece* out) {
+    TilePiece first;
+    if (!TilePoint(level, corners[0], &first)) return false;
+    const double side = GetLevelTileSide(level), step = GetLevelLocalStep(level);
+    out->column = first.column, out->row = first.row;
+    out->points.clear();
+    for (int i = 0; i <= 4; ++i) {
+        const MapPoint& p = corners[i % 4];
+        out->points.push_back({static_cast<int16_t>(std::lround((p.x - first.column * side) / step)),
+                               static_cast<int16_t>(std::lround((p.y - first.row * side) / step))});
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -493,7 +607,14 @@ bool WriteDemoLayers(const std::string& root, std::string* error) {
                 BlockOf((*a.layer)[level], p.column, p.row, false).Add(a.groupType, a.cls, AreaRecord(p.points));
         for (const DemoLink& link : DemoLinks()) {
             for (TilePiece& p : TileLine(level, link.shape)) {
-                BlockOf(base[level], p.column, p.row, false).Add(2, LineClassOf(link.roadClass), LineRecord(p.points));
+                // Casings first (type 2), fills over them (type 4; the
+                // expressway type 8, over the other roads), the tunnel's
+                // dashes last (type 12).
+                GroupedBlockBuilder& b = BlockOf(base[level], p.column, p.row, false);
+                if (const int casing = CasingClassOf(link.roadClass); casing >= 0)
+                    b.Add(2, static_cast<uint16_t>(casing), LineRecord(p.points));
+                b.Add(link.roadClass <= 1 ? 8 : 4, LineClassOf(link.roadClass), LineRecord(p.points));
+                if (link.structureKind == 2) b.Add(12, demostyle::kLineTunnel, LineRecord(p.points));
                 traffic[level][{p.column, p.row}].push_back(
                     TrafficLinkRecord(p.points, link.number, static_cast<uint16_t>(link.roadClass <= 1 ? 1 : link.roadClass <= 3 ? 2 : 4)));
             }
@@ -507,24 +628,110 @@ bool WriteDemoLayers(const std::string& root, std::string* error) {
         }
     }
 
-    // Buildings (level 1 only, where levels 16 and 17 draw): rows of
-    // houses in three blocks, and the lot numbers beside them.
+    // The other geometry classes of the Base layer, one or two of each, at
+    // every level: a railway south of the district (dashed, type 4), the
+    // district boundary (type 19), the river's centre line in map units
+    // (type 27), polygon classes (types 3, 28, 29, 30) with their rings,
+    // an outlined block (type 5), a car park (type 6), flats drawn
+    // translucent (type 22), crosswalk stripes (types 23 and 24) and a
+    // pond with an island in the park (type 26).
+    const std::vector<MapPoint> railway = {Deg(126.99, 37.4972), Deg(127.02, 37.4968), Deg(127.05, 37.4972)};
+    const std::vector<MapPoint> boundary = {Deg(126.9955, 37.497), Deg(126.9955, 37.533)};
+    std::vector<MapPoint> riverLine;
+    for (int k = 0; k <= 12; ++k) riverLine.push_back(Deg(126.99 + k * 0.005, 37.53585 + 0.0006 * std::sin(k)));
+    struct Polygon {
+        std::vector<MapPoint> ring;
+        uint8_t groupType;
+        uint16_t cls;
+    };
+    const Polygon polygons[] = {
+        {Rect(127.0018, 37.5095, 127.0082, 37.5145), 3, demostyle::kAreaParking},
+        {Rect(127.0318, 37.5016, 127.0382, 37.5064), 28, demostyle::kAreaSchool},
+        {Rect(127.0122, 37.5092, 127.0148, 37.5112), 29, demostyle::kAreaPark},
+        {Rect(127.0318, 37.5255, 127.0382, 37.5305), 30, demostyle::kAreaCemetery},
+        {Rect(127.0218, 37.5255, 127.0282, 37.5305), 5, demostyle::kAreaOutlinedBlock},
+        {Rect(127.0218, 37.5016, 127.0262, 37.5044), 6, demostyle::kAreaParking},
+        {Rect(127.0012, 37.5176, 127.0088, 37.5224), 22, demostyle::kAreaApartment},
+    };
+    std::vector<MapPoint> pond = {Deg(127.0158, 37.5118), Deg(127.0178, 37.5112), Deg(127.0186, 37.5128),
+                                  Deg(127.0172, 37.5142), Deg(127.0156, 37.5136), Deg(127.0158, 37.5118)};
+    const std::vector<MapPoint> island = {Deg(127.0167, 37.5124), Deg(127.0174, 37.5125), Deg(127.0171, 37.5131),
+                                          Deg(127.0167, 37.5124)};
+    const uint16_t outerCount = static_cast<uint16_t>(pond.size());
+    pond.insert(pond.end(), island.begin(), island.end());
+    const LayerRecord pondRecord =
+        MapPolygonRecord(pond, {{0, outerCount}, {outerCount, static_cast<uint16_t>(island.size())}});
+    for (int level : kDemoLevels) {
+        for (TilePiece& p : TileLine(level, railway))
+            BlockOf(base[level], p.column, p.row, false).Add(4, demostyle::kLineRailway, LineRecord(p.points));
+        for (TilePiece& p : TileLine(level, boundary))
+            BlockOf(base[level], p.column, p.row, false).Add(19, demostyle::kLineBoundary, LineRecord(p.points));
+        AddToTiles(base, level, riverLine, 27, demostyle::kLineRiver, MapLineRecord(riverLine));
+        for (const Polygon& g : polygons) {
+            for (TilePiece& p : TileArea(level, g.ring)) {
+                const uint16_t n = static_cast<uint16_t>(p.points.size());
+                LayerRecord record = g.groupType == 3 || g.groupType >= 28 ? PolygonRecord(p.points, {{0, n}})
+                                                                           : AreaRecord(p.points);
+                BlockOf(base[level], p.column, p.row, false).Add(g.groupType, g.cls, std::move(record));
+            }
+        }
+        AddToTiles(base, level, pond, 26, demostyle::kAreaWater, pondRecord);
+        // Crosswalks at the main road's crossing with the third avenue: the
+        // stripes across each approach (type 23) and one crossing (type 24).
+        const double cx = kLon0 + 2 * kStepLon, cy = kLat0 + 2 * kStepLat;
+        const MapPoint walks[2][4] = {
+            {Deg(cx - 0.0006, cy + 0.0005), Deg(cx + 0.0006, cy + 0.0005), Deg(cx + 0.0006, cy + 0.0009),
+             Deg(cx - 0.0006, cy + 0.0009)},
+            {Deg(cx - 0.0006, cy - 0.0009), Deg(cx + 0.0006, cy - 0.0009), Deg(cx + 0.0006, cy - 0.0005),
+             Deg(cx - 0.0006, cy - 0.0005)},
+        };
+        for (const auto& walk : walks) {
+            TilePiece p;
+            if (ClosedQuad(level, walk, &p))
+                BlockOf(base[level], p.column, p.row, false).Add(23, demostyle::kAreaCrosswalk, AreaRecord(p.points));
+        }
+        const MapPoint crossing[4] = {Deg(cx + 0.0009, cy - 0.0005), Deg(cx + 0.0015, cy - 0.0005),
+                                      Deg(cx + 0.0015, cy + 0.0005), Deg(cx + 0.0009, cy + 0.0005)};
+        AddToTiles(base, level, std::vector<MapPoint>(crossing, crossing + 4), 24, demostyle::kAreaCrosswalk,
+                   CrossingRecord(crossing));
+    }
+
+    // Buildings (level 1 only, where levels 16 and 17 draw): in three
+    // blocks six rows of houses about 26 x 28 m with one to four floors, and
+    // a lot number for every other house.
     uint32_t info = 1;
+    int lotNumber = 1;
     for (const auto& [i, j] : {std::pair{0, 0}, std::pair{2, 1}, std::pair{2, 3}}) {
         for (int r = 0; r < 2; ++r) {
             for (int c = 0; c < 3; ++c) {
                 const double lon0 = kLon0 + i * kStepLon + 0.0016 + c * 0.0024;
                 const double lat0 = kLat0 + j * kStepLat + 0.0014 + r * 0.0026;
-                for (TilePiece& p : TileArea(1, Rect(lon0, lat0, lon0 + 0.0016, lat0 + 0.0016)))
-                    BlockOf(building[1], p.column, p.row, false)
-                        .Add(7, demostyle::kAreaBuilding, BuildingRecord(p.points, static_cast<uint8_t>(3 + 4 * r + c), 1 + c, info));
+                for (int k = 0; k < 4; ++k) {
+                    const int row = k / 2, column = k % 2;
+                    const double x = lon0 + column * 0.0005, y = lat0 + row * 0.0004;
+                    const uint8_t floors = static_cast<uint8_t>(1 + (c + k) % 4);
+                    for (TilePiece& p : TileArea(1, Rect(x, y, x + 0.0003, y + 0.00025)))
+                        BlockOf(building[1], p.column, p.row, false)
+                            .Add(7, demostyle::kAreaBuilding,
+                                 BuildingRecord(p.points, static_cast<uint8_t>(3 * floors), floors, info));
+                    ++info;
+                }
                 TilePiece lot;
                 if (TilePoint(1, Deg(lon0 + 0.0008, lat0 - 0.0003), &lot))
                     BlockOf(jibun[1], lot.column, lot.row, true)
-                        .Add(25, 0, LotNumberRecord(lot.points[0], demostyle::kPoiConvenience, static_cast<int16_t>(100 + info), 0));
-                ++info;
+                        .Add(25, 0, LotNumberRecord(lot.points[0], demostyle::kPoiConvenience,
+                                                    static_cast<int16_t>(100 + lotNumber), 0));
+                ++lotNumber;
             }
         }
+    }
+    // Towers stored in map units (type 21) beside the main road.
+    for (int k = 0; k < 3; ++k) {
+        const double lon0 = kLon0 + 1 * kStepLon + 0.0016 + k * 0.0008, lat0 = kLat0 + 2 * kStepLat + 0.0012;
+        const std::vector<MapPoint> ring = {Deg(lon0, lat0), Deg(lon0 + 0.0004, lat0), Deg(lon0 + 0.00045, lat0 + 0.0003),
+                                            Deg(lon0 + 0.00005, lat0 + 0.0004)};
+        AddToTiles(building, 1, ring, 21, demostyle::kAreaBuilding,
+                   MapBuildingRecord(ring, static_cast<uint8_t>(30 + 6 * k), static_cast<uint8_t>(10 + 2 * k), info++));
     }
 
     // Theme entries and road attributes at a few crossings.
@@ -606,9 +813,16 @@ bool WriteSyntheticLayers(const SyntheticCity& city, uint64_t seed, const std::s
                              : road == SyntheticRoad::kArterial ? demostyle::kLineMajorRoad
                                                                 : demostyle::kLineExpressway;
         const int deepest = road == SyntheticRoad::kLocal ? 2 : road == SyntheticRoad::kArterial ? 3 : 4;
+        const uint16_t casing = road == SyntheticRoad::kLocal      ? demostyle::kLineStreetCasing
+                                : road == SyntheticRoad::kArterial ? demostyle::kLineMajorCasing
+                                                                   : demostyle::kLineExpresswayCasing;
+        const uint8_t fillType = road == SyntheticRoad::kLocal || road == SyntheticRoad::kArterial ? 4 : 8;
         for (int level = 1; level <= deepest; ++level) {
             for (TilePiece& p : TileLine(level, line)) {
-                BlockOf(base[level], p.column, p.row, false).Add(2, cls, LineRecord(p.points));
+                // Casings under the fills, the expressways over the grid.
+                GroupedBlockBuilder& b = BlockOf(base[level], p.column, p.row, false);
+                b.Add(2, casing, LineRecord(p.points));
+                b.Add(fillType, cls, LineRecord(p.points));
                 if (road != SyntheticRoad::kLocal && level <= 2)
                     traffic[level][{p.column, p.row}].push_back(
                         TrafficLinkRecord(p.points, static_cast<uint32_t>(i), road == SyntheticRoad::kArterial ? 2 : 1));
@@ -666,6 +880,25 @@ bool WriteSyntheticLayers(const SyntheticCity& city, uint64_t seed, const std::s
             }
         }
         if (r % 20 == 0) tell("layers: row " + std::to_string(r) + " of " + std::to_string(n - 1));
+    }
+    // An expressway ring around the centre, at two fifths of the city's
+    // size, drawn over the grid (map layers only; the road network keeps
+    // its straight expressways).
+    {
+        const double cx = city.xm.back() / 2, cy = city.ym.back() / 2;
+        const double radius = 0.4 * std::min(city.xm.back(), city.ym.back());
+        std::vector<MapPoint> ring;
+        for (int k = 0; k <= 96; ++k) {
+            const double a = 2.0 * 3.14159265358979 * k / 96;
+            ring.push_back(at(cx + radius * std::cos(a), cy + radius * std::sin(a)));
+        }
+        for (int level = 1; level <= 4; ++level) {
+            for (TilePiece& p : TileLine(level, ring)) {
+                GroupedBlockBuilder& b = BlockOf(base[level], p.column, p.row, false);
+                b.Add(2, demostyle::kLineExpresswayCasing, LineRecord(p.points));
+                b.Add(8, demostyle::kLineExpressway, LineRecord(p.points));
+            }
+        }
     }
     // Signals at the arterial crossings.
     for (int r = 0; r < n; r += 10) {

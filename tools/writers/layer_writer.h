@@ -58,6 +58,16 @@ struct LocalPoint {
 LayerRecord AreaRecord(const std::vector<LocalPoint>& ring);   // 20 bytes, packing 0
 LayerRecord LineRecord(const std::vector<LocalPoint>& line);   // 14 bytes, packing 0
 LayerRecord BuildingRecord(const std::vector<LocalPoint>& ring, uint8_t height, uint8_t floors, uint32_t info);
+// A polygon (20 bytes, packing 0) whose rings are runs {first point, count}
+// of its point list (types 3, 28, 29, 30).
+LayerRecord PolygonRecord(const std::vector<LocalPoint>& points, const std::vector<std::pair<uint16_t, uint16_t>>& rings);
+// Records in map units: a polygon with rings (type 26, 28 bytes), a
+// crossing's four corners (type 24, 28 bytes, shape kind 5), a line (type
+// 27, 14 bytes) and a building footprint (type 21, 38 bytes).
+LayerRecord MapPolygonRecord(const std::vector<MapPoint>& points, const std::vector<std::pair<uint16_t, uint16_t>>& rings);
+LayerRecord CrossingRecord(const MapPoint corners[4]);
+LayerRecord MapLineRecord(const std::vector<MapPoint>& line);
+LayerRecord MapBuildingRecord(const std::vector<MapPoint>& ring, uint8_t height, uint8_t floors, uint32_t info);
 LayerRecord PoiRecord(LocalPoint at, uint32_t word, uint16_t poiClass, uint8_t displayStep,
                       const std::string& nameCp949);
 LayerRecord LotNumberRecord(LocalPoint at, uint16_t poiClass, int16_t main, int16_t sub);   // 16 bytes
