@@ -19,6 +19,11 @@ void MneSettingsDrawInputs::Read(MneDrawInputs* out) {
             out->autoZoomByDistanceSteps[i] = r.eAutoZoomLevelByDistance[i];
         }
         out->poiCategoriesChosen = ui->POICategoryList().GetCount() > 0 ? 1 : 0;
+        out->poiViewLevel = r.ePOIViewLevel;
+        out->themeSwitches = r.nThemeCate & 0x1F;
+        out->poiCategories.clear();
+        const NvArray<int32_t>& chosen = ui->POICategoryList();
+        for (int i = 0; i < chosen.GetCount(); ++i) out->poiCategories.push_back(*chosen.GetAt(i));
     }
     if (CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance()) {
         GpsFixRecord fix;

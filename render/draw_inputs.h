@@ -10,6 +10,14 @@
 #include <vector>
 
 #include "foundation/coords.h"
+#include "render/marker_lists.h"
+
+// A traffic incident the incident pass places (the traffic store's list).
+struct MneIncident {
+    uint16_t id = 0;
+    uint16_t kind = 0;
+    MapPoint position;
+};
 
 struct MneDrawInputs {
     // UI settings, as stored (1-based where the settings are).
@@ -28,6 +36,14 @@ struct MneDrawInputs {
     // animation in percent.
     int32_t selectedFloor = 1;
     int32_t buildingRaisePercent = 100;
+    int32_t poiViewLevel = 2;          // "ePOIViewLevel": label spacing 1 tight, 2 normal, 3 wide
+    std::vector<int32_t> poiCategories;   // the POI categories chosen for display
+    int32_t themeSwitches = 0;         // five theme category switches ("nThemeCate")
+    std::vector<MneIncident> incidents;
+    // What the screens hand over: the two marker lists and the route marks.
+    std::vector<MneMarkerEntry> markerList;
+    std::vector<MneMarkerEntry> markerList2;
+    MneRouteMarks routeMarks;
     int32_t autoZoomBySpeed = 1;       // "eMapAutoZoomInBy": 1 by speed, else by distance
     int32_t autoZoomBySpeedSteps[4] = {9, 10, 11, 12};
     int32_t autoZoomByDistanceSteps[4] = {9, 10, 11, 12};

@@ -166,6 +166,8 @@ struct MnePassContext {
 };
 
 class CMneDrawMap;
+struct MnePoiClassStyle;
+struct MneTextClass;
 using MnePassHandler = std::function<void(CMneDrawMap&, const MnePassContext&)>;
 
 class CMneDrawMap {
@@ -241,7 +243,33 @@ public:
     int DrawOutlinedText(const char* text, int32_t length, const ScreenRect& rect, int textClass, int sizeClass,
                          int32_t grey = 0);
 
+    // ---- Placement (poi_placement.cpp) ----
+    // The POI pass of one category mask over the visible tiles.
+    void PassPoi(uint32_t mask);
+    int PlacePoiNames(int level, const uint8_t* block, uint32_t size, uint32_t mask, int cacheIndex, int groupType);
+    int PlaceLotNumbers(int level, const uint8_t* block, uint32_t size, uint32_t mask, int cacheIndex, int groupType);
+    int ReplaceCachedPoi(int level, int cacheIndex, const MnePoiCache& last);
+    // ReplaceCachedPoi with the screen's published cache of that index.
+    void ReplaceCachedPois(int cacheIndex);
+    int PlaceStyleLandmarks();
+    int PlaceThemeSymbols();
+    int PlaceTrafficIncidents();
+    int IsChosenCategory(int poiClass);
+
+    // ---- Placed POIs, route marks, marker lists (marker_lists.cpp) ----
+    int DrawPlacedPois();
+    int DrawRouteMarkers();
+    int DrawMarkerList();
+    int DrawMarkerList2();
+
 private:
+    struct PoiCandidate;
+    ScreenRect PlacementWindow();
+    int PlaceCandidate(const PoiCandidate& candidate, uint32_t mask, int cacheIndex);
+    int PlaceBoxes(const PoiCandidate& candidate, const MnePoiClassStyle& style, int kind, int cacheIndex,
+                   int32_t storedWidth, int32_t storedHeight);
+    int DrawMarkers(const std::vector<MneMarkerEntry>& entries);
+    void DrawLabelBox(const ScreenRect& box, const MneTextClass& textClass, int32_t borderWidth, int32_t grey);
     // 1 opened or optional and missing, 0 failed (released), -1 arena failed.
     int OpenLayer(int index, const std::string& root);
     void RunPass(MnePass pass, const MnePassContext& context = {});

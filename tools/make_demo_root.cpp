@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "tools/writers/demo_labels.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/demo_style.h"
 #include "tools/writers/layer_writer.h"
@@ -50,6 +51,10 @@ int main(int argc, char** argv) {
     }
     if (!demostyle::WriteDemoStyle(root, &error)) {
         std::fprintf(stderr, "make_demo_root: map style: %s\n", error.c_str());
+        return 1;
+    }
+    if (!writers::WriteMapFont(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: map font: %s\n", error.c_str());
         return 1;
     }
     if (!writers::WriteDemoLayers(root, &error)) {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/file_io.h"
+#include "render/marker_lists.h"
 #include "render/module_draw.h"
 #include "render/pass_geometry.h"
 #include "settings/module_draw.h"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
     MneDrawInputs inputs;
     inputs.eMapColor = colour;
     inputs.trafficDisplay = traffic ? 1 : 0;
+    inputs.themeSwitches = 0x1F;   // every theme category shown
     inputs.headingDeg = ((heading % 360) + 360) % 360;
     inputs.position = {static_cast<int32_t>(std::lround(lon * kMapUnitsPerDegree)),
                        static_cast<int32_t>(std::lround(lat * kMapUnitsPerDegree))};
@@ -69,9 +71,13 @@ int main(int argc, char** argv) {
                 const int kind = record[18] | (record[19] << 8);
                 return kind == 1 ? 0x0000E0u : kind == 2 ? 0x0090F0u : 0x30C030u;   // 0x00BBGGRR
             });
+            InstallLabelPasses(map);
         });
     } else {
-        module.SetRendererSetup(InstallGeometryPasses);
+        module.SetRendererSetup([](CMneDrawMap& map) {
+            InstallGeometryPasses(map);
+            InstallLabelPasses(map);
+        });
     }
     MneDrawInit init;
     init.width = width;

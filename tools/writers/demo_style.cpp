@@ -317,15 +317,32 @@ std::vector<SymbolClass> PoiClasses() {
         near.highLevel = 14;
         near.attribute = 1;      // visible
         near.symbol = static_cast<uint16_t>(kFirstPoiSymbol + i);
-        near.kind = 1;
-        near.byte9 = 1;          // label to the right of the symbol
-        near.byte10 = kFontSmall;
+        near.value = static_cast<uint16_t>(100 + i);   // the POI category code
+        near.kind = 2;           // symbol and name
+        near.byte9 = 2;          // the name under the symbol
+        near.byte10 = i == kPoiSubway ? kTextFramed : kTextPoi;
+        s.data = {1, 1};         // shown by the passes of masks 0x20 and 0x100
         SymbolClassItem far = near;   // the standard dot further out
         far.lowLevel = 5;
         far.highLevel = 7;
         far.kind = 4;
         s.items = {near, far};
     }
+    // Lot numbers: the number alone, centred on the lot, tested like names.
+    SymbolClass lot;
+    lot.classWord = 1;
+    lot.data10 = 1;   // visibility 1: placed whatever lies beneath
+    lot.attribute = 1u << kPoiLotNumber;
+    SymbolClassItem item;
+    item.variant = 1;
+    item.lowLevel = 13;
+    item.highLevel = 14;
+    item.attribute = 1;
+    item.kind = 1;    // text only
+    item.byte9 = 3;   // centred on the point
+    item.byte10 = kTextLotNumber;
+    lot.items = {item};
+    c.push_back(lot);
     return c;
 }
 
@@ -668,6 +685,22 @@ stylewriter::StyleDesc BuildDemoStyle() {
         s[8] = kHalo, s[9] = kBoundary;                 // 16, 18
         s[10] = kText, s[11] = kText, s[12] = kText;    // 20, 22, 24
         s[13] = kHalo, s[14] = kBoundary;               // 26, 28
+        d.landmarkStyles.push_back(s);
+    }
+    // Text classes of the labels from 4 on (render/map_symbols.h): byte 0
+    // box kind, byte 1 border; fonts of size classes 0-2 at 4, 6, 8; box,
+    // border, text, outline and second outline colours at 10-18 (alternate
+    // at 20-28).
+    while (d.landmarkStyles.size() <= kTextMarker) {
+        const size_t index = d.landmarkStyles.size();
+        const bool framed = index == kTextFramed, marker = index == kTextMarker, lot = index == kTextLotNumber;
+        stylewriter::LandmarkStyle s{};
+        s[0] = static_cast<uint16_t>(framed ? 13 | 1 << 8 : marker ? 1 | 1 << 8 : 0);
+        s[1] = framed ? 9 : 8;   // box opacity (tenths)
+        s[2] = lot ? kFontTiny : kFontSmall, s[3] = kFontTiny, s[4] = kFontSmall;
+        s[5] = framed ? kRiver : kHalo, s[6] = kBoundary, s[7] = framed ? kHalo : lot ? kBoundary : kText;
+        s[8] = framed ? kRiver : kHalo, s[9] = framed ? kRiver : kHalo;
+        s[10] = s[5], s[11] = s[6], s[12] = s[7], s[13] = s[8], s[14] = s[9];
         d.landmarkStyles.push_back(s);
     }
     d.rangedClasses = LineClasses();

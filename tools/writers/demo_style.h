@@ -77,6 +77,11 @@ enum PoiClass : uint16_t {
     kPoiClassCount
 };
 inline constexpr uint16_t kFirstPoiSymbol = 3;
+// The class of lot numbers (text only), after the POI classes.
+inline constexpr uint16_t kPoiLotNumber = kPoiClassCount;
+// Text classes of the labels (label style records): POI names, the framed
+// box of the stations, and the marker lists' class.
+inline constexpr uint16_t kTextPoi = 4, kTextFramed = 5, kTextLotNumber = 6, kTextMarker = 27;
 
 // Fonts of the style (indexes of its font name records).
 enum FontIndex : uint16_t { kFontLabel, kFontLabelBold, kFontSmall, kFontTiny, kFontCount };

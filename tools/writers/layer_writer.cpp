@@ -8,6 +8,7 @@
 #include "platform/byte_cursor.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "tools/writers/demo_labels.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/demo_style.h"
 #include "tools/writers/map_container_writer.h"
@@ -283,12 +284,12 @@ LayerRecord PoiRecord(LocalPoint at, uint32_t word, uint16_t poiClass, uint8_t d
     return {w.Data(), Name(nameCp949), {}};
 }
 
-LayerRecord LotNumberRecord(LocalPoint at, uint16_t poiClass, int16_t main, int16_t sub) {
+LayerRecord LotNumberRecord(LocalPoint at, uint16_t poiClass, int16_t main, int16_t sub, uint8_t displayStep) {
     platform::ByteWriter w;
     w.I16(at.y), w.I16(at.x);
     w.Zeros(4);
     w.U16(poiClass);
-    w.U8(1), w.U8(1);
+    w.U8(displayStep), w.U8(1);
     w.I16(main), w.I16(sub);
     return {w.Data(), {}, {}};
 }
@@ -623,8 +624,10 @@ bool WriteDemoLayers(const std::string& root, std::string* error) {
             TilePiece p;
             if (!TilePoint(level, Deg(q.lon, q.lat), &p)) continue;
             const uint8_t groupType = q.poiClass == demostyle::kPoiSubway ? 15 : 13;
-            BlockOf(poi[level], p.column, p.row, true)
-                .Add(groupType, 0, PoiRecord(p.points[0], 0, q.poiClass, 8, Cp949(q.name)));
+            // One record per display step the level is drawn at.
+            for (int step : DisplayStepsOfMapLevel(level))
+                BlockOf(poi[level], p.column, p.row, true)
+                    .Add(groupType, 0, PoiRecord(p.points[0], 0, q.poiClass, static_cast<uint8_t>(step), Cp949(q.name)));
         }
     }
 
@@ -717,10 +720,17 @@ bool WriteDemoLayers(const std::string& root, std::string* error) {
                     ++info;
                 }
                 TilePiece lot;
+                // Lot numbers in the four label forms: plain, with a sub
+                // number, on a mountain, on a mountain with a sub number.
+                const auto number = static_cast<int16_t>(100 + lotNumber);
+                const int16_t mountain = (lotNumber % 4 >= 2) ? 0x4000 : 0;
+                const int16_t sub = (lotNumber % 2 == 1) ? static_cast<int16_t>(0x4000 | (lotNumber % 7 + 1)) : 0;
                 if (TilePoint(1, Deg(lon0 + 0.0008, lat0 - 0.0003), &lot))
-                    BlockOf(jibun[1], lot.column, lot.row, true)
-                        .Add(25, 0, LotNumberRecord(lot.points[0], demostyle::kPoiConvenience,
-                                                    static_cast<int16_t>(100 + lotNumber), 0));
+                    for (int step : {13, 14})
+                        BlockOf(jibun[1], lot.column, lot.row, true)
+                            .Add(25, 0, LotNumberRecord(lot.points[0], demostyle::kPoiLotNumber,
+                                                        static_cast<int16_t>(number | mountain), sub,
+                                                        static_cast<uint8_t>(step)));
                 ++lotNumber;
             }
         }
@@ -868,7 +878,10 @@ bool WriteSyntheticLayers(const SyntheticCity& city, uint64_t seed, const std::s
                 for (int level = 1; level <= 2; ++level) {
                     TilePiece p;
                     if (TilePoint(level, where, &p))
-                        BlockOf(poi[level], p.column, p.row, true).Add(13, 0, PoiRecord(p.points[0], 0, cls, 8, name));
+                        for (int step : DisplayStepsOfMapLevel(level))
+                            BlockOf(poi[level], p.column, p.row, true)
+                                .Add(13, 0, PoiRecord(p.points[0], static_cast<uint32_t>(pois), cls,
+                                                      static_cast<uint8_t>(step), name));
                 }
                 if (pois % 50 == 0) {
                     TilePiece p;

@@ -70,7 +70,8 @@ LayerRecord MapLineRecord(const std::vector<MapPoint>& line);
 LayerRecord MapBuildingRecord(const std::vector<MapPoint>& ring, uint8_t height, uint8_t floors, uint32_t info);
 LayerRecord PoiRecord(LocalPoint at, uint32_t word, uint16_t poiClass, uint8_t displayStep,
                       const std::string& nameCp949);
-LayerRecord LotNumberRecord(LocalPoint at, uint16_t poiClass, int16_t main, int16_t sub);   // 16 bytes
+LayerRecord LotNumberRecord(LocalPoint at, uint16_t poiClass, int16_t main, int16_t sub,
+                            uint8_t displayStep = 1);   // 16 bytes
 LayerRecord ThemeRecord(LocalPoint at, uint32_t id, uint16_t categoryFlags, uint16_t symbolClass,
                         const std::string& nameCp949);
 LayerRecord TrafficLinkRecord(const std::vector<LocalPoint>& line, uint32_t linkId, uint16_t roadKind);

@@ -1,0 +1,419 @@
+// POI and lot-number placement: the rules (lot-number forms, text boxes by
+// position code, spacing, the placement window), frames of the demo
+// district with labels against golden images, and properties of whole
+// frames on the demo district and a synthetic city: published label boxes
+// never overlap, a pick at a placed theme symbol finds it, the same request
+// draws the same picture, and a long run of random requests stops growing
+// its memory.
+#include "render/poi_placement.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+#include <random>
+#include <unistd.h>
+
+#include "foundation/memory_heap.h"
+#include "platform/codepage.h"
+#include "platform/file_io.h"
+#include "render/draw_map.h"
+#include "render/marker_lists.h"
+#include "render/module_draw.h"
+#include "render/pass_geometry.h"
+#include "settings/module_draw.h"
+#include "support/source_dir.h"
+#include "tools/writers/demo_labels.h"
+#include "tools/writers/demo_style.h"
+#include "tools/writers/layer_writer.h"
+#include "tools/writers/synthetic_city.h"
+#include "uikit/golden_png.h"
+
+namespace {
+
+// ---- Rules ------------------------------------------------------------------------------
+
+std::string Utf8(const std::string& cp949) {
+    std::u16string wide;
+    platform::Cp949ToUtf16(cp949, wide);
+    return platform::Utf16ToUtf8(wide);
+}
+
+TEST(PoiPlacementRulesTest, LotNumbersTakeTheirFourForms) {
+    const struct {
+        int16_t main, sub;
+        const char* text;
+    } cases[] = {
+        {0x4005, 0x4002, "산5-2"}, {0x4005, 0x0002, "산5"}, {0x0005, 0x4002, "5-2"}, {0x0005, 0x0002, "5"},
+        // Only flag value 1 (bit 14 set, bit 15 clear) counts; the number is bits 0-11.
+        {static_cast<int16_t>(0xC005), 0x4002, "5-2"}, {0x4FFF, static_cast<int16_t>(0x8003), "산4095"},
+        {0x1234, 0, "564"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Utf8(MneFormatLotNumber(c.main, c.sub)), c.text);
+    }
+}
+
+TEST(PoiPlacementRulesTest, TextBoxesFollowThePositionCode) {
+    const ScreenPoint a{100, 50};
+    const int32_t w = 40, h = 15, symbolBottom = 60;
+    const struct {
+        int code;
+        ScreenRect box;
+    } cases[] = {
+        {1, {80, 27, 120, 42}},    // above: y - h/2 - h - 1
+        {2, {80, 60, 120, 75}},    // under the symbol
+        {7, {80, 60, 120, 75}},
+        {11, {80, 46, 120, 61}},   // y - h/2 + 3
+        {13, {72, 28, 104, 43}},   // 8 to the left, 8 narrower
+        {3, {80, 43, 120, 58}},    // centred
+        {9, {80, 43, 120, 58}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        ScreenRect box;
+        ASSERT_TRUE(MneTextBoxOfCode(c.code, a, w, h, symbolBottom, &box));
+        EXPECT_EQ(box, c.box);
+    }
+    ScreenRect box;
+    EXPECT_FALSE(MneTextBoxOfCode(0, a, w, h, symbolBottom, &box)) << "code 0 gives no box";
+    EXPECT_FALSE(MneTextBoxOfCode(8, a, w, h, symbolBottom, &box)) << "code 8 gives no box";
+}
+
+TEST(PoiPlacementRulesTest, SpacingWindowKindsAndChosenCategories) {
+    EXPECT_EQ(MneLabelSpacing(1), -4);
+    EXPECT_EQ(MneLabelSpacing(2), 0);
+    EXPECT_EQ(MneLabelSpacing(3), 20);
+    EXPECT_EQ(MneLabelSpacing(0), 0);
+    EXPECT_EQ(MneLabelSpacing(7), 0);
+    EXPECT_EQ(MneWidenBySpacing({10, 10, 50, 30}, 20), (ScreenRect{-10, 0, 70, 40}));
+    EXPECT_EQ(MneWidenBySpacing({10, 10, 50, 30}, -4), (ScreenRect{14, 12, 46, 28}));
+    // Two names 30 pixels apart collide at spacing 20: each box tested 20 wider.
+    const ScreenRect a = MneWidenBySpacing({0, 0, 40, 15}, 20), b = MneWidenBySpacing({70, 0, 110, 15}, 20);
+    EXPECT_LE(b.left, a.right);
+
+    const ScreenRect w = MnePlacementWindow(800, 480, 0, 0);
+    EXPECT_EQ(w, (ScreenRect{-400, -240, 1200, 720}));
+    EXPECT_FALSE(MneStrictlyInside(w, {-400, 0})) << "the border is outside";
+    EXPECT_TRUE(MneStrictlyInside(w, {-399, 0}));
+    EXPECT_FALSE(MneStrictlyInside(w, {0, 720}));
+    EXPECT_EQ(MnePlacementWindow(800, 480, 1, 60).top, 90) << "bird's-eye: 1.5 times the horizon";
+
+    const int kinds[][2] = {{1, 1}, {5, 1}, {9, 1}, {2, 2}, {4, 2}, {3, 0}, {0, -1}, {6, -1}, {8, -1}};
+    for (const auto& k : kinds) EXPECT_EQ(MnePlacementKindOfSymbol(k[0]), k[1]) << k[0];
+
+    EXPECT_EQ(MneIsChosenCategory(104, {0, 101, 104}), 1);
+    EXPECT_EQ(MneIsChosenCategory(105, {0, 101, 104}), 0);
+    EXPECT_EQ(MneIsChosenCategory(0, {0, 101}), 0) << "code 0 is never chosen";
+    EXPECT_EQ(MneIsChosenCategory(101, {}), 0);
+}
+
+// ---- Whole frames -----------------------------------------------------------------------
+
+std::filesystem::path TempRoot(const char* name) {
+    return std::filesystem::temp_directory_path() / ("navi_labels_" + std::to_string(::getpid()) + "_" + name);
+}
+
+// A renderer drawing synchronously with the geometry and label passes.
+struct Renderer {
+    MneFixedDrawInputs inputs;
+    MneDrawPublication publication;
+    CMgrCriticalSection lock;
+    CMneDrawMap map{&inputs, &publication, &lock};
+
+    Renderer(const std::string& root, int32_t width, int32_t height, const MneDrawInputs& in = Defaults()) {
+        inputs.Set(in);
+        MneDrawInit init;
+        init.width = width;
+        init.height = height;
+        init.dataRoot = root;
+        ok = map.Initialize(init) == 1;
+        InstallGeometryPasses(map);
+        InstallLabelPasses(map);
+    }
+    static MneDrawInputs Defaults() {
+        MneDrawInputs in;
+        in.themeSwitches = 0x1F;
+        return in;
+    }
+    bool Draw(MneDrawRequest request) { return map.DrawFrame(request) == 1; }
+    bool ok = false;
+};
+
+MapPoint Deg(double lon, double lat) {
+    return {static_cast<int32_t>(std::lround(lon * kMapUnitsPerDegree)),
+            static_cast<int32_t>(std::lround(lat * kMapUnitsPerDegree))};
+}
+
+MneDrawRequest Request(double lon, double lat, int step, int32_t width = 800, int32_t height = 480) {
+    MneDrawRequest r;
+    r.scaleStep = static_cast<uint16_t>(step);
+    r.viewWidth = static_cast<uint16_t>(width);
+    r.viewHeight = static_cast<uint16_t>(height);
+    r.northUp = 1;
+    r.centreMode = 1;
+    r.centre = Deg(lon, lat);
+    r.carPosition = r.centre;
+    return r;
+}
+
+// Published text and symbol boxes of every indexed record of the three POI
+// caches, as closed rectangles, never meet (always-placed records are not
+// tested against, so they are left out). Returns the records checked.
+int ExpectNoOverlap(const MneDrawPublication::Screen& screen) {
+    // Each cache is tested on its own during placement, so records of the
+    // same cache are compared.
+    int checked = 0;
+    for (const auto& cache : screen.poi) {
+        if (!cache) continue;
+        std::vector<ScreenRect> placed;
+        for (int32_t i = 0; i < cache->Count(); ++i) {
+            const tagMODULEDRAWPOICACHE& r = cache->At(i);
+            if (r.notIndexed) continue;
+            ++checked;
+            const ScreenRect* mine[2] = {r.kind != kPlaceTextOnly ? &r.symbolRect : nullptr,
+                                         r.kind != kPlaceSymbolOnly ? &r.textRect : nullptr};
+            for (const ScreenRect* m : mine) {
+                if (!m) continue;
+                for (const ScreenRect& o : placed) {
+                    const bool meet = m->left <= o.right && o.left <= m->right && m->top <= o.bottom && o.top <= m->bottom;
+                    EXPECT_FALSE(meet) << "record " << i << " at (" << m->left << "," << m->top << ")";
+                }
+            }
+            for (const ScreenRect* m : mine)
+                if (m) placed.push_back(*m);
+        }
+    }
+    return checked;
+}
+
+std::vector<uint8_t> Rgb(const DibImage565& image) {
+    std::vector<uint8_t> rgb;
+    rgb.reserve(static_cast<size_t>(image.Width()) * image.Height() * 3);
+    for (int32_t y = 0; y < image.Height(); ++y)
+        for (int32_t x = 0; x < image.Width(); ++x) {
+            const uint32_t c = ColorFromRgb565(image.Pixel(x, y));
+            rgb.push_back(c & 0xFF), rgb.push_back((c >> 8) & 0xFF), rgb.push_back((c >> 16) & 0xFF);
+        }
+    return rgb;
+}
+
+// Golden "tests/render/golden/<name>.png": at most 0.5 % of the pixels may
+// differ by more than 8 in a channel. NAVI_UPDATE_GOLDEN=1 rewrites it;
+// a mismatch leaves <name>.actual.png in the working folder.
+void ExpectGolden(const DibImage565& image, const std::string& name) {
+    const std::vector<uint8_t> rgb = Rgb(image);
+    const std::vector<uint8_t> png = demostyle::EncodePngRgb(rgb.data(), image.Width(), image.Height());
+    const std::string relative = "tests/render/golden/" + name + ".png";
+    if (const char* update = std::getenv("NAVI_UPDATE_GOLDEN"); update && std::string(update) == "1") {
+        const char* source = std::getenv("NAVI_SOURCE_DIR");
+        ASSERT_NE(source, nullptr);
+        ASSERT_TRUE(platform::AtomicReplaceFile(std::string(source) + "/" + relative, png));
+    }
+    const std::string path = testsupport::SourceFile(relative);
+    std::vector<uint8_t> file;
+    uitest::Rgb8Image golden;
+    ASSERT_FALSE(path.empty()) << relative;
+    ASSERT_TRUE(platform::ReadWholeFile(path, file));
+    ASSERT_TRUE(uitest::DecodePng(file, golden));
+    ASSERT_EQ(golden.width, image.Width());
+    ASSERT_EQ(golden.height, image.Height());
+    size_t off = 0;
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        bool bad = false;
+        for (int c = 0; c < 3; ++c) bad |= std::abs(int(rgb[i + c]) - int(golden.rgb[i + c])) > 8;
+        off += bad;
+    }
+    EXPECT_LE(off * 200, static_cast<size_t>(image.Width()) * image.Height()) << name << ": " << off << " pixels differ";
+    if (off * 200 > static_cast<size_t>(image.Width()) * image.Height())
+        platform::AtomicReplaceFile(name + ".actual.png", png);
+}
+
+class DemoLabelsTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_root = TempRoot("demo").string();
+        std::filesystem::remove_all(s_root);
+        std::filesystem::create_directories(s_root + "/Map");
+        std::filesystem::create_directories(s_root + "/Config");
+        std::string error;
+        s_ready = demostyle::WriteDemoStyle(s_root, &error) && writers::WriteDemoLayers(s_root, &error) &&
+                  writers::WriteMapFont(s_root, &error);
+        if (!s_ready) ADD_FAILURE() << error;
+    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(s_root); }
+    void SetUp() override { ASSERT_TRUE(s_ready); }
+
+    static std::string s_root;
+    static bool s_ready;
+};
+std::string DemoLabelsTest::s_root;
+bool DemoLabelsTest::s_ready = false;
+
+TEST_F(DemoLabelsTest, LabelsAtThreeScalesAndALotNumberMatchTheGoldens) {
+    const struct {
+        const char* name;
+        double lon, lat;
+        int step;
+    } frames[] = {
+        {"labels_step7", 127.02, 37.516, 7},
+        {"labels_step8", 127.02, 37.516, 8},
+        {"labels_step10", 127.0215, 37.5135, 10},
+        {"labels_lot_number", 127.0024, 37.5013, 13},
+    };
+    Renderer r(s_root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    for (const auto& f : frames) {
+        SCOPED_TRACE(f.name);
+        ASSERT_TRUE(r.Draw(Request(f.lon, f.lat, f.step)));
+        ExpectGolden(r.map.Picture(), f.name);
+        ExpectNoOverlap(r.publication.screens[0]);
+        int placed = 0;
+        for (const auto& cache : r.publication.screens[0].poi) placed += cache->Count();
+        EXPECT_GT(placed, 0);
+    }
+}
+
+TEST_F(DemoLabelsTest, PlacementIsRepeatableAndPicksFindThemeSymbols) {
+    Renderer r(s_root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    const MneDrawRequest request = Request(127.02, 37.516, 8);
+    ASSERT_TRUE(r.Draw(request));
+    const std::vector<uint8_t> first = Rgb(r.map.Picture());
+    // Another view between, then the same request again.
+    ASSERT_TRUE(r.Draw(Request(127.01, 37.51, 9)));
+    ASSERT_TRUE(r.Draw(request));
+    EXPECT_TRUE(Rgb(r.map.Picture()) == first) << "the same request draws the same picture";
+
+    // Theme symbols: a pick at the centre of each placed symbol gives its id.
+    const auto& theme = *r.publication.screens[0].theme;
+    ASSERT_GT(theme.Count(), 0);
+    for (int32_t i = 0; i < theme.Count(); ++i) {
+        const tagMODULEDRAWTHEMECACHE& t = theme.At(i);
+        const ScreenPoint centre{(t.symbolRect.left + t.symbolRect.right) / 2,
+                                 (t.symbolRect.top + t.symbolRect.bottom) / 2};
+        const auto* hit = theme.Pick(centre.x, centre.y);
+        ASSERT_NE(hit, nullptr);
+        EXPECT_EQ(hit->objectId, t.objectId);
+        EXPECT_GE(t.objectId, 9001);
+        EXPECT_LE(t.objectId, 9004);
+    }
+}
+
+TEST_F(DemoLabelsTest, DrawModulePickPoiFindsAPlacedThemeSymbol) {
+    MneDrawInputs in = Renderer::Defaults();
+    MneFixedDrawInputs inputs(in);
+    CModuleDraw module(CMgrConfigModuleDraw::Instance(), &inputs);
+    module.SetRendererSetup([](CMneDrawMap& map) {
+        InstallGeometryPasses(map);
+        InstallLabelPasses(map);
+    });
+    MneDrawInit init;
+    init.width = 800;
+    init.height = 480;
+    init.dataRoot = s_root;
+    ASSERT_EQ(module.Initialize(init), 1);
+    auto waitIdle = [&] {
+        for (int i = 0; i < 6000; ++i) {
+            if (const int status = module.GetDrawStatus()) return status;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return 0;
+    };
+    ASSERT_EQ(waitIdle(), 1);
+    ASSERT_EQ(module.RequestDraw(Request(127.02, 37.516, 8)), 1);
+    ASSERT_EQ(waitIdle(), 1);
+    int picked = 0;
+    for (int y = 0; y < 480 && !picked; y += 2)
+        for (int x = 0; x < 800 && !picked; x += 2) {
+            int32_t id = 0;
+            if (module.PickPOI(0, {x, y}, &id)) picked = id;
+        }
+    EXPECT_GE(picked, 9001);
+    EXPECT_LE(picked, 9004);
+    module.StopThread();
+}
+
+// Random valid requests: pans, zooms, rotations, view modes and the
+// bird's-eye view, from a fixed seed. After the first hundred the memory
+// of the renderer (its arenas, the program heap's high-water mark and the
+// caches' capacities) no longer grows.
+TEST_F(DemoLabelsTest, ARunOfRandomRequestsStopsGrowingItsMemory) {
+    MneDrawInputs in = Renderer::Defaults();
+    in.incidents = {{1, 2, Deg(127.015, 37.512)}, {2, 1, Deg(127.025, 37.508)}};
+    in.markerList = {{4, Deg(127.018, 37.514), u"표시"}};
+    Renderer r(s_root, 320, 200, in);
+    ASSERT_TRUE(r.ok);
+    std::mt19937 rng(17);
+    auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto memory = [&] {
+        std::vector<uint64_t> m;
+        SharedBlockStats stats;
+        SharedBlockGetStats(CSystemDefaultHeap::Instance().Block(), &stats);
+        m.push_back(stats.highWater);
+        for (int s = 0; s < 2; ++s)
+            for (int i = 0; i < 3; ++i) m.push_back(static_cast<uint64_t>(r.map.PoiCache(i).Capacity()));
+        m.push_back(static_cast<uint64_t>(r.map.ThemeCache().Capacity()));
+        m.push_back(static_cast<uint64_t>(r.map.TrafficCache().Capacity()));
+        m.push_back(r.map.Dc().ScratchCapacity());
+        return m;
+    };
+    std::vector<uint64_t> after100;
+    double lon = 127.02, lat = 37.516;
+    constexpr int kRequests = 1000;
+    for (int n = 0; n < kRequests; ++n) {
+        MneDrawRequest q = Request(lon, lat, uniform(6, 14), 320, 200);
+        lon = std::clamp(lon + uniform(-20, 20) * 0.0002, 126.995, 127.045);
+        lat = std::clamp(lat + uniform(-20, 20) * 0.0002, 37.498, 37.54);
+        q.centre = Deg(lon, lat);
+        q.birdView = uniform(0, 3) == 0;
+        q.northUp = uniform(0, 1);
+        q.screenIndex = static_cast<uint8_t>(uniform(0, 1));
+        const int modes[] = {0, 0, 0, 2, 5, 8};
+        q.viewMode = static_cast<uint8_t>(modes[uniform(0, 5)]);
+        in.headingDeg = uniform(0, 359);
+        in.poiViewLevel = uniform(1, 3);
+        in.incidentDisplay = uniform(0, 1);
+        r.inputs.Set(in);
+        ASSERT_TRUE(r.Draw(q)) << n;
+        // Tight spacing lets neighbours overlap slightly, by design.
+        if (in.poiViewLevel != 1) ExpectNoOverlap(r.publication.screens[q.screenIndex]);
+        if (n == 99) after100 = memory();
+    }
+    EXPECT_EQ(memory(), after100);
+}
+
+// A corner of a synthetic city: dense blocks of POIs with Hangul names.
+TEST(SyntheticLabelsTest, DenseCityLabelsNeverOverlap) {
+    const std::string root = TempRoot("city").string();
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root + "/Map");
+    std::filesystem::create_directories(root + "/Config");
+    std::string error;
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(6000, 7);
+    ASSERT_TRUE(demostyle::WriteDemoStyle(root, &error)) << error;
+    ASSERT_TRUE(writers::WriteSyntheticLayers(city, 7, root, &error)) << error;
+    ASSERT_TRUE(writers::WriteMapFont(root, &error)) << error;
+    Renderer r(root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    const MapPoint mid{(city.southWest.x + city.northEast.x) / 2, (city.southWest.y + city.northEast.y) / 2};
+    int placed = 0;
+    for (int step : {10, 11, 12, 13}) {
+        SCOPED_TRACE(step);
+        MneDrawRequest q = Request(0, 0, step);
+        q.centre = mid;
+        ASSERT_TRUE(r.Draw(q));
+        placed += ExpectNoOverlap(r.publication.screens[0]);
+        // Bird's-eye, turned.
+        q.birdView = 1;
+        q.northUp = 0;
+        ASSERT_TRUE(r.Draw(q));
+        placed += ExpectNoOverlap(r.publication.screens[0]);
+    }
+    EXPECT_GT(placed, 20);
+    std::filesystem::remove_all(root);
+}
+
+}  // namespace
