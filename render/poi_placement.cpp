@@ -20,6 +20,7 @@ int MneLookupPoiClassStyle(NcConfigMap& style, int poiClass, MnePoiClassStyle* o
     s.kind = a.symbolKind;
     s.positionCode = a.itemByte9;
     s.textClass = a.itemByte10;
+    s.storedVisibility = a.headByte10;
     s.visibility = a.headByte10 == 2 ? 0 : a.headByte10;
     s.categoryFlags[0] = head.raw.U8(4);
     s.categoryFlags[1] = head.raw.U8(5);
@@ -207,7 +208,7 @@ int CMneDrawMap::PlaceCandidate(const PoiCandidate& c, uint32_t mask, int cacheI
     if (mask == 0x20 && !style.categoryFlags[0]) return 0;
     if (mask == 0x100 && !style.categoryFlags[1]) return 0;
     // 4., 5. Lot numbers need a visibility or the closest level.
-    if (c.groupType == kMneLotNumberGroupType && style.visibility == 0 && m_level != 17) return 0;
+    if (c.groupType == kMneLotNumberGroupType && style.storedVisibility == 0 && m_level != 17) return 0;
     // 6., 7. The kind.
     int kind = MnePlacementKindOfSymbol(style.kind);
     if (kind < 0) return 0;

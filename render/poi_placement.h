@@ -48,7 +48,8 @@ struct MnePoiClassStyle {
     int kind = 0;
     int positionCode = 0;
     int textClass = 0;
-    int visibility = 0;          // 2 already read as 0
+    int storedVisibility = 0;    // as the style stores it
+    int visibility = 0;          // what placement uses: 2 read as 0
     int categoryFlags[2] = {};   // masks 0x20 and 0x100
     uint32_t categoryBits = 0;
     int categoryCode = 0;

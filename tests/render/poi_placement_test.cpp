@@ -27,6 +27,7 @@
 #include "tools/writers/demo_labels.h"
 #include "tools/writers/demo_style.h"
 #include "tools/writers/layer_writer.h"
+#include "tools/writers/style_writer.h"
 #include "tools/writers/synthetic_city.h"
 #include "uikit/golden_png.h"
 
@@ -334,6 +335,46 @@ TEST_F(DemoLabelsTest, DrawModulePickPoiFindsAPlacedThemeSymbol) {
     EXPECT_GE(picked, 9001);
     EXPECT_LE(picked, 9004);
     module.StopThread();
+}
+
+// Position codes 0 and 8 give no text box: such a POI keeps its symbol and
+// shows no name (instead of taking over the text box of the candidate
+// before it).
+TEST_F(DemoLabelsTest, PositionCodesZeroAndEightPlaceTheSymbolOnly) {
+    const std::string root = TempRoot("codes").string();
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root + "/Map");
+    std::filesystem::create_directories(root + "/Config");
+    std::string error;
+    stylewriter::StyleDesc style = demostyle::BuildDemoStyle();
+    style.symbolClasses[demostyle::kPoiRestaurant].items[0].byte9 = 0;
+    style.symbolClasses[demostyle::kPoiCafe].items[0].byte9 = 8;
+    ASSERT_TRUE(demostyle::WriteDemoStyle(root, &error)) << error;
+    ASSERT_TRUE(platform::AtomicReplaceFile(root + "/Config/PeloxSymbol.cfg", stylewriter::BuildStyleFile(style)));
+    ASSERT_TRUE(writers::WriteDemoLayers(root, &error)) << error;
+    ASSERT_TRUE(writers::WriteMapFont(root, &error)) << error;
+    Renderer r(root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.Draw(Request(127.02, 37.516, 8)));
+    int symbolOnly = 0, named = 0;
+    for (const auto& cache : r.publication.screens[0].poi) {
+        for (int32_t i = 0; i < cache->Count(); ++i) {
+            const tagMODULEDRAWPOICACHE& rec = cache->At(i);
+            const bool zeroOrEight = rec.classIndex == demostyle::kPoiRestaurant || rec.classIndex == demostyle::kPoiCafe;
+            SCOPED_TRACE(rec.classIndex);
+            if (zeroOrEight) {
+                ++symbolOnly;
+                EXPECT_EQ(rec.kind, kPlaceSymbolOnly);
+                EXPECT_EQ(rec.textRect, ScreenRect{});
+                EXPECT_NE(rec.symbolRect.right, rec.symbolRect.left) << "the symbol keeps its box";
+            } else {
+                named += rec.kind == kPlaceSymbolAndText;
+            }
+        }
+    }
+    EXPECT_EQ(symbolOnly, 2);
+    EXPECT_GT(named, 3);
+    std::filesystem::remove_all(root);
 }
 
 // Random valid requests: pans, zooms, rotations, view modes and the
