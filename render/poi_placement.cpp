@@ -400,6 +400,11 @@ ScreenRect SymbolWindow(int32_t width, int32_t height, int birdView, int32_t hor
     return r;
 }
 
+// The box of a style symbol (a height, b width, c and d its anchor) at p.
+ScreenRect SymbolBoxAt(ScreenPoint p, const StyleSymbol& symbol) {
+    return ScreenRect{p.x - symbol.c, p.y - symbol.d, p.x - symbol.c + symbol.b, p.y - symbol.d + symbol.a};
+}
+
 bool Inside(const ScreenRect& r, ScreenPoint p) {
     return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
@@ -470,7 +475,7 @@ int CMneDrawMap::PlaceThemeSymbols() {
                 !Inside(window, p))
                 continue;
             tagMODULEDRAWTHEMECACHE record{};
-            record.symbolRect = ScreenRect{p.x - symbol.c, p.y - symbol.d, p.x - symbol.c + symbol.b, p.y - symbol.d + symbol.a};
+            record.symbolRect = SymbolBoxAt(p, symbol);
             record.textRect = record.symbolRect;
             record.kind = kPlaceSymbolOnly;
             record.objectId = static_cast<int32_t>(U32(e + 4));
@@ -495,7 +500,7 @@ int CMneDrawMap::PlaceTrafficIncidents() {
         ScreenPoint p;
         if (!Coords().MapToScreen(incident.position, p, m_request.birdView, 0) || !Inside(window, p)) continue;
         tagMODULEDRAWRTMCACHE record{};
-        record.symbolRect = ScreenRect{p.x - symbol.c, p.y - symbol.d, p.x - symbol.c + symbol.b, p.y - symbol.d + symbol.a};
+        record.symbolRect = SymbolBoxAt(p, symbol);
         record.textRect = record.symbolRect;
         record.kind = kPlaceSymbolOnly;
         record.objectId = incident.id;

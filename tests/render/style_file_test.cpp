@@ -168,7 +168,7 @@ TEST_F(DemoStyleFiles, DemoStyleReadsBackWhole) {
         EXPECT_EQ(m.FontNames()[1].weight, 7);
         EXPECT_EQ(m.RangedClasses().size(), size_t{demostyle::kLineClassCount});
         EXPECT_EQ(m.ClassHeads().size(), size_t{demostyle::kAreaClassCount});
-        EXPECT_EQ(m.SymbolClassCount(), demostyle::kPoiClassCount);
+        EXPECT_EQ(m.SymbolClassCount(), demostyle::kSymbolClassCount);
         // The running item offsets: the expressway has two items, so the
         // major road's casing starts at item 4.
         EXPECT_EQ(m.RangedClasses()[demostyle::kLineMajorCasing].firstItem, 4);
@@ -319,7 +319,7 @@ TEST_F(DemoStyleFiles, IndexesPastTheirTablesAreRefused) {
          [&](auto& b) { b[classHeads + 20 * (demostyle::kAreaClassCount - 1) + 12] += 1; }, kClassItemRead},
         {"first POI class with one item too many", [&](auto& b) { b[symbolHeads + 6] += 1; }, kSymbolClassItemRead},
         {"last POI class with one item too many",
-         [&](auto& b) { b[symbolHeads + 24 * (demostyle::kPoiClassCount - 1) + 6] += 1; }, kSymbolClassItemRead},
+         [&](auto& b) { b[symbolHeads + 24 * (demostyle::kSymbolClassCount - 1) + 6] += 1; }, kSymbolClassItemRead},
         {"a mode without its row of the mode table", [&](auto& b) { Put16(b, 36, 2); }, -1},
         {"an image past the end", [&](auto& b) { Put32(b, Span(layout, "dir13").offset + 16, static_cast<uint32_t>(b.size())); }, kSection13},
         {"a font name without its end", [&](auto& b) { b.back() = 'x'; Put32(b, Span(layout, "fontIndex").offset + 4, static_cast<uint32_t>(b.size() - 1)); }, kFontNameRead},

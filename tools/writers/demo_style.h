@@ -79,6 +79,7 @@ enum PoiClass : uint16_t {
 inline constexpr uint16_t kFirstPoiSymbol = 3;
 // The class of lot numbers (text only), after the POI classes.
 inline constexpr uint16_t kPoiLotNumber = kPoiClassCount;
+inline constexpr uint16_t kSymbolClassCount = kPoiClassCount + 1;
 // Text classes of the labels (label style records): POI names, the framed
 // box of the stations, and the marker lists' class.
 inline constexpr uint16_t kTextPoi = 4, kTextFramed = 5, kTextLotNumber = 6, kTextMarker = 27;
