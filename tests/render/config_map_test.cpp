@@ -230,7 +230,7 @@ TEST_F(ConfigMapTest, SymbolByClass) {
         ASSERT_EQ(style.GetSymbolClassAttributes(kPoiHotel, &attr, &visible), 1);
         EXPECT_EQ(attr.symbolIndex, kFirstPoiSymbol + kPoiHotel);
         EXPECT_EQ(attr.headAttribute, 1u << kPoiHotel);
-        EXPECT_EQ(attr.itemByte10, kFontSmall);
+        EXPECT_EQ(attr.itemByte10, kTextPoi);
         EXPECT_EQ(visible, 0);
         style.SetDrawOptions(1, 1, 0, 1);
         ASSERT_EQ(style.GetSymbolClassAttributes(kPoiHotel, &attr, &visible), 1);
@@ -355,10 +355,10 @@ TEST_F(ConfigMapTest, LandmarksAndTheirStyles) {
     style.GetLandmarkExtraColours(1, &halo, &edge);
     EXPECT_EQ(halo, 0xFFFFFFu);
     EXPECT_EQ(edge, 0xA876A8u);   // 168, 118, 168
-    style.GetLandmarkExtraColours(9, &halo, &edge);
+    style.GetLandmarkExtraColours(99, &halo, &edge);
     EXPECT_EQ(halo, 0xFFFFFFu);
     style.SetAlternateStyle(1);
-    style.GetLandmarkExtraColours(9, &halo, &edge);
+    style.GetLandmarkExtraColours(99, &halo, &edge);
     EXPECT_EQ(halo, 0u);
     EXPECT_FLOAT_EQ(style.GetLandmarkOpacity(1), 1.0f);
     // The landmark font: style 1's draw-type-0 value names the font.

@@ -531,12 +531,12 @@ TEST_F(DemoStyleFiles, LandmarkStyleFields) {
     EXPECT_EQ(m.GetLandmarkField(1, 1), demostyle::kFontLabel);
     EXPECT_EQ(m.GetLandmarkField(1, 0), demostyle::kFontLabelBold);
     EXPECT_EQ(m.GetLandmarkField(1, 2), demostyle::kFontSmall);
-    EXPECT_EQ(m.GetLandmarkField(9, 2), 0);
+    EXPECT_EQ(m.GetLandmarkField(99, 2), 0);
     EXPECT_EQ(m.GetLandmarkColourA(1, 0), 19u);
     EXPECT_EQ(m.GetLandmarkColourA(1, 3), 0xFFFFFFu);
-    EXPECT_EQ(m.GetLandmarkColourA(9, 0), 0xFFFFFFu);
+    EXPECT_EQ(m.GetLandmarkColourA(99, 0), 0xFFFFFFu);
     EXPECT_EQ(m.GetLandmarkColourB(1, 1), 19u);
-    EXPECT_EQ(m.GetLandmarkColourB(9, 1), 0u);
+    EXPECT_EQ(m.GetLandmarkColourB(99, 1), 0u);
     EXPECT_FLOAT_EQ(CConfigManager::OpacityFromByte(4), 0.4f);
     EXPECT_FLOAT_EQ(CConfigManager::OpacityFromByte(200), 1.0f);
 }
