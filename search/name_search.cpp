@@ -71,10 +71,18 @@ size_t CharLen(std::string_view s, size_t pos) {
     return pos + n <= s.size() ? n : 1;
 }
 
-// Compares the first n bytes of a and b, the shorter padded with zeros.
-int ComparePadded(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, size_t n) {
+// Compares the initial-consonant key of the first n characters of a CP949
+// name (padded with zeros) with the first n bytes of key (likewise).
+int CompareNameInitials(std::string_view name, const std::vector<uint8_t>& key, size_t n) {
+    size_t pos = 0;
     for (size_t i = 0; i < n; ++i) {
-        const uint8_t x = i < a.size() ? a[i] : 0, y = i < b.size() ? b[i] : 0;
+        uint8_t x = 0;
+        if (pos < name.size()) {
+            const size_t len = CharLen(name, pos);
+            x = CharKey(reinterpret_cast<const uint8_t*>(name.data() + pos), len);
+            pos += len;
+        }
+        const uint8_t y = i < key.size() ? key[i] : 0;
         if (x != y) return x < y ? -1 : 1;
     }
     return 0;
@@ -87,6 +95,10 @@ int CompareBytes(std::string_view a, std::string_view b, size_t n) {
         if (x != y) return x < y ? -1 : 1;
     }
     return 0;
+}
+
+uint32_t LeU32(const uint8_t* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
 }
 
 uint32_t ReadU32(const platform::File& f, uint64_t at, bool* ok = nullptr) {
@@ -125,6 +137,29 @@ private:
 
 }  // namespace
 
+bool NameReadWindow::Read(const platform::File& file, uint64_t at, void* out, size_t n) {
+    if (n > sizeof m_buf) return file.ReadExactAt(at, out, n);
+    if (m_file != &file || at < m_start || at + n > m_start + m_size) {
+        // A read just past the window goes on in file order: the window
+        // grows to the whole buffer. Any other miss reads one small block,
+        // so that scattered reads do not each pay for 16 KB.
+        const bool onward = m_file == &file && at >= m_start + m_size && at < m_start + m_size + 4096;
+        const size_t fill = onward ? sizeof m_buf : std::max<size_t>(kSmallFill, n + 64);
+        const uint64_t start = onward ? at : (at > m_behind && fill == sizeof m_buf ? at - m_behind : at) & ~uint64_t{63};
+        const int64_t got = file.IsOpen() ? file.ReadAt(start, m_buf, fill) : -1;
+        if (got < 0) {
+            Reset();
+            return false;
+        }
+        m_file = &file;
+        m_start = start;
+        m_size = static_cast<size_t>(got);
+        if (at + n > m_start + m_size) return false;
+    }
+    std::memcpy(out, m_buf + (at - m_start), n);
+    return true;
+}
+
 const char* const* NameFileNames(uint32_t kind) { return kind <= 2 ? kNameFiles[kind] : nullptr; }
 
 bool CategoryPasses(uint32_t cateIndex, uint32_t filter) {
@@ -147,11 +182,18 @@ std::vector<uint32_t> MergedAreaMembers(uint32_t code) {
 
 bool AreaPasses(uint32_t areaCode, uint32_t filter) {
     if (filter == 0) return true;
-    std::vector<uint32_t> codes;
-    if (filter >= 100 && filter <= 9999) codes = MergedAreaMembers(filter);
-    if (codes.empty()) codes.push_back(filter);
+    const uint32_t* codes = &filter;
+    size_t n = 1;
+    if (filter >= 100 && filter <= 9999)
+        for (const auto& m : kMergedAreas)
+            if (m.code == filter) {
+                codes = m.members;
+                n = 0;
+                while (n < 5 && m.members[n]) ++n;
+            }
     for (uint32_t q = areaCode; q > 0; q /= 100)
-        if (std::find(codes.begin(), codes.end(), q) != codes.end()) return true;
+        for (size_t i = 0; i < n; ++i)
+            if (codes[i] == q) return true;
     return false;
 }
 
@@ -186,13 +228,26 @@ const char* NameRoutineName(NameRoutine routine) {
     return "";
 }
 
-NcSearchMain::NcSearchMain() { m_hits.reserve(kNameHitCap); }
+NcSearchMain::NcSearchMain()
+    : m_recordWindow(4096), m_nameWindow(4096), m_listWindow(8192), m_entryWindow(8192) {
+    m_hits.reserve(kNameHitCap);
+    // The key table is made once, before the first search needs it.
+    (void)TwoByteKeys();
+}
+
+void NcSearchMain::ResetWindows() {
+    m_recordWindow.Reset();
+    m_nameWindow.Reset();
+    m_listWindow.Reset();
+    m_entryWindow.Reset();
+}
 
 int NcSearchMain::OpenNameFiles(uint32_t kind) {
     const char* const* names = NameFileNames(kind);
     if (!names) return 0;
     if (kind == m_kind && m_base.IsOpen()) return 1;
     m_kind = 0xFFFFFFFF;
+    ResetWindows();
     platform::File* files[5] = {&m_base, &m_pairs, &m_initials, &m_byArea, &m_full};
     for (int i = 0; i < 5; ++i) {
         files[i]->Close();
@@ -296,10 +351,33 @@ std::string NcSearchMain::ReadNameFrom(const platform::File& file, uint32_t coun
 }
 
 int NcSearchMain::ReadRecord(uint32_t record, PoiBaseRecord& out) {
-    return ReadRecordFrom(m_base, m_recordCount, record, out);
+    out = {};
+    uint8_t b[kPoiBaseRecordBytes - 5];
+    if (record >= m_recordCount ||
+        !m_recordWindow.Read(m_base, (uint64_t{record} + 1) * kPoiBaseRecordBytes + 5, b, sizeof b))
+        return 0;
+    out.bFlags = b[0];
+    out.nPOIID = LeU32(b + 1);
+    out.wCatePacked = static_cast<uint16_t>(b[5] | b[6] << 8);
+    out.uAreaCode = LeU32(b + 7);
+    out.wTelArea = static_cast<uint16_t>(b[11] | b[12] << 8);
+    out.uTelNumber = LeU32(b + 13);
+    out.x = LeU32(b + 17);
+    out.y = LeU32(b + 21);
+    return 1;
 }
 
-std::string NcSearchMain::ReadName(uint32_t record) { return ReadNameFrom(m_base, m_recordCount, record); }
+std::string_view NcSearchMain::NameOf(uint32_t record) {
+    uint8_t head[5];
+    m_nameScratch.clear();
+    if (record >= m_recordCount || !m_recordWindow.Read(m_base, (uint64_t{record} + 1) * kPoiBaseRecordBytes, head, 5))
+        return {};
+    m_nameScratch.resize(head[4]);
+    if (!m_nameWindow.Read(m_base, LeU32(head), m_nameScratch.data(), m_nameScratch.size())) m_nameScratch.clear();
+    return m_nameScratch;
+}
+
+std::string NcSearchMain::ReadName(uint32_t record) { return std::string(NameOf(record)); }
 
 uint32_t NcSearchMain::DistanceTo(const PoiBaseRecord& record) const {
     if (m_filter.centerX <= 0 || m_filter.centerY <= 0) return 0;
@@ -342,7 +420,7 @@ bool NcSearchMain::Consider(uint32_t record, const std::function<bool(std::strin
         if (dx > m_filter.radiusM / 0.169 || dy > m_filter.radiusM / 0.212 || distance > m_filter.radiusM)
             return true;
     }
-    if (test && !test(ReadName(record))) return true;
+    if (test && !test(NameOf(record))) return true;
     m_hits.push_back({r.nPOIID, record, distance});
     return m_hits.size() < kNameHitCap;
 }
@@ -357,7 +435,7 @@ int NcSearchMain::Finish(bool sortByRecord) {
 bool NcSearchMain::ReadEntry(const IndexView& view, uint32_t i, KeyEntry& e) const {
     uint8_t b[kNameIndexEntryBytes];
     if (!view.file || i >= view.entryCount ||
-        !view.file->ReadExactAt(view.entriesAt + uint64_t{i} * kNameIndexEntryBytes, b, sizeof b))
+        !m_entryWindow.Read(*view.file, view.entriesAt + uint64_t{i} * kNameIndexEntryBytes, b, sizeof b))
         return false;
     std::memcpy(e.text.data(), b, 4);
     platform::ByteReader r(b + 4, 12);
@@ -375,7 +453,7 @@ int NcSearchMain::FindInitialEntry(const IndexView& view, uint8_t k0, uint8_t k1
         KeyEntry e;
         if (!ReadEntry(view, mid, e)) return -1;
         const std::string_view text(reinterpret_cast<const char*>(e.text.data()), strnlen(reinterpret_cast<const char*>(e.text.data()), 4));
-        const int c = ComparePadded(NameInitialKey(text), want, 2);
+        const int c = CompareNameInitials(text, want, 2);
         if (c == 0) return static_cast<int>(mid);
         if (c < 0) lo = mid + 1;
         else hi = mid;
@@ -451,7 +529,7 @@ int NcSearchMain::SingleChar() {
         uint32_t a = 0, b = m_recordCount;
         while (a < b) {
             const uint32_t mid = a + (b - a) / 2;
-            const int cmp = CompareBytes(ReadName(mid), key, n);
+            const int cmp = CompareBytes(NameOf(mid), key, n);
             if (upperOfPrefix ? cmp <= 0 : cmp < 0) a = mid + 1;
             else b = mid;
         }
@@ -532,10 +610,10 @@ int NcSearchMain::FullText() {
 int NcSearchMain::WalkInitials(NameRoutine routine) {
     if (m_keyChars.size() < 2) return 0;
     const size_t n = m_keyChars.size();
+    // The consonant search needs no name test: the range bounded below holds
+    // exactly the names whose initials begin with the keyword's.
     std::function<bool(std::string_view)> test;
-    if (routine == NameRoutine::kConsonant)
-        test = [this, n](std::string_view name) { return ComparePadded(NameInitialKey(name), m_keywordInitials, n) == 0; };
-    else
+    if (routine != NameRoutine::kConsonant)
         test = [this, routine](std::string_view name) { return PrefixMatches(name, routine == NameRoutine::kHonhap); };
     for (const IndexView& view : InitialViews(false)) {
         const int at = FindInitialEntry(view, m_keywordInitials[0], m_keywordInitials[1]);
@@ -547,8 +625,9 @@ int NcSearchMain::WalkInitials(NameRoutine routine) {
             uint32_t a = 0, b = e.count;
             while (n > 2 && a < b) {
                 const uint32_t mid = a + (b - a) / 2;
-                const int c = ComparePadded(NameInitialKey(ReadName(ReadU32(f, e.listOffset + uint64_t{mid} * 4))),
-                                            m_keywordInitials, n);
+                uint8_t at[4] = {};
+                m_listWindow.Read(f, e.listOffset + uint64_t{mid} * 4, at, 4);
+                const int c = CompareNameInitials(NameOf(LeU32(at)), m_keywordInitials, n);
                 if (upper ? c <= 0 : c < 0) a = mid + 1;
                 else b = mid;
             }
@@ -658,9 +737,9 @@ int NcSearchMain::Listing(NameRoutine routine) {
 
 uint32_t NcSearchMain::RangeRecord(uint32_t position) {
     if (!m_rangeFile || position >= m_rangeCount) return 0xFFFFFFFF;
-    bool ok = false;
-    const uint32_t v = ReadU32(*m_rangeFile, m_rangeListAt + uint64_t{position} * 4, &ok);
-    return ok ? v : 0xFFFFFFFF;
+    uint8_t b[4];
+    if (!m_listWindow.Read(*m_rangeFile, m_rangeListAt + uint64_t{position} * 4, b, 4)) return 0xFFFFFFFF;
+    return LeU32(b);
 }
 
 std::string NcSearchMain::GetMainName(uint32_t poiId) {

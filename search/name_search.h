@@ -96,6 +96,28 @@ struct FacilityRow {
     int8_t floor = 0;
 };
 
+// A read window over one file: small reads come from a 16 KB buffer. A miss
+// right behind the window refills all of it from there (walks in file
+// order); any other miss reads one small block at the asked offset, so
+// scattered reads cost one short read each.
+class NameReadWindow {
+public:
+    explicit NameReadWindow(uint32_t behind) : m_behind(behind) {}
+    void Reset() {
+        m_file = nullptr;
+        m_size = 0;
+    }
+    bool Read(const platform::File& file, uint64_t at, void* out, size_t n);
+
+private:
+    static constexpr size_t kSmallFill = 512;
+    const platform::File* m_file = nullptr;
+    uint64_t m_start = 0;
+    size_t m_size = 0;
+    uint32_t m_behind;
+    uint8_t m_buf[kNameReadBufferBytes];
+};
+
 // Filters of a search (0 = not set).
 struct NameFilter {
     uint32_t cateIndex = 0;   // not used for kind 1
@@ -174,6 +196,8 @@ public:
     uint32_t RecordCount() const { return m_recordCount; }
     int ReadRecord(uint32_t record, PoiBaseRecord& out);
     std::string ReadName(uint32_t record);
+    // The name of a record, valid until the next read of a name.
+    std::string_view NameOf(uint32_t record);
     uint32_t DistanceTo(const PoiBaseRecord& record) const;
 
     // The main record's name of a POI id (empty when absent).
@@ -218,6 +242,7 @@ private:
         uint64_t entriesAt = 0;
         uint32_t entryCount = 0;
     };
+    void ResetWindows();
     // 0, or the reason the search must stop.
     int Cancelled();
     bool ReadEntry(const IndexView& view, uint32_t i, KeyEntry& e) const;
@@ -269,6 +294,12 @@ private:
         std::string name;
     };
     bool FindBuilding(double key, Building& out) const;
+
+    // Windows over the base records, the names, record-number lists and
+    // index entries; reset whenever the files are opened again.
+    NameReadWindow m_recordWindow, m_nameWindow;
+    mutable NameReadWindow m_listWindow, m_entryWindow;
+    std::string m_nameScratch;
 
     std::vector<NameHit> m_hits;
     std::vector<FacilityHit> m_facilityHits;

@@ -63,7 +63,9 @@ CMneSearchManager::CMneSearchManager()
       m_naddr(std::make_unique<NcSearchNAddr>()),
       m_cate(std::make_unique<NcSearchCate>()),
       m_db(std::make_unique<NcSearchDB>()),
-      m_name(std::make_unique<NcSearchMain>()) {}
+      m_name(std::make_unique<NcSearchMain>()) {
+    m_nameHits.reserve(kNameHitCap);
+}
 
 CMneSearchManager::~CMneSearchManager() = default;
 
