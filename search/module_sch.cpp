@@ -211,6 +211,10 @@ void CModuleSCH::RunSearch() {
     }
     const uint32_t kind = job.request.SearchKindID;
     int count = 0, status = kSchNotFound;
+    const auto cancelled = [this, generation] {
+        if (m_searchStop.load(std::memory_order_acquire)) return kNameStopOff;
+        return m_newestGeneration.load(std::memory_order_acquire) != generation ? kNameStopNewer : 0;
+    };
     {
         MgrLock engines(m_engineLock);
         if (kind > kSearchKindLast) {
@@ -224,16 +228,38 @@ void CModuleSCH::RunSearch() {
                 status = n > 0 ? kSchStatusComplete : kSchNotFound;
             }
         } else if (kind <= kSearchKindApt) {
-            const int answer = m_manager->SearchName(job.request, job.keywordCp949, &count, [this, generation] {
-                if (m_searchStop.load(std::memory_order_acquire)) return kNameStopOff;
-                return m_newestGeneration.load(std::memory_order_acquire) != generation ? kNameStopNewer : 0;
-            });
+            const int answer = m_manager->SearchName(job.request, job.keywordCp949, &count, cancelled);
             status = answer == 0 ? kSchNotFound : answer == 2 ? kSchStatusCapped : kSchStatusComplete;
         } else if (RecordedKind(kind) >= 0 && !GetActiveMemory(kind)) {
             status = kSchNotFound;
+        } else if (kind == kSearchKindPhone) {
+            const int answer = m_manager->SearchTelephone(job.request, &count);
+            status = answer == 0 ? kSchNotFound : answer == 2 ? kSchStatusCapped : kSchStatusComplete;
+        } else if (kind == kSearchKindCate || kind == kSearchKindAroundCate || kind == kSearchKindPathCate) {
+            int answer = 0;
+            if (kind == kSearchKindPathCate) {
+                // Sampling step by the radius: 100 m, 200 m from 200 to 999, else 1000 m.
+                const uint32_t radius = job.request.nRadius;
+                const uint32_t step = radius == 0 ? 100 : radius >= 200 && radius <= 999 ? 200 : 1000;
+                std::vector<MapPoint> points(kPathPointsMax);
+                std::vector<uint8_t> flags(kPathPointsMax);
+                const int n = m_routeSampler ? m_routeSampler(points.data(), flags.data(), kPathPointsMax, step) : 0;
+                answer = n <= 0 ? -1
+                                : m_manager->SearchPathCategory(job.request, job.keywordCp949, points.data(),
+                                                                flags.data(),
+                                                                static_cast<uint16_t>(std::min<int>(n, kPathPointsMax)),
+                                                                &count, cancelled);
+            } else {
+                answer = m_manager->SearchCategory(job.request, job.keywordCp949, &count, cancelled);
+            }
+            // No route to sample: nothing found, but not a failure.
+            status = answer == -1 ? kSchStatusComplete
+                     : answer == 1 ? kSchStatusComplete
+                     : answer == 2 ? kSchStatusCapped
+                                   : kSchNotFound;
+            if (answer != 1 && answer != 2) count = 0;
         }
-        // The name, category, telephone and theme engines are not built:
-        // nothing found.
+        // The theme engine is not built: nothing found.
     }
     MgrLock hold(m_requestLock);
     m_resultGeneration = generation;
@@ -284,6 +310,15 @@ int CModuleSCH::GetSearchResult(uint32_t kind, int start, int count, int* outCou
             if (got <= 0) break;
             n += got;
         }
+    } else if (kind <= kSearchKindPathCate) {
+        const int want = std::min(count, current - start);
+        while (n < want) {
+            const int got = m_manager->GetCateRows(start + n, std::min(15, want - n), results + n);
+            if (got <= 0) break;
+            n += got;
+        }
+    } else if (kind == kSearchKindPhone) {
+        n = m_manager->GetTelRows(start, std::min(count, current - start), results);
     }
     if (outCount) *outCount = n;
     return 1;
@@ -403,4 +438,58 @@ int CModuleSCH::GetPOIRecord(const SearchRequest& request, SearchResult* results
     if (!m_started.load(std::memory_order_acquire)) return 0;
     MgrLock engines(m_engineLock);
     return m_manager->ListSubPlaces(request, results);
+}
+
+int CModuleSCH::GetTelAreaCodeList(SearchTelAreaRow* rows, int maxRows) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    if (!GetActiveMemory(kSearchKindPhone)) return -1;
+    const TelAreaRow* areas = nullptr;
+    const int n = std::min(m_manager->GetTelAreaTable(&areas), std::max(maxRows, 0));
+    for (int i = 0; i < n && rows; ++i) {
+        rows[i] = {};
+        rows[i].wAreaCode = areas[i].wAreaNumber;
+        rows[i].nValue = areas[i].count;
+        std::u16string name;
+        platform::Cp949ToUtf16(CutCp949(areas[i].szName, sizeof areas[i].szName - 1), name);
+        SetSearchText(rows[i].szName, 10, name);
+    }
+    return rows ? n : 0;
+}
+
+int CModuleSCH::GetAroundCateList(uint32_t code, int level, char16_t* parentName, SearchAroundCateRow* rows,
+                                  int maxRows) {
+    if (level < -1 || level > 1) return -1;
+    if (!m_manager) return -1;
+    const uint32_t parent = level == -1 ? code / 10000 : level == 0 ? code / 100 : code;
+    const int childLevel = NcSearchAroundCate::LevelOfCode(parent) + 1;
+    // The around-category engine takes its own lock: no engine lock here,
+    // so the map renderer never waits for a running search.
+    NcSearchAroundCate& around = m_manager->AroundCategories();
+    std::vector<AroundCateRow> list;
+    around.ListCategories(childLevel, parent, &list);
+    if (parentName) {
+        AroundCateRow row;
+        std::u16string name;
+        if (parent && around.GetAroundRecord(parent, &row)) platform::Cp949ToUtf16(CutCp949(row.szName, 27), name);
+        SetSearchText(parentName, kSchCateNameChars, name);
+    }
+    const int n = std::min(static_cast<int>(list.size()), std::max(maxRows, 0));
+    for (int i = 0; i < n && rows; ++i) {
+        SearchAroundCateRow& out = rows[i];
+        out = {};
+        out.nCode = list[static_cast<size_t>(i)].nCode;
+        std::u16string name;
+        platform::Cp949ToUtf16(CutCp949(list[static_cast<size_t>(i)].szName, 27), name);
+        SetSearchText(out.szName, kSchCateNameChars, name);
+        out.wValue1 = list[static_cast<size_t>(i)].wValue1;
+        out.wValue2 = list[static_cast<size_t>(i)].wValue2;
+        out.nValue = list[static_cast<size_t>(i)].nValue;
+    }
+    return rows ? n : 0;
+}
+
+void CModuleSCH::SetRouteSampler(SearchRouteSampler sampler) {
+    MgrLock engines(m_engineLock);
+    m_routeSampler = std::move(sampler);
 }

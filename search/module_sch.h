@@ -10,13 +10,15 @@
 // screens call on their own thread. Waits are bounded and the worker stops
 // cooperatively.
 //
-// This version serves the name kinds (0, 1, 2) and the address kinds (6
-// and 7); the category, telephone and theme kinds end with nothing found
-// (-162) until their engines are built. A running name search stops at its
+// This version serves the name kinds (0, 1, 2), the category kinds (3, 4
+// and, over the points of the route sampler, 5), the address kinds (6 and
+// 7) and the telephone kind (8); the theme kinds end with nothing found
+// (-162) until their engine is built. A running name search stops at its
 // next step when a newer request arrives, the memory is released or the
 // module stops.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -59,6 +61,31 @@ struct SearchStartParams {
     std::string dataFolder;
     uint32_t themeFlag = 0;
 };
+
+// A row of the telephone area list: the area number, its entry count and
+// the province name.
+struct SearchTelAreaRow {
+    uint16_t wAreaCode = 0;
+    uint32_t nValue = 0;
+    char16_t szName[10] = {};
+};
+
+// A row of the around-search category list (68 bytes): the code, its name,
+// the category index it searches and its symbol number, and the number of
+// places under it.
+struct SearchAroundCateRow {
+    uint32_t nCode = 0;
+    char16_t szName[28] = {};
+    uint16_t wValue1 = 0;
+    uint16_t wValue2 = 0;
+    uint32_t nValue = 0;
+};
+static_assert(sizeof(SearchAroundCateRow) == 68);
+
+// The route sampling of kind 5: fills up to maxPoints points of the route
+// ahead, about stepM apart, with their flag bytes; the count (0 when there
+// is no route).
+using SearchRouteSampler = std::function<int(MapPoint* points, uint8_t* flags, int maxPoints, uint32_t stepM)>;
 
 class CModuleSCH;
 
@@ -115,6 +142,16 @@ public:
     int SearchAddrLotNumber(uint32_t code, int main, int sub, int mountain, int maxRows, SearchAreaRow* rows);
     int SearchNewAddrNumber(uint32_t code, int main, int sub, int maxRows, SearchAreaRow* rows);
     int GetAreaName(uint32_t code, char16_t* out, int style);
+    // The telephone areas (working memory of kind 8): the row count, -1
+    // when the memory cannot be had.
+    int GetTelAreaCodeList(SearchTelAreaRow* rows, int maxRows);
+    // The around-search categories under a code: level -1 code / 10000, 0
+    // code / 100, 1 the code itself is the parent; parentName receives its
+    // name (28 characters). The row count, -1 for a bad level. Safe from
+    // any thread, also while a search runs.
+    int GetAroundCateList(uint32_t code, int level, char16_t* parentName, SearchAroundCateRow* rows, int maxRows);
+    // Where kind 5 takes the route's sample points from.
+    void SetRouteSampler(SearchRouteSampler sampler);
 
     // The facilities of a building (request: dBuildingKey, keyword,
     // category and area filters, centre, eOrderBy): the search status (0,
@@ -170,4 +207,5 @@ private:
     std::vector<uint8_t> m_activeMemory;
     int m_activeKind = -1;
     int m_facilityCount = 0;  // hits of the last building search
+    SearchRouteSampler m_routeSampler;  // guarded by m_engineLock
 };

@@ -63,7 +63,10 @@ CMneSearchManager::CMneSearchManager()
       m_naddr(std::make_unique<NcSearchNAddr>()),
       m_cate(std::make_unique<NcSearchCate>()),
       m_db(std::make_unique<NcSearchDB>()),
-      m_name(std::make_unique<NcSearchMain>()) {
+      m_name(std::make_unique<NcSearchMain>()),
+      m_tel(std::make_unique<NcSearchTelNum>()),
+      m_catesisul(std::make_unique<NcSearchCatesisul>(m_db.get())),
+      m_aroundCate(std::make_unique<NcSearchAroundCate>()) {
     m_nameHits.reserve(kNameHitCap);
 }
 
@@ -90,6 +93,9 @@ int CMneSearchManager::LoadEngines() {
     m_name->SetFolder(m_searchFolder);
     m_name->OpenDetailFiles();
     if (!m_name->OpenNameFiles(kSearchKindName)) failed |= kLoadNames;
+    int telAreas = 0;
+    if (m_tel->SetFolder(m_searchFolder) != 0 || m_tel->ReloadAreaTable(&telAreas) != 0) failed |= kLoadTelephones;
+    if (!m_aroundCate->InitAroundCate(m_searchFolder)) failed |= kLoadAroundCategories;
     return failed ? -failed : 1;
 }
 

@@ -15,11 +15,14 @@
 #include <string>
 #include <string_view>
 
+#include "search/around_cate.h"
+#include "search/cate_search.h"
 #include "search/cate_tree.h"
 #include "search/name_search.h"
 #include "search/poi_base.h"
 #include "search/search_addr.h"
 #include "search/search_records.h"
+#include "search/tel_search.h"
 
 // A row of the area and lot-number look-ups (100 bytes). Area lists: the
 // area's count value and level value; lot look-ups: "<area> <number>", the
@@ -41,6 +44,11 @@ inline constexpr int kLoadRoadAreas = 2;
 inline constexpr int kLoadCategories = 4;
 inline constexpr int kLoadPlaces = 8;
 inline constexpr int kLoadNames = 16;
+inline constexpr int kLoadTelephones = 32;
+inline constexpr int kLoadAroundCategories = 64;
+
+// Kinds 3 and 4 without a category: the radius is held to this.
+inline constexpr uint32_t kCateAllRadiusMaxM = 40232;
 
 // The name-search routine the manager picks for a request (keyword class
 // and character count of MakeSearchKey, position of the first bare
@@ -116,6 +124,30 @@ public:
     int ListBuildingFacilities(double buildingKey, uint32_t poiId, SearchResult* results);
     // The sub-places of request.nRecordID (at most 200); the number filled.
     int ListSubPlaces(const SearchRequest& request, SearchResult* results);
+    // Kind 8: the companies whose number in the area wTelArea begins with
+    // the digits uTelNumber. 0 nothing found or refused, 1 found, 2 more
+    // than the cap (the first 1000 kept); the count into count.
+    int SearchTelephone(const SearchRequest& request, int* count);
+    // Rows start.. of the last telephone search (nIndex from 0 within the
+    // page); the number filled.
+    int GetTelRows(int start, int count, SearchResult* results);
+    // The telephone areas (number, entry count, province name).
+    int GetTelAreaTable(const TelAreaRow** rows);
+
+    // Kinds 3 and 4 (category in an area or around a point) and kind 5
+    // (along the route, over the sample points): the engine's answer (0
+    // nothing or failure, 1 found, 2 the list is full); the count into
+    // count. cancelled is asked before every record.
+    int SearchCategory(const SearchRequest& request, std::string_view cp949Keyword, int* count,
+                       std::function<int()> cancelled = nullptr);
+    int SearchPathCategory(const SearchRequest& request, std::string_view cp949Keyword, const MapPoint* points,
+                           const uint8_t* flags, uint16_t pointCount, int* count,
+                           std::function<int()> cancelled = nullptr);
+    // Rows start.. of the last category search (nIndex from start, at most
+    // 15); the number filled.
+    int GetCateRows(int start, int count, SearchResult* results);
+    NcSearchCatesisul& CategoryEngine() { return *m_catesisul; }
+    NcSearchAroundCate& AroundCategories() { return *m_aroundCate; }
 
 private:
     // A name row from a record of the open kind's base file (or, places,
@@ -129,6 +161,9 @@ private:
     std::unique_ptr<NcSearchCate> m_cate;
     std::unique_ptr<NcSearchDB> m_db;
     std::unique_ptr<NcSearchMain> m_name;
+    std::unique_ptr<NcSearchTelNum> m_tel;
+    std::unique_ptr<NcSearchCatesisul> m_catesisul;
+    std::unique_ptr<NcSearchAroundCate> m_aroundCate;
     std::vector<NameHit> m_nameHits;
     uint32_t m_nameKind = 0;
     int m_nameCount = 0;

@@ -14,11 +14,24 @@
 //          the name search: places (or companies, apartments) whose names
 //          begin with KW (Hangul initials, syllables, Latin letters and
 //          digits), or hold it with --middle
+//   search --root DIR --kind tel --tel-area A --number DIGITS [--x X --y Y]
+//          the companies whose number in area A (2, 31, ...) begins with
+//          DIGITS (at most 1000)
+//   search --root DIR --kind category --cate INDEX [--area C] [--radius M
+//          --x X --y Y] [--text KW] [--order 1] [--heading DEG]
+//          the places of a category (0: the first thirteen), in an area or
+//          around a point (kinds 3 and 4)
+//   search --root DIR --kind route --cate INDEX --points "x,y;x,y;..."
+//          [--flags "0,0,3,..."] [--radius M] [--x X --y Y] [--text KW]
+//          [--order 1]   the places of a category beside the route points
+//   search --root DIR --kind around [--code C]
+//          the around-search categories under code C (0: the top level)
 // Texts are UTF-8 on the command line and in the output. Errors go to
 // stderr with exit code 1 (bad data) or 2 (bad usage).
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <vector>
 #include <string>
 
 #include "platform/codepage.h"
@@ -97,6 +110,106 @@ int RunNames(std::map<std::string, std::string>& opt) {
                         Json(platform::Utf16ToUtf8(SearchText(r.szCateName, kSchCateNameChars))).c_str(),
                         r.uAreaCode, r.nPOIID, r.nDistance, r.pt.x, r.pt.y);
         }
+        start += n;
+    }
+    return 0;
+}
+
+// Telephone (kind 8), category (kinds 3, 4) and along-the-route (kind 5)
+// searches through the search manager; around-search category lists.
+uint32_t Number(std::map<std::string, std::string>& opt, const char* key) {
+    return opt.count(key) ? static_cast<uint32_t>(std::strtoul(opt[key].c_str(), nullptr, 10)) : 0u;
+}
+
+void PrintPlaceRow(const SearchResult& r) {
+    std::printf("{\"index\":%u,\"name\":%s,\"address\":%s,\"category\":%s,\"cate_index\":%u,\"area\":%u,"
+                "\"poi\":%u,\"distance\":%u,\"direction\":%u,\"tel_area\":%u,\"tel\":%u,\"x\":%u,\"y\":%u}\n",
+                r.nIndex, Json(platform::Utf16ToUtf8(SearchText(r.szName, kSchNameChars))).c_str(),
+                Json(platform::Utf16ToUtf8(SearchText(r.szAddress, kSchAddressChars))).c_str(),
+                Json(platform::Utf16ToUtf8(SearchText(r.szCateName, kSchCateNameChars))).c_str(), r.nCateIndex,
+                r.uAreaCode, r.nPOIID, r.nDistance, static_cast<unsigned>(r.bKind), static_cast<unsigned>(r.wTelArea),
+                r.uTelNumber, r.pt.x, r.pt.y);
+}
+
+int RunKinds(const std::string& kind, std::map<std::string, std::string>& opt) {
+    CMneSearchManager manager;
+    manager.SetFolders(opt["root"]);
+    manager.LoadEngines();
+    if (kind == "around") {
+        std::vector<AroundCateRow> rows;
+        const uint32_t code = Number(opt, "code");
+        manager.AroundCategories().ListCategories(NcSearchAroundCate::LevelOfCode(code) + 1, code, &rows);
+        for (const auto& r : rows)
+            std::printf("{\"code\":%u,\"name\":%s,\"cate_index\":%u,\"places\":%u}\n", r.nCode,
+                        Json(FromCp949(r.szName)).c_str(), static_cast<unsigned>(r.wValue1), r.nValue);
+        return 0;
+    }
+    SearchRequest request;
+    SetSearchText(request.szKeyword, kSchKeywordChars, platform::Utf8ToUtf16(opt.count("text") ? opt["text"] : ""));
+    std::string cp949;
+    platform::Utf16ToCp949(SearchText(request.szKeyword, kSchKeywordChars), cp949);
+    request.ptCenter = {Number(opt, "x"), Number(opt, "y")};
+    request.eOrderBy = static_cast<uint8_t>(Number(opt, "order"));
+    request.nRadius = Number(opt, "radius");
+    request.uAreaCode = Number(opt, "area");
+    request.nSubCode = Number(opt, "cate");
+    request.reserved96 = Number(opt, "heading");
+    int count = 0, answer = 0;
+    if (kind == "tel") {
+        if (!opt.count("tel-area") || !opt.count("number")) return Usage("--kind tel needs --tel-area and --number");
+        request.SearchKindID = kSearchKindPhone;
+        request.wTelArea = static_cast<uint16_t>(Number(opt, "tel-area"));
+        request.uTelNumber = Number(opt, "number");
+        answer = manager.SearchTelephone(request, &count);
+        std::printf("{\"answer\":%d,\"count\":%d}\n", answer, count);
+        SearchResult rows[100];
+        for (int start = 0; start < count;) {
+            const int n = manager.GetTelRows(start, 100, rows);
+            if (n <= 0) break;
+            for (int i = 0; i < n; ++i)
+                std::printf("{\"index\":%d,\"name\":%s,\"tel\":%u,\"distance\":%u,\"x\":%u,\"y\":%u}\n", start + i,
+                            Json(platform::Utf16ToUtf8(SearchText(rows[i].szName, kSchNameChars))).c_str(),
+                            rows[i].uTelNumber, rows[i].nDistance, rows[i].pt.x, rows[i].pt.y);
+            start += n;
+        }
+        return 0;
+    }
+    if (kind == "category") {
+        request.SearchKindID = request.nRadius ? kSearchKindAroundCate : kSearchKindCate;
+        answer = manager.SearchCategory(request, cp949, &count);
+    } else {
+        // --points "x,y;x,y;..." in map units, --flags "0,0,3,..." (0 each
+        // when left out).
+        if (!opt.count("points")) return Usage("--kind route needs --points");
+        std::vector<MapPoint> points;
+        std::vector<uint8_t> flags;
+        for (const char* p = opt["points"].c_str(); *p;) {
+            char* end = nullptr;
+            const long x = std::strtol(p, &end, 10);
+            if (*end != ',') return Usage("--points is x,y;x,y;...");
+            const long y = std::strtol(end + 1, &end, 10);
+            points.push_back({static_cast<int32_t>(x), static_cast<int32_t>(y)});
+            p = *end == ';' ? end + 1 : end;
+            if (*end && *end != ';') return Usage("--points is x,y;x,y;...");
+        }
+        for (const char* p = opt.count("flags") ? opt["flags"].c_str() : ""; *p;) {
+            char* end = nullptr;
+            flags.push_back(static_cast<uint8_t>(std::strtoul(p, &end, 10)));
+            if (end == p || (*end && *end != ',')) return Usage("--flags is n,n,...");
+            p = *end == ',' ? end + 1 : end;
+        }
+        flags.resize(points.size(), 0);
+        if (points.size() > kPathPointsMax) return Usage("at most 500 --points");
+        request.SearchKindID = kSearchKindPathCate;
+        answer = manager.SearchPathCategory(request, cp949, points.data(), flags.data(),
+                                            static_cast<uint16_t>(points.size()), &count);
+    }
+    std::printf("{\"answer\":%d,\"count\":%d}\n", answer, count);
+    SearchResult rows[15];
+    for (int start = 0; start < count;) {
+        const int n = manager.GetCateRows(start, 15, rows);
+        if (n <= 0) break;
+        for (int i = 0; i < n; ++i) PrintPlaceRow(rows[i]);
         start += n;
     }
     return 0;
@@ -203,6 +316,7 @@ int main(int argc, char** argv) {
         return opt.count("main") ? RunNumbers(engine, opt) : RunAreas(engine, opt);
     }
     if (kind == "name") return RunNames(opt);
+    if (kind == "tel" || kind == "category" || kind == "route" || kind == "around") return RunKinds(kind, opt);
     static const char* const kLater[] = {"tel", "category", "theme", "ic", "route", "book"};
     for (const char* k : kLater)
         if (kind == k) return Usage(("--kind " + kind + " is not built yet").c_str());

@@ -112,3 +112,30 @@ TEST_F(SearchToolTest, Errors) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SearchToolTest, TelephoneCategoryRouteAndAroundKinds) {
+    ToolRun r = Search("--kind tel --tel-area 2 --number 5551");
+    EXPECT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 2u);
+    EXPECT_EQ(r.lines[0], "{\"answer\":1,\"count\":1}");
+    EXPECT_NE(r.lines[1].find("\"name\":\"태평상사\",\"tel\":55512345"), std::string::npos) << r.lines[1];
+
+    r = Search("--kind category --cate 3");
+    EXPECT_EQ(r.exitCode, 0);
+    ASSERT_GE(r.lines.size(), 2u);
+    EXPECT_EQ(r.lines[0].rfind("{\"answer\":1,", 0), 0u) << r.lines[0];
+    EXPECT_NE(r.lines[1].find("\"cate_index\":9"), std::string::npos) << r.lines[1];
+
+    r = Search("--kind around");
+    EXPECT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 15u);
+    EXPECT_EQ(r.lines[0].rfind("{\"code\":1,\"name\":\"음식점\",\"cate_index\":1,", 0), 0u) << r.lines[0];
+
+    EXPECT_EQ(Search("--kind route --cate 1").exitCode, 2);
+    EXPECT_EQ(Search("--kind route --cate 1 --points '1,2;x'").exitCode, 2);
+    EXPECT_EQ(Search("--kind tel --number 5").exitCode, 2);
+}
+
+}  // namespace

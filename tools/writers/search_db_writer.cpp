@@ -18,6 +18,7 @@
 #include "search/poi_base.h"
 #include "search/search_addr.h"
 #include "search/search_keys.h"
+#include "tools/writers/search_kinds_writer.h"
 #include "zlib.h"
 
 namespace writers {
@@ -745,7 +746,7 @@ bool WriteSearchDb(const std::string& folder, const SearchDbSource& source, bool
     bool ok = put("nlad.sdb", lot.areaFile) && put("nhad.sdb", lot.areaFile) && put("ncjidx.sdb", lot.blockIndex) &&
               put("addrchidx.sdb", lot.textIndex) && put("newaddr.sdb", road.areaFile) &&
               put("newaddr_ncjidx.sdb", road.blockIndex) && put("newaddr_chidx.sdb", road.textIndex) &&
-              put("cate.sdb", BuildCateFile(source.cates));
+              put("cate.sdb", BuildCateFile(source.cates)) && WriteSearchKindFiles(dir, source, error);
     const std::vector<SearchPoi>* kinds[3] = {&source.pois, &source.corps, &source.apts};
     for (uint32_t kind = 0; kind < 3; ++kind)
         for (const auto& [name, bytes] : BuildNameFiles(*kinds[kind], kind)) ok = ok && put(name, bytes);
@@ -934,6 +935,22 @@ SearchDbSource DemoSearchSource(std::string* error) {
             s.apts.push_back(a);
         }
         AddDemoBuildings(s, poiId);
+        // Companies for the telephone search: eight-digit and seven-digit
+        // numbers that share the prefix 555 in Seoul, and other areas.
+        const struct {
+            const char* name;
+            uint16_t area;
+            uint32_t number;
+        } phones[] = {{"태평상사", 2, 55512345}, {"동백유통", 31, 5550707}, {"청솔기획", 2, 12345678},
+                      {"소망인쇄", 64, 7101234}, {"오름공방", 2, 5559000}};
+        for (size_t i = 0; i < std::size(phones); ++i) {
+            SearchPoi c = s.pois[i * 3 + 2];
+            c.nameUtf8 = phones[i].name;
+            c.poiId = poiId++;
+            c.telArea = phones[i].area;
+            c.telNumber = phones[i].number;
+            s.corps.push_back(c);
+        }
     }
     for (const auto& r : Rows(kLotsTable)) {
         if (r.size() != 4) return fail("lots table: bad line");
