@@ -77,6 +77,12 @@ World& TheWorld() {
     return *w;
 }
 
+// The plain scan's category test: the place's top category or its second level.
+bool InCategory(const writers::SearchPoi& p, uint32_t cate) {
+    const uint32_t g = p.catePacked >> 12, h = (p.catePacked >> 6) & 0x3F;
+    return cate == g || (h && cate == g * 30 + h);
+}
+
 double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 void Report(benchmark::State& state, std::vector<double> ms, double results, int mismatches) {
@@ -144,8 +150,7 @@ void BM_CategoryAround(benchmark::State& state) {
             if (i < 5) {
                 size_t want = 0;
                 for (const auto& p : w.pois) {
-                    const uint32_t g = p.catePacked >> 12, h = (p.catePacked >> 6) & 0x3F;
-                    if ((q.nSubCode == g || q.nSubCode == g * 30 + h) && GetApproxDistance(c, p.pos) <= radius) ++want;
+                    if (InCategory(p, q.nSubCode) && GetApproxDistance(c, p.pos) <= radius) ++want;
                 }
                 mismatches += n != std::min<size_t>(want, kCateResultCap);
             }
@@ -178,8 +183,7 @@ void BM_AlongTheRoute(benchmark::State& state) {
             if (i < 2) {
                 size_t want = 0;
                 for (const auto& p : w.pois) {
-                    const uint32_t g = p.catePacked >> 12, h = (p.catePacked >> 6) & 0x3F;
-                    if (q.nSubCode != g && q.nSubCode != g * 30 + h) continue;
+                    if (!InCategory(p, q.nSubCode)) continue;
                     want += PathRouteTest(p.pos, w.route.data(), w.flags.data(), 300, 1100, nullptr).found;
                 }
                 mismatches += n != std::min<size_t>(want, kCateResultCap);
