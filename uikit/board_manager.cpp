@@ -6,6 +6,9 @@
 
 #include "foundation/debug_trace.h"
 #include "platform/clock.h"
+#include "uikit/ctrl_button.h"
+#include "uikit/ctrl_edit_box.h"
+#include "uikit/ctrl_keyboard.h"
 #include "uikit/nv_text.h"
 #include "uikit/renderer.h"
 
@@ -199,6 +202,10 @@ int NvBoard::LoadScript(NvImageData* target) {
 
 NvBoardManager::NvBoardManager(const char* resourceFolder) {
     g_host = this;
+    // Every board this host builds takes the toolkit's own control classes.
+    NvRegisterStandardControls();
+    NvRegisterKeyboardControl();
+    NvRegisterEditBoxControl();
     NvToolkitState& t = NvToolkit();
     t = NvToolkitState{};
     if (resourceFolder) {

@@ -62,16 +62,13 @@ void NvCtrlPress::DrawTexts(int textState, bool shifted, bool withSub) {
 
 bool NvSetControlDisable(NvControl* control, bool disable, bool redraw) {
     if (!control) return false;
-    if (auto* press = dynamic_cast<NvCtrlPress*>(control)) press->m_disabled = disable ? 1 : 0;
+    control->m_disabled = disable ? 1 : 0;
     control->m_state = disable ? 4 : 1;
     if (redraw) control->SetUpdateFlag(true);
     return true;
 }
 
-bool NvIsControlDisabled(const NvControl* control) {
-    const auto* press = dynamic_cast<const NvCtrlPress*>(control);
-    return press && press->m_disabled;
-}
+bool NvIsControlDisabled(const NvControl* control) { return control && control->m_disabled; }
 
 NvControl* NvChildControl(const NvNode* node, int i) {
     NvNode* c = i >= 0 ? node->GetChild(static_cast<uint32_t>(i)) : nullptr;

@@ -25,12 +25,10 @@ void NvPlayTouchSound();
 uint16_t NvOverlayBitsA(int state);
 uint16_t NvOverlayBitsB(int state);
 
-// The disabled and touch-sound bytes every press control keeps; screens
-// reach them through NvSetControlDisable whatever the control's class.
+// What the press controls share: the checked byte and their drawing (the
+// disabled and touch-sound bytes are on every control).
 class NvCtrlPress : public NvControl {
 public:
-    uint8_t m_disabled = 0;
-    uint8_t m_touchSound = 1;
     uint8_t m_checked = 0;
 
 protected:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "uikit/board_manager.h"
@@ -44,14 +45,21 @@ void NvCtrlList::Layout() {
         if (!row) continue;
         NvText* t = row->GetTextObject(false, true);
         if (m_text) {
-            t->SetFontIndex(0);
+            // The list's own text is the rows' template.
+            t->SetFontIndex(m_text->GetFontIndex());
             for (int s = 0; s < 4; ++s) {
-                tagUISCRIPT_TEXTSTYLE style{};
+                tagUISCRIPT_TEXTSTYLE style = t->GetStyle(s);
+                const tagUISCRIPT_TEXTSTYLE& from = m_text->GetStyle(s);
+                style.red = from.red;
+                style.green = from.green;
+                style.blue = from.blue;
                 style.size = 20;
                 style.fontWidth = 300;
                 t->SetStyle(s, style);
                 t->SetAlign(s, 4);
-                t->SetOffset(s, 8, 0);
+                const int16_t x = m_text->GetOffsetX(s);
+                if (x == 0) t->SetOffset(s, 8, 0);
+                else t->SetOffset(s, x, m_text->GetOffsetY(s));
             }
         } else {
             for (int s = 0; s < 4; ++s) {
@@ -110,7 +118,11 @@ bool NvCtrlList::GetRowCheck(int row) const {
 bool NvCtrlList::SetRowText(int row, const char16_t* text, bool sub, bool redraw) {
     NvCtrlRadioButton* r = Row(row);
     if (!r) return false;
+    // A second line given to a two-line row for the first time takes the
+    // lower part of the row.
+    const bool newSubLine = sub && m_twoLine && !r->GetTextObject(true, false);
     r->SetText(text, sub, redraw);
+    if (newSubLine) LayOutSubLine(r);
     return true;
 }
 
@@ -160,22 +172,93 @@ bool NvCtrlList::SetRowIconRsc(int row, int icon, int32_t resourceId, bool redra
     return true;
 }
 
+bool NvCtrlList::SetRowIconImage(int row, int icon, const NvImageData* image, bool redraw) {
+    NvCtrlRadioButton* r = Row(row);
+    if (!r || icon < 0 || icon > 1 || !image || !image->bits || image->width <= 0 || image->height <= 0) return false;
+    std::unique_ptr<NvImageRsc>& slot = r->m_images[4 + icon];
+    NvImageData* target = slot ? slot->Current() : nullptr;
+    const bool alpha = !image->alpha.empty();
+    // A shared image of the pool or a package is never written to.
+    if (!target || target->pooled || target->notPooled || target->width != image->width ||
+        target->height != image->height || target->alpha.empty() == alpha) {
+        std::unique_ptr<NvImageRsc> fresh = NvCreateImageRsc(image->width, image->height, alpha);
+        if (!fresh) return false;
+        slot = std::move(fresh);
+        target = slot->Current();
+    }
+    std::memcpy(target->bits, image->bits, std::min(target->imageSize, image->imageSize));
+    if (alpha) std::copy_n(image->alpha.begin(), std::min(image->alpha.size(), target->alpha.size()), target->alpha.begin());
+    target->drawFlags = image->drawFlags;
+    if (r->m_record) {
+        slot->m_rect.x = r->m_record->image[4 + icon].x;
+        slot->m_rect.y = r->m_record->image[4 + icon].y;
+    }
+    if (redraw) r->SetUpdateFlag(true);
+    return true;
+}
+
+// Two-line rows split at 3/5 of the row height less 2 pixels: the main
+// line above in the list's own style, the second line below in the style of
+// font record 15, 4 pixels short of the row's right edge.
 void NvCtrlList::SetSubTextMode(bool on) {
     m_twoLine = on ? 1 : 0;
     if (!on) return;
     for (int n = 0; n < m_rowCount; ++n) {
         NvCtrlRadioButton* r = Row(n);
         if (!r) continue;
-        r->SetText(u"", false, true);
-        NvText* sub = r->GetTextObject(true, true);
-        sub->SetText(u"");
-        const int16_t split = static_cast<int16_t>(r->m_rect.height * 3 / 5 - 2);
-        for (int s = 0; s < 4; ++s) {
-            sub->SetAlign(s, 4);
-            sub->SetFontSize(s, 18);
-            sub->SetOffset(s, 6, split);
+        NvText* main = r->GetTextObject(false, false);
+        if (main) main->SetText(u"");
+        if (NvText* sub = r->GetTextObject(true, false)) sub->SetText(u"");
+        if (main) {
+            const int32_t split = r->m_rect.height * 3 / 5 - 2;
+            for (int s = 0; s < 4; ++s) {
+                NvText::Box box;
+                box.width = r->m_rect.width;
+                box.height = split;
+                if (m_text) {
+                    main->SetStyle(s, m_text->GetStyle(s));
+                    box.x = m_text->TextBox(s).x;
+                }
+                main->SetBox(s, box);
+            }
         }
+        LayOutSubLine(r);
     }
+}
+
+void NvCtrlList::LayOutSubLine(NvCtrlRadioButton* r) {
+    NvText* sub = r->GetTextObject(true, false);
+    if (!sub) return;
+    const NvUiScript* script = NvGetUiScript();
+    const tagUISCRIPT_FONT* font = script ? script->GetFont(kSubLineFont) : nullptr;
+    if (font) sub->SetFontIndex(font->fontNumber);
+    const int32_t split = r->m_rect.height * 3 / 5 - 2;
+    for (int s = 0; s < 4; ++s) {
+        if (font) sub->SetStyle(s, font->style[s]);
+        sub->SetAlign(s, 4);
+        NvText::Box box;
+        box.x = m_text ? m_text->GetOffsetX(s) : 0;
+        box.y = split;
+        box.width = r->m_rect.width - 4;
+        box.height = r->m_rect.height;
+        sub->SetBox(s, box);
+    }
+}
+
+void NvCtrlList::InitRemoconFocus() { m_focusRow = Row(m_selected) ? m_selected : 0; }
+
+bool NvCtrlList::MoveRemoconFocus(int direction) {
+    if (direction == 0) {
+        InitRemoconFocus();
+        return m_rowCount > 0;
+    }
+    return NvStepRemoconFocus(m_focusRow, m_rowCount, direction);
+}
+
+bool NvCtrlList::SetRemoconFocus(int row) {
+    if (row < 0 || row >= m_rowCount) return false;
+    m_focusRow = row;
+    return true;
 }
 
 void NvCtrlList::ClearRows() {

@@ -14,6 +14,8 @@
 class NvCtrlList : public NvControl {
 public:
     static const NvRuntimeClass kClass;
+    // The font record of the second line of two-line rows.
+    static constexpr int kSubLineFont = 15;
     const NvRuntimeClass* GetRuntimeClass() const override { return &kClass; }
 
     void Layout() override;
@@ -34,8 +36,17 @@ public:
     void SetRowAttr(uint16_t value);
     bool SetRowIconPos(int row, int icon, int32_t x, int32_t y, bool redraw);
     bool SetRowIconRsc(int row, int icon, int32_t resourceId, bool redraw);
+    // Copies the pixels into the row's icon (a new icon of the image's size
+    // when it has another size or is a shared one).
+    bool SetRowIconImage(int row, int icon, const NvImageData* image, bool redraw);
     void SetSubTextMode(bool on);
     void ClearRows();
+    // Remote control (only while the host's focus keeper is on): the focus
+    // starts on the selected row (else the first) and moves up (3) and down
+    // (4) over the rows.
+    void InitRemoconFocus() override;
+    bool MoveRemoconFocus(int direction) override;
+    bool SetRemoconFocus(int row) override;
 
     int16_t m_selected = -1;
     uint16_t m_rowCount = 0;
@@ -44,6 +55,9 @@ public:
     int32_t m_checkMode = 0;
     std::vector<uint8_t> m_checks;
     int32_t m_focusRow = 0;
+
+private:
+    void LayOutSubLine(NvCtrlRadioButton* row);
 };
 
 // Top index over a total; children 0..3 page up, page down, line up, line

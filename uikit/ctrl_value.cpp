@@ -169,6 +169,21 @@ void NvCtrlProgressbar::Draw(int target, bool full) {
 
 // ---------------------------------------------------------------- combo box
 
+bool NvCtrlComboBox::MoveRemoconFocus(int direction) {
+    if (!IsOpen()) return false;
+    if (direction == 0) {
+        m_focusItem = 0;
+        return m_itemCount > 0;
+    }
+    return NvStepRemoconFocus(m_focusItem, m_itemCount, direction);
+}
+
+bool NvCtrlComboBox::SetRemoconFocus(int item) {
+    if (!IsOpen() || item < 0 || item >= m_itemCount) return false;
+    m_focusItem = item;
+    return true;
+}
+
 NvCtrlComboBox* NvLastClosedComboBox() { return g_lastClosedCombo; }
 
 void NvCtrlComboBox::Layout() {

@@ -68,6 +68,10 @@ public:
     bool IsOpen() const { return (m_state & kOpen) != 0; }
     // The list row under y, or -1.
     int RowAt(int32_t y) const;
+    // Remote control over the open list's items: up (3) and down (4); 0
+    // puts the focus on the first item.
+    bool MoveRemoconFocus(int direction) override;
+    bool SetRemoconFocus(int item) override;
 
     uint16_t m_itemCount = 0;
     NvRect m_closedRect;

@@ -461,6 +461,13 @@ void NvRegisterControlKind(int32_t kind, NvControlFactory factory) {
 }
 
 void NvSetUiScript(const NvUiScript* script) { g_script = script; }
+
+bool NvStepRemoconFocus(int32_t& focus, int count, int direction) {
+    if (focus < 0 || focus >= count) return false;
+    if (direction == 3 && focus > 0) return --focus, true;
+    if (direction == 4 && focus + 1 < count) return ++focus, true;
+    return false;
+}
 const NvUiScript* NvGetUiScript() { return g_script; }
 
 NvControl* NvCreateControl(const tagUISCRIPT_LAYOUT* item, uint16_t subIndex) {

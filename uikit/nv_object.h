@@ -170,7 +170,8 @@ public:
     uint16_t GetCaretIndex();
     void SetCaretEnable(bool on);
     void SetCaretShow(bool on);
-    bool IsDimmed() const { return m_state == 4; }
+    // The disabled byte (set through NvSetControlDisable on any control).
+    bool IsDimmed() const { return m_disabled != 0; }
     NvTextML* GetTextML() const { return m_textML.get(); }
     void SetTextML(std::unique_ptr<NvTextML> text);
 
@@ -183,6 +184,10 @@ public:
     uint16_t m_state = 1;
     uint16_t m_subIndex = kNvNoSubIndex;
     uint8_t m_bgMode = 0;
+    // Read by the press controls, kept on every control so that a screen
+    // may disable or silence any of them.
+    uint8_t m_disabled = 0;
+    uint8_t m_touchSound = 1;
     const tagUISCRIPT_CONTROL* m_record = nullptr;
     uint16_t m_attr1 = 0;
     const int16_t* m_itemExtra = nullptr;
@@ -216,6 +221,10 @@ using NvControlFactory = NvControl* (*)(const tagUISCRIPT_CONTROL& record);
 void NvRegisterControlKind(int32_t kind, NvControlFactory factory);
 
 // The tables the controls are built from (the board host sets them).
+// Moves a remote-control focus index over count entries: 3 up, 4 down;
+// false at either end, for another direction or when the index is outside.
+bool NvStepRemoconFocus(int32_t& focus, int count, int direction);
+
 void NvSetUiScript(const NvUiScript* script);
 const NvUiScript* NvGetUiScript();
 

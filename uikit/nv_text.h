@@ -44,6 +44,10 @@ public:
     void SetAlign(int state, uint16_t align);
     void SetOffset(int state, int16_t x, int16_t y);
     void SetFontIndex(uint8_t index) { m_fontIndex = index; m_changed = true; }
+    uint8_t GetFontIndex() const { return m_fontIndex; }
+    const tagUISCRIPT_TEXTSTYLE& GetStyle(int state) const { return m_style[state & 3]; }
+    int16_t GetOffsetX(int state) const { return m_offX[state & 3]; }
+    int16_t GetOffsetY(int state) const { return m_offY[state & 3]; }
     void SetOwnerRect(const NvRect& rect);
     void SetKeepEnd(bool on) { m_keepEnd = on; }
     void SetCaretEnable(bool on) { m_caretEnabled = on; }
@@ -76,6 +80,11 @@ public:
         int32_t x = 0, y = 0, width = 0, height = 0;
     };
     const Box& TextBox(int state) const { return m_box[state & 3]; }
+    // Puts the box of a state directly (the offsets are not changed); a
+    // later owner of another size derives it from the offsets again.
+    void SetBox(int state, const Box& box) {
+        if (state >= 0 && state < kStates) m_box[state] = box;
+    }
 
 private:
     bool Prepare(int state);

@@ -31,8 +31,9 @@ constexpr int kGalleryPanel = 15;    // static panel, popup
 constexpr int kGalleryDynPanel = 16; // dynamic panel, popup
 constexpr int kGoldenTolerance = 800 * 480 / 200;
 
-// Panels that answer a touch with their layout id and action 1, plugged in
-// where the control kinds plug in (the real panels come with the controls).
+// Panels and buttons that answer a touch with their layout id and action 1,
+// plugged in where the control kinds plug in, so that the host's popups and
+// events are seen apart from what the real controls report.
 template <typename Base>
 class Answering : public Base {
 public:
@@ -63,9 +64,6 @@ protected:
             if (platform::ReadWholeFile(Ui() + "/" + name, bytes)) texts.append(bytes.begin(), bytes.end());
         }
         ASSERT_TRUE(uitest::MakeTestFonts(s_dir->Path(), texts));
-        NvRegisterControlKind(kUiKindPanel, MakePanel);
-        NvRegisterControlKind(kUiKindDynamicPanel, MakeDynPanel);
-        NvRegisterControlKind(kUiKindButton, MakeButton);
         s_texts = new MgrText();
         const std::string ui = Ui();
         s_texts->Init(std::u16string(ui.begin(), ui.end()).c_str(), 0);
@@ -82,6 +80,10 @@ protected:
         const bool turned = rotation == 1 || rotation == 3;
         m_window = std::make_unique<NvHeadlessPresenter>(turned ? 480 : 800, turned ? 800 : 480);
         m_host = std::make_unique<NvBoardManager>(Ui().c_str());
+        // After the host's own registration: panels and buttons that answer.
+        NvRegisterControlKind(kUiKindPanel, MakePanel);
+        NvRegisterControlKind(kUiKindDynamicPanel, MakeDynPanel);
+        NvRegisterControlKind(kUiKindButton, MakeButton);
         ASSERT_EQ(m_host->Start(m_window.get(), 800, 480, rotation, layout, colour), 1);
         NvMainQueue().Clear();
     }

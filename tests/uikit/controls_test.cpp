@@ -143,6 +143,13 @@ TEST_F(ControlsTest, ButtonTouchLastsOneUpdateAndPlaysTheSound) {
     m_host->UpdateFrame(1450);
     EXPECT_EQ(button->m_state, 4);
     EXPECT_EQ(m_sounds.size(), 1u);
+    EXPECT_TRUE(button->IsDimmed());
+    // Any control keeps the byte, also one that is no press control.
+    NvControl* progress = m_host->GetControl(kProgress);
+    ASSERT_TRUE(NvSetControlDisable(progress, true, false));
+    EXPECT_TRUE(progress->IsDimmed());
+    ASSERT_TRUE(NvSetControlDisable(progress, false, false));
+    EXPECT_FALSE(NvIsControlDisabled(progress));
 }
 
 TEST_F(ControlsTest, TouchSoundFollowsTheSettingAndTheButtonsByte) {
@@ -262,6 +269,101 @@ TEST_F(ControlsTest, ListSelectsRowsAndTogglesChecks) {
     EXPECT_TRUE(list->SetCurSel(-1));
     EXPECT_EQ(list->GetCurSel(), -1);
     EXPECT_FALSE(list->SetCurSel(7));
+}
+
+TEST_F(ControlsTest, ListTwoLineRowsSplitTheRow) {
+    auto* list = Get<NvCtrlList>(kList);
+    NvText* listText = list->GetTextObject(false, false);
+    ASSERT_NE(listText, nullptr) << "the gallery list carries the rows' template text";
+    // The template's colours reach the rows (font LIST: #101820, white when active).
+    EXPECT_EQ(list->Row(0)->GetTextObject(false, false)->GetStyle(0).red, 0x10);
+    EXPECT_EQ(list->Row(0)->GetTextObject(false, false)->GetStyle(2).red, 0xFF);
+    for (int n = 0; n < 5; ++n) list->SetRowText(n, u"Main", false, false);
+    list->SetSubTextMode(true);
+    EXPECT_EQ(list->m_twoLine, 1);
+    NvCtrlRadioButton* row = list->Row(2);
+    ASSERT_EQ(row->m_rect.width, 400);
+    ASSERT_EQ(row->m_rect.height, 60);
+    NvText* main = row->GetTextObject(false, false);
+    EXPECT_EQ(main->GetLength(), 0) << "the texts are emptied";
+    // 60 x 3 / 5 - 2 = 34: the main line above, the second line below, 4
+    // pixels short of the right edge, in the style of font record 15.
+    ASSERT_TRUE(list->SetRowText(2, u"Upper", false, false));
+    ASSERT_TRUE(list->SetRowText(2, u"Lower", true, false));
+    NvText* sub = row->GetTextObject(true, false);
+    ASSERT_NE(sub, nullptr);
+    for (int s = 0; s < 4; ++s) {
+        EXPECT_EQ(main->TextBox(s).y, 0);
+        EXPECT_EQ(main->TextBox(s).height, 34);
+        EXPECT_EQ(main->TextBox(s).width, 400);
+        EXPECT_EQ(main->TextBox(s).x, listText->TextBox(s).x);
+        EXPECT_EQ(sub->TextBox(s).y, 34);
+        EXPECT_EQ(sub->TextBox(s).height, 60);
+        EXPECT_EQ(sub->TextBox(s).width, 396);
+        EXPECT_EQ(sub->TextBox(s).x, listText->GetOffsetX(s));
+        EXPECT_EQ(sub->GetStyle(s).size, 22);
+    }
+    EXPECT_EQ(sub->GetStyle(1).red, 0x40);
+    EXPECT_EQ(sub->GetFontIndex(), 2);
+    m_host->DrawFrame(true, true);
+    ASSERT_FALSE(main->LastLines().empty());
+    ASSERT_FALSE(sub->LastLines().empty());
+    const NvRect& upper = main->LastLines()[0].rect;
+    const NvRect& lower = sub->LastLines()[0].rect;
+    EXPECT_GE(upper.y, row->m_rect.y);
+    EXPECT_LE(upper.y + upper.height, row->m_rect.y + 34);
+    EXPECT_GE(lower.y, row->m_rect.y + 34);
+    EXPECT_LE(lower.y + lower.height, row->m_rect.y + 60);
+    // Clear leaves the rows as they are.
+    list->SetSubTextMode(false);
+    EXPECT_EQ(list->m_twoLine, 0);
+    EXPECT_EQ(main->TextBox(0).height, 34);
+}
+
+TEST_F(ControlsTest, ListRowIconsFromPixelsAndRemoteFocus) {
+    auto* list = Get<NvCtrlList>(kList);
+    NvCtrlRadioButton* row = list->Row(1);
+    std::unique_ptr<NvImageData> green(NvCreateImageData(12, 10, 0x00FF00, false));
+    ASSERT_TRUE(list->SetRowIconImage(1, 1, green.get(), true));
+    NvImageData* icon = row->m_images[5]->Current();
+    EXPECT_EQ(icon->width, 12);
+    EXPECT_EQ(icon->Pixel(11, 9), 0x07E0);
+    EXPECT_EQ(row->m_images[5]->m_rect.x, row->m_record->image[5].x);
+    EXPECT_EQ(row->m_images[5]->m_rect.y, row->m_record->image[5].y);
+    // The same size keeps the icon and copies the pixels; another size makes a new one.
+    std::unique_ptr<NvImageData> red(NvCreateImageData(12, 10, 0xFF0000, false));
+    ASSERT_TRUE(list->SetRowIconImage(1, 1, red.get(), false));
+    EXPECT_EQ(row->m_images[5]->Current(), icon);
+    EXPECT_EQ(icon->Pixel(0, 0), NvColorToPixel(0xFF0000));
+    std::unique_ptr<NvImageData> wide(NvCreateImageData(20, 8, 0x0000FF, false));
+    ASSERT_TRUE(list->SetRowIconImage(1, 1, wide.get(), false));
+    EXPECT_EQ(row->m_images[5]->Current()->width, 20);
+    EXPECT_FALSE(list->SetRowIconImage(5, 0, green.get(), false));
+    EXPECT_FALSE(list->SetRowIconImage(1, 2, green.get(), false));
+    EXPECT_FALSE(list->SetRowIconImage(1, 0, nullptr, false));
+    // An icon from the shared pool is replaced, never written to.
+    const int32_t id = row->m_record->image[0].imageId;
+    ASSERT_TRUE(list->SetRowIconRsc(1, 0, id, false));
+    NvImageData* shared = row->m_images[4]->Current();
+    const uint16_t before = shared->Pixel(0, 0);
+    std::unique_ptr<NvImageData> same(NvCreateImageData(shared->width, shared->height, 0x00FF00, false));
+    ASSERT_TRUE(list->SetRowIconImage(1, 0, same.get(), false));
+    EXPECT_NE(row->m_images[4]->Current(), shared);
+    EXPECT_EQ(shared->Pixel(0, 0), before);
+
+    // Remote-control focus over the rows: from the selected row, up and down
+    // within the rows.
+    list->SetRowText(3, u"Row", false, false);
+    list->SetCurSel(3);
+    EXPECT_TRUE(list->MoveRemoconFocus(0));
+    EXPECT_EQ(list->m_focusRow, 3);
+    EXPECT_TRUE(list->MoveRemoconFocus(4));
+    EXPECT_FALSE(list->MoveRemoconFocus(4)) << "the last row";
+    EXPECT_EQ(list->m_focusRow, 4);
+    EXPECT_FALSE(list->MoveRemoconFocus(1));
+    EXPECT_FALSE(list->SetRemoconFocus(5));
+    EXPECT_TRUE(list->SetRemoconFocus(0));
+    EXPECT_FALSE(list->MoveRemoconFocus(3)) << "the first row";
 }
 
 TEST_F(ControlsTest, ListScrollTopIndexByPageAndLine) {
@@ -454,10 +556,18 @@ TEST_F(ControlsTest, ComboBoxOpensChoosesAndTimesOut) {
     m_host->UpdateFrame(950);   // closed
     EXPECT_FALSE(combo->IsOpen());
 
-    // Opened and left alone: closed by the 5000 ms time-out.
+    // Opened and left alone: closed by the 5000 ms time-out. Meanwhile the
+    // remote-control focus walks the open list's items.
+    EXPECT_FALSE(combo->MoveRemoconFocus(0)) << "closed";
     TouchControl(1000, drop);
     m_host->UpdateFrame(1100);
     ASSERT_TRUE(combo->IsOpen());
+    EXPECT_TRUE(combo->MoveRemoconFocus(0));
+    EXPECT_TRUE(combo->MoveRemoconFocus(4));
+    EXPECT_EQ(combo->m_focusItem, 1);
+    EXPECT_TRUE(combo->SetRemoconFocus(4));
+    EXPECT_FALSE(combo->MoveRemoconFocus(4)) << "the last item";
+    EXPECT_FALSE(combo->SetRemoconFocus(5));
     m_host->UpdateFrame(4000);
     EXPECT_TRUE(combo->IsOpen());
     m_host->UpdateFrame(6200);
