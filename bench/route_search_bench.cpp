@@ -163,18 +163,28 @@ void BM_RouteByBand(benchmark::State& state) {
     Bench& b = Data();
     const double km = static_cast<double>(state.range(0));
     const std::vector<Pair> pairs = b.Pairs(km, 42 + state.range(0));
-    std::vector<double> ours, routino;
+    std::vector<double> ours, routino, labels;
+    const uint64_t readsBefore = b.road.Road()->GetBlockReads();
+    const char* repeatEnv = std::getenv("NAVI_ROUTE_BENCH_REPEAT");
+    const int repeat = repeatEnv ? std::max(1, std::atoi(repeatEnv)) : 1;
     for (auto _ : state) {
         ours.clear();
+        for (int rep = 0; rep < repeat; ++rep)
         for (const Pair& p : pairs) {
             const auto t0 = std::chrono::steady_clock::now();
             const int r = b.search->Search(p.origins, p.goals, 8000000);
             ours.push_back(Ms(std::chrono::steady_clock::now() - t0));
+            labels.push_back(b.search->Taken());
+            if (std::getenv("NAVI_ROUTE_BENCH_TRACE")) std::fprintf(stderr, "taken %d backward %d meet %d\n", b.search->Taken(), b.search->BackwardTaken(), b.search->MeetEntries());
             if (r <= 0) state.SkipWithError("no route");
         }
         state.SetIterationTime(Median(ours) / 1000);
     }
-    for (const Pair& p : pairs) routino.push_back(b.RoutinoMs(p));
+    state.counters["labels"] = Median(labels);
+    state.counters["block_reads"] = static_cast<double>(b.road.Road()->GetBlockReads() - readsBefore) / pairs.size();
+    if (std::getenv("NAVI_ROUTE_BENCH_NO_PEER") == nullptr)
+        for (const Pair& p : pairs) routino.push_back(b.RoutinoMs(p));
+    if (routino.empty()) routino.push_back(0);
     state.counters["ours_ms"] = Median(ours);
     state.counters["worst_ms"] = *std::max_element(ours.begin(), ours.end());
     state.counters["routino_ms"] = Median(routino);
