@@ -63,10 +63,28 @@ int64_t LineDistanceM(MapPoint p, MapPoint a, MapPoint b) {
 
 NcCostLink NcCostLinkOf(NcDALManager& road) { return CostLinkFrom(road.GetSummary(0)); }
 
+namespace {
+
+// Metres per map unit in x by latitude, in steps of 1/64 degree (0 to 90).
+struct LatitudeScale {
+    static constexpr int kStepsPerDegree = 64;
+    float x[90 * kStepsPerDegree + 1];
+    LatitudeScale() {
+        const double metresY = 110574.0 / kMapUnitsPerDegree;
+        for (int i = 0; i <= 90 * kStepsPerDegree; ++i)
+            x[i] = static_cast<float>(metresY * 1.00674 * std::cos((i + 0.5) / kStepsPerDegree * M_PI / 180.0));
+    }
+};
+const LatitudeScale kLatitudeScale;
+
+}  // namespace
+
 int64_t NcDistanceM(MapPoint a, MapPoint b) {
-    const double metresY = 110574.0 / kMapUnitsPerDegree;
-    const double lat = (a.y + b.y) / 2.0 / kMapUnitsPerDegree * M_PI / 180.0;
-    const double dx = (static_cast<double>(a.x) - b.x) * metresY * 1.00674 * std::cos(lat);
+    constexpr double metresY = 110574.0 / kMapUnitsPerDegree;
+    const int64_t midY = (int64_t{a.y} + b.y) / 2;
+    const int64_t step = std::clamp<int64_t>(std::abs(midY) / (kMapUnitsPerDegree / LatitudeScale::kStepsPerDegree), 0,
+                                             90 * LatitudeScale::kStepsPerDegree);
+    const double dx = (static_cast<double>(a.x) - b.x) * kLatitudeScale.x[step];
     const double dy = (static_cast<double>(a.y) - b.y) * metresY;
     return static_cast<int64_t>(std::sqrt(dx * dx + dy * dy));
 }
@@ -136,6 +154,18 @@ bool NcGraph::SetEnds(uint32_t originLink, uint32_t targetLink) {
 void NcGraph::ResetProgress() {
     m_bestRemaining = m_startEstimate;
     m_progress = 0;
+    m_farthestM = 0;
+}
+
+bool NcGraph::PruneNearStart(int64_t u, int networkLevel, int roadClass) {
+    if (!m_tuning.levels) return false;
+    m_farthestM = std::max(m_farthestM, u);
+    const int64_t b = m_farthestM;
+    if (b < 20000) return false;
+    const int64_t d = b / 10;
+    if (2 * d >= u && networkLevel <= 1) return true;
+    if (b >= 40000 && 3 * d >= u && networkLevel <= 2) return true;
+    return b >= 60000 && 4 * d >= u && networkLevel <= 3 && roadClass > 0;
 }
 
 int NcGraph::LevelAt(MapPoint p) const {

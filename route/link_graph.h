@@ -139,6 +139,14 @@ public:
     void UpdateProgress(MapPoint p, bool backward);
     void ResetProgress();
     int Progress() const { return m_progress; }
+    // Pruning near the start of a phase (with the levels tuning): u is the
+    // distance in metres of a successor from where the phase started and
+    // B the largest u met so far. Once B reaches 20 km, successors of low
+    // network level close to the start (within 2, 3 or 4 tenths of B by
+    // level) are no longer entered: the search has moved on from there.
+    bool PruneNearStart(int64_t u, int networkLevel, int roadClass);
+    // Where a phase starts from: the origin forward, the target backward.
+    MapPoint StartPoint(bool backward) const { return backward ? m_targetPoint : m_originPoint; }
     int32_t BestRemaining() const { return m_bestRemaining; }
 
 private:
@@ -159,5 +167,6 @@ private:
     int32_t m_startEstimate = 0;
     int32_t m_bestRemaining = 0;
     int m_progress = 0;
+    int64_t m_farthestM = 0;
     NcLinkSeen m_seen;
 };

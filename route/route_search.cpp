@@ -118,7 +118,10 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
             const int32_t own = m_graph.LinkCost(to, &ok);
             if (!ok) continue;
             const int level = m_graph.LevelAt(m_graph.Seen().end);
-            if (!m_graph.MayEnter(m_graph.Seen().networkLevel, level, m_graph.Seen().end) && !isGoal(to)) continue;
+            if (!isGoal(to) && (!m_graph.MayEnter(m_graph.Seen().networkLevel, level, m_graph.Seen().end) ||
+                                m_graph.PruneNearStart(NcDistanceM(m_graph.Seen().end, m_graph.StartPoint(false)),
+                                                       m_graph.Seen().networkLevel, m_graph.Seen().roadClass)))
+                continue;
             const int64_t total =
                 int64_t{cost} + own + m_graph.TurnCost(level, next[i]);
             const int rc = Push(to, total, m_graph.Key(total, m_graph.Seen().end, m_graph.Seen().roadClass, false), level,
@@ -203,7 +206,10 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
                 if (static_cast<uint32_t>(out[k].linkId) == link && out[k].allowed == 1) turn = &out[k];
             if (!turn) continue;
             const int level = m_graph.LevelAt(seen.start);
-            if (!m_graph.MayEnter(seen.networkLevel, level, seen.start) && !isOrigin(from)) continue;
+            if (!isOrigin(from) && (!m_graph.MayEnter(seen.networkLevel, level, seen.start) ||
+                                    m_graph.PruneNearStart(NcDistanceM(seen.start, m_graph.StartPoint(true)),
+                                                           seen.networkLevel, seen.roadClass)))
+                continue;
             const int64_t total =
                 int64_t{cost} + own + m_graph.TurnCost(level, *turn);
             const int rc = Push(from, total, m_graph.Key(total, seen.start, seen.roadClass, true), level,
@@ -271,7 +277,10 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
                 if (meeting < hit.cost) hit = {meeting, static_cast<int32_t>(link), to};
                 continue;
             }
-            if (!m_graph.MayEnter(m_graph.Seen().networkLevel, level, m_graph.Seen().end)) continue;
+            if ((!m_graph.MayEnter(m_graph.Seen().networkLevel, level, m_graph.Seen().end) ||
+                                m_graph.PruneNearStart(NcDistanceM(m_graph.Seen().end, m_graph.StartPoint(false)),
+                                                       m_graph.Seen().networkLevel, m_graph.Seen().roadClass)))
+                continue;
             const int64_t total = int64_t{cost} + own + turn;
             const int rc = Push(to, total, m_graph.Key(total, m_graph.Seen().end, m_graph.Seen().roadClass, false), level,
                                 static_cast<int32_t>(link));
