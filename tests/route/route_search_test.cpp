@@ -288,7 +288,8 @@ namespace {
 // the road levels to close the local streets in the middle of long legs:
 // every route is valid and adds up to its reported cost, costs at least the
 // optimum, and comes out the same when searched again; the ratio to the
-// optimum is reported.
+// optimum is reported. (Each pair also runs the oracle and the exact search
+// on the whole city; the ratio over 1 000 pairs is the search benchmark's.)
 TEST_F(ExactSearchTest, HeuristicRoutesAreValidAndRepeatable) {
     const writers::SyntheticCity city = writers::BuildSyntheticCity(20000, 5);
     Open(city);
@@ -299,7 +300,7 @@ TEST_F(ExactSearchTest, HeuristicRoutesAreValidAndRepeatable) {
     std::vector<double> ratios;
     int64_t exactTaken = 0, heuristicTaken = 0;
     int longLegs = 0;
-    for (int pair = 0; pair < 60; ++pair) {
+    for (int pair = 0; pair < 24; ++pair) {
         const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
         SCOPED_TRACE(testing::Message() << from << " -> " << to);
         const int64_t optimum = oracle.Cheapest(from, to);
@@ -321,7 +322,7 @@ TEST_F(ExactSearchTest, HeuristicRoutesAreValidAndRepeatable) {
         EXPECT_EQ(search->Route(), route);
         longLegs += route.size() > 60;
     }
-    ASSERT_GT(ratios.size(), 40u);
+    ASSERT_GT(ratios.size(), 16u);
     std::sort(ratios.begin(), ratios.end());
     std::printf("heuristic: %zu routes (%d long), cost over the optimum median %.3f worst %.3f; labels taken %lld "
                 "against %lld exact\n",
