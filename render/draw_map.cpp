@@ -268,7 +268,7 @@ int CMneDrawMap::ValidateRequest(MneDrawRequest& r) {
     flag(r.northUp);
     flag(r.trafficPass);
     flag(r.styleMode);
-    if (r.viewMode > 9) r.viewMode = 0;
+    if (r.viewMode > 10) r.viewMode = 0;   // 10: the route comparison
     if (r.screenIndex > 1) r.screenIndex = 0;
     if (r.poiPass > 2) r.poiPass = 0;
     if (r.panorama > 3) r.styleMode = 0;
@@ -529,11 +529,18 @@ int CMneDrawMap::DrawFrame(MneDrawRequest& request) {
         bird.Disable();
     }
 
-    // The view. The fitting modes (1, 3, 4, 6, 7, 9) fit their points with
-    // the overlays that bring them; until then they centre as the others.
+    // The view. The fitting modes fit the points of their overlay (a
+    // request without a scale step lets the fitting choose the level).
     coords.SetLevel(MapLevelOfScaleLevel(m_level));
     const ScreenRect clip{0, 0, W, H};
     coords.SetView(anchor, centre, clip, angle, styleScale * kViewScalePerStyleScale, r.birdView);
+    const bool fitting = mode == 1 || mode == 3 || mode == 4 || mode == 6 || mode == 7 || mode == 9 || mode == 10;
+    if (fitting && m_fitter) {
+        const int fitted = m_fitter(*this, mode, r.scaleStep == 0 ? -1 : m_level);
+        if (r.scaleStep == 0 && fitted >= 0 && fitted <= 17) m_level = fitted;
+        m_style.SetScale(m_style.ScaleOfLevel(m_level));
+        coords.SetLevel(MapLevelOfScaleLevel(m_level));
+    }
 
     // Caches and tiles.
     for (MnePoiCache& cache : m_poiCaches[screen]) cache.Clear();

@@ -169,6 +169,11 @@ class CMneDrawMap;
 struct MnePoiClassStyle;
 struct MneTextClass;
 using MnePassHandler = std::function<void(CMneDrawMap&, const MnePassContext&)>;
+// The view of a fitting mode (1, 3, 4, 6, 7, 9, 10): sets the coordinate
+// system and returns the scale level it chose, or -1 to keep the frame's
+// view. level is the request's level, or -1 when the request leaves the
+// level to the fitting.
+using MneViewFitter = std::function<int(CMneDrawMap&, int mode, int level)>;
 
 class CMneDrawMap {
 public:
@@ -202,6 +207,7 @@ public:
     int LookAheadHeading(int* heading, int32_t* verticalOffset, MapPoint* centre);
 
     void SetPassHandler(MnePass pass, MnePassHandler handler);
+    void SetViewFitter(MneViewFitter fitter) { m_fitter = std::move(fitter); }
 
     // ---- What the passes work with ----
     const MneDrawRequest& Request() const { return m_request; }
@@ -322,4 +328,5 @@ private:
     BirdPitchState m_pitch[2];
     LookAheadState m_lookAhead;
     std::array<MnePassHandler, static_cast<size_t>(MnePass::kCount)> m_passes;
+    MneViewFitter m_fitter;
 };

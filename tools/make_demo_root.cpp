@@ -9,6 +9,7 @@
 #include "tools/writers/demo_map.h"
 #include "tools/writers/demo_style.h"
 #include "tools/writers/layer_writer.h"
+#include "tools/writers/route_fixture.h"
 #include "tools/writers/search_db_writer.h"
 #include "tools/writers/route_data_writer.h"
 #include "tools/writers/settings_writer.h"
@@ -59,6 +60,10 @@ int main(int argc, char** argv) {
     }
     if (!writers::WriteDemoLayers(root, &error)) {
         std::fprintf(stderr, "make_demo_root: drawing layers: %s\n", error.c_str());
+        return 1;
+    }
+    if (!writers::WriteDemoGuideDat(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: saved route: %s\n", error.c_str());
         return 1;
     }
     // Fuel prices stamped now, so the fuel search finds them for 15 days.
