@@ -8,7 +8,7 @@
 // The view is centred on the demo district unless --lon/--lat say otherwise;
 // STEP is the draw request's scale step 1..14 (default 10; 0 lets the
 // fitting view modes choose). A JSON line with the frame record goes to
-// stdout.
+// stdout. An output name ending in ".ppm" gets a binary PPM instead of a PNG.
 //
 // Overlays: --route draws a saved route (its links take their shapes from
 // Map/RoadLine.ndb) as the selected route row, or with --driven as the
@@ -246,8 +246,16 @@ int main(int argc, char** argv) {
             p[0] = c & 0xFF, p[1] = (c >> 8) & 0xFF, p[2] = (c >> 16) & 0xFF;
         }
     }
-    const std::vector<uint8_t> png = demostyle::EncodePngRgb(rgb.data(), width, height);
-    if (!platform::AtomicReplaceFile(out, png)) {
+    // A name ending in ".ppm" gets a binary PPM (what the golden tests keep).
+    std::vector<uint8_t> file;
+    if (out.size() > 4 && out.compare(out.size() - 4, 4, ".ppm") == 0) {
+        const std::string head = "P6\n" + std::to_string(width) + " " + std::to_string(height) + "\n255\n";
+        file.assign(head.begin(), head.end());
+        file.insert(file.end(), rgb.begin(), rgb.end());
+    } else {
+        file = demostyle::EncodePngRgb(rgb.data(), width, height);
+    }
+    if (!platform::AtomicReplaceFile(out, file)) {
         std::fprintf(stderr, "render_frame: cannot write %s\n", out.c_str());
         return 1;
     }

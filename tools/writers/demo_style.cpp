@@ -640,6 +640,29 @@ Image Pattern(bool dots, bool dark) {
     return out;
 }
 
+// The bird's-eye panorama (section 19, after the two chart bitmaps): a
+// sky fading to the horizon over a ridge of hills, 720 x 40, whose ends
+// meet so that it can turn with the view.
+Image PanoramaBitmap() {
+    bmpwriter::BmpDesc d;
+    d.width = 720;
+    d.height = 40;
+    d.bitsPerPixel = 24;
+    for (int y = 0; y < d.height; ++y) {
+        for (int x = 0; x < d.width; ++x) {
+            const double a = x * 2.0 * 3.14159265358979 / d.width;
+            const double ridge = 22 + 7 * std::sin(3 * a) + 4 * std::sin(7 * a + 1.0) + 2 * std::sin(19 * a);
+            const double t = static_cast<double>(y) / d.height;
+            if (y > ridge) d.pixels.push_back(Rgb(96 + static_cast<int>(20 * std::sin(5 * a)), 130, 110));
+            else d.pixels.push_back(Rgb(150 + static_cast<int>(70 * t), 190 + static_cast<int>(40 * t), 240));
+        }
+    }
+    Image out;
+    out.attr = {static_cast<uint16_t>(d.width), static_cast<uint16_t>(d.height), 0, 24, 0, 0};
+    out.data = bmpwriter::BuildBmp(d);
+    return out;
+}
+
 // Section 19: whole BMP files (a north arrow and a scale bar end).
 Image Section19Bitmap(int which) {
     bmpwriter::BmpDesc d;
@@ -741,7 +764,7 @@ stylewriter::StyleDesc BuildDemoStyle() {
         {"S", Rgb(20, 150, 60)}, {"G", Rgb(220, 30, 30)}, {"1", Rgb(30, 90, 200)}, {"2", Rgb(30, 90, 200)}};
     for (auto [t, col] : flags) d.section15Second.push_back(LetterSymbol(t, col, 21));
     d.section17 = {Pattern(false, false), Pattern(true, false), Pattern(false, true), Pattern(true, true)};
-    d.section19 = {Section19Bitmap(0), Section19Bitmap(1)};
+    d.section19 = {Section19Bitmap(0), Section19Bitmap(1), PanoramaBitmap()};
     for (int i = 0; i < 3; ++i) {
         Image im = LandmarkPicture(i);
         char key[16];

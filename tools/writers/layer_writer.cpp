@@ -317,11 +317,11 @@ LayerRecord TrafficLinkRecord(const std::vector<LocalPoint>& line, uint32_t link
     return {w.Data(), Points(line), {}};
 }
 
-LayerRecord RoadAttrRecord(LocalPoint at, uint16_t kind, uint16_t value, uint32_t linkId) {
+LayerRecord RoadAttrRecord(LocalPoint at, uint8_t kind, uint16_t directionDeg) {
     platform::ByteWriter w;
     w.I16(at.y), w.I16(at.x);
-    w.U16(kind), w.U16(value);
-    w.U32(linkId);
+    w.U8(kind);
+    w.U16(directionDeg);
     return {w.Data(), {}, {}};
 }
 
@@ -758,10 +758,12 @@ bool WriteDemoLayers(const std::string& root, std::string* error) {
                 theme[level][{p.column, p.row}].push_back(ThemeRecord(p.points[0], t.id, 0x1, demostyle::kPoiAttraction, Cp949(t.name)));
         }
         for (const DemoLink& link : DemoLinks()) {
-            if (link.roadClass != 3) continue;   // signals along the main road
+            if (link.roadClass != 3) continue;   // along the main road, eastwards
             TilePiece p;
+            const MapPoint mid{(link.shape.front().x + link.shape.back().x) / 2, link.shape.front().y};
+            if (TilePoint(level, mid, &p)) roadAttr[level][{p.column, p.row}].push_back(RoadAttrRecord(p.points[0], 0, 90));
             if (TilePoint(level, link.shape.front(), &p))
-                roadAttr[level][{p.column, p.row}].push_back(RoadAttrRecord(p.points[0], 1, 0, link.number));
+                roadAttr[level][{p.column, p.row}].push_back(RoadAttrRecord(p.points[0], 1, 90));
         }
     }
 
@@ -918,7 +920,7 @@ bool WriteSyntheticLayers(const SyntheticCity& city, uint64_t seed, const std::s
         for (int c = 0; c < n; c += 10) {
             TilePiece p;
             if (TilePoint(1, city.net.nodes[static_cast<size_t>(r) * n + c], &p))
-                roadAttr[1][{p.column, p.row}].push_back(RoadAttrRecord(p.points[0], 1, 0, 0));
+                roadAttr[1][{p.column, p.row}].push_back(RoadAttrRecord(p.points[0], 1, 0));
         }
     }
     // Two rivers across the city, drawn as water over the blocks.

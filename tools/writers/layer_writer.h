@@ -75,7 +75,9 @@ LayerRecord LotNumberRecord(LocalPoint at, uint16_t poiClass, int16_t main, int1
 LayerRecord ThemeRecord(LocalPoint at, uint32_t id, uint16_t categoryFlags, uint16_t symbolClass,
                         const std::string& nameCp949);
 LayerRecord TrafficLinkRecord(const std::vector<LocalPoint>& line, uint32_t linkId, uint16_t roadKind);
-LayerRecord RoadAttrRecord(LocalPoint at, uint16_t kind, uint16_t value, uint32_t linkId);   // 12 bytes
+// A road attribute (7 bytes): where, its kind (0: a direction symbol on
+// the road, 1: one set beside it) and the direction in degrees.
+LayerRecord RoadAttrRecord(LocalPoint at, uint8_t kind, uint16_t directionDeg);
 
 // Geometry in map units cut at the tiles of a level.
 struct TilePiece {

@@ -1,0 +1,183 @@
+// Frame time of the map renderer at 800 x 480 with a route on the 25 x 25 km
+// synthetic city: a pan of 100 frames, each moved 40 pixels east and 20
+// north of the last, along a route that climbs the street grid in the same
+// direction (two blocks east, one north, repeated), the car a third of the
+// way along it. Flat at step 12 with the route being driven split at the
+// car; bird's-eye at step 11 with the route as a filled band; and flat with
+// the four candidate rows of the ordinary display. Reported per frame as
+// the median and the worst of the pan (counters median_ms, worst_ms), with
+// the route's point count. Besides, the route overlay alone per frame.
+//
+// The city's layers are written once into $NAVI_DRAW_BENCH_ROOT/city25
+// (default /tmp/navi_draw_bench, shared with the frame benchmark).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+#include "render/draw_map.h"
+#include "render/overlay_passes.h"
+#include "render/pass_geometry.h"
+#include "render/route_overlay.h"
+#include "tools/writers/demo_style.h"
+#include "tools/writers/layer_writer.h"
+#include "tools/writers/synthetic_city.h"
+
+namespace {
+
+struct City {
+    std::string root;
+    MapPoint centre;
+    MneRoutePath route;
+};
+
+// The route: from the grid node nearest the centre, two blocks east and one
+// north at a time to the edge of the city; one segment per block.
+MneRoutePath StaircaseRoute(const writers::SyntheticCity& city) {
+    MneRoutePath path;
+    path.enabled = 1;
+    path.routeOption = 1;
+    const int side = city.side;
+    int r = side / 2, c = side / 2;
+    path.points.push_back(city.net.nodes[static_cast<size_t>(r) * side + c]);
+    for (int k = 0; r < side - 1 && c < side - 1; ++k) {
+        if (k % 3 == 2) ++r;
+        else ++c;
+        path.points.push_back(city.net.nodes[static_cast<size_t>(r) * side + c]);
+        const int32_t n = static_cast<int32_t>(path.points.size());
+        path.segments.push_back({n - 2, n - 1});
+    }
+    return path;
+}
+
+const City& TheCity() {
+    static const City city = [] {
+        const char* env = std::getenv("NAVI_DRAW_BENCH_ROOT");
+        City out;
+        out.root = std::string(env && *env ? env : "/tmp/navi_draw_bench") + "/city25";
+        const auto progress = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+        const writers::SyntheticCity built = writers::BuildSyntheticCity(2 * 126 * 126, 1);
+        out.route = StaircaseRoute(built);
+        out.centre = out.route.points.front();
+        if (!platform::FileExists(platform::ResolveUnder(out.root, "Map\\TpegLink.map"))) {
+            std::string error;
+            if (!platform::MakeDirectories(out.root + "/Map") || !platform::MakeDirectories(out.root + "/Config") ||
+                !demostyle::WriteDemoStyle(out.root, &error) ||
+                !writers::WriteSyntheticLayers(built, 1, out.root, &error, progress)) {
+                std::fprintf(stderr, "route_frame_bench: %s\n", error.c_str());
+                std::abort();
+            }
+        }
+        return out;
+    }();
+    return city;
+}
+
+enum class Display { kDriving, kRows };
+
+MneOverlayInputs Inputs(const City& city, Display display) {
+    MneOverlayInputs in;
+    auto set = std::make_shared<MneRouteSet>();
+    set->version = 1;
+    if (display == Display::kDriving) {
+        set->driven = city.route;
+        in.selectedRoute = -1;
+        in.routeState = 3;
+        in.car.known = 1;
+        in.car.segment = static_cast<int32_t>(city.route.segments.size() / 3);
+        in.car.pointOffset = 0;
+        in.car.position = city.route.points[static_cast<size_t>(city.route.segments[static_cast<size_t>(in.car.segment)][0])];
+    } else {
+        // Four candidates: the route and three copies a block apart.
+        for (int row = 0; row < 4; ++row) {
+            MneRoutePath p = city.route;
+            p.routeOption = 1 << row;
+            for (MapPoint& q : p.points) q.y += row * 1500;
+            set->rows[static_cast<size_t>(row)] = std::move(p);
+        }
+        in.selectedOption = 2;
+    }
+    in.routes = set;
+    return in;
+}
+
+void Pan(benchmark::State& state, Display display, int bird, bool routeOnly) {
+    const City& city = TheCity();
+    MneFixedDrawInputs inputs;
+    CMgrCriticalSection lock;
+    MneDrawPublication publication;
+    CMneDrawMap map(&inputs, &publication, &lock);
+    MneDrawInit init;
+    init.dataRoot = city.root;
+    if (!map.Initialize(init)) {
+        state.SkipWithError("the renderer did not open the data root");
+        return;
+    }
+    auto source = std::make_shared<MneFixedOverlayInputs>(Inputs(city, display));
+    if (!routeOnly) {
+        InstallGeometryPasses(map);
+        InstallOverlayPasses(map, source);
+    }
+    // The route pass alone, timed inside the frame.
+    MneRouteOverlay overlay;
+    double routeMs = 0.0;
+    if (routeOnly) {
+        map.SetPassHandler(MnePass::kRoute, [&](CMneDrawMap& m, const MnePassContext& c) {
+            MneOverlayInputs in;
+            source->Read(&in);
+            const auto t0 = std::chrono::steady_clock::now();
+            overlay.DrawRoute(m, in, source.get(), c.routeFlag);
+            routeMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+        });
+    }
+    std::vector<double> frameMs;
+    for (auto _ : state) {
+        frameMs.clear();
+        MapPoint centre = city.centre;
+        for (int i = 0; i < 100; ++i) {
+            MneDrawRequest r;
+            r.viewWidth = 800;
+            r.viewHeight = 480;
+            r.centreMode = 1;
+            r.northUp = bird ? 0 : 1;
+            r.birdView = static_cast<uint8_t>(bird);
+            r.scaleStep = bird ? 11 : 12;
+            r.centre = centre;
+            const auto t0 = std::chrono::steady_clock::now();
+            map.DrawFrame(r);
+            const auto t1 = std::chrono::steady_clock::now();
+            frameMs.push_back(routeOnly ? routeMs : std::chrono::duration<double, std::milli>(t1 - t0).count());
+            MapPoint pixel;
+            if (map.Coords().ScreenToMap(ScreenPoint{440, 220}, pixel, 0)) {
+                const MapPoint origin = map.Coords().GetCentre();
+                centre.x += pixel.x - origin.x;
+                centre.y += pixel.y - origin.y;
+            }
+        }
+    }
+    std::sort(frameMs.begin(), frameMs.end());
+    state.counters["median_ms"] = frameMs[frameMs.size() / 2];
+    state.counters["worst_ms"] = frameMs.back();
+    state.counters["route_points"] = static_cast<double>(city.route.points.size());
+    state.SetItemsProcessed(state.iterations() * 100);
+}
+
+void BM_CityRouteFlat(benchmark::State& state) { Pan(state, Display::kDriving, 0, false); }
+void BM_CityRouteBird(benchmark::State& state) { Pan(state, Display::kDriving, 1, false); }
+void BM_CityRouteRowsFlat(benchmark::State& state) { Pan(state, Display::kRows, 0, false); }
+void BM_RouteOverlayOnlyFlat(benchmark::State& state) { Pan(state, Display::kDriving, 0, true); }
+void BM_RouteOverlayOnlyBird(benchmark::State& state) { Pan(state, Display::kDriving, 1, true); }
+
+BENCHMARK(BM_CityRouteFlat)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CityRouteBird)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CityRouteRowsFlat)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RouteOverlayOnlyFlat)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_RouteOverlayOnlyBird)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
