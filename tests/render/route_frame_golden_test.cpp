@@ -1,4 +1,4 @@
-// Frames with the route and the planning overlays, drawn by tools/render_frame
+// Frames with the route and the planning overlays (view modes 1 and 9), drawn by tools/render_frame
 // on a demo data root written by tools/make_demo_root, against golden
 // pictures (tests/render/golden/*.ppm; tolerance in support/golden_ppm.h).
 // The demo root's saved route crosses the district; a second route between
@@ -60,6 +60,10 @@ TEST_F(RouteFrameGoldenTest, FramesMatchTheirGoldens) {
         {"route_compare", route + " --driven 0.45 --new-route " + s_root + "/Other.dat --mode 10 --scale 0"},
         // The route fills the view, at the level the fitting chose.
         {"route_fit", route + " --mode 4 --scale 0"},
+        // Search results joined and numbered, fitted.
+        {"view_mode_1", " --mode 1 --scale 0 --search '127.005,37.503;127.018,37.512;127.031,37.509;127.036,37.526'"},
+        // A course of start, two via points and destination, fitted.
+        {"view_mode_9", " --mode 9 --scale 0 --course '127.002,37.501;127.015,37.517;127.03,37.52;127.04,37.532'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

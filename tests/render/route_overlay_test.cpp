@@ -3,15 +3,9 @@
 // fitting, on the demo district's style and layers.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <string>
-#include <unistd.h>
-
-#include "render/draw_map.h"
 #include "render/route_overlay.h"
 #include "render/view_fit.h"
-#include "tools/writers/demo_style.h"
-#include "tools/writers/layer_writer.h"
+#include "support/overlay_frame.h"
 
 namespace {
 
@@ -79,8 +73,7 @@ TEST(ViewFit, NeededScaleKeepsATenPercentMargin) {
 
 // ---- On the demo district -----------------------------------------------------------------
 
-const MapPoint kCentre{static_cast<int32_t>(127.02 * kMapUnitsPerDegree),
-                       static_cast<int32_t>(37.516 * kMapUnitsPerDegree)};
+const MapPoint kCentre = testsupport::kDistrictCentre;
 
 // A straight route west to east through the centre, in two segments.
 MneRoutePath StraightRoute(int32_t halfLength, int option) {
@@ -92,44 +85,15 @@ MneRoutePath StraightRoute(int32_t halfLength, int option) {
     return p;
 }
 
-class RouteOverlayTest : public testing::Test {
+class RouteOverlayTest : public testsupport::OverlayFrameTest {
 protected:
     void SetUp() override {
-        m_root = std::filesystem::temp_directory_path() /
-                 ("navi_route_overlay_" + std::to_string(::getpid()) + "_" +
-                  testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(m_root);
-        std::filesystem::create_directories(m_root / "Map");
-        std::filesystem::create_directories(m_root / "Config");
-        std::string error;
-        ASSERT_TRUE(demostyle::WriteDemoStyle(m_root.string(), &error)) << error;
-        ASSERT_TRUE(writers::WriteDemoLayers(m_root.string(), &error)) << error;
-        MneDrawInit init;
-        init.width = 400;
-        init.height = 240;
-        init.dataRoot = m_root.string();
-        m_map = std::make_unique<CMneDrawMap>(&m_drawInputs, nullptr, nullptr);
-        ASSERT_EQ(m_map->Initialize(init), 1);
+        OverlayFrameTest::SetUp();
         m_map->SetPassHandler(MnePass::kRoute, [this](CMneDrawMap& m, const MnePassContext& c) {
             MneOverlayInputs in;
             m_source.Read(&in);
             m_overlay.DrawRoute(m, in, &m_source, c.routeFlag);
         });
-    }
-    void TearDown() override {
-        m_map.reset();
-        std::filesystem::remove_all(m_root);
-    }
-    MneDrawRequest Request(int screen = 0) const {
-        MneDrawRequest r;
-        r.scaleStep = 10;
-        r.viewWidth = 400;
-        r.viewHeight = 240;
-        r.northUp = 1;
-        r.centreMode = 1;
-        r.screenIndex = static_cast<uint8_t>(screen);
-        r.centre = kCentre;
-        return r;
     }
     // Inputs driving along the straight route with the car at the centre.
     MneOverlayInputs Driving(uint32_t version = 1) const {
@@ -150,33 +114,14 @@ protected:
         m_source.Set(in);
         ASSERT_EQ(m_map->DrawFrame(r), 1);
     }
-    ScreenPoint At(const MapPoint& p) {
-        ScreenPoint s;
-        m_map->Coords().MapToScreen(p, s, m_map->Request().birdView, 0);
-        return s;
-    }
-    uint16_t PixelAt(const MapPoint& p) {
-        const ScreenPoint s = At(p);
-        return m_map->Picture().Pixel(s.x, s.y);
-    }
     uint32_t BandColour(int which, int colourIndex = 1) {
         uint32_t c[6];
         m_map->Style().GetRouteColours(c, colourIndex - 1, 0, 0);
         return c[2 + which];
     }
-    int CountPixels(uint32_t colour) {
-        const uint16_t want = Rgb565FromColor(colour);
-        int n = 0;
-        for (int32_t y = 0; y < m_map->Picture().Height(); ++y)
-            for (int32_t x = 0; x < m_map->Picture().Width(); ++x) n += m_map->Picture().Pixel(x, y) == want;
-        return n;
-    }
 
-    std::filesystem::path m_root;
-    MneFixedDrawInputs m_drawInputs;
     MneFixedOverlayInputs m_source;
     MneRouteOverlay m_overlay;
-    std::unique_ptr<CMneDrawMap> m_map;
 };
 
 TEST_F(RouteOverlayTest, SelectedRowIsDrawnOverTheOthers) {
@@ -301,7 +246,7 @@ TEST_F(RouteOverlayTest, CachesAreReleasedByTheRules) {
 }
 
 TEST_F(RouteOverlayTest, SplitScreenKeepsTheOutlinesOfTheRouteView) {
-    MneDrawRequest r0 = Request(0), r1 = Request(1);
+    MneDrawRequest r0 = Request(0, 10, 0), r1 = Request(0, 10, 1);
     r0.birdView = r1.birdView = 1;
     r0.northUp = r1.northUp = 0;
     Draw(Driving(), r0);

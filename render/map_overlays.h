@@ -1,0 +1,83 @@
+#pragma once
+// The frame's overlays beside the route: road-attribute direction symbols,
+// the dashed line to a target, the lines and markers of the planning views
+// (search results, course preview, route sections), the course markers,
+// the sixteen user markers and the trail of recent positions; with the
+// small helpers they and other renderers share: the bird's-eye sky strip
+// and the symbol row.
+//
+// Symbols come from the style: the course and search markers from the
+// second group of the marker symbols (0 start, 1 destination, 2 onwards the
+// numbered points), the direction sets from the two runs of guidance
+// symbols, the user marker and the simulated position from the guidance
+// symbols.
+#include <cstdint>
+#include <vector>
+
+#include "render/config_map.h"
+#include "render/overlay_inputs.h"
+#include "render/screen_geometry.h"
+
+class CMneDrawMap;
+
+// Marker symbols of the course and search views (second marker group).
+inline constexpr int kMarkerStart = 0;
+inline constexpr int kMarkerGoal = 1;
+inline constexpr int kFirstWaypointMarker = 0;   // waypoint j shows marker j + this + 2
+inline constexpr int kUserMarkerSymbol = 84;     // a guidance symbol
+inline constexpr int kSimulationSymbol = 82;     // a guidance symbol
+// The colour of the target line and the planning lines (0x00BBGGRR).
+inline constexpr uint32_t kTargetLineColour = 0x1E9682;
+inline constexpr uint32_t kPlanningLineColour = 0x0000FF;
+inline constexpr uint32_t kRawTrailColour = 0xFF8080;
+inline constexpr uint32_t kMatchedTrailColour = 0xFF80FF;
+
+// The symbol of a set of `count` direction symbols for a screen angle:
+// angle x count / 360 of the angle normalised to 0..359, so always within
+// 0..count-1; -1 for an empty set.
+int DirectionSymbolIndex(int angleDeg, int count);
+// The first column of a panorama `imageWidth` wide for a view turned by
+// rotationDeg (normalised to 0..359 first): rotation x width / 360.
+int SkyStripColumn(int rotationDeg, int imageWidth);
+// Where a kind-1 road-attribute symbol of width x height sits, pushed r
+// pixels away from its anchor along the angle: its anchor becomes
+// (width/2 - sin(a) r, cos(a) r + height/2).
+ScreenPoint PushedSymbolAnchor(int angleDeg, int width, int height, int pushPx);
+// The push of a kind-1 symbol by level: 40 up to level 15, 80 at 16, 200
+// above.
+int RoadAttributePush(int level);
+
+// A style symbol blitted with its anchor on the point (grey: the pass's
+// grey switch); 0 when it has no image.
+int BlitStyleSymbol(CMneDrawMap& map, const StyleSymbol& symbol, ScreenPoint point, int grey);
+// The bird's-eye panorama at the horizon, turned with the view.
+int DrawSkyStrip(CMneDrawMap& map, ScreenPoint point, int angleDeg);
+// A symbol built of a left cap (the first piece), middle pieces and a right
+// cap (the last), its right end 16 pixels left of the point, centred on it
+// vertically.
+int DrawSymbolRow(CMneDrawMap& map, ScreenPoint point, const std::vector<StyleSymbol>& row);
+
+class MneMapOverlays {
+public:
+    int DrawRoadAttributes(CMneDrawMap& map, int level);
+    // The line from the vehicle to a target (which two points depends on
+    // the situation); centre is the request's centre, vehicle the GPS
+    // position.
+    int DrawTargetLine(CMneDrawMap& map, const MneOverlayInputs& in, MapPoint centre, MapPoint vehicle);
+    int DrawSearchPoints(CMneDrawMap& map, const MneOverlayInputs& in);
+    int DrawCoursePreview(CMneDrawMap& map, const MneOverlayInputs& in);
+    int DrawRouteSections(CMneDrawMap& map, const MneOverlayInputs& in, MneOverlaySource* source);
+    int DrawUserMarkers(CMneDrawMap& map, const MneOverlayInputs& in);
+    int DrawPositionTrail(CMneDrawMap& map, const MneOverlayInputs& in);
+    int DrawCourseMarkers(CMneDrawMap& map, const MneOverlayInputs& in, MneOverlaySource* source);
+
+private:
+    // A polyline of map points in the planning colour.
+    void PlanningLine(CMneDrawMap& map, const std::vector<MapPoint>& points, int width, int smooth);
+    // Marker symbol `index` of the second marker group at a map point when
+    // it lands strictly inside the view.
+    bool Marker(CMneDrawMap& map, int index, const MapPoint& at);
+
+    std::vector<ScreenPoint> m_screen;
+    std::vector<MapPoint> m_points;
+};
