@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_io.h"
 #include "platform/paths.h"
 #include "render/draw_map.h"
 #include "render/overlay_passes.h"
@@ -107,7 +108,7 @@ MneOverlayInputs Inputs(const City& city, Display display) {
     return in;
 }
 
-void Pan(benchmark::State& state, Display display, int bird, bool routeOnly) {
+void Pan(benchmark::State& state, const char* name, Display display, int bird, bool routeOnly) {
     const City& city = TheCity();
     MneFixedDrawInputs inputs;
     CMgrCriticalSection lock;
@@ -161,6 +162,18 @@ void Pan(benchmark::State& state, Display display, int bird, bool routeOnly) {
             }
         }
     }
+    // NAVI_ROUTE_BENCH_PNG=folder writes each pan's last frame there, to look at.
+    if (const char* folder = std::getenv("NAVI_ROUTE_BENCH_PNG"); folder && *folder) {
+        const DibImage565& picture = map.Picture();
+        std::vector<uint8_t> rgb;
+        for (int32_t y = 0; y < picture.Height(); ++y)
+            for (int32_t x = 0; x < picture.Width(); ++x) {
+                const uint32_t c = ColorFromRgb565(picture.Pixel(x, y));
+                rgb.insert(rgb.end(), {static_cast<uint8_t>(c), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c >> 16)});
+            }
+        platform::AtomicReplaceFile(std::string(folder) + "/" + name + ".png",
+                                    demostyle::EncodePngRgb(rgb.data(), picture.Width(), picture.Height()));
+    }
     std::sort(frameMs.begin(), frameMs.end());
     state.counters["median_ms"] = frameMs[frameMs.size() / 2];
     state.counters["worst_ms"] = frameMs.back();
@@ -168,11 +181,11 @@ void Pan(benchmark::State& state, Display display, int bird, bool routeOnly) {
     state.SetItemsProcessed(state.iterations() * 100);
 }
 
-void BM_CityRouteFlat(benchmark::State& state) { Pan(state, Display::kDriving, 0, false); }
-void BM_CityRouteBird(benchmark::State& state) { Pan(state, Display::kDriving, 1, false); }
-void BM_CityRouteRowsFlat(benchmark::State& state) { Pan(state, Display::kRows, 0, false); }
-void BM_RouteOverlayOnlyFlat(benchmark::State& state) { Pan(state, Display::kDriving, 0, true); }
-void BM_RouteOverlayOnlyBird(benchmark::State& state) { Pan(state, Display::kDriving, 1, true); }
+void BM_CityRouteFlat(benchmark::State& state) { Pan(state, "city_route_flat", Display::kDriving, 0, false); }
+void BM_CityRouteBird(benchmark::State& state) { Pan(state, "city_route_bird", Display::kDriving, 1, false); }
+void BM_CityRouteRowsFlat(benchmark::State& state) { Pan(state, "city_rows_flat", Display::kRows, 0, false); }
+void BM_RouteOverlayOnlyFlat(benchmark::State& state) { Pan(state, "route_only_flat", Display::kDriving, 0, true); }
+void BM_RouteOverlayOnlyBird(benchmark::State& state) { Pan(state, "route_only_bird", Display::kDriving, 1, true); }
 
 BENCHMARK(BM_CityRouteFlat)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CityRouteBird)->Unit(benchmark::kMillisecond)->Iterations(3);

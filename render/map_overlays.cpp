@@ -56,6 +56,24 @@ ScreenPoint PushedSymbolAnchor(int angleDeg, int width, int height, int pushPx) 
             static_cast<int32_t>(std::lround(CosDeg(a) * pushPx + height / 2))};
 }
 
+int WalkRoadAttributes(const uint8_t* block, uint32_t size, const std::function<void(const MneRoadAttribute&)>& visit) {
+    platform::ByteReader head(block, size);
+    const uint16_t count = head.U16();
+    const uint32_t offset = head.U32();
+    if (!head.Ok() || offset > size) return 0;
+    const uint32_t whole = std::min<uint32_t>(count, (size - offset) / kRoadAttributeBytes);
+    platform::ByteReader r(block + offset, whole * kRoadAttributeBytes);
+    for (uint32_t i = 0; i < whole; ++i) {
+        MneRoadAttribute a;
+        a.y = r.I16();
+        a.x = r.I16();
+        a.kind = r.U8();
+        a.directionDeg = r.U16();
+        visit(a);
+    }
+    return static_cast<int>(whole);
+}
+
 int RoadAttributePush(int level) { return level <= 15 ? 40 : level == 16 ? 80 : 200; }
 
 int BlitStyleSymbol(CMneDrawMap& map, const StyleSymbol& s, ScreenPoint point, int grey) {
@@ -113,31 +131,19 @@ int MneMapOverlays::DrawRoadAttributes(CMneDrawMap& map, int level) {
     const int push = RoadAttributePush(level);
     int drawn = 0;
     map.ForEachTileBlock(CMneDrawMap::kRoadAttr, [&](const VisibleTile&, const uint8_t* block, uint32_t size) {
-        platform::ByteReader head(block, size);
-        const uint16_t count = head.U16();
-        const uint32_t offset = head.U32();
-        if (!head.Ok() || offset > size) return;
-        const uint32_t fits = (size - offset) / kRoadAttributeBytes;
-        platform::ByteReader r(block + offset, std::min<uint32_t>(count, fits) * kRoadAttributeBytes);
-        for (uint32_t i = 0; i < std::min<uint32_t>(count, fits); ++i) {
-            const int16_t y = r.I16();
-            const int16_t x = r.I16();
-            const uint8_t kind = r.U8();
-            const uint16_t direction = r.U16();
-            if (kind > 1) continue;
-            const int a = NormalizeAngle360(direction - rotation + 360);
+        WalkRoadAttributes(block, size, [&](const MneRoadAttribute& a0) {
+            if (a0.kind > 1) return;
+            const int a = NormalizeAngle360(a0.directionDeg - rotation + 360);
             ScreenPoint p;
-            if (!map.Coords().LocalXYToScreen(x, y, p, 0, 0) || !StrictlyInside(map, p, 0.0)) continue;
+            if (!map.Coords().LocalXYToScreen(a0.x, a0.y, p, 0, 0) || !StrictlyInside(map, p, 0.0)) return;
             StyleSymbol s;
-            if (kind == 0) {
-                if (!style.GetMap14ThirdRunSymbol(DirectionSymbolIndex(a, n), &s)) continue;
-                drawn += BlitStyleSymbol(map, s, p, 0);
-            } else {
-                if (!style.GetMap14SecondRunSymbol(DirectionSymbolIndex(a, m), &s)) continue;
+            if (a0.kind == 0) {
+                if (style.GetMap14ThirdRunSymbol(DirectionSymbolIndex(a, n), &s)) drawn += BlitStyleSymbol(map, s, p, 0);
+            } else if (style.GetMap14SecondRunSymbol(DirectionSymbolIndex(a, m), &s) && s.image.bits) {
                 const ScreenPoint anchor = PushedSymbolAnchor(a, s.b, s.a, push);
-                if (s.image.bits) drawn += map.BlitSymbol(s.image, p, s.b, s.a, anchor.x, anchor.y, 0);
+                drawn += map.BlitSymbol(s.image, p, s.b, s.a, anchor.x, anchor.y, 0);
             }
-        }
+        });
     });
     return drawn > 0 ? 1 : 0;
 }

@@ -12,6 +12,7 @@
 // symbols, the user marker and the simulated position from the guidance
 // symbols.
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "render/config_map.h"
@@ -46,6 +47,19 @@ ScreenPoint PushedSymbolAnchor(int angleDeg, int width, int height, int pushPx);
 // The push of a kind-1 symbol by level: 40 up to level 15, 80 at 16, 200
 // above.
 int RoadAttributePush(int level);
+
+// One road-attribute record (7 bytes: u16 tile-local y, u16 x, u8 kind,
+// u16 direction in degrees) and the walk over a block of them (u16 count,
+// u32 offset of the records): only the records that lie whole inside the
+// block are handed over, however many the count claims. The number handed
+// over.
+struct MneRoadAttribute {
+    int16_t y = 0;
+    int16_t x = 0;
+    uint8_t kind = 0;
+    uint16_t directionDeg = 0;
+};
+int WalkRoadAttributes(const uint8_t* block, uint32_t size, const std::function<void(const MneRoadAttribute&)>& visit);
 
 // A style symbol blitted with its anchor on the point (grey: the pass's
 // grey switch); 0 when it has no image.

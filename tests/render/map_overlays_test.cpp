@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "render/map_overlays.h"
 #include "render/overlay_passes.h"
@@ -47,6 +48,31 @@ TEST(MapOverlays, KindOneSymbolsArePushedFromTheirAnchor) {
     const ScreenPoint east = PushedSymbolAnchor(90, 20, 10, 80);
     EXPECT_EQ(east.x, 10 - 80);
     EXPECT_EQ(east.y, 5);
+}
+
+TEST(MapOverlays, RoadAttributeWalkReadsWholeRecordsOnly) {
+    // Header: count 3, records at 6; two whole records and 4 bytes more.
+    std::vector<uint8_t> block = {3, 0, 6, 0, 0, 0};
+    const uint8_t records[] = {0x10, 0x00, 0x20, 0x00, 0, 90, 0,      // y 16, x 32, kind 0, 90 degrees
+                               0xFF, 0x7F, 0x00, 0x80, 1, 0x0F, 0x01,  // y 32767, x -32768, kind 1, 271
+                               1, 2, 3, 4};
+    block.insert(block.end(), std::begin(records), std::end(records));
+    std::vector<MneRoadAttribute> seen;
+    EXPECT_EQ(WalkRoadAttributes(block.data(), static_cast<uint32_t>(block.size()),
+                                 [&](const MneRoadAttribute& a) { seen.push_back(a); }),
+              2);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].y, 16);
+    EXPECT_EQ(seen[0].x, 32);
+    EXPECT_EQ(seen[0].directionDeg, 90);
+    EXPECT_EQ(seen[1].y, 32767);
+    EXPECT_EQ(seen[1].x, -32768);
+    EXPECT_EQ(seen[1].kind, 1);
+    EXPECT_EQ(seen[1].directionDeg, 271);
+    // An offset past the block or a cut header: nothing.
+    block[2] = 200;
+    EXPECT_EQ(WalkRoadAttributes(block.data(), static_cast<uint32_t>(block.size()), [](const MneRoadAttribute&) {}), 0);
+    EXPECT_EQ(WalkRoadAttributes(block.data(), 5, [](const MneRoadAttribute&) {}), 0);
 }
 
 // ---- Frames --------------------------------------------------------------------------------
