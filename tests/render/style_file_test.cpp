@@ -176,7 +176,7 @@ TEST_F(DemoStyleFiles, DemoStyleReadsBackWhole) {
                                                          std::end(demostyle::kLevelScales)));
         EXPECT_EQ(m.LevelTable(3), (std::vector<uint32_t>{100, 500, 2500, 10000}));
         EXPECT_EQ(m.Section17Count(), 4);
-        EXPECT_EQ(m.Section19Count(), 2);
+        EXPECT_EQ(m.Section19Count(), 3);   // two chart bitmaps and the panorama
         EXPECT_EQ(m.SymbolMap16Count(), 9);
         // Images: in memory the entry holds the bytes; on demand they come
         // through the symbol cache. Either way the bytes are the writer's.
