@@ -142,6 +142,7 @@ void CModuleSCH::StartEngines() {
         }
     }
     m_started.store(1, std::memory_order_release);
+    CMgrConfigActiveTheme::SetThemeSearchSource(this);
     MgrLock request(m_requestLock);
     m_settings->SetState(kSchStateIdle);
 }
@@ -154,6 +155,7 @@ int CModuleSCH::GetInitState() const {
 
 int CModuleSCH::Stop(uint32_t timeoutMs) {
     m_started.store(0, std::memory_order_release);
+    CMgrConfigActiveTheme::SetThemeSearchSource(nullptr);
     m_searchStop.store(true, std::memory_order_release);
     if (!m_thread) return 1;
     if (m_thread->IsThreadRunning()) {
@@ -258,6 +260,13 @@ void CModuleSCH::RunSearch() {
                      : answer == 2 ? kSchStatusCapped
                                    : kSchNotFound;
             if (answer != 1 && answer != 2) count = 0;
+        } else if (kind == kSearchKindTheme || kind == kSearchKindTheme2) {
+            const int answer = m_manager->SearchThemes(job.request, &count, [this, generation] {
+                return m_searchStop.load(std::memory_order_acquire) ||
+                       m_newestGeneration.load(std::memory_order_acquire) != generation;
+            });
+            status = answer == 1 ? kSchStatusComplete : answer == 2 ? kSchStatusCapped : kSchNotFound;
+            if (status == kSchNotFound) count = 0;
         }
         // The theme engine is not built: nothing found.
     }
@@ -319,6 +328,8 @@ int CModuleSCH::GetSearchResult(uint32_t kind, int start, int count, int* outCou
         }
     } else if (kind == kSearchKindPhone) {
         n = m_manager->GetTelRows(start, std::min(count, current - start), results);
+    } else if (kind == kSearchKindTheme || kind == kSearchKindTheme2) {
+        n = m_manager->GetThemeRows(start, std::min(count, current - start), results);
     }
     if (outCount) *outCount = n;
     return 1;
@@ -492,4 +503,141 @@ int CModuleSCH::GetAroundCateList(uint32_t code, int level, char16_t* parentName
 void CModuleSCH::SetRouteSampler(SearchRouteSampler sampler) {
     MgrLock engines(m_engineLock);
     m_routeSampler = std::move(sampler);
+}
+
+// ---- theme and interchange look-ups -----------------------------------------
+
+int CModuleSCH::DoThemeSearch(const SearchRequest& request, SearchThemeRow* rows, int maxRows) {
+    if (!m_started.load(std::memory_order_acquire)) return kSchNotFound;
+    MgrLock engines(m_engineLock);
+    if (!GetActiveMemory(kSearchKindTheme)) return kSchNotFound;
+    NcSearchThemeCate& themes = m_manager->Themes();
+    if (themes.BindThemeJob() < 0) return 0;
+    themes.SearchThemeListItems(request);
+    const int n = std::min({themes.RowCount(), std::max(maxRows, 0), CMgrConfigModuleSCH::kThemeRowCount});
+    MgrLock settings(*m_settings->GetLock());
+    for (int i = 0; i < CMgrConfigModuleSCH::kThemeRowCount; ++i) {
+        SearchThemeRow row;
+        if (i < n) m_manager->FillThemeRow(themes.Row(i), 0, row);
+        if (i < n && rows) rows[i] = row;
+        EncodeSearchThemeRow(row, m_settings->themeRows[i]);
+    }
+    m_settings->words[0] = n;
+    return n;
+}
+
+int CModuleSCH::GetThemeList(uint32_t code, int level, ThemeCateRecord* parent, ThemeCateRecord* rows, int maxRows) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    if (!GetActiveMemory(kSearchKindTheme)) return -1;
+    NcSearchThemeCate& themes = m_manager->Themes();
+    if (themes.BindThemeJob() < 0) return -1;
+    // The level of a code by its size: 1..99 level 1, then two digits a level.
+    int codeLevel = 0;
+    for (uint64_t c = code; c > 0; c /= 100) ++codeLevel;
+    uint32_t listParent = 0;
+    int listLevel = 0;
+    if (level == 1) {
+        listParent = code;
+        listLevel = codeLevel + 1;
+    } else if (level == 0) {
+        listParent = code / 100;
+        listLevel = std::max(codeLevel, 1);
+    } else if (level == -1) {
+        listParent = code / 10000;
+        listLevel = codeLevel - 1;
+    } else {
+        return -1;
+    }
+    if (parent) {
+        *parent = {};
+        themes.GetThemeCateRecord(listParent, *parent);
+    }
+    const int n = themes.ListThemes(listLevel, listParent);
+    if (n < 0) return -1;
+    const int copied = std::min(n, std::max(maxRows, 0));
+    for (int i = 0; i < copied && rows; ++i) rows[i] = themes.ListRow(i);
+    return copied;
+}
+
+int CModuleSCH::SearchThemeItems(const ThemeCateRecord& row) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    if (!GetActiveMemory(kSearchKindTheme)) return -1;
+    NcSearchThemeCate& themes = m_manager->Themes();
+    if (themes.BindThemeJob() < 0) return -1;
+    themes.SearchThemeByTest(SearchRequest{}, row);
+    return themes.RowCount();
+}
+
+int CModuleSCH::GetThemeItemInfo(int index, SearchThemeRow* row) {
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    NcSearchThemeCate& themes = m_manager->Themes();
+    if (index < 0 || index >= themes.RowCount()) return -1;
+    if (row) m_manager->FillThemeRow(themes.Row(index), static_cast<uint32_t>(index), *row);
+    return 1;
+}
+
+int CModuleSCH::FindThemeItemInfo(uint32_t key, SearchThemeRow* row) {
+    if (!m_started.load(std::memory_order_acquire)) return 0;
+    MgrLock engines(m_engineLock);
+    NcSearchThemeCate& themes = m_manager->Themes();
+    const int64_t r = themes.FindRecordByKey(key);
+    ThemeHitRow hit;
+    if (r < 0 || !themes.ReadThemeRecord(static_cast<uint32_t>(r), hit.record, &hit.name)) return 0;
+    hit.name = std::string(CutCp949(hit.name, kThemeNameBytes - 1));
+    hit.recordNumber = static_cast<uint32_t>(r);
+    if (row) m_manager->FillThemeRow(hit, 0, *row);
+    return 1;
+}
+
+int CModuleSCH::SearchThemeAround(int32_t x, int32_t y, int32_t radius, int32_t kind, int maxRows,
+                                  ThemeAroundRow* rows) {
+    if (!m_started.load(std::memory_order_acquire) || !m_params.themeFlag || radius < 0) return 0;
+    MgrLock engines(m_engineLock);
+    NcThemeTiles& tiles = m_manager->Themes().Tiles();
+    if (tiles.TileCount() == 0) return 0;
+    tiles.SearchThemeTiles(static_cast<uint32_t>(x), static_cast<uint32_t>(y), static_cast<uint32_t>(radius),
+                           static_cast<uint32_t>(kind));
+    const int n = std::min(tiles.RowCount(), std::max(maxRows, 0));
+    for (int i = 0; i < n && rows; ++i) {
+        const ThemeTileHit& hit = tiles.Row(i);
+        rows[i] = {static_cast<int32_t>(hit.themeKey), static_cast<int32_t>(hit.value), hit.kindFlags};
+    }
+    return n;
+}
+
+int CModuleSCH::GetHighwayList(ICHighway* rows, int maxRows) {
+    if (!m_started.load(std::memory_order_acquire)) return 0;
+    MgrLock engines(m_engineLock);
+    const NcSearchICJC& ic = m_manager->Interchanges();
+    const int n = std::min(ic.HighwayCount(), std::max(maxRows, 0));
+    for (int i = 0; i < n && rows; ++i) rows[i] = ic.Highway(i);
+    return n;
+}
+
+int CModuleSCH::GetHighwayICList(ICListRow* rows, int* outCount, int* outHighway, uint32_t x, uint32_t y, int side,
+                                 int highway) {
+    if (outCount) *outCount = 0;
+    if (!m_started.load(std::memory_order_acquire) || !rows) return -1;
+    MgrLock engines(m_engineLock);
+    return m_manager->Interchanges().ListHighwayICs(rows, outCount, outHighway, x, y, side, highway);
+}
+
+int CModuleSCH::SearchICByName(ICRow* rows, int* outCount, uint32_t x, uint32_t y, int side,
+                               std::u16string_view keyword, int order) {
+    if (outCount) *outCount = 0;
+    if (!m_started.load(std::memory_order_acquire) || !rows) return 0;
+    MgrLock engines(m_engineLock);
+    int n = 0;
+    m_manager->Interchanges().SearchICByKeyword(rows, &n, x, y, side, keyword, order);
+    if (outCount) *outCount = n;
+    return n;
+}
+
+int CModuleSCH::GetNearestICLinks(uint32_t x, uint32_t y, int side, uint32_t* links) {
+    if (!m_started.load(std::memory_order_acquire) || !links) return 0;
+    MgrLock engines(m_engineLock);
+    return m_manager->Interchanges().GetNearestICLinks(links, x, y, side);
 }

@@ -28,6 +28,7 @@
 #include "search/search_manager.h"
 #include "search/search_records.h"
 #include "settings/module_sch.h"
+#include "settings/theme_proposal.h"
 
 inline constexpr char16_t kModuleSchThreadName[] = u"MODULESCH";
 inline constexpr uint32_t kSchMsgQuit = 0;
@@ -103,7 +104,7 @@ private:
     CModuleSCH& m_module;
 };
 
-class CModuleSCH : public MgrSingletonT<CModuleSCH> {
+class CModuleSCH : public MgrSingletonT<CModuleSCH>, public ThemeAroundSource {
 public:
     // Base memory sizes (with and without the theme data).
     static constexpr uint32_t kBaseBytesTheme = 388044;
@@ -167,6 +168,33 @@ public:
     // The sub-places of request.nRecordID (at most 200), distances from
     // request.ptCenter; their count.
     int GetPOIRecord(const SearchRequest& request, SearchResult* results);
+    // Theme and interchange look-ups on the caller's thread. The theme
+    // look-ups use the working memory of kind 9 (-162 or -1 without it).
+    // DoThemeSearch: the members of the theme course nOption (at most 100
+    // rows, also kept in the settings object); their count.
+    int DoThemeSearch(const SearchRequest& request, SearchThemeRow* rows, int maxRows);
+    // The categories under a code (level 1 its children, 0 its siblings, -1
+    // its parent's siblings; code 0 with level 0 the top level) into rows
+    // (room for 100) and the code's own category into parent; their count or
+    // -1.
+    int GetThemeList(uint32_t code, int level, ThemeCateRecord* parent, ThemeCateRecord* rows, int maxRows);
+    // The number of theme items a category lists (its field test).
+    int SearchThemeItems(const ThemeCateRecord& row);
+    // The row of the last theme look-up at index: 1, or -1 out of range.
+    int GetThemeItemInfo(int index, SearchThemeRow* row);
+    // The theme item of a key, looked up in the file: 1, or 0 when none.
+    int FindThemeItemInfo(uint32_t key, SearchThemeRow* row);
+    // The theme points within radius metres of (x, y) whose kind flags share
+    // a bit with kind (0 all), nearest first: {theme item key, item value,
+    // kind flags} rows; their count, 0 when the theme data is not loaded.
+    int SearchThemeAround(int32_t x, int32_t y, int32_t radius, int32_t kind, int maxRows,
+                          ThemeAroundRow* rows) override;
+    int GetHighwayList(ICHighway* rows, int maxRows);
+    int GetHighwayICList(ICListRow* rows, int* outCount, int* outHighway, uint32_t x, uint32_t y, int side,
+                         int highway);
+    int SearchICByName(ICRow* rows, int* outCount, uint32_t x, uint32_t y, int side, std::u16string_view keyword,
+                       int order);
+    int GetNearestICLinks(uint32_t x, uint32_t y, int side, uint32_t* links);
 
     // Kind of the working memory held (-1 none) and its size.
     int ActiveMemoryKind() const;

@@ -66,7 +66,9 @@ CMneSearchManager::CMneSearchManager()
       m_name(std::make_unique<NcSearchMain>()),
       m_tel(std::make_unique<NcSearchTelNum>()),
       m_catesisul(std::make_unique<NcSearchCatesisul>(m_db.get())),
-      m_aroundCate(std::make_unique<NcSearchAroundCate>()) {
+      m_aroundCate(std::make_unique<NcSearchAroundCate>()),
+      m_ic(std::make_unique<NcSearchICJC>()),
+      m_theme(std::make_unique<NcSearchThemeCate>()) {
     m_nameHits.reserve(kNameHitCap);
 }
 
@@ -96,6 +98,8 @@ int CMneSearchManager::LoadEngines() {
     int telAreas = 0;
     if (m_tel->SetFolder(m_searchFolder) != 0 || m_tel->ReloadAreaTable(&telAreas) != 0) failed |= kLoadTelephones;
     if (!m_aroundCate->InitAroundCate(m_searchFolder)) failed |= kLoadAroundCategories;
+    m_ic->LoadICFile(m_mapFolder);
+    m_theme->SetThemeFolder(m_searchFolder);
     return failed ? -failed : 1;
 }
 
@@ -425,4 +429,43 @@ int CMneSearchManager::ListSubPlaces(const SearchRequest& request, SearchResult*
     int count = 0;
     m_name->ListSubPlaces(request, results, &count);
     return count;
+}
+
+// ---- themes ----------------------------------------------------------------
+
+int CMneSearchManager::SearchThemes(const SearchRequest& request, int* count, std::function<bool()> cancelled) {
+    if (count) *count = 0;
+    m_theme->ClearRows();
+    if (m_theme->BindThemeJob() < 0) return 0;
+    const int answer = m_theme->SearchThemes(request, cancelled);
+    m_theme->SortRows(request.eOrderBy);
+    if (count) *count = m_theme->RowCount();
+    return answer;
+}
+
+void CMneSearchManager::FillThemeRow(const ThemeHitRow& hit, uint32_t index, SearchThemeRow& row) {
+    row = {};
+    row.nIndex = index;
+    row.nThemeKey = hit.record.Key();
+    row.bThemeKind = hit.record.Kind();
+    row.bThemeFlag = hit.record.Mask();
+    row.nDistance = hit.distance;
+    row.uAreaCode = hit.record.AreaCode();
+    row.wCate = hit.record.Category();
+    row.bValid = 1;
+    row.bSubKind = hit.record.Kind2();
+    row.pt = {hit.record.X(), hit.record.Y()};
+    SetSearchText(row.szName, kSchNameChars, FromCp949(hit.name));
+    std::string text;
+    m_addrText->GetAreaText(row.uAreaCode, text, 0);
+    SetSearchText(row.szAddress, kSchAddressChars, FromCp949(text));
+}
+
+int CMneSearchManager::GetThemeRows(int start, int count, SearchResult* results) {
+    if (start < 0 || count <= 0 || !results) return 0;
+    const int end = std::min(start + count, m_theme->RowCount());
+    int filled = 0;
+    for (int i = start; i < end; ++i, ++filled)
+        FillThemeRow(m_theme->Row(i), static_cast<uint32_t>(i), results[filled].ThemeRow);
+    return filled;
 }

@@ -18,11 +18,13 @@
 #include "search/around_cate.h"
 #include "search/cate_search.h"
 #include "search/cate_tree.h"
+#include "search/ic_search.h"
 #include "search/name_search.h"
 #include "search/poi_base.h"
 #include "search/search_addr.h"
 #include "search/search_records.h"
 #include "search/tel_search.h"
+#include "search/theme_search.h"
 
 // A row of the area and lot-number look-ups (100 bytes). Area lists: the
 // area's count value and level value; lot look-ups: "<area> <number>", the
@@ -75,7 +77,9 @@ public:
     const std::string& SearchFolder() const { return m_searchFolder; }
     const std::string& MapFolder() const { return m_mapFolder; }
     // Every engine loads its base data. 1 when all loaded; otherwise the
-    // negated kLoad* bits of what failed (the rest still serves).
+    // negated kLoad* bits of what failed (the rest still serves). The
+    // interchange and theme data are optional: without their files those
+    // engines stay empty.
     int LoadEngines();
 
     // Kinds 6 and 7: the dong/li (road) names that begin with the CP949
@@ -148,6 +152,17 @@ public:
     int GetCateRows(int start, int count, SearchResult* results);
     NcSearchCatesisul& CategoryEngine() { return *m_catesisul; }
     NcSearchAroundCate& AroundCategories() { return *m_aroundCate; }
+    // Kinds 9 and 10: the theme search, its rows sorted by eOrderBy (0 name,
+    // 1 distance, 2 rank). 0 nothing found, 1 rows, 2 the row area is full;
+    // the row count into count.
+    int SearchThemes(const SearchRequest& request, int* count, std::function<bool()> cancelled = nullptr);
+    // Rows start.. of the last theme search into the theme part of results
+    // (nIndex from start); the number filled.
+    int GetThemeRows(int start, int count, SearchResult* results);
+    // A theme row as the screens see it (the address text of its area).
+    void FillThemeRow(const ThemeHitRow& hit, uint32_t index, SearchThemeRow& row);
+    NcSearchThemeCate& Themes() { return *m_theme; }
+    NcSearchICJC& Interchanges() { return *m_ic; }
 
 private:
     // A name row from a record of the open kind's base file (or, places,
@@ -164,6 +179,8 @@ private:
     std::unique_ptr<NcSearchTelNum> m_tel;
     std::unique_ptr<NcSearchCatesisul> m_catesisul;
     std::unique_ptr<NcSearchAroundCate> m_aroundCate;
+    std::unique_ptr<NcSearchICJC> m_ic;
+    std::unique_ptr<NcSearchThemeCate> m_theme;
     std::vector<NameHit> m_nameHits;
     uint32_t m_nameKind = 0;
     int m_nameCount = 0;

@@ -154,6 +154,14 @@ SearchResult DecodeSearchResult(const SearchResultRecord& record) {
     return Decode<SearchResult>(record, [](auto& io, auto& s) { WalkResult(io, s); });
 }
 
+void EncodeSearchThemeRow(const SearchThemeRow& row, SearchThemeRowRecord& out) {
+    Encode(row, out, [](auto& io, auto& t) { WalkThemeRow(io, t); });
+}
+
+SearchThemeRow DecodeSearchThemeRow(const SearchThemeRowRecord& record) {
+    return Decode<SearchThemeRow>(record, [](auto& io, auto& t) { WalkThemeRow(io, t); });
+}
+
 void SetSearchText(char16_t* field, size_t n, std::u16string_view text) {
     if (n == 0) return;
     size_t len = text.size() < n - 1 ? text.size() : n - 1;

@@ -165,6 +165,8 @@ void EncodeSearchRequest(const SearchRequest& request, SearchRequestRecord& out)
 SearchRequest DecodeSearchRequest(const SearchRequestRecord& record);
 void EncodeSearchResult(const SearchResult& result, SearchResultRecord& out);
 SearchResult DecodeSearchResult(const SearchResultRecord& record);
+void EncodeSearchThemeRow(const SearchThemeRow& row, SearchThemeRowRecord& out);
+SearchThemeRow DecodeSearchThemeRow(const SearchThemeRowRecord& record);
 
 // Copies text into a fixed UTF-16 field of n characters: cut to n - 1 and
 // NUL-terminated, the rest zero. A surrogate pair is never split.

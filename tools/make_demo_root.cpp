@@ -13,6 +13,7 @@
 #include "tools/writers/search_db_writer.h"
 #include "tools/writers/route_data_writer.h"
 #include "tools/writers/settings_writer.h"
+#include "tools/writers/theme_ic_writer.h"
 #include "tools/writers/traffic_writer.h"
 #include "tools/writers/ui_resource_writer.h"
 
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
     }
     if (!writers::WriteDemoSearch(root, &error)) {
         std::fprintf(stderr, "make_demo_root: search files: %s\n", error.c_str());
+        return 1;
+    }
+    if (!writers::WriteDemoThemesAndCodes(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: theme, interchange and book-code files: %s\n", error.c_str());
         return 1;
     }
     if (!writers::WriteDemoRouteData(root, &error)) {

@@ -26,6 +26,19 @@
 //          [--order 1]   the places of a category beside the route points
 //   search --root DIR --kind around [--code C]
 //          the around-search categories under code C (0: the top level)
+//   search --root DIR --kind theme [--text KW] [--code C] [--area C]
+//          [--radius M --x X --y Y] [--order 0|1|2] [--kind10]
+//          [--filter kind,class,mask,mask2,kind2] [--group R]
+//          the theme points (kinds 9 and 10), or the members of group record R
+//   search --root DIR --kind theme-list [--level L --code C]
+//          the theme categories of a level under a code
+//   search --root DIR --kind tile --x X --y Y --radius M [--mask K]
+//          the theme points of the tile index within M metres
+//   search --root DIR --kind ic [--text KW | --nearest | --list] [--x X
+//          --y Y] [--side 0|1] [--order N]  interchanges by name, the links
+//          of the nearest one, or the motorway list near a point
+//   search --root DIR --kind book --code N  the map-book code look-up (a
+//          code of 4 digits or fewer: the jeju place file)
 // Texts are UTF-8 on the command line and in the output. Errors go to
 // stderr with exit code 1 (bad data) or 2 (bad usage).
 #include <cstdio>
@@ -38,6 +51,7 @@
 #include "platform/paths.h"
 #include "search/area_codes.h"
 #include "search/search_addr.h"
+#include "search/book_code.h"
 #include "search/search_manager.h"
 
 namespace {
@@ -215,6 +229,148 @@ int RunKinds(const std::string& kind, std::map<std::string, std::string>& opt) {
     return 0;
 }
 
+// The theme search through the search manager, as the module runs it.
+int RunThemes(std::map<std::string, std::string>& opt) {
+    SearchRequest request;
+    request.SearchKindID = opt.count("kind10") ? kSearchKindTheme2 : kSearchKindTheme;
+    SetSearchText(request.szKeyword, kSchKeywordChars, platform::Utf8ToUtf16(opt["text"]));
+    request.nSubCode = Number(opt, "code");
+    request.uAreaCode = Number(opt, "area");
+    request.nRadius = Number(opt, "radius");
+    request.ptCenter = {Number(opt, "x"), Number(opt, "y")};
+    request.eOrderBy = static_cast<uint8_t>(Number(opt, "order"));
+    request.nOption = Number(opt, "group");
+    if (opt.count("filter")) {
+        unsigned f[5] = {};
+        if (std::sscanf(opt["filter"].c_str(), "%u,%u,%u,%u,%u", &f[0], &f[1], &f[2], &f[3], &f[4]) != 5)
+            return Usage("--filter is kind,class,mask,mask2,kind2");
+        request.wThemeKind = static_cast<uint16_t>(f[0]);
+        request.wThemeClass = static_cast<uint16_t>(f[1]);
+        request.wThemeMask = static_cast<uint16_t>(f[2]);
+        request.wThemeMask2 = static_cast<uint16_t>(f[3]);
+        request.wThemeKind2 = static_cast<uint16_t>(f[4]);
+    }
+    CMneSearchManager manager;
+    manager.SetFolders(opt["root"]);
+    manager.LoadEngines();
+    NcSearchThemeCate& themes = manager.Themes();
+    if (themes.RecordCount() == 0 && themes.BindThemeJob() < 0) {
+        std::fprintf(stderr, "search: theme_cate.sdb is damaged\n");
+        return 1;
+    }
+    int answer = 0, count = 0;
+    if (opt.count("group")) {
+        answer = themes.SearchThemeListItems(request);
+        count = themes.RowCount();
+    } else {
+        answer = manager.SearchThemes(request, &count);
+    }
+    std::printf("{\"answer\":%d,\"count\":%d}\n", answer, count);
+    for (int i = 0; i < count; ++i) {
+        SearchThemeRow row;
+        manager.FillThemeRow(themes.Row(i), static_cast<uint32_t>(i), row);
+        std::printf("{\"record\":%u,\"key\":%u,\"name\":%s,\"address\":%s,\"kind\":%u,\"item_kind\":%u,"
+                    "\"rank\":%u,\"area\":%u,\"distance\":%u,\"bearing\":%u,\"x\":%u,\"y\":%u}\n",
+                    themes.Row(i).recordNumber, row.nThemeKey,
+                    Json(platform::Utf16ToUtf8(SearchText(row.szName, kSchNameChars))).c_str(),
+                    Json(platform::Utf16ToUtf8(SearchText(row.szAddress, kSchAddressChars))).c_str(), row.bThemeKind,
+                    themes.Row(i).record.ItemKind(), themes.Row(i).record.Rank(), row.uAreaCode, row.nDistance,
+                    themes.Row(i).bearing, row.pt.x, row.pt.y);
+    }
+    return 0;
+}
+
+int RunThemeList(std::map<std::string, std::string>& opt, const std::string& folder) {
+    NcSearchThemeCate themes;
+    if (themes.SetThemeFolder(folder) < 0) {
+        std::fprintf(stderr, "search: the theme files are missing or damaged\n");
+        return 1;
+    }
+    const int n = themes.ListThemes(opt.count("level") ? std::atoi(opt["level"].c_str()) : 1, Number(opt, "code"));
+    if (n < 0) {
+        std::fprintf(stderr, "search: 100 or more categories under the code\n");
+        return 1;
+    }
+    for (int i = 0; i < n; ++i) {
+        const ThemeCateRecord& c = themes.ListRow(i);
+        std::printf("{\"code\":%u,\"name\":%s,\"test\":%u,\"value\":%u}\n", c.code, Json(FromCp949(c.name.c_str())).c_str(),
+                    c.testNumber, c.testValue);
+    }
+    return 0;
+}
+
+int RunTiles(std::map<std::string, std::string>& opt, const std::string& folder) {
+    if (!opt.count("x") || !opt.count("y") || !opt.count("radius")) return Usage("--kind tile needs --x, --y and --radius");
+    NcThemeTiles tiles;
+    tiles.LoadThemeTiles(folder);
+    const int answer = tiles.SearchThemeTiles(Number(opt, "x"), Number(opt, "y"), Number(opt, "radius"), Number(opt, "mask"));
+    std::printf("{\"answer\":%d,\"count\":%d,\"tiles\":%d,\"items\":%d}\n", answer, tiles.RowCount(), tiles.TileCount(),
+                tiles.ItemCount());
+    for (int i = 0; i < tiles.RowCount(); ++i) {
+        const ThemeTileHit& h = tiles.Row(i);
+        std::printf("{\"key\":%u,\"value\":%u,\"kind\":%u,\"kind2\":%u,\"distance\":%u}\n", h.themeKey, h.value, h.kindFlags,
+                    h.kind2, h.distance);
+    }
+    return 0;
+}
+
+int RunInterchanges(std::map<std::string, std::string>& opt) {
+    NcSearchICJC ic;
+    if (!ic.LoadICFile(platform::ResolveUnder(opt["root"], "Map") + "/")) {
+        std::fprintf(stderr, "search: Map/IC.ndb is missing or cut short\n");
+        return 1;
+    }
+    const uint32_t x = Number(opt, "x"), y = Number(opt, "y");
+    const int side = opt.count("side") ? std::atoi(opt["side"].c_str()) : 1;
+    if (opt.count("nearest")) {
+        uint32_t links[4] = {};
+        const int n = ic.GetNearestICLinks(links, x, y, side);
+        std::printf("{\"links\":[");
+        for (int i = 0; i < n; ++i) std::printf("%s%u", i ? "," : "", links[i]);
+        std::printf("]}\n");
+        return 0;
+    }
+    if (opt.count("list")) {
+        std::vector<ICListRow> rows(kICCapacity);
+        int count = 0, highway = -1;
+        const int nearest = ic.ListHighwayICs(rows.data(), &count, &highway, x, y, side, -1);
+        std::printf("{\"nearest\":%d,\"highway\":%d,\"count\":%d}\n", nearest, highway, count);
+        for (int i = 0; i < count; ++i)
+            std::printf("{\"id\":%u,\"name\":%s,\"x\":%u,\"y\":%u,\"flags\":%u}\n", rows[static_cast<size_t>(i)].id,
+                        Json(platform::Utf16ToUtf8(rows[static_cast<size_t>(i)].name)).c_str(), rows[static_cast<size_t>(i)].x,
+                        rows[static_cast<size_t>(i)].y, rows[static_cast<size_t>(i)].flags);
+        return 0;
+    }
+    std::vector<ICRow> rows(kICCapacity);
+    int count = 0;
+    ic.SearchICByKeyword(rows.data(), &count, x, y, side, platform::Utf8ToUtf16(opt["text"]),
+                         opt.count("order") ? std::atoi(opt["order"].c_str()) : 0);
+    std::printf("{\"count\":%d}\n", count);
+    for (int i = 0; i < count; ++i) {
+        const ICRow& r = rows[static_cast<size_t>(i)];
+        std::printf("{\"id\":%u,\"name\":%s,\"highway\":%s,\"distance\":%u,\"x\":%u,\"y\":%u,\"flags\":%u}\n", r.id,
+                    Json(platform::Utf16ToUtf8(r.name)).c_str(), Json(platform::Utf16ToUtf8(r.highwayName)).c_str(),
+                    r.distance, r.x, r.y, r.flags);
+    }
+    return 0;
+}
+
+int RunBookCode(std::map<std::string, std::string>& opt) {
+    if (!opt.count("code")) return Usage("--kind book needs --code");
+    const int32_t code = static_cast<int32_t>(std::strtol(opt["code"].c_str(), nullptr, 10));
+    BookCodeLookup lookup(opt["root"]);
+    BookCodeItem item;
+    const int found = code < 10000 ? lookup.FindJejuCodeItem(code, item) : lookup.FindCodeItem430(code, item);
+    if (!found) {
+        std::printf("{\"found\":0}\n");
+        return 0;
+    }
+    std::printf("{\"found\":1,\"code\":%u,\"name\":%s,\"address\":%s,\"lon\":[%u,%u,%.3f],\"lat\":[%u,%u,%.3f]}\n",
+                item.code, Json(FromCp949(item.name)).c_str(), Json(FromCp949(item.address)).c_str(), item.lonDeg,
+                item.lonMin, static_cast<double>(item.lonSec), item.latDeg, item.latMin, static_cast<double>(item.latSec));
+    return 0;
+}
+
 template <typename Row>
 void PrintAreaRow(const Row& row, uint32_t count) {
     std::printf("{\"code\":%u,\"name\":%s,\"count\":%u,\"lots\":%u,\"x\":%u,\"y\":%u}\n", row.uAreaCode,
@@ -317,8 +473,10 @@ int main(int argc, char** argv) {
     }
     if (kind == "name") return RunNames(opt);
     if (kind == "tel" || kind == "category" || kind == "route" || kind == "around") return RunKinds(kind, opt);
-    static const char* const kLater[] = {"tel", "category", "theme", "ic", "route", "book"};
-    for (const char* k : kLater)
-        if (kind == k) return Usage(("--kind " + kind + " is not built yet").c_str());
+    if (kind == "theme") return RunThemes(opt);
+    if (kind == "theme-list") return RunThemeList(opt, folder);
+    if (kind == "tile") return RunTiles(opt, folder);
+    if (kind == "ic") return RunInterchanges(opt);
+    if (kind == "book") return RunBookCode(opt);
     return Usage(("unknown --kind " + kind).c_str());
 }
