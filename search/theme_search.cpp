@@ -101,7 +101,7 @@ bool NcSearchThemeCate::ParseCateHeader() {
     const uint32_t k = rd.U8();
     if (!rd.Ok() || k > kThemeTestMax) return false;
     for (uint32_t i = 0; i < k; ++i) {
-        ThemeFieldTestSpec t{rd.U8(), rd.U8(), rd.U8()};
+        ThemeFieldTestRule t{rd.U8(), rd.U8(), rd.U8()};
         if (t.width > 4) return false;
         m_tests.push_back(t);
     }
@@ -196,12 +196,12 @@ int NcSearchThemeCate::GetThemeCateRecord(uint32_t code, ThemeCateRecord& out) c
     return 0;
 }
 
-bool NcSearchThemeCate::TestOf(const ThemeCateRecord& cate, ThemeFieldTestSpec& spec) const {
+bool NcSearchThemeCate::TestOf(const ThemeCateRecord& cate, ThemeFieldTestRule& rule) const {
     // A test number beyond the header's tests, or a test reaching past the
     // 64-byte record, applies no test.
     if (cate.testNumber == 0 || cate.testNumber > kThemeTestMax || cate.testNumber > m_tests.size()) return false;
-    spec = m_tests[cate.testNumber - 1u];
-    return spec.offset + spec.width <= kThemeRecordBytes;
+    rule = m_tests[cate.testNumber - 1u];
+    return rule.offset + rule.width <= kThemeRecordBytes;
 }
 
 bool NcSearchThemeCate::ReadThemeRecord(uint32_t r, ThemeRecord& record, std::string* name) const {
@@ -292,14 +292,14 @@ int NcSearchThemeCate::SearchThemes(const SearchRequest& job, const std::functio
     const std::u16string keyword = KeywordOf(job);
     // The theme code's field test, when it has one.
     bool haveTest = false;
-    ThemeFieldTestSpec spec;
+    ThemeFieldTestRule rule;
     uint32_t testValue = 0;
     if (job.nSubCode) {
         ThemeCateRecord cate;
         const auto listed = std::find_if(m_list.begin(), m_list.end(),
                                          [&](const ThemeCateRecord& c) { return c.code == job.nSubCode; });
         const bool found = listed != m_list.end() ? (cate = *listed, true) : GetThemeCateRecord(job.nSubCode, cate) == 1;
-        if (found && TestOf(cate, spec)) {
+        if (found && TestOf(cate, rule)) {
             haveTest = true;
             testValue = cate.testValue;
         }
@@ -327,7 +327,7 @@ int NcSearchThemeCate::SearchThemes(const SearchRequest& job, const std::functio
         for (uint32_t i = 0; i < n; ++i) {
             ThemeRecord rec;
             std::memcpy(rec.raw.data(), chunk.data() + i * kThemeRecordBytes, kThemeRecordBytes);
-            if (haveTest ? !ThemeFieldTest(rec, testValue, spec.offset, spec.width, spec.mode)
+            if (haveTest ? !ThemeFieldTest(rec, testValue, rule.offset, rule.width, rule.mode)
                          : job.nSubCode == 0 && rec.Category() == 0)
                 continue;
             if (rec.ItemKind() == 3 || (kind10 && rec.ItemKind() == 2)) continue;
@@ -385,8 +385,8 @@ int NcSearchThemeCate::SearchThemeListItems(const SearchRequest& job) {
 
 int NcSearchThemeCate::SearchThemeByTest(const SearchRequest& job, const ThemeCateRecord& selection) {
     m_rows.clear();
-    ThemeFieldTestSpec spec;
-    const bool haveTest = TestOf(selection, spec);
+    ThemeFieldTestRule rule;
+    const bool haveTest = TestOf(selection, rule);
     const MapPoint centre{static_cast<int32_t>(job.ptCenter.x), static_cast<int32_t>(job.ptCenter.y)};
     std::vector<uint8_t> chunk(kChunkRecords * kThemeRecordBytes);
     for (uint32_t r = 0; r < m_recordCount; r += kChunkRecords) {
@@ -396,7 +396,7 @@ int NcSearchThemeCate::SearchThemeByTest(const SearchRequest& job, const ThemeCa
             ThemeRecord rec;
             std::memcpy(rec.raw.data(), chunk.data() + i * kThemeRecordBytes, kThemeRecordBytes);
             if (rec.ItemKind() == 1) continue;
-            if (haveTest && !ThemeFieldTest(rec, selection.testValue, spec.offset, spec.width, spec.mode)) continue;
+            if (haveTest && !ThemeFieldTest(rec, selection.testValue, rule.offset, rule.width, rule.mode)) continue;
             if (!PassesFilter(job, rec)) continue;
             AddRow(job, rec, r + i,
                    GetApproxDistance(centre, {static_cast<int32_t>(rec.X()), static_cast<int32_t>(rec.Y())}));

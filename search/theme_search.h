@@ -59,7 +59,7 @@ struct ThemeRecord {
     uint32_t NameOffset() const { return U32(60); }
 };
 
-struct ThemeFieldTestSpec {
+struct ThemeFieldTestRule {
     uint8_t offset = 0;
     uint8_t width = 0;
     uint8_t mode = 0;
@@ -151,7 +151,7 @@ private:
     uint32_t CateCode(uint32_t r) const;
     uint32_t LowerBound(uint32_t code, uint32_t lo, uint32_t hi) const;
     // The field test of a category, or false when it has none.
-    bool TestOf(const ThemeCateRecord& cate, ThemeFieldTestSpec& spec) const;
+    bool TestOf(const ThemeCateRecord& cate, ThemeFieldTestRule& rule) const;
     bool PassesFilter(const SearchRequest& job, const ThemeRecord& record) const;
     void AddRow(const SearchRequest& job, const ThemeRecord& record, uint32_t r, uint32_t distance);
     std::string ReadName(const ThemeRecord& record) const;
@@ -164,7 +164,7 @@ private:
     uint32_t m_recordCount = 0;
     uint32_t m_headerSize = 0, m_recordSize = 0, m_cateCount = 0;
     uint32_t m_levelStart[4] = {};
-    std::vector<ThemeFieldTestSpec> m_tests;
+    std::vector<ThemeFieldTestRule> m_tests;
     bool m_testsValid = false;
     std::vector<ThemeCateRecord> m_list;
     std::vector<ThemeHitRow> m_rows;

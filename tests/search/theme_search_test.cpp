@@ -30,7 +30,7 @@ std::string Cp(const std::string& utf8) {
 
 // ---- an oracle of the rules, written from their description ----------------
 
-uint32_t FieldOf(const ThemePointSource& p, const ThemeFieldTestSpec& t) {
+uint32_t FieldOf(const ThemePointSource& p, const ThemeFieldTestRule& t) {
     const ::ThemeRecord r = writers::EncodeThemeRecord(p);
     uint32_t v = 0;
     for (uint32_t i = 0; i < t.width; ++i) v |= static_cast<uint32_t>(r.raw[t.offset + i]) << (8 * i);
@@ -89,7 +89,7 @@ std::set<uint32_t> OracleKeys(const ThemeDbSource& s, const SearchRequest& q, co
         if (p.itemKind == 3 || (q.SearchKindID == 10 && p.itemKind == 2)) continue;
         if (q.nSubCode == 0 && p.category == 0) continue;
         if (cate && cate->testNumber >= 1 && cate->testNumber <= s.tests.size()) {
-            const ThemeFieldTestSpec& t = s.tests[cate->testNumber - 1u];
+            const ThemeFieldTestRule& t = s.tests[cate->testNumber - 1u];
             if (!OracleTest(FieldOf(p, t), cate->testValue, t.mode)) continue;
         }
         if (q.nRadius && GetApproxDistance({static_cast<int32_t>(q.ptCenter.x), static_cast<int32_t>(q.ptCenter.y)}, p.pos) > q.nRadius)

@@ -83,7 +83,7 @@ void Dms(double v, int& deg, int& min, double& sec) {
 
 int ThemeCodeLevel(uint32_t code) { return code < 100 ? 1 : code < 10000 ? 2 : code < 1000000 ? 3 : 4; }
 
-std::vector<uint8_t> BuildThemeCateFile(const std::vector<ThemeFieldTestSpec>& tests, std::vector<ThemeCateSource> cates) {
+std::vector<uint8_t> BuildThemeCateFile(const std::vector<ThemeFieldTestRule>& tests, std::vector<ThemeCateSource> cates) {
     std::stable_sort(cates.begin(), cates.end(), [](const ThemeCateSource& a, const ThemeCateSource& b) {
         return std::make_pair(ThemeCodeLevel(a.code), a.code) < std::make_pair(ThemeCodeLevel(b.code), b.code);
     });
@@ -100,7 +100,7 @@ std::vector<uint8_t> BuildThemeCateFile(const std::vector<ThemeFieldTestSpec>& t
         w.U16(static_cast<uint16_t>(first - cates.begin()));
     }
     w.U8(static_cast<uint8_t>(tests.size()));
-    for (const ThemeFieldTestSpec& t : tests) {
+    for (const ThemeFieldTestRule& t : tests) {
         w.U8(t.offset);
         w.U8(t.width);
         w.U8(t.mode);

@@ -38,7 +38,7 @@ struct ThemePointSource {
 };
 
 struct ThemeDbSource {
-    std::vector<ThemeFieldTestSpec> tests;
+    std::vector<ThemeFieldTestRule> tests;
     std::vector<ThemeCateSource> cates;
     std::vector<ThemePointSource> points;
 };
@@ -48,7 +48,7 @@ struct ThemeDbSource {
 int ThemeCodeLevel(uint32_t code);
 // "theme_cate.sdb": header size 14 + 3 * K, record size 16, records sorted by
 // level, then code.
-std::vector<uint8_t> BuildThemeCateFile(const std::vector<ThemeFieldTestSpec>& tests,
+std::vector<uint8_t> BuildThemeCateFile(const std::vector<ThemeFieldTestRule>& tests,
                                         std::vector<ThemeCateSource> cates);
 // The record order of "theme.sdb" (names sorted by CP949 bytes): source
 // index of record r.
