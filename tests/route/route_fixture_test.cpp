@@ -123,7 +123,7 @@ int64_t Dijkstra(const AsciiMap& m, uint32_t from, uint32_t to, const NcRouteCon
     std::map<uint32_t, std::vector<std::pair<uint32_t, int32_t>>> next;
     for (uint32_t i = 1; i < net.links.size(); ++i) {
         const writers::RoadNetLink& l = net.links[i];
-        const writers::RoadLinkSpec spec = writers::RoadNetLinkSpec(net, inc, i);
+        const writers::RoadLinkSpec record = writers::RoadNetLinkSpec(net, inc, i);
         for (uint32_t dir : {0u, 1u}) {
             if (dir && l.oneWay) continue;
             const uint32_t id = i | (dir ? kNcLinkReverseBit : 0);
@@ -136,7 +136,7 @@ int64_t Dijkstra(const AsciiMap& m, uint32_t from, uint32_t to, const NcRouteCon
             const auto p = percentOf.find(id);
             if (p != percentOf.end()) c.trafficPercent = p->second;
             own[id] = NcComputeNodeCost(c, NcCostRules{}, {}).cost;
-            for (const writers::RoadConnectionSpec& e : dir ? spec.atFirst : spec.atSecond) {
+            for (const writers::RoadConnectionSpec& e : dir ? record.atFirst : record.atSecond) {
                 if (!e.allowed) continue;
                 const bool uTurn = e.linkIndex == i && e.reversed == (dir == 0);
                 next[id].push_back({e.linkIndex | (e.reversed ? kNcLinkReverseBit : 0),
