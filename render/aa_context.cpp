@@ -31,6 +31,7 @@ using GlyphPath = agg::serialized_integer_path_adaptor<agg::int16, 6>;
 
 // Spans and coordinates beyond these are not from a real text image.
 constexpr int32_t kMaxImageCoordinate = 1 << 24;
+constexpr size_t kImageBoundsBytes = 16;
 constexpr int32_t kMaxSpanLength = 1 << 20;
 
 agg::rgba8 AggColor(uint32_t colorBgr) {
@@ -50,7 +51,12 @@ uint32_t CharCode(const char* text, int32_t i, int n) {
 template <class RendererBase>
 void DrawScanlineImage(RendererBase& rb, const uint8_t* data, size_t size, int32_t x, int32_t y,
                        const agg::rgba8& color) {
-    if (!IsValidScanlineImage(data, size)) return;
+    // An image without scanlines keeps the storage's sentinel bounds
+    // (INT_MAX, INT_MIN): nothing to draw, and offsetting them would overflow.
+    if (size <= kImageBoundsBytes || !IsValidScanlineImage(data, size)) return;
+    if (x < -kMaxImageCoordinate || x > kMaxImageCoordinate || y < -kMaxImageCoordinate ||
+        y > kMaxImageCoordinate)
+        return;
     agg::serialized_scanlines_adaptor_aa8 image(data, static_cast<unsigned>(size), x, y);
     agg::serialized_scanlines_adaptor_aa8::embedded_scanline sl;
     agg::render_scanlines_aa_solid(image, sl, rb, color);
@@ -61,8 +67,12 @@ void DrawScanlineImage(RendererBase& rb, const uint8_t* data, size_t size, int32
 bool IsValidScanlineImage(const uint8_t* data, size_t size) {
     if (data == nullptr || size > 0x7FFFFFFF) return false;
     platform::ByteReader r(data, size);
-    for (int i = 0; i < 4; ++i) r.I32();  // bounds
+    int32_t bounds[4];
+    for (int32_t& b : bounds) b = r.I32();
     if (!r.Ok()) return false;
+    if (r.Remaining() > 0)
+        for (int32_t b : bounds)
+            if (b < -kMaxImageCoordinate || b > kMaxImageCoordinate) return false;
     while (r.Remaining() > 0) {
         const size_t start = r.Position();
         const uint32_t bytes = r.U32();

@@ -345,8 +345,9 @@ int CModuleSCH::ReleaseSearchMemory() {
         FreeActiveMemory();
     } else {
         m_releaseAsked = true;
-        DebugTrace(1, "**** Module_Search Active 메모리 해제 보류 : SearchKindID(%d) = %d\n", m_activeKind,
-                   static_cast<int>(m_activeMemory.size()));
+        // The working memory belongs to the search thread until it ends.
+        DebugTrace(1, "**** Module_Search Active 메모리 해제 보류 : SearchKindID(%d)\n",
+                   static_cast<int>(m_job.request.SearchKindID));
     }
     return 1;
 }

@@ -292,6 +292,28 @@ TEST_F(CMneDCTest, StoredStringImagesGiveTheSamePixels) {
     EXPECT_FALSE(font.locked);
 }
 
+TEST_F(CMneDCTest, TextWithNoInkStoresAnEmptyImageAndDrawsNothing) {
+    // Spaces rasterise to no scanlines; the stored image keeps sentinel
+    // bounds that must not be offset to the pen position.
+    FakeFont font(0, 1);
+    dc.SelectFont(&font);
+    dc.SetTextColor(kWhite);
+    const MneRect rect{30, 2, 60, 20};
+    for (int pass = 0; pass < 2; ++pass) {
+        Make(60, 20);
+        const std::string blank(image.SizeBytes(), '\0');
+        EXPECT_EQ(dc.DrawText("  ", 2, &rect, 0), 12);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.Bits()), image.SizeBytes()), blank) << pass;
+    }
+    EXPECT_EQ(font.hits, 1);
+}
+
+TEST(ScanlineImageTest, BoundsOutsideTheCoordinateRangeAreRefused) {
+    std::vector<uint8_t> image = RectImage(0.5, 0.5, 6.3, 4);
+    image[0] = image[1] = image[2] = 0xFF, image[3] = 0x7F;  // min x = INT_MAX
+    EXPECT_FALSE(IsValidScanlineImage(image.data(), image.size()));
+}
+
 TEST_F(CMneDCTest, ScratchAreaGrowsForLargeImages) {
     FakeFont font(0, 1);
     dc.SelectFont(&font);
