@@ -9,10 +9,10 @@
 
 #include "mapdb/link_id.h"
 #include "mapdb/mgr_map.h"
+#include "support/demo_map_fixture.h"
 #include "positioning/gps_fix.h"
 #include "settings/module_rp.h"
 #include "settings/module_svc.h"
-#include "support/temp_dir.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/nmea_drive_writer.h"
 #include "tools/writers/route_data_writer.h"
@@ -46,45 +46,19 @@ GpsFixRecord Fix(const DriveFix& f) {
     return fix;
 }
 
-class GpsPickupTest : public ::testing::Test {
+class GpsPickupTest : public testsupport::DemoMapTest {
 protected:
-    static void SetUpTestSuite() {
-        dir = new testsupport::TempDir();
-        ASSERT_TRUE(writers::WriteDemoMap(dir->Path()));
-        map = new CMgrMap();
-        ASSERT_EQ(map->Open(dir->Path()), 1);
-    }
-    static void TearDownTestSuite() {
-        delete map;
-        delete dir;
-    }
     void SetUp() override { ASSERT_EQ(pickup.Init(&svc, &block, map), 1); }
 
     // Guides along the links, the current link the first.
     void Guide(const std::vector<uint32_t>& links, const std::vector<int32_t>& cumulative = {}) {
-        ASSERT_NE(MgrConfigModuleRP::Instance(), nullptr);
-        GuideRoute route;
-        ASSERT_TRUE(route.AllocateArrays(static_cast<int32_t>(links.size())));
-        for (size_t i = 0; i < links.size(); ++i) {
-            route.LinkIds()[i] = static_cast<int32_t>(links[i]);
-            if (i < cumulative.size()) route.arrays[kGuideArrayDistanceM].Data()[i] = cumulative[i];
-        }
-        ASSERT_EQ(svc.SetSlotRoute(0, std::move(route), nullptr, 0), 1);
-        ASSERT_EQ(svc.SelectSlot(0), 1);
-        svc.SetState(CMgrConfigModuleSVC::kStateGuiding);
-        svc.ResetTrackingState();
-        MgrLock hold(*svc.GetLock());
-        svc.Tracking().linkIndex = 0;
+        testsupport::GuideAlong(svc, links, cumulative);
     }
 
-    static testsupport::TempDir* dir;
-    static CMgrMap* map;
     CMgrConfigModuleSVC svc;
     CMgrConfigModuleGPS block;
     CGpsPickup pickup;
 };
-testsupport::TempDir* GpsPickupTest::dir = nullptr;
-CMgrMap* GpsPickupTest::map = nullptr;
 
 TEST_F(GpsPickupTest, TunnelCrossedByPredictionAtTheLastSpeedAndHeldAfterIt) {
     // North up the westmost avenue: its third block is the tunnel.
@@ -173,26 +147,11 @@ TEST_F(GpsPickupTest, OutsideTheServiceAreaKeepsTheRecordAndTrailsEveryFourthSec
 TEST(UpcomingLinksTest, LinksUntilTheDistanceIsCovered) {
     CMgrConfigModuleGPS* gps = CMgrConfigModuleGPS::Instance();
     ASSERT_NE(gps, nullptr);
-    ASSERT_NE(MgrConfigModuleRP::Instance(), nullptr);
     CMgrConfigModuleSVC svc;
     int32_t count = 0, first = 0;
     EXPECT_EQ(svc.GetUpcomingLinks(100, &count, &first), 0) << "not guiding";
-    GuideRoute route;
-    ASSERT_TRUE(route.AllocateArrays(4));
     // Links of 300, 200, 500 and 100 m: cumulative ends 300, 500, 1000, 1100.
-    const int32_t ends[] = {300, 500, 1000, 1100};
-    for (int i = 0; i < 4; ++i) {
-        route.LinkIds()[i] = 10 + i;
-        route.arrays[kGuideArrayDistanceM].Data()[i] = ends[i];
-    }
-    ASSERT_EQ(svc.SetSlotRoute(0, std::move(route), nullptr, 0), 1);
-    ASSERT_EQ(svc.SelectSlot(0), 1);
-    svc.SetState(CMgrConfigModuleSVC::kStateGuiding);
-    svc.ResetTrackingState();
-    {
-        MgrLock hold(*svc.GetLock());
-        svc.Tracking().linkIndex = 1;
-    }
+    testsupport::GuideAlong(svc, {10, 11, 12, 13}, {300, 500, 1000, 1100}, 1);
     tagMAPMATCHINFO match;
     match.status = 1;
     match.linkId = 11;

@@ -13,7 +13,7 @@
 #include "positioning/nmea_log_decode.h"
 #include "settings/module_rp.h"
 #include "settings/module_svc.h"
-#include "support/temp_dir.h"
+#include "support/demo_map_fixture.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/nmea_drive_writer.h"
 #include "tools/writers/route_data_writer.h"
@@ -112,21 +112,8 @@ TEST(MatchRankTableTest, OrderAndBound) {
 
 // ------------------------------------------------------------ demo drives
 
-class MapMatchDrive : public ::testing::Test {
+class MapMatchDrive : public testsupport::DemoMapTest {
 protected:
-    static void SetUpTestSuite() {
-        dir = new testsupport::TempDir();
-        std::string error;
-        ASSERT_TRUE(writers::WriteDemoMap(dir->Path(), &error)) << error;
-        map = new CMgrMap();
-        ASSERT_EQ(map->Open(dir->Path()), 1) << map->LastOpenFailure();
-    }
-    static void TearDownTestSuite() {
-        delete map;
-        delete dir;
-        map = nullptr;
-        dir = nullptr;
-    }
     void SetUp() override {
         ASSERT_EQ(matcher.Init(&svc, &gps, map), 1);
         matcher.SetNrmm(50);
@@ -167,14 +154,10 @@ protected:
 
     static uint32_t Rev(uint32_t n) { return n | kMneLinkReverseBit; }
 
-    static testsupport::TempDir* dir;
-    static CMgrMap* map;
     CMgrConfigModuleSVC svc;
     CMgrConfigModuleGPS gps;
     CMneMapMatch matcher;
 };
-testsupport::TempDir* MapMatchDrive::dir = nullptr;
-CMgrMap* MapMatchDrive::map = nullptr;
 
 // Street j (0..4), block i (0..3) is link j * 4 + i + 1; avenue i, block j
 // is link 21 + i * 4 + j.
@@ -290,21 +273,7 @@ TEST_F(MapMatchDrive, RouteLinkPreferredOverACloserParallelRoad) {
     const tagMAPMATCHINFO free = drive();
     EXPECT_EQ(static_cast<uint32_t>(free.linkId), side);
 
-    MgrConfigModuleRP* rp = MgrConfigModuleRP::Instance();
-    ASSERT_NE(rp, nullptr);
-    GuideRoute route;
-    ASSERT_TRUE(route.AllocateArrays(3));
-    route.LinkIds()[0] = static_cast<int32_t>(street);
-    route.LinkIds()[1] = static_cast<int32_t>(Street(2, 1));
-    route.LinkIds()[2] = static_cast<int32_t>(Street(2, 2));
-    ASSERT_EQ(svc.SetSlotRoute(0, std::move(route), nullptr, 0), 1);
-    ASSERT_EQ(svc.SelectSlot(0), 1);
-    svc.SetState(CMgrConfigModuleSVC::kStateGuiding);
-    svc.ResetTrackingState();
-    {
-        MgrLock hold(*svc.GetLock());
-        svc.Tracking().linkIndex = 0;
-    }
+    testsupport::GuideAlong(svc, {street, Street(2, 1), Street(2, 2)});
     const tagMAPMATCHINFO onRoute = drive();
     EXPECT_EQ(static_cast<uint32_t>(onRoute.linkId), street);
     EXPECT_GE(onRoute.status, 1);

@@ -13,7 +13,7 @@
 #include "positioning/map_match.h"
 #include "settings/module_rp.h"
 #include "settings/module_svc.h"
-#include "support/temp_dir.h"
+#include "support/demo_map_fixture.h"
 #include "tools/writers/demo_map.h"
 
 namespace {
@@ -22,25 +22,10 @@ namespace {
 // the eastmost avenue for two blocks: one left turn of about 90 degrees.
 const std::vector<uint32_t> kRoute = {1, 2, 3, 4, 37, 38};
 
-class RouteSimulatorTest : public ::testing::Test {
+class RouteSimulatorTest : public testsupport::DemoMapTest {
 protected:
-    static void SetUpTestSuite() {
-        dir = new testsupport::TempDir();
-        ASSERT_TRUE(writers::WriteDemoMap(dir->Path()));
-        map = new CMgrMap();
-        ASSERT_EQ(map->Open(dir->Path()), 1);
-    }
-    static void TearDownTestSuite() {
-        delete map;
-        delete dir;
-    }
     void SetUp() override {
-        ASSERT_NE(MgrConfigModuleRP::Instance(), nullptr);
-        GuideRoute route;
-        ASSERT_TRUE(route.AllocateArrays(static_cast<int32_t>(kRoute.size())));
-        for (size_t i = 0; i < kRoute.size(); ++i) route.LinkIds()[i] = static_cast<int32_t>(kRoute[i]);
-        ASSERT_EQ(svc.SetSlotRoute(0, std::move(route), nullptr, 0), 1);
-        ASSERT_EQ(svc.SelectSlot(0), 1);
+        testsupport::SelectGuideRoute(svc, kRoute);
         module = CModuleGPS::Instance();
         module->SetRouteSimulator(nullptr);
         sim = &module->RouteSimulator();
@@ -62,8 +47,6 @@ protected:
         return m;
     }
 
-    static testsupport::TempDir* dir;
-    static CMgrMap* map;
     platform::FakeClock clock{100000};
     platform::ScopedClock useClock{clock};
     CMgrConfigModuleSVC svc;
@@ -71,8 +54,6 @@ protected:
     CMneSimulator* sim = nullptr;
     CMgrConfigModuleGPS* block = nullptr;
 };
-testsupport::TempDir* RouteSimulatorTest::dir = nullptr;
-CMgrMap* RouteSimulatorTest::map = nullptr;
 
 TEST_F(RouteSimulatorTest, DrivesFromStartToGoalTurningThroughTheCorner) {
     module->StartRouteSimulation(72);  // 20 m a second
