@@ -7,6 +7,7 @@
 
 #include "foundation/debug_trace.h"
 #include "platform/codepage.h"
+#include "search/route_sampling.h"
 #include "search/search_keys.h"
 
 namespace {
@@ -245,7 +246,8 @@ void CModuleSCH::RunSearch() {
                 const uint32_t step = radius == 0 ? 100 : radius >= 200 && radius <= 999 ? 200 : 1000;
                 std::vector<MapPoint> points(kPathPointsMax);
                 std::vector<uint8_t> flags(kPathPointsMax);
-                const int n = m_routeSampler ? m_routeSampler(points.data(), flags.data(), kPathPointsMax, step) : 0;
+                const int n = m_routeSampler ? m_routeSampler(points.data(), flags.data(), kPathPointsMax, step)
+                                            : SampleRoutePoints({}, step, kPathPointsMax, points.data(), flags.data());
                 answer = n <= 0 ? -1
                                 : m_manager->SearchPathCategory(job.request, job.keywordCp949, points.data(),
                                                                 flags.data(),

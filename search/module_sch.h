@@ -11,7 +11,7 @@
 // cooperatively.
 //
 // This version serves the name kinds (0, 1, 2), the category kinds (3, 4
-// and, over the points of the route sampler, 5), the address kinds (6 and
+// and, over sample points of the guided route, 5), the address kinds (6 and
 // 7) and the telephone kind (8); the theme kinds end with nothing found
 // (-162) until their engine is built. A running name search stops at its
 // next step when a newer request arrives, the memory is released or the
@@ -83,9 +83,9 @@ struct SearchAroundCateRow {
 };
 static_assert(sizeof(SearchAroundCateRow) == 68);
 
-// The route sampling of kind 5: fills up to maxPoints points of the route
-// ahead, about stepM apart, with their flag bytes; the count (0 when there
-// is no route).
+// A replacement of the route sampling of kind 5 (route_sampling.h): fills up
+// to maxPoints points of the route ahead, about stepM apart, with their flag
+// bytes; the count (0 when there is no route).
 using SearchRouteSampler = std::function<int(MapPoint* points, uint8_t* flags, int maxPoints, uint32_t stepM)>;
 
 class CModuleSCH;
@@ -151,7 +151,8 @@ public:
     // name (28 characters). The row count, -1 for a bad level. Safe from
     // any thread, also while a search runs.
     int GetAroundCateList(uint32_t code, int level, char16_t* parentName, SearchAroundCateRow* rows, int maxRows);
-    // Where kind 5 takes the route's sample points from.
+    // Where kind 5 takes the route's sample points from; null (the default)
+    // samples the selected route of the guidance settings.
     void SetRouteSampler(SearchRouteSampler sampler);
 
     // The facilities of a building (request: dBuildingKey, keyword,
