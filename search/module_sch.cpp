@@ -595,6 +595,26 @@ int CModuleSCH::FindThemeItemInfo(uint32_t key, SearchThemeRow* row) {
     return 1;
 }
 
+int CModuleSCH::GetThemeItemFlags(uint32_t key, ThemeItemFlags* out) {
+    if (out) *out = {};
+    if (!m_started.load(std::memory_order_acquire)) return -1;
+    MgrLock engines(m_engineLock);
+    NcSearchThemeCate& themes = m_manager->Themes();
+    ThemeRecord record;
+    bool found = false;
+    for (int i = 0; i < themes.RowCount() && !found; ++i) {
+        if (themes.Row(i).record.Key() != key) continue;
+        record = themes.Row(i).record;
+        found = true;
+    }
+    if (!found) {
+        const int64_t r = themes.FindRecordByKey(key);
+        if (r < 0 || !themes.ReadThemeRecord(static_cast<uint32_t>(r), record)) return -1;
+    }
+    if (out) *out = {record.Key(), record.Mask(), record.Mask2()};
+    return record.Mask() != 0 ? 1 : 0;
+}
+
 int CModuleSCH::SearchThemeAround(int32_t x, int32_t y, int32_t radius, int32_t kind, int maxRows,
                                   ThemeAroundRow* rows) {
     if (!m_started.load(std::memory_order_acquire) || !m_params.themeFlag || radius < 0) return 0;

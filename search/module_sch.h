@@ -58,6 +58,15 @@ struct SearchJob {
 };
 
 // The start parameters: the data folder and the theme flag.
+// What GetThemeItemFlags gives of a theme record: its first word (the theme
+// item key, which names the item's photos) and its two flag bytes (the flag
+// byte and the second flag byte).
+struct ThemeItemFlags {
+    uint32_t firstWord = 0;
+    uint8_t flag = 0;
+    uint8_t flag2 = 0;
+};
+
 struct SearchStartParams {
     std::string dataFolder;
     uint32_t themeFlag = 0;
@@ -185,6 +194,10 @@ public:
     int GetThemeItemInfo(int index, SearchThemeRow* row);
     // The theme item of a key, looked up in the file: 1, or 0 when none.
     int FindThemeItemInfo(uint32_t key, SearchThemeRow* row);
+    // The first word and flag bytes of the theme item of a key, taken from
+    // the rows of the last theme search, else from the file: 1 when its flag
+    // byte is set, 0 when not, -1 when no item has the key (out cleared).
+    int GetThemeItemFlags(uint32_t key, ThemeItemFlags* out);
     // The theme points within radius metres of (x, y) whose kind flags share
     // a bit with kind (0 all), nearest first: {theme item key, item value,
     // kind flags} rows; their count, 0 when the theme data is not loaded.
