@@ -8,8 +8,9 @@
 #include "platform/byte_cursor.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
-#include "search/area_codes.h"
+#include "search/cate_search.h"
 #include "search/ic_search.h"
+#include "search/name_search.h"
 #include "search/search_keys.h"
 
 namespace {
@@ -40,32 +41,6 @@ bool ThemeFieldTest(const ThemeRecord& record, uint32_t value, uint32_t offset, 
         return false;
     default: return false;
     }
-}
-
-uint32_t ThemeRelativeBearing(int32_t heading, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY) {
-    const double a = std::atan2(static_cast<double>(toY) - fromY, static_cast<double>(toX) - fromX) * 180 / 3.141592;
-    double b = 450 - a - heading;
-    if (b < 0) b += 360;
-    if (b > 360) b -= 360;
-    return b < 0 ? 0 : static_cast<uint32_t>(b);
-}
-
-bool ThemeAreaMatches(uint32_t filter, uint32_t code) {
-    if (filter == 0) return true;
-    auto prefix = [code](uint32_t f) {
-        for (uint64_t c = code; c >= f && c > 0; c /= 100)
-            if (c == f) return true;
-        return false;
-    };
-    if (filter >= 100 && filter <= 9999) {
-        const int row = FindCityRow(filter);
-        if (row >= 0) {
-            for (uint32_t d : CityDistrictTable()[row].districts)
-                if (d && prefix(d)) return true;
-            return false;
-        }
-    }
-    return prefix(filter);
 }
 
 // ---- files -----------------------------------------------------------------
@@ -271,16 +246,16 @@ bool NcSearchThemeCate::PassesFilter(const SearchRequest& job, const ThemeRecord
     if (job.wThemeMask2 && (job.wThemeMask2 & r.Mask2()) == 0) return false;
     if (job.wThemeClass && job.wThemeClass != r.Class()) return false;
     if (job.wThemeKind2 && job.wThemeKind2 != r.Kind2()) return false;
-    return ThemeAreaMatches(job.uAreaCode, r.AreaCode());
+    return AreaPasses(r.AreaCode(), job.uAreaCode);
 }
 
 void NcSearchThemeCate::AddRow(const SearchRequest& job, const ThemeRecord& record, uint32_t r, uint32_t distance) {
     ThemeHitRow row;
     row.record = record;
     row.distance = distance;
-    row.bearing = ThemeRelativeBearing(static_cast<int32_t>(job.reserved96), static_cast<int32_t>(job.ptCenter.x),
-                                       static_cast<int32_t>(job.ptCenter.y), static_cast<int32_t>(record.X()),
-                                       static_cast<int32_t>(record.Y()));
+    row.bearing = CalcRelativeBearing({static_cast<int32_t>(job.ptCenter.x), static_cast<int32_t>(job.ptCenter.y)},
+                                      {static_cast<int32_t>(record.X()), static_cast<int32_t>(record.Y())},
+                                      static_cast<int32_t>(job.reserved96));
     row.name = std::string(CutCp949(ReadName(record), kThemeNameBytes - 1));
     row.recordNumber = r;
     m_rows.push_back(std::move(row));

@@ -89,14 +89,6 @@ struct ThemeHitRow {
 // the field divided by a power of 100 equals value while the quotient is
 // not below value. Other modes fail.
 bool ThemeFieldTest(const ThemeRecord& record, uint32_t value, uint32_t offset, uint32_t width, uint32_t mode);
-// The direction of to seen from from, as the compass bearing minus the
-// heading, 0..360 degrees.
-uint32_t ThemeRelativeBearing(int32_t heading, int32_t fromX, int32_t fromY, int32_t toX, int32_t toY);
-// The area filter (0 passes every code; a city of the merged-district table
-// stands for its districts): the code divided by a power of 100 equals the
-// filter code.
-bool ThemeAreaMatches(uint32_t filter, uint32_t code);
-
 class NcSearchThemeCate {
 public:
     // folder ends with a path separator. Opens both files (-1 when either

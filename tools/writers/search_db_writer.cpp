@@ -80,8 +80,9 @@ std::vector<uint8_t> Deflate(const std::vector<uint8_t>& raw) {
     return out;
 }
 
-// Tab-separated lines of a table, header and blank lines left out.
-std::vector<std::vector<std::string>> Rows(const char* table) {
+}  // namespace
+
+std::vector<std::vector<std::string>> TableRows(const char* table) {
     std::vector<std::vector<std::string>> rows;
     std::istringstream in(table);
     std::string line;
@@ -101,6 +102,8 @@ std::vector<std::vector<std::string>> Rows(const char* table) {
     }
     return rows;
 }
+
+namespace {
 
 // "12", "12-3", "산12-3".
 bool ParseNumber(const std::string& text, bool& mountain, uint16_t& main, uint16_t& sub) {
@@ -855,7 +858,7 @@ SearchDbSource DemoSearchSource(std::string* error) {
         if (error) *error = what;
         return SearchDbSource{};
     };
-    for (const auto& r : Rows(kAreasTable)) {
+    for (const auto& r : TableRows(kAreasTable)) {
         if (r.size() != 5) return fail("areas table: bad line");
         SearchArea a;
         a.code = static_cast<uint32_t>(std::stoul(r[1]));
@@ -863,12 +866,12 @@ SearchDbSource DemoSearchSource(std::string* error) {
         a.pos = Deg(std::stod(r[3]), std::stod(r[4]));
         (r[0] == "road" ? s.roadAreas : s.lotAreas).push_back(a);
     }
-    for (const auto& r : Rows(kCategoriesTable)) {
+    for (const auto& r : TableRows(kCategoriesTable)) {
         if (r.size() != 2) return fail("categories table: bad line");
         s.cates.push_back({static_cast<uint16_t>(std::stoul(r[0])), 0, r[1]});
     }
     uint32_t poiId = 1;
-    for (const auto& r : Rows(kPlacesTable)) {
+    for (const auto& r : TableRows(kPlacesTable)) {
         if (r.size() != 10) return fail("places table: bad line");
         SearchPoi p;
         p.nameUtf8 = r[0];
@@ -952,7 +955,7 @@ SearchDbSource DemoSearchSource(std::string* error) {
             s.corps.push_back(c);
         }
     }
-    for (const auto& r : Rows(kLotsTable)) {
+    for (const auto& r : TableRows(kLotsTable)) {
         if (r.size() != 4) return fail("lots table: bad line");
         SearchLot lot;
         lot.areaCode = static_cast<uint32_t>(std::stoul(r[0]));

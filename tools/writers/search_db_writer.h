@@ -167,6 +167,9 @@ bool WriteSearchDb(const std::string& folder, const SearchDbSource& source, bool
 SearchDbSource DemoSearchSource(std::string* error = nullptr);
 // Writes root/Search for the demo district.
 bool WriteDemoSearch(const std::string& root, std::string* error = nullptr);
+// The rows of a tab-separated demo table (tools/demo_search/*.tsv.inc) as
+// cells; the header line and blank lines are left out.
+std::vector<std::vector<std::string>> TableRows(const char* table);
 
 // A generated country: every province, districts (with the cities of the
 // merged-district table), dongs and li with syllable names, and lotCount

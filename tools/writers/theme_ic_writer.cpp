@@ -7,7 +7,6 @@
 #include <numeric>
 #include <random>
 #include <set>
-#include <sstream>
 
 #include "platform/byte_cursor.h"
 #include "platform/codepage.h"
@@ -32,27 +31,6 @@ std::string Cp949(const std::string& utf8) {
     std::string out;
     platform::Utf16ToCp949(platform::Utf8ToUtf16(utf8), out);
     return out;
-}
-
-std::vector<std::vector<std::string>> TableRows(const char* table) {
-    std::vector<std::vector<std::string>> rows;
-    std::istringstream in(table);
-    std::string line;
-    bool header = true;
-    while (std::getline(in, line)) {
-        if (line.empty()) continue;
-        if (header) {
-            header = false;
-            continue;
-        }
-        std::vector<std::string> cells;
-        size_t start = 0;
-        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-            cells.push_back(line.substr(start, tab - start));
-        cells.push_back(line.substr(start));
-        rows.push_back(cells);
-    }
-    return rows;
 }
 
 MapPoint Deg(double lon, double lat) {
