@@ -207,6 +207,7 @@ public:
     int LookAheadHeading(int* heading, int32_t* verticalOffset, MapPoint* centre);
 
     void SetPassHandler(MnePass pass, MnePassHandler handler);
+    const MnePassHandler& PassHandler(MnePass pass) const { return m_passes[static_cast<size_t>(pass)]; }
     void SetViewFitter(MneViewFitter fitter) { m_fitter = std::move(fitter); }
 
     // ---- What the passes work with ----

@@ -289,12 +289,68 @@ int CEglDraw::ThickLine(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y
                         int32_t grey) {
     if (x1 == x2) return VLine(w, x1, y1, y2, colorBgr, opacity, grey);
     if (y1 == y2) return HLine(w, y1, x1, x2, colorBgr, opacity, grey);
+    // Opaque writes of the same pixel agree, so only the union of the
+    // w x w lines matters; blended ones count every overlap.
+    if (w >= 2 && opacity == 1.0f && ThickLineRows(w, x1, y1, x2, y2, colorBgr, grey)) return 1;
     const int64_t aw = std::llabs(static_cast<int64_t>(w));
     const int64_t start = std::min<int64_t>(-(w / 2), static_cast<int64_t>(w) - (w / 2));
     for (int64_t i = start; i < start + aw; ++i)
         for (int64_t j = start; j < start + aw; ++j)
             LineStep(Sat32(x1 + i), Sat32(y1 + j), Sat32(x2 + i), Sat32(y2 + j), colorBgr, opacity, grey);
     return 1;
+}
+
+bool CEglDraw::ThickLineRows(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colorBgr,
+                             int32_t grey) {
+    constexpr int64_t kMaxCoordinate = 1 << 20, kMaxRows = 1 << 16;
+    const int64_t dx = static_cast<int64_t>(x2) - x1, dy = static_cast<int64_t>(y2) - y1;
+    if (std::llabs(x1) > kMaxCoordinate || std::llabs(y1) > kMaxCoordinate || std::llabs(x2) > kMaxCoordinate ||
+        std::llabs(y2) > kMaxCoordinate || w > kMaxRows || std::llabs(dy) >= kMaxRows)
+        return false;
+    // The one-pixel line of LineStep, unclipped: its y never goes back, so
+    // each of its rows holds one run of x.
+    const bool yMajor = std::llabs(dx) < std::llabs(dy);
+    const int64_t dMajor = yMajor ? dy : dx, dMinor = yMajor ? dx : dy;
+    const int64_t slope = dMinor * 65536 / dMajor;
+    const int64_t dir = dMajor >= 0 ? 1 : -1;
+    const int64_t step = dir * slope;
+    const int64_t major0 = yMajor ? y1 : x1;
+    const int64_t minor0 = (static_cast<int64_t>(yMajor ? x1 : y1) << 16) + 0x8000;
+    const int64_t n = std::llabs(dMajor);
+    auto pixel = [&](int64_t i, int64_t* x, int64_t* y) {
+        const int64_t major = major0 + dir * i, minor = (minor0 + i * step) >> 16;
+        *x = yMajor ? minor : major;
+        *y = yMajor ? major : minor;
+    };
+    int64_t xa, ya, xb, yb;
+    pixel(0, &xa, &ya);
+    pixel(n, &xb, &yb);
+    const int64_t top = std::min(ya, yb), rows = std::max(ya, yb) - top + 1;
+    m_rowLow.assign(static_cast<size_t>(rows), std::numeric_limits<int32_t>::max());
+    m_rowHigh.assign(static_cast<size_t>(rows), std::numeric_limits<int32_t>::min());
+    for (int64_t i = 0; i <= n; ++i) {
+        int64_t x, y;
+        pixel(i, &x, &y);
+        const size_t row = static_cast<size_t>(y - top);
+        m_rowLow[row] = std::min(m_rowLow[row], static_cast<int32_t>(x));
+        m_rowHigh[row] = std::max(m_rowHigh[row], static_cast<int32_t>(x));
+    }
+    // Row Y of the union gathers the line's rows Y - s - w + 1 .. Y - s,
+    // each widened by s .. s + w - 1 (s = -(w / 2)); x moves one way along
+    // the line, so the extremes lie at the ends of that window.
+    const int64_t s = -(w / 2);
+    const int64_t first = std::max<int64_t>(top + s, 0);
+    const int64_t last = std::min<int64_t>(top + rows - 1 + s + w - 1, m_height - 1);
+    const Ink ink = MakeInk(colorBgr, 1.0f, grey);
+    for (int64_t Y = first; Y <= last; ++Y) {
+        const int64_t a = std::max<int64_t>(Y - s - w + 1 - top, 0), b = std::min<int64_t>(Y - s - top, rows - 1);
+        const int64_t low = std::min(m_rowLow[static_cast<size_t>(a)], m_rowLow[static_cast<size_t>(b)]) + s;
+        const int64_t high = std::max(m_rowHigh[static_cast<size_t>(a)], m_rowHigh[static_cast<size_t>(b)]) + s + w - 1;
+        if (high < 0 || low >= m_width) continue;
+        WriteSpan(Row(static_cast<int32_t>(Y)), static_cast<int32_t>(std::max<int64_t>(low, 0)),
+                  static_cast<int32_t>(std::min<int64_t>(high, m_width - 1)), ink);
+    }
+    return true;
 }
 
 int CEglDraw::ThickLineSmooth(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colorBgr,

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "render/dib_image.h"
 #include "render/polygon_fill.h"
@@ -166,6 +167,9 @@ private:
     uint8_t* Row(int32_t y) const { return m_pixels + static_cast<size_t>(m_height - 1 - y) * m_stride; }
     void Segment(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colorBgr, float opacity,
                  int32_t grey);
+    // ThickLine's opaque case written as one span per row; false (nothing
+    // drawn) for a line too long for the row tables.
+    bool ThickLineRows(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colorBgr, int32_t grey);
 
     CEglPen* m_pen = nullptr;
     std::unique_ptr<CEglPen> m_ownPen;
@@ -178,4 +182,6 @@ private:
     int32_t m_bytesPerPixel = 2;
     int32_t m_stride = 0;
     int32_t m_lineMode = 0;
+    std::vector<int32_t> m_rowLow;    // ThickLineRows: the line's x range per row
+    std::vector<int32_t> m_rowHigh;
 };

@@ -61,6 +61,56 @@ struct MneLayerRecord {
 int MneWalkLayerBlock(MneLayerKind kind, const uint8_t* data, uint32_t size,
                       const std::function<bool(const MneLayerRecord&)>& visit);
 
+// The renderers' walk of one group type of a Base block: visits that type's
+// records in stored order without reading the rest of the block. Tables and
+// record arrays are checked against the block as they are reached (a group
+// or item whose table or array would leave it is skipped); the offsets held
+// inside the records are the caller's to resolve through MneBlockView. A
+// block the cache hands out has passed MneCheckLayerBlock already, so this
+// visits what MneWalkLayerBlock visits, without a second check of the whole
+// block per pass. visit returns false to stop. Returns the records visited,
+// or -1 for a block without a whole header.
+template <class Visit>
+int MneWalkBaseGroup(const uint8_t* data, uint32_t size, uint8_t groupType, Visit&& visit) {
+    const MneBlockView view(data, size);
+    if (!view.Contains(0, kMneGroupedHeaderBytes)) return -1;
+    MneLayerRecordShape shape;
+    if (!MneBaseRecordShape(groupType, &shape)) return 0;
+    auto u16 = [data](uint32_t at) { return static_cast<uint32_t>(data[at] | data[at + 1] << 8); };
+    auto u32 = [data](uint32_t at) {
+        return static_cast<uint32_t>(data[at]) | static_cast<uint32_t>(data[at + 1]) << 8 |
+               static_cast<uint32_t>(data[at + 2]) << 16 | static_cast<uint32_t>(data[at + 3]) << 24;
+    };
+    const uint32_t groupCount = data[0];
+    const uint32_t groupTable = u32(1);
+    if (!view.ContainsArray(groupTable, groupCount, 4)) return 0;
+    int visited = 0;
+    MneLayerRecord r;
+    r.groupType = groupType;
+    r.recordBytes = shape.recordBytes;
+    for (uint32_t g = 0; g < groupCount; ++g) {
+        const uint32_t group = u32(groupTable + 4 * g);
+        if (!view.Contains(group, kMneGroupBytes) || data[group + 2] != groupType) continue;
+        const uint32_t itemCount = u16(group);
+        const uint32_t itemTable = u32(group + 3);
+        if (!view.ContainsArray(itemTable, itemCount, 4)) continue;
+        for (uint32_t i = 0; i < itemCount; ++i) {
+            const uint32_t item = u32(itemTable + 4 * i);
+            if (!view.Contains(item, kMneBaseItemBytes)) continue;
+            const uint32_t recordCount = u16(item);
+            const uint32_t records = u32(item + 4);
+            if (!view.ContainsArray(records, recordCount, shape.recordBytes)) continue;
+            r.styleIndex = static_cast<uint16_t>(u16(item + 2));
+            for (uint32_t k = 0; k < recordCount; ++k) {
+                r.bytes = data + records + k * shape.recordBytes;
+                ++visited;
+                if (!visit(static_cast<const MneLayerRecord&>(r))) return visited;
+            }
+        }
+    }
+    return visited;
+}
+
 class CMneLayerMapFile : public CMneCacheMapFile {
 public:
     explicit CMneLayerMapFile(MneLayerKind kind) : m_kind(kind) {}

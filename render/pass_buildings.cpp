@@ -156,8 +156,7 @@ int MneGeometryRenderer::CollectBuildings(int format, int level, const int16_t r
     m_depth.clear();
     int lastClass = -1;
     bool classOk = false;
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != format) return true;
+    MneWalkBaseGroup(block, size, static_cast<uint8_t>(format), [&](const MneLayerRecord& r) {
         if (r.styleIndex != lastClass) {
             lastClass = r.styleIndex;
             uint32_t kind4 = 0;
@@ -431,8 +430,7 @@ int MneGeometryRenderer::DrawMapPolygonsBlock(int level, const int16_t rect[4], 
     CMneCoordSystem& coords = m_map.Coords();
     const int grey = Grey(5);
     const MneBlockView view(block, size);
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != 26) return true;
+    MneWalkBaseGroup(block, size, 26, [&](const MneLayerRecord& r) {
         const uint32_t word = ClassWord(r.styleIndex);
         if (!ClassDrawnAsPolygon(r.styleIndex, word, level)) return true;
         const TileLocalPoint a = coords.MapToLocalPoint(MapPoint{I32(r.bytes), I32(r.bytes + 4)});

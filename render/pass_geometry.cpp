@@ -262,8 +262,7 @@ int MneGeometryRenderer::DrawAreas(AreaKind kind, int groupType, int level, cons
     const StyleDrawStyle* pen = nullptr;
     const StyleColourRef* brush = nullptr;
     uint32_t word = 0;
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != groupType) return true;
+    MneWalkBaseGroup(block, size, static_cast<uint8_t>(groupType), [&](const MneLayerRecord& r) {
         if (r.styleIndex != lastClass) {
             lastClass = r.styleIndex;
             classOk = styleLevel >= style.GetClassLevel(r.styleIndex) &&
@@ -348,8 +347,7 @@ int MneGeometryRenderer::DrawLineClass(int groupType, int level, const int16_t r
     const MneBlockView view(block, size);
     int lastClass = -1;
     const StyleDrawStyle* pen = nullptr;
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != groupType) return true;
+    MneWalkBaseGroup(block, size, static_cast<uint8_t>(groupType), [&](const MneLayerRecord& r) {
         if (r.styleIndex != lastClass) {
             lastClass = r.styleIndex;
             pen = nullptr;
@@ -382,8 +380,8 @@ int MneGeometryRenderer::DrawMapLines27(int level, const int16_t rect[4], const 
     const int styleLevel = CMneDrawMap::StyleLevel(level);
     const MneBlockView view(block, size);
     std::vector<MapPoint> map;
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != 27 || !BoxMeetsRect(r.bytes, rect)) return true;
+    MneWalkBaseGroup(block, size, 27, [&](const MneLayerRecord& r) {
+        if (!BoxMeetsRect(r.bytes, rect)) return true;
         const StyleDrawStyle* pen = nullptr;
         if (style.GetRangedLevel(r.styleIndex) > styleLevel || !style.GetRangedStyle(r.styleIndex, &pen)) return true;
         const uint32_t count = U16(r.bytes + 8);
@@ -409,8 +407,8 @@ int MneGeometryRenderer::DrawOutlinedPolygons(int level, const int16_t rect[4], 
     NcConfigMap& style = m_map.Style();
     const int styleLevel = CMneDrawMap::StyleLevel(level);
     const MneBlockView view(block, size);
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != 5 || !BoxMeetsRect(r.bytes, rect)) return true;
+    MneWalkBaseGroup(block, size, 5, [&](const MneLayerRecord& r) {
+        if (!BoxMeetsRect(r.bytes, rect)) return true;
         const StyleDrawStyle* pen = nullptr;
         const StyleColourRef* brush = nullptr;
         if (styleLevel < style.GetClassLevel(r.styleIndex) || !style.GetClassStyle(r.styleIndex, &pen, &brush, 0, 0))
@@ -441,8 +439,7 @@ int MneGeometryRenderer::DrawStripes(int level, const int16_t rect[4], const uin
     const int styleLevel = CMneDrawMap::StyleLevel(level);
     const MneBlockView view(block, size);
     CMneCoordSystem& coords = m_map.Coords();
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != 23) return true;
+    MneWalkBaseGroup(block, size, 23, [&](const MneLayerRecord& r) {
         const StyleDrawStyle* pen = nullptr;
         const StyleColourRef* brush = nullptr;
         if (styleLevel < style.GetClassLevel(r.styleIndex) ||
@@ -494,8 +491,7 @@ int MneGeometryRenderer::DrawStripedQuads(int level, const int16_t rect[4], cons
     const MneBlockView view(block, size);
     CMneCoordSystem& coords = m_map.Coords();
     std::vector<ScreenPoint> side0, side1;
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != 24) return true;
+    MneWalkBaseGroup(block, size, 24, [&](const MneLayerRecord& r) {
         const StyleDrawStyle* pen = nullptr;
         const StyleColourRef* brush = nullptr;
         if (styleLevel < style.GetClassLevel(r.styleIndex) ||
@@ -567,8 +563,8 @@ int MneGeometryRenderer::DrawPolygonClassBlock(int level, int groupType, bool sh
     NcConfigMap& style = m_map.Style();
     const int grey = Grey(5);
     const MneBlockView view(block, size);
-    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
-        if (r.groupType != groupType || !BoxMeetsRect(r.bytes, rect)) return true;
+    MneWalkBaseGroup(block, size, static_cast<uint8_t>(groupType), [&](const MneLayerRecord& r) {
+        if (!BoxMeetsRect(r.bytes, rect)) return true;
         const uint32_t word = ClassWord(r.styleIndex);
         if (!ClassDrawnAsPolygon(r.styleIndex, word, level)) return true;
         const StyleDrawStyle* pen = nullptr;

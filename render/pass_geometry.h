@@ -4,9 +4,10 @@
 // (areas, line classes, outlined polygons, the polygon classes, traffic
 // links). InstallGeometryPasses puts them into the frame's pass slots.
 //
-// Every record walker goes through the checked block (MneWalkLayerBlock)
-// and checks each record's point array against the block before a point
-// is read, so a record whose points would leave its block is skipped.
+// Every record walker goes through the block's tables with their bounds
+// checked (MneWalkBaseGroup, MneWalkLayerBlock) and checks each record's
+// point array against the block before a point is read, so a record whose
+// points would leave its block is skipped.
 #include <cstdint>
 #include <functional>
 #include <vector>

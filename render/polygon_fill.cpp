@@ -112,15 +112,28 @@ void CEglScanFill::AdvanceEdges(int64_t steps) {
 }
 
 void CEglScanFill::SortActive() {
-    m_order.clear();
-    for (int32_t i = m_active; i != -1; i = m_edges[i].next) m_order.push_back(i);
-    std::stable_sort(m_order.begin(), m_order.end(),
-                     [this](int32_t a, int32_t b) { return m_edges[a].x < m_edges[b].x; });
-    m_active = -1;
-    for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) {
-        m_edges[*it].next = m_active;
-        m_active = *it;
+    // One row's step leaves the list nearly in order: an insertion sort of
+    // the links, stable (edges of equal x keep their order).
+    int32_t sorted = -1, tail = -1;
+    for (int32_t i = m_active; i != -1;) {
+        const int32_t next = m_edges[i].next;
+        const int64_t x = m_edges[i].x;
+        if (tail == -1 || m_edges[tail].x <= x) {
+            m_edges[i].next = -1;
+            if (tail == -1)
+                sorted = i;
+            else
+                m_edges[tail].next = i;
+            tail = i;
+        } else {
+            int32_t* link = &sorted;
+            while (m_edges[*link].x <= x) link = &m_edges[*link].next;
+            m_edges[i].next = *link;
+            *link = i;
+        }
+        i = next;
     }
+    m_active = sorted;
 }
 
 template <class SpanFn>

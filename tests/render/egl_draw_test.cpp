@@ -220,6 +220,37 @@ TEST_F(EglDrawTest, ThickStrokes) {
                       }));
 }
 
+TEST_F(EglDrawTest, ThickStrokeIsTheUnionOfItsShiftedOnePixelLines) {
+    // Reference: the w x w one-pixel lines, one by one, on a second image.
+    // Opaque strokes must cover exactly that union, shallow or steep, either
+    // direction, cut by the buffer's edges; blended ones blend every copy.
+    struct Case {
+        int32_t w, x1, y1, x2, y2;
+        float opacity;
+    } cases[] = {
+        {2, 3, 4, 30, 11, 1.0f},   {3, 30, 2, 5, 17, 1.0f},    {4, 6, 25, 13, 1, 1.0f},  {5, 20, 3, 17, 24, 1.0f},
+        {7, -9, -4, 40, 29, 1.0f}, {6, 35, -8, -6, 31, 1.0f},  {9, 2, 2, 3, 27, 1.0f},   {8, 1, 13, 33, 14, 1.0f},
+        {3, 10, 10, 17, 17, 1.0f}, {2, 5, 20, 200, 90, 1.0f},  {4, 4, 4, 25, 13, 0.5f},  {1, 3, 5, 28, 9, 1.0f},
+    };
+    DibImage565 reference;
+    CEglDraw oracle;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.w << " (" << c.x1 << "," << c.y1 << ")-(" << c.x2 << "," << c.y2
+                                          << ") " << c.opacity);
+        Make(34, 28);
+        draw.FillRect(0, 0, 33, 27, kBlue, 1.0f, 0);
+        draw.ThickLine(c.w, c.x1, c.y1, c.x2, c.y2, kRed, c.opacity, 0);
+        ASSERT_EQ(reference.Create(34, 28), 1);
+        ASSERT_EQ(oracle.Attach(reference), 1);
+        oracle.FillRect(0, 0, 33, 27, kBlue, 1.0f, 0);
+        const int32_t s = -(c.w / 2);
+        for (int32_t i = s; i < s + c.w; ++i)
+            for (int32_t j = s; j < s + c.w; ++j)
+                oracle.LineStep(c.x1 + i, c.y1 + j, c.x2 + i, c.y2 + j, kRed, c.opacity, 0);
+        EXPECT_EQ(0, std::memcmp(image.Bits(), reference.Bits(), image.SizeBytes()));
+    }
+}
+
 TEST_F(EglDrawTest, SmoothVariantNeedsLineModeAndTheGlobalSwitch) {
     const EglPoint pts[] = {{0, 0}, {7, 3}};
     CEglPen pen;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "foundation/memory_heap.h"
 #include "platform/paths.h"
@@ -23,6 +24,31 @@ struct Counts {
     std::set<uint32_t> linkIds;
     std::set<int> groupTypes;
 };
+
+// The renderers' walk of each group type visits, in order, exactly the
+// records of that type the checked walk visits.
+void ExpectGroupWalksAgree(const uint8_t* block, uint32_t size) {
+    std::vector<MneLayerRecord> all;
+    MneWalkLayerBlock(MneLayerKind::kBase, block, size, [&](const MneLayerRecord& r) {
+        all.push_back(r);
+        return true;
+    });
+    for (int type = 1; type <= 30; ++type) {
+        std::vector<const uint8_t*> expected, walked;
+        for (const MneLayerRecord& r : all)
+            if (r.groupType == type) expected.push_back(r.bytes);
+        int styles = 0;
+        const int n = MneWalkBaseGroup(block, size, static_cast<uint8_t>(type), [&](const MneLayerRecord& r) {
+            walked.push_back(r.bytes);
+            for (const MneLayerRecord& a : all)
+                if (a.bytes == r.bytes && a.styleIndex == r.styleIndex && a.recordBytes == r.recordBytes) ++styles;
+            return true;
+        });
+        EXPECT_EQ(walked, expected) << "type " << type;
+        EXPECT_EQ(n, static_cast<int>(expected.size()));
+        EXPECT_EQ(styles, n);
+    }
+}
 
 // Walks every block of levels 1-4 around the given tiles of level 1.
 Counts WalkFile(CMneLayerMapFile& file, const std::string& path, MgrSharedBlock* arena, MapPoint sw, MapPoint ne) {
@@ -49,6 +75,7 @@ Counts WalkFile(CMneLayerMapFile& file, const std::string& path, MgrSharedBlock*
                 });
                 EXPECT_GE(n, 0);
                 c.records += n;
+                if (file.Kind() == MneLayerKind::kBase) ExpectGroupWalksAgree(block, size);
                 file.ReleaseBlock(key);
             }
         }
@@ -104,6 +131,34 @@ TEST_F(LayerFilesTest, DemoDistrictLayers) {
     std::set<uint32_t> numbers;
     for (const writers::DemoLink& l : writers::DemoLinks()) numbers.insert(l.number);
     EXPECT_EQ(t.linkIds, numbers);        // every link, by the road network's number
+}
+
+TEST(LayerGroupWalk, SkipsWhatLeavesTheBlockAndReadsTheRest) {
+    // Two groups of type 2 with one item each; the first item's 5 records
+    // (70 bytes from 51) would leave the 65-byte block, the second holds
+    // one record at 51.
+    std::vector<uint8_t> b(65, 0);
+    auto put16 = [&](size_t at, uint32_t v) { b[at] = v & 0xFF, b[at + 1] = (v >> 8) & 0xFF; };
+    auto put32 = [&](size_t at, uint32_t v) { put16(at, v & 0xFFFF), put16(at + 2, v >> 16); };
+    b[0] = 2, put32(1, 5);                    // header: two groups, table at 5
+    put32(5, 13), put32(9, 20);               // group table
+    put16(13, 1), b[15] = 2, put32(16, 27);   // group 0: one item, type 2, items at 27
+    put16(20, 1), b[22] = 2, put32(23, 31);   // group 1
+    put32(27, 35), put32(31, 43);             // item tables
+    put16(35, 5), put16(37, 7), put32(39, 51);
+    put16(43, 1), put16(45, 9), put32(47, 51);
+    std::vector<int> styles;
+    auto collect = [&](const MneLayerRecord& r) {
+        styles.push_back(r.styleIndex);
+        EXPECT_EQ(r.bytes, b.data() + 51);
+        return true;
+    };
+    EXPECT_EQ(MneWalkBaseGroup(b.data(), 65, 2, collect), 1);
+    EXPECT_EQ(styles, std::vector<int>{9});
+    EXPECT_EQ(MneWalkBaseGroup(b.data(), 65, 4, collect), 0);
+    EXPECT_EQ(MneWalkBaseGroup(b.data(), 4, 2, collect), -1);   // not even a header
+    // The checked walk refuses the whole block.
+    EXPECT_EQ(MneWalkLayerBlock(MneLayerKind::kBase, b.data(), 65, collect), -1);
 }
 
 TEST_F(LayerFilesTest, SyntheticCityLayers) {
