@@ -29,11 +29,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "bench/thread_cpu_clock.h"
 #include "platform/paths.h"
 #include "render/draw_map.h"
 #include "render/pass_geometry.h"
@@ -165,20 +165,13 @@ void BM_CityPanBird(benchmark::State& state) {
 
 // ---- The cairo peer ----------------------------------------------------------------
 
-// Processor time of the calling thread, in ms (the machine may be shared).
-double ThreadMs() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
 // What a timed interval with nothing in it measures (the clock's own cost,
 // a system call on some machines), taken off every interval below.
 double EmptyIntervalMs() {
     std::vector<double> empty;
     for (int i = 0; i < 1001; ++i) {
-        const double t0 = ThreadMs();
-        empty.push_back(ThreadMs() - t0);
+        const double t0 = benchclock::ThreadCpuMs();
+        empty.push_back(benchclock::ThreadCpuMs() - t0);
     }
     std::sort(empty.begin(), empty.end());
     return empty[empty.size() / 2];
@@ -339,9 +332,9 @@ void BM_CityRoadsAndAreasVsCairo(benchmark::State& state) {
         }
         MnePassHandler inner = map.PassHandler(pass);
         map.SetPassHandler(pass, [inner, emptyMs, &passMs](CMneDrawMap& m, const MnePassContext& c) {
-            const double t0 = ThreadMs();
+            const double t0 = benchclock::ThreadCpuMs();
             inner(m, c);
-            passMs += ThreadMs() - t0 - emptyMs;
+            passMs += benchclock::ThreadCpuMs() - t0 - emptyMs;
         });
     }
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB16_565, 800, 480);
@@ -367,10 +360,10 @@ void BM_CityRoadsAndAreasVsCairo(benchmark::State& state) {
                 cairo_set_source_rgb(cr, (b & 0xFF) / 255.0, ((b >> 8) & 0xFF) / 255.0, ((b >> 16) & 0xFF) / 255.0);
                 cairo_paint(cr);
                 cairo_surface_flush(surface);
-                const double t0 = ThreadMs();
+                const double t0 = benchclock::ThreadCpuMs();
                 CairoDraw(cr, shapes);
                 cairo_surface_flush(surface);
-                theirs.push_back(ThreadMs() - t0 - emptyMs);
+                theirs.push_back(benchclock::ThreadCpuMs() - t0 - emptyMs);
                 const char* pngDir = std::getenv("NAVI_DRAW_BENCH_PNG");
                 if (pngDir && *pngDir && theirs.size() == 50) {
                     const std::string base = std::string(pngDir) + "/step" + std::to_string(step);
