@@ -27,12 +27,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static Folder folder;
     if (size < 1 || size > (1u << 20)) return 0;
     const bool cate = data[0] & 1;
-    fuzzsupport::WriteBytes(folder.path + "theme_cate.sdb", cate ? data + 1 : folder.cate.data(),
-                            cate ? size - 1 : folder.cate.size());
-    fuzzsupport::WriteBytes(folder.path + "theme.sdb", cate ? folder.records.data() : data + 1,
-                            cate ? folder.records.size() : size - 1);
+    // The input's file is written; the demo's other one only when the last
+    // input had replaced it.
+    static int lastFuzzed = -1;  // 1 the categories, 0 the records
+    const char* fuzzedName = cate ? "theme_cate.sdb" : "theme.sdb";
+    fuzzsupport::WriteBytes(folder.path + fuzzedName, data + 1, size - 1);
+    if (lastFuzzed != static_cast<int>(cate)) {
+        const std::vector<uint8_t>& demo = cate ? folder.records : folder.cate;
+        fuzzsupport::WriteBytes(folder.path + (cate ? "theme.sdb" : "theme_cate.sdb"), demo);
+        lastFuzzed = cate;
+    }
+    // The folder is set once, as at start-up; each input reopens the files
+    // and binds a job, as each search does.
     static NcSearchThemeCate engine;
-    engine.SetThemeFolder(folder.path);
+    static const bool folderSet = (engine.SetThemeFolder(folder.path), true);
+    (void)folderSet;
+    engine.ReopenThemeFiles();
     engine.BindThemeJob();
     ThemeCateRecord record;
     for (uint32_t code : {0u, 1u, 101u, 203u, 0xFFFFFFFFu}) {

@@ -41,18 +41,26 @@ bool NativePath(std::string_view windowsName, std::string& out) {
     if (windowsName.size() >= kMaxPath) return false;
     const bool absolute = !windowsName.empty() && (windowsName[0] == '\\' || windowsName[0] == '/');
     std::vector<std::string> parts;
-    std::string part;
-    for (char c : windowsName) {
-        if (c == '\\' || c == '/') {
-            if (!part.empty()) parts.push_back(std::move(part));
-            part.clear();
-        } else {
-            part += c;
-        }
+    for (size_t start = 0; start < windowsName.size();) {
+        size_t end = windowsName.find_first_of("\\/", start);
+        if (end == std::string_view::npos) end = windowsName.size();
+        if (end > start) parts.emplace_back(windowsName.substr(start, end - start));
+        start = end + 1;
     }
-    if (!part.empty()) parts.push_back(std::move(part));
 
+    // A path that exists as written resolves to itself: one look-up instead
+    // of one a component.
     std::string path = absolute ? "/" : "";
+    path.reserve(windowsName.size() + 1);
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i) path += '/';
+        path += parts[i];
+    }
+    if (!parts.empty() && Exists(path)) {
+        out = std::move(path);
+        return true;
+    }
+    path = absolute ? "/" : "";
     for (const std::string& p : parts) {
         if (p == "." || p == "..") {
             path = path.empty() ? p : (path == "/" ? "/" + p : path + "/" + p);

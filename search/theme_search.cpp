@@ -195,7 +195,7 @@ std::string NcSearchThemeCate::ReadName(const ThemeRecord& record) const {
 }
 
 int64_t NcSearchThemeCate::FindRecordByKey(uint32_t key) const {
-    std::vector<uint8_t> chunk(kChunkRecords * kThemeRecordBytes);
+    std::array<uint8_t, kChunkRecords * kThemeRecordBytes> chunk{};
     for (uint32_t r = 0; r < m_recordCount; r += kChunkRecords) {
         const uint32_t n = std::min(kChunkRecords, m_recordCount - r);
         if (!m_theme.ReadExactAt((uint64_t{r} + 1) * kThemeRecordBytes, chunk.data(), n * kThemeRecordBytes)) break;
@@ -291,7 +291,7 @@ int NcSearchThemeCate::SearchThemes(const SearchRequest& job, const std::functio
     }
     const bool kind10 = job.SearchKindID == kSearchKindTheme2;
     const MapPoint centre{static_cast<int32_t>(job.ptCenter.x), static_cast<int32_t>(job.ptCenter.y)};
-    std::vector<uint8_t> chunk(kChunkRecords * kThemeRecordBytes);
+    std::array<uint8_t, kChunkRecords * kThemeRecordBytes> chunk{};
     for (uint32_t r = lo; r < hi; r += kChunkRecords) {
         if (cancelled && cancelled()) {
             m_rows.clear();
@@ -363,7 +363,7 @@ int NcSearchThemeCate::SearchThemeByTest(const SearchRequest& job, const ThemeCa
     ThemeFieldTestRule rule;
     const bool haveTest = TestOf(selection, rule);
     const MapPoint centre{static_cast<int32_t>(job.ptCenter.x), static_cast<int32_t>(job.ptCenter.y)};
-    std::vector<uint8_t> chunk(kChunkRecords * kThemeRecordBytes);
+    std::array<uint8_t, kChunkRecords * kThemeRecordBytes> chunk{};
     for (uint32_t r = 0; r < m_recordCount; r += kChunkRecords) {
         const uint32_t n = std::min(kChunkRecords, m_recordCount - r);
         if (!m_theme.ReadExactAt((uint64_t{r} + 1) * kThemeRecordBytes, chunk.data(), n * kThemeRecordBytes)) break;
