@@ -4,13 +4,15 @@
 // with its own importer, not timed). Our figure is the search alone (the
 // engine's own tuning: road levels, estimate, bidirectional search); Routino's is a whole
 // routino-router run, its start-up and database mapping included.
-// Counters: ours_ms (median), routino_ms (median), ratio (ours / Routino).
+// Counters: ours_ms (median), routino_ms (median), ratio (ours / Routino),
+// the same in processor time (*_cpu_ms, ratio_cpu), labels taken (median)
+// and blocks read from the file per route.
 //
 // BM_HeuristicOverOptimum: on a city of 200 000 links, 1000 random pairs
 // planned with the engine's tuning and with the exact one (the optimum):
 // the cost ratio's median and worst, and the time of each.
 //
-// Data: $NAVI_ROUTE_BENCH_ROOT or /tmp/navi_route_bench_2m (made on first
+// Data: $NAVI_ROUTE_BENCH_ROOT or /tmp/navi_route_bench_2m_bylevel (made on first
 // use, with city.osm and the Routino database under routino/).
 #include <benchmark/benchmark.h>
 
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <time.h>
 
 #include "platform/byte_cursor.h"
 #include "platform/file_io.h"
@@ -44,6 +47,19 @@ struct Pair {
 
 double Ms(std::chrono::steady_clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
+// Processor time of this thread, and of the finished child processes, in ms:
+// the figures that do not move with the load of the machine.
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+double ChildrenCpuMs() {
+    rusage u{};
+    getrusage(RUSAGE_CHILDREN, &u);
+    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
+}
+
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
@@ -62,7 +78,7 @@ struct Bench {
 
     Bench() {
         const char* env = std::getenv("NAVI_ROUTE_BENCH_ROOT");
-        root = env && *env ? env : "/tmp/navi_route_bench_2m";
+        root = env && *env ? env : "/tmp/navi_route_bench_2m_bylevel";
         const auto progress = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
         const std::string osm = root + "/city.osm";
         if (!platform::FileExists(platform::ResolveUnder(root, "Map\\RoadIdx.ndb")) || !platform::FileExists(osm)) {
@@ -139,7 +155,8 @@ struct Bench {
         return pairs;
     }
 
-    double RoutinoMs(const Pair& p) {
+    // Wall and processor time of one routino-router run (-1 on failure).
+    double RoutinoMs(const Pair& p, double* cpuMs) {
         char command[512];
         std::snprintf(command, sizeof command,
                       "routino-router --dir=%s/routino --prefix=city --transport=motorcar --quickest "
@@ -147,9 +164,11 @@ struct Bench {
                       "--profiles=/usr/share/routino/profiles.xml > /dev/null 2>&1",
                       root.c_str(), p.from.y / double(kMapUnitsPerDegree), p.from.x / double(kMapUnitsPerDegree),
                       p.to.y / double(kMapUnitsPerDegree), p.to.x / double(kMapUnitsPerDegree));
+        const double c0 = ChildrenCpuMs();
         const auto t0 = std::chrono::steady_clock::now();
         const int rc = std::system(command);
         const double ms = Ms(std::chrono::steady_clock::now() - t0);
+        *cpuMs = ChildrenCpuMs() - c0;
         return rc == 0 ? ms : -1;
     }
 };
@@ -163,7 +182,7 @@ void BM_RouteByBand(benchmark::State& state) {
     Bench& b = Data();
     const double km = static_cast<double>(state.range(0));
     const std::vector<Pair> pairs = b.Pairs(km, 42 + state.range(0));
-    std::vector<double> ours, routino, labels;
+    std::vector<double> ours, oursCpu, routino, routinoCpu, labels;
     const uint64_t readsBefore = b.road.Road()->GetBlockReads();
     const char* repeatEnv = std::getenv("NAVI_ROUTE_BENCH_REPEAT");
     const int repeat = repeatEnv ? std::max(1, std::atoi(repeatEnv)) : 1;
@@ -171,9 +190,11 @@ void BM_RouteByBand(benchmark::State& state) {
         ours.clear();
         for (int rep = 0; rep < repeat; ++rep)
         for (const Pair& p : pairs) {
+            const double c0 = ThreadCpuMs();
             const auto t0 = std::chrono::steady_clock::now();
             const int r = b.search->Search(p.origins, p.goals, 8000000);
             ours.push_back(Ms(std::chrono::steady_clock::now() - t0));
+            oursCpu.push_back(ThreadCpuMs() - c0);
             labels.push_back(b.search->Taken());
             if (std::getenv("NAVI_ROUTE_BENCH_TRACE")) std::fprintf(stderr, "taken %d backward %d meet %d\n", b.search->Taken(), b.search->BackwardTaken(), b.search->MeetEntries());
             if (r <= 0) state.SkipWithError("no route");
@@ -183,12 +204,20 @@ void BM_RouteByBand(benchmark::State& state) {
     state.counters["labels"] = Median(labels);
     state.counters["block_reads"] = static_cast<double>(b.road.Road()->GetBlockReads() - readsBefore) / pairs.size();
     if (std::getenv("NAVI_ROUTE_BENCH_NO_PEER") == nullptr)
-        for (const Pair& p : pairs) routino.push_back(b.RoutinoMs(p));
-    if (routino.empty()) routino.push_back(0);
+        for (const Pair& p : pairs) {
+            double cpu = 0;
+            routino.push_back(b.RoutinoMs(p, &cpu));
+            routinoCpu.push_back(cpu);
+        }
+    if (routino.empty()) routino.push_back(0), routinoCpu.push_back(0);
     state.counters["ours_ms"] = Median(ours);
     state.counters["worst_ms"] = *std::max_element(ours.begin(), ours.end());
+    state.counters["ours_cpu_ms"] = Median(oursCpu);
+    state.counters["worst_cpu_ms"] = *std::max_element(oursCpu.begin(), oursCpu.end());
     state.counters["routino_ms"] = Median(routino);
+    state.counters["routino_cpu_ms"] = Median(routinoCpu);
     state.counters["ratio"] = Median(routino) > 0 ? Median(ours) / Median(routino) : 0;
+    state.counters["ratio_cpu"] = Median(routinoCpu) > 0 ? Median(oursCpu) / Median(routinoCpu) : 0;
 }
 BENCHMARK(BM_RouteByBand)->Arg(2)->Arg(20)->Arg(100)->Arg(0)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 

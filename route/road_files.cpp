@@ -106,6 +106,7 @@ size_t NcCacheData::InitPool(void* memory, size_t bytes, uint32_t blockSize) {
     m_count = 0;
     m_blockSize = blockSize;
     m_entryOfKey.clear();
+    m_tags.clear();
     m_sentinel = {-1, 0, 0, 0, 0};
     if (!memory || blockSize == 0) return 0;
     const size_t n = std::min<size_t>(bytes / (blockSize + kHeaderBytes), 0x7FFFFFFE);
@@ -113,6 +114,7 @@ size_t NcCacheData::InitPool(void* memory, size_t bytes, uint32_t blockSize) {
     m_headers = static_cast<Header*>(memory);
     m_data = static_cast<uint8_t*>(memory) + n * kHeaderBytes;
     m_count = static_cast<int32_t>(n);
+    m_tags.assign(n * kTagBytes, 0);
     for (int32_t i = 0; i < m_count; ++i) m_headers[i] = {-1, 0, i == 0 ? m_count : i - 1, i + 1, 0};
     // The sentinel's next is the least recently used entry, its previous the
     // most recently used one.
@@ -143,6 +145,14 @@ const uint8_t* NcCacheData::Find(int32_t key, uint32_t* size) {
     LinkAsNewest(i);
     if (size) *size = static_cast<uint32_t>(m_headers[i].size);
     return m_data + static_cast<size_t>(i) * m_blockSize;
+}
+
+static_assert(kNcLinksPerBlock <= NcCacheData::kTagBytes);
+
+uint8_t* NcCacheData::TagOf(const uint8_t* block) {
+    if (m_count == 0 || block < m_data) return nullptr;
+    const size_t i = static_cast<size_t>(block - m_data) / m_blockSize;
+    return i < static_cast<size_t>(m_count) ? m_tags.data() + i * kTagBytes : nullptr;
 }
 
 const uint8_t* NcCacheData::Insert(int32_t key, const uint8_t* data, uint32_t size) {
@@ -219,6 +229,12 @@ int NcRecordRunsFit(const uint8_t* record, uint32_t size, int counts[2]) {
     return 1;
 }
 
+uint8_t NcPackRunCounts(const uint8_t* record, uint32_t size) {
+    int counts[2] = {0, 0};
+    if (!record || !NcRecordRunsFit(record, size, counts)) return kNcRunsDamaged;
+    return static_cast<uint8_t>(counts[0] | counts[1] << 4);
+}
+
 int NcRoad::SetLayout(int layout) {
     if (layout != 1) return 0;
     m_layout = layout;
@@ -226,10 +242,15 @@ int NcRoad::SetLayout(int layout) {
 }
 
 int NcRoad::Attach(uint32_t linkIndex, const uint8_t* record, int direction, uint32_t size) {
-    int counts[2] = {0, 0};
-    if (!record || !NcRecordRunsFit(record, size, counts)) return 0;
+    if (size != kNcLinkRecordBytes) return 0;
+    return AttachChecked(linkIndex, record, direction, NcPackRunCounts(record, size));
+}
+
+int NcRoad::AttachChecked(uint32_t linkIndex, const uint8_t* record, int direction, uint8_t runs) {
+    if (!record || runs == kNcRunsDamaged) return 0;
+    const int counts[2] = {runs & 0xF, runs >> 4};
     m_record = record;
-    m_size = size;
+    m_size = kNcLinkRecordBytes;
     m_linkIndex = linkIndex;
     m_direction = direction ? 1 : 0;
     const uint32_t word = U24(ncrecord::kWord);
@@ -357,10 +378,16 @@ int NcDBRoad::ReadLink(int slot, uint32_t linkId) {
         block = m_cache.Insert(static_cast<int32_t>(s.block), s.unpacked.data(), static_cast<uint32_t>(unpacked));
         if (!block) return 0;
         size = static_cast<uint32_t>(unpacked);
+        // Every record's runs are checked once, as the block comes in; the
+        // reads that find it cached take the counts from its tag.
+        uint8_t* tag = m_cache.TagOf(block);
+        for (uint32_t r = 0; r < records; ++r)
+            tag[r] = NcPackRunCounts(block + r * kNcLinkRecordBytes, kNcLinkRecordBytes);
     }
-    const uint32_t recordOffset = (index - kNcLinksPerBlock * s.block) * kNcLinkRecordBytes;
+    const uint32_t record = index - kNcLinksPerBlock * s.block;
+    const uint32_t recordOffset = record * kNcLinkRecordBytes;
     if (recordOffset + kNcLinkRecordBytes > size) return 0;
-    if (!m_view.Attach(index, block + recordOffset, s.direction, kNcLinkRecordBytes)) return 0;
+    if (!m_view.AttachChecked(index, block + recordOffset, s.direction, m_cache.TagOf(block)[record])) return 0;
     s.recordOffset = recordOffset;
     s.blockData = block;
     return 1;

@@ -204,6 +204,11 @@ public:
     // The cached copy, or null when the size is above the block size, the
     // key is out of range or the pool has no entries.
     const uint8_t* Insert(int32_t key, const uint8_t* data, uint32_t size);
+    // The side bytes kept with a cached block (kTagBytes, outside the pool's
+    // memory): what its owner learnt of the block when it was inserted.
+    // Valid as long as the block pointer is.
+    static constexpr uint32_t kTagBytes = 64;
+    uint8_t* TagOf(const uint8_t* block);
 
     int GetEntryCount() const { return m_count; }
     uint32_t GetSerial() const { return m_serial; }
@@ -231,6 +236,7 @@ private:
     uint32_t m_blockSize = 0;
     Header m_sentinel{};
     std::vector<int32_t> m_entryOfKey;  // grows to the largest key seen
+    std::vector<uint8_t> m_tags;        // kTagBytes per entry
     uint32_t m_serial = 0;
 };
 
@@ -265,6 +271,9 @@ public:
     // or the connection runs do not fit the record (the view keeps its
     // previous record then).
     int Attach(uint32_t linkIndex, const uint8_t* record, int direction, uint32_t size);
+    // The same for a record whose runs were checked before: runs is what
+    // NcPackRunCounts gave for it (kNcRunsDamaged refuses it).
+    int AttachChecked(uint32_t linkIndex, const uint8_t* record, int direction, uint8_t runs);
     bool IsBound() const { return m_record != nullptr; }
 
     uint32_t GetLinkIndex() const { return m_linkIndex; }
@@ -317,6 +326,10 @@ private:
 
 // 1 when both connection runs of a record fit its 154 bytes.
 int NcRecordRunsFit(const uint8_t* record, uint32_t size, int counts[2]);
+// The run counts of a record in one byte (run 0 in the low four bits), or
+// kNcRunsDamaged when the runs do not fit.
+inline constexpr uint8_t kNcRunsDamaged = 0xFF;
+uint8_t NcPackRunCounts(const uint8_t* record, uint32_t size);
 
 // ----------------------------------------------------------- RoadLinkSlot
 

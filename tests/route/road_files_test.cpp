@@ -359,6 +359,10 @@ TEST_F(RoadFilesTest, DamagedBlockFailsAlone) {
             ASSERT_EQ(dal.LoadLink(0, index), 1) << block;
             EXPECT_EQ(dal.GetLength(0), index);
         }
+        // A damaged record stays refused once its block is cached.
+        if (c.recordOnly) {
+            EXPECT_EQ(dal.LoadLink(0, probe), 0);
+        }
     }
 }
 

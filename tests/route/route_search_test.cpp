@@ -518,7 +518,16 @@ TEST_F(ExactSearchTest, FullMeetingTableHandsOverToTheForwardPhase) {
     tuning.option = 4;
     tuning.levels = false;
     search->SetTuning(tuning);
-    const uint32_t from = oracle.own.begin()->first, to = oracle.own.rbegin()->first;
+    // From the street leaving the south-west corner to the one reaching
+    // the north-east corner.
+    const uint32_t corner = static_cast<uint32_t>(city.side * city.side - 1);
+    uint32_t from = 0, to = 0;
+    for (uint32_t i = 1; i < city.net.links.size(); ++i) {
+        if (from == 0 && city.net.links[i].firstNode == 0) from = i;
+        if (to == 0 && city.net.links[i].secondNode == corner) to = i;
+    }
+    ASSERT_NE(from, 0u);
+    ASSERT_NE(to, 0u);
     const int64_t optimum = oracle.Cheapest(from, to);
     ASSERT_GT(optimum, 0);
     ASSERT_EQ(search->Search({from}, {to}, 10000000), static_cast<int>(to));

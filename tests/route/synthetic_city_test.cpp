@@ -1,6 +1,6 @@
 // The synthetic city: its size, hierarchy, one-ways and banned turns as the
 // route planner reads them from the written files, the numbering that keeps
-// neighbours in one block, and the OSM export (loaded by Routino's importer
+// the main roads together and neighbours in one block, and the OSM export (loaded by Routino's importer
 // when it is installed).
 #include "tools/writers/synthetic_city.h"
 
@@ -47,6 +47,13 @@ TEST_F(SyntheticCityTest, SizeAndHierarchy) {
         EXPECT_GE(city->xm[i] - city->xm[i - 1], 150.0);
         EXPECT_LE(city->xm[i] - city->xm[i - 1], 250.0);
     }
+
+    // The main roads are numbered first: the level never rises along the
+    // numbering, so a search on the main roads reads only their blocks.
+    size_t rises = 0;
+    for (size_t i = 2; i < links.size(); ++i) rises += links[i].networkLevel > links[i - 1].networkLevel;
+    EXPECT_EQ(rises, 0u);
+    EXPECT_EQ(links[1].networkLevel, 3);
 
     // Neighbours share blocks: most links a link leads to lie in its block.
     const writers::RoadNetIncidence inc = writers::BuildIncidence(city->net);

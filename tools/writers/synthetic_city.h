@@ -3,9 +3,11 @@
 // 150-250 m blocks with expressways beside every 50th line (joined to the
 // grid by a ramp at every 10th crossing), arterials on every 10th line and
 // local streets between; local lines 3 and 7 of every ten are one-way, and
-// about one crossing in fifty bans a left turn. Links are numbered tile by
-// tile (5 x 5 nodes), so that neighbours share a packed block. The same
-// network can be written as OSM XML for other routers.
+// about one crossing in fifty bans a left turn. Links are numbered by
+// network level, highest first (expressways and ramps, then arterials, then
+// local streets), and within a level tile by tile (5 x 5 nodes), so that
+// neighbours share a packed block and the main roads fill blocks of their
+// own. The same network can be written as OSM XML for other routers.
 #include <cstdint>
 #include <functional>
 #include <string>
