@@ -39,6 +39,8 @@ namespace {
 
 constexpr uint32_t kLinks = kNcLinkCountMax - 1;
 constexpr int kPairs = 5;
+// How the synthetic city numbers its links (see its writer).
+constexpr const char* kNumbering = "by level, streets at main roads next, tile by tile";
 
 struct Pair {
     MapPoint from, to;
@@ -81,12 +83,21 @@ struct Bench {
         root = env && *env ? env : "/tmp/navi_route_bench_2m_bylevel";
         const auto progress = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
         const std::string osm = root + "/city.osm";
-        if (!platform::FileExists(platform::ResolveUnder(root, "Map\\RoadIdx.ndb")) || !platform::FileExists(osm)) {
+        // The data is made again when the writer's numbering changed since.
+        const std::string stamp = root + "/numbering";
+        std::vector<uint8_t> written;
+        const bool current = platform::ReadWholeFile(stamp, written) &&
+                             std::string(written.begin(), written.end()) == kNumbering;
+        if (!current || !platform::FileExists(platform::ResolveUnder(root, "Map\\RoadIdx.ndb")) ||
+            !platform::FileExists(osm)) {
             const writers::SyntheticCity city = writers::BuildSyntheticCity(kLinks, 1, progress);
             std::string error;
             if (!platform::MakeDirectories(root) || !writers::WriteSyntheticCityFiles(city, root, &error, progress) ||
                 !writers::WriteSyntheticCityOsm(city, osm, progress))
                 std::abort();
+            std::remove((root + "/routino/city-segments.mem").c_str());
+            const std::string text = kNumbering;
+            if (!platform::AtomicReplaceFile(stamp, std::vector<uint8_t>(text.begin(), text.end()), &error)) std::abort();
         }
         if (!platform::FileExists(root + "/routino/city-segments.mem")) {
             platform::MakeDirectories(root + "/routino");

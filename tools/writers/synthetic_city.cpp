@@ -139,15 +139,25 @@ SyntheticCity BuildSyntheticCity(uint32_t maxLinks, uint64_t seed, const Synthet
         if (tr % (kTile * 20) == 0) tell("network: " + std::to_string(links.size() - 1) + " links");
     }
 
-    // Numbered by network level, the main roads first, each level tile by
-    // tile: a search far from both ends of a route, which enters only the
-    // main roads, then reads few blocks of the road file, and they stay
-    // cached from one route to the next.
+    // Numbered by network level, the main roads first, then the streets
+    // that meet a main road, then the other streets, each group tile by
+    // tile: a search far from both ends of a route enters only the main
+    // roads and reads, beside their blocks, only those of the streets it
+    // looks at and refuses at their crossings. So it reads few blocks of the
+    // road file, and they stay cached from one route to the next.
     {
+        std::vector<uint8_t> nodeLevel(nodes.size(), 0);
+        for (size_t i = 1; i < links.size(); ++i)
+            for (uint32_t node : {links[i].firstNode, links[i].secondNode})
+                nodeLevel[node] = std::max(nodeLevel[node], links[i].networkLevel);
+        auto group = [&](uint32_t i) {
+            const RoadNetLink& l = links[i];
+            if (l.networkLevel > 0) return -static_cast<int>(l.networkLevel);
+            return std::max(nodeLevel[l.firstNode], nodeLevel[l.secondNode]) > 0 ? 0 : 1;
+        };
         std::vector<uint32_t> order(links.size() - 1);
         for (uint32_t i = 0; i < order.size(); ++i) order[i] = i + 1;
-        std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return links[a].networkLevel > links[b].networkLevel; });
+        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return group(a) < group(b); });
         std::vector<RoadNetLink> byLevel(1);
         std::vector<SyntheticRoad> roadsByLevel(1, SyntheticRoad::kLocal);
         byLevel.reserve(links.size());
