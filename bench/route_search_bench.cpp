@@ -40,7 +40,7 @@ namespace {
 constexpr uint32_t kLinks = kNcLinkCountMax - 1;
 constexpr int kPairs = 5;
 // How the synthetic city numbers its links (see its writer).
-constexpr const char* kNumbering = "by level, streets at main roads next, tile by tile";
+constexpr const char* kNumbering = "by level, then by the highest road met, tile by tile";
 
 struct Pair {
     MapPoint from, to;

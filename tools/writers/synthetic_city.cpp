@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <random>
+#include <utility>
 
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -139,12 +140,13 @@ SyntheticCity BuildSyntheticCity(uint32_t maxLinks, uint64_t seed, const Synthet
         if (tr % (kTile * 20) == 0) tell("network: " + std::to_string(links.size() - 1) + " links");
     }
 
-    // Numbered by network level, the main roads first, then the streets
-    // that meet a main road, then the other streets, each group tile by
-    // tile: a search far from both ends of a route enters only the main
-    // roads and reads, beside their blocks, only those of the streets it
-    // looks at and refuses at their crossings. So it reads few blocks of the
-    // road file, and they stay cached from one route to the next.
+    // Numbered by network level, the main roads first; within a level the
+    // links that meet a higher road come first, highest first; each group
+    // tile by tile. A search far from both ends of a route enters only the
+    // main roads and reads, beside their blocks, only those of the lesser
+    // roads it looks at and refuses at their crossings. So it reads few
+    // blocks of the road file, and they stay cached from one route to the
+    // next.
     {
         std::vector<uint8_t> nodeLevel(nodes.size(), 0);
         for (size_t i = 1; i < links.size(); ++i)
@@ -152,8 +154,8 @@ SyntheticCity BuildSyntheticCity(uint32_t maxLinks, uint64_t seed, const Synthet
                 nodeLevel[node] = std::max(nodeLevel[node], links[i].networkLevel);
         auto group = [&](uint32_t i) {
             const RoadNetLink& l = links[i];
-            if (l.networkLevel > 0) return -static_cast<int>(l.networkLevel);
-            return std::max(nodeLevel[l.firstNode], nodeLevel[l.secondNode]) > 0 ? 0 : 1;
+            return std::make_pair(-static_cast<int>(l.networkLevel),
+                                  -static_cast<int>(std::max(nodeLevel[l.firstNode], nodeLevel[l.secondNode])));
         };
         std::vector<uint32_t> order(links.size() - 1);
         for (uint32_t i = 0; i < order.size(); ++i) order[i] = i + 1;
