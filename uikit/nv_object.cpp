@@ -317,8 +317,12 @@ void NvControl::ReleaseImagesAll() {
 
 bool NvControl::LoadStateImages() {
     if ((m_kind == kUiKindStatic && m_attr1 != 0) || m_kind == kUiKindMapPanel) {
-        if (!m_images[0] && m_rect.width > 0 && m_rect.height > 0)
+        if (!m_images[0] && m_rect.width > 0 && m_rect.height > 0) {
             m_images[0] = NvCreateImageRsc(m_rect.width, m_rect.height, m_kind == kUiKindStatic && m_attr1 == 2);
+            // A drawing surface is filled with the key colour: what the screen
+            // has not painted yet lets the controls under it show through.
+            if (m_images[0] && m_images[0]->Current()) m_images[0]->Current()->drawFlags |= kImageDrawColorKey;
+        }
         return true;
     }
     if (!m_record) return true;

@@ -257,9 +257,10 @@ uint16_t NvConstantPixel(uint16_t image, uint16_t background, uint32_t level) {
 
 namespace {
 
-// The alpha blend of src over bg into dst; all three clipped.
+// The alpha blend of src over bg into dst; all three clipped. Keyed: pixels
+// of the key colour show the background alone.
 int BlendAlphaInto(const NvPixels& dst, const NvPixels& bg, int32_t x, int32_t y, int32_t w, int32_t h,
-                   const NvPixels& s, int32_t sx, int32_t sy) {
+                   const NvPixels& s, int32_t sx, int32_t sy, bool keyed = false) {
     if (!Clip(dst, s, x, y, w, h, sx, sy)) return 1;
     int32_t bx = x, by = y, bsx = sx, bsy = sy;
     if (!Clip(bg, s, bx, by, w, h, bsx, bsy)) return 1;
@@ -269,7 +270,8 @@ int BlendAlphaInto(const NvPixels& dst, const NvPixels& bg, int32_t x, int32_t y
         const uint16_t* under = Row(bg, y + r) + x;
         const uint16_t* in = Row(s, sy + r) + sx;
         const uint16_t* a = AlphaRow(s, sy + r) + sx;
-        for (int32_t c = 0; c < w; ++c) out[c] = NvAlphaPixel(in[c], under[c], a[c]);
+        for (int32_t c = 0; c < w; ++c)
+            out[c] = keyed && in[c] == kColorKey565 ? under[c] : NvAlphaPixel(in[c], under[c], a[c]);
     }
     return 1;
 }
@@ -305,8 +307,10 @@ int NvBlendAlpha(NvImageData* dst, int32_t x, int32_t y, int32_t width, int32_t 
     return BlendAlphaInto(d, d, x, y, width, height, s, srcX, srcY);
 }
 
-int NvDrawAlphaImage(int target, int background, int32_t x, int32_t y, int32_t width, int32_t height,
-                     NvImageData* src, int32_t srcX, int32_t srcY) {
+namespace {
+
+int DrawAlpha(int target, int background, int32_t x, int32_t y, int32_t width, int32_t height, NvImageData* src,
+              int32_t srcX, int32_t srcY, bool keyed) {
     const NvPixels s = NvPixelsOf(src);
     if (!s.bits || !s.alpha || !g_renderer) return 0;
     const NvPixels bg = BackgroundSurface(background);
@@ -315,9 +319,16 @@ int NvDrawAlphaImage(int target, int background, int32_t x, int32_t y, int32_t w
     if (target == 0 || target == 1) dst = NvPixelsOf(g_renderer->m_back.get());
     else if (target == 2) dst = BackgroundSurface(2);
     if (!dst.bits) return 0;
-    BlendAlphaInto(dst, bg, x, y, width, height, s, srcX, srcY);
+    BlendAlphaInto(dst, bg, x, y, width, height, s, srcX, srcY, keyed);
     if (target == 0) PresentRegion(x, y, width, height);
     return 1;
+}
+
+}  // namespace
+
+int NvDrawAlphaImage(int target, int background, int32_t x, int32_t y, int32_t width, int32_t height,
+                     NvImageData* src, int32_t srcX, int32_t srcY) {
+    return DrawAlpha(target, background, x, y, width, height, src, srcX, srcY, false);
 }
 
 int NvBlendConstant(int target, int background, int32_t x, int32_t y, int32_t width, int32_t height,
@@ -458,7 +469,9 @@ int NvImageRsc::DrawImage(int32_t x, int32_t y, int32_t width, int32_t height, i
             return NvCopyImageRect(back, x, y, image->width, image->height, image, 0, 0);
         case RESOURCE_ALPHA:
             if (image->alpha.empty()) return 0;
-            return NvDrawAlphaImage(1, mode == 0 ? 2 : 1, x, y, width, height, image, srcX, srcY);
+            // With the key flag (a drawing surface) unpainted pixels are left out.
+            return DrawAlpha(1, mode == 0 ? 2 : 1, x, y, width, height, image, srcX, srcY,
+                             (image->drawFlags & kImageDrawColorKey) != 0);
         default: return 0;  // area, JPEG and data images are not drawn here
     }
 }

@@ -7,6 +7,7 @@
 // pixels may differ (anti-aliased text edges).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,8 @@ namespace {
 
 // Layout ids of the gallery board (board 1 of tools/demo_ui/demo_ui.txt).
 constexpr int kButton = 1, kList = 2, kListScroll = 3, kSlide = 7, kProgress = 8, kCheck = 9, kRadio = 10,
-              kBallScroll = 11, kTieScroll = 12, kCombo = 13, kMapPanel = 14, kDynPanel = 16;
+              kBallScroll = 11, kTieScroll = 12, kCombo = 13, kMapPanel = 14, kDynPanel = 16,
+              kSurface = 17;
 constexpr int kGoldenTolerance = 800 * 480 / 200;
 
 class ControlsTest : public ::testing::Test {
@@ -631,6 +633,51 @@ TEST_F(ControlsTest, MapPanelTakesOnlyABitmapOfItsSize) {
     NvCtrlEvent none;
     map->OnPointer(kNvWmLButtonDown, &none, 8);
     EXPECT_EQ(none.layoutId, 0);
+}
+
+// Blank drawing surfaces are filled with the key colour: where the screen has
+// not painted them the board under them shows; what it paints is shown.
+TEST_F(ControlsTest, BlankSurfacesShowTheBoardUnderThem) {
+    NvControl* screen = m_host->GetControl(0);
+    ASSERT_NE(screen, nullptr);
+    ASSERT_NE(screen->m_images[0], nullptr);
+    const NvImageData* under = screen->m_images[0]->Current();
+    auto check = [&](NvControl* c, const char* what) {
+        SCOPED_TRACE(what);
+        ASSERT_NE(c->m_images[0], nullptr);
+        NvImageData* image = c->m_images[0]->Current();
+        ASSERT_NE(image, nullptr);
+        EXPECT_EQ(image->Pixel(0, 0), kColorKey565);
+        // A green 4 x 4 patch at (2, 3) of the surface, as a screen would paint it.
+        for (int32_t y = 3; y < 7; ++y)
+            for (int32_t x = 2; x < 6; ++x) image->dib.SetPixel(x, y, 0x07E0);
+        m_host->DrawFrame(true, true);
+        const DibImage565& frame = m_window->Frame();
+        int background = 0, painted = 0, other = 0;
+        for (int32_t y = c->m_rect.y; y < std::min(c->m_rect.y + c->m_rect.height, 480); ++y)
+            for (int32_t x = c->m_rect.x; x < std::min(c->m_rect.x + c->m_rect.width, 800); ++x) {
+                const int32_t ix = x - c->m_rect.x, iy = y - c->m_rect.y;
+                const bool patch = ix >= 2 && ix < 6 && iy >= 3 && iy < 7;
+                if (patch) painted += frame.Pixel(x, y) == 0x07E0;
+                else if (frame.Pixel(x, y) == under->Pixel(x, y)) ++background;
+                else ++other;
+            }
+        EXPECT_EQ(painted, 16);
+        EXPECT_EQ(other, 0);
+        EXPECT_GT(background, 1000);
+    };
+    check(m_host->GetControl(kSurface), "static with attribute 1");
+    check(Get<NvCtrlMapPanel>(kMapPanel), "map panel before its bitmap");
+    // The same static as an alpha surface (attribute 2, a zeroed alpha plane),
+    // blended over the back buffer (mode 2: there is no background layer here).
+    NvControl* surface = m_host->GetControl(kSurface);
+    surface->ReleaseStateImages();
+    surface->m_attr1 = 2;
+    surface->m_bgMode = 2;
+    surface->LoadStateImages();
+    ASSERT_NE(surface->m_images[0], nullptr);
+    ASSERT_EQ(surface->m_images[0]->Current()->kind, RESOURCE_ALPHA);
+    check(surface, "static with attribute 2");
 }
 
 TEST_F(ControlsTest, GalleryGoldensInBothColours) {
