@@ -2,8 +2,9 @@
 // byte picks the group type (named POIs 13, 14, 15 or lot numbers 25), the
 // rest is the block. Whatever the block holds, placement must read nothing
 // outside it, and the placed records are then drawn (names of any bytes).
-// One renderer on a demo data root (written once into a temporary folder)
-// serves every input; its caches are emptied before each.
+// One renderer on a demo data root (written once into a temporary folder,
+// before the first input so that no input pays for the set-up) serves every
+// input; its caches are emptied before each.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -50,10 +51,20 @@ struct Fixture {
     }
 };
 
+Fixture& TheFixture() {
+    static Fixture fixture;
+    return fixture;
+}
+
 }  // namespace
 
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    TheFixture();
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static Fixture fixture;
+    Fixture& fixture = TheFixture();
     if (size < 1 || size > (1u << 16)) return 0;
     static const int kTypes[4] = {13, 14, 15, kMneLotNumberGroupType};
     const int type = kTypes[data[0] % 4];

@@ -273,9 +273,13 @@ bool ConvertTrueType(const TrueTypeOptions& options, FontDesc& out, std::string*
 
     std::vector<std::pair<uint16_t, char16_t>> codes = Cp949Codes();
     if (!options.codes.empty()) {
+        // A sorted copy: a full code page against a few thousand wanted
+        // codes would otherwise cost tens of millions of comparisons.
+        std::vector<uint16_t> sorted = options.codes;
+        std::sort(sorted.begin(), sorted.end());
         std::vector<std::pair<uint16_t, char16_t>> wanted;
         for (const auto& c : codes) {
-            if (std::find(options.codes.begin(), options.codes.end(), c.first) != options.codes.end()) {
+            if (std::binary_search(sorted.begin(), sorted.end(), c.first)) {
                 wanted.push_back(c);
             }
         }
