@@ -400,6 +400,9 @@ ScreenRect SymbolWindow(int32_t width, int32_t height, int birdView, int32_t hor
     return r;
 }
 
+// Theme symbols are drawn with the grey switch of the point passes.
+constexpr int kThemeGreySwitch = 8;
+
 // The box of a style symbol (a height, b width, c and d its anchor) at p.
 ScreenRect SymbolBoxAt(ScreenPoint p, const StyleSymbol& symbol) {
     return ScreenRect{p.x - symbol.c, p.y - symbol.d, p.x - symbol.c + symbol.b, p.y - symbol.d + symbol.a};
@@ -483,6 +486,9 @@ int CMneDrawMap::PlaceThemeSymbols() {
             record.callerData[1] = static_cast<uint8_t>(U16(e + 10) >> 8);
             if (cache.Overlaps(kPlaceSymbolOnly, record.textRect, record.symbolRect, 0, nullptr, nullptr)) continue;
             cache.Add(record, kPlaceSymbolOnly, 0, record.textRect, record.symbolRect, nullptr);
+            // Drawn where it was placed, under the POIs drawn later in the
+            // frame, so that what a pick finds is what the driver sees.
+            BlitSymbol(symbol.image, p, symbol.b, symbol.a, symbol.c, symbol.d, m_grey.on[kThemeGreySwitch]);
         }
     });
     return 1;

@@ -166,25 +166,29 @@ MneDrawRequest Request(double lon, double lat, int step, int32_t width = 800, in
 int ExpectNoOverlap(const MneDrawPublication::Screen& screen) {
     // Each cache is tested on its own during placement, so records of the
     // same cache are compared.
+    // Landmarks are placed first and without a test, so two of them may
+    // meet; every POI is tested against them.
     int checked = 0;
     for (const auto& cache : screen.poi) {
         if (!cache) continue;
-        std::vector<ScreenRect> placed;
+        std::vector<std::pair<ScreenRect, bool>> placed;   // box, of a landmark
         for (int32_t i = 0; i < cache->Count(); ++i) {
             const tagMODULEDRAWPOICACHE& r = cache->At(i);
             if (r.notIndexed) continue;
             ++checked;
+            const bool landmark = r.groupType == kMneLandmarkGroupType;
             const ScreenRect* mine[2] = {r.kind != kPlaceTextOnly ? &r.symbolRect : nullptr,
                                          r.kind != kPlaceSymbolOnly ? &r.textRect : nullptr};
             for (const ScreenRect* m : mine) {
                 if (!m) continue;
-                for (const ScreenRect& o : placed) {
+                for (const auto& [o, otherLandmark] : placed) {
+                    if (landmark && otherLandmark) continue;
                     const bool meet = m->left <= o.right && o.left <= m->right && m->top <= o.bottom && o.top <= m->bottom;
                     EXPECT_FALSE(meet) << "record " << i << " at (" << m->left << "," << m->top << ")";
                 }
             }
             for (const ScreenRect* m : mine)
-                if (m) placed.push_back(*m);
+                if (m) placed.emplace_back(*m, landmark);
         }
     }
     return checked;
@@ -303,6 +307,54 @@ TEST_F(DemoLabelsTest, PlacementIsRepeatableAndPicksFindThemeSymbols) {
     }
 }
 
+// The demo landmarks stand in the district and show from style level 8
+// (step 8) on, each with its picture and its name.
+TEST_F(DemoLabelsTest, DemoLandmarksArePlacedWithTheirNames) {
+    Renderer r(s_root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    auto landmarks = [&] {
+        std::vector<std::string> names;
+        for (int32_t i = 0; i < r.publication.screens[0].poi[1]->Count(); ++i) {
+            const tagMODULEDRAWPOICACHE& rec = r.publication.screens[0].poi[1]->At(i);
+            if (rec.groupType != kMneLandmarkGroupType) continue;
+            EXPECT_EQ(rec.kind, kPlaceSymbolAndText) << rec.name;
+            EXPECT_GT(rec.symbolRect.left, 0);
+            EXPECT_LT(rec.symbolRect.right, 800);
+            names.push_back(Utf8(rec.name));
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    ASSERT_TRUE(r.Draw(Request(127.02, 37.516, 8)));
+    EXPECT_EQ(landmarks(), (std::vector<std::string>{"경복궁", "남산서울타워", "서울역"}));
+    ASSERT_TRUE(r.Draw(Request(127.02, 37.516, 7)));
+    EXPECT_TRUE(landmarks().empty()) << "below their level range";
+}
+
+// What a pick finds is on the picture: every placed theme symbol changes
+// the pixels of its box against the same frame with the themes switched off.
+TEST_F(DemoLabelsTest, PlacedThemeSymbolsAreDrawn) {
+    MneDrawInputs off = Renderer::Defaults();
+    off.themeSwitches = 0;
+    Renderer with(s_root, 800, 480), without(s_root, 800, 480, off);
+    ASSERT_TRUE(with.ok && without.ok);
+    const MneDrawRequest request = Request(127.02, 37.516, 8);
+    ASSERT_TRUE(with.Draw(request) && without.Draw(request));
+    EXPECT_EQ(without.publication.screens[0].theme->Count(), 0);
+    const auto& theme = *with.publication.screens[0].theme;
+    ASSERT_GT(theme.Count(), 0);
+    for (int32_t i = 0; i < theme.Count(); ++i) {
+        const ScreenRect& box = theme.At(i).symbolRect;
+        SCOPED_TRACE(theme.At(i).objectId);
+        int changed = 0, area = 0;
+        for (int32_t y = std::max(box.top, 0); y < std::min(box.bottom, 480); ++y)
+            for (int32_t x = std::max(box.left, 0); x < std::min(box.right, 800); ++x, ++area)
+                changed += with.map.Picture().Pixel(x, y) != without.map.Picture().Pixel(x, y);
+        ASSERT_GT(area, 0);
+        EXPECT_GT(changed * 3, area) << changed << " of " << area << " pixels";
+    }
+}
+
 TEST_F(DemoLabelsTest, DrawModulePickPoiFindsAPlacedThemeSymbol) {
     MneDrawInputs in = Renderer::Defaults();
     MneFixedDrawInputs inputs(in);
@@ -360,6 +412,7 @@ TEST_F(DemoLabelsTest, PositionCodesZeroAndEightPlaceTheSymbolOnly) {
     for (const auto& cache : r.publication.screens[0].poi) {
         for (int32_t i = 0; i < cache->Count(); ++i) {
             const tagMODULEDRAWPOICACHE& rec = cache->At(i);
+            if (rec.groupType == kMneLandmarkGroupType) continue;
             const bool zeroOrEight = rec.classIndex == demostyle::kPoiRestaurant || rec.classIndex == demostyle::kPoiCafe;
             SCOPED_TRACE(rec.classIndex);
             if (zeroOrEight) {

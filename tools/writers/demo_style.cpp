@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "foundation/coords.h"
 #include "platform/byte_cursor.h"
 #include "platform/codepage.h"
 #include "platform/file_io.h"
@@ -778,10 +779,21 @@ stylewriter::StyleDesc BuildDemoStyle() {
 stylewriter::LandmarkDesc BuildDemoLandmarks() {
     stylewriter::LandmarkDesc d;
     const char* names[] = {"남산서울타워", "서울역", "경복궁"};
+    // Where each stands in the demo district (longitude, latitude): in the
+    // open north of the district and east of the cafe, clear of the POIs.
+    const double where[3][2] = {{127.0212, 37.5203}, {127.0323, 37.5130}, {127.0159, 37.5190}};
     for (int i = 0; i < 3; ++i) {
         stylewriter::Landmark l;
         l.data = {0x00, 0x00, 0x00, 0x01};   // kind word 0x01000000
-        l.data[4] = static_cast<uint8_t>(i + 1);
+        // Map point at 4 and 8, shown from style level 8 to 12 (bytes 12, 13).
+        const auto x = static_cast<uint32_t>(std::lround(where[i][0] * kMapUnitsPerDegree));
+        const auto y = static_cast<uint32_t>(std::lround(where[i][1] * kMapUnitsPerDegree));
+        for (int b = 0; b < 4; ++b) {
+            l.data[static_cast<size_t>(4 + b)] = static_cast<uint8_t>(x >> (8 * b));
+            l.data[static_cast<size_t>(8 + b)] = static_cast<uint8_t>(y >> (8 * b));
+        }
+        l.data[12] = 8;
+        l.data[13] = 12;
         l.image = static_cast<uint16_t>(i);
         l.style = static_cast<uint16_t>(i + 1);
         l.name = Cp949(names[i]);
