@@ -1,8 +1,16 @@
 // The name files from untrusted bytes: the first byte picks the kind (bits
 // 0-1) and the file of that kind (bits 2-4: base, pairs, initials, by area,
-// full, POI ids, details); the rest replaces that file in a folder that
-// otherwise holds the demo district's files. Every routine runs over it
+// full, POI ids, details); the rest replaces that file of an engine that
+// otherwise reads the demo district's files. Every routine runs over it
 // with a few keywords and filters, and rows are read back.
+//
+// One engine per kind lives across inputs; the input reaches it as a file
+// in memory (an anonymous memory file handed to the engine in place of the
+// stored one), and the stored file goes back in afterwards.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,7 +25,6 @@ namespace {
 
 struct Folder {
     std::string path;
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> files;  // name, valid bytes
 };
 
 const Folder& DemoFolder() {
@@ -28,19 +35,47 @@ const Folder& DemoFolder() {
         const writers::SearchDbSource source = writers::DemoSearchSource();
         const std::vector<writers::SearchPoi>* kinds[3] = {&source.pois, &source.corps, &source.apts};
         for (uint32_t kind = 0; kind < 3; ++kind)
-            for (auto& [name, bytes] : writers::BuildNameFiles(*kinds[kind], kind)) {
+            for (auto& [name, bytes] : writers::BuildNameFiles(*kinds[kind], kind))
                 fuzzsupport::WriteBytes(f.path + name, bytes);
-                f.files.emplace_back(name, bytes);
-            }
         return f;
     }();
     return folder;
 }
 
-const std::vector<uint8_t>* ValidBytes(const Folder& f, const std::string& name) {
-    for (const auto& [n, bytes] : f.files)
-        if (n == name) return &bytes;
-    return nullptr;
+NcSearchMain& Engine(uint32_t kind) {
+    static NcSearchMain* engines = [] {
+        const Folder& folder = DemoFolder();
+        auto* e = new NcSearchMain[3];
+        for (uint32_t k = 0; k < 3; ++k) {
+            e[k].SetFolder(folder.path);
+            e[k].OpenNameFiles(k);
+            e[k].OpenDetailFiles();
+        }
+        return e;
+    }();
+    return engines[kind];
+}
+
+// The memory file the inputs are written to; a path opens it again.
+struct InputFile {
+    int fd = -1;
+    std::string path;
+};
+const InputFile& Input() {
+    static const InputFile input = [] {
+        InputFile f;
+        f.fd = memfd_create("search_name_files_fuzz", 0);
+        if (f.fd < 0) std::abort();
+        f.path = "/proc/self/fd/" + std::to_string(f.fd);
+        return f;
+    }();
+    return input;
+}
+
+platform::File OpenFile(const std::string& path) {
+    platform::File f;
+    if (!f.Open(path)) std::abort();
+    return f;
 }
 
 }  // namespace
@@ -51,12 +86,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t kind = (data[0] & 3) % 3;
     const int which = (data[0] >> 2) & 7;
     std::string name = which < 5 ? NameFileNames(kind)[which] : which == 5 ? "sch_poi_idx.sdb" : "poi_detail.sdb";
-    fuzzsupport::WriteBytes(folder.path + name, data + 1, size - 1);
-
-    NcSearchMain engine;
-    engine.SetFolder(folder.path);
-    engine.OpenDetailFiles();
-    if (engine.OpenNameFiles(kind)) {
+    const InputFile& input = Input();
+    if (ftruncate(input.fd, 0) != 0 ||
+        (size > 1 && pwrite(input.fd, data + 1, size - 1, 0) != static_cast<ssize_t>(size - 1)))
+        std::abort();
+    NcSearchMain& engine = Engine(kind);
+    if (engine.UseFile(name, OpenFile(input.path))) {
         struct Job {
             const char* keywordUtf8;
             NameRoutine routine;
@@ -97,6 +132,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
     }
-    if (const auto* valid = ValidBytes(folder, name)) fuzzsupport::WriteBytes(folder.path + name, *valid);
+    engine.UseFile(name, OpenFile(folder.path + name));
     return 0;
 }

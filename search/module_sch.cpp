@@ -357,21 +357,26 @@ int CModuleSCH::ReleaseSearchMemory() {
 bool CModuleSCH::GetActiveMemory(uint32_t kind) {
     const int recorded = RecordedKind(kind);
     if (recorded < 0) return false;
-    if (recorded == m_activeKind && !m_activeMemory.empty()) return true;
+    if (recorded == m_activeKind && m_activeMemory) return true;
     FreeActiveMemory();
+    // The block stands for the kind's share of memory (the engines keep
+    // their tables in storage of their own): held, never filled, so that a
+    // change of kind costs no pass over a megabyte.
     try {
-        m_activeMemory.assign(WorkingBytes(recorded), 0);
+        m_activeMemory = std::make_unique_for_overwrite<uint8_t[]>(WorkingBytes(recorded));
     } catch (const std::bad_alloc&) {
         return false;
     }
+    m_activeBytes = WorkingBytes(recorded);
     m_activeKind = recorded;
     DebugTrace(2, "**** Module_Search Active 메모리 할당 : SearchKindID(%d) = %d\n", static_cast<int>(kind),
-               static_cast<int>(m_activeMemory.size()));
+               static_cast<int>(m_activeBytes));
     return true;
 }
 
 void CModuleSCH::FreeActiveMemory() {
-    std::vector<uint8_t>().swap(m_activeMemory);
+    m_activeMemory.reset();
+    m_activeBytes = 0;
     m_activeKind = -1;
 }
 

@@ -246,7 +246,8 @@ private:
     // guards the working memory record.
     mutable CMgrCriticalSection m_engineLock;
     std::vector<uint8_t> m_baseMemory;
-    std::vector<uint8_t> m_activeMemory;
+    std::unique_ptr<uint8_t[]> m_activeMemory;
+    size_t m_activeBytes = 0;
     int m_activeKind = -1;
     int m_facilityCount = 0;  // hits of the last building search
     SearchRouteSampler m_routeSampler;  // guarded by m_engineLock

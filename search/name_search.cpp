@@ -247,12 +247,16 @@ int NcSearchMain::OpenNameFiles(uint32_t kind) {
     if (!names) return 0;
     if (kind == m_kind && m_base.IsOpen()) return 1;
     m_kind = 0xFFFFFFFF;
-    ResetWindows();
     platform::File* files[5] = {&m_base, &m_pairs, &m_initials, &m_byArea, &m_full};
     for (int i = 0; i < 5; ++i) {
         files[i]->Close();
         if (!m_folder.empty()) files[i]->Open(platform::NativePath(m_folder + names[i]));
     }
+    return ReadNameHeads(kind);
+}
+
+int NcSearchMain::ReadNameHeads(uint32_t kind) {
+    ResetWindows();
     m_recordCount = ReadU32(m_base, 0);
     const int64_t size = m_base.IsOpen() ? m_base.Size() : 0;
     // A count the file cannot hold is cut to the records it holds.
@@ -267,13 +271,22 @@ int NcSearchMain::OpenNameFiles(uint32_t kind) {
     return 1;
 }
 
+namespace {
+constexpr const char* kDetailFileNames[5] = {"sch_poi_idx.sdb", "poi_detail.sdb", "building.sdb", "poi_sub.sdb",
+                                             "nvr.sdb"};
+}  // namespace
+
 int NcSearchMain::OpenDetailFiles() {
     platform::File* files[5] = {&m_poiIdx, &m_detail, &m_building, &m_sub, &m_places};
-    const char* names[5] = {"sch_poi_idx.sdb", "poi_detail.sdb", "building.sdb", "poi_sub.sdb", "nvr.sdb"};
     for (int i = 0; i < 5; ++i) {
         files[i]->Close();
-        if (!m_folder.empty()) files[i]->Open(platform::NativePath(m_folder + names[i]));
+        if (!m_folder.empty()) files[i]->Open(platform::NativePath(m_folder + kDetailFileNames[i]));
     }
+    return ReadDetailHeads();
+}
+
+int NcSearchMain::ReadDetailHeads() {
+    ResetWindows();
     m_poiIdxCount = ReadU32(m_poiIdx, 0);
     m_detailCount = ReadU32(m_detail, 0);
     m_buildingCount = ReadU32(m_building, 0);
@@ -283,6 +296,24 @@ int NcSearchMain::OpenDetailFiles() {
     m_placeCount = static_cast<uint32_t>(
         std::min<int64_t>(m_placeCount, std::max<int64_t>(size / kPoiBaseRecordBytes - 1, 0)));
     return 1;
+}
+
+int NcSearchMain::UseFile(std::string_view name, platform::File file) {
+    if (const char* const* names = NameFileNames(m_kind)) {
+        platform::File* files[5] = {&m_base, &m_pairs, &m_initials, &m_byArea, &m_full};
+        for (int i = 0; i < 5; ++i)
+            if (name == names[i]) {
+                *files[i] = std::move(file);
+                return ReadNameHeads(m_kind);
+            }
+    }
+    platform::File* files[5] = {&m_poiIdx, &m_detail, &m_building, &m_sub, &m_places};
+    for (int i = 0; i < 5; ++i)
+        if (name == kDetailFileNames[i]) {
+            *files[i] = std::move(file);
+            return ReadDetailHeads();
+        }
+    return 0;
 }
 
 void NcSearchMain::SetJob(std::string_view keyword, const NameFilter& filter, uint8_t orderBy) {

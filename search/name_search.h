@@ -167,6 +167,11 @@ public:
     // Opens "sch_poi_idx.sdb", "poi_detail.sdb", "building.sdb" and
     // "poi_sub.sdb" (any may be missing).
     int OpenDetailFiles();
+    // Puts an open file in place of one of those files (by its name: a name
+    // file of the open kind or a detail file) and reads its head again as
+    // an open would; the answer of that open, or 0 for a name the engine
+    // does not hold. For callers that hold the bytes elsewhere (in memory).
+    int UseFile(std::string_view name, platform::File file);
 
     // The search about to run: the keyword (CP949), the filters, the order
     // (the hits of the last search stay until the next Run).
@@ -243,6 +248,10 @@ private:
         uint32_t entryCount = 0;
     };
     void ResetWindows();
+    // The counts and views of the open name files (1, or 0 without a base
+    // file) and of the detail files (1).
+    int ReadNameHeads(uint32_t kind);
+    int ReadDetailHeads();
     // 0, or the reason the search must stop.
     int Cancelled();
     bool ReadEntry(const IndexView& view, uint32_t i, KeyEntry& e) const;
