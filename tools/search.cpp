@@ -14,6 +14,11 @@
 //          the name search: places (or companies, apartments) whose names
 //          begin with KW (Hangul initials, syllables, Latin letters and
 //          digits), or hold it with --middle
+//   search --root DIR --kind building --key K [--text KW] [--cate N]
+//          [--area C] [--x X --y Y] [--order 0|3]   the facilities of the
+//          building of key K (record order, or 3: group, floor)
+//   search --root DIR --kind subplace --poi ID [--x X --y Y]   the
+//          sub-places of a place
 //   search --root DIR --kind tel --tel-area A --number DIGITS [--x X --y Y]
 //          the companies whose number in area A (2, 31, ...) begins with
 //          DIGITS (at most 1000)
@@ -41,6 +46,7 @@
 //          code of 4 digits or fewer: the jeju place file)
 // Texts are UTF-8 on the command line and in the output. Errors go to
 // stderr with exit code 1 (bad data) or 2 (bad usage).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -59,7 +65,8 @@ namespace {
 int Usage(const char* why) {
     std::fprintf(stderr, "search: %s\n", why);
     std::fprintf(stderr,
-                 "usage: search --root DIR --kind lot|road|area|name|tel|category|theme|ic|route|book [options]\n");
+                 "usage: search --root DIR --kind lot|road|area|name|building|subplace|tel|category|theme|ic|route|book "
+                 "[options]\n");
     return 2;
 }
 
@@ -126,6 +133,53 @@ int RunNames(std::map<std::string, std::string>& opt) {
         }
         start += n;
     }
+    return 0;
+}
+
+// The facilities of a building and the sub-places of a place: the
+// look-ups the module runs on the caller's thread.
+int RunBuildingOrSubPlaces(const std::string& kind, std::map<std::string, std::string>& opt) {
+    auto number = [&](const char* key) { return opt.count(key) ? static_cast<uint32_t>(std::strtoul(opt[key].c_str(), nullptr, 10)) : 0u; };
+    SearchRequest request;
+    request.SearchKindID = kSearchKindName;
+    request.ptCenter = {number("x"), number("y")};
+    CMneSearchManager manager;
+    manager.SetFolders(opt["root"]);
+    manager.LoadEngines();
+    std::vector<SearchResult> rows;
+    if (kind == "building") {
+        if (!opt.count("key")) return Usage("--kind building needs --key");
+        request.dBuildingKey = std::strtod(opt["key"].c_str(), nullptr);
+        request.nSubCode = number("cate");
+        request.uAreaCode = number("area");
+        request.eOrderBy = static_cast<uint8_t>(number("order"));
+        std::string cp949;
+        if (opt.count("text") && !platform::Utf16ToCp949(platform::Utf8ToUtf16(opt["text"]), cp949))
+            return Usage("--text is not CP949 text");
+        int count = 0;
+        const int answer = manager.SearchBuildingFacilities(request, cp949, &count);
+        std::printf("{\"answer\":%d,\"count\":%d}\n", answer, count);
+        rows.resize(static_cast<size_t>(std::max(count, 0)));
+        for (int start = 0; start < count;) {
+            const int n = manager.GetFacilityRows(start, 15, rows.data() + start);
+            if (n <= 0) break;
+            start += n;
+        }
+    } else {
+        if (!opt.count("poi")) return Usage("--kind subplace needs --poi");
+        request.nRecordID = number("poi");
+        rows.resize(200);
+        rows.resize(static_cast<size_t>(std::max(manager.ListSubPlaces(request, rows.data()), 0)));
+        std::printf("{\"count\":%zu}\n", rows.size());
+    }
+    for (const SearchResult& r : rows)
+        std::printf("{\"name\":%s,\"building\":%s,\"floor\":%d,\"detail\":%s,\"poi\":%u,\"distance\":%u,"
+                    "\"x\":%u,\"y\":%u}\n",
+                    Json(platform::Utf16ToUtf8(SearchText(r.szName, kSchNameChars))).c_str(),
+                    Json(platform::Utf16ToUtf8(SearchText(r.szBuilding, kSchNameChars))).c_str(),
+                    static_cast<int8_t>(r.cFloor),
+                    Json(platform::Utf16ToUtf8(SearchText(r.szDetail, kSchDetailChars))).c_str(), r.nPOIID,
+                    r.nDistance, r.pt.x, r.pt.y);
     return 0;
 }
 
@@ -472,6 +526,7 @@ int main(int argc, char** argv) {
         return opt.count("main") ? RunNumbers(engine, opt) : RunAreas(engine, opt);
     }
     if (kind == "name") return RunNames(opt);
+    if (kind == "building" || kind == "subplace") return RunBuildingOrSubPlaces(kind, opt);
     if (kind == "tel" || kind == "category" || kind == "route" || kind == "around") return RunKinds(kind, opt);
     if (kind == "theme") return RunThemes(opt);
     if (kind == "theme-list") return RunThemeList(opt, folder);

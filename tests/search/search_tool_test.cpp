@@ -101,6 +101,30 @@ TEST_F(SearchToolTest, NameKind) {
     EXPECT_EQ(Search("--kind name").exitCode, 2);
 }
 
+TEST_F(SearchToolTest, BuildingAndSubPlaceKinds) {
+    // The demo mall: 20 entries, the second name behind its clinic skipped;
+    // by group and floor, the basement market first.
+    ToolRun r = Search("--kind building --key 1030020077 --order 3");
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 1u + 19);
+    EXPECT_EQ(r.lines[0], "{\"answer\":1,\"count\":19}");
+    EXPECT_EQ(r.lines[1].rfind("{\"name\":\"누리몰마트\",\"building\":\"누리몰\",\"floor\":-1,", 0), 0u) << r.lines[1];
+    EXPECT_EQ(Search("--kind building --key 1").lines, std::vector<std::string>{"{\"answer\":0,\"count\":0}"});
+    // The park's four sub-places, by the park's POI id.
+    r = Search("--kind name --text 마루로공원");
+    ASSERT_GE(r.lines.size(), 2u);
+    const size_t at = r.lines[1].find("\"poi\":");
+    ASSERT_NE(at, std::string::npos);
+    const std::string poi = std::to_string(std::stoul(r.lines[1].substr(at + 6)));
+    r = Search("--kind subplace --poi " + poi);
+    ASSERT_EQ(r.exitCode, 0);
+    ASSERT_EQ(r.lines.size(), 1u + 4);
+    EXPECT_EQ(r.lines[2].rfind("{\"name\":\"마루로공원 후문\",", 0), 0u) << r.lines[2];
+    EXPECT_NE(r.lines[2].find("\"detail\":\"후문 앞\""), std::string::npos) << r.lines[2];
+    EXPECT_EQ(Search("--kind building").exitCode, 2);
+    EXPECT_EQ(Search("--kind subplace").exitCode, 2);
+}
+
 TEST_F(SearchToolTest, Errors) {
     EXPECT_EQ(Search("--kind tel --text 02").exitCode, 2);
     EXPECT_EQ(Search("--kind nonsense").exitCode, 2);
