@@ -22,6 +22,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -59,6 +60,8 @@ World& TheWorld() {
         char dir[] = "/tmp/searchnamebenchXXXXXX";
         if (!mkdtemp(dir)) std::abort();
         world->root = dir;
+        // A million names take some 160 MB: the folder goes with the process.
+        std::atexit([] { std::filesystem::remove_all(TheWorld().root); });
         world->pois = writers::GenerateNameSet(20261210, kNames, kAreas, world->centre);
         writers::SearchDbSource source;
         source.pois = world->pois;
