@@ -612,8 +612,7 @@ std::vector<uint8_t> BuildSubPlaceFile(std::vector<SearchSubPlaces> lists) {
     platform::ByteWriter w;
     w.U32(n);
     w.Zeros(kSubPlaceEntryBytes - 4);
-    uint32_t listAt = (n + 1) * kSubPlaceEntryBytes, items = 0;
-    for (const auto& l : lists) items += static_cast<uint32_t>(l.items.size());
+    uint32_t listAt = (n + 1) * kSubPlaceEntryBytes;
     for (const auto& l : lists) {
         w.U32(l.key);
         w.U32(listAt);
