@@ -60,7 +60,8 @@ bool NativePath(std::string_view windowsName, std::string& out) {
         out = std::move(path);
         return true;
     }
-    path = absolute ? "/" : "";
+    path.clear();
+    if (absolute) path = "/";
     for (const std::string& p : parts) {
         if (p == "." || p == "..") {
             path = path.empty() ? p : (path == "/" ? "/" + p : path + "/" + p);
