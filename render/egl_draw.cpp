@@ -302,13 +302,13 @@ int CEglDraw::ThickLine(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y
 
 bool CEglDraw::ThickLineRows(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colorBgr,
                              int32_t grey) {
-    constexpr int64_t kMaxCoordinate = 1 << 20, kMaxRows = 1 << 16;
-    const int64_t dx = static_cast<int64_t>(x2) - x1, dy = static_cast<int64_t>(y2) - y1;
+    constexpr int64_t kMaxCoordinate = 1 << 20, kMaxWidth = 1 << 12;
     if (std::llabs(x1) > kMaxCoordinate || std::llabs(y1) > kMaxCoordinate || std::llabs(x2) > kMaxCoordinate ||
-        std::llabs(y2) > kMaxCoordinate || w > kMaxRows || std::llabs(dy) >= kMaxRows)
+        std::llabs(y2) > kMaxCoordinate || w > kMaxWidth)
         return false;
     // The one-pixel line of LineStep, unclipped: its y never goes back, so
     // each of its rows holds one run of x.
+    const int64_t dx = static_cast<int64_t>(x2) - x1, dy = static_cast<int64_t>(y2) - y1;
     const bool yMajor = std::llabs(dx) < std::llabs(dy);
     const int64_t dMajor = yMajor ? dy : dx, dMinor = yMajor ? dx : dy;
     const int64_t slope = dMinor * 65536 / dMajor;
@@ -322,23 +322,29 @@ bool CEglDraw::ThickLineRows(int32_t w, int32_t x1, int32_t y1, int32_t x2, int3
         *x = yMajor ? minor : major;
         *y = yMajor ? major : minor;
     };
+    // Widened by s .. s + w - 1 (s = -(w / 2)), only the steps whose major
+    // coordinate lands within lo .. hi can reach the buffer.
+    const int64_t s = -(w / 2);
+    const int64_t lo = -(s + w - 1), hi = (yMajor ? m_height : m_width) - 1 - s;
+    const int64_t firstStep = dir > 0 ? std::max<int64_t>(0, lo - major0) : std::max<int64_t>(0, major0 - hi);
+    const int64_t lastStep = dir > 0 ? std::min<int64_t>(n, hi - major0) : std::min<int64_t>(n, major0 - lo);
+    if (firstStep > lastStep) return true;
     int64_t xa, ya, xb, yb;
-    pixel(0, &xa, &ya);
-    pixel(n, &xb, &yb);
+    pixel(firstStep, &xa, &ya);
+    pixel(lastStep, &xb, &yb);
     const int64_t top = std::min(ya, yb), rows = std::max(ya, yb) - top + 1;
     m_rowLow.assign(static_cast<size_t>(rows), std::numeric_limits<int32_t>::max());
     m_rowHigh.assign(static_cast<size_t>(rows), std::numeric_limits<int32_t>::min());
-    for (int64_t i = 0; i <= n; ++i) {
+    for (int64_t i = firstStep; i <= lastStep; ++i) {
         int64_t x, y;
         pixel(i, &x, &y);
         const size_t row = static_cast<size_t>(y - top);
         m_rowLow[row] = std::min(m_rowLow[row], static_cast<int32_t>(x));
         m_rowHigh[row] = std::max(m_rowHigh[row], static_cast<int32_t>(x));
     }
-    // Row Y of the union gathers the line's rows Y - s - w + 1 .. Y - s,
-    // each widened by s .. s + w - 1 (s = -(w / 2)); x moves one way along
-    // the line, so the extremes lie at the ends of that window.
-    const int64_t s = -(w / 2);
+    // Row Y of the union gathers the line's rows Y - s - w + 1 .. Y - s;
+    // x moves one way along the line, so the extremes lie at the ends of
+    // that window.
     const int64_t first = std::max<int64_t>(top + s, 0);
     const int64_t last = std::min<int64_t>(top + rows - 1 + s + w - 1, m_height - 1);
     const Ink ink = MakeInk(colorBgr, 1.0f, grey);

@@ -167,8 +167,9 @@ private:
     uint8_t* Row(int32_t y) const { return m_pixels + static_cast<size_t>(m_height - 1 - y) * m_stride; }
     void Segment(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colorBgr, float opacity,
                  int32_t grey);
-    // ThickLine's opaque case written as one span per row; false (nothing
-    // drawn) for a line too long for the row tables.
+    // ThickLine's opaque case written as one span per row, only the steps
+    // that can reach the buffer walked; false (nothing drawn) for
+    // coordinates or widths beyond what it takes on.
     bool ThickLineRows(int32_t w, int32_t x1, int32_t y1, int32_t x2, int32_t y2, uint32_t colorBgr, int32_t grey);
 
     CEglPen* m_pen = nullptr;
