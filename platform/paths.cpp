@@ -60,8 +60,7 @@ bool NativePath(std::string_view windowsName, std::string& out) {
         out = std::move(path);
         return true;
     }
-    path.clear();
-    if (absolute) path = "/";
+    path.assign(absolute ? 1 : 0, '/');
     for (const std::string& p : parts) {
         if (p == "." || p == "..") {
             path = path.empty() ? p : (path == "/" ? "/" + p : path + "/" + p);

@@ -108,7 +108,7 @@ int GpsPortSearch::ProbeGroup(const std::vector<int>& ports, int* foundRate) {
     struct Probe {
         int port;
         std::unique_ptr<platform::SerialPort> serial;
-        uint8_t buffer[kProbeBytes];
+        uint8_t buffer[kProbeBytes] = {};
         size_t fill = 0;
         bool usable = false;
     };
