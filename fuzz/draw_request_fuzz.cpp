@@ -1,5 +1,6 @@
 // The 48-byte draw request from untrusted bytes through the renderer's
-// request validation: every field must come out inside its range.
+// request validation: every field must come out inside its range (view
+// modes 0..10, 10 being the route comparison).
 #include <cstdlib>
 #include <cstring>
 
@@ -15,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::memcmp(again, data, kMneDrawRequestBytes) != 0) std::abort();
     const int settled = map.ValidateRequest(request);
     if (request.centreMode > 1 || request.birdView > 1 || request.northUp > 1 || request.trafficPass > 1 ||
-        request.styleMode > 1 || request.viewMode > 9 || request.screenIndex > 1 || request.poiPass > 2 ||
+        request.styleMode > 1 || request.viewMode > 10 || request.screenIndex > 1 || request.poiPass > 2 ||
         request.scaleStep > 14 || (request.birdView && request.northUp && request.viewMode != 8))
         std::abort();
     // Without a style the colour mode cannot load and the validation stops
