@@ -6,11 +6,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+
+#include "platform/memory_files.h"
 
 namespace platform {
 namespace {
@@ -64,12 +68,19 @@ File& File::operator=(File&& other) noexcept {
         Close();
         m_fd = other.m_fd;
         other.m_fd = -1;
+        m_memory = std::move(other.m_memory);
+        m_position = other.m_position;
     }
     return *this;
 }
 
 bool File::Open(const std::string& nativePath, Mode mode) {
     Close();
+    if (MemoryFileSystem* memory = MemoryFileSystemFor(nativePath)) {
+        m_memory = memory->Open(nativePath, mode);
+        m_position = 0;
+        return m_memory != nullptr;
+    }
     int flags = O_CLOEXEC;
     switch (mode) {
         case Mode::kRead: flags |= O_RDONLY; break;
@@ -83,15 +94,28 @@ bool File::Open(const std::string& nativePath, Mode mode) {
 void File::Close() {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
+    m_memory.reset();
 }
 
 int64_t File::Size() const {
+    if (m_memory) {
+        std::lock_guard<std::mutex> lock(m_memory->mutex);
+        return static_cast<int64_t>(m_memory->bytes.size());
+    }
     struct stat st {};
     if (m_fd < 0 || fstat(m_fd, &st) != 0) return -1;
     return st.st_size;
 }
 
 int64_t File::ReadAt(uint64_t offset, void* buffer, size_t size) const {
+    if (m_memory) {
+        std::lock_guard<std::mutex> lock(m_memory->mutex);
+        const std::vector<uint8_t>& bytes = m_memory->bytes;
+        if (offset >= bytes.size()) return 0;
+        const size_t n = std::min<uint64_t>(size, bytes.size() - offset);
+        if (n > 0) std::memcpy(buffer, bytes.data() + offset, n);
+        return static_cast<int64_t>(n);
+    }
     if (m_fd < 0) return -1;
     size_t done = 0;
     auto* out = static_cast<char*>(buffer);
@@ -112,6 +136,14 @@ bool File::ReadExactAt(uint64_t offset, void* buffer, size_t size) const {
 }
 
 bool File::WriteAll(const void* data, size_t size) {
+    if (m_memory) {
+        std::lock_guard<std::mutex> lock(m_memory->mutex);
+        std::vector<uint8_t>& bytes = m_memory->bytes;
+        if (m_position + size > bytes.size()) bytes.resize(m_position + size);
+        if (size > 0) std::memcpy(bytes.data() + m_position, data, size);
+        m_position += size;
+        return true;
+    }
     if (m_fd < 0) return false;
     const char* in = static_cast<const char*>(data);
     while (size > 0) {
@@ -126,7 +158,7 @@ bool File::WriteAll(const void* data, size_t size) {
     return true;
 }
 
-bool File::Sync() { return m_fd >= 0 && ::fsync(m_fd) == 0; }
+bool File::Sync() { return m_memory != nullptr || (m_fd >= 0 && ::fsync(m_fd) == 0); }
 
 bool ReadWholeFile(const std::string& nativePath, std::vector<uint8_t>& out, std::string* error) {
     out.clear();
@@ -150,6 +182,11 @@ bool ReadWholeFile(const std::string& nativePath, std::vector<uint8_t>& out, std
 }
 
 bool AtomicReplaceFile(const std::string& nativePath, const void* data, size_t size, std::string* error) {
+    if (MemoryFileSystem* memory = MemoryFileSystemFor(nativePath)) {
+        if (memory->Replace(nativePath, data, size)) return true;
+        SetError(error, "cannot replace", nativePath);
+        return false;
+    }
     static std::atomic<unsigned> counter{0};
     RemoveStaleTemporaries(nativePath);
     const std::string temp = nativePath + ".tmp" + std::to_string(::getpid()) + "_" +
@@ -181,6 +218,13 @@ bool AtomicReplaceFile(const std::string& nativePath, const void* data, size_t s
 }
 
 bool RenameFile(const std::string& from, const std::string& to, std::string* error) {
+    MemoryFileSystem* memory = MemoryFileSystemFor(from);
+    if (memory || MemoryFileSystemFor(to)) {
+        if (memory && memory->Rename(from, to)) return true;
+        if (!memory) errno = EXDEV;
+        SetError(error, "cannot rename", from);
+        return false;
+    }
     if (::rename(from.c_str(), to.c_str()) != 0) {
         SetError(error, "cannot rename", from);
         return false;
@@ -188,6 +232,9 @@ bool RenameFile(const std::string& from, const std::string& to, std::string* err
     return true;
 }
 
-bool RemoveFile(const std::string& nativePath) { return ::unlink(nativePath.c_str()) == 0; }
+bool RemoveFile(const std::string& nativePath) {
+    if (MemoryFileSystem* memory = MemoryFileSystemFor(nativePath)) return memory->Remove(nativePath);
+    return ::unlink(nativePath.c_str()) == 0;
+}
 
 }  // namespace platform

@@ -8,10 +8,15 @@
 #include <cerrno>
 #include <vector>
 
+#include "platform/memory_files.h"
+
 namespace platform {
 namespace {
 
 bool Exists(const std::string& path) {
+    if (MemoryFileSystem* memory = MemoryFileSystemFor(path)) {
+        return memory->KindOf(path) != MemoryFileSystem::Kind::kMissing;
+    }
     struct stat st {};
     return lstat(path.c_str(), &st) == 0;
 }
@@ -20,6 +25,7 @@ bool Exists(const std::string& path) {
 // or name itself when none does.
 std::string MatchComponent(const std::string& folder, const std::string& name) {
     const std::string probe = folder.empty() ? name : (folder == "/" ? "/" + name : folder + "/" + name);
+    if (MemoryFileSystem* memory = MemoryFileSystemFor(probe)) return memory->MatchEntry(folder, name);
     if (Exists(probe)) return name;
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return name;
@@ -102,11 +108,17 @@ std::string ExecutablePath() {
 bool FileExists(const std::string& nativePath) { return Exists(nativePath); }
 
 bool IsDirectory(const std::string& nativePath) {
+    if (MemoryFileSystem* memory = MemoryFileSystemFor(nativePath)) {
+        return memory->KindOf(nativePath) == MemoryFileSystem::Kind::kFolder;
+    }
     struct stat st {};
     return stat(nativePath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool IsRegularFile(const std::string& nativePath) {
+    if (MemoryFileSystem* memory = MemoryFileSystemFor(nativePath)) {
+        return memory->KindOf(nativePath) == MemoryFileSystem::Kind::kFile;
+    }
     struct stat st {};
     return stat(nativePath.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
@@ -120,7 +132,11 @@ bool MakeDirectories(const std::string& nativePath) {
         const size_t end = next == std::string::npos ? nativePath.size() : next;
         prefix = nativePath.substr(0, end);
         if (!prefix.empty() && !IsDirectory(prefix)) {
-            if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) return false;
+            if (MemoryFileSystem* memory = MemoryFileSystemFor(prefix)) {
+                if (!memory->MakeFolder(prefix)) return false;
+            } else if (mkdir(prefix.c_str(), 0755) != 0 && errno != EEXIST) {
+                return false;
+            }
             if (!IsDirectory(prefix)) return false;
         }
         if (next == std::string::npos) break;
