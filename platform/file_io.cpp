@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <memory>
 #include <mutex>
 
 #include "platform/memory_files.h"
@@ -61,6 +63,61 @@ void RemoveStaleTemporaries(const std::string& target) {
     closedir(dir);
 }
 
+// Files open in a MemoryFileSystem. Such a File holds a descriptor number
+// from a range the kernel never hands out, standing for an entry here (the
+// bytes and the write position), so that File stays one descriptor wide.
+class OpenMemoryFiles {
+public:
+    struct Handle {
+        std::shared_ptr<MemoryFileData> data;
+        uint64_t* position;   // stable: map nodes do not move
+    };
+
+    static bool IsMemory(int fd) { return fd >= kFirst; }
+
+    static int Add(std::shared_ptr<MemoryFileData> data) {
+        std::lock_guard<std::mutex> lock(Mutex());
+        std::map<int, Entry>& files = Files();
+        int& next = Next();
+        while (files.count(next)) next = next == INT32_MAX ? kFirst : next + 1;
+        const int fd = next;
+        next = next == INT32_MAX ? kFirst : next + 1;
+        files[fd] = Entry{std::move(data), 0};
+        return fd;
+    }
+
+    static Handle Get(int fd) {
+        std::lock_guard<std::mutex> lock(Mutex());
+        Entry& entry = Files().at(fd);
+        return Handle{entry.data, &entry.position};
+    }
+
+    static void Remove(int fd) {
+        std::lock_guard<std::mutex> lock(Mutex());
+        Files().erase(fd);
+    }
+
+private:
+    struct Entry {
+        std::shared_ptr<MemoryFileData> data;
+        uint64_t position = 0;
+    };
+    static constexpr int kFirst = 1 << 30;
+
+    static std::mutex& Mutex() {
+        static std::mutex mutex;
+        return mutex;
+    }
+    static std::map<int, Entry>& Files() {   // guarded by Mutex()
+        static std::map<int, Entry> files;
+        return files;
+    }
+    static int& Next() {   // guarded by Mutex()
+        static int next = kFirst;
+        return next;
+    }
+};
+
 }  // namespace
 
 File& File::operator=(File&& other) noexcept {
@@ -68,8 +125,6 @@ File& File::operator=(File&& other) noexcept {
         Close();
         m_fd = other.m_fd;
         other.m_fd = -1;
-        m_memory = std::move(other.m_memory);
-        m_position = other.m_position;
     }
     return *this;
 }
@@ -77,9 +132,9 @@ File& File::operator=(File&& other) noexcept {
 bool File::Open(const std::string& nativePath, Mode mode) {
     Close();
     if (MemoryFileSystem* memory = MemoryFileSystemFor(nativePath)) {
-        m_memory = memory->Open(nativePath, mode);
-        m_position = 0;
-        return m_memory != nullptr;
+        std::shared_ptr<MemoryFileData> data = memory->Open(nativePath, mode);
+        if (data) m_fd = OpenMemoryFiles::Add(std::move(data));
+        return m_fd >= 0;
     }
     int flags = O_CLOEXEC;
     switch (mode) {
@@ -92,15 +147,19 @@ bool File::Open(const std::string& nativePath, Mode mode) {
 }
 
 void File::Close() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (OpenMemoryFiles::IsMemory(m_fd)) {
+        OpenMemoryFiles::Remove(m_fd);
+    } else if (m_fd >= 0) {
+        ::close(m_fd);
+    }
     m_fd = -1;
-    m_memory.reset();
 }
 
 int64_t File::Size() const {
-    if (m_memory) {
-        std::lock_guard<std::mutex> lock(m_memory->mutex);
-        return static_cast<int64_t>(m_memory->bytes.size());
+    if (OpenMemoryFiles::IsMemory(m_fd)) {
+        const OpenMemoryFiles::Handle file = OpenMemoryFiles::Get(m_fd);
+        std::lock_guard<std::mutex> lock(file.data->mutex);
+        return static_cast<int64_t>(file.data->bytes.size());
     }
     struct stat st {};
     if (m_fd < 0 || fstat(m_fd, &st) != 0) return -1;
@@ -108,9 +167,10 @@ int64_t File::Size() const {
 }
 
 int64_t File::ReadAt(uint64_t offset, void* buffer, size_t size) const {
-    if (m_memory) {
-        std::lock_guard<std::mutex> lock(m_memory->mutex);
-        const std::vector<uint8_t>& bytes = m_memory->bytes;
+    if (OpenMemoryFiles::IsMemory(m_fd)) {
+        const OpenMemoryFiles::Handle file = OpenMemoryFiles::Get(m_fd);
+        std::lock_guard<std::mutex> lock(file.data->mutex);
+        const std::vector<uint8_t>& bytes = file.data->bytes;
         if (offset >= bytes.size()) return 0;
         const size_t n = std::min<uint64_t>(size, bytes.size() - offset);
         if (n > 0) std::memcpy(buffer, bytes.data() + offset, n);
@@ -136,12 +196,14 @@ bool File::ReadExactAt(uint64_t offset, void* buffer, size_t size) const {
 }
 
 bool File::WriteAll(const void* data, size_t size) {
-    if (m_memory) {
-        std::lock_guard<std::mutex> lock(m_memory->mutex);
-        std::vector<uint8_t>& bytes = m_memory->bytes;
-        if (m_position + size > bytes.size()) bytes.resize(m_position + size);
-        if (size > 0) std::memcpy(bytes.data() + m_position, data, size);
-        m_position += size;
+    if (OpenMemoryFiles::IsMemory(m_fd)) {
+        const OpenMemoryFiles::Handle file = OpenMemoryFiles::Get(m_fd);
+        std::lock_guard<std::mutex> lock(file.data->mutex);
+        std::vector<uint8_t>& bytes = file.data->bytes;
+        const uint64_t position = *file.position;
+        if (position + size > bytes.size()) bytes.resize(position + size);
+        if (size > 0) std::memcpy(bytes.data() + position, data, size);
+        *file.position = position + size;
         return true;
     }
     if (m_fd < 0) return false;
@@ -158,7 +220,7 @@ bool File::WriteAll(const void* data, size_t size) {
     return true;
 }
 
-bool File::Sync() { return m_memory != nullptr || (m_fd >= 0 && ::fsync(m_fd) == 0); }
+bool File::Sync() { return OpenMemoryFiles::IsMemory(m_fd) || (m_fd >= 0 && ::fsync(m_fd) == 0); }
 
 bool ReadWholeFile(const std::string& nativePath, std::vector<uint8_t>& out, std::string* error) {
     out.clear();

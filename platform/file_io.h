@@ -3,26 +3,19 @@
 // atomic replace through which every file the program saves is written.
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace platform {
 
-struct MemoryFileData;
-
-// An open file descriptor, closed with the object. A file under a mounted
-// MemoryFileSystem (see memory_files.h) is opened in memory instead.
+// An open file descriptor, closed with the object.
 class File {
 public:
     enum class Mode { kRead, kReadWrite, kCreateTruncate };
 
     File() = default;
     ~File() { Close(); }
-    File(File&& other) noexcept
-        : m_fd(other.m_fd), m_memory(std::move(other.m_memory)), m_position(other.m_position) {
-        other.m_fd = -1;
-    }
+    File(File&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
     File& operator=(File&& other) noexcept;
     File(const File&) = delete;
     File& operator=(const File&) = delete;
@@ -30,8 +23,7 @@ public:
     // nativePath is a native path (see NativePath). False with errno kept.
     bool Open(const std::string& nativePath, Mode mode = Mode::kRead);
     void Close();
-    bool IsOpen() const { return m_fd >= 0 || m_memory != nullptr; }
-    // The descriptor; -1 for a file in memory.
+    bool IsOpen() const { return m_fd >= 0; }
     int Descriptor() const { return m_fd; }
 
     // Size in bytes, -1 on failure.
@@ -47,8 +39,6 @@ public:
 
 private:
     int m_fd = -1;
-    std::shared_ptr<MemoryFileData> m_memory;   // a file in memory, or null
-    uint64_t m_position = 0;                    // WriteAll's position in m_memory
 };
 
 // Reads a whole file. False (error set) when it cannot be opened or read.
