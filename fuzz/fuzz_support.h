@@ -1,8 +1,9 @@
 #pragma once
 // Set-up shared by the fuzz targets that go through files: a private folder
-// made once per process, input bytes written into it, the settings folders
-// pointed at it and the trace kept quiet. Header-only: the fuzz build makes
-// one program per *_fuzz.cpp and nothing else.
+// made once per process (on disk, or in the in-memory file system so that
+// no input touches the disk), input bytes written into it, the settings
+// folders pointed at it and the trace kept quiet. Header-only: the fuzz
+// build makes one program per *_fuzz.cpp and nothing else.
 #include <sys/stat.h>
 
 #include <cstddef>
@@ -18,6 +19,7 @@
 
 #include "foundation/debug_trace.h"
 #include "foundation/nv_config.h"
+#include "platform/memory_files.h"
 
 namespace fuzzsupport {
 
@@ -53,9 +55,33 @@ inline std::string MakeTempFolder(const std::string& stem) {
     std::abort();
 }
 
-// Writes the bytes as the whole file; aborts when it cannot, since a target
-// reading an old or missing file would pass without testing the input.
+// The process's in-memory file system, mounted on first use: every path
+// under its root ("/memfs") is a file in memory for the readers and writers
+// of the file layer.
+inline platform::MemoryFileSystem& MemoryFiles() {
+    static platform::MemoryFileSystem* fs = [] {
+        static platform::MemoryFileSystem files("/memfs");
+        files.Mount();
+        return &files;
+    }();
+    return *fs;
+}
+
+// A folder in memory named after the target ("/memfs/<stem>"), made anew.
+inline std::string MakeMemoryFolder(const std::string& stem) {
+    const std::string dir = MemoryFiles().PathOf(stem);
+    if (!MemoryFiles().MakeFolder(dir)) std::abort();
+    return dir;
+}
+
+// Writes the bytes as the whole file (in memory for a path under the
+// in-memory file system); aborts when it cannot, since a target reading an
+// old or missing file would pass without testing the input.
 inline void WriteBytes(const std::string& path, const void* data, size_t size) {
+    if (platform::MemoryFileSystemFor(path)) {
+        if (!MemoryFiles().WriteFile(path, data, size)) std::abort();
+        return;
+    }
     FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) std::abort();
     const bool written = size == 0 || std::fwrite(data, 1, size, f) == size;
@@ -71,22 +97,22 @@ inline void SilenceTrace() {
     SetDebugTraceSink([](std::string_view) {}, false);
 }
 
-// A map-data root for readers that open "Map\..." files under it: a fresh
-// private folder with an empty "Map" folder inside.
+// A map-data root for readers that open "Map\..." files under it: a private
+// folder in memory with an empty "Map" folder inside.
 inline std::string MakeMapRoot(const std::string& stem) {
-    std::string dir = MakeTempFolder(stem);
-    if (mkdir((dir + "/Map").c_str(), 0700) != 0) std::abort();
+    std::string dir = MakeMemoryFolder(stem);
+    if (!MemoryFiles().MakeFolder(dir + "/Map")) std::abort();
     return dir;
 }
 
-// The settings stores' folder for one target: made on first use, set as both
-// the program and the user-data folder, trace silenced. `files` are the
-// store's files, removed before and after each run so that every input
-// starts from nothing.
+// The settings stores' folder for one target, in memory: made on first use,
+// set as both the program and the user-data folder, trace silenced. `files`
+// are the store's files, removed before and after each run so that every
+// input starts from nothing.
 class StoreFolder {
 public:
     StoreFolder(const std::string& stem, std::initializer_list<const char*> files)
-        : m_dir(MakeTempFolder(stem)), m_files(files) {
+        : m_dir(MakeMemoryFolder(stem)), m_files(files) {
         NvFilePath::SetFolders(NvString::FromUtf8(m_dir), NvString::FromUtf8(m_dir));
         SilenceTrace();
     }
@@ -94,7 +120,7 @@ public:
     std::string File(const char* name) const { return m_dir + "/" + name; }
     void Write(const char* name, const uint8_t* data, size_t size) const { WriteBytes(File(name), data, size); }
     void Clean() const {
-        for (const char* name : m_files) std::remove(File(name).c_str());
+        for (const char* name : m_files) MemoryFiles().Remove(File(name));
     }
 
 private:

@@ -10,7 +10,7 @@
 #include "positioning/gps_fix.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string path = fuzzsupport::MakeTempFolder("last_gps_fuzz") + "/LastGPS.dat";
+    static const std::string path = fuzzsupport::MakeMemoryFolder("last_gps_fuzz") + "/LastGPS.dat";
     fuzzsupport::WriteBytes(path, data, size);
     GpsFixRecord fix;
     const int loaded = LoadLastGpsFix(path, fix);

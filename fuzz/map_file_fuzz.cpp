@@ -28,7 +28,7 @@ struct Cached : CMneCacheMapFile {
 };
 
 const std::string& Path() {
-    static const std::string path = fuzzsupport::MakeTempFolder("map_file_fuzz") + "/f.map";
+    static const std::string path = fuzzsupport::MakeMemoryFolder("map_file_fuzz") + "/f.map";
     return path;
 }
 

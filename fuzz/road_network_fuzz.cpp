@@ -2,8 +2,6 @@
 // top index pointing every square at the input, so the fuzzer works on the
 // tile entries and link records; RoadLine.ndb and Path.ndb are the input.
 // The readers and the top index are made once and reused for every input.
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <string>
@@ -12,31 +10,26 @@
 #include "fuzz/fuzz_support.h"
 #include "mapdb/road_network.h"
 #include "platform/byte_cursor.h"
-#include "platform/file_io.h"
 
 using fuzzsupport::WriteBytes;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string root = fuzzsupport::MakeMapRoot("road_network_fuzz");
-    // The top index (256 KB) is written once; each input replaces only the
-    // largest tile size in front of it and the tile data behind it.
-    static const platform::File map = [] {
-        const std::string path = root + "/Map/Map.ndb";
+    // The top index (256 KB) is built once; each input replaces only the
+    // largest tile size in front of it and the tile data behind it, and the
+    // file is handed over in memory.
+    static std::vector<uint8_t> map = [] {
         platform::ByteWriter w;
         w.U32(0);
         for (int i = 0; i < 256 * 256; ++i) w.U32(4 + 0x40000);
-        WriteBytes(path, w.Data());
-        platform::File f;
-        if (!f.Open(path, platform::File::Mode::kReadWrite)) std::abort();
-        return f;
+        return w.Data();
     }();
     // The largest tile size comes from the input too.
-    uint8_t largest[4] = {};
-    std::copy(data, data + std::min<size_t>(size, 4), largest);
-    if (pwrite(map.Descriptor(), largest, 4, 0) != 4 || ftruncate(map.Descriptor(), 4 + 0x40000) != 0 ||
-        (size > 0 && pwrite(map.Descriptor(), data, size, 4 + 0x40000) != static_cast<ssize_t>(size))) {
-        std::abort();
-    }
+    map.resize(4 + 0x40000);
+    std::fill(map.begin(), map.begin() + 4, 0);
+    std::copy(data, data + std::min<size_t>(size, 4), map.begin());
+    map.insert(map.end(), data, data + size);
+    WriteBytes(root + "/Map/Map.ndb", map);
     WriteBytes(root + "/Map/RoadLine.ndb", data, size);
     WriteBytes(root + "/Map/Path.ndb", data, size);
 

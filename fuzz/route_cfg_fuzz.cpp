@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string path = [] {
-        std::string dir = fuzzsupport::MakeTempFolder("route_cfg_fuzz");
+        std::string dir = fuzzsupport::MakeMemoryFolder("route_cfg_fuzz");
         fuzzsupport::SilenceTrace();
         return dir + "/Route.cfg";
     }();

@@ -57,7 +57,7 @@ void Run(const std::string& folder, const std::vector<uint8_t>& area) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string folder = fuzzsupport::MakeTempFolder("search_addr_fuzz") + "/";
+    static const std::string folder = fuzzsupport::MakeMemoryFolder("search_addr_fuzz") + "/";
     static const bool quiet = (fuzzsupport::SilenceTrace(), true);
     (void)quiet;
     if (size < 1 || size > (1u << 20)) return 0;

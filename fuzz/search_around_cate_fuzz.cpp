@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = [] {
         fuzzsupport::SilenceTrace();
-        return fuzzsupport::MakeTempFolder("search_around_cate_fuzz") + "/";
+        return fuzzsupport::MakeMemoryFolder("search_around_cate_fuzz") + "/";
     }();
     if (size > (1u << 16)) return 0;
     fuzzsupport::WriteBytes(folder + "cate_around.sdb", data, size);

@@ -9,7 +9,7 @@
 #include "search/poi_base.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string folder = fuzzsupport::MakeTempFolder("search_poi_cate_fuzz") + "/";
+    static const std::string folder = fuzzsupport::MakeMemoryFolder("search_poi_cate_fuzz") + "/";
     if (size < 1 || size > (1u << 20)) return 0;
     if (data[0] & 1) {
         fuzzsupport::WriteBytes(folder + "nvr.sdb", data + 1, size - 1);

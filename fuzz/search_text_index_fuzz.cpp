@@ -29,7 +29,7 @@ void Run(const std::string& folder) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string folder = fuzzsupport::MakeTempFolder("search_text_index_fuzz") + "/";
+    static const std::string folder = fuzzsupport::MakeMemoryFolder("search_text_index_fuzz") + "/";
     if (size < 1 || size > (1u << 20)) return 0;
     if (data[0] & 1) {
         fuzzsupport::WriteBytes(folder + "newaddr_chidx.sdb", data + 1, size - 1);

@@ -1,6 +1,6 @@
 // "System.ini" and "Condition.ini": the input split in two at its first NUL
-// (or half-way), written as the two files beside the program, read through
-// the system-settings bridge item by item.
+// (or half-way), written as the two files beside the program (in memory),
+// read through the system-settings bridge item by item.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -15,7 +15,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = [] {
         fuzzsupport::SilenceTrace();
-        const std::string f = fuzzsupport::MakeTempFolder("system_bridge_fuzz");
+        const std::string f = fuzzsupport::MakeMemoryFolder("system_bridge_fuzz");
         SetModuleFolderForTesting(f);
         RegistryKeyStore::SetFolder(f + "/Registry");
         return f;

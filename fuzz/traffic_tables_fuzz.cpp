@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // tables needs no folder scan.
     static const std::string root = [] {
         fuzzsupport::SilenceTrace();
-        std::string dir = fuzzsupport::MakeTempFolder("traffic_tables_fuzz");
-        if (mkdir((dir + "/map").c_str(), 0700) != 0) std::abort();
+        std::string dir = fuzzsupport::MakeMemoryFolder("traffic_tables_fuzz");
+        if (!fuzzsupport::MemoryFiles().MakeFolder(dir + "/map")) std::abort();
         return dir;
     }();
     static std::vector<uint8_t> block(TrafficArenaLayout::TotalBytes(true));
