@@ -80,7 +80,7 @@ int CMgrConfigUIDataDlgInfo::Load(const char16_t* file) {
         {u"nItemCount", INT32_MAX, DlgNumberOfKey, nullptr, "nItemCount below 0"}, &count, &toVisit);
 
     int taken = 0;
-    for (int i = 0; i < toVisit && !rejected; ++i) {
+    for (const int i : rejected ? std::vector<int>() : EntriesWithKeys(DlgNumberOfKey, toVisit)) {
         _tagUISTRUCT_DLGINFO record;
         int present = 0;
         NvString text;

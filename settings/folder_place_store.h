@@ -490,7 +490,7 @@ int CMgrConfigUIDataFolderPlaces<Traits>::LoadPlaces(const char16_t* file,
         rewrite = true;
     }
 
-    for (int entry = 0; entry < itemsToVisit; ++entry) {
+    for (const int entry : EntriesWithKeys(places.entryOf, itemsToVisit)) {
         Record record{};
         // A place the file holds no key of is not made up.
         if (Traits::ReadFields(m_configFile, entry, record) == 0) continue;

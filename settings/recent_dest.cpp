@@ -57,7 +57,7 @@ int CMgrConfigUIDataRecentDest::Load(const char16_t* file) {
         CheckCountedFile({u"ItemCount", kMaxItems, EntryOfKey, "no nVersion or ItemCount", nullptr}, &count, &toVisit);
     if (rejected) return RefuseFile(path, rejected);
 
-    for (int entry = 0; entry < toVisit; ++entry) {
+    for (const int entry : EntriesWithKeys(EntryOfKey, toVisit)) {
         _tagUISTRUCT_RECENTDEST record;
         int present = 0;
         present += m_configFile.GetInt(EntryKey(entry, "Type").c_str(), &record.ePositionType, 1);

@@ -121,7 +121,7 @@ int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
 
     const Now now = Now::Read();
     const int64_t unsetClock = UnsetClockLimit();
-    for (int entry = 0; entry < toVisit; ++entry) {
+    for (const int entry : EntriesWithKeys(EntryOfKey, toVisit)) {
         _tagUISTRUCT_REPEATDEST record;
         int present = 0;
         for (int row = 0; row < kRepeatRows; ++row) {

@@ -74,7 +74,7 @@ int CMgrConfigUIDataCourse::Load(const char16_t* file) {
         return 0;
     }
 
-    for (int course = 0; course < toVisit; ++course) {
+    for (const int course : EntriesWithKeys(CourseNumberOfKey, toVisit)) {
         _tagUISTRUCT_COURSEINFO body;
         int present = 0;
         VisitCourseKeys(course, body, [&](const std::u16string& key, int32_t* integer, char16_t* name) {

@@ -177,6 +177,18 @@ const char* CMgrConfigUIDataBase::CheckCountedFile(const CountedFile& desc, int*
     return nullptr;
 }
 
+std::vector<int> CMgrConfigUIDataBase::EntriesWithKeys(userdata::EntryOfKeyFn entryOf, int toVisit) {
+    std::vector<int> entries;
+    for (int i = 0; i < m_configFile.GetCount(); ++i) {
+        const int entry = entryOf(m_configFile.EntryAt(i)->key);
+        if (entry >= 0 && entry < toVisit) entries.push_back(entry);
+    }
+    std::sort(entries.begin(), entries.end());
+    entries.erase(std::unique(entries.begin(), entries.end()), entries.end());
+    if (static_cast<int>(entries.size()) < toVisit) m_countPastKeys = true;
+    return entries;
+}
+
 int CMgrConfigUIDataBase::RefuseFile(const NvString& path, const char* why) {
     RejectFile(path, why);
     m_configFile.Clear();

@@ -127,6 +127,13 @@ protected:
     // the file holds a key of) into toVisit. Why the file is not to be
     // taken, or null.
     const char* CheckCountedFile(const CountedFile& desc, int* count, int* toVisit);
+    // The entries of a counted file to read: those below toVisit that some
+    // key of the file names (entryOf), in ascending order. An entry the file
+    // holds no key of is skipped by every store; looking for its keys one
+    // by one (a file with entries 0 and 199 alone costs 200 rounds of
+    // lookups) would only find them missing, so it is left out and the file
+    // is marked for writing again, as its missing keys would have marked it.
+    std::vector<int> EntriesWithKeys(userdata::EntryOfKeyFn entryOf, int toVisit);
     // A file not taken: set aside (why), m_configFile cleared. 0, what Load
     // then returns; the store empties itself.
     int RefuseFile(const NvString& path, const char* why);

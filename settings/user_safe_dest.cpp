@@ -136,7 +136,7 @@ int CMgrConfigUIDataUserSafeDest::Load(const char16_t* file) {
 
     const bool relink = haveMap && !(fileVersion == currentVersion);
     bool relinked = false;
-    for (int entry = 0; entry < toVisit; ++entry) {
+    for (const int entry : EntriesWithKeys(EntryNumberOf, toVisit)) {
         _tagUISTRUCT_USERSAFEDEST record;
         int present = 0;
         int time = 0;

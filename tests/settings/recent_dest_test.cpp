@@ -251,6 +251,19 @@ TEST_F(RecentDestTest, FilesAreReadAsFarAsTheyGoAndOnlyUnreadableOnesAreSetAside
     }
 }
 
+TEST_F(RecentDestTest, AnEntryMissingWholeIsSkippedAndTheFileWrittenAgainWithoutIt) {
+    WriteFile(
+        "nVersion|1=841887792\r\nItemCount|1=3\r\n"
+        "D000.Type|1=0\r\nD000.Region|1=0\r\nD000.X|1=100\r\nD000.Y|1=100\r\nD000.Name|2=Home\r\n"
+        "D002.Type|1=0\r\nD002.Region|1=0\r\nD002.X|1=900\r\nD002.Y|1=900\r\nD002.Name|2=Work\r\n");
+    CMgrConfigUIDataRecentDest store;
+    ASSERT_EQ(store.GetCount(0), 2);
+    const std::string bytes = FileBytes();
+    EXPECT_NE(bytes.find("ItemCount|1=2\r\n"), std::string::npos);
+    EXPECT_NE(bytes.find("D001.Name|2=Work\r\n"), std::string::npos);
+    EXPECT_EQ(bytes.find("D002."), std::string::npos);
+}
+
 TEST_F(RecentDestTest, DuplicatesInAFileMergeAsTheyAreAdded) {
     WriteFile(
         "nVersion|1=841887792\r\nItemCount|1=2\r\n"
