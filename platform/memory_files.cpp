@@ -114,10 +114,15 @@ bool MemoryFileSystem::WriteFile(const std::string& nativePath, const void* data
         }
         folder.folder = true;
     }
+    return PutFileLocked(path, data, size);
+}
+
+bool MemoryFileSystem::PutFileLocked(const std::string& path, const void* data, size_t size) {
     if (KindLocked(path) == Kind::kFolder) {
         errno = EISDIR;
         return false;
     }
+    // Fresh bytes: Files open on the old ones keep reading those.
     auto file = std::make_shared<MemoryFileData>();
     const auto* bytes = static_cast<const uint8_t*>(data);
     file->bytes.assign(bytes, bytes + size);
@@ -176,15 +181,7 @@ bool MemoryFileSystem::Replace(const std::string& nativePath, const void* data, 
     const std::string path = Trimmed(nativePath);
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!ParentIsFolderLocked(path)) return false;
-    if (KindLocked(path) == Kind::kFolder) {
-        errno = EISDIR;
-        return false;
-    }
-    auto file = std::make_shared<MemoryFileData>();
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    file->bytes.assign(bytes, bytes + size);
-    m_nodes[path] = Node{false, std::move(file)};
-    return true;
+    return PutFileLocked(path, data, size);
 }
 
 bool MemoryFileSystem::Rename(const std::string& fromPath, const std::string& toPath) {

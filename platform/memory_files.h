@@ -93,6 +93,8 @@ private:
     };
     Kind KindLocked(const std::string& path) const;
     bool ParentIsFolderLocked(const std::string& path) const;
+    // The file at path (its folder checked by the caller) becomes the bytes.
+    bool PutFileLocked(const std::string& path, const void* data, size_t size);
 
     std::string m_root;
     mutable std::mutex m_mutex;
