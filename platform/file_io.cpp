@@ -104,13 +104,15 @@ private:
     };
     static constexpr int kFirst = 1 << 30;
 
+    // Never destroyed: a File held in a static object closes after the
+    // other statics are gone.
     static std::mutex& Mutex() {
-        static std::mutex mutex;
-        return mutex;
+        static auto* mutex = new std::mutex;
+        return *mutex;
     }
     static std::map<int, Entry>& Files() {   // guarded by Mutex()
-        static std::map<int, Entry> files;
-        return files;
+        static auto* files = new std::map<int, Entry>;
+        return *files;
     }
     static int& Next() {   // guarded by Mutex()
         static int next = kFirst;
