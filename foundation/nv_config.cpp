@@ -30,11 +30,16 @@ std::mutex g_folderMutex;
 NvString g_configFolder;  // guarded by g_folderMutex
 NvString g_routeFolder;   // guarded by g_folderMutex
 
+// Keys of one file share long prefixes ("lCoursePosInfo003.PosInfo..."), and
+// equal units fold equal: only units that differ are folded.
 int CompareNoCase(std::u16string_view a, std::u16string_view b) {
     const size_t n = std::min(a.size(), b.size());
+    const char16_t* pa = a.data();
+    const char16_t* pb = b.data();
     for (size_t i = 0; i < n; ++i) {
-        const char16_t fa = NvFoldCase(a[i]);
-        const char16_t fb = NvFoldCase(b[i]);
+        if (pa[i] == pb[i]) continue;
+        const char16_t fa = NvFoldCase(pa[i]);
+        const char16_t fb = NvFoldCase(pb[i]);
         if (fa != fb) return fa < fb ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;
@@ -42,7 +47,10 @@ int CompareNoCase(std::u16string_view a, std::u16string_view b) {
 }
 
 bool HasLineBreakOrNul(std::u16string_view text) {
-    return text.find_first_of(std::u16string_view(u"\r\n\0", 3)) != std::u16string_view::npos;
+    for (const char16_t c : text) {
+        if (c == u'\r' || c == u'\n' || c == u'\0') return true;
+    }
+    return false;
 }
 
 std::u16string AsciiToU16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
