@@ -4,6 +4,7 @@
 // a receiver played here. After each frame the state check runs, so a status
 // that stops or restarts the data is followed as the link would.
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -43,7 +44,10 @@ struct World {
     World() {
         fuzzsupport::SilenceTrace();
         platform::SetClock(&clock);
-        root = fuzzsupport::MakeMapRoot("traffic_frames_fuzz");
+        // The daemon's socket lies under the data root, so this root is a
+        // folder on disk; only the tables are written, once.
+        root = fuzzsupport::MakeTempFolder("traffic_frames_fuzz");
+        if (mkdir((root + "/Map").c_str(), 0700) != 0) std::abort();
         std::vector<writers::TrafficLinkRow> links;
         for (uint32_t id = 100; id <= 1000; id += 100) links.push_back({id, static_cast<uint8_t>(id % 200 == 0)});
         if (!writers::WriteTrafficTables(root, links, {0, 10, 16, 20}, {{11, "A", 1, 1, {1, 1}, 2, 1}})) {
