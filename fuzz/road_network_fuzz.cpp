@@ -4,32 +4,43 @@
 // The readers and the top index are made once and reused for every input.
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "mapdb/road_network.h"
 #include "platform/byte_cursor.h"
+#include "platform/memory_files.h"
 
 using fuzzsupport::WriteBytes;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string root = fuzzsupport::MakeMapRoot("road_network_fuzz");
-    // The top index (256 KB) is built once; each input replaces only the
-    // largest tile size in front of it and the tile data behind it, and the
-    // file is handed over in memory.
-    static std::vector<uint8_t> map = [] {
+    // The top index (256 KB) is written once; each input replaces only the
+    // largest tile size in front of it and the tile data behind it, in place
+    // in the file's bytes in memory.
+    static const std::shared_ptr<platform::MemoryFileData> map = [] {
+        const std::string path = root + "/Map/Map.ndb";
         platform::ByteWriter w;
         w.U32(0);
         for (int i = 0; i < 256 * 256; ++i) w.U32(4 + 0x40000);
-        return w.Data();
+        WriteBytes(path, w.Data());
+        std::shared_ptr<platform::MemoryFileData> file =
+            fuzzsupport::MemoryFiles().Open(path, platform::File::Mode::kReadWrite);
+        if (!file) std::abort();
+        return file;
     }();
-    // The largest tile size comes from the input too.
-    map.resize(4 + 0x40000);
-    std::fill(map.begin(), map.begin() + 4, 0);
-    std::copy(data, data + std::min<size_t>(size, 4), map.begin());
-    map.insert(map.end(), data, data + size);
-    WriteBytes(root + "/Map/Map.ndb", map);
+    {
+        std::lock_guard<std::mutex> lock(map->mutex);
+        std::vector<uint8_t>& bytes = map->bytes;
+        bytes.resize(4 + 0x40000);
+        // The largest tile size comes from the input too.
+        std::fill_n(bytes.begin(), 4, 0);
+        std::copy(data, data + std::min<size_t>(size, 4), bytes.begin());
+        bytes.insert(bytes.end(), data, data + size);
+    }
     WriteBytes(root + "/Map/RoadLine.ndb", data, size);
     WriteBytes(root + "/Map/Path.ndb", data, size);
 
