@@ -24,7 +24,7 @@ const World& TheWorld() {
     static const World world = [] {
         fuzzsupport::SilenceTrace();
         World w;
-        w.folder = fuzzsupport::MakeTempFolder("search_cateidx_fuzz") + "/";
+        w.folder = fuzzsupport::MakeMemoryFolder("search_cateidx_fuzz") + "/";
         const writers::SearchDbSource source = writers::DemoSearchSource();
         fuzzsupport::WriteBytes(w.folder + "nvr.sdb", writers::BuildPoiBaseFile(source.pois));
         w.centre = source.pois[0].pos;

@@ -5,12 +5,8 @@
 // with a few keywords and filters, and rows are read back.
 //
 // One engine per kind lives across inputs; the input reaches it as a file
-// in memory (an anonymous memory file handed to the engine in place of the
-// stored one), and the stored file goes back in afterwards.
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <unistd.h>
-
+// in memory (a file of the in-memory file system handed to the engine in
+// place of the stored one), and the stored file goes back in afterwards.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -31,7 +27,7 @@ const Folder& DemoFolder() {
     static const Folder folder = [] {
         fuzzsupport::SilenceTrace();
         Folder f;
-        f.path = fuzzsupport::MakeTempFolder("search_name_files_fuzz") + "/";
+        f.path = fuzzsupport::MakeMemoryFolder("search_name_files_fuzz") + "/";
         const writers::SearchDbSource source = writers::DemoSearchSource();
         const std::vector<writers::SearchPoi>* kinds[3] = {&source.pois, &source.corps, &source.apts};
         for (uint32_t kind = 0; kind < 3; ++kind)
@@ -56,20 +52,10 @@ NcSearchMain& Engine(uint32_t kind) {
     return engines[kind];
 }
 
-// The memory file the inputs are written to; a path opens it again.
-struct InputFile {
-    int fd = -1;
-    std::string path;
-};
-const InputFile& Input() {
-    static const InputFile input = [] {
-        InputFile f;
-        f.fd = memfd_create("search_name_files_fuzz", 0);
-        if (f.fd < 0) std::abort();
-        f.path = "/proc/self/fd/" + std::to_string(f.fd);
-        return f;
-    }();
-    return input;
+// The in-memory file the inputs are written to; a path opens it again.
+const std::string& InputPath() {
+    static const std::string path = fuzzsupport::MakeMemoryFolder("search_name_files_input") + "/input";
+    return path;
 }
 
 platform::File OpenFile(const std::string& path) {
@@ -86,12 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint32_t kind = (data[0] & 3) % 3;
     const int which = (data[0] >> 2) & 7;
     std::string name = which < 5 ? NameFileNames(kind)[which] : which == 5 ? "sch_poi_idx.sdb" : "poi_detail.sdb";
-    const InputFile& input = Input();
-    if (ftruncate(input.fd, 0) != 0 ||
-        (size > 1 && pwrite(input.fd, data + 1, size - 1, 0) != static_cast<ssize_t>(size - 1)))
-        std::abort();
+    fuzzsupport::WriteBytes(InputPath(), data + 1, size - 1);
     NcSearchMain& engine = Engine(kind);
-    if (engine.UseFile(name, OpenFile(input.path))) {
+    if (engine.UseFile(name, OpenFile(InputPath()))) {
         struct Job {
             const char* keywordUtf8;
             NameRoutine routine;

@@ -13,7 +13,7 @@ namespace {
 const std::string& Folder() {
     static const std::string folder = [] {
         fuzzsupport::SilenceTrace();
-        const std::string path = fuzzsupport::MakeTempFolder("search_tel_fuzz") + "/";
+        const std::string path = fuzzsupport::MakeMemoryFolder("search_tel_fuzz") + "/";
         fuzzsupport::WriteBytes(path + "sch_corp.sdb", writers::BuildPoiBaseFile(writers::DemoSearchSource().corps));
         return path;
     }();

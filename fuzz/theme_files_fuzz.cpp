@@ -12,7 +12,7 @@
 namespace {
 
 struct Folder {
-    std::string path = fuzzsupport::MakeTempFolder("theme_files_fuzz") + "/";
+    std::string path = fuzzsupport::MakeMemoryFolder("theme_files_fuzz") + "/";
     std::vector<uint8_t> cate, records;
     Folder() {
         const writers::ThemeDbSource s = writers::DemoThemeSource();
