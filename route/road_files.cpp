@@ -338,9 +338,39 @@ NcConnection NcRoad::GetRunEntry(int run, int i) const {
 
 // --------------------------------------------------------------- NcDBRoad
 
-NcDBRoad::NcDBRoad() : m_slot(std::make_unique<RoadLinkSlot>()) { m_view.SetLayout(1); }
+struct NcDBRoad::Inflater {
+    z_stream stream{};
+    bool ready = false;
+    ~Inflater() {
+        if (ready) inflateEnd(&stream);
+    }
+};
+
+NcDBRoad::NcDBRoad() : m_inflater(std::make_unique<Inflater>()), m_slot(std::make_unique<RoadLinkSlot>()) {
+    m_view.SetLayout(1);
+}
 
 NcDBRoad::~NcDBRoad() = default;
+
+uint32_t NcDBRoad::Unpack(const uint8_t* packed, uint32_t packedSize, uint8_t* out, uint32_t capacity) {
+    // One call with Z_FINISH: the block goes straight to out, without the
+    // 32 KB window a piecewise inflate would fill (and allocate) per block.
+    z_stream& z = m_inflater->stream;
+    if (!m_inflater->ready) {
+        if (inflateInit(&z) != Z_OK) return 0;
+        m_inflater->ready = true;
+    } else if (inflateReset(&z) != Z_OK) {
+        return 0;
+    }
+    z.next_in = const_cast<Bytef*>(packed);
+    z.avail_in = packedSize;
+    z.next_out = out;
+    z.avail_out = capacity;
+    // The stream must end within the input and the output; its checksum is
+    // checked at the end.
+    if (inflate(&z, Z_FINISH) != Z_STREAM_END) return 0;
+    return static_cast<uint32_t>(z.total_out);
+}
 
 int NcDBRoad::InitCache(void* memory, size_t bytes) {
     m_queue.Reset(1);
@@ -367,17 +397,17 @@ int NcDBRoad::ReadLink(int slot, uint32_t linkId) {
         s.blockOffsets[1] = offset + packed;
         s.packedSize = packed;
         if (!ReadAt(offset, s.packed.data(), packed)) return 0;
-        uLongf unpacked = s.unpacked.size();
-        if (uncompress(s.unpacked.data(), &unpacked, s.packed.data(), packed) != Z_OK) return 0;
+        const uint32_t unpacked = Unpack(s.packed.data(), packed, s.unpacked.data(), static_cast<uint32_t>(s.unpacked.size()));
+        if (unpacked == 0) return 0;
         ++m_blockReads;
         // Every block but the last holds 53 whole records; the last one
         // holds the rest of the link count.
         const uint32_t first = s.block * kNcLinksPerBlock;
         const uint32_t records = std::min(kNcLinksPerBlock, m_index->GetLinkCount() - first);
-        if (unpacked != static_cast<uLongf>(records) * kNcLinkRecordBytes) return 0;
-        block = m_cache.Insert(static_cast<int32_t>(s.block), s.unpacked.data(), static_cast<uint32_t>(unpacked));
+        if (unpacked != records * kNcLinkRecordBytes) return 0;
+        block = m_cache.Insert(static_cast<int32_t>(s.block), s.unpacked.data(), unpacked);
         if (!block) return 0;
-        size = static_cast<uint32_t>(unpacked);
+        size = unpacked;
         // Every record's runs are checked once, as the block comes in; the
         // reads that find it cached take the counts from its tag.
         uint8_t* tag = m_cache.TagOf(block);

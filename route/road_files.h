@@ -376,8 +376,15 @@ public:
     uint64_t GetBlockReads() const { return m_blockReads; }
 
 private:
+    // One inflate stream kept open across blocks (reset per block).
+    struct Inflater;
+    // Unpacks a whole block into out; its size, or 0 when the data is not
+    // one complete zlib stream that fits.
+    uint32_t Unpack(const uint8_t* packed, uint32_t packedSize, uint8_t* out, uint32_t capacity);
+
     NcFileQueue m_queue;
     NcCacheData m_cache;
+    std::unique_ptr<Inflater> m_inflater;
     NcDBRoadIdx* m_index = nullptr;
     std::unique_ptr<RoadLinkSlot> m_slot;
     NcRoad m_view;
