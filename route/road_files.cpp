@@ -261,31 +261,6 @@ int NcRoad::AttachChecked(uint32_t linkIndex, const uint8_t* record, int directi
     return 1;
 }
 
-uint32_t NcRoad::U24(uint32_t o) const {
-    return static_cast<uint32_t>(m_record[o]) | static_cast<uint32_t>(m_record[o + 1]) << 8 |
-           static_cast<uint32_t>(m_record[o + 2]) << 16;
-}
-uint32_t NcRoad::U32(uint32_t o) const { return LoadU32(m_record + o); }
-int32_t NcRoad::S32(uint32_t o) const { return static_cast<int32_t>(U32(o)); }
-
-int NcRoad::GetNetworkLevel() const { return m_record ? m_record[ncrecord::kLevelWord + 1] : 0; }
-uint32_t NcRoad::GetAttributes() const { return m_record ? U32(ncrecord::kAttributes) : 0; }
-
-int NcRoad::GetSpeedLimit() const {
-    const int code = GetSpeedCode();
-    return code >= 2 && code <= 11 ? code * 10 : 0;
-}
-
-int NcRoad::IsClosed() const {
-    const uint32_t bit = m_direction ? ncrecord::kClosedReversedBit : ncrecord::kClosedStoredBit;
-    return (GetAttributes() & bit) ? 1 : 0;
-}
-
-uint32_t NcRoad::GetTrafficId() const {
-    if (!m_record) return 0;
-    return U24(m_direction ? ncrecord::kTrafficBackward : ncrecord::kTrafficForward);
-}
-
 uint32_t NcRoad::GetField24(uint32_t offset) const {
     return m_record && offset + 3 <= m_size ? U24(offset) : 0;
 }
@@ -296,44 +271,11 @@ int NcRoad::GetTollFlag() const {
     return (w & ncrecord::kTollRoadBit) ? 1 : 0;
 }
 
-MapPoint NcRoad::GetStartPoint() const {
-    if (!m_record) return {0, 0};
-    const uint32_t o = m_direction ? ncrecord::kSecondPoint : ncrecord::kFirstPoint;
-    return {S32(o), S32(o + 4)};
-}
-
-MapPoint NcRoad::GetEndPoint() const {
-    if (!m_record) return {0, 0};
-    const uint32_t o = m_direction ? ncrecord::kFirstPoint : ncrecord::kSecondPoint;
-    return {S32(o), S32(o + 4)};
-}
-
 uint8_t NcRoad::GetByte(uint32_t offset) const { return m_record && offset < m_size ? m_record[offset] : 0; }
 
 int NcRoad::GetMaskBitCount(int run) const {
     if (!m_record || run < 0 || run > 1) return 0;
     return std::popcount(static_cast<unsigned>(m_record[run ? ncrecord::kMaskRun2 : ncrecord::kMaskRun1]));
-}
-
-uint32_t NcRoad::RunStart(int run) const {
-    return ncrecord::kRuns + (run ? 4 + 4u * m_runCount[0] : 0);
-}
-
-int NcRoad::GetRunCount(int run) const { return m_record && (run == 0 || run == 1) ? m_runCount[run] : 0; }
-
-NcConnection NcRoad::GetRunEntry(int run, int i) const {
-    NcConnection c;
-    if (i < 0 || i >= GetRunCount(run)) return c;
-    const uint32_t entry = U32(RunStart(run) + 4 + 4u * i);
-    const uint32_t index = (entry >> 8) & 0x7FFFFF;
-    const bool reversed = (entry >> 31) != 0;
-    c.linkId = static_cast<int32_t>(index | (reversed ? kNcLinkReverseBit : 0));
-    c.code = static_cast<int16_t>(entry & 0xFF);
-    const uint8_t mask = m_record[run ? ncrecord::kMaskRun2 : ncrecord::kMaskRun1];
-    c.allowed = static_cast<int16_t>((mask >> i) & 1);
-    // The U-turn: the same link entered in the other direction than the run's.
-    c.direction = static_cast<int16_t>(index == m_linkIndex && reversed == (run == 0) ? 2 : 1);
-    return c;
 }
 
 // --------------------------------------------------------------- NcDBRoad

@@ -281,38 +281,68 @@ public:
     uint32_t GetLinkId() const { return m_linkIndex | (m_direction ? kNcLinkReverseBit : 0); }
     int GetLinkFlag() const { return m_linkFlag; }
     uint32_t GetLength() const { return m_linkValue; }
-    int GetNetworkLevel() const;
-    uint32_t GetAttributes() const;
+    int GetNetworkLevel() const { return m_record ? m_record[ncrecord::kLevelWord + 1] : 0; }
+    uint32_t GetAttributes() const { return m_record ? U32(ncrecord::kAttributes) : 0; }
     int GetKind() const { return GetAttributes() & 0xF; }
     int GetClass() const { return (GetAttributes() >> 12) & 0xF; }
     int GetLinkType() const { return (GetAttributes() >> 16) & 0xF; }
     int GetLanes() const { return (GetAttributes() >> 20) & 0xF; }
     int GetSpeedCode() const { return (GetAttributes() >> 24) & 0xF; }
     // 10 x the speed code for codes 2 to 11, else 0.
-    int GetSpeedLimit() const;
+    int GetSpeedLimit() const {
+        const int code = GetSpeedCode();
+        return code >= 2 && code <= 11 ? code * 10 : 0;
+    }
     // Bit 28 (stored direction) or bit 30 (reversed) of the attribute word.
-    int IsClosed() const;
-    uint32_t GetTrafficId() const;
+    int IsClosed() const {
+        const uint32_t bit = m_direction ? ncrecord::kClosedReversedBit : ncrecord::kClosedStoredBit;
+        return (GetAttributes() & bit) ? 1 : 0;
+    }
+    uint32_t GetTrafficId() const {
+        return m_record ? U24(m_direction ? ncrecord::kTrafficBackward : ncrecord::kTrafficForward) : 0;
+    }
     uint32_t GetField24(uint32_t offset) const;
     int GetTollFlag() const;
-    MapPoint GetStartPoint() const;
-    MapPoint GetEndPoint() const;
+    MapPoint GetStartPoint() const { return PointAt(m_direction ? ncrecord::kSecondPoint : ncrecord::kFirstPoint); }
+    MapPoint GetEndPoint() const { return PointAt(m_direction ? ncrecord::kFirstPoint : ncrecord::kSecondPoint); }
     uint8_t GetByte(uint32_t offset) const;
     // The set bits of the turn mask of run 0 or 1.
     int GetMaskBitCount(int run) const;
 
     // Run 0 is at the second node (successors in the stored direction), run
     // 1 at the first node. The entry count, and one entry decoded.
-    int GetRunCount(int run) const;
-    NcConnection GetRunEntry(int run, int i) const;
+    int GetRunCount(int run) const { return m_record && (run == 0 || run == 1) ? m_runCount[run] : 0; }
+    NcConnection GetRunEntry(int run, int i) const {
+        NcConnection c;
+        if (i < 0 || i >= GetRunCount(run)) return c;
+        const uint32_t entry = U32(RunStart(run) + 4 + 4u * i);
+        const uint32_t index = (entry >> 8) & 0x7FFFFF;
+        const bool reversed = (entry >> 31) != 0;
+        c.linkId = static_cast<int32_t>(index | (reversed ? kNcLinkReverseBit : 0));
+        c.code = static_cast<int16_t>(entry & 0xFF);
+        const uint8_t mask = m_record[run ? ncrecord::kMaskRun2 : ncrecord::kMaskRun1];
+        c.allowed = static_cast<int16_t>((mask >> i) & 1);
+        // The U-turn: the same link entered in the other direction than the run's.
+        c.direction = static_cast<int16_t>(index == m_linkIndex && reversed == (run == 0) ? 2 : 1);
+        return c;
+    }
     // The successors in the bound direction: the run at the end of travel.
     int GetSuccessorRun() const { return m_direction ? 1 : 0; }
 
 private:
-    uint32_t U24(uint32_t offset) const;
-    uint32_t U32(uint32_t offset) const;
-    int32_t S32(uint32_t offset) const;
-    uint32_t RunStart(int run) const;
+    // The accessors are read for every link the search looks at: kept here
+    // so that they inline.
+    uint32_t U24(uint32_t o) const {
+        return static_cast<uint32_t>(m_record[o]) | static_cast<uint32_t>(m_record[o + 1]) << 8 |
+               static_cast<uint32_t>(m_record[o + 2]) << 16;
+    }
+    uint32_t U32(uint32_t o) const {
+        return static_cast<uint32_t>(m_record[o]) | static_cast<uint32_t>(m_record[o + 1]) << 8 |
+               static_cast<uint32_t>(m_record[o + 2]) << 16 | static_cast<uint32_t>(m_record[o + 3]) << 24;
+    }
+    int32_t S32(uint32_t o) const { return static_cast<int32_t>(U32(o)); }
+    MapPoint PointAt(uint32_t o) const { return m_record ? MapPoint{S32(o), S32(o + 4)} : MapPoint{0, 0}; }
+    uint32_t RunStart(int run) const { return ncrecord::kRuns + (run ? 4 + 4u * m_runCount[0] : 0); }
 
     int m_layout = 1;
     const uint8_t* m_record = nullptr;
