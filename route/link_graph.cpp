@@ -123,16 +123,22 @@ int NcGraph::SetMarkOf(uint32_t linkId) const {
     return it != m_setMarks->end() && it->first == linkId ? it->second : 0;
 }
 
-int32_t NcGraph::LinkCost(uint32_t linkId, bool* ok, bool start) {
-    const int mark = SetMarkOf(linkId);
-    *ok = (start || mark != kNcSetMarkAvoid) && m_road.LoadLink(0, linkId) == 1 && !m_road.View(0).IsClosed();
-    if (!*ok) return 0;
-    const NcLinkSummary s = m_road.GetSummary(0);
+bool NcGraph::ReadLink(uint32_t linkId, bool start) {
+    m_seenMark = SetMarkOf(linkId);
+    if ((!start && m_seenMark == kNcSetMarkAvoid) || m_road.LoadLink(0, linkId) != 1 || m_road.View(0).IsClosed())
+        return false;
+    m_seenSummary = m_road.GetSummary(0);
+    const NcLinkSummary& s = m_seenSummary;
     m_seen = {s.start, s.end, s.roadClass, s.networkLevel};
+    return true;
+}
+
+int32_t NcGraph::SeenCost() const {
+    const NcLinkSummary& s = m_seenSummary;
     NcCostLink link = CostLinkFrom(s);
     if (m_congestion && s.trafficId != 0) link.trafficPercent = NcTrafficPercent(m_congestion(s.trafficId));
     NcCostExtras extras;
-    if (mark == kNcSetMarkDetour) extras.mark = 1;
+    if (m_seenMark == kNcSetMarkDetour) extras.mark = 1;
     return NcComputeNodeCost(link, m_rules, extras).cost;
 }
 

@@ -125,7 +125,15 @@ public:
     // afterwards), with *ok false when it cannot be entered: unreadable,
     // closed in this direction, or avoided (a start link is kept: the car
     // is on it). Seen() tells what was read of it.
-    int32_t LinkCost(uint32_t linkId, bool* ok, bool start = false);
+    int32_t LinkCost(uint32_t linkId, bool* ok, bool start = false) {
+        *ok = ReadLink(linkId, start);
+        return *ok ? SeenCost() : 0;
+    }
+    // The same in two steps, so that a link the search will not enter is
+    // not costed: whether it can be entered (Seen() then tells what was read
+    // of it), and the node cost of the link read last.
+    bool ReadLink(uint32_t linkId, bool start = false);
+    int32_t SeenCost() const;
     const NcLinkSeen& Seen() const { return m_seen; }
     int32_t TurnCost(int level, const NcConnection& c) const {
         return NcTurnCost(m_config, level, c.code, c.direction, m_options);
@@ -169,4 +177,6 @@ private:
     int m_progress = 0;
     int64_t m_farthestM = 0;
     NcLinkSeen m_seen;
+    NcLinkSummary m_seenSummary;
+    int m_seenMark = 0;
 };

@@ -113,15 +113,14 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         std::copy(c, c + n, next.begin());
         for (int i = 0; i < n; ++i) {
             if (next[i].allowed != 1) continue;
-            bool ok = false;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
-            const int32_t own = m_graph.LinkCost(to, &ok);
-            if (!ok) continue;
+            if (!m_graph.ReadLink(to)) continue;
             const int level = m_graph.LevelAt(m_graph.Seen().end);
             if (!isGoal(to) && (!m_graph.MayEnter(m_graph.Seen().networkLevel, level, m_graph.Seen().end) ||
                                 m_graph.PruneNearStart(NcDistanceM(m_graph.Seen().end, m_graph.StartPoint(false)),
                                                        m_graph.Seen().networkLevel, m_graph.Seen().roadClass)))
                 continue;
+            const int32_t own = m_graph.SeenCost();
             const int64_t total =
                 int64_t{cost} + own + m_graph.TurnCost(level, next[i]);
             const int rc = Push(to, total, m_graph.Key(total, m_graph.Seen().end, m_graph.Seen().roadClass, false), level,
@@ -193,9 +192,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         std::copy(c, c + n, into.begin());
         for (int i = 0; i < n && !full; ++i) {
             const uint32_t from = static_cast<uint32_t>(into[i].linkId);
-            bool ok = false;
-            const int32_t own = m_graph.LinkCost(from, &ok);
-            if (!ok) continue;
+            if (!m_graph.ReadLink(from)) continue;
             const NcLinkSeen seen = m_graph.Seen();
             // Whether the turn into this link is allowed is in the other
             // link's own list.
@@ -210,6 +207,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
                                     m_graph.PruneNearStart(NcDistanceM(seen.start, m_graph.StartPoint(true)),
                                                            seen.networkLevel, seen.roadClass)))
                 continue;
+            const int32_t own = m_graph.SeenCost();
             const int64_t total =
                 int64_t{cost} + own + m_graph.TurnCost(level, *turn);
             const int rc = Push(from, total, m_graph.Key(total, seen.start, seen.roadClass, true), level,
@@ -265,10 +263,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         Meeting hit;
         for (int i = 0; i < n; ++i) {
             if (next[i].allowed != 1) continue;
-            bool ok = false;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
-            const int32_t own = m_graph.LinkCost(to, &ok);
-            if (!ok) continue;
+            if (!m_graph.ReadLink(to)) continue;
             const int level = m_graph.LevelAt(m_graph.Seen().end);
             const int32_t turn = m_graph.TurnCost(level, next[i]);
             int32_t back = 0;
@@ -281,7 +277,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
                                 m_graph.PruneNearStart(NcDistanceM(m_graph.Seen().end, m_graph.StartPoint(false)),
                                                        m_graph.Seen().networkLevel, m_graph.Seen().roadClass)))
                 continue;
-            const int64_t total = int64_t{cost} + own + turn;
+            const int64_t total = int64_t{cost} + m_graph.SeenCost() + turn;
             const int rc = Push(to, total, m_graph.Key(total, m_graph.Seen().end, m_graph.Seen().roadClass, false), level,
                                 static_cast<int32_t>(link));
             if (rc < 0) return Fail(rc);
