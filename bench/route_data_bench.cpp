@@ -4,8 +4,7 @@
 // area whose blocks all sit in the cache) and a scan in link order (one
 // inflation per 53 records). The road memory is the default 10 MB.
 //
-// The network is generated once into $NAVI_ROUTE_BENCH_ROOT, or
-// /tmp/navi_route_bench_2m, and reused while its files are there.
+// The network is the route benchmarks' shared city (route_bench_city.h).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -14,38 +13,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/paths.h"
+#include "bench/route_bench_city.h"
 #include "route/large_memory.h"
 #include "route/road_data.h"
-#include "tools/writers/synthetic_city.h"
 
 namespace {
 
-constexpr uint32_t kLinks = kNcLinkCountMax - 1;
 constexpr int kBatch = 4096;
-
-std::string Root() {
-    const char* env = std::getenv("NAVI_ROUTE_BENCH_ROOT");
-    const std::string root = env && *env ? env : "/tmp/navi_route_bench_2m";
-    if (!platform::FileExists(platform::ResolveUnder(root, "Map\\RoadIdx.ndb"))) {
-        std::fprintf(stderr, "generating the network in %s\n", root.c_str());
-        const auto progress = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
-        const writers::SyntheticCity city = writers::BuildSyntheticCity(kLinks, 1, progress);
-        std::string error;
-        if (!platform::MakeDirectories(root) || !writers::WriteSyntheticCityFiles(city, root, &error, progress)) {
-            std::fprintf(stderr, "route_data_bench: %s\n", error.c_str());
-            std::abort();
-        }
-    }
-    return root;
-}
 
 struct Fixture {
     NcLargeMemManager memory;
     NcDALManager dal;
     Fixture() {
         if (memory.MapRoadMemory(NcRoadMemoryBytes(10240, true)) != 1 ||
-            !dal.OpenAt(Root(), memory.RoadMemory(), memory.RoadMemorySize()))
+            !dal.OpenAt(navi_bench::RouteBenchCity(), memory.RoadMemory(), memory.RoadMemorySize()))
             std::abort();
     }
     void EmptyCache() { dal.Road()->InitCache(memory.RoadMemory(), memory.RoadMemorySize()); }

@@ -12,8 +12,8 @@
 // planned with the engine's tuning and with the exact one (the optimum):
 // the cost ratio's median and worst, and the time of each.
 //
-// Data: $NAVI_ROUTE_BENCH_ROOT or /tmp/navi_route_bench_2m_bylevel (made on first
-// use, with city.osm and the Routino database under routino/).
+// Data: the city of route_bench_city.h, with the Routino database under
+// routino/ (imported when missing).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -28,6 +28,7 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include "bench/route_bench_city.h"
 #include "platform/byte_cursor.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
@@ -37,10 +38,7 @@
 
 namespace {
 
-constexpr uint32_t kLinks = kNcLinkCountMax - 1;
 constexpr int kPairs = 5;
-// How the synthetic city numbers its links (see its writer).
-constexpr const char* kNumbering = "by level, then by the highest road met, tile by tile";
 
 struct Pair {
     MapPoint from, to;
@@ -79,26 +77,8 @@ struct Bench {
     NcRouteConfig config = NcDefaultRouteConfig();
 
     Bench() {
-        const char* env = std::getenv("NAVI_ROUTE_BENCH_ROOT");
-        root = env && *env ? env : "/tmp/navi_route_bench_2m_bylevel";
-        const auto progress = [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); };
+        root = navi_bench::RouteBenchCity();
         const std::string osm = root + "/city.osm";
-        // The data is made again when the writer's numbering changed since.
-        const std::string stamp = root + "/numbering";
-        std::vector<uint8_t> written;
-        const bool current = platform::ReadWholeFile(stamp, written) &&
-                             std::string(written.begin(), written.end()) == kNumbering;
-        if (!current || !platform::FileExists(platform::ResolveUnder(root, "Map\\RoadIdx.ndb")) ||
-            !platform::FileExists(osm)) {
-            const writers::SyntheticCity city = writers::BuildSyntheticCity(kLinks, 1, progress);
-            std::string error;
-            if (!platform::MakeDirectories(root) || !writers::WriteSyntheticCityFiles(city, root, &error, progress) ||
-                !writers::WriteSyntheticCityOsm(city, osm, progress))
-                std::abort();
-            std::remove((root + "/routino/city-segments.mem").c_str());
-            const std::string text = kNumbering;
-            if (!platform::AtomicReplaceFile(stamp, std::vector<uint8_t>(text.begin(), text.end()), &error)) std::abort();
-        }
         if (!platform::FileExists(root + "/routino/city-segments.mem")) {
             platform::MakeDirectories(root + "/routino");
             const std::string import = "planetsplitter --dir=" + root + "/routino --prefix=city " + osm + " > /dev/null";
