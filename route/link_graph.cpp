@@ -187,6 +187,46 @@ bool NcGraph::MayEnter(int networkLevel, int level, MapPoint p) const {
     return !(m_tuning.option == 4 && level == 3 && LineDistanceM(p, m_originPoint, m_targetPoint) > 250000);
 }
 
+int NcGraph::MinAreaKind(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
+    // Samples no further apart than a cell on each axis, both edges
+    // included, so every cell the box touches has one (and the lowest y
+    // decides the south rule).
+    int kind = 3;
+    for (int32_t x = x0;; x = static_cast<int32_t>(std::min<int64_t>(int64_t{x} + kNcAreaCellWidth, x1))) {
+        for (int32_t y = y0;; y = static_cast<int32_t>(std::min<int64_t>(int64_t{y} + kNcAreaCellHeight, y1))) {
+            kind = std::min(kind, m_grid->GetAreaKind(x, y));
+            if (y == y1) break;
+        }
+        if (x == x1 || kind == 0) break;
+    }
+    return kind;
+}
+
+bool NcGraph::RefusedUnread(uint32_t linkId, MapPoint node) const {
+    if (!m_tuning.levels || m_road.Road() == nullptr) return false;
+    const uint8_t reach = m_road.Road()->GetReach(NcLinkIndex(linkId));
+    const int networkLevel = reach >> 6;
+    const int steps = reach & 63;
+    if (networkLevel >= 3 || steps == 63) return false;
+    // The other end lies in the box around the node; the distances of its
+    // nearest point to the leg's ends bound the link's from below, less a
+    // little for the latitude scale, which moves with the points' middle.
+    const int64_t reachUnits = int64_t{steps} * NcDBRoad::kNcReachStep;
+    const auto clampInt = [](int64_t v) {
+        return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    const int32_t x0 = clampInt(node.x - reachUnits), x1 = clampInt(node.x + reachUnits);
+    const int32_t y0 = clampInt(node.y - reachUnits), y1 = clampInt(node.y + reachUnits);
+    const auto atLeast = [&](MapPoint q) {
+        const int64_t d = NcDistanceM({std::clamp(q.x, x0, x1), std::clamp(q.y, y0, y1)}, q);
+        return ClampMetres(std::max<int64_t>(0, d - d / 256 - 20));
+    };
+    int level = NcChooseLevel(atLeast(m_originPoint), atLeast(m_targetPoint), *m_originLevels, *m_targetLevels);
+    if (networkLevel >= level) return false;
+    if (m_grid) level = std::min(level, MinAreaKind(x0, y0, x1, y1));
+    return networkLevel < level;
+}
+
 int32_t NcGraph::Key(int64_t cost, MapPoint p, int roadClass, bool backward) const {
     if (!m_tuning.estimate) return NcClampCost(cost);
     const int64_t b = NcDistanceM(p, backward ? m_originPoint : m_targetPoint);

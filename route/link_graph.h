@@ -121,6 +121,14 @@ public:
     // with search option 4 a level-3 link far off the straight line between
     // the ends is not searched either.
     bool MayEnter(int networkLevel, int level, MapPoint p) const;
+    // Whether a link met at the node would surely be refused by MayEnter,
+    // judged without reading its record from what the road data remembers
+    // of it (its network level and how far its other end can lie from the
+    // node): the level is at least the one of the nearest place its other
+    // end can be. False whenever that is not certain (a link not seen yet,
+    // a long one, or the levels tuning off). The node is where the link
+    // starts (forward) or ends (backward).
+    bool RefusedUnread(uint32_t linkId, MapPoint node) const;
     // The node cost of entering the link (bound to the road data's slot 0
     // afterwards), with *ok false when it cannot be entered: unreadable,
     // closed in this direction, or avoided (a start link is kept: the car
@@ -159,6 +167,8 @@ public:
 
 private:
     int SetMarkOf(uint32_t linkId) const;
+    // The lowest area kind of the cells the box (x0 <= x1, y0 <= y1) touches.
+    int MinAreaKind(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const;
 
     NcDALManager& m_road;
     NcRouteConfig m_config;

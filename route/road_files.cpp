@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/byte_cursor.h"
@@ -16,6 +17,18 @@ uint32_t LoadU32(const uint8_t* p) {
 }
 
 std::atomic<uint32_t> g_poolSerial{0};
+
+int32_t LoadS32(const uint8_t* p) { return static_cast<int32_t>(LoadU32(p)); }
+
+// The remembered level and reach of a record (see NcDBRoad::GetReach).
+uint8_t ReachOf(const uint8_t* record) {
+    const int level = std::min<int>(record[ncrecord::kLevelWord + 1], 3);
+    const int64_t dx = std::abs(int64_t{LoadS32(record + ncrecord::kSecondPoint)} - LoadS32(record + ncrecord::kFirstPoint));
+    const int64_t dy =
+        std::abs(int64_t{LoadS32(record + ncrecord::kSecondPoint + 4)} - LoadS32(record + ncrecord::kFirstPoint + 4));
+    const int64_t steps = (std::max(dx, dy) + NcDBRoad::kNcReachStep - 1) / NcDBRoad::kNcReachStep;
+    return static_cast<uint8_t>(level << 6 | std::min<int64_t>(steps, 63));
+}
 
 }  // namespace
 
@@ -318,6 +331,7 @@ int NcDBRoad::InitCache(void* memory, size_t bytes) {
     m_queue.Reset(1);
     m_budget = bytes;
     m_poolReady = m_cache.InitPool(memory, bytes, kNcBlockBytes) > 0;
+    m_reach.clear();
     return m_poolReady ? 1 : 0;
 }
 
@@ -353,8 +367,12 @@ int NcDBRoad::ReadLink(int slot, uint32_t linkId) {
         // Every record's runs are checked once, as the block comes in; the
         // reads that find it cached take the counts from its tag.
         uint8_t* tag = m_cache.TagOf(block);
-        for (uint32_t r = 0; r < records; ++r)
-            tag[r] = NcPackRunCounts(block + r * kNcLinkRecordBytes, kNcLinkRecordBytes);
+        if (m_reach.size() != m_index->GetLinkCount()) m_reach.assign(m_index->GetLinkCount(), kNcReachUnknown);
+        for (uint32_t r = 0; r < records; ++r) {
+            const uint8_t* rec = block + r * kNcLinkRecordBytes;
+            tag[r] = NcPackRunCounts(rec, kNcLinkRecordBytes);
+            m_reach[first + r] = tag[r] == kNcRunsDamaged ? kNcReachUnknown : ReachOf(rec);
+        }
     }
     const uint32_t record = index - kNcLinksPerBlock * s.block;
     const uint32_t recordOffset = record * kNcLinkRecordBytes;

@@ -405,6 +405,18 @@ public:
     // Blocks read from the file and unpacked since the file was opened.
     uint64_t GetBlockReads() const { return m_blockReads; }
 
+    // What is remembered of every link whose block was unpacked since the
+    // cache was laid, kept after the block itself is replaced: bits 6-7 its
+    // network level (3 for 3 and above), bits 0-5 how far its second node
+    // lies from its first, the larger of |dx| and |dy| in steps of
+    // kNcReachStep map units rounded up (63: that far or farther).
+    // kNcReachUnknown for a link not seen yet (or an index out of range).
+    static constexpr uint8_t kNcReachUnknown = 0xFF;
+    static constexpr int32_t kNcReachStep = 256;
+    uint8_t GetReach(uint32_t linkIndex) const {
+        return linkIndex < m_reach.size() ? m_reach[linkIndex] : kNcReachUnknown;
+    }
+
 private:
     // One inflate stream kept open across blocks (reset per block).
     struct Inflater;
@@ -421,6 +433,7 @@ private:
     size_t m_budget = kDefaultBudgetBytes;
     bool m_poolReady = false;
     uint64_t m_blockReads = 0;
+    std::vector<uint8_t> m_reach;  // by link index, filled as blocks are unpacked
 };
 
 // Present in the design with nothing but its destructor.

@@ -107,13 +107,15 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
             return static_cast<int>(link);
         }
         if (!m_road.LoadLink(0, link)) continue;
-        m_graph.UpdateProgress(m_road.GetEndPoint(0), false);
+        const MapPoint node = m_road.GetEndPoint(0);
+        m_graph.UpdateProgress(node, false);
         const NcConnection* c = nullptr;
         const int n = std::min(m_road.GetConnections(0, &c), kNcRunEntriesMax);
         std::copy(c, c + n, next.begin());
         for (int i = 0; i < n; ++i) {
             if (next[i].allowed != 1) continue;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
+            if (!isGoal(to) && m_graph.RefusedUnread(to, node)) continue;
             if (!m_graph.ReadLink(to)) continue;
             const int level = m_graph.LevelAt(m_graph.Seen().end);
             if (!isGoal(to) && (!m_graph.MayEnter(m_graph.Seen().networkLevel, level, m_graph.Seen().end) ||
@@ -184,7 +186,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             return static_cast<int>(m_route.back());
         }
         if (!m_road.LoadLink(0, link)) continue;
-        m_graph.UpdateProgress(m_road.GetStartPoint(0), true);
+        const MapPoint node = m_road.GetStartPoint(0);
+        m_graph.UpdateProgress(node, true);
         const int handOver = m_graph.Tuning().option == 4 ? 100 : 92;
         if (m_taken >= 19 && (m_graph.Progress() >= handOver || m_graph.BestRemaining() < 2000)) break;
         const NcConnection* c = nullptr;
@@ -192,6 +195,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         std::copy(c, c + n, into.begin());
         for (int i = 0; i < n && !full; ++i) {
             const uint32_t from = static_cast<uint32_t>(into[i].linkId);
+            if (!isOrigin(from) && m_graph.RefusedUnread(from, node)) continue;
             if (!m_graph.ReadLink(from)) continue;
             const NcLinkSeen seen = m_graph.Seen();
             // Whether the turn into this link is allowed is in the other
@@ -256,7 +260,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         const int32_t cost = label->pathCost;
         m_nodes.Free(label);
         if (!m_road.LoadLink(0, link)) continue;
-        m_graph.UpdateProgress(m_road.GetEndPoint(0), false);
+        const MapPoint node = m_road.GetEndPoint(0);
+        m_graph.UpdateProgress(node, false);
         const NcConnection* c = nullptr;
         const int n = std::min(m_road.GetConnections(0, &c), kNcRunEntriesMax);
         std::copy(c, c + n, next.begin());
@@ -264,6 +269,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         for (int i = 0; i < n; ++i) {
             if (next[i].allowed != 1) continue;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
+            // A link of the table is a meeting whatever its level.
+            if (m_graph.RefusedUnread(to, node) && !m_meet.Find(static_cast<int32_t>(to), nullptr)) continue;
             if (!m_graph.ReadLink(to)) continue;
             const int level = m_graph.LevelAt(m_graph.Seen().end);
             const int32_t turn = m_graph.TurnCost(level, next[i]);

@@ -14,6 +14,7 @@
 #include <random>
 
 #include "support/temp_dir.h"
+#include "tools/writers/route_data_writer.h"
 #include "tools/writers/synthetic_city.h"
 
 namespace {
@@ -373,6 +374,56 @@ TEST_F(ExactSearchTest, RoadLevelsCloseLocalStreetsFarFromBothEnds) {
     }
     EXPECT_EQ(farLocal, 0);
     EXPECT_GT(nearLocal, 0);
+}
+
+// A successor the search passes over unread (RefusedUnread) is one its own
+// record would have refused: for every directed link, met at its start
+// (forward) and at its end (backward), over legs of several lengths, with
+// an area grid of mixed kinds over the city.
+TEST_F(ExactSearchTest, LinksRefusedUnreadAreRefusedByTheirRecord) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(20000, 5);
+    Open(city);
+    const int32_t w = city.northEast.x - city.southWest.x, h = city.northEast.y - city.southWest.y;
+    const int32_t x0 = city.southWest.x, y0 = city.southWest.y;
+    NcAreaGrid grid;
+    const std::vector<uint8_t> vtf = writers::BuildVtf({
+        {1, 1, x0 + w / 3, y0 + h / 3, x0 + 2 * w / 3, y0 + 2 * h / 3},
+        {1, 0, x0 + w / 2, y0, x0 + w / 2 + w / 10, y0 + h / 10},
+        {1, 2, x0, y0 + h / 2, x0 + w / 4, y0 + h / 2 + h / 8},
+    });
+    ASSERT_EQ(grid.ApplyVtf(vtf.data(), vtf.size()), kNcVtfLoaded);
+    NcGraph& graph = search->Graph();
+    graph.SetTuning(NcSearchTuning::Heuristic());
+    graph.SetAreaGrid(&grid);
+    const uint32_t links = road.GetLinkCount();
+    std::vector<MapPoint> first(links), second(links);
+    for (uint32_t i = 1; i < links; ++i) {
+        ASSERT_EQ(road.LoadLink(0, i), 1);
+        first[i] = road.GetStartPoint(0);
+        second[i] = road.GetEndPoint(0);
+    }
+    std::mt19937 rng(21);
+    int refused = 0, wrong = 0;
+    for (int leg = 0; leg < 12; ++leg) {
+        const uint32_t from = 1 + rng() % (links - 1), to = 1 + rng() % (links - 1);
+        ASSERT_TRUE(graph.SetEnds(from, to));
+        for (uint32_t i = 1; i < links; ++i)
+            for (uint32_t id : {i, i | kNcLinkReverseBit})
+                for (bool backward : {false, true}) {
+                    const bool reversed = id != i;
+                    const MapPoint start = reversed ? second[i] : first[i], end = reversed ? first[i] : second[i];
+                    // Forward a link is met where it starts and judged at
+                    // its end; backward the other way round.
+                    const MapPoint node = backward ? end : start, far = backward ? start : end;
+                    if (!graph.RefusedUnread(id, node)) continue;
+                    ++refused;
+                    ASSERT_EQ(road.LoadLink(0, id), 1);
+                    if (graph.MayEnter(road.View(0).GetNetworkLevel(), graph.LevelAt(far), far)) ++wrong;
+                }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_GT(refused, 1000);
+    std::printf("refused unread: %d\n", refused);
 }
 
 // Traffic: jammed links cost four times their free time, slow ones twice;
