@@ -122,9 +122,10 @@ std::array<ScreenPoint, 5> ArrowPoints(int angleDeg) {
     return out;
 }
 
-int DrawArrow(CMneDrawMap& map, int32_t x, int32_t y, int angleDeg, int muted) {
-    std::array<ScreenPoint, 5> points = ArrowPoints(angleDeg);
-    for (ScreenPoint& p : points) p.x += x, p.y += y;
+namespace {
+
+// Fills and outlines an arrow of screen points.
+int PaintArrow(CMneDrawMap& map, const ScreenPoint* points, int32_t count, int muted) {
     CEglDraw& egl = map.Egl();
     CEglBrush brush;
     brush.Set(0, nullptr, muted ? 0x80766Bu : 0xFFFFFFu, 0);
@@ -133,11 +134,41 @@ int DrawArrow(CMneDrawMap& map, int32_t x, int32_t y, int angleDeg, int muted) {
     CEglBrush* oldBrush = egl.SelectBrush(&brush);
     CEglPen* oldPen = egl.SelectPen(&pen);
     const float opacity = muted ? 0.5f : 1.0f;
-    const int filled = egl.Polygon(points.data(), 5, opacity);
-    egl.Polyline(points.data(), 5, 1.0f);
+    const int filled = egl.Polygon(points, count, opacity);
+    egl.Polyline(points, count, 1.0f);
     egl.SelectBrush(oldBrush);
     egl.SelectPen(oldPen);
     return filled;
+}
+
+}  // namespace
+
+int DrawArrow(CMneDrawMap& map, int32_t x, int32_t y, int angleDeg, int muted) {
+    std::array<ScreenPoint, 5> points = ArrowPoints(angleDeg);
+    for (ScreenPoint& p : points) p.x += x, p.y += y;
+    return PaintArrow(map, points.data(), 5, muted);
+}
+
+std::array<MapPoint, 5> RouteArrowPoints(MapPoint tip, int bearingDeg, double size) {
+    // Worked out in metres: a map unit east is shorter than one north by the
+    // cosine of the latitude.
+    const double kPi = 3.14159265358979323846;
+    const double east = std::max(0.1, std::cos(static_cast<double>(tip.y) / kMapUnitsPerDegree * kPi / 180.0));
+    const int back = NormalizeAngle360(bearingDeg + 180);
+    // Counterclockwise from north: (east, north) = (-sin, cos).
+    auto at = [&](int angleDeg, double length) {
+        const int a = NormalizeAngle360(angleDeg);
+        return MapPoint{static_cast<int32_t>(std::lround(tip.x - SinDeg(a) * length / east)),
+                        static_cast<int32_t>(std::lround(tip.y + CosDeg(a) * length))};
+    };
+    return {tip, at(back - 75, size), at(back, size * 0.12), at(back + 75, size), tip};
+}
+
+int DrawRouteArrow(CMneDrawMap& map, MapPoint mark, int bearingDeg, int passed, double arrowSize) {
+    const std::array<MapPoint, 5> corners = RouteArrowPoints(mark, bearingDeg, 0.85 * arrowSize);
+    std::vector<ScreenPoint> screen;
+    if (map.Coords().MapPointsToScreen(5, corners.data(), screen, kClipPolygon, 1, 1) <= 2) return 0;
+    return PaintArrow(map, screen.data(), static_cast<int32_t>(screen.size()), passed);
 }
 
 // ---- The overlay --------------------------------------------------------------------------
@@ -504,7 +535,11 @@ int MneRouteOverlay::DrawRouteArrows(CMneDrawMap& map, const MneOverlayInputs& i
         ScreenPoint p;
         if (!coords.MapToScreen(at, p, birdFlag, 0)) continue;
         if (p.x <= 0 || p.x >= width || p.y <= top || p.y >= height) continue;
-        DrawArrow(map, p.x, p.y, NormalizeAngle360(m.bearingDeg + rotation), passed ? 1 : 0);
+        // Lying on the band in the bird's-eye view, upright darts otherwise.
+        if (birdFlag)
+            DrawRouteArrow(map, at, m.bearingDeg, passed ? 1 : 0, arrowSize);
+        else
+            DrawArrow(map, p.x, p.y, NormalizeAngle360(m.bearingDeg + rotation), passed ? 1 : 0);
         ++drawn;
     }
     return drawn > 0 ? 1 : 0;

@@ -64,6 +64,17 @@ inline constexpr uint32_t kRouteFixedCasing = 0xC75497;
 int DrawArrow(CMneDrawMap& map, int32_t x, int32_t y, int angleDeg, int muted);
 // The dart's five corners for an angle, relative to its centre.
 std::array<ScreenPoint, 5> ArrowPoints(int angleDeg);
+// The route arrow drawn in map space (the bird's-eye view), so that it lies
+// flat on the road and shrinks with the distance: its tip on the mark, its
+// two barbs `size` map units long leaving the tip backwards at 75 degrees
+// either side of the route (bearing: whole degrees counterclockwise from
+// north, from the previous point to the mark), and a shallow notch between
+// them. Tip, left barb, notch, right barb, tip.
+std::array<MapPoint, 5> RouteArrowPoints(MapPoint tip, int bearingDeg, double size);
+// Fills and outlines RouteArrowPoints converted as a polygon (white with a
+// black outline, or when passed 0x80766B at half opacity with a white
+// outline); size is 0.85 times the arrow size of the marks.
+int DrawRouteArrow(CMneDrawMap& map, MapPoint mark, int bearingDeg, int passed, double arrowSize);
 
 class MneRouteOverlay {
 public:

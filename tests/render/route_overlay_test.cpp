@@ -60,6 +60,23 @@ TEST(RouteMarks, ArrowTurnsCounterclockwise) {
     }
 }
 
+TEST(RouteMarks, MapSpaceArrowLiesAlongTheRoute) {
+    // At the equator a map unit east is as long as one north. Heading north
+    // (bearing 0): the barbs leave the tip backwards, 75 degrees either side
+    // of south: (-sin 105, cos 105) and (-sin 255, cos 255) times 1000.
+    const auto p = RouteArrowPoints({0, 0}, 0, 1000);
+    const MapPoint expected[5] = {{0, 0}, {-966, -259}, {0, -120}, {966, -259}, {0, 0}};
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(p[i], expected[i]) << i;
+    // Heading west (90 counterclockwise from north): the barbs trail east.
+    const auto west = RouteArrowPoints({0, 0}, 90, 1000);
+    EXPECT_EQ(west[1], (MapPoint{259, -966}));
+    EXPECT_EQ(west[3], (MapPoint{259, 966}));
+    // At 60 degrees north a metre east takes twice the map units.
+    const MapPoint north60{0, 60 * kMapUnitsPerDegree};
+    const auto far = RouteArrowPoints(north60, 0, 1000);
+    EXPECT_EQ(far[1], (MapPoint{-1932, north60.y - 259}));
+}
+
 TEST(ViewFit, NeededScaleKeepsATenPercentMargin) {
     // A route box twice as wide as the screen at scale 2500.
     EXPECT_DOUBLE_EQ(FitNeededScale(2500, 1600, 100, 800, 480), 5500.0);
@@ -270,6 +287,21 @@ TEST_F(RouteOverlayTest, NoArrowsAboveLevel17) {
     MneOverlayInputs in = Driving();
     EXPECT_EQ(m_overlay.DrawRouteArrows(*m_map, in, 18, 0, in.routes->driven, &in.car, 100.0, 0), 0);
     EXPECT_EQ(m_overlay.DrawRouteArrows(*m_map, in, 10, 0, in.routes->driven, &in.car, 100.0, 0), 1);
+}
+
+// The bird's-eye arrows lie in map space: twice the arrow size covers about
+// four times the pixels (a screen dart would stay the same).
+TEST_F(RouteOverlayTest, MapSpaceArrowsGrowWithTheArrowSize) {
+    auto whiteOf = [&](double size) {
+        Draw(MneOverlayInputs{}, Request());
+        const int before = CountPixels(0xFFFFFF);
+        EXPECT_EQ(DrawRouteArrow(*m_map, kCentre, 90, 0, size), 1);
+        return CountPixels(0xFFFFFF) - before;
+    };
+    const int small = whiteOf(400), large = whiteOf(800);
+    ASSERT_GT(small, 10);
+    EXPECT_GT(large, 3 * small);
+    EXPECT_LT(large, 5 * small);
 }
 
 TEST_F(RouteOverlayTest, FittingModesFitTheRoute) {
