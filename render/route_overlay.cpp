@@ -164,8 +164,12 @@ std::array<MapPoint, 5> RouteArrowPoints(MapPoint tip, int bearingDeg, double si
     return {tip, at(back - 75, size), at(back, size * 0.12), at(back + 75, size), tip};
 }
 
-int DrawRouteArrow(CMneDrawMap& map, MapPoint mark, int bearingDeg, int passed, double arrowSize) {
-    const std::array<MapPoint, 5> corners = RouteArrowPoints(mark, bearingDeg, 0.85 * arrowSize);
+int DrawRouteArrow(CMneDrawMap& map, MapPoint mark, int bearingDeg, int passed, double routeSize) {
+    // The band's half-width is measured east, where a map unit is shorter
+    // by the cosine of the latitude; the arrow's barbs are measured north.
+    const double kPi = 3.14159265358979323846;
+    const double east = std::max(0.1, std::cos(static_cast<double>(mark.y) / kMapUnitsPerDegree * kPi / 180.0));
+    const std::array<MapPoint, 5> corners = RouteArrowPoints(mark, bearingDeg, 0.85 * routeSize * east);
     std::vector<ScreenPoint> screen;
     if (map.Coords().MapPointsToScreen(5, corners.data(), screen, kClipPolygon, 1, 1) <= 2) return 0;
     return PaintArrow(map, screen.data(), static_cast<int32_t>(screen.size()), passed);
@@ -537,7 +541,7 @@ int MneRouteOverlay::DrawRouteArrows(CMneDrawMap& map, const MneOverlayInputs& i
         if (p.x <= 0 || p.x >= width || p.y <= top || p.y >= height) continue;
         // Lying on the band in the bird's-eye view, upright darts otherwise.
         if (birdFlag)
-            DrawRouteArrow(map, at, m.bearingDeg, passed ? 1 : 0, arrowSize);
+            DrawRouteArrow(map, at, m.bearingDeg, passed ? 1 : 0, NcConfigMap::LevelStep(level));
         else
             DrawArrow(map, p.x, p.y, NormalizeAngle360(m.bearingDeg + rotation), passed ? 1 : 0);
         ++drawn;

@@ -73,8 +73,9 @@ std::array<ScreenPoint, 5> ArrowPoints(int angleDeg);
 std::array<MapPoint, 5> RouteArrowPoints(MapPoint tip, int bearingDeg, double size);
 // Fills and outlines RouteArrowPoints converted as a polygon (white with a
 // black outline, or when passed 0x80766B at half opacity with a white
-// outline); size is 0.85 times the arrow size of the marks.
-int DrawRouteArrow(CMneDrawMap& map, MapPoint mark, int bearingDeg, int passed, double arrowSize);
+// outline); the barbs are 0.85 times the route's size value for the scale
+// (the half-width of the bird's-eye band), so the arrow lies on the band.
+int DrawRouteArrow(CMneDrawMap& map, MapPoint mark, int bearingDeg, int passed, double routeSize);
 
 class MneRouteOverlay {
 public:
