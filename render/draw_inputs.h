@@ -44,6 +44,8 @@ struct MneDrawInputs {
     std::vector<MneMarkerEntry> markerList;
     std::vector<MneMarkerEntry> markerList2;
     MneRouteMarks routeMarks;
+    // Route points show their labels (no stored setting names this; on).
+    int32_t routePointLabels = 1;
     int32_t autoZoomBySpeed = 1;       // "eMapAutoZoomInBy": 1 by speed, else by distance
     int32_t autoZoomBySpeedSteps[4] = {9, 10, 11, 12};
     int32_t autoZoomByDistanceSteps[4] = {9, 10, 11, 12};

@@ -276,6 +276,9 @@ private:
     int PlaceBoxes(const PoiCandidate& candidate, const MnePoiClassStyle& style, int kind, int cacheIndex,
                    int32_t storedWidth, int32_t storedHeight);
     int DrawMarkers(const std::vector<MneMarkerEntry>& entries);
+    // A route point's label row (route-mark symbols) left of the point; a
+    // missing piece skips the label.
+    int DrawRoutePointLabel(const MapPoint& at, const std::vector<int32_t>& label, const ScreenRect& view);
     void DrawLabelBox(const ScreenRect& box, const MneTextClass& textClass, int32_t borderWidth, int32_t grey);
     // 1 opened or optional and missing, 0 failed (released), -1 arena failed.
     int OpenLayer(int index, const std::string& root);

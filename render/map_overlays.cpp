@@ -106,17 +106,19 @@ int DrawSkyStrip(CMneDrawMap& map, ScreenPoint point, int angleDeg) {
     return 1;
 }
 
-int DrawSymbolRow(CMneDrawMap& map, ScreenPoint point, const std::vector<StyleSymbol>& row) {
-    if (row.empty()) return 0;
+int DrawSymbolRow(CMneDrawMap& map, ScreenPoint point, const std::vector<StyleSymbol>& row, int grey) {
+    if (row.size() < 2) return 0;
     int32_t w = 0, h = 0;
     for (const StyleSymbol& s : row) w += s.b, h = std::max(h, s.a);
     int32_t x = point.x - w - 16;
     const int32_t y = point.y - h / 2;
-    for (const StyleSymbol& s : row) {
-        // Blitted by its top-left corner.
-        map.BlitSymbol(s.image, ScreenPoint{x, y}, s.b, s.a, 0, 0, 0);
+    auto blit = [&](const StyleSymbol& s) {
+        map.BlitSymbol(s.image, ScreenPoint{x, y}, s.b, s.a, 0, 0, grey);
         x += s.b;
-    }
+    };
+    blit(row[0]);
+    for (size_t i = 2; i < row.size(); ++i) blit(row[i]);
+    blit(row[1]);
     return 1;
 }
 

@@ -66,10 +66,12 @@ int WalkRoadAttributes(const uint8_t* block, uint32_t size, const std::function<
 int BlitStyleSymbol(CMneDrawMap& map, const StyleSymbol& symbol, ScreenPoint point, int grey);
 // The bird's-eye panorama at the horizon, turned with the view.
 int DrawSkyStrip(CMneDrawMap& map, ScreenPoint point, int angleDeg);
-// A symbol built of a left cap (the first piece), middle pieces and a right
-// cap (the last), its right end 16 pixels left of the point, centred on it
-// vertically.
-int DrawSymbolRow(CMneDrawMap& map, ScreenPoint point, const std::vector<StyleSymbol>& row);
+// A symbol built of a left cap (row[0]), middle pieces (row[2] onwards) and
+// a right cap (row[1]), blitted left to right by their top-left corners from
+// (x - w - 16, y - h/2), w the summed widths and h the tallest height, so
+// that the row ends 16 pixels left of the point. 0 for a row without both
+// caps.
+int DrawSymbolRow(CMneDrawMap& map, ScreenPoint point, const std::vector<StyleSymbol>& row, int grey = 0);
 
 class MneMapOverlays {
 public:

@@ -5,6 +5,7 @@
 
 #include "platform/codepage.h"
 #include "render/draw_map.h"
+#include "render/map_overlays.h"
 #include "render/map_symbols.h"
 #include "render/poi_placement.h"
 
@@ -16,6 +17,18 @@ constexpr int kPointGreySwitch = 8;
 int32_t HeightOfSky(CMneDrawMap& map) { return map.Coords().BirdView().GetSkyHeight(); }
 
 }  // namespace
+
+uint8_t MneDrawnPlacementKind(const tagMODULEDRAWPOICACHE& record, int symbolKind, int poiViewLevel) {
+    if (poiViewLevel != 1) return record.kind;
+    const ScreenRect& t = record.textRect;
+    if (t.left == 0 && t.top == 0 && t.right == 0 && t.bottom == 0) return kPlaceSymbolOnly;
+    const int kind = MnePlacementKindOfSymbol(symbolKind);
+    return kind < 0 ? record.kind : static_cast<uint8_t>(kind);
+}
+
+ScreenPoint MneBoxPointerCorner(const ScreenRect& box, const StyleSymbol& pointer) {
+    return {box.left + (box.right - box.left) / 2 - 5 + pointer.c, box.bottom + 3 + pointer.d};
+}
 
 void CMneDrawMap::DrawLabelBox(const ScreenRect& box, const MneTextClass& textClass, int32_t borderWidth,
                                int32_t grey) {
@@ -47,21 +60,28 @@ int CMneDrawMap::DrawPlacedPois() {
             }
             MnePoiClassStyle style;
             if (!MneLookupPoiClassStyle(m_style, r.classIndex, &style)) continue;
+            const uint8_t kind = MneDrawnPlacementKind(r, style.kind, m_inputs.poiViewLevel);
             MneTextClass text;
             const bool haveText = MneTextClassOf(m_style, style.textClass, r.fontSizeClass, &text) != 0;
-            if (haveText && text.boxKind != 0 && r.kind != kPlaceSymbolOnly) {
+            if (haveText && text.boxKind != 0 && kind != kPlaceSymbolOnly) {
                 ScreenRect box = r.textRect;
-                if (text.boxKind == 13 && r.textWidth != 0 && r.textHeight != 0) {
+                const bool framed = text.boxKind == kMneFramedBoxKind;
+                if (framed && r.textWidth != 0 && r.textHeight != 0) {
                     box.left -= 8, box.right += 8, box.bottom += 2;
                 }
-                DrawLabelBox(box, text, text.boxKind == 13 ? 3 : 1, grey);
+                DrawLabelBox(box, text, framed ? 3 : 1, grey);
+                // A framed box points at its place with the box pointer,
+                // below the middle of the box.
+                StyleSymbol pointer;
+                if (framed && text.border && m_style.GetMap14Symbol(kMneBoxPointerSymbol, &pointer))
+                    BlitSymbol(pointer.image, MneBoxPointerCorner(box, pointer), pointer.b, pointer.a, 0, 0, grey);
             }
-            if (r.kind == kPlaceSymbolOnly || r.kind == kPlaceSymbolAndText) {
+            if (kind == kPlaceSymbolOnly || kind == kPlaceSymbolAndText) {
                 StyleSymbol symbol;
                 if (m_style.GetSymbolClassSymbol(r.classIndex, &symbol))
                     BlitSymbol(symbol.image, corner, symbol.b, symbol.a, 0, 0, grey);
             }
-            if ((r.kind == kPlaceTextOnly || r.kind == kPlaceSymbolAndText) && haveText)
+            if ((kind == kPlaceTextOnly || kind == kPlaceSymbolAndText) && haveText)
                 MneDrawOutlinedText(m_dc, r.name, nameLength, r.textRect, text, grey);
         }
     }
@@ -82,7 +102,12 @@ int CMneDrawMap::DrawRouteMarkers() {
     };
     if (marks.departure.x != -1 && marks.points.empty()) drawAt(marks.departure, kMneDepartureMark);
     const int n = static_cast<int>(marks.points.size());
-    for (int i = n - 1; i >= 0; --i) drawAt(marks.points[static_cast<size_t>(i)], n == 1 ? 96 : kMneFirstRoutePointMark - i);
+    const bool labels = m_inputs.routePointLabels != 0 && m_request.viewMode != 5;
+    for (int i = n - 1; i >= 0; --i) {
+        const MapPoint& at = marks.points[static_cast<size_t>(i)];
+        drawAt(at, n == 1 ? 96 : kMneFirstRoutePointMark - i);
+        if (labels && static_cast<size_t>(i) < marks.labels.size()) DrawRoutePointLabel(at, marks.labels[static_cast<size_t>(i)], view);
+    }
     if (m_request.viewMode != 5) {
         for (auto it = marks.guidanceMarks.rbegin(); it != marks.guidanceMarks.rend(); ++it) {
             ScreenPoint p;
@@ -93,6 +118,15 @@ int CMneDrawMap::DrawRouteMarkers() {
         }
     }
     return 1;
+}
+
+int CMneDrawMap::DrawRoutePointLabel(const MapPoint& at, const std::vector<int32_t>& label, const ScreenRect& view) {
+    ScreenPoint p;
+    if (label.size() < 2 || !Coords().MapToScreen(at, p, m_request.birdView, 0) || !MneStrictlyInside(view, p)) return 0;
+    std::vector<StyleSymbol> row(label.size());
+    for (size_t i = 0; i < label.size(); ++i)
+        if (!m_style.GetGroupSymbol(label[i], 1, &row[i]) || row[i].image.bits == nullptr) return 0;
+    return DrawSymbolRow(*this, p, row, m_grey.on[kPointGreySwitch]);
 }
 
 int CMneDrawMap::DrawMarkers(const std::vector<MneMarkerEntry>& entries) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "foundation/coords.h"
+#include "render/screen_geometry.h"
 
 class CMneDrawMap;
 
@@ -27,6 +28,9 @@ struct MneMarkerEntry {
 struct MneRouteMarks {
     MapPoint departure{-1, -1};        // -1, -1: none
     std::vector<MapPoint> points;      // start, waypoints, destination
+    // The label of each point (missing or empty: none), a row of route-mark
+    // symbols: the left cap, the right cap, then the middle pieces.
+    std::vector<std::vector<int32_t>> labels;
     struct GuidanceMark {
         MapPoint position;
         int32_t kind = 0;
@@ -42,6 +46,24 @@ inline constexpr int kMneMarkerTextClass = 27;
 // of one point).
 inline constexpr int kMneDepartureMark = 18;
 inline constexpr int kMneFirstRoutePointMark = 97;
+
+// The box kind of framed labels (widened, a thick border and a pointer
+// below), and the guidance symbol the style keeps for that pointer.
+inline constexpr uint8_t kMneFramedBoxKind = 13;
+inline constexpr int kMneBoxPointerSymbol = 100;
+
+struct tagMODULEDRAWPOICACHE;
+struct StyleSymbol;
+// The kind a placed POI is drawn as. With tight label spacing
+// ("ePOIViewLevel" 1) the placement keeps a symbol-and-text POI as text only,
+// so that its symbol reserves no box; it is drawn by its class's symbol
+// kind again (1, 5, 9 text only; 2, 4 both; 3 symbol only), and a record
+// without a text box as a symbol. Otherwise the placed kind.
+uint8_t MneDrawnPlacementKind(const tagMODULEDRAWPOICACHE& record, int symbolKind, int poiViewLevel);
+// Where the pointer of a framed box goes: its top-left corner 3 pixels
+// below the box, 5 pixels left of the box's middle, moved by the symbol's
+// offsets.
+ScreenPoint MneBoxPointerCorner(const ScreenRect& box, const StyleSymbol& pointer);
 
 // Installs the placement passes and the late point passes.
 void InstallLabelPasses(CMneDrawMap& map);

@@ -3,9 +3,12 @@
 #include <algorithm>
 
 #include "settings/course_current.h"
+#include "platform/byte_cursor.h"
 #include "settings/global_data.h"
+#include "settings/handover.h"
 #include "settings/module_draw.h"
 #include "settings/module_gps.h"
+#include "settings/module_sch.h"
 #include "settings/module_svc.h"
 #include "settings/ui_setting.h"
 
@@ -41,6 +44,24 @@ void CopyRing(const GpsHistoryRing& ring, MneTrailRing& out) {
 
 }  // namespace
 
+void MneSearchPagePoints(const SearchResultRecord* page, int count, std::vector<MapPoint>* out) {
+    out->clear();
+    for (int i = 0; i < count; ++i) {
+        // The place's position at bytes 24 and 28 of a result.
+        platform::ByteReader r(page[i].bytes, sizeof page[i].bytes);
+        r.Seek(24);
+        const MapPoint p{r.I32(), r.I32()};
+        if (p.x == 0 && p.y == 0) break;
+        out->push_back(p);
+    }
+}
+
+void MneUserMarkersOf(const UIExternalPos* entries, int count, std::array<MneUserMarker, 16>* out) {
+    out->fill(MneUserMarker{});
+    for (int i = 0; i < std::min(count, 16); ++i)
+        (*out)[static_cast<size_t>(i)] = MneUserMarker{entries[i].nValid, MapPoint{entries[i].x, entries[i].y}};
+}
+
 void MneSettingsOverlayInputs::Read(MneOverlayInputs* out) {
     const CMgrConfigGlobalData& global = CMgrConfigGlobalData::Instance();
     out->drawAnti = global.m_drawAnti;
@@ -65,6 +86,15 @@ void MneSettingsOverlayInputs::Read(MneOverlayInputs* out) {
         CopyRing(ring, out->rawTrail);
         gps->GetHistoryRing(CMgrConfigModuleGPS::kMatchedRing, &ring);
         CopyRing(ring, out->matchedTrail);
+    }
+    if (CMgrConfigModuleSCH* search = CMgrConfigModuleSCH::Instance()) {
+        MgrLock hold(*search->GetLock());
+        MneSearchPagePoints(search->results, CMgrConfigModuleSCH::kResultPageSize, &out->searchPoints);
+    }
+    if (CMgrConfigUIInfo* info = CMgrConfigUIInfo::Instance()) {
+        UIExternalPos entries[kUIExternalPosCount];
+        const int held = info->GetExternalPositions(entries);
+        MneUserMarkersOf(entries, held > 0 ? kUIExternalPosCount : 0, &out->userMarkers);
     }
     if (CMgrConfigUIInfoCourseCurrent* course = CMgrConfigUIInfoCourseCurrent::Instance()) {
         _tagUISTRUCT_COURSEINFO body;

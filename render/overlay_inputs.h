@@ -101,6 +101,16 @@ struct MneOverlayInputs {
     int32_t previewLast = -1;
 };
 
+struct SearchResultRecord;
+struct UIExternalPos;
+// The search points of view mode 1: the positions of the search module's
+// page of results, in page order, up to the first blank record (position
+// 0, 0), at most `count`.
+void MneSearchPagePoints(const SearchResultRecord* page, int count, std::vector<MapPoint>* out);
+// The sixteen user markers from the hand-over object's external positions
+// (flag 1: shown); `count` entries are taken, the rest are cleared.
+void MneUserMarkersOf(const UIExternalPos* entries, int count, std::array<MneUserMarker, 16>* out);
+
 class MneOverlaySource {
 public:
     virtual ~MneOverlaySource() = default;

@@ -7,6 +7,8 @@
 
 #include "render/map_overlays.h"
 #include "render/overlay_passes.h"
+#include "settings/handover.h"
+#include "settings/module_sch.h"
 #include "support/overlay_frame.h"
 
 namespace {
@@ -73,6 +75,38 @@ TEST(MapOverlays, RoadAttributeWalkReadsWholeRecordsOnly) {
     block[2] = 200;
     EXPECT_EQ(WalkRoadAttributes(block.data(), static_cast<uint32_t>(block.size()), [](const MneRoadAttribute&) {}), 0);
     EXPECT_EQ(WalkRoadAttributes(block.data(), 5, [](const MneRoadAttribute&) {}), 0);
+}
+
+// The settings-backed source takes the search points from the search
+// module's page of results and the user markers from the hand-over
+// object's external positions.
+TEST(MapOverlays, SettingsSourceReadsSearchPageAndExternalPositions) {
+    CMgrConfigModuleSCH& search = *CMgrConfigModuleSCH::Instance();
+    auto put = [&](int i, uint32_t x, uint32_t y) {
+        uint8_t* b = search.results[i].bytes;
+        for (int k = 0; k < 4; ++k) b[24 + k] = static_cast<uint8_t>(x >> (8 * k)), b[28 + k] = static_cast<uint8_t>(y >> (8 * k));
+    };
+    put(0, 0x04030201, 0x00000010);
+    put(1, 0x00000020, 0x00000030);
+    put(3, 0x00000040, 0x00000050);   // after the blank record 2: not part of the list
+    UIExternalPosSource sent[kUIExternalPosCount];
+    sent[2] = {1, 0, 12700.0, 3730.0};   // 127 and 37.5 degrees
+    sent[15] = {1, 0, 12701.5, 3731.5};
+    ASSERT_EQ(CMgrConfigUIInfo::Instance()->SetExternalPositions(sent), 1);
+
+    MneSettingsOverlayInputs source;
+    MneOverlayInputs in;
+    source.Read(&in);
+    EXPECT_EQ(in.searchPoints, (std::vector<MapPoint>{{0x04030201, 0x10}, {0x20, 0x30}}));
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(in.userMarkers[static_cast<size_t>(i)].flag, i == 2 || i == 15 ? 1 : 0) << i;
+    EXPECT_EQ(in.userMarkers[2].point, (MapPoint{127 * 524288, 37 * 524288 + 262144}));
+    EXPECT_EQ(in.userMarkers[15].point, (MapPoint{127 * 524288 + 13107, 37 * 524288 + 275251}));
+
+    // No positions held: no markers.
+    const UIExternalPosSource none[kUIExternalPosCount] = {};
+    CMgrConfigUIInfo::Instance()->SetExternalPositions(none);
+    source.Read(&in);
+    for (const MneUserMarker& m : in.userMarkers) EXPECT_EQ(m.flag, 0);
 }
 
 // ---- Frames --------------------------------------------------------------------------------
@@ -192,6 +226,42 @@ TEST_F(MapOverlayFrameTest, RoadAttributesFromLevel15InTheFlatView) {
     r.northUp = 0;
     Draw(in, r);
     EXPECT_EQ(CountPixels(arrowBlue), 0);
+}
+
+// A route point's label: a row of route-mark symbols (the demo's lettered
+// discs, 22 x 22) whose right end lies 16 pixels left of the point, vertically
+// centred on it: left cap "1" (row[0]), middle "S" (row[2]), right cap "2"
+// (row[1]), so w = 66 and the row starts at (x - 82, y - 11).
+TEST_F(MapOverlayFrameTest, RoutePointLabelsAreASymbolRowLeftOfThePoint) {
+    const uint16_t blue = Rgb565FromColor(Rgb(30, 90, 200)), green = Rgb565FromColor(Rgb(20, 150, 60));
+    MneDrawInputs d;
+    d.routeMarks.points = {kCentre};
+    d.routeMarks.labels = {{2, 3, 0}};
+    auto draw = [&](int mode, int labels) {
+        d.routePointLabels = labels;
+        m_drawInputs.Set(d);
+        Draw(MneOverlayInputs{}, Request(mode));
+        m_map->DrawRouteMarkers();
+    };
+    draw(0, 1);
+    const ScreenPoint p = At(kCentre);
+    const int32_t left = p.x - 82;
+    // 6 pixels left of each disc's centre: inside the disc, clear of its letter.
+    EXPECT_EQ(m_map->Picture().Pixel(left + 5, p.y), blue);
+    EXPECT_EQ(m_map->Picture().Pixel(left + 22 + 5, p.y), green);
+    EXPECT_EQ(m_map->Picture().Pixel(left + 44 + 5, p.y), blue);
+    EXPECT_EQ(CountPixels(Rgb(20, 150, 60)) > 20, true);
+    const int labelled = CountPixels(Rgb(30, 90, 200));
+    // No label in view mode 5 or with labels off.
+    for (auto [mode, labels] : {std::pair{5, 1}, std::pair{0, 0}}) {
+        draw(mode, labels);
+        EXPECT_EQ(CountPixels(Rgb(20, 150, 60)), 0) << mode << " " << labels;
+        EXPECT_LT(CountPixels(Rgb(30, 90, 200)), labelled);
+    }
+    // A row with a piece the style lacks is skipped whole.
+    d.routeMarks.labels = {{2, 3, 500}};
+    draw(0, 1);
+    EXPECT_EQ(CountPixels(Rgb(20, 150, 60)), 0);
 }
 
 }  // namespace

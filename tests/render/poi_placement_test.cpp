@@ -21,6 +21,7 @@
 #include "render/draw_map.h"
 #include "render/marker_lists.h"
 #include "render/module_draw.h"
+#include "render/overlay_passes.h"
 #include "render/pass_geometry.h"
 #include "settings/module_draw.h"
 #include "support/source_dir.h"
@@ -109,6 +110,33 @@ TEST(PoiPlacementRulesTest, SpacingWindowKindsAndChosenCategories) {
     EXPECT_EQ(MneIsChosenCategory(105, {0, 101, 104}), 0);
     EXPECT_EQ(MneIsChosenCategory(0, {0, 101}), 0) << "code 0 is never chosen";
     EXPECT_EQ(MneIsChosenCategory(101, {}), 0);
+}
+
+TEST(PoiPlacementRulesTest, DrawnKindAndBoxPointer) {
+    tagMODULEDRAWPOICACHE r{};
+    r.kind = kPlaceTextOnly;
+    r.textRect = {10, 20, 60, 35};
+    // Normal spacing: the placed kind. Tight spacing: the class's symbol kind
+    // (1, 5, 9 text; 2, 4 both; 3 symbol), the placed kind for other kinds.
+    const int cases[][3] = {{2, 2, kPlaceTextOnly}, {2, 1, kPlaceTextOnly},   {2, 5, kPlaceTextOnly},
+                            {1, 2, kPlaceSymbolAndText}, {1, 4, kPlaceSymbolAndText}, {1, 3, kPlaceSymbolOnly},
+                            {1, 9, kPlaceTextOnly}, {1, 7, kPlaceTextOnly}};
+    for (const auto& c : cases) EXPECT_EQ(MneDrawnPlacementKind(r, c[1], c[0]), c[2]) << c[0] << " " << c[1];
+    // No text box: a symbol.
+    r.textRect = {};
+    EXPECT_EQ(MneDrawnPlacementKind(r, 2, 1), kPlaceSymbolOnly);
+    EXPECT_EQ(MneDrawnPlacementKind(r, 2, 2), kPlaceTextOnly);
+
+    // The pointer 3 pixels below the box, at its left plus half its width
+    // less 5, each plus the symbol's offsets.
+    StyleSymbol pointer;
+    ScreenPoint p = MneBoxPointerCorner({100, 40, 161, 60}, pointer);
+    EXPECT_EQ(p.x, 125);
+    EXPECT_EQ(p.y, 63);
+    pointer.c = 2, pointer.d = -1;
+    p = MneBoxPointerCorner({100, 40, 161, 60}, pointer);
+    EXPECT_EQ(p.x, 127);
+    EXPECT_EQ(p.y, 62);
 }
 
 // ---- Whole frames -----------------------------------------------------------------------
@@ -389,6 +417,62 @@ TEST_F(DemoLabelsTest, DrawModulePickPoiFindsAPlacedThemeSymbol) {
     module.StopThread();
 }
 
+// With tight spacing ("ePOIViewLevel" 1) a POI of symbol and name is placed
+// as its name alone (its symbol reserves no box) yet drawn with its symbol:
+// each such symbol box changes against the frame without the placed POIs.
+TEST_F(DemoLabelsTest, TightSpacingStillDrawsTheSymbols) {
+    MneDrawInputs tight = Renderer::Defaults();
+    tight.poiViewLevel = 1;
+    tight.themeSwitches = 0;
+    Renderer with(s_root, 800, 480, tight), without(s_root, 800, 480, tight);
+    ASSERT_TRUE(with.ok && without.ok);
+    without.map.SetPassHandler(MnePass::kPlacedPois, [](CMneDrawMap&, const MnePassContext&) {});
+    const MneDrawRequest request = Request(127.02, 37.516, 8);
+    ASSERT_TRUE(with.Draw(request) && without.Draw(request));
+    int checked = 0;
+    for (const auto& cache : with.publication.screens[0].poi) {
+        for (int32_t i = 0; i < cache->Count(); ++i) {
+            const tagMODULEDRAWPOICACHE& rec = cache->At(i);
+            if (rec.groupType == kMneLandmarkGroupType) continue;
+            EXPECT_EQ(rec.kind, kPlaceTextOnly) << "placed as the name alone";
+            const ScreenRect& box = rec.symbolRect;
+            int changed = 0, area = 0;
+            for (int32_t y = std::max(box.top, 0); y < std::min(box.bottom, 480); ++y)
+                for (int32_t x = std::max(box.left, 0); x < std::min(box.right, 800); ++x, ++area)
+                    changed += with.map.Picture().Pixel(x, y) != without.map.Picture().Pixel(x, y);
+            if (area < 24 * 24) continue;   // partly off the picture
+            ++checked;
+            EXPECT_GT(changed * 3, area) << rec.classIndex << ": " << changed << " of " << area;
+        }
+    }
+    EXPECT_GT(checked, 3);
+}
+
+// A framed name (box kind 13 with a border: the demo's subway stations)
+// has the style's box pointer under the middle of its widened box.
+TEST_F(DemoLabelsTest, FramedNamesPointAtTheirPlace) {
+    Renderer r(s_root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    int framed = 0;
+    for (int step : {8, 9, 10}) {
+        ASSERT_TRUE(r.Draw(Request(127.02, 37.516, step)));
+        for (const auto& cache : r.publication.screens[0].poi) {
+            for (int32_t i = 0; i < cache->Count(); ++i) {
+                const tagMODULEDRAWPOICACHE& rec = cache->At(i);
+                if (rec.classIndex != demostyle::kPoiSubway || rec.kind == kPlaceSymbolOnly) continue;
+                const ScreenRect box{rec.textRect.left - 8, rec.textRect.top, rec.textRect.right + 8,
+                                     rec.textRect.bottom + 2};
+                // The wedge's second row is whole across its middle.
+                const ScreenPoint tip{box.left + (box.right - box.left) / 2, box.bottom + 3 + 1};
+                if (tip.x < 0 || tip.x >= 800 || tip.y >= 480) continue;
+                ++framed;
+                EXPECT_EQ(r.map.Picture().Pixel(tip.x, tip.y), Rgb565FromColor(0xA876A8)) << "step " << step;
+            }
+        }
+    }
+    EXPECT_GT(framed, 0);
+}
+
 // Position codes 0 and 8 give no text box: such a POI keeps its symbol and
 // shows no name (instead of taking over the text box of the candidate
 // before it).
@@ -430,16 +514,44 @@ TEST_F(DemoLabelsTest, PositionCodesZeroAndEightPlaceTheSymbolOnly) {
     std::filesystem::remove_all(root);
 }
 
-// Random valid requests: pans, zooms, rotations, view modes and the
-// bird's-eye view, from a fixed seed. After the first hundred the memory
+// Random valid requests: pans, zooms, rotations, view modes (the planning
+// and fitted ones among them) and the bird's-eye view, with a route being
+// driven, from a fixed seed. After the first hundred the memory
 // of the renderer (its arenas, the program heap's high-water mark and the
 // caches' capacities) no longer grows.
 TEST_F(DemoLabelsTest, ARunOfRandomRequestsStopsGrowingItsMemory) {
     MneDrawInputs in = Renderer::Defaults();
     in.incidents = {{1, 2, Deg(127.015, 37.512)}, {2, 1, Deg(127.025, 37.508)}};
     in.markerList = {{4, Deg(127.018, 37.514), u"표시"}};
+    in.routeMarks.points = {Deg(127.005, 37.505), Deg(127.03, 37.52)};
+    in.routeMarks.labels = {{2, 3, 0}, {2, 3}};
     Renderer r(s_root, 320, 200, in);
     ASSERT_TRUE(r.ok);
+    // A route across the district, being driven, with a second row beside
+    // it, and the overlays of the planning views.
+    MneOverlayInputs overlays;
+    auto routes = std::make_shared<MneRouteSet>();
+    routes->version = 1;
+    MneRoutePath path;
+    path.enabled = 1;
+    path.routeOption = 1;
+    for (int k = 0; k <= 8; ++k) path.points.push_back(Deg(127.0 + 0.005 * k, 37.505 + 0.002 * k * (k % 2 ? 1 : 0.5)));
+    for (int32_t k = 0; k < 8; ++k) path.segments.push_back({k, k + 1});
+    routes->driven = path;
+    routes->rows[0] = path;
+    for (MapPoint& q : path.points) q.y += 800;
+    path.routeOption = 2;
+    routes->rows[1] = path;
+    overlays.routes = routes;
+    overlays.car = MneRouteCar{1, 3, 0, routes->driven.points[3]};
+    overlays.routeState = 3;
+    overlays.guidanceOnRoute = 1;
+    overlays.selectedOption = 1;
+    overlays.searchPoints = {Deg(127.01, 37.51), Deg(127.02, 37.515)};
+    overlays.courseStart = Deg(127.005, 37.505);
+    overlays.courseGoal = Deg(127.03, 37.52);
+    overlays.userMarkers[0] = {1, Deg(127.02, 37.516)};
+    InstallOverlayPasses(r.map, std::make_shared<MneFixedOverlayInputs>(overlays));
     std::mt19937 rng(17);
     auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     auto memory = [&] {
@@ -465,8 +577,8 @@ TEST_F(DemoLabelsTest, ARunOfRandomRequestsStopsGrowingItsMemory) {
         q.birdView = uniform(0, 3) == 0;
         q.northUp = uniform(0, 1);
         q.screenIndex = static_cast<uint8_t>(uniform(0, 1));
-        const int modes[] = {0, 0, 0, 2, 5, 8};
-        q.viewMode = static_cast<uint8_t>(modes[uniform(0, 5)]);
+        const int modes[] = {0, 0, 0, 2, 5, 8, 1, 3, 4, 9, 10};
+        q.viewMode = static_cast<uint8_t>(modes[uniform(0, 10)]);
         in.headingDeg = uniform(0, 359);
         in.poiViewLevel = uniform(1, 3);
         in.incidentDisplay = uniform(0, 1);

@@ -327,6 +327,10 @@ std::vector<SymbolClass> PoiClasses() {
         far.lowLevel = 5;
         far.highLevel = 7;
         far.kind = 4;
+        if (i == kPoiSubway) {   // near: a framed name above the station, pointing at it
+            near.kind = 1;
+            near.byte9 = 13;
+        }
         s.items = {near, far};
     }
     // Lot numbers: the number alone, centred on the lot, tested like names.
@@ -544,8 +548,9 @@ Image StandardDot(uint32_t colour) {
 }
 
 // Section 14: guidance arrows (0-17), speed-limit signs (42-52, for 30 to
-// 130 km/h), turn arrows (86, 88, 89, 91), the car marks (98, 99) and a
-// yellow warning diamond with its number for the rest.
+// 130 km/h), turn arrows (86, 88, 89, 91), the car marks (98, 99), the
+// pointer of framed labels (100, BoxPointerSymbol) and a yellow warning
+// diamond with its number for the rest.
 Image GuidanceSymbol(int i) {
     Canvas c(28, 28);
     if (i <= 17) {
@@ -585,6 +590,14 @@ Image GuidanceSymbol(int i) {
         c.Text(std::to_string(i), 14, 14, 8, 1.5, kInk);
     }
     return SymbolImage(c, 14, 14);
+}
+
+// The pointer under framed labels (guidance symbol 100): a small wedge
+// pointing down in the frame's colour, placed by its top-left corner.
+Image BoxPointerSymbol() {
+    Canvas c(10, 6);
+    c.Poly({{0, 0}, {10, 0}, {5, 6}}, Rgb(168, 118, 168));
+    return SymbolImage(c, 0, 0);
 }
 
 // Small lettered discs for the theme symbols (section 16) and the traffic
@@ -741,7 +754,7 @@ stylewriter::StyleDesc BuildDemoStyle() {
     d.section13.push_back(StandardDot(Rgb(220, 60, 40)));
     d.section13.push_back(StandardDot(Rgb(40, 90, 200)));
     for (int i = 0; i < kPoiClassCount; ++i) d.section13.push_back(PoiSymbol(i));
-    for (int i = 0; i < kSection14Count; ++i) d.section14.push_back(GuidanceSymbol(i));
+    for (int i = 0; i < kSection14Count; ++i) d.section14.push_back(i == 100 ? BoxPointerSymbol() : GuidanceSymbol(i));
     // Symbol map 14: the plain entries name their own symbol; the second
     // run (4 entries) names the turn arrows, the third (18) the guidance
     // arrows.
