@@ -402,6 +402,7 @@ int CMgrStateThread::StopThread(uint32_t timeoutMs) {
     }
     RequestStop();
     m_quitEvent.Set();
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    // Rounded up: the thread is given the whole time-out, not a millisecond less.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     return WaitForThreadEnd(static_cast<uint32_t>(std::max<int64_t>(0, left.count())), limitMs);
 }
