@@ -176,8 +176,12 @@ bool NcGraph::PruneNearStart(int64_t u, int networkLevel, int roadClass) {
 
 int NcGraph::LevelAt(MapPoint p) const {
     if (!m_tuning.levels) return 0;
-    int level = NcChooseLevel(ClampMetres(NcDistanceM(p, m_originPoint)), ClampMetres(NcDistanceM(p, m_targetPoint)),
-                              *m_originLevels, *m_targetLevels);
+    return LevelAt(p, LegDistances(p));
+}
+
+int NcGraph::LevelAt(MapPoint p, const NcLegDistances& d) const {
+    if (!m_tuning.levels) return 0;
+    int level = NcChooseLevel(ClampMetres(d.fromOrigin), ClampMetres(d.toTarget), *m_originLevels, *m_targetLevels);
     if (m_grid) level = std::min(level, m_grid->GetAreaKind(p.x, p.y));
     return level;
 }
@@ -231,6 +235,12 @@ int32_t NcGraph::Key(int64_t cost, MapPoint p, int roadClass, bool backward) con
     if (!m_tuning.estimate) return NcClampCost(cost);
     const int64_t b = NcDistanceM(p, backward ? m_originPoint : m_targetPoint);
     return NcClampCost(cost + NcRemainingEstimate(b, m_legM, m_progress, roadClass, m_tuning.option));
+}
+
+int32_t NcGraph::KeyAt(int64_t cost, const NcLegDistances& d, int roadClass, bool backward) const {
+    if (!m_tuning.estimate) return NcClampCost(cost);
+    return NcClampCost(cost + NcRemainingEstimate(backward ? d.fromOrigin : d.toTarget, m_legM, m_progress, roadClass,
+                                                  m_tuning.option));
 }
 
 void NcGraph::UpdateProgress(MapPoint p, bool backward) {

@@ -86,6 +86,14 @@ struct NcSearchTuning {
     static NcSearchTuning Heuristic() { return {true, true, true, false, 0}; }
 };
 
+// How far a point lies from the leg's origin and from its target, in
+// metres (NcDistanceM): what the level, the pruning near the start and the
+// queue key of a link at that point read, computed once per link.
+struct NcLegDistances {
+    int64_t fromOrigin = 0;
+    int64_t toTarget = 0;
+};
+
 // What the graph read of the link it costed last.
 struct NcLinkSeen {
     MapPoint start{}, end{};
@@ -117,6 +125,13 @@ public:
     // The road level a link at the point may be searched on (0 without the
     // levels tuning).
     int LevelAt(MapPoint p) const;
+    // The distances of a point from the leg's ends, and the level and the
+    // queue key taken from them (the same values as LevelAt(p) and Key()).
+    NcLegDistances LegDistances(MapPoint p) const {
+        return {NcDistanceM(p, m_originPoint), NcDistanceM(p, m_targetPoint)};
+    }
+    int LevelAt(MapPoint p, const NcLegDistances& d) const;
+    int32_t KeyAt(int64_t cost, const NcLegDistances& d, int roadClass, bool backward) const;
     // Whether a link of this network level may be entered at that level:
     // with search option 4 a level-3 link far off the straight line between
     // the ends is not searched either.

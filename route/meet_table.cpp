@@ -5,6 +5,7 @@
 int NcMeetTable::Init(void* memory, size_t bytes) {
     m_count = 0;
     m_entries = memory != nullptr && bytes >= kBytes ? static_cast<Entry*>(memory) : nullptr;
+    m_scratch = m_entries != nullptr ? m_entries + kEntries : nullptr;
     return m_entries != nullptr ? 1 : 0;
 }
 
@@ -15,10 +16,33 @@ int NcMeetTable::Add(int32_t linkId, int32_t cost, int32_t next) {
 }
 
 void NcMeetTable::Sort() {
-    if (m_entries == nullptr) return;
-    std::sort(m_entries, m_entries + m_count, [](const Entry& a, const Entry& b) {
-        return a.linkId != b.linkId ? a.linkId < b.linkId : a.cost < b.cost;
-    });
+    if (m_entries == nullptr || m_count < 2) return;
+    // A stable radix sort of the ids (sign bit flipped, so that the order
+    // is the signed one) in three passes of 11 bits, each from the entries
+    // into the scratch space or back.
+    constexpr uint32_t kDigits = 2048;
+    const auto digit = [](const Entry& e, int shift) {
+        return ((static_cast<uint32_t>(e.linkId) ^ 0x80000000u) >> shift) & (kDigits - 1);
+    };
+    Entry* from = m_entries;
+    Entry* to = m_scratch;
+    for (int shift : {0, 11, 22}) {
+        uint32_t start[kDigits + 1] = {};
+        for (int i = 0; i < m_count; ++i) ++start[digit(from[i], shift) + 1];
+        for (uint32_t d = 1; d <= kDigits; ++d) start[d] += start[d - 1];
+        for (int i = 0; i < m_count; ++i) to[start[digit(from[i], shift)]++] = from[i];
+        std::swap(from, to);
+    }
+    // Three passes leave the result in the scratch space.
+    std::copy(from, from + m_count, m_entries);
+    // A link met more than once: its entries by cost, stable.
+    for (int i = 1; i < m_count; ++i) {
+        if (m_entries[i].linkId != m_entries[i - 1].linkId || m_entries[i].cost >= m_entries[i - 1].cost) continue;
+        const Entry e = m_entries[i];
+        int j = i;
+        for (; j > 0 && m_entries[j - 1].linkId == e.linkId && m_entries[j - 1].cost > e.cost; --j) m_entries[j] = m_entries[j - 1];
+        m_entries[j] = e;
+    }
 }
 
 bool NcMeetTable::Find(int32_t linkId, int32_t* cost, int32_t* next) const {

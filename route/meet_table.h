@@ -21,7 +21,8 @@ public:
         int32_t next;  // the following link towards the destination, -1 at it
     };
     static_assert(sizeof(Entry) == 12);
-    static constexpr size_t kBytes = kEntries * sizeof(Entry);
+    // The entries, then as many again as the sort's scratch space.
+    static constexpr size_t kBytes = 2 * kEntries * sizeof(Entry);
 
     // Binds the entries; 1, or 0 when the memory cannot hold them.
     int Init(void* memory, size_t bytes);
@@ -29,7 +30,8 @@ public:
     // 1 when added and room is left; 0 when the table is full (nothing added
     // at 40000 entries; added, but full from 39990 on).
     int Add(int32_t linkId, int32_t cost, int32_t next = -1);
-    // Orders the entries by link id, the cheapest first for a link met twice.
+    // Orders the entries by link id, the cheapest first for a link met twice
+    // (in the order added when the costs are the same too).
     void Sort();
     // True with the link's cheapest cost when it is in the (sorted) table;
     // a cost of 0 is a meeting like any other.
@@ -38,5 +40,6 @@ public:
 
 private:
     Entry* m_entries = nullptr;
+    Entry* m_scratch = nullptr;
     int m_count = 0;
 };

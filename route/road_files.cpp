@@ -121,6 +121,7 @@ size_t NcCacheData::InitPool(void* memory, size_t bytes, uint32_t blockSize) {
     m_entryOfKey.clear();
     m_tags.clear();
     m_sentinel = {-1, 0, 0, 0, 0};
+    m_touches.fetch_add(1, std::memory_order_relaxed);
     if (!memory || blockSize == 0) return 0;
     const size_t n = std::min<size_t>(bytes / (blockSize + kHeaderBytes), 0x7FFFFFFE);
     if (n == 0) return 0;
@@ -154,8 +155,11 @@ const uint8_t* NcCacheData::Find(int32_t key, uint32_t* size) {
     if (key < 0 || static_cast<size_t>(key) >= m_entryOfKey.size()) return nullptr;
     const int32_t i = m_entryOfKey[key];
     if (i < 0) return nullptr;
-    Unlink(i);
-    LinkAsNewest(i);
+    m_touches.fetch_add(1, std::memory_order_relaxed);
+    if (m_sentinel.prev != i) {  // the newest entry stays where it is
+        Unlink(i);
+        LinkAsNewest(i);
+    }
     if (size) *size = static_cast<uint32_t>(m_headers[i].size);
     return m_data + static_cast<size_t>(i) * m_blockSize;
 }
@@ -171,6 +175,7 @@ uint8_t* NcCacheData::TagOf(const uint8_t* block) {
 const uint8_t* NcCacheData::Insert(int32_t key, const uint8_t* data, uint32_t size) {
     MgrLock lock(m_lock);
     if (m_count == 0 || size > m_blockSize || key < 0 || key >= kKeyLimit) return nullptr;
+    m_touches.fetch_add(1, std::memory_order_relaxed);
     if (static_cast<size_t>(key) < m_entryOfKey.size() && m_entryOfKey[key] >= 0)
         return m_data + static_cast<size_t>(m_entryOfKey[key]) * m_blockSize;
     if (static_cast<size_t>(key) >= m_entryOfKey.size()) m_entryOfKey.resize(static_cast<size_t>(key) + 1, -1);
@@ -331,6 +336,7 @@ int NcDBRoad::InitCache(void* memory, size_t bytes) {
     m_queue.Reset(1);
     m_budget = bytes;
     m_poolReady = m_cache.InitPool(memory, bytes, kNcBlockBytes) > 0;
+    m_last = {};
     m_reach.clear();
     return m_poolReady ? 1 : 0;
 }
@@ -345,7 +351,17 @@ int NcDBRoad::ReadLink(int slot, uint32_t linkId) {
     s.direction = static_cast<int8_t>(NcLinkDirection(linkId));
     s.block = index / kNcLinksPerBlock;
     uint32_t size = 0;
-    const uint8_t* block = m_cache.Find(static_cast<int32_t>(s.block), &size);
+    const uint8_t* block = nullptr;
+    const uint8_t* tag = nullptr;
+    if (m_last.key == s.block && m_last.touches == m_cache.GetTouches()) {
+        // Still the cache's newest entry: a lookup would change nothing.
+        block = m_last.data;
+        tag = m_last.tag;
+        size = m_last.size;
+    } else {
+        block = m_cache.Find(static_cast<int32_t>(s.block), &size);
+        if (block) tag = m_cache.TagOf(block);
+    }
     if (!block) {
         uint32_t offset = 0, packed = 0;
         if (!m_index->GetBlockRange(s.block, &offset, &packed)) return 0;
@@ -366,18 +382,20 @@ int NcDBRoad::ReadLink(int slot, uint32_t linkId) {
         size = unpacked;
         // Every record's runs are checked once, as the block comes in; the
         // reads that find it cached take the counts from its tag.
-        uint8_t* tag = m_cache.TagOf(block);
+        uint8_t* runs = m_cache.TagOf(block);
         if (m_reach.size() != m_index->GetLinkCount()) m_reach.assign(m_index->GetLinkCount(), kNcReachUnknown);
         for (uint32_t r = 0; r < records; ++r) {
             const uint8_t* rec = block + r * kNcLinkRecordBytes;
-            tag[r] = NcPackRunCounts(rec, kNcLinkRecordBytes);
-            m_reach[first + r] = tag[r] == kNcRunsDamaged ? kNcReachUnknown : ReachOf(rec);
+            runs[r] = NcPackRunCounts(rec, kNcLinkRecordBytes);
+            m_reach[first + r] = runs[r] == kNcRunsDamaged ? kNcReachUnknown : ReachOf(rec);
         }
+        tag = runs;
     }
+    m_last = {s.block, block, tag, size, m_cache.GetTouches()};
     const uint32_t record = index - kNcLinksPerBlock * s.block;
     const uint32_t recordOffset = record * kNcLinkRecordBytes;
     if (recordOffset + kNcLinkRecordBytes > size) return 0;
-    if (!m_view.AttachChecked(index, block + recordOffset, s.direction, m_cache.TagOf(block)[record])) return 0;
+    if (!m_view.AttachChecked(index, block + recordOffset, s.direction, tag[record])) return 0;
     s.recordOffset = recordOffset;
     s.blockData = block;
     return 1;

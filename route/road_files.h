@@ -212,6 +212,10 @@ public:
 
     int GetEntryCount() const { return m_count; }
     uint32_t GetSerial() const { return m_serial; }
+    // Bumped by every call that can change the use order or the contents
+    // (Find, Insert, InitPool): a reader that saw the same value after its
+    // own last call knows its block is still the newest entry.
+    uint32_t GetTouches() const { return m_touches.load(std::memory_order_relaxed); }
     // Keys from the most to the least recently used (tests and traces).
     std::vector<int32_t> KeysByRecency();
 
@@ -238,6 +242,7 @@ private:
     std::vector<int32_t> m_entryOfKey;  // grows to the largest key seen
     std::vector<uint8_t> m_tags;        // kTagBytes per entry
     uint32_t m_serial = 0;
+    std::atomic<uint32_t> m_touches{0};
 };
 
 // ------------------------------------------------------------ NcFileQueue
@@ -328,6 +333,24 @@ public:
     }
     // The successors in the bound direction: the run at the end of travel.
     int GetSuccessorRun() const { return m_direction ? 1 : 0; }
+    // Whether the bound direction may turn into the directed link: the
+    // first entry of the successor run that enters it with the turn mask's
+    // leave, decoded into *out. Read in place, without the slot's table.
+    bool FindSuccessor(uint32_t linkId, NcConnection* out) const {
+        const int run = GetSuccessorRun();
+        const int n = GetRunCount(run);
+        const uint32_t first = RunStart(run) + 4;
+        const uint8_t mask = m_record ? m_record[run ? ncrecord::kMaskRun2 : ncrecord::kMaskRun1] : 0;
+        for (int i = 0; i < n; ++i) {
+            const uint32_t entry = U32(first + 4u * i);
+            const uint32_t id = ((entry >> 8) & 0x7FFFFF) | ((entry >> 31) ? kNcLinkReverseBit : 0);
+            if (id == linkId && ((mask >> i) & 1)) {
+                *out = GetRunEntry(run, i);
+                return true;
+            }
+        }
+        return false;
+    }
 
 private:
     // The accessors are read for every link the search looks at: kept here
@@ -434,6 +457,16 @@ private:
     bool m_poolReady = false;
     uint64_t m_blockReads = 0;
     std::vector<uint8_t> m_reach;  // by link index, filled as blocks are unpacked
+    // The block the last read found (the cache's newest entry while the
+    // cache's touch count is the one seen then): reads of links in the same
+    // block skip the cache lookup.
+    struct LastBlock {
+        int64_t key = -1;
+        const uint8_t* data = nullptr;
+        const uint8_t* tag = nullptr;
+        uint32_t size = 0;
+        uint32_t touches = 0;
+    } m_last;
 };
 
 // Present in the design with nothing but its destructor.

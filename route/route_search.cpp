@@ -109,27 +109,34 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         if (!m_road.LoadLink(0, link)) continue;
         const MapPoint node = m_road.GetEndPoint(0);
         m_graph.UpdateProgress(node, false);
-        const NcConnection* c = nullptr;
-        const int n = std::min(m_road.GetConnections(0, &c), kNcRunEntriesMax);
-        std::copy(c, c + n, next.begin());
+        const int n = Successors(&next);
         for (int i = 0; i < n; ++i) {
             if (next[i].allowed != 1) continue;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
             if (!isGoal(to) && m_graph.RefusedUnread(to, node)) continue;
             if (!m_graph.ReadLink(to)) continue;
-            const int level = m_graph.LevelAt(m_graph.Seen().end);
-            if (!isGoal(to) && (!m_graph.MayEnter(m_graph.Seen().networkLevel, level, m_graph.Seen().end) ||
-                                m_graph.PruneNearStart(NcDistanceM(m_graph.Seen().end, m_graph.StartPoint(false)),
-                                                       m_graph.Seen().networkLevel, m_graph.Seen().roadClass)))
+            const NcLinkSeen& seen = m_graph.Seen();
+            const NcLegDistances d = m_graph.LegDistances(seen.end);
+            const int level = m_graph.LevelAt(seen.end, d);
+            if (!isGoal(to) && (!m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
+                                m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass)))
                 continue;
             const int32_t own = m_graph.SeenCost();
-            const int64_t total =
-                int64_t{cost} + own + m_graph.TurnCost(level, next[i]);
-            const int rc = Push(to, total, m_graph.Key(total, m_graph.Seen().end, m_graph.Seen().roadClass, false), level,
-                                static_cast<int32_t>(link));
+            const int64_t total = int64_t{cost} + own + m_graph.TurnCost(level, next[i]);
+            const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link));
             if (rc < 0) return Fail(rc);
         }
     }
+}
+
+int NcRoute::Successors(std::array<NcConnection, kNcRunEntriesMax>* out) const {
+    // Decoded from the bound record in place (the runs were checked when
+    // the block came in: at most 8 entries each).
+    const NcRoad& view = m_road.View(0);
+    const int run = view.GetSuccessorRun();
+    const int n = std::min(view.GetRunCount(run), kNcRunEntriesMax);
+    for (int i = 0; i < n; ++i) (*out)[i] = view.GetRunEntry(run, i);
+    return n;
 }
 
 int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int limit) {
@@ -162,7 +169,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         if (rc < 0) return Fail(rc);
         if (rc == 1 && !m_meet.Add(static_cast<int32_t>(goal), cost, -1)) full = true;
     }
-    std::array<NcConnection, kNcRunEntriesMax> into{};
+    std::array<uint32_t, kNcRunEntriesMax> into{};
     while (!full) {
         int code = 0;
         NcLink* label = Take(limit, &code);
@@ -190,31 +197,30 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         m_graph.UpdateProgress(node, true);
         const int handOver = m_graph.Tuning().option == 4 ? 100 : 92;
         if (m_taken >= 19 && (m_graph.Progress() >= handOver || m_graph.BestRemaining() < 2000)) break;
-        const NcConnection* c = nullptr;
-        const int n = std::min(m_road.GetConnectionList(0, NcDALManager::ListAt::kStartArriving, &c), kNcRunEntriesMax);
-        std::copy(c, c + n, into.begin());
+        // The links that lead into this one: the entries of the run at its
+        // start, read in the other direction.
+        const NcRoad& view = m_road.View(0);
+        const int startRun = 1 - view.GetSuccessorRun();
+        const int n = std::min(view.GetRunCount(startRun), kNcRunEntriesMax);
+        for (int i = 0; i < n; ++i)
+            into[i] = static_cast<uint32_t>(view.GetRunEntry(startRun, i).linkId) ^ kNcLinkReverseBit;
         for (int i = 0; i < n && !full; ++i) {
-            const uint32_t from = static_cast<uint32_t>(into[i].linkId);
+            const uint32_t from = into[i];
             if (!isOrigin(from) && m_graph.RefusedUnread(from, node)) continue;
             if (!m_graph.ReadLink(from)) continue;
             const NcLinkSeen seen = m_graph.Seen();
             // Whether the turn into this link is allowed is in the other
             // link's own list.
-            const NcConnection* out = nullptr;
-            const int m = m_road.GetConnections(0, &out);
-            const NcConnection* turn = nullptr;
-            for (int k = 0; k < m && !turn; ++k)
-                if (static_cast<uint32_t>(out[k].linkId) == link && out[k].allowed == 1) turn = &out[k];
-            if (!turn) continue;
-            const int level = m_graph.LevelAt(seen.start);
+            NcConnection turn;
+            if (!m_road.View(0).FindSuccessor(link, &turn)) continue;
+            const NcLegDistances d = m_graph.LegDistances(seen.start);
+            const int level = m_graph.LevelAt(seen.start, d);
             if (!isOrigin(from) && (!m_graph.MayEnter(seen.networkLevel, level, seen.start) ||
-                                    m_graph.PruneNearStart(NcDistanceM(seen.start, m_graph.StartPoint(true)),
-                                                           seen.networkLevel, seen.roadClass)))
+                                    m_graph.PruneNearStart(d.toTarget, seen.networkLevel, seen.roadClass)))
                 continue;
             const int32_t own = m_graph.SeenCost();
-            const int64_t total =
-                int64_t{cost} + own + m_graph.TurnCost(level, *turn);
-            const int rc = Push(from, total, m_graph.Key(total, seen.start, seen.roadClass, true), level,
+            const int64_t total = int64_t{cost} + own + m_graph.TurnCost(level, turn);
+            const int rc = Push(from, total, m_graph.KeyAt(total, d, seen.roadClass, true), level,
                                 static_cast<int32_t>(link));
             if (rc < 0) return Fail(rc);
             if (rc == 1 && !m_meet.Add(static_cast<int32_t>(from), NcClampCost(total), static_cast<int32_t>(link)))
@@ -262,31 +268,30 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         if (!m_road.LoadLink(0, link)) continue;
         const MapPoint node = m_road.GetEndPoint(0);
         m_graph.UpdateProgress(node, false);
-        const NcConnection* c = nullptr;
-        const int n = std::min(m_road.GetConnections(0, &c), kNcRunEntriesMax);
-        std::copy(c, c + n, next.begin());
+        const int n = Successors(&next);
         Meeting hit;
         for (int i = 0; i < n; ++i) {
             if (next[i].allowed != 1) continue;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
             // A link of the table is a meeting whatever its level.
-            if (m_graph.RefusedUnread(to, node) && !m_meet.Find(static_cast<int32_t>(to), nullptr)) continue;
-            if (!m_graph.ReadLink(to)) continue;
-            const int level = m_graph.LevelAt(m_graph.Seen().end);
-            const int32_t turn = m_graph.TurnCost(level, next[i]);
             int32_t back = 0;
-            if (m_meet.Find(static_cast<int32_t>(to), &back)) {
+            const bool meets = m_meet.Find(static_cast<int32_t>(to), &back);
+            if (!meets && m_graph.RefusedUnread(to, node)) continue;
+            if (!m_graph.ReadLink(to)) continue;
+            const NcLinkSeen& seen = m_graph.Seen();
+            const NcLegDistances d = m_graph.LegDistances(seen.end);
+            const int level = m_graph.LevelAt(seen.end, d);
+            const int32_t turn = m_graph.TurnCost(level, next[i]);
+            if (meets) {
                 const int64_t meeting = int64_t{cost} + turn + back;
                 if (meeting < hit.cost) hit = {meeting, static_cast<int32_t>(link), to};
                 continue;
             }
-            if ((!m_graph.MayEnter(m_graph.Seen().networkLevel, level, m_graph.Seen().end) ||
-                                m_graph.PruneNearStart(NcDistanceM(m_graph.Seen().end, m_graph.StartPoint(false)),
-                                                       m_graph.Seen().networkLevel, m_graph.Seen().roadClass)))
+            if (!m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
+                m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass))
                 continue;
             const int64_t total = int64_t{cost} + m_graph.SeenCost() + turn;
-            const int rc = Push(to, total, m_graph.Key(total, m_graph.Seen().end, m_graph.Seen().roadClass, false), level,
-                                static_cast<int32_t>(link));
+            const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link));
             if (rc < 0) return Fail(rc);
         }
         if (hit.cost == INT64_MAX) continue;

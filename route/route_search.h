@@ -17,6 +17,7 @@
 //
 // The cost of a route is the sum of the node costs of its links (the first
 // link included) and of the turn costs between them.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <vector>
@@ -81,6 +82,8 @@ private:
     // order); false on a loop or a broken chain.
     bool ForwardChain(uint32_t link);
     int Fail(int code);
+    // The successor run of the link bound to the road data's slot 0.
+    int Successors(std::array<NcConnection, kNcRunEntriesMax>* out) const;
 
     NcDALManager& m_road;
     NcGraph m_graph;

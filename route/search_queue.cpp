@@ -21,9 +21,10 @@ int ClassifyLinkCode(int code) {
     }
 }
 
-NcQueue::NcQueue() : m_heap(kNcQueueCapacity + 1, nullptr) {
+NcQueue::NcQueue() : m_heap(kNcQueueCapacity + 1, nullptr), m_costs(kNcQueueCapacity + 1, 0) {
     m_sentinel.cost = static_cast<int32_t>(0x80000000u);
     m_heap[0] = &m_sentinel;
+    m_costs[0] = m_sentinel.cost;
 }
 
 void NcQueue::SetLinkMemory(NcLinkMem* nodes, NcLinkIDMem* marks) {
@@ -43,26 +44,33 @@ int NcQueue::Push(NcLink* node) {
         return 0;
     }
     int i = ++m_count;
+    const int32_t cost = node->cost;
     // Rise while strictly cheaper than the parent; the sentinel stops it.
-    while (node->cost < m_heap[i / 2]->cost) {
+    while (cost < m_costs[i / 2]) {
         m_heap[i] = m_heap[i / 2];
+        m_costs[i] = m_costs[i / 2];
         i /= 2;
     }
     m_heap[i] = node;
+    m_costs[i] = cost;
     return 1;
 }
 
 void NcQueue::SiftDown(int i) {
     NcLink* node = m_heap[i];
+    const int32_t cost = m_costs[i];
+    const int32_t* costs = m_costs.data();
     for (;;) {
         int child = 2 * i;
         if (child > m_count) break;
-        if (child + 1 <= m_count && m_heap[child + 1]->cost < m_heap[child]->cost) ++child;
-        if (node->cost < m_heap[child]->cost) break;
+        if (child + 1 <= m_count && costs[child + 1] < costs[child]) ++child;
+        if (cost < costs[child]) break;
         m_heap[i] = m_heap[child];
+        m_costs[i] = costs[child];
         i = child;
     }
     m_heap[i] = node;
+    m_costs[i] = cost;
 }
 
 int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
@@ -93,6 +101,7 @@ int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
 NcLink* NcQueue::PopMin() {
     while (m_count > 0) {
         NcLink* top = m_heap[1];
+        m_costs[1] = m_costs[m_count];
         m_heap[1] = m_heap[m_count--];
         if (m_count > 0) SiftDown(1);
         const uint32_t link = static_cast<uint32_t>(top->linkId);
@@ -115,7 +124,8 @@ int NcQueue::DropStale() {
     for (int i = 1; i <= m_count; ++i) {
         NcLink* node = m_heap[i];
         if (m_marks->GetMark(static_cast<uint32_t>(node->linkId)) == node->cost) {
-            m_heap[++kept] = node;
+            m_costs[++kept] = m_costs[i];
+            m_heap[kept] = node;
         } else {
             m_nodes->Free(node);
             ++dropped;

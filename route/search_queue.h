@@ -47,7 +47,10 @@ public:
 private:
     void SiftDown(int i);
 
-    std::vector<NcLink*> m_heap;  // slot 0: the sentinel
+    // The heap's nodes and, beside them, their costs (the sift loops
+    // compare those without reaching into the nodes).
+    std::vector<NcLink*> m_heap;   // slot 0: the sentinel
+    std::vector<int32_t> m_costs;  // slot 0: the sentinel's cost, the lowest s32
     NcLink m_sentinel;
     int m_count = 0;
     NcLinkMem* m_nodes = nullptr;
