@@ -140,11 +140,14 @@ private:
 bool NameReadWindow::Read(const platform::File& file, uint64_t at, void* out, size_t n) {
     if (n > sizeof m_buf) return file.ReadExactAt(at, out, n);
     if (m_file != &file || at < m_start || at + n > m_start + m_size) {
-        // A read just past the window goes on in file order: the window
-        // grows to the whole buffer. Any other miss reads one small block,
-        // so that scattered reads do not each pay for 16 KB.
+        // A read just past the window goes on in file order: each such
+        // refill doubles the window, up to the whole buffer, so that a short
+        // walk does not pay for 16 KB and a long one soon reads in large
+        // blocks. Any other miss reads one small block, so that scattered
+        // reads do not each pay for 16 KB.
         const bool onward = m_file == &file && at >= m_start + m_size && at < m_start + m_size + 4096;
-        const size_t fill = onward ? sizeof m_buf : std::max<size_t>(kSmallFill, n + 64);
+        const size_t fill = onward ? std::min(sizeof m_buf, std::max(2 * m_size, n + kSmallFill))
+                                   : std::max<size_t>(kSmallFill, n + 64);
         const uint64_t start = onward ? at : (at > m_behind && fill == sizeof m_buf ? at - m_behind : at) & ~uint64_t{63};
         const int64_t got = file.IsOpen() ? file.ReadAt(start, m_buf, fill) : -1;
         if (got < 0) {
@@ -265,6 +268,8 @@ int NcSearchMain::ReadNameHeads(uint32_t kind) {
     m_pairCount = ReadU32(m_pairs, 0);
     m_initialView = {&m_initials, 16, ReadU32(m_initials, 0)};
     m_fullView = {&m_full, 16, ReadU32(m_full, 0)};
+    BuildFence(m_initialView, m_initialFence);
+    BuildFence(m_fullView, m_fullFence);
     m_areaCount = ReadU32(m_byArea, 0);
     if (!m_base.IsOpen()) return 0;
     m_kind = kind;
@@ -476,20 +481,85 @@ bool NcSearchMain::ReadEntry(const IndexView& view, uint32_t i, KeyEntry& e) con
     return true;
 }
 
-int NcSearchMain::FindInitialEntry(const IndexView& view, uint8_t k0, uint8_t k1) const {
-    const std::vector<uint8_t> want = {k0, k1};
+void NcSearchMain::BuildFence(const IndexView& view, Fence& fence) {
+    fence.clear();
+    if (!view.file || !view.file->IsOpen() || view.entryCount == 0) return;
+    if (view.entriesAt + uint64_t{view.entryCount} * kNameIndexEntryBytes > static_cast<uint64_t>(view.file->Size()))
+        return;
+    // The entries are read in file order, a buffer at a time; an entry table
+    // the file does not hold leaves no fence (the look-ups then search the
+    // file, which fails the same way).
+    fence.reserve((view.entryCount + kFenceStep - 1) / kFenceStep);
+    constexpr uint32_t kChunk = 1024;  // entries per read, a multiple of the step
+    std::vector<uint8_t> buf(size_t{kChunk} * kNameIndexEntryBytes);
+    for (uint32_t at = 0; at < view.entryCount; at += kChunk) {
+        const uint32_t n = std::min(kChunk, view.entryCount - at);
+        if (!view.file->ReadExactAt(view.entriesAt + uint64_t{at} * kNameIndexEntryBytes, buf.data(),
+                                    size_t{n} * kNameIndexEntryBytes)) {
+            fence.clear();
+            return;
+        }
+        for (uint32_t i = 0; i < n; i += kFenceStep) {
+            std::array<uint8_t, 4> text;
+            std::memcpy(text.data(), buf.data() + size_t{i} * kNameIndexEntryBytes, 4);
+            fence.push_back(text);
+        }
+    }
+}
+
+const NcSearchMain::Fence* NcSearchMain::FenceOf(const IndexView& view) const {
+    auto same = [&](const IndexView& whole) {
+        return view.file == whole.file && view.entriesAt == whole.entriesAt && view.entryCount == whole.entryCount;
+    };
+    const Fence* fence = same(m_initialView) ? &m_initialFence : same(m_fullView) ? &m_fullFence : nullptr;
+    return fence && !fence->empty() ? fence : nullptr;
+}
+
+template <typename Below>
+uint32_t NcSearchMain::LowerEntry(const IndexView& view, Below below) const {
     uint32_t lo = 0, hi = view.entryCount;
+    if (const Fence* fence = FenceOf(view)) {
+        // The first fence text not below the key bounds the answer: it lies
+        // after the fence entry before it and at most at this one.
+        size_t a = 0, b = fence->size();
+        while (a < b) {
+            const size_t mid = a + (b - a) / 2;
+            if (below((*fence)[mid].data())) a = mid + 1;
+            else b = mid;
+        }
+        if (a == 0) return 0;
+        lo = static_cast<uint32_t>((a - 1) * kFenceStep + 1);
+        hi = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{a} * kFenceStep, view.entryCount));
+        uint8_t window[kFenceStep * kNameIndexEntryBytes];
+        const size_t bytes = size_t{hi - lo} * kNameIndexEntryBytes;
+        if (bytes == 0) return lo;
+        if (m_entryWindow.Read(*view.file, view.entriesAt + uint64_t{lo} * kNameIndexEntryBytes, window, bytes)) {
+            for (uint32_t i = lo; i < hi; ++i)
+                if (!below(window + size_t{i - lo} * kNameIndexEntryBytes)) return i;
+            return hi;
+        }
+        // A window that does not read: the entries are searched one by one.
+    }
     while (lo < hi) {
         const uint32_t mid = lo + (hi - lo) / 2;
         KeyEntry e;
-        if (!ReadEntry(view, mid, e)) return -1;
-        const std::string_view text(reinterpret_cast<const char*>(e.text.data()), strnlen(reinterpret_cast<const char*>(e.text.data()), 4));
-        const int c = CompareNameInitials(text, want, 2);
-        if (c == 0) return static_cast<int>(mid);
-        if (c < 0) lo = mid + 1;
+        if (!ReadEntry(view, mid, e)) return lo;
+        if (below(e.text.data())) lo = mid + 1;
         else hi = mid;
     }
-    return -1;
+    return lo;
+}
+
+int NcSearchMain::FindInitialEntry(const IndexView& view, uint8_t k0, uint8_t k1) const {
+    const std::vector<uint8_t> want = {k0, k1};
+    auto textOf = [](const uint8_t* text) {
+        return std::string_view(reinterpret_cast<const char*>(text), strnlen(reinterpret_cast<const char*>(text), 4));
+    };
+    const uint32_t at =
+        LowerEntry(view, [&](const uint8_t* text) { return CompareNameInitials(textOf(text), want, 2) < 0; });
+    KeyEntry e;
+    if (!ReadEntry(view, at, e) || CompareNameInitials(textOf(e.text.data()), want, 2) != 0) return -1;
+    return static_cast<int>(at);
 }
 
 std::vector<NcSearchMain::IndexView> NcSearchMain::InitialViews(bool forListing) {
@@ -681,14 +751,9 @@ int NcSearchMain::HonhapFirstCh() {
     const std::string_view hi(reinterpret_cast<const char*>(kFirstSyllable[initial + 1]), 2);
     const std::string& second = m_keyChars[1].bytes;
     auto textOf = [](const KeyEntry& e) { return std::string_view(reinterpret_cast<const char*>(e.text.data()), 4); };
-    uint32_t a = 0, b = m_fullView.entryCount;
-    while (a < b) {
-        const uint32_t mid = a + (b - a) / 2;
-        KeyEntry e;
-        if (!ReadEntry(m_fullView, mid, e)) return 0;
-        if (CompareBytes(textOf(e), lo, 2) < 0) a = mid + 1;
-        else b = mid;
-    }
+    const uint32_t a = LowerEntry(m_fullView, [&](const uint8_t* text) {
+        return CompareBytes(std::string_view(reinterpret_cast<const char*>(text), 4), lo, 2) < 0;
+    });
     KeyEntry e;
     for (uint32_t i = a; ReadEntry(m_fullView, i, e) && CompareBytes(textOf(e), hi, 2) < 0; ++i) {
         if (textOf(e).substr(2, second.size()) != second) continue;
@@ -740,15 +805,7 @@ int NcSearchMain::Listing(NameRoutine routine) {
         }
         hi.resize(4, '\0');
         auto lowerOf = [&](const std::string& key) {
-            uint32_t a = 0, b = view.entryCount;
-            while (a < b) {
-                const uint32_t mid = a + (b - a) / 2;
-                KeyEntry m;
-                if (!ReadEntry(view, mid, m)) return a;
-                if (std::memcmp(m.text.data(), key.data(), 4) < 0) a = mid + 1;
-                else b = mid;
-            }
-            return a;
+            return LowerEntry(view, [&](const uint8_t* text) { return std::memcmp(text, key.data(), 4) < 0; });
         };
         const uint32_t ea = lowerOf(lo), eb = lowerOf(hi);
         if (ea >= eb || !ReadEntry(view, ea, e)) return 0;

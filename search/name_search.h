@@ -67,6 +67,8 @@ inline constexpr uint32_t kSubPlaceItemBytes = 65;
 inline constexpr uint32_t kSubPlaceCap = 200;
 inline constexpr uint32_t kFacilityRowCap = 15;
 inline constexpr size_t kNameReadBufferBytes = 16 * 1024;
+// The whole indexes keep the text of every 32nd entry in memory.
+inline constexpr uint32_t kFenceStep = 32;
 inline constexpr int kNameStopOff = 1;
 inline constexpr int kNameStopNewer = 2;
 
@@ -242,6 +244,8 @@ private:
         uint32_t first = 0, count = 0, listOffset = 0;
         std::array<uint8_t, 4> text{};
     };
+    // Every kFenceStep-th entry's text of a whole index, kept in memory.
+    using Fence = std::vector<std::array<uint8_t, 4>>;
     struct IndexView {
         const platform::File* file = nullptr;
         uint64_t entriesAt = 0;
@@ -255,6 +259,16 @@ private:
     // 0, or the reason the search must stop.
     int Cancelled();
     bool ReadEntry(const IndexView& view, uint32_t i, KeyEntry& e) const;
+    // Reads the fence of a whole index (empty when the entries do not read).
+    static void BuildFence(const IndexView& view, Fence& fence);
+    // The fence of a view: the whole indexes have one, the area parts not.
+    const Fence* FenceOf(const IndexView& view) const;
+    // The first entry whose text is not below the sought key (below(text)
+    // false), or the entry count: the fence narrows the entries to one
+    // window read from the file; an index without a fence is searched in
+    // the file.
+    template <typename Below>
+    uint32_t LowerEntry(const IndexView& view, Below below) const;
     // Index of the entry whose two key bytes (of its text) equal key, -1.
     int FindInitialEntry(const IndexView& view, uint8_t k0, uint8_t k1) const;
     // The indexes to walk for the keyword's first two initials: the area's
@@ -278,6 +292,7 @@ private:
     uint32_t m_recordCount = 0, m_pairCount = 0, m_poiIdxCount = 0, m_detailCount = 0;
     uint32_t m_buildingCount = 0, m_subCount = 0, m_placeCount = 0;
     IndexView m_initialView, m_fullView;
+    Fence m_initialFence, m_fullFence;
     uint32_t m_areaCount = 0;
 
     struct KeyChar {

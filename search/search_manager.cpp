@@ -223,6 +223,19 @@ NameRoutineChoice ChooseNameRoutine(const SearchRequest& request, int keyClass, 
 }
 
 void MergePoiHits(std::vector<NameHit>& hits, const std::function<bool(uint32_t)>& flagBit4) {
+    auto byRecord = [](const NameHit& a, const NameHit& b) { return a.nRecord < b.nRecord; };
+    // Most lists hold no place twice: then only the order is to be made.
+    {
+        std::vector<uint32_t> ids;
+        ids.reserve(hits.size());
+        for (const NameHit& h : hits)
+            if (h.nPOIID) ids.push_back(h.nPOIID);
+        std::sort(ids.begin(), ids.end());
+        if (std::adjacent_find(ids.begin(), ids.end()) == ids.end()) {
+            if (!std::is_sorted(hits.begin(), hits.end(), byRecord)) std::sort(hits.begin(), hits.end(), byRecord);
+            return;
+        }
+    }
     struct Entry {
         NameHit hit;
         bool bit4;
@@ -237,7 +250,7 @@ void MergePoiHits(std::vector<NameHit>& hits, const std::function<bool(uint32_t)
     for (size_t i = 0; i < entries.size(); ++i)
         if (i == 0 || entries[i].hit.nPOIID == 0 || entries[i].hit.nPOIID != entries[i - 1].hit.nPOIID)
             hits.push_back(entries[i].hit);
-    std::sort(hits.begin(), hits.end(), [](const NameHit& a, const NameHit& b) { return a.nRecord < b.nRecord; });
+    std::sort(hits.begin(), hits.end(), byRecord);
 }
 
 int CMneSearchManager::SearchName(const SearchRequest& request, std::string_view keyword, int* count,
