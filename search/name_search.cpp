@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <thread>
 
 #include "foundation/coords.h"
@@ -9,6 +10,7 @@
 #include "platform/byte_cursor.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
+#include "search/area_codes.h"
 #include "search/search_keys.h"
 
 namespace {
@@ -19,17 +21,6 @@ const char* const kNameFiles[3][5] = {
      "sch_corp_wansungidx.sdb"},
     {"sch_apt.sdb", "sch_apt_ext_idx.sdb", "sch_apt_chosungidx.sdb", "sch_apt_cho_addr_idx.sdb",
      "sch_apt_wansungidx.sdb"},
-};
-
-struct MergedArea {
-    uint32_t code;
-    uint32_t members[5];
-};
-constexpr MergedArea kMergedAreas[] = {
-    {1791, {1702, 1703, 1704}}, {1792, {1713, 1714, 1715}}, {1793, {1716, 1717, 1718}},
-    {1794, {1719, 1720, 1721, 1722}}, {1795, {1724, 1725}}, {1796, {1727, 1728}},
-    {1797, {1734, 1735, 1736}}, {1991, {1911, 1912}}, {2091, {2013, 2014}},
-    {2191, {2112, 2113}}, {2391, {2323, 2324}}, {2491, {2413, 2414, 2415, 2416, 2417}},
 };
 
 // The first KS X 1001 syllable of each initial (CP949), and a bound above
@@ -173,14 +164,12 @@ bool CategoryPasses(uint32_t cateIndex, uint32_t filter) {
 }
 
 std::vector<uint32_t> MergedAreaMembers(uint32_t code) {
-    for (const auto& m : kMergedAreas)
-        if (m.code == code) {
-            std::vector<uint32_t> out;
-            for (uint32_t member : m.members)
-                if (member) out.push_back(member);
-            return out;
-        }
-    return {};
+    const int row = FindCityRow(code);
+    if (row < 0) return {};
+    std::vector<uint32_t> out;
+    for (uint32_t member : CityDistrictTable()[row].districts)
+        if (member) out.push_back(member);
+    return out;
 }
 
 bool AreaPasses(uint32_t areaCode, uint32_t filter) {
@@ -188,12 +177,11 @@ bool AreaPasses(uint32_t areaCode, uint32_t filter) {
     const uint32_t* codes = &filter;
     size_t n = 1;
     if (filter >= 100 && filter <= 9999)
-        for (const auto& m : kMergedAreas)
-            if (m.code == filter) {
-                codes = m.members;
-                n = 0;
-                while (n < 5 && m.members[n]) ++n;
-            }
+        if (const int row = FindCityRow(filter); row >= 0) {
+            codes = CityDistrictTable()[row].districts;
+            n = 0;
+            while (n < std::size(CityDistrictTable()[row].districts) && codes[n]) ++n;
+        }
     for (uint32_t q = areaCode; q > 0; q /= 100)
         for (size_t i = 0; i < n; ++i)
             if (codes[i] == q) return true;

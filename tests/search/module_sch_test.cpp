@@ -7,60 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 #include "platform/codepage.h"
+#include "search/search_module_fixture.h"
 #include "support/temp_dir.h"
 #include "tools/writers/search_db_writer.h"
 
 namespace {
 
-// Polls cond until it holds or a generous bound passes; the bound only
-// keeps a broken module from hanging the test.
-template <typename Cond>
-bool WaitFor(Cond cond) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
-
-SearchRequest Request(uint32_t kind, const std::u16string& keyword, uint32_t area = 0) {
-    SearchRequest q;
-    q.SearchKindID = kind;
-    SetSearchText(q.szKeyword, kSchKeywordChars, keyword);
-    q.uAreaCode = area;
-    return q;
-}
-
-class ModuleSchTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(writers::WriteDemoSearch(dir.Path()));
-        module = std::make_unique<CModuleSCH>(&settings);
-        ASSERT_EQ(module->Initialize({dir.Path(), 0}), 1);
-        ASSERT_TRUE(WaitFor([&] { return module->GetInitState() != 0; }));
-        ASSERT_EQ(module->GetInitState(), 1);
-    }
-    void TearDown() override {
-        if (module) {
-            EXPECT_EQ(module->Stop(), 1);
-        }
-    }
-    // Runs a search to its end: the count.
-    int Search(const SearchRequest& q) {
-        EXPECT_EQ(module->DoSearch(q), 1);
-        int count = -1;
-        EXPECT_TRUE(WaitFor([&] { return module->GetSearchResultCount(&count) == 1; }));
-        return count;
-    }
-    testsupport::TempDir dir;
-    CMgrConfigModuleSCH settings;
-    std::unique_ptr<CModuleSCH> module;
-};
+using searchtest::Request;
+using searchtest::WaitFor;
+using ModuleSchTest = searchtest::SearchModuleTest;
 
 TEST_F(ModuleSchTest, AddressSearchesAndPages) {
     ASSERT_EQ(Search(Request(kSearchKindAddrDongLi, u"한빛")), 1);

@@ -9,12 +9,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <atomic>
-#include <chrono>
 #include <map>
 #include <random>
 #include <set>
-#include <thread>
 
 #include "foundation/coords.h"
 #include "platform/codepage.h"
@@ -22,6 +19,7 @@
 #include "search/module_sch.h"
 #include "search/search_keys.h"
 #include "search/search_manager.h"
+#include "search/search_module_fixture.h"
 #include "support/temp_dir.h"
 #include "tools/writers/search_db_writer.h"
 
@@ -118,12 +116,7 @@ std::vector<std::u16string> Oracle(const std::vector<Entry>& table, const Search
     return out;
 }
 
-SearchRequest Request(uint32_t kind, const std::u16string& keyword) {
-    SearchRequest q;
-    q.SearchKindID = kind;
-    SetSearchText(q.szKeyword, kSchKeywordChars, keyword);
-    return q;
-}
+using searchtest::Request;
 
 std::string Cp949Of(const std::u16string& s) {
     std::string out;
@@ -630,29 +623,22 @@ TEST(NameMerge, KeepsTheMainNameOfEachPlace) {
 
 // ---- the module: name searches on the worker --------------------------------
 
-template <typename Cond>
-bool WaitFor(Cond cond) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::yield();
+// The demo district with 20,000 generated places behind it, so that a
+// walk under one consonant is long.
+class NameSearchModule : public searchtest::SearchModuleTest {
+protected:
+    void WriteData() override {
+        writers::SearchDbSource source = writers::DemoSearchSource();
+        for (auto& p : writers::GenerateNameSet(3, 20000, {1030}, source.pois[0].pos)) {
+            p.poiId += 100000;
+            source.pois.push_back(p);
+        }
+        ASSERT_TRUE(writers::WriteSearchDb(platform::ResolveUnder(dir.Path(), "Search"), source));
     }
-    return true;
-}
+};
 
-TEST(NameSearchModule, TheNewestNameRequestWins) {
-    testsupport::TempDir dir;
-    writers::SearchDbSource source = writers::DemoSearchSource();
-    for (auto& p : writers::GenerateNameSet(3, 20000, {1030}, source.pois[0].pos)) {
-        p.poiId += 100000;
-        source.pois.push_back(p);
-    }
-    ASSERT_TRUE(writers::WriteSearchDb(platform::ResolveUnder(dir.Path(), "Search"), source));
-    CMgrConfigModuleSCH settings;
-    CModuleSCH module(&settings);
-    ASSERT_EQ(module.Initialize({dir.Path(), 0}), 1);
-    ASSERT_TRUE(WaitFor([&] { return module.GetInitState() != 0; }));
-    ASSERT_EQ(module.GetInitState(), 1);
+TEST_F(NameSearchModule, TheNewestNameRequestWins) {
+    CModuleSCH& module = *this->module;
     // Long walks (every place under one consonant) replaced again and
     // again, with releases in between.
     const char16_t* keywords[] = {u"ㅎ", u"ㄱ", u"ㅅ", u"ㄴ", u"ㅁ"};
@@ -665,7 +651,7 @@ TEST(NameSearchModule, TheNewestNameRequestWins) {
     const SearchRequest last = Request(kSearchKindName, u"가람로카");
     ASSERT_EQ(module.DoSearch(last), 1);
     int count = -1;
-    ASSERT_TRUE(WaitFor([&] { return module.GetSearchResultCount(&count) == 1; }));
+    ASSERT_TRUE(searchtest::WaitFor([&] { return module.GetSearchResultCount(&count) == 1; }));
     ASSERT_EQ(count, 1);
     SearchResult row;
     int n = 0;
@@ -676,8 +662,7 @@ TEST(NameSearchModule, TheNewestNameRequestWins) {
     ASSERT_EQ(module.DoSearch(Request(kSearchKindName, u"ㅎ")), 1);
     module.ReleaseSearchMemory();
     ASSERT_EQ(module.DoSearch(Request(kSearchKindCorp, u"누리")), 1);
-    ASSERT_TRUE(WaitFor([&] { return module.GetSearchResultCount(&count) == 1; }));
-    EXPECT_EQ(module.Stop(), 1);
+    ASSERT_TRUE(searchtest::WaitFor([&] { return module.GetSearchResultCount(&count) == 1; }));
 }
 
 }  // namespace

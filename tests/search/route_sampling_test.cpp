@@ -10,13 +10,12 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cmath>
-#include <thread>
 #include <tuple>
 
 #include "mapdb/mgr_map.h"
 #include "search/module_sch.h"
+#include "search/search_module_fixture.h"
 #include "settings/module_gps.h"
 #include "settings/module_rp.h"
 #include "settings/module_svc.h"
@@ -186,16 +185,6 @@ TEST(RouteSampling, MotorwayStretchesHaveTheirOwnSpacingAndFlags) {
 
 // ---- the guided route of the demo district ---------------------------------
 
-template <typename Cond>
-bool WaitFor(Cond cond) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
-
 class GuidedRouteSamplingTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -357,21 +346,11 @@ TEST_F(GuidedRouteSamplingTest, AlongTheRouteSearchMatchesTheOracle) {
     const writers::SearchDbSource source = writers::DemoSearchSource();
     CMgrConfigModuleSCH settings;
     CModuleSCH module(&settings);
-    ASSERT_EQ(module.Initialize({dir->Path(), 0}), 1);
-    ASSERT_TRUE(WaitFor([&] { return module.GetInitState() != 0; }));
-    ASSERT_EQ(module.GetInitState(), 1);
+    ASSERT_TRUE(searchtest::StartModule(module, dir->Path()));
     auto search = [&](const SearchRequest& q, int* status) {
-        EXPECT_EQ(module.DoSearch(q), 1);
-        int count = -1;
-        EXPECT_TRUE(WaitFor([&] { return module.GetSearchResultCount(&count) == 1; }));
+        const int count = searchtest::RunSearch(module, q);
         *status = module.GetSearchStatus();
-        std::vector<SearchResult> rows(static_cast<size_t>(std::max(count, 0)));
-        int n = 0;
-        if (count > 0) {
-            EXPECT_EQ(module.GetSearchResult(kSearchKindPathCate, 0, count, &n, rows.data()), 1);
-        }
-        rows.resize(static_cast<size_t>(n));
-        return rows;
+        return searchtest::FetchRows(module, kSearchKindPathCate, count);
     };
 
     const MapPoint start = line.front();

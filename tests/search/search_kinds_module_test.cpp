@@ -7,14 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <set>
-#include <thread>
 
 #include "foundation/coords.h"
 #include "platform/codepage.h"
 #include "platform/paths.h"
 #include "search/module_sch.h"
+#include "search/search_module_fixture.h"
 #include "support/temp_dir.h"
 #include "tools/writers/search_db_writer.h"
 #include "tools/writers/search_kinds_writer.h"
@@ -22,44 +21,11 @@
 
 namespace {
 
-template <typename Cond>
-bool WaitFor(Cond cond) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
+using searchtest::WaitFor;
 
-class SearchKindsModuleTest : public ::testing::Test {
+class SearchKindsModuleTest : public searchtest::SearchModuleTest {
 protected:
-    void SetUp() override {
-        source = writers::DemoSearchSource();
-        ASSERT_TRUE(writers::WriteDemoSearch(dir.Path()));
-        module = std::make_unique<CModuleSCH>(&settings);
-        ASSERT_EQ(module->Initialize({dir.Path(), 0}), 1);
-        ASSERT_TRUE(WaitFor([&] { return module->GetInitState() != 0; }));
-        ASSERT_EQ(module->GetInitState(), 1);
-    }
-    void TearDown() override { EXPECT_EQ(module->Stop(), 1); }
-    int Search(const SearchRequest& q) {
-        EXPECT_EQ(module->DoSearch(q), 1);
-        int count = -1;
-        EXPECT_TRUE(WaitFor([&] { return module->GetSearchResultCount(&count) == 1; }));
-        return count;
-    }
-    std::vector<SearchResult> Fetch(uint32_t kind, int count) {
-        std::vector<SearchResult> rows(static_cast<size_t>(count));
-        int n = 0;
-        EXPECT_EQ(module->GetSearchResult(kind, 0, count, &n, rows.data()), 1);
-        rows.resize(static_cast<size_t>(n));
-        return rows;
-    }
-    writers::SearchDbSource source;
-    testsupport::TempDir dir;
-    CMgrConfigModuleSCH settings;
-    std::unique_ptr<CModuleSCH> module;
+    const writers::SearchDbSource source = writers::DemoSearchSource();
 };
 
 TEST_F(SearchKindsModuleTest, TelephoneNumbersInKeyOrder) {
@@ -205,9 +171,9 @@ TEST_F(SearchKindsModuleTest, AroundCategoryList) {
 
 // ---- themes and interchanges through the module -----------------------------
 
-class ThemeModuleTest : public ::testing::Test {
+class ThemeModuleTest : public searchtest::SearchModuleTest {
 protected:
-    void SetUp() override {
+    void WriteData() override {
         ASSERT_TRUE(writers::WriteDemoSearch(dir.Path()));
         ASSERT_TRUE(writers::WriteDemoThemesAndCodes(dir.Path()));
         // The demo themes and one park whose flag byte is 0.
@@ -222,24 +188,12 @@ protected:
         themes.points.push_back(bare);
         ASSERT_TRUE(writers::WriteThemeDb(platform::ResolveUnder(dir.Path(), "Search"), themes));
         writers::DemoInterchanges(highways, ics);
-        module = std::make_unique<CModuleSCH>(&settings);
-        ASSERT_EQ(module->Initialize({dir.Path(), 1}), 1);
-        ASSERT_TRUE(WaitFor([&] { return module->GetInitState() != 0; }));
-        ASSERT_EQ(module->GetInitState(), 1);
     }
-    void TearDown() override { EXPECT_EQ(module->Stop(), 1); }
+    uint32_t ThemeFlag() const override { return 1; }
     // The keys of a finished search of kind 9 or 10, in row order.
     std::vector<uint32_t> SearchKeys(const SearchRequest& q) {
-        EXPECT_EQ(module->DoSearch(q), 1);
-        int count = -1;
-        EXPECT_TRUE(WaitFor([&] { return module->GetSearchResultCount(&count) == 1; }));
-        std::vector<SearchResult> rows(static_cast<size_t>(std::max(count, 0)));
-        int n = 0;
-        if (count > 0) {
-            EXPECT_EQ(module->GetSearchResult(q.SearchKindID, 0, count, &n, rows.data()), 1);
-        }
         std::vector<uint32_t> keys;
-        for (int i = 0; i < n; ++i) keys.push_back(rows[static_cast<size_t>(i)].ThemeRow.nThemeKey);
+        for (const SearchResult& row : Fetch(q.SearchKindID, Search(q))) keys.push_back(row.ThemeRow.nThemeKey);
         return keys;
     }
     const writers::ThemePointSource& Point(uint32_t key) const {
@@ -248,12 +202,9 @@ protected:
         ADD_FAILURE() << "no point " << key;
         return themes.points.front();
     }
-    testsupport::TempDir dir;
     writers::ThemeDbSource themes;
     std::vector<writers::ICHighwaySource> highways;
     std::vector<writers::ICSource> ics;
-    CMgrConfigModuleSCH settings;
-    std::unique_ptr<CModuleSCH> module;
 };
 
 TEST_F(ThemeModuleTest, ThemeKindsNineAndTenRunOnTheWorker) {
