@@ -384,6 +384,9 @@ int NcRecordRunsFit(const uint8_t* record, uint32_t size, int counts[2]);
 inline constexpr uint8_t kNcRunsDamaged = 0xFF;
 uint8_t NcPackRunCounts(const uint8_t* record, uint32_t size);
 
+// The Adler-32 checksum of a zlib stream (RFC 1950) over the bytes.
+uint32_t NcAdler32(const uint8_t* data, size_t size);
+
 // ----------------------------------------------------------- RoadLinkSlot
 
 // The working area of one link lookup.

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <vector>
 
 #include "platform/byte_cursor.h"
 #include "platform/paths.h"
@@ -232,6 +233,24 @@ TEST_F(RoadFilesTest, CacheReplacesTheLeastRecentlyUsedBlock) {
     EXPECT_EQ(dal.GetLength(0), 54u);
 }
 
+// The checksum against zlib's own over lengths around its 16-byte steps
+// and the 5552-byte stretches between reductions, from unaligned starts,
+// of random bytes and of bytes that are all 255 (the largest sums).
+TEST(NcAdler32Test, AgreesWithZlib) {
+    std::vector<uint8_t> random(20000), full(20000, 0xFF);
+    uint32_t x = 12345;
+    for (uint8_t& b : random) b = static_cast<uint8_t>((x = x * 1103515245 + 12345) >> 24);
+    for (const std::vector<uint8_t>* bytes : {&random, &full}) {
+        for (size_t size : {0, 1, 15, 16, 17, 31, 33, 5551, 5552, 5553, 8162, 11104, 11105, 19990}) {
+            for (size_t start : {0, 3}) {
+                SCOPED_TRACE(testing::Message() << size << " from " << start << (bytes == &full ? " of 255" : ""));
+                const uint8_t* p = bytes->data() + start;
+                EXPECT_EQ(NcAdler32(p, size), static_cast<uint32_t>(adler32(1, p, static_cast<uInt>(size))));
+            }
+        }
+    }
+}
+
 TEST(NcCacheDataTest, PoolSizes) {
     std::vector<uint8_t> memory(3 * 120);
     NcCacheData cache;
@@ -309,6 +328,10 @@ TEST_F(RoadFilesTest, DamagedBlockFailsAlone) {
              f.road.resize(offset(2) + kNcPackedBlockMax + 1);
          }},
         {"zlib stream damaged", 1, false, [&](auto& f) { f.road[offset(1) + 2] ^= 0xFF; }},
+        // The data unpacks as before; only its checksum (the stream's last
+        // four bytes) tells.
+        {"checksum damaged", 1, false, [&](auto& f) { f.road[offset(2) - 1] ^= 0x01; }},
+        {"zlib header damaged", 1, false, [&](auto& f) { f.road[offset(1) + 1] ^= 0x01; }},
         {"block of the wrong size", 2, false,
          [&](auto& f) {
              // The last block packs 13 records instead of 14.
