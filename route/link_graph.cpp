@@ -206,12 +206,12 @@ int NcGraph::MinAreaKind(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
     return kind;
 }
 
-bool NcGraph::RefusedUnread(uint32_t linkId, MapPoint node) const {
+bool NcGraph::RefusedUnread(uint32_t linkId, MapPoint node, int nodeLevel) const {
     if (!m_tuning.levels || m_road.Road() == nullptr) return false;
     const uint8_t reach = m_road.Road()->GetReach(NcLinkIndex(linkId));
     const int networkLevel = reach >> 6;
     const int steps = reach & 63;
-    if (networkLevel >= 3 || steps == 63) return false;
+    if (networkLevel >= std::min(nodeLevel, 3) || steps == 63) return false;
     // The other end lies in the box around the node; the distances of its
     // nearest point to the leg's ends bound the link's from below, less a
     // little for the latitude scale, which moves with the points' middle.

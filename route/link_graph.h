@@ -142,8 +142,11 @@ public:
     // node): the level is at least the one of the nearest place its other
     // end can be. False whenever that is not certain (a link not seen yet,
     // a long one, or the levels tuning off). The node is where the link
-    // starts (forward) or ends (backward).
-    bool RefusedUnread(uint32_t linkId, MapPoint node) const;
+    // starts (forward) or ends (backward). nodeLevel, when known, is the
+    // level of a link that ends (forward) or starts (backward) at the node:
+    // no level of the box around the node exceeds it, so a link whose
+    // network level reaches it is never refused unread.
+    bool RefusedUnread(uint32_t linkId, MapPoint node, int nodeLevel = 3) const;
     // The node cost of entering the link (bound to the road data's slot 0
     // afterwards), with *ok false when it cannot be entered: unreadable,
     // closed in this direction, or avoided (a start link is kept: the car

@@ -1,17 +1,40 @@
 #include "route/meet_table.h"
 
 #include <algorithm>
+#include <cstring>
 
 int NcMeetTable::Init(void* memory, size_t bytes) {
     m_count = 0;
     m_entries = memory != nullptr && bytes >= kBytes ? static_cast<Entry*>(memory) : nullptr;
     m_scratch = m_entries != nullptr ? m_entries + kEntries : nullptr;
+    m_filter = m_entries != nullptr ? static_cast<uint8_t*>(memory) + 2 * kEntries * sizeof(Entry) : nullptr;
+    if (m_filter != nullptr) std::memset(m_filter, 0, kFilterBytes);
     return m_entries != nullptr ? 1 : 0;
+}
+
+namespace {
+
+// The filter bit of a link id, or -1 for an id the filter does not cover.
+int64_t FilterBit(int32_t linkId) {
+    const uint32_t id = static_cast<uint32_t>(linkId);
+    const uint32_t index = id & 0x07FFFFFF;
+    if ((id >> 28) != 0 || index >= NcMeetTable::kFilterIndexes) return -1;
+    return int64_t{index} * 2 + ((id >> 27) & 1);
+}
+
+}  // namespace
+
+void NcMeetTable::Clear() {
+    if (m_filter != nullptr)
+        for (int i = 0; i < m_count; ++i)
+            if (const int64_t bit = FilterBit(m_entries[i].linkId); bit >= 0) m_filter[bit >> 3] &= ~(1u << (bit & 7));
+    m_count = 0;
 }
 
 int NcMeetTable::Add(int32_t linkId, int32_t cost, int32_t next) {
     if (m_entries == nullptr || m_count >= kEntries) return 0;
     m_entries[m_count++] = Entry{linkId, cost, next};
+    if (const int64_t bit = FilterBit(linkId); bit >= 0) m_filter[bit >> 3] |= static_cast<uint8_t>(1u << (bit & 7));
     return m_count >= kFullAt ? 0 : 1;
 }
 
@@ -47,6 +70,7 @@ void NcMeetTable::Sort() {
 
 bool NcMeetTable::Find(int32_t linkId, int32_t* cost, int32_t* next) const {
     if (m_entries == nullptr) return false;
+    if (const int64_t bit = FilterBit(linkId); bit >= 0 && !((m_filter[bit >> 3] >> (bit & 7)) & 1)) return false;
     const Entry* begin = m_entries;
     const Entry* end = m_entries + m_count;
     const Entry* it =

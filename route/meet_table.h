@@ -21,12 +21,18 @@ public:
         int32_t next;  // the following link towards the destination, -1 at it
     };
     static_assert(sizeof(Entry) == 12);
-    // The entries, then as many again as the sort's scratch space.
-    static constexpr size_t kBytes = 2 * kEntries * sizeof(Entry);
+    // A bit per directed link of index below 2^21 (every link of the road
+    // data): set while the link is in the table, so that most lookups of a
+    // link that is not in it end without a search.
+    static constexpr uint32_t kFilterIndexes = 1u << 21;
+    static constexpr size_t kFilterBytes = 2 * kFilterIndexes / 8;
+    // The entries, then as many again as the sort's scratch space, then the
+    // filter.
+    static constexpr size_t kBytes = 2 * kEntries * sizeof(Entry) + kFilterBytes;
 
     // Binds the entries; 1, or 0 when the memory cannot hold them.
     int Init(void* memory, size_t bytes);
-    void Clear() { m_count = 0; }
+    void Clear();
     // 1 when added and room is left; 0 when the table is full (nothing added
     // at 40000 entries; added, but full from 39990 on).
     int Add(int32_t linkId, int32_t cost, int32_t next = -1);
@@ -41,5 +47,6 @@ public:
 private:
     Entry* m_entries = nullptr;
     Entry* m_scratch = nullptr;
+    uint8_t* m_filter = nullptr;
     int m_count = 0;
 };

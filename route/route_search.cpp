@@ -96,6 +96,7 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         if (!label) return Fail(code);
         const uint32_t link = static_cast<uint32_t>(label->linkId);
         const int32_t cost = label->pathCost;
+        const int nodeLevel = label->level;  // the level at the node its successors start from
         m_nodes.Free(label);
         if (isGoal(link)) {
             if (!ForwardChain(link)) {
@@ -113,7 +114,7 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         for (int i = 0; i < n; ++i) {
             if (next[i].allowed != 1) continue;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
-            if (!isGoal(to) && m_graph.RefusedUnread(to, node)) continue;
+            if (!isGoal(to) && m_graph.RefusedUnread(to, node, nodeLevel)) continue;
             if (!m_graph.ReadLink(to)) continue;
             const NcLinkSeen& seen = m_graph.Seen();
             const NcLegDistances d = m_graph.LegDistances(seen.end);
@@ -179,6 +180,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         }
         const uint32_t link = static_cast<uint32_t>(label->linkId);
         const int32_t cost = label->pathCost;
+        const int nodeLevel = label->level;  // the level at the node its successors start from
         m_nodes.Free(label);
         if (isOrigin(link)) {
             // The backward phase found the whole way.
@@ -206,7 +208,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             into[i] = static_cast<uint32_t>(view.GetRunEntry(startRun, i).linkId) ^ kNcLinkReverseBit;
         for (int i = 0; i < n && !full; ++i) {
             const uint32_t from = into[i];
-            if (!isOrigin(from) && m_graph.RefusedUnread(from, node)) continue;
+            if (!isOrigin(from) && m_graph.RefusedUnread(from, node, nodeLevel)) continue;
             if (!m_graph.ReadLink(from)) continue;
             const NcLinkSeen seen = m_graph.Seen();
             // Whether the turn into this link is allowed is in the other
@@ -264,6 +266,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         }
         const uint32_t link = static_cast<uint32_t>(label->linkId);
         const int32_t cost = label->pathCost;
+        const int nodeLevel = label->level;  // the level at the node its successors start from
         m_nodes.Free(label);
         if (!m_road.LoadLink(0, link)) continue;
         const MapPoint node = m_road.GetEndPoint(0);
@@ -276,7 +279,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             // A link of the table is a meeting whatever its level.
             int32_t back = 0;
             const bool meets = m_meet.Find(static_cast<int32_t>(to), &back);
-            if (!meets && m_graph.RefusedUnread(to, node)) continue;
+            if (!meets && m_graph.RefusedUnread(to, node, nodeLevel)) continue;
             if (!m_graph.ReadLink(to)) continue;
             const NcLinkSeen& seen = m_graph.Seen();
             const NcLegDistances d = m_graph.LegDistances(seen.end);

@@ -63,7 +63,7 @@ void NcQueue::SiftDown(int i) {
     for (;;) {
         int child = 2 * i;
         if (child > m_count) break;
-        if (child + 1 <= m_count && costs[child + 1] < costs[child]) ++child;
+        if (child < m_count) child += costs[child + 1] < costs[child] ? 1 : 0;
         if (cost < costs[child]) break;
         m_heap[i] = m_heap[child];
         m_costs[i] = costs[child];
