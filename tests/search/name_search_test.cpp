@@ -324,6 +324,75 @@ TEST_F(NameSearchTest, RandomKeywordsAgainstTheOracle) {
     std::printf("%d keywords, %d with hits, %d at the cap\n", checked, found, capped);
 }
 
+// The look-ups of key entries in the whole indexes (two syllables, two
+// initials, an initial and a syllable) for every key the places' names
+// begin with, and for the syllable after each, which mostly falls between
+// two entries: the listed or walked counts against counts of the source's
+// names taken by their first two characters. Every entry is sought, so
+// every position in and at the edges of the engine's in-memory steps is.
+TEST_F(NameSearchTest, EveryKeyEntryIsFound) {
+    NcSearchMain engine;
+    engine.SetFolder(platform::ResolveUnder(dir->Path(), "Search") + "/");
+    ASSERT_EQ(engine.OpenNameFiles(kSearchKindName), 1);
+    static const char16_t kJamo[19] = {0x3131, 0x3132, 0x3134, 0x3137, 0x3138, 0x3139, 0x3141, 0x3142, 0x3143, 0x3145,
+                                       0x3146, 0x3147, 0x3148, 0x3149, 0x314A, 0x314B, 0x314C, 0x314D, 0x314E};
+    auto syllable = [](char16_t c) { return c >= 0xAC00 && c <= 0xD7A3; };
+    std::map<std::u16string, uint32_t> byPrefix, byInitials, byMixed;
+    for (const Entry& e : tables[kSearchKindName]) {
+        if (e.name.size() < 2) continue;
+        ++byPrefix[e.name.substr(0, 2)];
+        if (syllable(e.name[0])) ++byMixed[std::u16string{kJamo[OracleInitial(e.name[0])], e.name[1]}];
+        if (syllable(e.name[0]) && syllable(e.name[1]))
+            ++byInitials[std::u16string{kJamo[OracleInitial(e.name[0])], kJamo[OracleInitial(e.name[1])]}];
+    }
+    auto countOf = [](const std::map<std::u16string, uint32_t>& m, const std::u16string& kw) {
+        const auto it = m.find(kw);
+        return std::min(it == m.end() ? 0u : it->second, kNameHitCap);
+    };
+    struct Case {
+        NameRoutine routine;
+        std::u16string kw;
+        uint32_t want;
+    };
+    std::vector<Case> cases;
+    for (const auto& [kw, n] : byPrefix) {
+        cases.push_back({NameRoutine::kNameRange, kw, std::min(n, kNameHitCap)});
+        if (syllable(kw[1]) && kw[1] < 0xD7A3) {
+            const std::u16string next{kw[0], static_cast<char16_t>(kw[1] + 1)};
+            cases.push_back({NameRoutine::kNameRange, next, countOf(byPrefix, next)});
+        }
+    }
+    for (const auto& [kw, n] : byInitials) cases.push_back({NameRoutine::kConsonantRange, kw, std::min(n, kNameHitCap)});
+    for (char16_t a : kJamo)  // pairs no name begins with as well
+        for (char16_t b : {kJamo[0], kJamo[18]}) {
+            const std::u16string kw{a, b};
+            cases.push_back({NameRoutine::kConsonantRange, kw, countOf(byInitials, kw)});
+        }
+    for (const auto& [kw, n] : byMixed) cases.push_back({NameRoutine::kHonhapFirstCh, kw, std::min(n, kNameHitCap)});
+    // Below and above every stored key.
+    cases.push_back({NameRoutine::kNameRange, u"!!", countOf(byPrefix, u"!!")});
+    cases.push_back({NameRoutine::kNameRange, u"\u4E00\u4E00", countOf(byPrefix, u"\u4E00\u4E00")});
+    ASSERT_GT(byPrefix.size(), 10 * kFenceStep);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(platform::Utf16ToUtf8(c.kw) + " " + NameRoutineName(c.routine));
+        engine.SetJob(Cp949Of(c.kw), NameFilter{}, 0);
+        const int answer = engine.Run(c.routine);
+        EXPECT_EQ(answer, c.want == 0 ? 0 : c.want < kNameHitCap ? 1 : 2);
+        if (c.routine == NameRoutine::kHonhapFirstCh) {
+            EXPECT_EQ(engine.Hits().size(), c.want);
+        } else {
+            ASSERT_EQ(engine.RangeCount(), c.want);
+            // The first and the last listed names begin with the keyword.
+            for (uint32_t at : {0u, c.want - 1})
+                if (c.want) {
+                    std::u16string name;
+                    ASSERT_TRUE(platform::Cp949ToUtf16(engine.ReadName(engine.RangeRecord(at)), name));
+                    EXPECT_TRUE(MatchAt(name, 0, c.kw, true)) << platform::Utf16ToUtf8(name);
+                }
+        }
+    }
+}
+
 // The facility search of the mall against a walk of the source's facility
 // list: the filters, the keyword under the consonant mask, the skip of a
 // facility of the same place as the hit before it, and both orders.
