@@ -271,6 +271,11 @@ int NcRoad::Attach(uint32_t linkIndex, const uint8_t* record, int direction, uin
 int NcRoad::AttachChecked(uint32_t linkIndex, const uint8_t* record, int direction, uint8_t runs) {
     if (!record || runs == kNcRunsDamaged) return 0;
     const int counts[2] = {runs & 0xF, runs >> 4};
+    // The rest of the record (points, masks, runs) is read soon after: its
+    // cache lines are asked for now, beside the first one read here.
+    __builtin_prefetch(record + 64);
+    __builtin_prefetch(record + 128);
+    __builtin_prefetch(record + kNcLinkRecordBytes - 1);
     m_record = record;
     m_size = kNcLinkRecordBytes;
     m_linkIndex = linkIndex;
@@ -278,6 +283,7 @@ int NcRoad::AttachChecked(uint32_t linkIndex, const uint8_t* record, int directi
     const uint32_t word = U24(ncrecord::kWord);
     m_linkFlag = static_cast<int>(word & 1);
     m_linkValue = word >> 1;
+    m_attributes = U32(ncrecord::kAttributes);
     m_runCount[0] = counts[0];
     m_runCount[1] = counts[1];
     return 1;

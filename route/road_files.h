@@ -287,7 +287,7 @@ public:
     int GetLinkFlag() const { return m_linkFlag; }
     uint32_t GetLength() const { return m_linkValue; }
     int GetNetworkLevel() const { return m_record ? m_record[ncrecord::kLevelWord + 1] : 0; }
-    uint32_t GetAttributes() const { return m_record ? U32(ncrecord::kAttributes) : 0; }
+    uint32_t GetAttributes() const { return m_attributes; }
     int GetKind() const { return GetAttributes() & 0xF; }
     int GetClass() const { return (GetAttributes() >> 12) & 0xF; }
     int GetLinkType() const { return (GetAttributes() >> 16) & 0xF; }
@@ -374,6 +374,7 @@ private:
     int m_direction = 0;
     int m_linkFlag = 0;
     uint32_t m_linkValue = 0;
+    uint32_t m_attributes = 0;  // the word at 5, read as the record is bound
     int m_runCount[2] = {0, 0};
 };
 

@@ -73,6 +73,34 @@ void NcQueue::SiftDown(int i) {
     m_costs[i] = cost;
 }
 
+void NcQueue::TakeTop() {
+    // The hole left at the top sinks along the cheaper children to the
+    // bottom, and the last node rises into it from there: the heap this
+    // leaves is the one of moving the last node to the top and sifting it
+    // down (it stops below every node on the path that is not dearer), with
+    // one comparison per level instead of two.
+    NcLink* last = m_heap[m_count];
+    const int32_t cost = m_costs[m_count];
+    --m_count;
+    if (m_count == 0) return;
+    int32_t* costs = m_costs.data();
+    NcLink** heap = m_heap.data();
+    int i = 1;
+    for (int child = 2; child <= m_count; child = 2 * i) {
+        if (child < m_count) child += costs[child + 1] < costs[child] ? 1 : 0;
+        heap[i] = heap[child];
+        costs[i] = costs[child];
+        i = child;
+    }
+    while (i > 1 && cost < costs[i / 2]) {
+        heap[i] = heap[i / 2];
+        costs[i] = costs[i / 2];
+        i /= 2;
+    }
+    heap[i] = last;
+    costs[i] = cost;
+}
+
 int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
     const uint32_t link = static_cast<uint32_t>(node->linkId);
     const int32_t mark = m_marks->GetMark(link);
@@ -101,9 +129,7 @@ int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
 NcLink* NcQueue::PopMin() {
     while (m_count > 0) {
         NcLink* top = m_heap[1];
-        m_costs[1] = m_costs[m_count];
-        m_heap[1] = m_heap[m_count--];
-        if (m_count > 0) SiftDown(1);
+        TakeTop();
         const uint32_t link = static_cast<uint32_t>(top->linkId);
         if (m_marks->GetMark(link) != kNcMarkClosed) {
             m_marks->SetMark(link, kNcMarkClosed);

@@ -46,6 +46,8 @@ public:
 
 private:
     void SiftDown(int i);
+    // Removes the top node (the caller has taken it).
+    void TakeTop();
 
     // The heap's nodes and, beside them, their costs (the sift loops
     // compare those without reaching into the nodes).

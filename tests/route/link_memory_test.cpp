@@ -194,4 +194,55 @@ TEST_F(QueueTest, HeapOrderAgainstASortedList) {
     EXPECT_EQ(queue.PopMin(), nullptr);
 }
 
+// Which of several nodes of the same cost comes out first decides which
+// label the search expands first, and so its route: pushes and pops
+// interleaved, with many equal costs, come out in the order of the textbook
+// binary heap (a node rises while strictly cheaper than its parent; the last
+// node moved to the top sinks to the cheaper child, the right one only when
+// strictly cheaper, while not strictly cheaper than it).
+TEST_F(QueueTest, EqualCostsComeOutInTheOrderOfTheTextbookHeap) {
+    struct Entry {
+        int32_t cost, link;
+    };
+    std::vector<Entry> heap(1);  // slot 0 unused
+    const auto push = [&](Entry e) {
+        heap.push_back(e);
+        for (size_t i = heap.size() - 1; i > 1 && e.cost < heap[i / 2].cost; i /= 2) std::swap(heap[i], heap[i / 2]);
+    };
+    const auto pop = [&] {
+        const Entry top = heap[1];
+        heap[1] = heap.back();
+        heap.pop_back();
+        for (size_t i = 1;;) {
+            size_t child = 2 * i;
+            if (child >= heap.size()) break;
+            if (child + 1 < heap.size() && heap[child + 1].cost < heap[child].cost) ++child;
+            if (heap[i].cost < heap[child].cost) break;
+            std::swap(heap[i], heap[child]);
+            i = child;
+        }
+        return top.link;
+    };
+    uint32_t x = 7;
+    const auto next = [&x] { return (x = x * 1103515245 + 12345) >> 16; };
+    int32_t link = 0;
+    for (int step = 0; step < 3000 && link < 1500; ++step) {
+        if (heap.size() > 1 && next() % 3 == 0) {
+            NcLink* n = queue.PopMin();
+            ASSERT_NE(n, nullptr);
+            ASSERT_EQ(n->linkId, pop()) << step;
+        } else {
+            const int32_t cost = static_cast<int32_t>(next() % 20);
+            ASSERT_EQ(queue.Push(Node(link, cost)), 1);
+            push({cost, link++});
+        }
+    }
+    while (heap.size() > 1) {
+        NcLink* n = queue.PopMin();
+        ASSERT_NE(n, nullptr);
+        ASSERT_EQ(n->linkId, pop());
+    }
+    EXPECT_EQ(queue.PopMin(), nullptr);
+}
+
 }  // namespace
