@@ -30,18 +30,35 @@ std::mutex g_folderMutex;
 NvString g_configFolder;  // guarded by g_folderMutex
 NvString g_routeFolder;   // guarded by g_folderMutex
 
-// Keys of one file share long prefixes ("lCoursePosInfo003.PosInfo..."), and
-// equal units fold equal: only units that differ are folded.
-int CompareNoCase(std::u16string_view a, std::u16string_view b) {
+// Keys compare without regard to case: by their first units that differ
+// once folded. Keys of one file share long prefixes
+// ("lCoursePosInfo003.PosInfo..."): the caller may name a length known to
+// fold equal (from earlier comparisons) to start from, the shared prefix is
+// skipped four units (eight bytes) at a time, and only units that differ
+// are folded. *common, when given, gets the length of the folded-equal
+// prefix.
+int CompareNoCase(std::u16string_view a, std::u16string_view b, size_t from = 0, size_t* common = nullptr) {
     const size_t n = std::min(a.size(), b.size());
     const char16_t* pa = a.data();
     const char16_t* pb = b.data();
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = std::min(from, n);
+    for (; i + 4 <= n; i += 4) {
+        uint64_t wa = 0;
+        uint64_t wb = 0;
+        std::memcpy(&wa, pa + i, sizeof wa);
+        std::memcpy(&wb, pb + i, sizeof wb);
+        if (wa != wb) break;
+    }
+    for (; i < n; ++i) {
         if (pa[i] == pb[i]) continue;
         const char16_t fa = NvFoldCase(pa[i]);
         const char16_t fb = NvFoldCase(pb[i]);
-        if (fa != fb) return fa < fb ? -1 : 1;
+        if (fa != fb) {
+            if (common) *common = i;
+            return fa < fb ? -1 : 1;
+        }
     }
+    if (common) *common = n;
     if (a.size() == b.size()) return 0;
     return a.size() < b.size() ? -1 : 1;
 }
@@ -58,6 +75,23 @@ std::u16string AsciiToU16(const std::string& text) { return std::u16string(text.
 std::u16string TrimRightBlanks(std::u16string text) {
     while (!text.empty() && text.back() == u' ') text.pop_back();
     return text;
+}
+
+// The decimal value of text, read as NvConfigMap::ParseInt reads it, for
+// text of any character type (only ASCII blanks, signs and digits count).
+template <typename Char>
+int32_t ParseDecimal(std::basic_string_view<Char> text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == Char(' ') || text[i] == Char('\t'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == Char('+') || text[i] == Char('-'))) negative = text[i++] == Char('-');
+    // Saturate well above the 32-bit range so long digit runs cannot overflow.
+    constexpr int64_t kCap = int64_t{1} << 33;
+    int64_t v = 0;
+    for (; i < text.size() && text[i] >= Char('0') && text[i] <= Char('9'); ++i) v = std::min(kCap, v * 10 + (text[i] - Char('0')));
+    if (negative) return v > int64_t{1} << 31 ? std::numeric_limits<int32_t>::min() : static_cast<int32_t>(-v);
+    // 2147483648 .. 4294967295 is the unsigned form SetInt writes.
+    return static_cast<int32_t>(static_cast<uint32_t>(std::min<int64_t>(v, std::numeric_limits<uint32_t>::max())));
 }
 
 void SetError(std::string* error, size_t lineNo, const std::string& what) {
@@ -114,6 +148,7 @@ int NvConfigMap::SetValue(const char16_t* key, const char16_t* value, int type) 
     entry.type = type;
     m_entries.push_back(std::move(entry));
     m_sorted.insert(m_sorted.begin() + position, static_cast<int>(m_entries.size() - 1));
+    m_hint.value.store(position + 1, std::memory_order_relaxed);   // the next key of an ascending run
     return 1;
 }
 
@@ -124,29 +159,59 @@ int NvConfigMap::SetValue(const NvString& key, const NvString& value, int type) 
 }
 
 int NvConfigMap::SetInt(const char16_t* key, int value) {
-    const std::u16string text = AsciiToU16(std::to_string(static_cast<uint32_t>(value)));
-    return SetValue(key, text.c_str(), kNvConfigTypeInt);
+    // "%u" written straight into UTF-16 units.
+    char16_t text[11];
+    char16_t* first = text + 10;
+    *first = u'\0';
+    uint32_t rest = static_cast<uint32_t>(value);
+    do {
+        *--first = static_cast<char16_t>(u'0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    return SetValue(key, first, kNvConfigTypeInt);
 }
 
 int NvConfigMap::FindKey(const char16_t* key, int* position) const {
     const std::u16string_view keyView(key ? key : u"");
+    const size_t size = m_sorted.size();
+    auto compareAt = [&](size_t sortedPosition) {
+        return CompareNoCase(m_entries[static_cast<size_t>(m_sorted[sortedPosition])].key, keyView);
+    };
+    auto answer = [&](size_t at, bool found) {
+        if (position) *position = static_cast<int>(at);
+        m_hint.value.store(static_cast<int>(found ? at + 1 : at), std::memory_order_relaxed);
+        return found ? 1 : 0;
+    };
+    // The likely place first: the key there, or the key belongs just before it.
+    const int hint = m_hint.value.load(std::memory_order_relaxed);
+    if (hint >= 0 && static_cast<size_t>(hint) <= size) {
+        const size_t at = static_cast<size_t>(hint);
+        const int cmp = at < size ? compareAt(at) : 1;
+        if (cmp == 0) return answer(at, true);
+        if (cmp > 0 && (at == 0 || compareAt(at - 1) < 0)) return answer(at, false);
+    }
+    // Every key between two keys that share a folded prefix with the one
+    // looked for shares it too, so each step compares from the shorter of
+    // the prefixes shared with the two ends of the range.
     size_t low = 0;
-    size_t high = m_sorted.size();
+    size_t high = size;
+    size_t lowCommon = 0;    // with the key just below the range (none: 0)
+    size_t highCommon = 0;   // with the key just above it
     while (low < high) {
         const size_t mid = low + (high - low) / 2;
-        const int cmp = CompareNoCase(m_entries[static_cast<size_t>(m_sorted[mid])].key, keyView);
-        if (cmp == 0) {
-            if (position) *position = static_cast<int>(mid);
-            return 1;
-        }
+        size_t common = 0;
+        const int cmp = CompareNoCase(m_entries[static_cast<size_t>(m_sorted[mid])].key, keyView,
+                                      std::min(lowCommon, highCommon), &common);
+        if (cmp == 0) return answer(mid, true);
         if (cmp < 0) {
             low = mid + 1;
+            lowCommon = common;
         } else {
             high = mid;
+            highCommon = common;
         }
     }
-    if (position) *position = static_cast<int>(low);
-    return 0;
+    return answer(low, false);
 }
 
 int NvConfigMap::GetValue(const char16_t* key, NvString& out) const {
@@ -191,28 +256,20 @@ void NvConfigMap::RemoveAll() {
     // Hand the memory back and start again at the initial capacity.
     std::vector<int>().swap(m_sorted);
     std::vector<_tagNVSTRUCT_MAPTABLE>().swap(m_entries);
+    m_hint.value.store(0, std::memory_order_relaxed);
     m_sorted.reserve(kInitialCapacity);
     m_entries.reserve(kInitialCapacity);
 }
 
-int NvConfigMap::ParseInt(std::u16string_view text) {
-    size_t i = 0;
-    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-    // Saturate well above the 32-bit range so long digit runs cannot overflow.
-    constexpr int64_t kCap = int64_t{1} << 33;
-    int64_t v = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) v = std::min(kCap, v * 10 + (text[i] - u'0'));
-    if (negative) return v > int64_t{1} << 31 ? std::numeric_limits<int32_t>::min() : static_cast<int32_t>(-v);
-    // 2147483648 .. 4294967295 is the unsigned form SetInt writes.
-    return static_cast<int32_t>(static_cast<uint32_t>(std::min<int64_t>(v, std::numeric_limits<uint32_t>::max())));
-}
+int NvConfigMap::ParseInt(std::u16string_view text) { return ParseDecimal(text); }
 
 // ---------------------------------------------------------------- bytes
 
 NvConfigParseStatus ParseNvConfigBytes(std::string_view bytes, NvConfigMap& map, std::string* error) {
     NvConfigParseStatus status = NvConfigParseStatus::kOk;
+    // Each line's text is decoded into these, whose buffers serve every line.
+    std::u16string key;
+    std::u16string value;
     ForEachLine(bytes, [&](size_t lineNo, std::string_view line) {
         auto fail = [&](NvConfigParseStatus s, const std::string& what) {
             status = s;
@@ -233,14 +290,12 @@ NvConfigParseStatus ParseNvConfigBytes(std::string_view bytes, NvConfigMap& map,
         const std::string_view typeText = line.substr(bar + 1, equals - bar - 1);
         if (typeText.empty()) return fail(NvConfigParseStatus::kMalformed, "no type");
         // The type is the decimal value of its text, read as integers are.
-        const int32_t type = NvConfigMap::ParseInt(AsciiToU16(std::string(typeText)));
+        const int32_t type = ParseDecimal(typeText);
         std::string_view valueBytes = line.substr(equals + 1);
         valueBytes = valueBytes.substr(0, valueBytes.find('\r'));
 
         // Text that is not CP949 reads as empty: a key without text is
         // skipped, a value is kept empty, and the rest of the file loads.
-        std::u16string key;
-        std::u16string value;
         platform::CodecError codec;
         if (!platform::Cp949ToUtf16(line.substr(0, bar), key, &codec)) {
             DebugTrace(2, "[CFG] line %zu: key skipped: %s\n", lineNo, codec.message.c_str());
@@ -250,7 +305,7 @@ NvConfigParseStatus ParseNvConfigBytes(std::string_view bytes, NvConfigMap& map,
             DebugTrace(2, "[CFG] line %zu: value read as empty: %s\n", lineNo, codec.message.c_str());
             value.clear();
         }
-        key = TrimRightBlanks(std::move(key));
+        while (!key.empty() && key.back() == u' ') key.pop_back();
         // A key of blanks only, or one holding a CR, names nothing a store
         // asks for: that line alone is skipped.
         if (!map.SetValue(key.c_str(), value.c_str(), type)) {

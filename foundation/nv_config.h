@@ -16,6 +16,7 @@
 // under its "err" name (RecentDest.udt -> RecentDest.err) before anything
 // can overwrite it, and the process-wide error count goes up; the shell
 // tells the user with kSettingsFileErrorMessage.
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -87,6 +88,24 @@ public:
 protected:
     std::vector<int> m_sorted;                       // entry positions ordered by key
     std::vector<_tagNVSTRUCT_MAPTABLE> m_entries;    // insertion order
+
+private:
+    // Where in the sorted index the next look-up probably lands: just past
+    // the last key found or added. Stores write their keys in runs of
+    // ascending order and read them back in the order they wrote them, so
+    // FindKey tries this place (one or two comparisons) before searching.
+    // Any value is safe: it is checked against the index before use. Look-ups
+    // are const and may run side by side, hence atomic; a copy starts afresh.
+    struct PositionHint {
+        std::atomic<int> value{0};
+        PositionHint() = default;
+        PositionHint(const PositionHint&) noexcept {}
+        PositionHint& operator=(const PositionHint&) noexcept {
+            value.store(0, std::memory_order_relaxed);
+            return *this;
+        }
+    };
+    mutable PositionHint m_hint;
 };
 
 // Why settings-file bytes did not parse.

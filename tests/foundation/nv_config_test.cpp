@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <functional>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "foundation/debug_trace.h"
 #include "platform/paths.h"
@@ -227,6 +230,82 @@ TEST(NvConfigMap, KeysIgnoreCaseAndKeepTheirFirstPosition) {
     EXPECT_EQ(position, 6);
     back.RemoveAll();
     EXPECT_EQ(back.GetCount(), 0);
+}
+
+// Keys sharing long prefixes, differing in case, one a prefix of another,
+// put in and looked up in every order: each look-up must agree with a
+// sorted table of the case-folded keys (found, and where the key is or
+// would go), and the sorted index must stay in that order.
+TEST(NvConfigMap, LookUpsAgreeWithASortedTableInAnyOrder) {
+    auto fold = [](std::u16string_view key) {
+        std::u16string folded(key);
+        for (char16_t& c : folded) c = NvFoldCase(c);
+        return folded;
+    };
+    std::vector<std::u16string> keys;
+    for (const char16_t* stem : {u"lCoursePosInfo", u"LCOURSEposINFO", u"Routed.lCoursePosInfo", u"a", u"\u0100\u03A3"}) {
+        for (const char16_t* number : {u"000", u"001", u"010", u"0100"}) {
+            for (const char16_t* field : {u"", u".x", u".X", u".PosInfo.szName", u".ePositionType", u".\u0101\u03C3"})
+                keys.push_back(std::u16string(stem) + number + field);
+        }
+    }
+    std::vector<std::u16string> probes = keys;
+    for (const char16_t* absent : {u"", u"b", u"lCoursePosInfo0", u"lCoursePosInfo001.y", u"lCoursePosInfo001.PosInfo",
+                                   u"Routed.lCoursePosInfo0100.x.", u"\uFFFF", u"A"})
+        probes.push_back(absent);
+
+    std::mt19937 random(7);
+    struct Order {
+        const char* name;
+        std::function<void(std::vector<std::u16string>&)> arrange;
+    } orders[] = {
+        {"as listed", [](std::vector<std::u16string>&) {}},
+        {"ascending", [&](std::vector<std::u16string>& v) {
+             std::stable_sort(v.begin(), v.end(), [&](const auto& a, const auto& b) { return fold(a) < fold(b); });
+         }},
+        {"descending", [&](std::vector<std::u16string>& v) {
+             std::stable_sort(v.begin(), v.end(), [&](const auto& a, const auto& b) { return fold(b) < fold(a); });
+         }},
+        {"shuffled", [&](std::vector<std::u16string>& v) { std::shuffle(v.begin(), v.end(), random); }},
+    };
+    for (const Order& putOrder : orders) {
+        for (const Order& askOrder : orders) {
+            SCOPED_TRACE(std::string("put ") + putOrder.name + ", asked " + askOrder.name);
+            std::vector<std::u16string> put = keys;
+            putOrder.arrange(put);
+            NvConfigMap map;
+            std::vector<std::u16string> table;   // folded, sorted, unique: the expected index
+            for (const std::u16string& key : put) {
+                ASSERT_EQ(map.SetValue(key.c_str(), u"v", kNvConfigTypeString), 1);
+                const std::u16string folded = fold(key);
+                const auto at = std::lower_bound(table.begin(), table.end(), folded);
+                if (at == table.end() || *at != folded) table.insert(at, folded);
+            }
+            ASSERT_EQ(map.GetCount(), static_cast<int>(table.size()));
+            for (int i = 0; i < map.GetCount(); ++i) {
+                NvString key;
+                map.GetAt(i, &key, nullptr, nullptr, nullptr, 1);
+                EXPECT_EQ(fold(key.View()), table[static_cast<size_t>(i)]) << "sorted position " << i;
+            }
+            std::vector<std::u16string> asked = probes;
+            askOrder.arrange(asked);
+            const NvConfigMap copy = map;
+            for (const NvConfigMap* m : {static_cast<const NvConfigMap*>(&map), &copy}) {
+                for (int pass = 0; pass < 2; ++pass) {   // the second pass asks each key twice in a row
+                    for (const std::u16string& probe : asked) {
+                        const std::u16string folded = fold(probe);
+                        const auto at = std::lower_bound(table.begin(), table.end(), folded);
+                        const int expectedFound = at != table.end() && *at == folded ? 1 : 0;
+                        for (int repeat = 0; repeat <= pass; ++repeat) {
+                            int position = -1;
+                            EXPECT_EQ(m->FindKey(probe.c_str(), &position), expectedFound) << NvString(probe).ToUtf8();
+                            EXPECT_EQ(position, at - table.begin()) << NvString(probe).ToUtf8();
+                        }
+                    }
+                }
+            }
+        }
+    }
 }
 
 TEST(NvConfigMap, RefusesTextThatWouldNotReadBack) {
