@@ -79,13 +79,21 @@ int CMneRegion::Build(const MapPoint* points, int count, int fillMode) {
 
         std::vector<const Edge*> active;
         std::vector<std::pair<int64_t, int>> crossings;
-        std::vector<std::pair<int32_t, int32_t>> spans, bandSpans;
+        std::vector<std::pair<int32_t, int32_t>> spans, merged, bandSpans;
         size_t next = 0;
         size_t bandStart = 0;  // first rectangle of the band being extended
         auto& rects = region->rects;
+        int64_t firstEnd = INT64_MAX;   // the lowest end of an active edge: nothing leaves before it
         for (int64_t y = minY; y < maxY; ++y) {
-            while (next < edges.size() && edges[next].y1 <= y) active.push_back(&edges[next++]);
-            std::erase_if(active, [y](const Edge* e) { return e->y2 <= y; });
+            for (; next < edges.size() && edges[next].y1 <= y; ++next) {
+                active.push_back(&edges[next]);
+                firstEnd = std::min(firstEnd, edges[next].y2);
+            }
+            if (y >= firstEnd) {
+                std::erase_if(active, [y](const Edge* e) { return e->y2 <= y; });
+                firstEnd = INT64_MAX;
+                for (const Edge* e : active) firstEnd = std::min(firstEnd, e->y2);
+            }
             crossings.clear();
             for (const Edge* e : active) crossings.emplace_back(EdgeX(*e, y), e->direction);
             std::sort(crossings.begin(), crossings.end());
@@ -107,7 +115,7 @@ int CMneRegion::Build(const MapPoint* points, int count, int fillMode) {
                 }
             }
             // Touching spans of one line become one.
-            std::vector<std::pair<int32_t, int32_t>> merged;
+            merged.clear();
             for (const auto& s : spans) {
                 if (!merged.empty() && s.first <= merged.back().second)
                     merged.back().second = std::max(merged.back().second, s.second);

@@ -1,6 +1,10 @@
 // Polygon regions and the segment and quad helpers.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+#include <vector>
+
 #include "mapdb/geometry.h"
 #include "mapdb/region.h"
 
@@ -70,6 +74,45 @@ TEST(Region, TriangleAndRefusals) {
     EXPECT_EQ(r.Contains(10, 90), 0);
     const MapPoint tall[] = {{0, 0}, {10, 0}, {5, 1 << 26}};
     EXPECT_EQ(r.Build(tall, 3, kMneFillEvenOdd), 0);
+}
+
+// Random outlines (edges starting and ending on many different lines, so
+// that edges join and leave the scan at every step) against a pixel-by-pixel
+// count: on line y, pixel x is inside when the edges crossing the line at or
+// left of x (each crossing rounded up) are odd in number (even-odd), or
+// their directions do not cancel (winding).
+TEST(Region, RandomOutlinesMatchAPixelByPixelCount) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 150; ++round) {
+        std::vector<MapPoint> points(3 + random() % 9);
+        for (MapPoint& p : points) p = {static_cast<int32_t>(random() % 31), static_cast<int32_t>(random() % 31)};
+        for (const int fill : {kMneFillEvenOdd, kMneFillWinding}) {
+            SCOPED_TRACE("round " + std::to_string(round) + (fill == kMneFillEvenOdd ? " even-odd" : " winding"));
+            CMneRegion region;
+            ASSERT_EQ(region.Build(points.data(), static_cast<int>(points.size()), fill), 1);
+            for (int32_t y = -1; y <= 31; ++y) {
+                for (int32_t x = -1; x <= 31; ++x) {
+                    int crossings = 0;
+                    int winding = 0;
+                    for (size_t i = 0; i < points.size(); ++i) {
+                        MapPoint a = points[i];
+                        MapPoint b = points[(i + 1) % points.size()];
+                        if (a.y == b.y) continue;
+                        const int direction = a.y < b.y ? 1 : -1;
+                        if (a.y > b.y) std::swap(a, b);
+                        if (y < a.y || y >= b.y) continue;
+                        const double at = std::ceil(a.x + static_cast<double>(y - a.y) * (b.x - a.x) / (b.y - a.y));
+                        if (at <= x) {
+                            ++crossings;
+                            winding += direction;
+                        }
+                    }
+                    const int inside = fill == kMneFillEvenOdd ? crossings % 2 : winding != 0;
+                    ASSERT_EQ(region.Contains(x, y), inside) << "x " << x << " y " << y;
+                }
+            }
+        }
+    }
 }
 
 TEST(Geometry, PointToSegment) {
