@@ -11,8 +11,15 @@
 // the same in the thread's processor time (the *_cpu_* counters and
 // cpu_ratio, cpu_worst_ratio), which a machine shared with other work does
 // not inflate. The answers' counts are compared below the cap with
-// SQLite's as a check (mismatches counted), and with a plain scan of the
-// generated names in UTF-16 at and below the cap (oracle_mismatches).
+// SQLite's as a check (mismatches counted). After each timed query, and
+// outside its timing, the answer's rows are read; once all queries ran,
+// they are compared with a plain scan of the generated names in UTF-16
+// (oracle_mismatches): the same names below the cap; at the cap 1000 rows,
+// each a name the scan finds; up to 500 rows (merged by place) in name
+// order, or by distance when asked so. Further untimed classes put the
+// engine against the scan only: keywords that mix initials and syllables,
+// that hold Latin letters and digits, with a category filter, and ordered
+// by distance within a radius.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sqlite3.h>
@@ -106,6 +113,8 @@ World& TheWorld() {
 }
 
 enum Class { kOneInitial, kThreeInitials, kTwoSyllables, kMiddleWord, kWithArea, kWithRadius };
+// Classes asked only to compare with the scan.
+enum ExtraClass { kMixed, kLatinDigits, kCategory, kByDistance };
 
 std::u16string Initials(const std::u16string& s) {
     static const char16_t kJamo[19] = {0x3131, 0x3132, 0x3134, 0x3137, 0x3138, 0x3139, 0x3141, 0x3142, 0x3143, 0x3145,
@@ -134,30 +143,123 @@ bool MatchAt(const std::u16string& name, size_t at, const std::u16string& kw) {
     return true;
 }
 
-// The answer's count by a scan of every name: the cap's size when there
-// are more.
-int OracleCount(const World& w, bool middle, const std::u16string& kw, const SearchRequest& q) {
-    uint32_t n = 0;
-    for (size_t i = 0; i < w.names.size() && n < kNameHitCap; ++i) {
-        const std::u16string& name = w.names[i];
-        bool match = false;
-        for (size_t at = 0; at < (middle ? name.size() : 1) && !match; ++at) match = MatchAt(name, at, kw);
-        if (!match) continue;
-        const writers::SearchPoi& p = w.pois[i];
-        if (q.uAreaCode) {
-            bool under = false;
-            for (uint32_t a = p.areaCode; a && !under; a /= 100) under = a == q.uAreaCode;
-            if (!under) continue;
-        }
-        if (q.nRadius) {
-            const MapPoint c{static_cast<int32_t>(q.ptCenter.x), static_cast<int32_t>(q.ptCenter.y)};
-            if (std::abs(p.pos.x - c.x) > q.nRadius / 0.169 || std::abs(p.pos.y - c.y) > q.nRadius / 0.212 ||
-                GetApproxDistance(c, p.pos) > q.nRadius)
-                continue;
-        }
-        ++n;
+// A row of an answer as the scan checks it.
+struct Row {
+    std::u16string name;
+    uint32_t poiId = 0;
+    uint32_t distance = 0;
+};
+
+// The answer of one query: its count and every row, read page by page
+// (15 rows at a time, as the screens read them).
+struct Asked {
+    std::u16string kw;
+    SearchRequest q;
+    int count = 0;
+    std::vector<Row> rows;
+};
+
+std::vector<Row> ReadRows(World& w, int count) {
+    std::vector<Row> rows;
+    static SearchResult page[15];
+    for (int start = 0; start < count; start += 15) {
+        const int n = w.manager.GetNameRows(start, 15, kSearchKindName, page);
+        if (n <= 0) break;
+        for (int i = 0; i < n; ++i)
+            rows.push_back({std::u16string(SearchText(page[i].szName, kSchNameChars)), page[i].nPOIID,
+                            page[i].nDistance});
     }
-    return static_cast<int>(n);
+    return rows;
+}
+
+bool IsJamo(char16_t c) { return c >= 0x3131 && c <= 0x314E; }
+bool IsSyllable(char16_t c) { return c >= 0xAC00 && c <= 0xD7A3; }
+
+// The category index of a packed category: group, sub-group and detail in
+// base 30, the detail only when set.
+uint32_t CateIndex(uint16_t packed) {
+    const uint32_t g = packed >> 12 & 0xF, h = packed >> 6 & 0x3F, m = packed & 0x3F;
+    return m ? (g * 30 + h) * 30 + m : g * 30 + h;
+}
+
+// Whether the generated place passes the query: the name begins with the
+// keyword (holds it at some character for a middle word of two characters
+// or more, which never matches a keyword with a bare consonant), and the
+// category, area and radius filters.
+bool OracleMatches(const World& w, size_t i, const std::u16string& kw, const SearchRequest& q) {
+    const std::u16string& name = w.names[i];
+    bool match = false;
+    if (q.bMiddleWord && kw.size() >= 2) {
+        if (std::none_of(kw.begin(), kw.end(), IsJamo))
+            for (size_t at = 0; at < name.size() && !match; ++at) match = MatchAt(name, at, kw);
+    } else {
+        match = MatchAt(name, 0, kw);
+    }
+    if (!match) return false;
+    const writers::SearchPoi& p = w.pois[i];
+    if (q.nSubCode) {
+        // A filter passes its own index and those below it.
+        const uint32_t index = CateIndex(p.catePacked);
+        bool under = false;
+        for (uint32_t c = index; c >= q.nSubCode && !under; c /= 30) under = c == q.nSubCode;
+        if (!under) return false;
+    }
+    if (q.uAreaCode) {
+        bool under = false;
+        for (uint32_t a = p.areaCode; a && !under; a /= 100) under = a == q.uAreaCode;
+        if (!under) return false;
+    }
+    if (q.nRadius) {
+        const MapPoint c{static_cast<int32_t>(q.ptCenter.x), static_cast<int32_t>(q.ptCenter.y)};
+        if (std::abs(p.pos.x - c.x) > q.nRadius / 0.169 || std::abs(p.pos.y - c.y) > q.nRadius / 0.212 ||
+            GetApproxDistance(c, p.pos) > q.nRadius)
+            return false;
+    }
+    return true;
+}
+
+// Compares an answer with a scan of every generated name: the same names
+// (as multisets) below the cap; at the cap exactly 1000 rows, each a name
+// the scan finds (at most as often). The rows must be as many as the
+// count, each row's POI id must be that of its name. Up to 500 rows the
+// places were merged and sorted by record number, which is name order
+// (CP949 bytes); with the distance order the rows go by distance, each the
+// place's distance from the centre. Prints why on a mismatch.
+bool AgreesWithScan(const World& w, const Asked& a) {
+    std::vector<std::u16string> want, got;
+    for (size_t i = 0; i < w.names.size(); ++i)
+        if (OracleMatches(w, i, a.kw, a.q)) want.push_back(w.names[i]);
+    for (const Row& r : a.rows) got.push_back(r.name);
+    std::string why;
+    const size_t count = static_cast<size_t>(a.count);
+    std::sort(want.begin(), want.end());
+    std::sort(got.begin(), got.end());
+    if (got.size() != count) {
+        why = "rows " + std::to_string(got.size());
+    } else if (count < kNameHitCap ? got != want
+                                   : count > kNameHitCap || want.size() < kNameHitCap ||
+                                         !std::includes(want.begin(), want.end(), got.begin(), got.end())) {
+        why = "names differ";
+    } else {
+        const MapPoint centre{static_cast<int32_t>(a.q.ptCenter.x), static_cast<int32_t>(a.q.ptCenter.y)};
+        for (size_t i = 0; i < a.rows.size() && why.empty(); ++i) {
+            const Row& r = a.rows[i];
+            if (r.poiId == 0 || r.poiId > w.pois.size() || w.names[r.poiId - 1] != r.name) {
+                why = "POI id of row " + std::to_string(i);
+            } else if (a.q.eOrderBy == 1) {
+                if (r.distance != GetApproxDistance(centre, w.pois[r.poiId - 1].pos) ||
+                    (i > 0 && a.rows[i - 1].distance > r.distance))
+                    why = "distance order at row " + std::to_string(i);
+            } else if (count <= 500 && i > 0 && Cp(a.rows[i - 1].name) >= Cp(r.name)) {
+                why = "name order at row " + std::to_string(i);
+            }
+        }
+    }
+    if (why.empty()) return true;
+    std::fprintf(stderr, "oracle mismatch: \"%s\" middle %d cate %u area %u radius %u order %u: count %d, scan %zu (%s)\n",
+                 platform::Utf16ToUtf8(a.kw).c_str(), a.q.bMiddleWord, a.q.nSubCode, a.q.uAreaCode, a.q.nRadius,
+                 static_cast<unsigned>(a.q.eOrderBy), a.count, want.size(), why.c_str());
+    return false;
 }
 
 // The blob just above every blob that begins with key.
@@ -181,11 +283,6 @@ void RunClass(benchmark::State& state, Class cls) {
     std::mt19937 rng(static_cast<uint32_t>(cls) + 11);
     std::vector<double> ours, theirs, oursCpu, theirsCpu;
     int mismatches = 0, oracleMismatches = 0;
-    struct Asked {
-        std::u16string kw;
-        SearchRequest q;
-        int count;
-    };
     std::vector<Asked> asked;
     for (auto _ : state) {
         for (int i = 0; i < kQueries; ++i) {
@@ -260,13 +357,12 @@ void RunClass(benchmark::State& state, Class cls) {
             theirs.push_back(Ms(std::chrono::steady_clock::now() - t0));
             // The radius class: SQLite's box is wider than the circle.
             if (cls != kWithRadius && rows < 500 && count != rows && !(cls == kMiddleWord && rows == 0)) ++mismatches;
-            asked.push_back({kw, q, count});
+            asked.push_back({kw, q, count, ReadRows(w, count)});
         }
     }
     // The scans run after the timed queries, so that they do not leave the
     // caches cold for the next query.
-    for (const Asked& a : asked)
-        if (a.count != OracleCount(w, cls == kMiddleWord, a.kw, a.q)) ++oracleMismatches;
+    for (const Asked& a : asked) oracleMismatches += !AgreesWithScan(w, a);
     auto median = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
         return v.empty() ? 0.0 : v[v.size() / 2];
@@ -287,11 +383,119 @@ void RunClass(benchmark::State& state, Class cls) {
     state.counters["oracle_mismatches"] = oracleMismatches;
 }
 
+// The untimed classes: per query a keyword made from a random generated
+// name (five shapes per class, in turn), the answer's rows read, then all
+// compared with the scan. Counters: found (answers with rows), capped
+// (answers at the cap) and oracle_mismatches.
+void RunExtra(benchmark::State& state, ExtraClass cls) {
+    World& w = TheWorld();
+    std::mt19937 rng(static_cast<uint32_t>(cls) + 101);
+    std::vector<Asked> asked;
+    auto initial = [](char16_t c) { return Initials(std::u16string(1, c)); };
+    for (auto _ : state) {
+        for (int i = 0; i < kQueries; ++i) {
+            size_t pick = rng() % w.pois.size();
+            // Latin letters and digits follow the syllables in some names.
+            auto plainAt = [&](size_t at) {
+                const std::u16string& n = w.names[at];
+                return static_cast<size_t>(std::find_if(n.begin(), n.end(), [](char16_t c) { return !IsSyllable(c); }) -
+                                           n.begin());
+            };
+            if (cls == kLatinDigits)
+                while (plainAt(pick) >= w.names[pick].size()) pick = rng() % w.pois.size();
+            const std::u16string& name = w.names[pick];
+            const size_t plain = plainAt(pick);
+            SearchRequest q;
+            q.SearchKindID = kSearchKindName;
+            std::u16string kw;
+            const int shape = i % 5;
+            switch (cls) {
+            case kMixed:
+                // A syllable and an initial (an index range), an initial and
+                // a syllable, three characters, with an area, a middle word
+                // (which has no hits with a bare consonant).
+                if (shape == 0) kw = name.substr(0, 1) + initial(name[1]);
+                if (shape == 1) kw = initial(name[0]) + name.substr(1, 1);
+                if (shape == 2) kw = name.substr(0, 1) + initial(name[1]) + Initials(name.substr(2, 1));
+                if (shape == 3) {
+                    kw = initial(name[0]) + name.substr(1, 2);
+                    q.uAreaCode = kAreas[rng() % kAreas.size()];
+                }
+                if (shape == 4) {
+                    kw = name.substr(1, 1) + Initials(name.substr(2, 1));
+                    q.bMiddleWord = 1;
+                }
+                break;
+            case kLatinDigits:
+                // The syllables and the letter (or digit) after them, their
+                // initials and the letter, the letter as a middle word with
+                // the syllable before or the character after it, initials
+                // and syllables before the letter.
+                if (shape == 0) kw = name.substr(0, plain + 1);
+                if (shape == 1) kw = Initials(name.substr(0, plain)) + name[plain];
+                if (shape == 2 || shape == 3) {
+                    kw = name.substr(shape == 2 || plain + 1 >= name.size() ? plain - 1 : plain, 2);
+                    q.bMiddleWord = 1;
+                }
+                if (shape == 4) kw = initial(name[0]) + name.substr(1, plain);
+                break;
+            case kCategory: {
+                // The place's own category or its parent.
+                const uint32_t index = CateIndex(w.pois[rng() % w.pois.size()].catePacked);
+                q.nSubCode = rng() % 2 && index >= 30 ? index / 30 : index;
+                if (shape == 0) kw = Initials(name.substr(0, 2));
+                if (shape == 1) kw = name.substr(0, 2);
+                if (shape == 2) {
+                    kw = name.substr(1, 2);
+                    q.bMiddleWord = 1;
+                }
+                if (shape == 3) kw = initial(name[0]);
+                if (shape == 4) {
+                    kw = name.substr(0, 1) + initial(name[1]);
+                    q.uAreaCode = kAreas[rng() % kAreas.size()];
+                }
+                break;
+            }
+            case kByDistance:
+                q.eOrderBy = 1;
+                q.ptCenter = {static_cast<uint32_t>(w.centre.x), static_cast<uint32_t>(w.centre.y)};
+                q.nRadius = shape == 0 ? 10000 : 5000;
+                if (shape == 0) kw = Initials(name.substr(0, 3));
+                if (shape == 1) kw = initial(name[0]);
+                if (shape == 2) kw = name.substr(0, 2);
+                if (shape == 3) {
+                    kw = name.substr(1, 2);
+                    q.bMiddleWord = 1;
+                }
+                if (shape == 4) kw = name.substr(0, 1) + initial(name[1]);
+                break;
+            }
+            SetSearchText(q.szKeyword, kSchKeywordChars, kw);
+            int count = 0;
+            w.manager.SearchName(q, Cp(kw), &count);
+            asked.push_back({kw, q, count, ReadRows(w, count)});
+        }
+    }
+    int oracleMismatches = 0, found = 0, capped = 0;
+    for (const Asked& a : asked) {
+        oracleMismatches += !AgreesWithScan(w, a);
+        found += a.count > 0;
+        capped += a.count >= static_cast<int>(kNameHitCap);
+    }
+    state.counters["found"] = found;
+    state.counters["capped"] = capped;
+    state.counters["oracle_mismatches"] = oracleMismatches;
+}
+
 BENCHMARK_CAPTURE(RunClass, one_initial, kOneInitial)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunClass, three_initials, kThreeInitials)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunClass, two_syllables, kTwoSyllables)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunClass, middle_word, kMiddleWord)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunClass, with_area, kWithArea)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunClass, with_radius, kWithRadius)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunExtra, mixed, kMixed)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunExtra, latin_digits, kLatinDigits)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunExtra, category, kCategory)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunExtra, by_distance, kByDistance)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
