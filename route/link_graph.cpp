@@ -127,9 +127,12 @@ bool NcGraph::ReadLink(uint32_t linkId, bool start) {
     m_seenMark = SetMarkOf(linkId);
     if ((!start && m_seenMark == kNcSetMarkAvoid) || m_road.LoadLink(0, linkId) != 1 || m_road.View(0).IsClosed())
         return false;
-    m_seenSummary = m_road.GetSummary(0);
+    m_road.GetSummary(0, &m_seenSummary);
     const NcLinkSummary& s = m_seenSummary;
-    m_seen = {s.start, s.end, s.roadClass, s.networkLevel};
+    m_seen.start = s.start;
+    m_seen.end = s.end;
+    m_seen.roadClass = s.roadClass;
+    m_seen.networkLevel = s.networkLevel;
     return true;
 }
 
@@ -243,8 +246,9 @@ int32_t NcGraph::KeyAt(int64_t cost, const NcLegDistances& d, int roadClass, boo
                                                   m_tuning.option));
 }
 
-void NcGraph::UpdateProgress(MapPoint p, bool backward) {
-    const int32_t remaining = NcEstimate(NcDistanceM(p, backward ? m_originPoint : m_targetPoint));
+void NcGraph::UpdateProgress(MapPoint p, bool backward, int64_t distanceM) {
+    if (distanceM < 0) distanceM = NcDistanceM(p, backward ? m_originPoint : m_targetPoint);
+    const int32_t remaining = NcEstimate(distanceM);
     if (remaining >= m_bestRemaining) return;
     m_bestRemaining = remaining;
     if (m_startEstimate <= 0) return;

@@ -170,7 +170,9 @@ public:
     // The best remaining estimate so far and the progress in per cent it
     // gives (stored when it rose by more than 9 points forward, 1 point
     // backward, or passes 99).
-    void UpdateProgress(MapPoint p, bool backward);
+    // distanceM, when not negative, is the distance already measured from
+    // the point to where the phase heads.
+    void UpdateProgress(MapPoint p, bool backward, int64_t distanceM = -1);
     void ResetProgress();
     int Progress() const { return m_progress; }
     // Pruning near the start of a phase (with the levels tuning): u is the

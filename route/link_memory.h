@@ -32,6 +32,9 @@ struct NcLink {
     uint8_t stage = 0;      // legs completed
     uint16_t number = 0;    // the node's own number in the pool
     uint16_t unused = 0;
+    // How far the end of the link lies from where the phase heads (the
+    // target forward, the origin backward) in metres, -1 when not known.
+    int64_t remainingM = -1;
 };
 
 class NcLinkMem {

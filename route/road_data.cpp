@@ -73,7 +73,16 @@ MapPoint NcDALManager::GetEndPoint(int slot) { return m_road ? View(slot).GetEnd
 
 NcLinkSummary NcDALManager::GetSummary(int slot) {
     NcLinkSummary s;
-    if (!m_road || !View(slot).IsBound()) return s;
+    GetSummary(slot, &s);
+    return s;
+}
+
+void NcDALManager::GetSummary(int slot, NcLinkSummary* out) {
+    NcLinkSummary& s = *out;
+    if (!m_road || !View(slot).IsBound()) {
+        s = NcLinkSummary{};
+        return;
+    }
     const NcRoad& v = View(slot);
     s.linkId = v.GetLinkId();
     s.lengthM = v.GetLength();
@@ -88,7 +97,6 @@ NcLinkSummary NcDALManager::GetSummary(int slot) {
     s.closed = v.IsClosed();
     s.lanesBothDirections = v.GetLinkFlag();
     s.trafficId = v.GetTrafficId();
-    return s;
 }
 
 int NcDALManager::GetConnectionList(int slot, ListAt which, const NcConnection** out) {

@@ -66,6 +66,8 @@ public:
     MapPoint GetStartPoint(int slot);
     MapPoint GetEndPoint(int slot);
     NcLinkSummary GetSummary(int slot);
+    // The same written into *out.
+    void GetSummary(int slot, NcLinkSummary* out);
 
     // The four connection lists: at the link's end or start, entries as they
     // leave the node (successors at the end) or arriving at it (read in the

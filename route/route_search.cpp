@@ -14,7 +14,7 @@ int NcRoute::Init(void* nodeMemory, void* markMemory, size_t markBytes) {
     return m_meet.Init(m_meetMemory.data(), m_meetMemory.size());
 }
 
-int NcRoute::Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t parent) {
+int NcRoute::Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t parent, int64_t remainingM) {
     NcLink* node = m_nodes.Alloc();
     if (!node && m_queue.DropStale() > 0) node = m_nodes.Alloc();
     if (!node) return kNcSearchNoMemory;
@@ -22,6 +22,7 @@ int NcRoute::Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t p
     node->pathCost = NcClampCost(cost);
     node->cost = key;
     node->level = static_cast<uint8_t>(level);
+    node->remainingM = remainingM;
     const int rc = m_queue.PushChecked(node, parent);
     return rc < 0 ? kNcSearchNoMemory : rc;
 }
@@ -97,6 +98,7 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         const uint32_t link = static_cast<uint32_t>(label->linkId);
         const int32_t cost = label->pathCost;
         const int nodeLevel = label->level;  // the level at the node its successors start from
+        const int64_t remainingM = label->remainingM;
         m_nodes.Free(label);
         if (isGoal(link)) {
             if (!ForwardChain(link)) {
@@ -109,7 +111,7 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         }
         if (!m_road.LoadLink(0, link)) continue;
         const MapPoint node = m_road.GetEndPoint(0);
-        m_graph.UpdateProgress(node, false);
+        m_graph.UpdateProgress(node, false, remainingM);
         const int n = Successors(&next);
         for (int i = 0; i < n; ++i) {
             if (next[i].allowed != 1) continue;
@@ -124,7 +126,8 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
                 continue;
             const int32_t own = m_graph.SeenCost();
             const int64_t total = int64_t{cost} + own + m_graph.TurnCost(level, next[i]);
-            const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link));
+            const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link),
+                                d.toTarget);
             if (rc < 0) return Fail(rc);
         }
     }
@@ -181,6 +184,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         const uint32_t link = static_cast<uint32_t>(label->linkId);
         const int32_t cost = label->pathCost;
         const int nodeLevel = label->level;  // the level at the node its successors start from
+        const int64_t remainingM = label->remainingM;
         m_nodes.Free(label);
         if (isOrigin(link)) {
             // The backward phase found the whole way.
@@ -196,7 +200,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         }
         if (!m_road.LoadLink(0, link)) continue;
         const MapPoint node = m_road.GetStartPoint(0);
-        m_graph.UpdateProgress(node, true);
+        m_graph.UpdateProgress(node, true, remainingM);
         const int handOver = m_graph.Tuning().option == 4 ? 100 : 92;
         if (m_taken >= 19 && (m_graph.Progress() >= handOver || m_graph.BestRemaining() < 2000)) break;
         // The links that lead into this one: the entries of the run at its
@@ -223,7 +227,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             const int32_t own = m_graph.SeenCost();
             const int64_t total = int64_t{cost} + own + m_graph.TurnCost(level, turn);
             const int rc = Push(from, total, m_graph.KeyAt(total, d, seen.roadClass, true), level,
-                                static_cast<int32_t>(link));
+                                static_cast<int32_t>(link), d.fromOrigin);
             if (rc < 0) return Fail(rc);
             if (rc == 1 && !m_meet.Add(static_cast<int32_t>(from), NcClampCost(total), static_cast<int32_t>(link)))
                 full = true;
@@ -267,10 +271,11 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         const uint32_t link = static_cast<uint32_t>(label->linkId);
         const int32_t cost = label->pathCost;
         const int nodeLevel = label->level;  // the level at the node its successors start from
+        const int64_t remainingM = label->remainingM;
         m_nodes.Free(label);
         if (!m_road.LoadLink(0, link)) continue;
         const MapPoint node = m_road.GetEndPoint(0);
-        m_graph.UpdateProgress(node, false);
+        m_graph.UpdateProgress(node, false, remainingM);
         const int n = Successors(&next);
         Meeting hit;
         for (int i = 0; i < n; ++i) {
@@ -294,7 +299,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
                 m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass))
                 continue;
             const int64_t total = int64_t{cost} + m_graph.SeenCost() + turn;
-            const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link));
+            const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link),
+                                d.toTarget);
             if (rc < 0) return Fail(rc);
         }
         if (hit.cost == INT64_MAX) continue;

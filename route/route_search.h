@@ -72,7 +72,7 @@ public:
 
 private:
     // Queues a label; 1 queued, 0 refused, or a negative code.
-    int Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t parent);
+    int Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t parent, int64_t remainingM = -1);
     int ForwardSearch(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int limit);
     int BidirSearch(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int limit);
     // The labels of a phase are taken one by one through here: null with
