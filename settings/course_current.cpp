@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,35 +39,64 @@ struct KeyField {
     uint32_t* word = nullptr;
 };
 
-std::u16string SlotKey(std::u16string_view prefix, int slot, std::u16string_view field) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%03d", slot);
-    std::u16string key(prefix);
-    key += u"lCoursePosInfo";
-    for (const char* d = digits; *d; ++d) key.push_back(static_cast<char16_t>(*d));
-    key += field;
-    return key;
+// The keys are built one after another in a single buffer: a key is the
+// text kept so far (its "base") followed by a field name, so no key costs a
+// string of its own. Each visitor puts the buffer back as it found it.
+class KeyBuffer {
+public:
+    // The buffer's text followed by field; the buffer holds that key until
+    // the next call.
+    const std::u16string& With(std::u16string_view field) {
+        m_key.resize(m_base);
+        m_key += field;
+        return m_key;
+    }
+    // field becomes part of the base; Pop takes it off again.
+    size_t Push(std::u16string_view field) {
+        const size_t mark = m_base;
+        m_key.resize(m_base);
+        m_key += field;
+        m_base = m_key.size();
+        return mark;
+    }
+    void Pop(size_t mark) { m_base = mark; }
+
+private:
+    std::u16string m_key;
+    size_t m_base = 0;
+};
+
+template <typename Visit>
+void VisitPosKeys(KeyBuffer& keys, _tagUISTRUCT_COURSEPOS& p, Visit& visit) {
+    visit(keys.With(u".ePositionType"), KeyField{&p.ePositionType});
+    visit(keys.With(u".eRegionCheck"), KeyField{&p.eRegionCheck});
+    visit(keys.With(u".PosInfo.wcPosition.x"), KeyField{&p.PosInfo.wcPosition.x});
+    visit(keys.With(u".PosInfo.wcPosition.y"), KeyField{&p.PosInfo.wcPosition.y});
+    visit(keys.With(u".PosInfo.szName"), KeyField{nullptr, nullptr, p.PosInfo.szName});
 }
 
 template <typename Visit>
-void VisitPosKeys(const std::u16string& base, _tagUISTRUCT_COURSEPOS& p, Visit& visit) {
-    visit(base + u".ePositionType", KeyField{&p.ePositionType});
-    visit(base + u".eRegionCheck", KeyField{&p.eRegionCheck});
-    visit(base + u".PosInfo.wcPosition.x", KeyField{&p.PosInfo.wcPosition.x});
-    visit(base + u".PosInfo.wcPosition.y", KeyField{&p.PosInfo.wcPosition.y});
-    visit(base + u".PosInfo.szName", KeyField{nullptr, nullptr, p.PosInfo.szName});
-}
-
-template <typename Visit>
-void VisitBodyKeys(std::u16string_view prefix, _tagUISTRUCT_COURSEINFO& body, Visit& visit) {
-    const std::u16string pre(prefix);
-    VisitPosKeys(pre + u"lStartPosInfo", body.lStartPosInfo, visit);
-    for (int i = 0; i < kCourseSlots; ++i) VisitPosKeys(SlotKey(prefix, i, u""), body.lCoursePosInfo[i], visit);
-    visit(pre + u"eRouteOption", KeyField{&body.eRouteOption});
-    visit(pre + u"bRouteWithPeloxWizard", KeyField{&body.bRouteWithPeloxWizard});
-    visit(pre + u"bRouteWithTPEG", KeyField{&body.bRouteWithTPEG});
-    visit(pre + u"bStartUserPos", KeyField{&body.bStartUserPos});
-    visit(pre + u"bGoalUserPos", KeyField{&body.bGoalUserPos});
+void VisitBodyKeys(KeyBuffer& keys, std::u16string_view prefix, _tagUISTRUCT_COURSEINFO& body, Visit& visit) {
+    const size_t outer = keys.Push(prefix);
+    size_t mark = keys.Push(u"lStartPosInfo");
+    VisitPosKeys(keys, body.lStartPosInfo, visit);
+    keys.Pop(mark);
+    for (int i = 0; i < kCourseSlots; ++i) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%03d", i);
+        char16_t slot[24] = u"lCoursePosInfo";
+        size_t length = std::char_traits<char16_t>::length(slot);
+        for (const char* d = digits; *d && length + 1 < std::size(slot); ++d) slot[length++] = static_cast<char16_t>(*d);
+        mark = keys.Push(std::u16string_view(slot, length));
+        VisitPosKeys(keys, body.lCoursePosInfo[i], visit);
+        keys.Pop(mark);
+    }
+    visit(keys.With(u"eRouteOption"), KeyField{&body.eRouteOption});
+    visit(keys.With(u"bRouteWithPeloxWizard"), KeyField{&body.bRouteWithPeloxWizard});
+    visit(keys.With(u"bRouteWithTPEG"), KeyField{&body.bRouteWithTPEG});
+    visit(keys.With(u"bStartUserPos"), KeyField{&body.bStartUserPos});
+    visit(keys.With(u"bGoalUserPos"), KeyField{&body.bGoalUserPos});
+    keys.Pop(outer);
 }
 
 }  // namespace
@@ -494,26 +524,27 @@ template <typename Visit>
 void VisitFileKeys(_tagUISTRUCT_COURSEINFO& current, _tagUISTRUCT_COURSEINFO& routed, int32_t& wizardOption,
                    int32_t& routeType, int32_t& viaIndex, RouteRequest& request, int32_t& drivingDistance,
                    Visit& visit) {
-    VisitBodyKeys(u"", current, visit);
-    VisitBodyKeys(u"Routed.", routed, visit);
-    visit(u"m_nResultRouteWizardOption", KeyField{&wizardOption});
-    visit(u"m_eRouteType", KeyField{&routeType});
-    visit(u"m_nViaIndex", KeyField{&viaIndex});
-    visit(u"m_lRPInputData.uRouteMode", KeyField{nullptr, nullptr, nullptr, &request.uRouteMode});
-    visit(u"m_lRPInputData.sOption.eGoalType", KeyField{&request.sOption.eGoalType});
-    visit(u"m_lRPInputData.sOption.bIsGoalDir", KeyField{&request.sOption.bIsGoalDir});
-    visit(u"m_lRPInputData.sOption.bTP", KeyField{&request.sOption.bTP});
-    visit(u"m_lRPInputData.sOption.bRTM", KeyField{&request.sOption.bRTM});
-    visit(u"m_lRPInputData.sOption.bShortTurn", KeyField{&request.sOption.bShortTurn});
-    visit(u"m_lRPInputData.sPref.yHighWay", KeyField{nullptr, &request.sPref.yHighWay});
-    visit(u"m_lRPInputData.sPref.yCityHighWay", KeyField{nullptr, &request.sPref.yCityHighWay});
-    visit(u"m_lRPInputData.sPref.yTollRoad", KeyField{nullptr, &request.sPref.yTollRoad});
-    visit(u"m_lRPInputData.sPref.yLane3", KeyField{nullptr, &request.sPref.yLane3});
-    visit(u"m_lRPInputData.sPref.yAlley", KeyField{nullptr, &request.sPref.yAlley});
-    visit(u"m_lRPInputData.sPref.yDetourUturn", KeyField{nullptr, &request.sPref.yDetourUturn});
-    visit(u"m_lRPInputData.sPref.yDetourLeft", KeyField{nullptr, &request.sPref.yDetourLeft});
-    visit(u"m_lRPInputData.routeType", KeyField{&request.routeType});
-    visit(u"m_nDrivingDistance", KeyField{&drivingDistance});
+    KeyBuffer keys;
+    VisitBodyKeys(keys, u"", current, visit);
+    VisitBodyKeys(keys, u"Routed.", routed, visit);
+    visit(keys.With(u"m_nResultRouteWizardOption"), KeyField{&wizardOption});
+    visit(keys.With(u"m_eRouteType"), KeyField{&routeType});
+    visit(keys.With(u"m_nViaIndex"), KeyField{&viaIndex});
+    visit(keys.With(u"m_lRPInputData.uRouteMode"), KeyField{nullptr, nullptr, nullptr, &request.uRouteMode});
+    visit(keys.With(u"m_lRPInputData.sOption.eGoalType"), KeyField{&request.sOption.eGoalType});
+    visit(keys.With(u"m_lRPInputData.sOption.bIsGoalDir"), KeyField{&request.sOption.bIsGoalDir});
+    visit(keys.With(u"m_lRPInputData.sOption.bTP"), KeyField{&request.sOption.bTP});
+    visit(keys.With(u"m_lRPInputData.sOption.bRTM"), KeyField{&request.sOption.bRTM});
+    visit(keys.With(u"m_lRPInputData.sOption.bShortTurn"), KeyField{&request.sOption.bShortTurn});
+    visit(keys.With(u"m_lRPInputData.sPref.yHighWay"), KeyField{nullptr, &request.sPref.yHighWay});
+    visit(keys.With(u"m_lRPInputData.sPref.yCityHighWay"), KeyField{nullptr, &request.sPref.yCityHighWay});
+    visit(keys.With(u"m_lRPInputData.sPref.yTollRoad"), KeyField{nullptr, &request.sPref.yTollRoad});
+    visit(keys.With(u"m_lRPInputData.sPref.yLane3"), KeyField{nullptr, &request.sPref.yLane3});
+    visit(keys.With(u"m_lRPInputData.sPref.yAlley"), KeyField{nullptr, &request.sPref.yAlley});
+    visit(keys.With(u"m_lRPInputData.sPref.yDetourUturn"), KeyField{nullptr, &request.sPref.yDetourUturn});
+    visit(keys.With(u"m_lRPInputData.sPref.yDetourLeft"), KeyField{nullptr, &request.sPref.yDetourLeft});
+    visit(keys.With(u"m_lRPInputData.routeType"), KeyField{&request.routeType});
+    visit(keys.With(u"m_nDrivingDistance"), KeyField{&drivingDistance});
 }
 
 }  // namespace

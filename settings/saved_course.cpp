@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "foundation/debug_trace.h"
@@ -14,15 +15,25 @@ namespace {
 std::u16string CourseKey(int course, std::string_view field) { return userdata::EntryKey("Course", course, field); }
 
 // The keys of one course in file order: for each, visit(key, integer) or
-// visit(key, name field).
+// visit(key, name field). The keys are built one after another in a single
+// buffer ("CourseNNN." followed by the field), so no key costs a string of
+// its own; the key handed to visit lasts until the next one.
 template <typename Visit>
 void VisitCourseKeys(int course, _tagUISTRUCT_COURSEINFO& body, Visit&& visit) {
-    const auto point = [&](const std::string& prefix, _tagUISTRUCT_COURSEPOS& p) {
-        visit(CourseKey(course, prefix + ".ePositionType"), &p.ePositionType, nullptr);
-        visit(CourseKey(course, prefix + ".eRegionCheck"), &p.eRegionCheck, nullptr);
-        visit(CourseKey(course, prefix + ".PosInfo.wcPosition.x"), &p.PosInfo.wcPosition.x, nullptr);
-        visit(CourseKey(course, prefix + ".PosInfo.wcPosition.y"), &p.PosInfo.wcPosition.y, nullptr);
-        visit(CourseKey(course, prefix + ".PosInfo.szName"), nullptr, p.PosInfo.szName);
+    std::u16string key = CourseKey(course, "");
+    const size_t courseLength = key.size();
+    const auto with = [&key](size_t base, std::string_view field) -> const std::u16string& {
+        key.resize(base);
+        for (const char c : field) key.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
+        return key;
+    };
+    const auto point = [&](std::string_view prefix, _tagUISTRUCT_COURSEPOS& p) {
+        const size_t base = with(courseLength, prefix).size();
+        visit(with(base, ".ePositionType"), &p.ePositionType, nullptr);
+        visit(with(base, ".eRegionCheck"), &p.eRegionCheck, nullptr);
+        visit(with(base, ".PosInfo.wcPosition.x"), &p.PosInfo.wcPosition.x, nullptr);
+        visit(with(base, ".PosInfo.wcPosition.y"), &p.PosInfo.wcPosition.y, nullptr);
+        visit(with(base, ".PosInfo.szName"), nullptr, p.PosInfo.szName);
     };
     point("lStartPosInfo", body.lStartPosInfo);
     for (int slot = 0; slot < kCourseSlots; ++slot) {
@@ -30,12 +41,12 @@ void VisitCourseKeys(int course, _tagUISTRUCT_COURSEINFO& body, Visit&& visit) {
         std::snprintf(prefix, sizeof prefix, "lCoursePosInfo%03d", slot);
         point(prefix, body.lCoursePosInfo[slot]);
     }
-    visit(CourseKey(course, "eRouteOption"), &body.eRouteOption, nullptr);
-    visit(CourseKey(course, "bRouteWithPeloxWizard"), &body.bRouteWithPeloxWizard, nullptr);
-    visit(CourseKey(course, "bRouteWithTPEG"), &body.bRouteWithTPEG, nullptr);
-    visit(CourseKey(course, "bStartUserPos"), &body.bStartUserPos, nullptr);
-    visit(CourseKey(course, "bGoalUserPos"), &body.bGoalUserPos, nullptr);
-    visit(CourseKey(course, "szName"), nullptr, body.szName);
+    visit(with(courseLength, "eRouteOption"), &body.eRouteOption, nullptr);
+    visit(with(courseLength, "bRouteWithPeloxWizard"), &body.bRouteWithPeloxWizard, nullptr);
+    visit(with(courseLength, "bRouteWithTPEG"), &body.bRouteWithTPEG, nullptr);
+    visit(with(courseLength, "bStartUserPos"), &body.bStartUserPos, nullptr);
+    visit(with(courseLength, "bGoalUserPos"), &body.bGoalUserPos, nullptr);
+    visit(with(courseLength, "szName"), nullptr, body.szName);
 }
 
 // The course number of a key "CourseNNN.field"; -1 for other keys.
