@@ -214,7 +214,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             const uint32_t from = into[i];
             if (!isOrigin(from) && m_graph.RefusedUnread(from, node, nodeLevel)) continue;
             if (!m_graph.ReadLink(from)) continue;
-            const NcLinkSeen seen = m_graph.Seen();
+            const NcLinkSeen& seen = m_graph.Seen();
             // Whether the turn into this link is allowed is in the other
             // link's own list.
             NcConnection turn;
