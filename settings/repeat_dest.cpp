@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -31,11 +30,25 @@ std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKe
 
 int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "I", true); }
 
-std::u16string CounterKey(int entry, int row, int hour) {
-    char field[16];
-    std::snprintf(field, sizeof field, "nVCWH%02d%02d", row, hour);
-    return EntryKey(entry, field);
-}
+// The visit counters' keys of one place ("I003.nVCWH0108": row 1, hour 8),
+// built in one buffer: each key replaces the last one's four digits.
+class CounterKeys {
+public:
+    explicit CounterKeys(int entry) : m_key(EntryKey(entry, "nVCWH")), m_base(m_key.size()) {}
+    const char16_t* At(int row, int hour) {
+        m_key.resize(m_base);
+        for (const int n : {row, hour}) {
+            m_key.push_back(static_cast<char16_t>(u'0' + n / 10));
+            m_key.push_back(static_cast<char16_t>(u'0' + n % 10));
+        }
+        return m_key.c_str();
+    }
+
+private:
+    std::u16string m_key;
+    size_t m_base;
+};
+static_assert(kRepeatRows <= 100 && kRepeatHours <= 100, "two digits each");
 
 std::u16string_view PlaceName(const _tagUISTRUCT_REPEATDEST& r) {
     return NameFieldView(r.PosInfo.szName, kCourseNameUnits);
@@ -124,11 +137,11 @@ int CMgrConfigUIDataRepeatDest::Load(const char16_t* file) {
     for (const int entry : EntriesWithKeys(EntryOfKey, toVisit)) {
         _tagUISTRUCT_REPEATDEST record;
         int present = 0;
+        CounterKeys counters(entry);
         for (int row = 0; row < kRepeatRows; ++row) {
             for (int hour = 0; hour < kRepeatHours; ++hour) {
                 // Counters never used may be left out of a file.
-                present += m_configFile.GetInt(CounterKey(entry, row, hour).c_str(),
-                                               &record.nVCWH[row * kRepeatHours + hour], 0);
+                present += m_configFile.GetInt(counters.At(row, hour), &record.nVCWH[row * kRepeatHours + hour], 0);
             }
         }
         int time = 0;
@@ -156,9 +169,10 @@ int CMgrConfigUIDataRepeatDest::Save(const char16_t* file) {
     ok &= m_configFile.SetInt(u"ItemCount", m_items.GetCount());
     for (int i = 0; i < m_items.GetCount(); ++i) {
         const _tagUISTRUCT_REPEATDEST& r = *m_items.GetAt(i);
+        CounterKeys counters(i);
         for (int row = 0; row < kRepeatRows; ++row) {
             for (int hour = 0; hour < kRepeatHours; ++hour) {
-                ok &= m_configFile.SetInt(CounterKey(i, row, hour).c_str(), r.nVCWH[row * kRepeatHours + hour]);
+                ok &= m_configFile.SetInt(counters.At(row, hour), r.nVCWH[row * kRepeatHours + hour]);
             }
         }
         ok &= m_configFile.SetInt(EntryKey(i, "nVCETC").c_str(), r.nVCETC);
