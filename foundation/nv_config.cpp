@@ -70,6 +70,15 @@ bool HasLineBreakOrNul(std::u16string_view text) {
     return false;
 }
 
+// A key that would read back as written: no "|" (it ends the key), no CR,
+// LF or NUL. One pass over the key.
+bool KeyReadsBack(std::u16string_view key) {
+    for (const char16_t c : key) {
+        if (c == u'|' || c == u'\r' || c == u'\n' || c == u'\0') return false;
+    }
+    return true;
+}
+
 std::u16string AsciiToU16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 std::u16string TrimRightBlanks(std::u16string text) {
@@ -131,10 +140,7 @@ int NvConfigMap::SetValue(const char16_t* key, const char16_t* value, int type) 
     if (!key) return 0;
     const std::u16string_view keyView(key);
     const std::u16string_view valueView(value ? value : u"");
-    if (keyView.empty() || keyView.find(u'|') != std::u16string_view::npos || HasLineBreakOrNul(keyView) ||
-        HasLineBreakOrNul(valueView)) {
-        return 0;
-    }
+    if (keyView.empty() || !KeyReadsBack(keyView) || HasLineBreakOrNul(valueView)) return 0;
     int position = 0;
     if (FindKey(key, &position)) {
         _tagNVSTRUCT_MAPTABLE& entry = m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])];

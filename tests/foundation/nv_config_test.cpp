@@ -312,6 +312,8 @@ TEST(NvConfigMap, RefusesTextThatWouldNotReadBack) {
     NvConfigMap map;
     EXPECT_EQ(map.SetValue(u"", u"x", 2), 0);
     EXPECT_EQ(map.SetValue(u"a|b", u"x", 2), 0);
+    EXPECT_EQ(map.SetValue(u"a\rb", u"x", 2), 0);
+    EXPECT_EQ(map.SetValue(u"ab\n", u"x", 2), 0);
     EXPECT_EQ(map.SetValue(u"a", u"line\r\nbreak", 2), 0);
     EXPECT_EQ(map.SetValue(NvString(std::u16string_view(u"a\0b", 3)), NvString(u"x"), 2), 0);
     EXPECT_EQ(map.GetCount(), 0);
