@@ -36,6 +36,13 @@ int32_t Truncate(double v) {
 
 }  // namespace
 
+int NcModeOfRouteKinds(uint32_t kinds) {
+    static constexpr int kModeOfKind[4] = {0, 3, 2, 4};
+    for (int k = 0; k < 4; ++k)
+        if (kinds & (1u << k)) return kModeOfKind[k];
+    return 0;
+}
+
 int NcTableSpeed(int mode, int roadClass, int laneIndex) {
     if (mode == 4 || mode < 0 || mode > 4) return 50;
     const int row = std::clamp(roadClass, 0, 14);

@@ -48,6 +48,11 @@ struct NcCostExtras {
     int32_t extra = 0;    // share added in proportion to the cost per metre
 };
 
+// The speed-table mode of a request's route kinds (mode word & 15): the
+// lowest kind asked for, 1 -> 0, 2 -> 3, 4 -> 2, 8 -> 4 (50 km/h on every
+// road, so that kind's cost follows the length); 0 without a kind. The
+// table of mode 1 is not chosen by any kind.
+int NcModeOfRouteKinds(uint32_t kinds);
 // Speed table entry in km/h (mode 4: 50).
 int NcTableSpeed(int mode, int roadClass, int laneIndex);
 // The lane value m (10 for kinds 3 to 5; doubled for classes below 8 when

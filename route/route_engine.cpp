@@ -12,13 +12,6 @@ namespace {
 bool PassedThrough(int32_t kind) { return kind == kLegEndList1 || kind == kLegEndList2; }
 bool GivenByLink(int32_t kind) { return kind == kLegEndLink || PassedThrough(kind); }
 
-// Route kinds 1, 2, 4 and 8 select the speed tables 0 to 3.
-int ModeOfKinds(uint32_t kinds) {
-    for (int m = 0; m < 4; ++m)
-        if (kinds & (1u << m)) return m;
-    return 0;
-}
-
 }  // namespace
 
 std::vector<RouteLegGroup> RouteLegGroups(const RoutePlanRequest& request) {
@@ -183,7 +176,7 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
     m_shortRoute = straightM < kRouteShortRouteM;
 
     NcCostRules rules;
-    rules.mode = ModeOfKinds(request.routeKinds);
+    rules.mode = NcModeOfRouteKinds(request.routeKinds);
     NcRoute search(m_road, m_define.Config(), rules);
     if (!search.Init(m_nodeMemory.data(), m_memory.LinkIdMemory(), m_markBytes)) return kNcSearchNoMemory;
     NcSearchTuning tuning = m_tuning;

@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
     NcRouteDefine define;
     define.Load(platform::ResolveUnder(root, "Config\\Route.cfg"));  // the built-in table otherwise
     NcCostRules rules;
-    rules.mode = kind == 1 ? 0 : kind == 2 ? 1 : kind == 4 ? 2 : 3;
+    rules.mode = NcModeOfRouteKinds(static_cast<uint32_t>(kind));
     std::vector<uint8_t> nodeMemory(NcLinkMem::kBytes);
     NcRoute search(road, define.Config(), rules);
     if (!search.Init(nodeMemory.data(), memory.LinkIdMemory(), markBytes)) return 1;

@@ -103,4 +103,33 @@ TEST(NodeCost, SpeedLimitRules) {
     }
 }
 
+// A request's route kind picks the speed table: 1 the table of mode 0, 2
+// that of mode 3, 4 that of mode 2, 8 the 50 km/h of mode 4 (the table of
+// mode 1 belongs to no kind). A 1000 m class-0 link with five lanes a
+// direction and no limit, by hand from the table's column 5.
+TEST(NodeCost, RouteKindsChooseTheSpeedTable) {
+    struct Case {
+        uint32_t kinds;
+        int32_t cost;
+    } const cases[] = {
+        {1, 6206},   // 58 km/h
+        {2, 4864},   // 74 km/h
+        {4, 5714},   // 63 km/h
+        {8, 7200},   // 50 km/h
+        {0, 6206},   // no kind: the first table
+        {15, 6206},  // several kinds: the lowest
+        {12, 5714},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "kinds " << c.kinds);
+        NcCostRules rules;
+        rules.mode = NcModeOfRouteKinds(c.kinds);
+        EXPECT_EQ(NcComputeNodeCost(Link(0, 5), rules, {}).cost, c.cost);
+    }
+    // Kind 8 weighs every road by its length alone.
+    NcCostRules shortest;
+    shortest.mode = NcModeOfRouteKinds(8);
+    EXPECT_EQ(NcComputeNodeCost(Link(9, 0), shortest, {}).cost, 7200);
+}
+
 }  // namespace
