@@ -590,3 +590,21 @@ TEST_F(ExactSearchTest, FullMeetingTableHandsOverToTheForwardPhase) {
 }
 
 }  // namespace
+
+namespace {
+
+// The link-id memory given to the search holds three pages (96 links): a
+// search that reaches more groups ends with -627 instead of writing past
+// its memory, and the next search in that memory runs normally.
+TEST_F(ExactSearchTest, LinkIdMemoryUsedUpEndsTheSearch) {
+    markMemory.assign(kNcLinkIndexBytes + 3 * kNcLinkPageBytes, 0);
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(800, 1);
+    Open(city);
+    const uint32_t last = static_cast<uint32_t>(city.net.links.size() - 1);
+    EXPECT_EQ(search->Search({1}, {last}, 1000000), kNcSearchNoMemory);
+    EXPECT_TRUE(search->Route().empty());
+    ASSERT_EQ(search->Search({5}, {5}, 10), 5);
+    EXPECT_EQ(search->Route(), std::vector<uint32_t>{5});
+}
+
+}  // namespace
