@@ -182,8 +182,9 @@ int CModuleSCH::DoSearch(const SearchRequest& request) {
     {
         MgrLock hold(m_requestLock);
         const int32_t state = m_settings->GetState();
-        // The same request again while it runs or waits: it goes on.
-        if ((state == kSchStateRequested || state == kSchStateSearching) && job == m_job) return 1;
+        // The same request again while it runs or waits: it goes on (unless
+        // its message never reached the worker).
+        if ((state == kSchStateRequested || state == kSchStateSearching) && job == m_job && !m_postLost) return 1;
         m_job = job;
         ++m_jobGeneration;
         m_newestGeneration.store(m_jobGeneration, std::memory_order_release);
@@ -192,13 +193,20 @@ int CModuleSCH::DoSearch(const SearchRequest& request) {
             MgrLock settings(*m_settings->GetLock());
             EncodeSearchRequest(request, m_settings->request);
         }
-        // One message at a time: a request that waits is simply replaced.
-        post = state != kSchStateRequested;
+        // One message at a time: a request that waits is simply replaced,
+        // unless the message posted for it was lost.
+        post = state != kSchStateRequested || m_postLost;
+        m_postLost = false;
         m_settings->SetState(kSchStateRequested);
     }
     DebugTrace(3, "DoSearch : %s\n", job.keywordCp949.c_str());
-    if (post && !CMgrWorkThread::SendThreadMessage(kModuleSchThreadName, kSchMsgSearch, nullptr, 0, kPostTimeoutMs))
+    if (post && !CMgrWorkThread::SendThreadMessage(kModuleSchThreadName, kSchMsgSearch, nullptr, 0, kPostTimeoutMs)) {
+        // No message waits for the request now standing: the next request
+        // posts one of its own, or the module would wait for ever.
+        MgrLock hold(m_requestLock);
+        m_postLost = true;
         return -1;
+    }
     return 1;
 }
 

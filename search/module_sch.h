@@ -238,6 +238,7 @@ private:
     int m_resultStatus = 0;
     bool m_resultsValid = false;
     bool m_releaseAsked = false;
+    bool m_postLost = false;  // the last search message could not be posted
     // What a running search polls without a lock: the newest generation and
     // the stop asked by ReleaseSearchMemory or Stop.
     std::atomic<uint64_t> m_newestGeneration{0};

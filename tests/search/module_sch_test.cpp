@@ -145,6 +145,36 @@ TEST_F(ModuleSchTest, TheNewestRequestWins) {
     lookups.join();
 }
 
+TEST_F(ModuleSchTest, ARequestWhoseMessageWasLostIsPostedAgain) {
+    // The worker is held inside a search (the route sampling of kind 5)
+    // while its queue is filled, so that the next request cannot be posted.
+    std::atomic<bool> entered{false}, release{false};
+    module->SetRouteSampler([&](MapPoint* points, uint8_t* flags, int, uint32_t) {
+        entered = true;
+        WaitFor([&] { return release.load(); });
+        points[0] = {};
+        flags[0] = 0;
+        return 1;
+    });
+    SearchRequest along = Request(kSearchKindPathCate, u"");
+    along.nSubCode = 1;
+    ASSERT_EQ(module->DoSearch(along), 1);
+    ASSERT_TRUE(WaitFor([&] { return entered.load(); }));
+    while (CMgrWorkThread::SendThreadMessage(kModuleSchThreadName, 99, nullptr, 0, 0)) {
+    }
+    const SearchRequest q = Request(kSearchKindAddrDongLi, u"누리");
+    EXPECT_EQ(module->DoSearch(q), -1);
+    release = true;
+    // The same request again (and so any later one) reaches the worker and
+    // is answered; it is refused again while the worker has not yet made
+    // room in its queue.
+    EXPECT_TRUE(WaitFor([&] { return module->DoSearch(q) == 1; }));
+    int count = 0;
+    EXPECT_TRUE(WaitFor([&] { return module->GetSearchResultCount(&count) == 1; }));
+    EXPECT_EQ(count, 1);
+    module->SetRouteSampler(nullptr);
+}
+
 TEST_F(ModuleSchTest, ReleasingMemoryDuringASearch) {
     ASSERT_EQ(module->DoSearch(Request(kSearchKindNewAddrDongLi, u"누리")), 1);
     EXPECT_EQ(module->ReleaseSearchMemory(), 1);
