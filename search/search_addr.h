@@ -151,6 +151,9 @@ public:
     int SearchAreaByText(std::string_view cp949Keyword, uint32_t areaFilter);
     int RowCount() const { return static_cast<int>(m_rows.size()); }
     const Row& AreaRow(int i) const { return m_rows[static_cast<size_t>(i)]; }
+    // Exchanges the area rows with other, so that an area list can be made
+    // without losing the rows of the last dong/li search.
+    void SwapRows(std::vector<Row>& other) { m_rows.swap(other); }
     // A slice of the area rows: outCount = min(count - start, n), 0 when
     // start is negative or beyond the count or n is not positive.
     int GetRows(int start, int n, int* outCount, const Row** outRows) const;

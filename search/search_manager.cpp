@@ -143,8 +143,13 @@ int CMneSearchManager::GetAreaList(uint32_t code, int level, char16_t* parentNam
     int listLevel = 0;
     if (!ListTarget(code, level, roadName, listCode, listLevel)) return -1;
     auto list = [&](auto& engine) {
+        // The engine's rows are the results of its last dong/li search:
+        // kept aside while the list is made, then put back.
+        std::vector<typename std::remove_reference_t<decltype(engine)>::Row> searched;
+        engine.SwapRows(searched);
         const int n = std::min(engine.ListAreas(listCode, listLevel), std::max(maxRows, 0));
         for (int i = 0; i < n; ++i) rows[i] = ToAreaRow(engine.AreaRow(i));
+        engine.SwapRows(searched);
         if (parentName) {
             std::string text;
             engine.GetAreaText(listCode, text, 0);

@@ -175,6 +175,34 @@ TEST_F(ModuleSchTest, ARequestWhoseMessageWasLostIsPostedAgain) {
     module->SetRouteSampler(nullptr);
 }
 
+TEST_F(ModuleSchTest, AreaListsLeaveTheDongLiResultsAlone) {
+    // The area lists are read by the engines that hold the dong/li
+    // results; the finished search's rows must be the same before and after.
+    for (const bool roadName : {false, true}) {
+        SCOPED_TRACE(roadName ? "road names" : "lot numbers");
+        const uint32_t kind = roadName ? kSearchKindNewAddrDongLi : kSearchKindAddrDongLi;
+        const int count = Search(Request(kind, u"누리"));
+        ASSERT_GT(count, 0);
+        const std::vector<SearchResult> before = Fetch(kind, count);
+        ASSERT_EQ(static_cast<int>(before.size()), count);
+        SearchAreaRow areas[50];
+        for (const uint32_t code : {0u, 1030u, 103002u}) {
+            const int listed = roadName ? module->GetNewAddrAreaList(code, 1, nullptr, areas, 50)
+                                        : module->GetAreaList(code, 1, nullptr, areas, 50);
+            EXPECT_GE(listed, 0);
+        }
+        int still = 0;
+        ASSERT_EQ(module->GetSearchResultCount(&still), 1);
+        ASSERT_EQ(still, count);
+        const std::vector<SearchResult> after = Fetch(kind, count);
+        ASSERT_EQ(after.size(), before.size());
+        for (size_t i = 0; i < after.size(); ++i) {
+            EXPECT_EQ(after[i].uAreaCode, before[i].uAreaCode);
+            EXPECT_EQ(SearchText(after[i].szName, kSchNameChars), SearchText(before[i].szName, kSchNameChars));
+        }
+    }
+}
+
 TEST_F(ModuleSchTest, ReleasingMemoryDuringASearch) {
     ASSERT_EQ(module->DoSearch(Request(kSearchKindNewAddrDongLi, u"누리")), 1);
     EXPECT_EQ(module->ReleaseSearchMemory(), 1);
