@@ -18,7 +18,7 @@
 namespace navi_bench {
 
 // How the synthetic city numbers its links (see its writer).
-inline constexpr const char* kRouteCityNumbering = "by level, then by the highest road met, tile by tile";
+inline constexpr const char* kRouteCityNumbering = "by level, then along a Hilbert curve";
 
 inline std::string RouteBenchCity() {
     const char* env = std::getenv("NAVI_ROUTE_BENCH_ROOT");

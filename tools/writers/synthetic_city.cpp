@@ -54,6 +54,25 @@ void Describe(RoadNetLink& l, SyntheticRoad road) {
     }
 }
 
+// The position of cell (x, y) along a Hilbert curve over a 65536 x 65536
+// grid: cells near each other along the curve lie near each other in the
+// plane.
+uint32_t HilbertIndex(uint32_t x, uint32_t y) {
+    uint32_t d = 0;
+    for (uint32_t s = 1u << 15; s > 0; s >>= 1) {
+        const uint32_t rx = (x & s) ? 1 : 0, ry = (y & s) ? 1 : 0;
+        d += s * s * ((3 * rx) ^ ry);
+        if (ry == 0) {
+            if (rx == 1) {
+                x = 65535 - x;
+                y = 65535 - y;
+            }
+            std::swap(x, y);
+        }
+    }
+    return d;
+}
+
 }  // namespace
 
 SyntheticCity BuildSyntheticCity(uint32_t maxLinks, uint64_t seed, const SyntheticProgress& progress) {
@@ -140,26 +159,29 @@ SyntheticCity BuildSyntheticCity(uint32_t maxLinks, uint64_t seed, const Synthet
         if (tr % (kTile * 20) == 0) tell("network: " + std::to_string(links.size() - 1) + " links");
     }
 
-    // Numbered by network level, the main roads first; within a level the
-    // links that meet a higher road come first, highest first; each group
-    // tile by tile. A search far from both ends of a route enters only the
-    // main roads and reads, beside their blocks, only those of the lesser
-    // roads it looks at and refuses at their crossings. So it reads few
-    // blocks of the road file, and they stay cached from one route to the
-    // next.
+    // Numbered by network level, the main roads first; within a level along
+    // a Hilbert curve through the city (by the middle of each link), so that
+    // a block of 53 links covers a compact patch of its level, about square.
+    // A search far from both ends of a route enters only the main roads,
+    // whose blocks hold nothing else, and reads few blocks of the lesser
+    // roads near its ends.
     {
-        std::vector<uint8_t> nodeLevel(nodes.size(), 0);
-        for (size_t i = 1; i < links.size(); ++i)
-            for (uint32_t node : {links[i].firstNode, links[i].secondNode})
-                nodeLevel[node] = std::max(nodeLevel[node], links[i].networkLevel);
-        auto group = [&](uint32_t i) {
-            const RoadNetLink& l = links[i];
-            return std::make_pair(-static_cast<int>(l.networkLevel),
-                                  -static_cast<int>(std::max(nodeLevel[l.firstNode], nodeLevel[l.secondNode])));
-        };
+        const MapPoint sw = ToMap(0, 0), ne = ToMap(city.xm.back(), city.ym.back() + kExpresswayOffsetM);
+        const double spanX = std::max(1, ne.x - sw.x), spanY = std::max(1, ne.y - sw.y);
+        std::vector<uint32_t> curve(links.size(), 0);
+        for (size_t i = 1; i < links.size(); ++i) {
+            const MapPoint a = nodes[links[i].firstNode], b = nodes[links[i].secondNode];
+            const double mx = (a.x + b.x) / 2.0 - sw.x, my = (a.y + b.y) / 2.0 - sw.y;
+            curve[i] = HilbertIndex(static_cast<uint32_t>(std::clamp(mx / spanX, 0.0, 1.0) * 65535),
+                                    static_cast<uint32_t>(std::clamp(my / spanY, 0.0, 1.0) * 65535));
+        }
         std::vector<uint32_t> order(links.size() - 1);
         for (uint32_t i = 0; i < order.size(); ++i) order[i] = i + 1;
-        std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) { return group(a) < group(b); });
+        std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+            const int la = links[a].networkLevel, lb = links[b].networkLevel;
+            if (la != lb) return la > lb;
+            return curve[a] != curve[b] ? curve[a] < curve[b] : a < b;
+        });
         std::vector<RoadNetLink> byLevel(1);
         std::vector<SyntheticRoad> roadsByLevel(1, SyntheticRoad::kLocal);
         byLevel.reserve(links.size());

@@ -5,10 +5,9 @@
 // local streets between; local lines 3 and 7 of every ten are one-way, and
 // about one crossing in fifty bans a left turn. Links are numbered by
 // network level, highest first (expressways and ramps, then arterials, then
-// local streets); within a level the links that meet a higher road come
-// first, highest first; each group is numbered tile by tile (5 x 5 nodes),
-// so that neighbours share a packed block and the main roads fill blocks of
-// their own. The same network can be written as OSM XML for other routers.
+// local streets); within a level along a Hilbert curve through the city, so
+// that neighbours share a packed block, each block covers a compact patch
+// and the main roads fill blocks of their own. The same network can be written as OSM XML for other routers.
 #include <cstdint>
 #include <functional>
 #include <string>
