@@ -242,3 +242,77 @@ TEST(RouteFixtureTest, HandDrawnMaps) {
 }
 
 }  // namespace
+
+namespace {
+
+// A stem into a tree of streets where every crossing has seven branches,
+// five deep (19607 links of equal length). Cheapest-first, all the labels of
+// one depth are taken before the next; while the 2401 of the fourth are
+// taken, each queues seven more, and none of them is ever beaten, so
+// nothing can be reclaimed: the 10000 nodes run out and the search ends
+// with -627. The search after it in the same memory finds its route.
+TEST(RouteFixtureTest, NodePoolUsedUpEndsTheSearch) {
+    writers::SyntheticCity city;
+    writers::RoadNet& net = city.net;
+    net.links.emplace_back();
+    city.roads.push_back(writers::SyntheticRoad::kLocal);
+    const auto add = [&](uint32_t a, uint32_t b) {
+        writers::RoadNetLink l;
+        l.firstNode = a;
+        l.secondNode = b;
+        l.lengthM = 200;
+        l.roadClass = 6, l.kind = 6, l.networkLevel = 0, l.lanes = 1, l.speedCode = 5;
+        const uint32_t i = static_cast<uint32_t>(net.links.size());
+        l.trafficStored = 2 * i;
+        l.trafficReversed = 2 * i + 1;
+        net.links.push_back(l);
+        city.roads.push_back(writers::SyntheticRoad::kLocal);
+        return i;
+    };
+    constexpr int kBranches = 7, kDepth = 5;
+    net.nodes.push_back(At(0, -200));  // the stem's start
+    net.nodes.push_back(At(0, 0));     // the root
+    const uint32_t stem = add(0, 1);
+    std::vector<uint32_t> level{1};
+    std::vector<uint32_t> firstLinkOfDepth;
+    double width = 0;
+    for (int d = 1; d <= kDepth; ++d) {
+        std::vector<uint32_t> below;
+        const size_t count = level.size() * kBranches;
+        firstLinkOfDepth.push_back(static_cast<uint32_t>(net.links.size()));
+        for (size_t k = 0; k < count; ++k) {
+            const double x = (static_cast<double>(k) - static_cast<double>(count - 1) / 2) * 10.0;
+            width = std::max(width, std::fabs(x));
+            const uint32_t node = static_cast<uint32_t>(net.nodes.size());
+            net.nodes.push_back(At(x, d * 200.0));
+            add(level[k / kBranches], node);
+            below.push_back(node);
+        }
+        level.swap(below);
+    }
+    // A street of its own, never reached from the tree.
+    net.nodes.push_back(At(width + 500, 0));
+    net.nodes.push_back(At(width + 700, 0));
+    const uint32_t apart = add(static_cast<uint32_t>(net.nodes.size() - 2), static_cast<uint32_t>(net.nodes.size() - 1));
+    city.southWest = At(-width - 1000, -1000);
+    city.northEast = At(width + 1000, kDepth * 200.0 + 1000);
+
+    testsupport::TempDir dir;
+    std::string error;
+    ASSERT_TRUE(writers::WriteSyntheticCityFiles(city, dir.Path(), &error)) << error;
+    std::vector<uint8_t> roadMemory(1 << 20), nodeMemory(NcLinkMem::kBytes),
+        markMemory(kNcLinkIndexBytes + 2000 * kNcLinkPageBytes);
+    NcDALManager road;
+    ASSERT_EQ(road.OpenAt(dir.Path(), roadMemory.data(), roadMemory.size()), 1);
+    NcRoute search(road, NcDefaultRouteConfig(), NcCostRules{});
+    ASSERT_EQ(search.Init(nodeMemory.data(), markMemory.data(), markMemory.size()), 1);
+
+    EXPECT_EQ(search.Search({stem}, {apart}, 1000000), kNcSearchNoMemory);
+    EXPECT_TRUE(search.Route().empty());
+    // The stem, the first branch of the root and the first branch below it.
+    const uint32_t second = firstLinkOfDepth[1];
+    ASSERT_EQ(search.Search({stem}, {second}, 1000000), static_cast<int>(second));
+    EXPECT_EQ(search.Route(), (std::vector<uint32_t>{stem, firstLinkOfDepth[0], second}));
+}
+
+}  // namespace
