@@ -150,6 +150,39 @@ MapPoint RouteEngine::LegEndPoint(const RoutePlanLegEnd& end, bool origin) {
     return end.point;
 }
 
+int RouteEngine::CheckSameLink(const RoutePlanLeg& leg, std::vector<uint32_t>* origins, std::vector<uint32_t>* goals) {
+    const MapPoint from = leg.origin.foot, to = leg.destination.foot;
+    if ((from.x == 0 && from.y == 0) || (to.x == 0 && to.y == 0)) return 0;  // positions not known
+    const auto has = [](const std::vector<uint32_t>& v, uint32_t id) { return std::find(v.begin(), v.end(), id) != v.end(); };
+    // Whether the destination's foot lies ahead of the origin's on the
+    // directed link (1), behind (0), or the link cannot be driven (-1).
+    const auto ahead = [&](uint32_t link) {
+        if (m_road.LoadLink(0, link) != 1 || m_road.View(0).IsClosed()) return -1;
+        const MapPoint s = m_road.GetStartPoint(0), e = m_road.GetEndPoint(0);
+        const double along = (static_cast<double>(to.x) - from.x) * (static_cast<double>(e.x) - s.x) +
+                             (static_cast<double>(to.y) - from.y) * (static_cast<double>(e.y) - s.y);
+        return along >= 0 ? 1 : 0;
+    };
+    for (uint32_t o : *origins)
+        if (has(*goals, o) && ahead(o) == 1) return static_cast<int>(o);
+    // An origin that is also a goal would end the search at once although
+    // the destination lies behind it: start on the reverse link instead, or,
+    // on a one-way road, look for the destination on its other links.
+    const std::vector<uint32_t> given = *origins;
+    for (uint32_t o : given) {
+        if (!has(*goals, o)) continue;
+        const uint32_t reverse = o ^ kNcLinkReverseBit;
+        if (ahead(reverse) >= 0) {
+            origins->erase(std::find(origins->begin(), origins->end(), o));
+            if (has(*goals, reverse)) return static_cast<int>(reverse);
+            if (!has(*origins, reverse)) origins->push_back(reverse);
+        } else {
+            goals->erase(std::find(goals->begin(), goals->end(), o));
+        }
+    }
+    return origins->empty() || goals->empty() ? -1 : 0;
+}
+
 int RouteEngine::RouteForMultiDest(const RoutePlanRequest& request, RouteParamOutput* out) {
     std::lock_guard<std::mutex> hold(m_lock);
     // A cancel given while no plan ran belongs to no run.
@@ -213,12 +246,18 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
             for (int i = 0; i < leg.destination.linkCount; ++i) goals.push_back(static_cast<uint32_t>(leg.destination.links[i]));
             if (origins.empty() || goals.empty()) return kNcSearchBadLink;
 
-            const uint64_t startedMs = platform::GetTickCount64();
-            const int rc = search.Search(origins, goals, request.limit);
-            ++m_searches;
-            DebugTrace(1, "[RP**] ROUTE CALC TIME: %d\n", static_cast<int>(platform::GetTickCount64() - startedMs));
-            if (rc < 0) return rc;
-            const std::vector<uint32_t>& route = search.Route();
+            const int same = CheckSameLink(leg, &origins, &goals);
+            if (same < 0) return kNcSearchTooManyLinks;
+            const std::vector<uint32_t> single{static_cast<uint32_t>(same)};
+            int rc = same;
+            if (same == 0) {
+                const uint64_t startedMs = platform::GetTickCount64();
+                rc = search.Search(origins, goals, request.limit);
+                ++m_searches;
+                DebugTrace(1, "[RP**] ROUTE CALC TIME: %d\n", static_cast<int>(platform::GetTickCount64() - startedMs));
+                if (rc < 0) return rc;
+            }
+            const std::vector<uint32_t>& route = same > 0 ? single : search.Route();
             const bool repeats = !section.empty() && !route.empty() && static_cast<int32_t>(route.front()) == section.back();
             for (size_t i = repeats ? 1 : 0; i < route.size(); ++i) section.push_back(static_cast<int32_t>(route[i]));
             reached = static_cast<uint32_t>(rc);

@@ -75,6 +75,13 @@ private:
     int RouteForMultiDestLocked(const RoutePlanRequest& request, RouteParamOutput* out);
     void MarkLinkSets(const RoutePlanRequest& request);
     MapPoint LegEndPoint(const RoutePlanLegEnd& end, bool origin);
+    // A leg whose origin and destination lie on one road link, told apart
+    // by where the two feet lie along it: the link's id when the
+    // destination lies ahead on a link the origin may start on (the route
+    // is that link alone); 0 to search, the origins narrowed to the reverse
+    // link or the goal link dropped when the destination lies behind; -1
+    // when no way is left.
+    int CheckSameLink(const RoutePlanLeg& leg, std::vector<uint32_t>* origins, std::vector<uint32_t>* goals);
 
     std::string m_root;
     NcLargeMemManager m_memory;

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 
 #include "support/temp_dir.h"
@@ -250,6 +251,65 @@ TEST_F(RouteEngineDemo, CachedLinksAreTheExpresswayLinks) {
     EXPECT_FALSE(engine->ReadLink(1, &rec));
     RoutePlanResult r;
     EXPECT_LT(engine->Plan(Legs({1, 20}), &r), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Origin and destination on one street link, their feet a quarter and
+// three quarters along it: ahead, the route is that link alone; behind on
+// a two-way street, the route starts on the reverse link (alone when the
+// destination may be reached on it, else round the blocks back onto the
+// link); behind on the one-way northern street there is no way (-622).
+TEST_F(RouteEngineDemo, OriginAndDestinationOnOneLink) {
+    const int32_t reverse = static_cast<int32_t>(kNcLinkReverseBit);
+    struct Case {
+        const char* what;
+        int32_t link;                      // the street link, stored direction
+        double originAt, destinationAt;    // fraction along the stored direction
+        std::vector<int32_t> origins, goals;
+        int rc;
+        std::vector<int32_t> route;        // empty: checked below by its ends
+    } cases[] = {
+        {"ahead", 2, 0.25, 0.75, {2}, {2}, 1, {2}},
+        {"ahead against the stored direction", 2, 0.75, 0.25, {2 | reverse}, {2 | reverse}, 1, {2 | reverse}},
+        {"ahead on the one-way street", 18, 0.25, 0.75, {18}, {18}, 1, {18}},
+        {"behind, the reverse link a goal too", 2, 0.75, 0.25, {2}, {2, 2 | reverse}, 1, {2 | reverse}},
+        {"behind, both directions given at each end", 2, 0.75, 0.25, {2, 2 | reverse}, {2, 2 | reverse}, 1,
+         {2 | reverse}},
+        {"behind, only the link itself a goal", 2, 0.75, 0.25, {2}, {2}, 1, {}},
+        {"behind on the one-way street", 18, 0.75, 0.25, {18}, {18}, kNcSearchTooManyLinks, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(check.LoadLink(0, static_cast<uint32_t>(c.link)), 1);
+        const MapPoint s = check.GetStartPoint(0), e = check.GetEndPoint(0);
+        const auto at = [&](double f) {
+            return MapPoint{static_cast<int32_t>(std::lround(s.x + f * (e.x - s.x))),
+                            static_cast<int32_t>(std::lround(s.y + f * (e.y - s.y)))};
+        };
+        RoutePlanRequest q;
+        q.routeKinds = 1;
+        q.legCount = 1;
+        q.legs[0].origin.kind = kLegEndPoint;
+        q.legs[0].origin.point = q.legs[0].origin.foot = at(c.originAt);
+        for (int32_t id : c.origins) q.legs[0].origin.AddLink(id);
+        q.legs[0].destination.kind = kLegEndPoint;
+        q.legs[0].destination.point = q.legs[0].destination.foot = at(c.destinationAt);
+        for (int32_t id : c.goals) q.legs[0].destination.AddLink(id);
+        RoutePlanResult r;
+        ASSERT_EQ(engine->Plan(q, &r), c.rc);
+        if (c.rc != 1) continue;
+        if (!c.route.empty()) {
+            EXPECT_EQ(r.links, c.route);
+        } else {
+            ASSERT_GE(r.links.size(), 4u);
+            EXPECT_EQ(r.links.front(), c.link | reverse);
+            EXPECT_EQ(r.links.back(), c.link);
+            ExpectDrivable(r.links);
+        }
+    }
 }
 
 }  // namespace
