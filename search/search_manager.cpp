@@ -60,6 +60,7 @@ bool ListTarget(uint32_t code, int level, bool roadName, int64_t& listCode, int&
 CMneSearchManager::CMneSearchManager()
     : m_addrText(std::make_unique<NcSearchAddr>()),
       m_addrLot(std::make_unique<NcSearchAddr>()),
+      m_adminAreas(std::make_unique<NcSearchAddr>()),
       m_naddr(std::make_unique<NcSearchNAddr>()),
       m_cate(std::make_unique<NcSearchCate>()),
       m_db(std::make_unique<NcSearchDB>()),
@@ -87,6 +88,8 @@ int CMneSearchManager::LoadEngines() {
         engine->AllocBlockBuffers();
         if (!engine->Reopen(1)) failed |= kLoadLotAreas;
     }
+    m_adminAreas->SetFolders(m_searchFolder, m_searchFolder);
+    if (!m_adminAreas->Reopen(0)) failed |= kLoadLotAreas;
     m_naddr->SetFolders(m_searchFolder, m_searchFolder);
     m_naddr->AllocBlockBuffers();
     if (!m_naddr->Reopen(1)) failed |= kLoadRoadAreas;
@@ -356,7 +359,7 @@ bool CMneSearchManager::FillNameRow(uint32_t record, uint32_t distance, uint32_t
     }
     SetSearchText(row.szName2, kSchNameChars, FromCp949(second));
     std::string text;
-    m_addrText->GetAreaText(r.uAreaCode, text, 0);
+    (kind == kSearchKindApt ? *m_addrText : *m_adminAreas).GetAreaText(r.uAreaCode, text, 0);
     SetSearchText(row.szAddress, kSchAddressChars, FromCp949(text));
     if (kind != kSearchKindApt) {
         std::string cate;
@@ -369,6 +372,7 @@ bool CMneSearchManager::FillNameRow(uint32_t record, uint32_t distance, uint32_t
 int CMneSearchManager::GetNameRows(int start, int count, uint32_t kind, SearchResult* results) {
     if (kind > kSearchKindApt || kind != m_nameKind || start < 0 || count <= 0 || !results) return 0;
     if (!m_name->OpenNameFiles(kind)) return 0;
+    if (!(kind == kSearchKindApt ? *m_addrText : *m_adminAreas).IsAreaFileOpen()) return 0;
     int filled = 0;
     const int end = std::min(start + std::min(count, 15), m_nameCount);
     for (int i = start; i < end; ++i) {

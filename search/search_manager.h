@@ -170,8 +170,10 @@ private:
     bool FillNameRow(uint32_t record, uint32_t distance, uint32_t kind, bool places, SearchResult& row);
     std::string m_dataFolder, m_searchFolder, m_mapFolder;
     // The first lot-number engine serves texts and dong/li searches, the
-    // second lot numbers (each keeps its own files open).
-    std::unique_ptr<NcSearchAddr> m_addrText, m_addrLot;
+    // second lot numbers (each keeps its own files open); the third holds the
+    // administrative areas ("nhad.sdb") that name the rows of every kind but
+    // apartments, which take the legal areas of the first.
+    std::unique_ptr<NcSearchAddr> m_addrText, m_addrLot, m_adminAreas;
     std::unique_ptr<NcSearchNAddr> m_naddr;
     std::unique_ptr<NcSearchCate> m_cate;
     std::unique_ptr<NcSearchDB> m_db;

@@ -126,6 +126,8 @@ std::string Cp949Of(const std::u16string& s) {
 
 // ---- the data: the demo district and a generated set behind it -------------
 
+const char* const kAdminMark = "\u2605";  // a black star, in CP949
+
 class NameSearchTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -141,6 +143,10 @@ protected:
         for (auto& p : more(7, 12000, 100000)) source.pois.push_back(p);
         for (auto& p : more(8, 3000, 200000)) source.corps.push_back(p);
         for (auto& p : more(9, 3000, 300000)) source.apts.push_back(p);
+        // The administrative areas differ from the legal ones by a mark, so a
+        // row shows which of the two named it.
+        source.adminAreas = source.lotAreas;
+        for (auto& a : source.adminAreas) a.nameUtf8 = kAdminMark + a.nameUtf8;
         ASSERT_TRUE(writers::WriteSearchDb(platform::ResolveUnder(dir->Path(), "Search"), source));
         const std::vector<writers::SearchPoi>* kinds[3] = {&source.pois, &source.corps, &source.apts};
         for (int k = 0; k < 3; ++k)
@@ -277,6 +283,25 @@ TEST_F(NameSearchTest, DemoNames) {
     for (const char16_t* bad : {u"gs", u"가ㅏ"}) {
         EXPECT_TRUE(Run(Request(kSearchKindName, bad), &answer).empty());
         EXPECT_EQ(answer, 0);
+    }
+}
+
+// Places and companies are named by the administrative areas, apartments by
+// the legal ones.
+TEST_F(NameSearchTest, RowsTakeTheAreasOfTheirKind) {
+    for (uint32_t kind : {kSearchKindName, kSearchKindCorp, kSearchKindApt}) {
+        SCOPED_TRACE(kind);
+        std::vector<SearchResult> rows;
+        Run(Request(kind, u"ㄱ"), nullptr, &rows);
+        int named = 0;
+        for (const SearchResult& r : rows) {
+            // Only the district's own areas have names in the files.
+            const std::string address = platform::Utf16ToUtf8(SearchText(r.szAddress, kSchAddressChars));
+            if (address.empty()) continue;
+            ++named;
+            EXPECT_EQ(address.find(kAdminMark) != std::string::npos, kind != kSearchKindApt) << address;
+        }
+        EXPECT_GT(named, 0);
     }
 }
 

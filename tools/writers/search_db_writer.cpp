@@ -745,7 +745,9 @@ bool WriteSearchDb(const std::string& folder, const SearchDbSource& source, bool
     };
     const AddrDbFiles lot = BuildAddrDb(source.lotAreas, source.lots, false, split);
     const AddrDbFiles road = BuildAddrDb(source.roadAreas, source.buildings, true, split);
-    bool ok = put("nlad.sdb", lot.areaFile) && put("nhad.sdb", lot.areaFile) && put("ncjidx.sdb", lot.blockIndex) &&
+    const std::vector<uint8_t> adminFile =
+        source.adminAreas.empty() ? lot.areaFile : BuildAddrDb(source.adminAreas, source.lots, false, split).areaFile;
+    bool ok = put("nlad.sdb", lot.areaFile) && put("nhad.sdb", adminFile) && put("ncjidx.sdb", lot.blockIndex) &&
               put("addrchidx.sdb", lot.textIndex) && put("newaddr.sdb", road.areaFile) &&
               put("newaddr_ncjidx.sdb", road.blockIndex) && put("newaddr_chidx.sdb", road.textIndex) &&
               put("cate.sdb", BuildCateFile(source.cates)) && WriteSearchKindFiles(dir, source, error);

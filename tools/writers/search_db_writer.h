@@ -146,7 +146,8 @@ std::vector<uint8_t> BuildCateFile(std::vector<SearchCate> cates);
 
 // Everything one search folder holds.
 struct SearchDbSource {
-    std::vector<SearchArea> lotAreas;   // nlad.sdb and nhad.sdb
+    std::vector<SearchArea> lotAreas;   // nlad.sdb (and nhad.sdb when adminAreas is empty)
+    std::vector<SearchArea> adminAreas; // nhad.sdb, the administrative areas
     std::vector<SearchLot> lots;
     std::vector<SearchArea> roadAreas;  // newaddr.sdb
     std::vector<SearchLot> buildings;
