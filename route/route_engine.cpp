@@ -248,11 +248,23 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
 
             const int same = CheckSameLink(leg, &origins, &goals);
             if (same < 0) return kNcSearchTooManyLinks;
+            // Two or more links at the start: each starts with the part of
+            // it still ahead of the origin point.
+            std::vector<double> shares;
+            if (k == 0 && origins.size() > 1 && !(leg.origin.foot.x == 0 && leg.origin.foot.y == 0)) {
+                for (uint32_t o : origins) {
+                    if (m_road.LoadLink(0, o) != 1) break;
+                    const double behind = static_cast<double>(NcDistanceM(leg.origin.foot, m_road.GetStartPoint(0)));
+                    const double ahead = static_cast<double>(NcDistanceM(leg.origin.foot, m_road.GetEndPoint(0)));
+                    if (behind + ahead < 0.01) break;
+                    shares.push_back(ahead / (behind + ahead));
+                }
+            }
             const std::vector<uint32_t> single{static_cast<uint32_t>(same)};
             int rc = same;
             if (same == 0) {
                 const uint64_t startedMs = platform::GetTickCount64();
-                rc = search.Search(origins, goals, request.limit);
+                rc = search.Search(origins, goals, request.limit, shares.size() == origins.size() ? shares : std::vector<double>{});
                 ++m_searches;
                 DebugTrace(1, "[RP**] ROUTE CALC TIME: %d\n", static_cast<int>(platform::GetTickCount64() - startedMs));
                 if (rc < 0) return rc;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cmath>
 
 NcRoute::NcRoute(NcDALManager& road, const NcRouteConfig& config, const NcCostRules& rules)
     : m_road(road), m_graph(road, config, rules) {}
@@ -66,7 +67,14 @@ bool NcRoute::ForwardChain(uint32_t link) {
     return true;
 }
 
-int NcRoute::Search(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int iterationLimit) {
+int32_t NcRoute::StartCost(size_t i, int32_t full) const {
+    return i < m_shares.size() ? static_cast<int32_t>(std::lround(full * m_shares[i])) : full;
+}
+
+int NcRoute::Search(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int iterationLimit,
+                    const std::vector<double>& startShares) {
+    m_shares.clear();
+    if (origins.size() > 1 && startShares.size() == origins.size()) m_shares = startShares;
     m_route.clear();
     m_cost = 0;
     m_taken = 0;
@@ -83,9 +91,10 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
     std::vector<uint32_t> sortedGoals = goals;
     std::sort(sortedGoals.begin(), sortedGoals.end());
     const auto isGoal = [&](uint32_t id) { return std::binary_search(sortedGoals.begin(), sortedGoals.end(), id); };
-    for (uint32_t origin : origins) {
+    for (size_t i = 0; i < origins.size(); ++i) {
+        const uint32_t origin = origins[i];
         bool ok = false;
-        const int32_t cost = m_graph.LinkCost(origin, &ok, true);
+        const int32_t cost = StartCost(i, m_graph.LinkCost(origin, &ok, true));
         if (!ok) return Fail(kNcSearchBadLink);
         const int rc = Push(origin, cost, m_graph.Key(cost, m_graph.Seen().end, m_graph.Seen().roadClass, false), m_graph.LevelAt(m_graph.Seen().end), -1);
         if (rc < 0) return Fail(rc);
@@ -193,7 +202,12 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
                 m_route.clear();
                 return Fail(kNcSearchNoMemory);
             }
-            m_cost = cost;
+            // Its cost holds the whole origin link: only the part from the
+            // origin point counts.
+            bool ok = false;
+            const int32_t full = m_graph.LinkCost(link, &ok, true);
+            const size_t i = static_cast<size_t>(std::find(origins.begin(), origins.end(), link) - origins.begin());
+            m_cost = ok ? cost - (full - StartCost(i, full)) : cost;
             m_backwardTaken = m_taken;
             m_queue.FreeAll();
             return static_cast<int>(m_route.back());
@@ -248,13 +262,15 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         uint32_t to = 0;    // the link of the table met
     } met;
     int horizon = INT_MAX;
-    for (uint32_t origin : origins) {
+    for (size_t i = 0; i < origins.size(); ++i) {
+        const uint32_t origin = origins[i];
         bool ok = false;
-        const int32_t cost = m_graph.LinkCost(origin, &ok, true);
+        const int32_t full = m_graph.LinkCost(origin, &ok, true);
         if (!ok) return Fail(kNcSearchBadLink);
+        const int32_t cost = StartCost(i, full);
         int32_t back = 0;
-        if (m_meet.Find(static_cast<int32_t>(origin), &back) && back < met.cost) {
-            met = {back, -1, origin};
+        if (m_meet.Find(static_cast<int32_t>(origin), &back) && back - (full - cost) < met.cost) {
+            met = {back - (full - cost), -1, origin};
             horizon = m_taken + kNcMeetHorizon;
         }
         const int rc = Push(origin, cost, m_graph.Key(cost, m_graph.Seen().end, m_graph.Seen().roadClass, false), m_graph.LevelAt(m_graph.Seen().end), -1);

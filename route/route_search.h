@@ -63,7 +63,11 @@ public:
     // above; the route and its cost are left in Route() and Cost().
     // With the bidirectional tuning the search runs in two phases; Taken()
     // counts the labels of both, BackwardTaken() those of the first.
-    int Search(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int iterationLimit);
+    // startShares (one per origin, when there are two or more) scales each
+    // origin link's start cost: the part of the link still to be driven
+    // from the origin point.
+    int Search(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int iterationLimit,
+               const std::vector<double>& startShares = {});
     const std::vector<uint32_t>& Route() const { return m_route; }
     int32_t Cost() const { return m_cost; }
     int Taken() const { return m_taken; }
@@ -82,6 +86,8 @@ private:
     // order); false on a loop or a broken chain.
     bool ForwardChain(uint32_t link);
     int Fail(int code);
+    // The start cost of origin i whose whole link costs full.
+    int32_t StartCost(size_t i, int32_t full) const;
     // The successor run of the link bound to the road data's slot 0.
     int Successors(std::array<NcConnection, kNcRunEntriesMax>* out) const;
 
@@ -91,6 +97,7 @@ private:
     NcLinkIDMem m_marks;
     NcQueue m_queue;
     std::vector<uint32_t> m_route;
+    std::vector<double> m_shares;
     int32_t m_cost = 0;
     int m_taken = 0;
     int m_backwardTaken = 0;

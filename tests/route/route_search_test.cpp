@@ -77,12 +77,16 @@ struct Oracle {
         return sum;
     }
     // The cheapest cost from origin to goal, -1 when unreachable.
-    int64_t Cheapest(uint32_t origin, uint32_t goal) const {
+    int64_t Cheapest(uint32_t origin, uint32_t goal) const { return Cheapest({{origin, own.at(origin)}}, goal); }
+    // The same from several origin links, each with its own start cost.
+    int64_t Cheapest(const std::map<uint32_t, int64_t>& starts, uint32_t goal) const {
         std::map<uint32_t, int64_t> best;
         using Item = std::pair<int64_t, uint32_t>;
         std::priority_queue<Item, std::vector<Item>, std::greater<>> open;
-        best[origin] = own.at(origin);
-        open.push({best[origin], origin});
+        for (const auto& [origin, start] : starts) {
+            best[origin] = start;
+            open.push({start, origin});
+        }
         while (!open.empty()) {
             const auto [cost, link] = open.top();
             open.pop();
@@ -605,6 +609,59 @@ TEST_F(ExactSearchTest, LinkIdMemoryUsedUpEndsTheSearch) {
     EXPECT_TRUE(search->Route().empty());
     ASSERT_EQ(search->Search({5}, {5}, 10), 5);
     EXPECT_EQ(search->Route(), std::vector<uint32_t>{5});
+}
+
+}  // namespace
+
+namespace {
+
+// Both directions of one street as the origin, the origin point a random
+// part of the way along it: each direction starts with the cost of the
+// part still ahead (the stored direction ahead of the point the share f,
+// the reverse one 1 - f, rounded), and the search equals a Dijkstra seeded
+// with those two start costs.
+TEST_F(ExactSearchTest, SplitStartCostsEqualTheOracle) {
+    int routes = 0, reverseTaken = 0;
+    for (uint64_t seed = 1; seed <= 5; ++seed) {
+        SCOPED_TRACE(seed);
+        const writers::SyntheticCity city = writers::BuildSyntheticCity(800, seed);
+        Open(city);
+        const Oracle oracle(city.net, config, rules);
+        std::vector<uint32_t> twoWay, ids;
+        for (const auto& [id, cost] : oracle.own) {
+            ids.push_back(id);
+            if (id < kNcLinkReverseBit && oracle.own.count(id | kNcLinkReverseBit)) twoWay.push_back(id);
+        }
+        std::mt19937 rng(static_cast<uint32_t>(seed) + 100);
+        for (int pair = 0; pair < 20; ++pair) {
+            const uint32_t along = twoWay[rng() % twoWay.size()], back = along | kNcLinkReverseBit;
+            const uint32_t to = ids[rng() % ids.size()];
+            const double f = static_cast<double>(rng() % 999 + 1) / 1000.0;
+            SCOPED_TRACE(testing::Message() << along << " share " << f << " -> " << to);
+            if (NcLinkIndex(to) == NcLinkIndex(along)) continue;
+            const std::map<uint32_t, int64_t> starts{
+                {along, std::llround(static_cast<double>(oracle.own.at(along)) * f)},
+                {back, std::llround(static_cast<double>(oracle.own.at(back)) * (1.0 - f))}};
+            const int64_t expect = oracle.Cheapest(starts, to);
+            const int result = search->Search({along, back}, {to}, 1000000, {f, 1.0 - f});
+            if (expect < 0) {
+                EXPECT_EQ(result, kNcSearchNoRoute);
+                continue;
+            }
+            ASSERT_EQ(result, static_cast<int>(to));
+            ++routes;
+            EXPECT_EQ(search->Cost(), expect);
+            const std::vector<uint32_t>& route = search->Route();
+            ASSERT_FALSE(route.empty());
+            ASSERT_TRUE(starts.count(route.front()));
+            if (route.front() == back) ++reverseTaken;
+            EXPECT_EQ(oracle.RouteCost(route) - oracle.own.at(route.front()) + starts.at(route.front()), search->Cost());
+        }
+    }
+    // Both directions get chosen.
+    EXPECT_GT(routes, 50);
+    EXPECT_GT(reverseTaken, 5);
+    EXPECT_LT(reverseTaken, routes - 5);
 }
 
 }  // namespace
