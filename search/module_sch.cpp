@@ -135,8 +135,9 @@ void CModuleSCH::StartEngines() {
         m_manager->SetFolders(m_params.dataFolder);
         const int loaded = m_manager->LoadEngines();
         if (loaded != 1) DebugTrace(1, "**** Module_Search: engines not loaded (%d)\n", loaded);
-        // Without the lot-number areas no address or result text can be made.
-        if (loaded < 0 && ((-loaded) & kLoadLotAreas)) {
+        // Without the lot-number areas no address or result text can be made;
+        // and the engines' tables must fit the base memory set aside for them.
+        if ((loaded < 0 && ((-loaded) & kLoadLotAreas)) || m_manager->LayoutEngines(size, m_params.themeFlag != 0) == 0) {
             m_initError.store(kSchInitEngines, std::memory_order_release);
             m_settings->SetState(kSchStateNone);
             return;

@@ -81,6 +81,17 @@ void CMneSearchManager::SetFolders(const std::string& dataFolder) {
     m_mapFolder = platform::ResolveUnder(dataFolder, "Map") + "/";
 }
 
+uint32_t CMneSearchManager::LayoutEngines(uint32_t size, bool withThemes) const {
+    constexpr uint64_t kRoadHolderBytes = 4000, kRoadAndThemeBytes = 187600;
+    // Two address engines (38280 each), the name and facility hit lists
+    // (1000 hits of 12 bytes each), the category tree and the around-category
+    // engine.
+    constexpr uint64_t kEngineBytes = 2 * 38280 + 2 * 12000 + 1044 + 1276;
+    const uint64_t areaTables = 4 * (uint64_t{m_addrText->RecordCount()} + m_adminAreas->RecordCount());
+    const uint64_t total = areaTables + (withThemes ? kRoadAndThemeBytes : kRoadHolderBytes) + kEngineBytes;
+    return total <= size ? static_cast<uint32_t>(total) : 0;
+}
+
 int CMneSearchManager::LoadEngines() {
     int failed = 0;
     for (NcSearchAddr* engine : {m_addrText.get(), m_addrLot.get()}) {

@@ -82,6 +82,15 @@ public:
     // engines stay empty.
     int LoadEngines();
 
+    // The bytes the engines' tables take in a base memory of size bytes:
+    // the area-code indexes of the legal and the administrative areas (a
+    // word per area), the road-name holder (with the theme tables when
+    // withThemes), then the address engines, hit lists, category tree and
+    // around-category engine; 0 when that does not fit. The engines keep
+    // their tables in their own storage; this is the check that the data
+    // stays within what the module sets aside for them.
+    uint32_t LayoutEngines(uint32_t size, bool withThemes) const;
+
     // Kinds 6 and 7: the dong/li (road) names that begin with the CP949
     // keyword within the area; the hit count, or -1 when the engine's files
     // are missing.

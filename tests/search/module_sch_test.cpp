@@ -10,6 +10,8 @@
 #include <thread>
 
 #include "platform/codepage.h"
+#include "platform/paths.h"
+#include "search/search_manager.h"
 #include "search/search_module_fixture.h"
 #include "support/temp_dir.h"
 #include "tools/writers/search_db_writer.h"
@@ -237,6 +239,47 @@ TEST(ModuleSch, StartAndStop) {
     EXPECT_EQ(module.Initialize({dir.Path(), 0}), 0);  // already started
     EXPECT_EQ(module.Stop(), 1);
     EXPECT_EQ(module.DoSearch(Request(kSearchKindAddrDongLi, u"가나")), -1);
+}
+
+// The engines' tables in the base memory: a word per legal and per
+// administrative area, the road-name holder (4000 bytes) or the road and
+// theme tables (187600), and 102880 bytes of engines.
+TEST(SearchManager, EngineLayoutFitsTheBaseMemory) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(writers::WriteDemoSearch(dir.Path()));
+    CMneSearchManager manager;
+    manager.SetFolders(dir.Path());
+    ASSERT_EQ(manager.LoadEngines(), 1);
+    // The demo district has 7 areas in each of the two area files.
+    EXPECT_EQ(manager.LayoutEngines(204444, false), 4u * 14 + 4000 + 102880);
+    EXPECT_EQ(manager.LayoutEngines(388044, true), 4u * 14 + 187600 + 102880);
+    EXPECT_EQ(manager.LayoutEngines(4 * 14 + 4000 + 102880, false), 4u * 14 + 4000 + 102880);
+    EXPECT_EQ(manager.LayoutEngines(4 * 14 + 4000 + 102880 - 1, false), 0u);
+}
+
+// More areas than the base memory holds end the start with the engines' error.
+TEST(ModuleSch, AreasBeyondTheBaseMemoryStopTheStart) {
+    testsupport::TempDir dir;
+    writers::SearchDbSource source = writers::DemoSearchSource();
+    // 99 districts of 99 dongs with two li each: about 29,500 areas, whose
+    // codes alone (twice, legal and administrative) pass the 97,564 bytes
+    // the smaller base memory leaves for them.
+    const MapPoint at = source.lotAreas.front().pos;
+    for (uint32_t d = 1001; d <= 1099; ++d) {
+        if (d == 1030) continue;  // the demo district
+        source.lotAreas.push_back({d, "가람구", at});
+        for (uint32_t n = 1; n <= 99; ++n) {
+            source.lotAreas.push_back({d * 100 + n, "누리동", at});
+            for (uint32_t li = 1; li <= 2; ++li) source.lotAreas.push_back({(d * 100 + n) * 100 + li, "솔리", at});
+        }
+    }
+    ASSERT_TRUE(writers::WriteSearchDb(platform::ResolveUnder(dir.Path(), "Search"), source));
+    CMgrConfigModuleSCH settings;
+    CModuleSCH module(&settings);
+    ASSERT_EQ(module.Initialize({dir.Path(), 0}), 1);
+    ASSERT_TRUE(WaitFor([&] { return module.GetInitState() != 0; }));
+    EXPECT_EQ(module.GetInitState(), kSchInitEngines);
+    EXPECT_EQ(module.Stop(), 1);
 }
 
 }  // namespace
