@@ -313,3 +313,50 @@ TEST_F(RouteEngineDemo, OriginAndDestinationOnOneLink) {
 }
 
 }  // namespace
+
+namespace {
+
+// The origin point on the second block of the southern street (link 2),
+// both directions given; the destination the block north of it (link 6)
+// either way. Going east and turning up the avenue at the block's east end
+// mirrors going west and up the avenue at its west end: near the east end
+// the eastward start costs a twentieth of the link and wins, near the west
+// end the westward one does.
+TEST_F(RouteEngineDemo, TwoOriginLinksStartWithThePartAhead) {
+    const int32_t reverse = static_cast<int32_t>(kNcLinkReverseBit);
+    ASSERT_EQ(check.LoadLink(0, 2), 1);
+    const MapPoint s = check.GetStartPoint(0), e = check.GetEndPoint(0);
+    const auto at = [&](double f) {
+        return MapPoint{static_cast<int32_t>(std::lround(s.x + f * (e.x - s.x))),
+                        static_cast<int32_t>(std::lround(s.y + f * (e.y - s.y)))};
+    };
+    ASSERT_EQ(check.LoadLink(0, 6), 1);
+    const MapPoint north{(check.GetStartPoint(0).x + check.GetEndPoint(0).x) / 2,
+                         (check.GetStartPoint(0).y + check.GetEndPoint(0).y) / 2};
+    const struct {
+        double along;
+        int32_t first, last;
+    } cases[] = {{0.95, 2, 6 | reverse}, {0.05, 2 | reverse, 6}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.along);
+        RoutePlanRequest q;
+        q.routeKinds = 1;
+        q.legCount = 1;
+        q.legs[0].origin.kind = kLegEndPoint;
+        q.legs[0].origin.point = q.legs[0].origin.foot = at(c.along);
+        q.legs[0].origin.AddLink(2);
+        q.legs[0].origin.AddLink(2 | reverse);
+        q.legs[0].destination.kind = kLegEndPoint;
+        q.legs[0].destination.point = q.legs[0].destination.foot = north;
+        q.legs[0].destination.AddLink(6);
+        q.legs[0].destination.AddLink(6 | reverse);
+        RoutePlanResult r;
+        ASSERT_EQ(engine->Plan(q, &r), 1);
+        ASSERT_EQ(r.links.size(), 3u);
+        EXPECT_EQ(r.links.front(), c.first);
+        EXPECT_EQ(r.links.back(), c.last);
+        ExpectDrivable(r.links);
+    }
+}
+
+}  // namespace
