@@ -125,6 +125,21 @@ protected:
         ASSERT_EQ(search->Init(nodeMemory.data(), markMemory.data(), markMemory.size()), 1);
     }
 
+    // A search's answer against the oracle's cheapest cost (negative: no
+    // route): no route when there is none, else the goal at that cost with a
+    // route to check further (true).
+    bool MatchesOracle(int result, int64_t expect, uint32_t to) {
+        if (expect < 0) {
+            EXPECT_EQ(result, kNcSearchNoRoute);
+            return false;
+        }
+        EXPECT_EQ(result, static_cast<int>(to));
+        if (result != static_cast<int>(to)) return false;
+        EXPECT_EQ(search->Cost(), expect);
+        EXPECT_FALSE(search->Route().empty());
+        return !search->Route().empty();
+    }
+
     testsupport::TempDir dir;
     std::vector<uint8_t> roadMemory = std::vector<uint8_t>(1 << 20);
     std::vector<uint8_t> nodeMemory = std::vector<uint8_t>(NcLinkMem::kBytes);
@@ -150,18 +165,11 @@ TEST_F(ExactSearchTest, EqualsTheOracleOnSeededGrids) {
             const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
             SCOPED_TRACE(testing::Message() << from << " -> " << to);
             const int64_t expect = oracle.Cheapest(from, to);
-            const int result = search->Search({from}, {to}, 1000000);
-            if (expect < 0) {
-                EXPECT_EQ(result, kNcSearchNoRoute);
-                continue;
-            }
-            ASSERT_EQ(result, static_cast<int>(to));
+            if (!MatchesOracle(search->Search({from}, {to}, 1000000), expect, to)) continue;
             ++routes;
-            EXPECT_EQ(search->Cost(), expect);
             // The route: starts and ends right, every step an allowed turn,
             // and its costs add up to the reported one.
             const std::vector<uint32_t>& route = search->Route();
-            ASSERT_FALSE(route.empty());
             EXPECT_EQ(route.front(), from);
             EXPECT_EQ(route.back(), to);
             EXPECT_EQ(oracle.RouteCost(route), search->Cost());
@@ -643,16 +651,9 @@ TEST_F(ExactSearchTest, SplitStartCostsEqualTheOracle) {
                 {along, std::llround(static_cast<double>(oracle.own.at(along)) * f)},
                 {back, std::llround(static_cast<double>(oracle.own.at(back)) * (1.0 - f))}};
             const int64_t expect = oracle.Cheapest(starts, to);
-            const int result = search->Search({along, back}, {to}, 1000000, {f, 1.0 - f});
-            if (expect < 0) {
-                EXPECT_EQ(result, kNcSearchNoRoute);
-                continue;
-            }
-            ASSERT_EQ(result, static_cast<int>(to));
+            if (!MatchesOracle(search->Search({along, back}, {to}, 1000000, {f, 1.0 - f}), expect, to)) continue;
             ++routes;
-            EXPECT_EQ(search->Cost(), expect);
             const std::vector<uint32_t>& route = search->Route();
-            ASSERT_FALSE(route.empty());
             ASSERT_TRUE(starts.count(route.front()));
             if (route.front() == back) ++reverseTaken;
             EXPECT_EQ(oracle.RouteCost(route) - oracle.own.at(route.front()) + starts.at(route.front()), search->Cost());
