@@ -2,8 +2,10 @@
 
 // GCC's optimiser reports AGG's own path loops (x and y filled by the
 // vertex source before use) as maybe uninitialised; the headers are not ours.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <agg_conv_stroke.h>
 #include <agg_conv_transform.h>
 #include <agg_ellipse.h>
@@ -16,7 +18,9 @@
 #include <agg_rounded_rect.h>
 #include <agg_scanline_u.h>
 #include <agg_trans_affine.h>
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #include <zlib.h>
 
 #include <algorithm>
