@@ -156,8 +156,41 @@ bool NcGraph::SetEnds(uint32_t originLink, uint32_t targetLink) {
     m_targetLevels = &NcChooseThresholds(GetAreaKind(m_targetPoint), false, m_tuning.fullRange);
     m_legM = NcDistanceM(m_originPoint, m_targetPoint);
     m_startEstimate = NcEstimate(m_legM);
+    m_after = 0;
+    ResetProgress();
+    m_legs[0] = Leg{m_originPoint, m_targetPoint, m_originLevels, m_targetLevels, m_legM, 0, 0};
+    m_legCount = 1;
+    m_leg = 0;
+    return true;
+}
+
+bool NcGraph::SetLegs(const std::vector<LegEnds>& legs) {
+    if (legs.empty() || legs.size() > m_legs.size()) return false;
+    std::array<Leg, kNcGraphLegsMax> read{};
+    for (size_t i = 0; i < legs.size(); ++i) {
+        if (!SetEnds(legs[i].originLink, legs[i].targetLink)) return false;
+        read[i] = Leg{m_originPoint, m_targetPoint, m_originLevels, m_targetLevels, m_legM, 0, legs[i].after};
+    }
+    m_legs = read;
+    m_legCount = static_cast<int>(legs.size());
+    m_leg = -1;
+    LoadLeg(0);
+    m_startEstimate = NcClampCost(int64_t{NcEstimate(m_legM)} + m_after);
     ResetProgress();
     return true;
+}
+
+void NcGraph::LoadLeg(int i) {
+    if (m_leg >= 0) m_legs[m_leg].farthestM = m_farthestM;
+    const Leg& l = m_legs[i];
+    m_originPoint = l.originPoint;
+    m_targetPoint = l.targetPoint;
+    m_originLevels = l.originLevels;
+    m_targetLevels = l.targetLevels;
+    m_legM = l.legM;
+    m_farthestM = l.farthestM;
+    m_after = l.after;
+    m_leg = i;
 }
 
 void NcGraph::ResetProgress() {
@@ -237,18 +270,18 @@ bool NcGraph::RefusedUnread(uint32_t linkId, MapPoint node, int nodeLevel) const
 int32_t NcGraph::Key(int64_t cost, MapPoint p, int roadClass, bool backward) const {
     if (!m_tuning.estimate) return NcClampCost(cost);
     const int64_t b = NcDistanceM(p, backward ? m_originPoint : m_targetPoint);
-    return NcClampCost(cost + NcRemainingEstimate(b, m_legM, m_progress, roadClass, m_tuning.option));
+    return NcClampCost(cost + NcRemainingEstimate(b, m_legM, m_progress, roadClass, m_tuning.option) + m_after);
 }
 
 int32_t NcGraph::KeyAt(int64_t cost, const NcLegDistances& d, int roadClass, bool backward) const {
     if (!m_tuning.estimate) return NcClampCost(cost);
     return NcClampCost(cost + NcRemainingEstimate(backward ? d.fromOrigin : d.toTarget, m_legM, m_progress, roadClass,
-                                                  m_tuning.option));
+                                                  m_tuning.option) + m_after);
 }
 
 void NcGraph::UpdateProgress(MapPoint p, bool backward, int64_t distanceM) {
     if (distanceM < 0) distanceM = NcDistanceM(p, backward ? m_originPoint : m_targetPoint);
-    const int32_t remaining = NcEstimate(distanceM);
+    const int32_t remaining = NcClampCost(int64_t{NcEstimate(distanceM)} + m_after);
     if (remaining >= m_bestRemaining) return;
     m_bestRemaining = remaining;
     if (m_startEstimate <= 0) return;

@@ -12,6 +12,7 @@
 // far from both ends only the main roads are searched. A link's level
 // depends on its position alone, so a link is always labelled at the same
 // level.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <utility>
@@ -73,6 +74,9 @@ int NcTrafficPercent(int state);
 // A traffic link's congestion state 0-7, 255 when none.
 using NcCongestionFn = std::function<int(uint32_t trafficId)>;
 
+// The most legs one forward search runs through.
+inline constexpr int kNcGraphLegsMax = 16;
+
 struct NcSearchTuning {
     bool estimate = false;
     bool levels = false;
@@ -120,6 +124,24 @@ public:
     // target link, the points the estimate and the levels measure from;
     // false when a link cannot be read. Resets the progress.
     bool SetEnds(uint32_t originLink, uint32_t targetLink);
+    // A forward search over several legs: each leg's origin and target link
+    // (read as SetEnds reads them) and the estimate, in hundredths of a
+    // second, of the legs after it, which the queue key (with the estimate
+    // tuning) and the progress add to the leg's own. Selects the first leg;
+    // the progress starts from its estimate and what remains after it.
+    // False when a link cannot be read or there are more than
+    // kNcGraphLegsMax legs.
+    struct LegEnds {
+        uint32_t originLink = 0;
+        uint32_t targetLink = 0;
+        int32_t after = 0;
+    };
+    bool SetLegs(const std::vector<LegEnds>& legs);
+    // The leg whose ends the levels, distances, pruning, keys and progress
+    // measure from: one of SetLegs's (SetEnds's one leg is 0).
+    void SelectLeg(int leg) {
+        if (leg != m_leg && leg >= 0 && leg < m_legCount) LoadLeg(leg);
+    }
     // 2 south of the grid, 3 outside it or without a grid, else the cell.
     int GetAreaKind(MapPoint p) const;
     // The road level a link at the point may be searched on (0 without the
@@ -186,6 +208,18 @@ public:
     int32_t BestRemaining() const { return m_bestRemaining; }
 
 private:
+    // What the level, distance, pruning and key questions read of a leg.
+    struct Leg {
+        MapPoint originPoint{}, targetPoint{};
+        const NcLevelThresholds* originLevels = &kNcNearThresholds;
+        const NcLevelThresholds* targetLevels = &kNcNearThresholds;
+        int64_t legM = 0;
+        int64_t farthestM = 0;
+        int32_t after = 0;
+    };
+    // Makes leg i the selected one (the one selected before keeps how far
+    // its pruning has come).
+    void LoadLeg(int i);
     int SetMarkOf(uint32_t linkId) const;
     // The lowest area kind of the cells the box (x0 <= x1, y0 <= y1) touches.
     int MinAreaKind(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const;
@@ -206,6 +240,10 @@ private:
     int32_t m_bestRemaining = 0;
     int m_progress = 0;
     int64_t m_farthestM = 0;
+    int32_t m_after = 0;  // the estimate of the legs after the selected one
+    std::array<Leg, kNcGraphLegsMax> m_legs{};
+    int m_legCount = 0;
+    int m_leg = 0;
     NcLinkSeen m_seen;
     NcLinkSummary m_seenSummary;
     int m_seenMark = 0;

@@ -71,20 +71,60 @@ void Store32(uint8_t* p, int32_t v) { std::memcpy(p, &v, 4); }
 int NcLinkIDMem::Init(void* memory, size_t bytes) {
     if (!memory || bytes < kNcLinkIndexBytes) return 0;
     m_index = static_cast<uint32_t*>(memory);
-    m_pool = static_cast<uint8_t*>(memory) + kNcLinkIndexBytes;
-    m_capacity = static_cast<uint32_t>((bytes - kNcLinkIndexBytes) / kNcLinkPageBytes);
+    m_ownPool = Pool{};
+    m_ownPool.base = static_cast<uint8_t*>(memory) + kNcLinkIndexBytes;
+    m_ownPool.capacity = static_cast<uint32_t>((bytes - kNcLinkIndexBytes) / kNcLinkPageBytes);
+    m_pool = &m_ownPool;
     DebugTrace(1, "[RP**] LINKIDMEM_INDEX_SIZE: %d(KB)\n", static_cast<int>(kNcLinkIndexBytes / 1024));
-    Clear();
+    std::memset(m_index, 0, kNcLinkIndexBytes);
+    m_pages = 0;
+    return 1;
+}
+
+int NcLinkIDMem::InitShared(void* index, NcLinkIDMem* owner) {
+    if (!index || !owner) return 0;
+    m_index = static_cast<uint32_t*>(index);
+    m_pool = owner->m_pool;
+    m_pages = 0;
+    m_unzeroed = true;
     return 1;
 }
 
 void NcLinkIDMem::Clear() {
-    if (m_index) std::memset(m_index, 0, kNcLinkIndexBytes);
+    // The index holds page numbers only for pages this table made.
+    if (m_index && (m_pages > 0 || m_unzeroed)) std::memset(m_index, 0, kNcLinkIndexBytes);
+    m_pages = 0;
+    m_unzeroed = false;
+    if (m_pool == &m_ownPool) {
+        m_ownPool.used = 0;
+        m_ownPool.freeHead = 0;
+    }
+}
+
+void NcLinkIDMem::Release() {
+    if (m_unzeroed) Clear();
+    if (!m_index || m_pages == 0) return;
+    // A page handed back keeps the number of the next one in its first
+    // word.
+    for (uint32_t g = 0; g < kNcLinkGroups; ++g) {
+        const uint32_t number = m_index[g];
+        if (number == 0) continue;
+        Store32(PageAt(number), static_cast<int32_t>(m_pool->freeHead));
+        m_pool->freeHead = number;
+        m_index[g] = 0;
+    }
     m_pages = 0;
 }
 
 void NcLinkIDMem::ResetMarks() {
-    for (uint32_t p = 0; p < m_pages; ++p) std::memset(m_pool + p * kNcLinkPageBytes, 0x7F, kParents);
+    if (m_pages == 0) return;
+    if (m_pool->freeHead == 0 && m_pages == m_pool->used) {
+        // Every page of the pool is this table's.
+        for (uint32_t p = 1; p <= m_pages; ++p) std::memset(PageAt(p), 0x7F, kParents);
+        return;
+    }
+    for (uint32_t g = 0; g < kNcLinkGroups; ++g)
+        if (m_index[g] != 0) std::memset(PageAt(m_index[g]), 0x7F, kParents);
 }
 
 const uint8_t* NcLinkIDMem::Find(uint32_t linkId, int* slot) const {
@@ -92,21 +132,31 @@ const uint8_t* NcLinkIDMem::Find(uint32_t linkId, int* slot) const {
     const uint32_t group = (linkId & 0x07FFFFFF) >> 5;
     if (!m_index || (linkId >> 28) != 0 || group >= kNcLinkGroups || m_index[group] == 0) return nullptr;
     *slot = static_cast<int>((linkId & 31) * 2 + ((linkId >> 27) & 1));
-    return m_pool + (m_index[group] - 1) * kNcLinkPageBytes;
+    return PageAt(m_index[group]);
 }
 
 uint8_t* NcLinkIDMem::Make(uint32_t linkId, int* slot) {
     const uint32_t group = (linkId & 0x07FFFFFF) >> 5;
     if (!m_index || (linkId >> 28) != 0 || group >= kNcLinkGroups) return nullptr;
     if (m_index[group] == 0) {
-        if (m_pages >= m_capacity) return nullptr;
-        uint8_t* page = m_pool + m_pages * kNcLinkPageBytes;
+        Pool& pool = *m_pool;
+        uint32_t number = 0;
+        if (pool.freeHead != 0) {
+            number = pool.freeHead;
+            pool.freeHead = static_cast<uint32_t>(Load32(PageAt(number)));
+        } else if (pool.used < pool.capacity) {
+            number = ++pool.used;
+        } else {
+            return nullptr;
+        }
+        uint8_t* page = PageAt(number);
         std::memset(page, 0x7F, kLevels);
         std::memset(page + kLevels, 0, kNcLinkPageBytes - kLevels);
-        m_index[group] = ++m_pages;
+        m_index[group] = number;
+        ++m_pages;
     }
     *slot = static_cast<int>((linkId & 31) * 2 + ((linkId >> 27) & 1));
-    return m_pool + (m_index[group] - 1) * kNcLinkPageBytes;
+    return PageAt(m_index[group]);
 }
 
 int NcLinkIDMem::SetMark(uint32_t linkId, int32_t cost) {

@@ -7,6 +7,8 @@
 //                the cost mark, the parent link, the search level and the
 //                link-set mark, in pages of 32 links created on first write.
 //                The index table holds 32-bit page numbers (0: no page).
+//                Several tables may take their pages from one pool (a search
+//                over several legs keeps one table per leg it is on).
 #include <cstddef>
 #include <cstdint>
 
@@ -61,11 +63,23 @@ private:
 
 class NcLinkIDMem {
 public:
+    NcLinkIDMem() = default;
+    NcLinkIDMem(const NcLinkIDMem&) = delete;
+    NcLinkIDMem& operator=(const NcLinkIDMem&) = delete;
+
     // Binds the index table and the page pool after it in bytes of memory;
     // 1, or 0 when the memory cannot hold the index table.
     int Init(void* memory, size_t bytes);
-    // Forgets every page.
+    // Binds a table over an index table of its own (kNcLinkIndexBytes at
+    // index) whose pages come from the pool of owner; 1, or 0 for null. The
+    // index is zeroed by the first Clear, which must come before any use.
+    int InitShared(void* index, NcLinkIDMem* owner);
+    // Forgets every page. On the pool's owner every page of the pool is
+    // free again, so the tables sharing it must be cleared as well.
     void Clear();
+    // Hands the table's pages back to its pool, for any table of the pool
+    // to take, and forgets them.
+    void Release();
     // Every cost mark back to unreached; parents, levels and set marks stay.
     void ResetMarks();
 
@@ -81,17 +95,28 @@ public:
     int SetLevel(uint32_t linkId, int level);
     int GetLevel(uint32_t linkId) const;
 
+    // The pages this table holds, and how many its pool has.
     uint32_t PageCount() const { return m_pages; }
-    uint32_t PageCapacity() const { return m_capacity; }
+    uint32_t PageCapacity() const { return m_pool->capacity; }
 
 private:
+    struct Pool {
+        uint8_t* base = nullptr;
+        uint32_t capacity = 0;
+        uint32_t used = 0;      // pages handed out from the base so far
+        uint32_t freeHead = 0;  // first page handed back (number + 1), 0 none
+    };
+
     // The page of the id's group and the id's slot in it; null outside the
     // table, for a group without a page (Find) or when none is left (Make).
     const uint8_t* Find(uint32_t linkId, int* slot) const;
     uint8_t* Make(uint32_t linkId, int* slot);
 
+    uint8_t* PageAt(uint32_t number) const { return m_pool->base + (number - 1) * kNcLinkPageBytes; }
+
     uint32_t* m_index = nullptr;
-    uint8_t* m_pool = nullptr;
-    uint32_t m_capacity = 0;
+    Pool m_ownPool;
+    Pool* m_pool = &m_ownPool;
     uint32_t m_pages = 0;
+    bool m_unzeroed = false;  // the index still holds what the memory held
 };

@@ -435,6 +435,7 @@ int ModuleRPParam::Run(const RouteRequest& request, bool replan) {
         std::copy(std::begin(bytes), std::end(bytes), plan.roadOptions);
     }
     plan.fullRange = m_fullRange;
+    plan.oneDirectional = settings != nullptr && settings->UsesOneDirectionalSearch();
     plan.limit = kRouteSearchLimit;
     plan.replanType = m_replanType;
     plan.detour = &m_detour;

@@ -56,6 +56,7 @@ struct RoutePlanRequest {
     uint8_t roadOptions[7] = {};
     bool fullRange = false;         // wide level thresholds
     bool traffic = false;           // use traffic weights when traffic was received
+    bool oneDirectional = false;    // the settings select the forward search for single legs
     int32_t limit = 1500000;
     int32_t replanType = 0;
     const RouteDetour* detour = nullptr;

@@ -36,7 +36,7 @@ int RouteEngine::ReserveMemory() {
     m_nodeMemory.assign(NcLinkMem::kBytes, 0);
     // Marks for every link of the largest network: the exact tuning may
     // reach them all (untouched pages of the mapping cost nothing).
-    m_markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes;
+    m_markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes + kNcStageIndexBytes;
     if (m_memory.LinkIdMemory() == nullptr && m_memory.MapLinkIdMemory(m_markBytes) != 1) return 0;
     return 1;
 }
@@ -232,26 +232,45 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
     // Built apart and handed over only when every leg found its way.
     RouteParamOutput scratch;
     uint32_t reached = 0;
+    const auto linksOf = [](const RoutePlanLegEnd& end) {
+        std::vector<uint32_t> links;
+        for (int i = 0; i < end.linkCount; ++i) links.push_back(static_cast<uint32_t>(end.links[i]));
+        return links;
+    };
     for (const RouteLegGroup& g : RouteLegGroups(request)) {
         std::vector<int32_t>& section = scratch.sections[g.first].links;
-        for (int k = g.first; k <= g.last; ++k) {
-            const RoutePlanLeg& leg = request.legs[k];
-            std::vector<uint32_t> origins;
-            if (k == 0) {
-                for (int i = 0; i < leg.origin.linkCount; ++i) origins.push_back(static_cast<uint32_t>(leg.origin.links[i]));
-            } else {
-                origins.push_back(reached);
-            }
-            std::vector<uint32_t> goals;
-            for (int i = 0; i < leg.destination.linkCount; ++i) goals.push_back(static_cast<uint32_t>(leg.destination.links[i]));
-            if (origins.empty() || goals.empty()) return kNcSearchBadLink;
+        // A group of more legs than one search runs through is searched in
+        // parts, each from the link the one before reached.
+        for (int first = g.first; first <= g.last; first += kNcSearchLegsMax) {
+            const int last = std::min(g.last, first + kNcSearchLegsMax - 1);
+            const RoutePlanLeg& leg = request.legs[first];
+            std::vector<uint32_t> origins = first == 0 ? linksOf(leg.origin) : std::vector<uint32_t>{reached};
+            std::vector<NcSearchLeg> legs(static_cast<size_t>(last - first + 1));
+            legs[0].targets = linksOf(leg.destination);
+            if (origins.empty() || legs[0].targets.empty()) return kNcSearchBadLink;
 
-            const int same = CheckSameLink(leg, &origins, &goals);
+            const int same = CheckSameLink(leg, &origins, &legs[0].targets);
             if (same < 0) return kNcSearchTooManyLinks;
+            if (same > 0) origins = legs[0].targets = {static_cast<uint32_t>(same)};
+            // A later leg starts on the link the one before reached; where
+            // its end lies behind that on the same road it turns back onto
+            // the reverse link, or that link no longer counts as its end.
+            for (int k = first + 1; k <= last; ++k) {
+                NcSearchLeg& next = legs[static_cast<size_t>(k - first)];
+                next.targets = linksOf(request.legs[k].destination);
+                if (next.targets.empty()) return kNcSearchBadLink;
+                for (uint32_t from : legs[static_cast<size_t>(k - first - 1)].targets) {
+                    std::vector<uint32_t> starts{from};
+                    const int one = CheckSameLink(request.legs[k], &starts, &next.targets);
+                    if (one < 0) return kNcSearchTooManyLinks;
+                    const uint32_t start = one > 0 ? static_cast<uint32_t>(one) : starts.front();
+                    if (start != from) next.startsFrom.emplace_back(from, start);
+                }
+            }
             // Two or more links at the start: each starts with the part of
             // it still ahead of the origin point.
             std::vector<double> shares;
-            if (k == 0 && origins.size() > 1 && !(leg.origin.foot.x == 0 && leg.origin.foot.y == 0)) {
+            if (first == 0 && origins.size() > 1 && !(leg.origin.foot.x == 0 && leg.origin.foot.y == 0)) {
                 for (uint32_t o : origins) {
                     if (m_road.LoadLink(0, o) != 1) break;
                     const double behind = static_cast<double>(NcDistanceM(leg.origin.foot, m_road.GetStartPoint(0)));
@@ -260,20 +279,25 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
                     shares.push_back(ahead / (behind + ahead));
                 }
             }
+            if (shares.size() != origins.size()) shares.clear();
             const std::vector<uint32_t> single{static_cast<uint32_t>(same)};
             int rc = same;
-            if (same == 0) {
+            if (same == 0 || legs.size() > 1) {
                 const uint64_t startedMs = platform::GetTickCount64();
-                rc = search.Search(origins, goals, request.limit, shares.size() == origins.size() ? shares : std::vector<double>{});
+                // One leg goes by the tuning's direction unless the settings
+                // ask for the forward search; several always go forward.
+                rc = legs.size() == 1 && !request.oneDirectional
+                         ? search.Search(origins, legs[0].targets, request.limit, shares)
+                         : search.SearchLegs(origins, legs, request.limit, shares);
                 ++m_searches;
                 DebugTrace(1, "[RP**] ROUTE CALC TIME: %d\n", static_cast<int>(platform::GetTickCount64() - startedMs));
                 if (rc < 0) return rc;
             }
-            const std::vector<uint32_t>& route = same > 0 ? single : search.Route();
+            const std::vector<uint32_t>& route = same > 0 && legs.size() == 1 ? single : search.Route();
             const bool repeats = !section.empty() && !route.empty() && static_cast<int32_t>(route.front()) == section.back();
             for (size_t i = repeats ? 1 : 0; i < route.size(); ++i) section.push_back(static_cast<int32_t>(route[i]));
             reached = static_cast<uint32_t>(rc);
-            ++m_legsSearched;
+            m_legsSearched += static_cast<int>(legs.size());
         }
     }
     scratch.trafficUsed = static_cast<bool>(congestion);

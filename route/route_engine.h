@@ -5,8 +5,10 @@
 // group by group and joins their sections into one route.
 //
 // A group is a leg with the legs after it that start at a waypoint passed
-// through (kinds 5 and 6); its links form one section. Each leg after the
-// first starts on the link the leg before it reached. The link sets mark
+// through (kinds 5 and 6); its links form one section, found by one forward
+// search through its waypoints. A group of one leg is searched in the
+// tuning's direction unless the request asks for the forward search. Each
+// group after the first starts on the link the one before it reached. The link sets mark
 // their links for the search: detour and option links (1) cost more,
 // avoided links (2) are never entered.
 //

@@ -9,13 +9,25 @@ NcRoute::NcRoute(NcDALManager& road, const NcRouteConfig& config, const NcCostRu
     : m_road(road), m_graph(road, config, rules) {}
 
 int NcRoute::Init(void* nodeMemory, void* markMemory, size_t markBytes) {
-    if (!m_nodes.Init(nodeMemory) || !m_marks.Init(markMemory, markBytes)) return 0;
+    // The other stages' index tables lie at the end of the mark memory when
+    // it has room for them and a page.
+    const bool stages = markMemory != nullptr && markBytes >= kNcLinkIndexBytes + kNcLinkPageBytes + kNcStageIndexBytes;
+    const size_t ownBytes = stages ? markBytes - kNcStageIndexBytes : markBytes;
+    if (!m_nodes.Init(nodeMemory) || !m_marks.Init(markMemory, ownBytes)) return 0;
+    m_stageTableCount = 0;
+    if (stages) {
+        for (NcLinkIDMem& table : m_stageTables) {
+            table.InitShared(static_cast<uint8_t*>(markMemory) + ownBytes + m_stageTableCount * kNcLinkIndexBytes, &m_marks);
+            ++m_stageTableCount;
+        }
+    }
     m_queue.SetLinkMemory(&m_nodes, &m_marks);
     m_meetMemory.assign(NcMeetTable::kBytes, 0);
     return m_meet.Init(m_meetMemory.data(), m_meetMemory.size());
 }
 
-int NcRoute::Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t parent, int64_t remainingM) {
+int NcRoute::Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t parent, int64_t remainingM,
+                  int stage) {
     NcLink* node = m_nodes.Alloc();
     if (!node && m_queue.DropStale() > 0) node = m_nodes.Alloc();
     if (!node) return kNcSearchNoMemory;
@@ -23,6 +35,7 @@ int NcRoute::Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t p
     node->pathCost = NcClampCost(cost);
     node->cost = key;
     node->level = static_cast<uint8_t>(level);
+    node->stage = static_cast<uint8_t>(stage);
     node->remainingM = remainingM;
     const int rc = m_queue.PushChecked(node, parent);
     return rc < 0 ? kNcSearchNoMemory : rc;
@@ -71,26 +84,185 @@ int32_t NcRoute::StartCost(size_t i, int32_t full) const {
     return i < m_shares.size() ? static_cast<int32_t>(std::lround(full * m_shares[i])) : full;
 }
 
-int NcRoute::Search(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int iterationLimit,
-                    const std::vector<double>& startShares) {
+void NcRoute::Start(const std::vector<uint32_t>& origins, const std::vector<double>& startShares) {
     m_shares.clear();
     if (origins.size() > 1 && startShares.size() == origins.size()) m_shares = startShares;
     m_route.clear();
+    m_legEnds.clear();
     m_cost = 0;
     m_taken = 0;
     m_backwardTaken = 0;
     m_nodes.Reset();
     m_marks.Clear();
+    for (int i = 0; i < m_stageTableCount; ++i)
+        if (m_stageTables[i].PageCount() > 0) m_stageTables[i].Clear();
+    m_tableInUse.fill(false);
+    m_tableInUse[0] = true;
+    m_stageMarks.fill(nullptr);
+    m_stageMarks[0] = &m_marks;
+    for (int s = 1; s < kNcSearchLegsMax; ++s) m_queue.SetStageMarks(s, nullptr);
+    m_queue.SetStageMarks(0, &m_marks);
+    m_lowestStage = 0;
     m_queue.Reset();
-    if (origins.empty() || goals.empty() || !m_graph.SetEnds(origins[0], goals[0])) return kNcSearchBadLink;
-    return m_graph.Tuning().bidirectional ? BidirSearch(origins, goals, iterationLimit)
-                                  : ForwardSearch(origins, goals, iterationLimit);
 }
 
-int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int limit) {
-    std::vector<uint32_t> sortedGoals = goals;
-    std::sort(sortedGoals.begin(), sortedGoals.end());
-    const auto isGoal = [&](uint32_t id) { return std::binary_search(sortedGoals.begin(), sortedGoals.end(), id); };
+int NcRoute::Search(const std::vector<uint32_t>& origins, const std::vector<uint32_t>& goals, int iterationLimit,
+                    const std::vector<double>& startShares) {
+    if (!m_graph.Tuning().bidirectional) return SearchLegs(origins, {NcSearchLeg{goals, {}}}, iterationLimit, startShares);
+    Start(origins, startShares);
+    if (origins.empty() || goals.empty() || !m_graph.SetEnds(origins[0], goals[0])) return kNcSearchBadLink;
+    return BidirSearch(origins, goals, iterationLimit);
+}
+
+namespace {
+
+// The estimate of the way between two legs' centres: the time at 53 km/h in
+// hundredths of a second.
+int32_t BetweenLegsEstimate(int64_t distanceM) { return NcClampCost(distanceM * 100 * 3600 / 1000 / 53); }
+
+}  // namespace
+
+int NcRoute::SearchLegs(const std::vector<uint32_t>& origins, const std::vector<NcSearchLeg>& legs,
+                        int iterationLimit, const std::vector<double>& startShares) {
+    Start(origins, startShares);
+    const size_t n = legs.size();
+    if (origins.empty() || n == 0 || n > static_cast<size_t>(kNcSearchLegsMax)) return kNcSearchBadLink;
+    for (const NcSearchLeg& leg : legs)
+        if (leg.targets.empty()) return kNcSearchBadLink;
+    // Each leg measures from where the one before ends to its first target;
+    // what remains after a leg is the way between the centres of the legs
+    // after it (a leg's centre: the mean of its targets' midpoints).
+    std::vector<NcGraph::LegEnds> ends(n);
+    std::vector<MapPoint> centres(n);
+    for (size_t s = 0; s < n; ++s) {
+        ends[s].originLink = s == 0 ? origins[0] : legs[s - 1].targets[0];
+        ends[s].targetLink = legs[s].targets[0];
+        if (n == 1) break;
+        int64_t x = 0, y = 0, count = 0;
+        for (uint32_t t : legs[s].targets) {
+            if (m_road.LoadLink(0, t) != 1) continue;
+            const MapPoint a = m_road.GetStartPoint(0), b = m_road.GetEndPoint(0);
+            x += (int64_t{a.x} + b.x) / 2;
+            y += (int64_t{a.y} + b.y) / 2;
+            ++count;
+        }
+        if (count == 0) return kNcSearchBadLink;
+        centres[s] = {static_cast<int32_t>(x / count), static_cast<int32_t>(y / count)};
+    }
+    int64_t after = 0;
+    for (size_t s = n; s-- > 0;) {
+        ends[s].after = NcClampCost(after);
+        if (s > 0) after += BetweenLegsEstimate(NcDistanceM(centres[s - 1], centres[s]));
+    }
+    if (!m_graph.SetLegs(ends)) return kNcSearchBadLink;
+    return ForwardSearch(origins, legs, iterationLimit);
+}
+
+NcLinkIDMem* NcRoute::StageMarks(int stage) {
+    if (m_stageMarks[stage] != nullptr) return m_stageMarks[stage];
+    for (int i = 0; i <= m_stageTableCount; ++i) {
+        if (m_tableInUse[i]) continue;
+        NcLinkIDMem* table = i == 0 ? &m_marks : &m_stageTables[i - 1];
+        // A table given back is clean; one not used since Init is zeroed
+        // here (clearing the first table would free the whole pool).
+        if (i > 0) table->Clear();
+        m_tableInUse[i] = true;
+        m_stageMarks[stage] = table;
+        m_queue.SetStageMarks(stage, table);
+        return table;
+    }
+    return nullptr;
+}
+
+void NcRoute::DropStagesBelow(int stage) {
+    for (; m_lowestStage < stage; ++m_lowestStage) {
+        NcLinkIDMem* table = m_stageMarks[m_lowestStage];
+        if (table == nullptr) continue;
+        table->Release();
+        m_tableInUse[table == &m_marks ? 0 : 1 + static_cast<size_t>(table - m_stageTables.data())] = false;
+        m_stageMarks[m_lowestStage] = nullptr;
+        m_queue.SetStageMarks(m_lowestStage, nullptr);
+    }
+}
+
+int NcRoute::GoOn(int stage, uint32_t from, int64_t cost, const NcSearchLeg& leg) {
+    uint32_t start = from;
+    for (const auto& [target, link] : leg.startsFrom)
+        if (target == from) start = link;
+    // The car is on the link already: an avoided one is kept.
+    if (!m_graph.ReadLink(start, true)) return 0;
+    // Turned back onto another link, the leg pays for it as a start.
+    if (start != from) cost += m_graph.SeenCost();
+    if (StageMarks(stage) == nullptr) return kNcSearchNoMemory;
+    m_graph.SelectLeg(stage);
+    const NcLinkSeen& seen = m_graph.Seen();
+    const NcLegDistances d = m_graph.LegDistances(seen.end);
+    return Push(start, cost, m_graph.KeyAt(cost, d, seen.roadClass, false), m_graph.LevelAt(seen.end, d),
+                FromStageBelow(from), d.toTarget, stage);
+}
+
+bool NcRoute::KeepChain(int stage, uint32_t link) {
+    const NcLinkIDMem* marks = m_stageMarks[stage];
+    if (marks == nullptr) return false;
+    Chain chain;
+    chain.stage = stage;
+    chain.link = link;
+    chain.begin = m_chainLinks.size();
+    // A walk longer than the labels taken would be a loop in the table.
+    for (uint32_t at = link;;) {
+        m_chainLinks.push_back(at);
+        const int32_t parent = marks->GetParent(at);
+        if (parent < 0) {
+            chain.rootParent = parent;
+            break;
+        }
+        if (parent == kNcNoParent || static_cast<int>(m_chainLinks.size() - chain.begin) > m_taken) return false;
+        at = static_cast<uint32_t>(parent);
+    }
+    chain.end = m_chainLinks.size();
+    m_chains.push_back(chain);
+    return true;
+}
+
+bool NcRoute::BuildLegs(int lastStage, uint32_t link) {
+    std::vector<const Chain*> used(static_cast<size_t>(lastStage) + 1, nullptr);
+    uint32_t at = link;
+    for (int s = lastStage; s >= 0; --s) {
+        const auto it = std::find_if(m_chains.begin(), m_chains.end(),
+                                     [&](const Chain& c) { return c.stage == s && c.link == at; });
+        if (it == m_chains.end() || (s == 0) != (it->rootParent == -1)) return false;
+        used[static_cast<size_t>(s)] = &*it;
+        if (s > 0) at = static_cast<uint32_t>(-2 - it->rootParent);
+    }
+    m_route.clear();
+    m_legEnds.clear();
+    for (const Chain* c : used) {
+        for (size_t i = c->end; i-- > c->begin;) {
+            // A stage begins on the link the one before ended on, unless it
+            // turned back onto another.
+            if (i + 1 == c->end && c->stage > 0 && m_chainLinks[i] == m_route.back()) continue;
+            m_route.push_back(m_chainLinks[i]);
+        }
+        m_legEnds.push_back(m_route.size() - 1);
+    }
+    return true;
+}
+
+int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vector<NcSearchLeg>& legs, int limit) {
+    const int n = static_cast<int>(legs.size());
+    m_legTargets.resize(legs.size());
+    for (size_t s = 0; s < legs.size(); ++s) {
+        m_legTargets[s] = legs[s].targets;
+        std::sort(m_legTargets[s].begin(), m_legTargets[s].end());
+        m_legTargets[s].erase(std::unique(m_legTargets[s].begin(), m_legTargets[s].end()), m_legTargets[s].end());
+    }
+    const auto isTarget = [this](int stage, uint32_t id) {
+        const std::vector<uint32_t>& t = m_legTargets[static_cast<size_t>(stage)];
+        return std::binary_search(t.begin(), t.end(), id);
+    };
+    std::array<size_t, kNcSearchLegsMax> reached{};
+    m_chains.clear();
+    m_chainLinks.clear();
     for (size_t i = 0; i < origins.size(); ++i) {
         const uint32_t origin = origins[i];
         bool ok = false;
@@ -108,35 +280,51 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         const int32_t cost = label->pathCost;
         const int nodeLevel = label->level;  // the level at the node its successors start from
         const int64_t remainingM = label->remainingM;
+        const int stage = label->stage;
         m_nodes.Free(label);
-        if (isGoal(link)) {
-            if (!ForwardChain(link)) {
+        if (isTarget(stage, link)) {
+            // The leg ends here: its way is kept before its stage may be
+            // given up, and the label goes on in the next stage.
+            if (!KeepChain(stage, link)) {
                 m_route.clear();
                 return Fail(kNcSearchNoMemory);
             }
-            m_cost = cost;
-            m_queue.FreeAll();
-            return static_cast<int>(link);
+            if (++reached[static_cast<size_t>(stage)] == m_legTargets[static_cast<size_t>(stage)].size())
+                DropStagesBelow(stage + 1);
+            if (stage + 1 == n) {
+                if (!BuildLegs(stage, link)) {
+                    m_route.clear();
+                    return Fail(kNcSearchNoMemory);
+                }
+                m_cost = cost;
+                m_queue.FreeAll();
+                return static_cast<int>(link);
+            }
+            const int rc = GoOn(stage + 1, link, cost, legs[static_cast<size_t>(stage) + 1]);
+            if (rc < 0) return Fail(rc);
+            continue;
         }
         if (!m_road.LoadLink(0, link)) continue;
+        m_graph.SelectLeg(stage);
         const MapPoint node = m_road.GetEndPoint(0);
         m_graph.UpdateProgress(node, false, remainingM);
-        const int n = Successors(&next);
-        for (int i = 0; i < n; ++i) {
+        const int count = Successors(&next);
+        for (int i = 0; i < count; ++i) {
             if (next[i].allowed != 1) continue;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
-            if (!isGoal(to) && m_graph.RefusedUnread(to, node, nodeLevel)) continue;
+            const bool target = isTarget(stage, to);
+            if (!target && m_graph.RefusedUnread(to, node, nodeLevel)) continue;
             if (!m_graph.ReadLink(to)) continue;
             const NcLinkSeen& seen = m_graph.Seen();
             const NcLegDistances d = m_graph.LegDistances(seen.end);
             const int level = m_graph.LevelAt(seen.end, d);
-            if (!isGoal(to) && (!m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
-                                m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass)))
+            if (!target && (!m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
+                            m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass)))
                 continue;
             const int32_t own = m_graph.SeenCost();
             const int64_t total = int64_t{cost} + own + m_graph.TurnCost(level, next[i]);
             const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link),
-                                d.toTarget);
+                                d.toTarget, stage);
             if (rc < 0) return Fail(rc);
         }
     }

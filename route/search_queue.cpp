@@ -30,6 +30,8 @@ NcQueue::NcQueue() : m_heap(kNcQueueCapacity + 1, nullptr), m_costs(kNcQueueCapa
 void NcQueue::SetLinkMemory(NcLinkMem* nodes, NcLinkIDMem* marks) {
     m_nodes = nodes;
     m_marks = marks;
+    m_stageMarks.fill(nullptr);
+    m_stageMarks[0] = marks;
 }
 
 void NcQueue::Reset() {
@@ -102,12 +104,17 @@ void NcQueue::TakeTop() {
 }
 
 int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
+    NcLinkIDMem* marks = MarksOf(node);
+    if (marks == nullptr) {
+        m_nodes->Free(node);
+        return -1;
+    }
     const uint32_t link = static_cast<uint32_t>(node->linkId);
-    const int32_t mark = m_marks->GetMark(link);
-    const int level = m_marks->GetLevel(link);
+    const int32_t mark = marks->GetMark(link);
+    const int level = marks->GetLevel(link);
     bool admit;
     if (mark == kNcMarkClosed) {
-        admit = level < node->level && m_marks->GetParent(link) != kNcNoParent;
+        admit = level < node->level && marks->GetParent(link) != kNcNoParent;
     } else if (mark != kNcCostUnreached) {
         admit = level < node->level || (level == node->level && node->cost < mark);
     } else {
@@ -117,8 +124,8 @@ int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
         m_nodes->Free(node);
         return 0;
     }
-    if (!m_marks->SetMark(link, node->cost) || !m_marks->SetParent(link, parentLink) ||
-        !m_marks->SetLevel(link, node->level)) {
+    if (!marks->SetMark(link, node->cost) || !marks->SetParent(link, parentLink) ||
+        !marks->SetLevel(link, node->level)) {
         m_nodes->Free(node);
         return -1;
     }
@@ -131,8 +138,9 @@ NcLink* NcQueue::PopMin() {
         NcLink* top = m_heap[1];
         TakeTop();
         const uint32_t link = static_cast<uint32_t>(top->linkId);
-        if (m_marks->GetMark(link) != kNcMarkClosed) {
-            m_marks->SetMark(link, kNcMarkClosed);
+        NcLinkIDMem* marks = MarksOf(top);
+        if (marks != nullptr && marks->GetMark(link) != kNcMarkClosed) {
+            marks->SetMark(link, kNcMarkClosed);
             return top;
         }
         m_nodes->Free(top);
@@ -149,7 +157,8 @@ int NcQueue::DropStale() {
     int kept = 0, dropped = 0;
     for (int i = 1; i <= m_count; ++i) {
         NcLink* node = m_heap[i];
-        if (m_marks->GetMark(static_cast<uint32_t>(node->linkId)) == node->cost) {
+        const NcLinkIDMem* marks = MarksOf(node);
+        if (marks != nullptr && marks->GetMark(static_cast<uint32_t>(node->linkId)) == node->cost) {
             m_costs[++kept] = m_costs[i];
             m_heap[kept] = node;
         } else {

@@ -5,7 +5,10 @@
 // whose cost is the lowest s32, slots 1 to 10000 the heap. Nodes enter
 // through the admission rule (level first, then cost) and the link-id
 // memory keeps each link's cost mark (unreached, closed, or the best cost
-// it is queued with), parent and level.
+// it is queued with), parent and level. A search over several legs keeps a
+// table per stage (legs completed) a node is on; a node whose stage has no
+// table any more is dropped when it comes out.
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -21,8 +24,10 @@ inline constexpr int kNcQueueCapacity = 10000;
 class NcQueue {
 public:
     NcQueue();
-    // Binds the node pool and the link-id memory.
+    // Binds the node pool and the link-id memory (the table of stage 0).
     void SetLinkMemory(NcLinkMem* nodes, NcLinkIDMem* marks);
+    // The table of a stage's nodes (null: the stage's nodes are dropped).
+    void SetStageMarks(int stage, NcLinkIDMem* marks) { m_stageMarks[stage] = marks; }
     // Empties the heap (the nodes are not freed) and resets the cost marks.
     void Reset();
     int Count() const { return m_count; }
@@ -48,6 +53,7 @@ private:
     void SiftDown(int i);
     // Removes the top node (the caller has taken it).
     void TakeTop();
+    NcLinkIDMem* MarksOf(const NcLink* node) const { return m_stageMarks[node->stage]; }
 
     // The heap's nodes and, beside them, their costs (the sift loops
     // compare those without reaching into the nodes).
@@ -57,4 +63,6 @@ private:
     int m_count = 0;
     NcLinkMem* m_nodes = nullptr;
     NcLinkIDMem* m_marks = nullptr;
+    // By a node's stage (8 bits); entry 0 is m_marks.
+    std::array<NcLinkIDMem*, 256> m_stageMarks{};
 };

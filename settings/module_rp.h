@@ -100,6 +100,15 @@ public:
     // GetLock().
     RouteParamInput& RouteRequest() { return m_request; }
 
+    // The two settings that select the one-directional (forward) search
+    // for a route of one leg; either set selects it.
+    void SetOneDirectionalSearch(int which, bool on) {
+        if (which == 0 || which == 1) m_oneDirectional[which].store(on, std::memory_order_release);
+    }
+    bool UsesOneDirectionalSearch() const {
+        return m_oneDirectional[0].load(std::memory_order_acquire) || m_oneDirectional[1].load(std::memory_order_acquire);
+    }
+
     const std::u16string& GetMapFolder() const { return m_mapFolder; }
     int32_t GetPlannerValue() const { return m_plannerValue; }
 
@@ -115,5 +124,6 @@ private:
     uint32_t m_optionBits NAVI_GUARDED_BY(m_lock) = 0;
 
     std::atomic<int32_t> m_lastError{1};
+    std::atomic<bool> m_oneDirectional[2] = {false, false};
     std::atomic<uint32_t> m_reRouteTick{0};
 };
