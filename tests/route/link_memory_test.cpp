@@ -80,6 +80,51 @@ TEST(LinkIdMem, MarksByDirectionAndPages) {
     EXPECT_EQ(NcLinkIDMem().Init(memory.data(), kNcLinkIndexBytes - 1), 0);
 }
 
+// Two tables over one pool of two pages, as the stages of a search over
+// several legs keep them: the same link holds its own mark and parent in
+// each; the pool runs out for both; pages one table hands back are taken
+// by the other, clean; resetting one table's marks leaves the other's.
+TEST(LinkIdMem, TablesSharingOnePool) {
+    std::vector<uint8_t> memory(kTwoPages);
+    std::vector<uint8_t> otherIndex(kNcLinkIndexBytes, 0xAB);  // not zeroed until cleared
+    NcLinkIDMem first, second;
+    ASSERT_EQ(first.Init(memory.data(), memory.size()), 1);
+    ASSERT_EQ(second.InitShared(otherIndex.data(), &first), 1);
+    second.Clear();
+    EXPECT_EQ(second.GetMark(100), kNcCostUnreached);
+    ASSERT_EQ(first.SetMark(100, 5), 1);
+    ASSERT_EQ(first.SetParent(100, 7), 1);
+    ASSERT_EQ(second.SetMark(100, 9), 1);
+    EXPECT_EQ(first.GetMark(100), 5);
+    EXPECT_EQ(second.GetMark(100), 9);
+    EXPECT_EQ(second.GetParent(100), kNcNoParent);
+    EXPECT_EQ(second.PageCapacity(), 2u);
+    EXPECT_EQ(first.SetMark(64, 1), 0);   // both pages are taken
+    EXPECT_EQ(second.SetMark(64, 1), 0);
+
+    second.ResetMarks();
+    EXPECT_EQ(first.GetMark(100), 5);
+    second.Release();
+    EXPECT_EQ(second.PageCount(), 0u);
+    EXPECT_EQ(second.GetMark(100), kNcCostUnreached);
+    ASSERT_EQ(first.SetMark(64, 3), 1);   // the page handed back
+    EXPECT_EQ(first.GetMark(65), kNcCostUnreached);
+    EXPECT_EQ(first.GetParent(64), kNcNoParent);
+    EXPECT_EQ(second.SetMark(2000031, 1), 0);
+    first.Release();
+    ASSERT_EQ(second.SetMark(2000031, 1), 1);
+    ASSERT_EQ(second.SetMark(100, 1), 1);
+    EXPECT_EQ(first.GetMark(100), kNcCostUnreached);
+
+    // Clearing the pool's owner frees every page; the others are cleared too.
+    first.Clear();
+    second.Clear();
+    ASSERT_EQ(first.SetMark(1, 1), 1);
+    ASSERT_EQ(second.SetMark(1, 2), 1);
+    EXPECT_EQ(first.GetMark(1), 1);
+    EXPECT_EQ(second.GetMark(1), 2);
+}
+
 TEST(LinkCodeClasses, Table) {
     struct Case {
         int code, cls;

@@ -369,6 +369,23 @@ TEST_F(ModuleRPTest, PlanThroughTheThreadStoresTheRoute) {
     EXPECT_EQ(module()->GetRouteLinkCount(), 3);
 }
 
+// Either planner setting for the one-directional search goes with the
+// request to the engine; neither set, the request does not ask for it.
+TEST_F(ModuleRPTest, OneDirectionalSettingsGoWithTheRequest) {
+    ModuleRPSettingsBlock block;
+    block.roadMemoryKB = 4096;
+    Start(&block);
+    for (int which : {-1, 0, 1}) {
+        SCOPED_TRACE(which);
+        if (which >= 0) settings()->SetOneDirectionalSearch(which, true);
+        settings()->FreeAllResults();
+        ASSERT_EQ(module()->PlanRoute(Request(kNearWestAvenue, kNearEastAvenue), 0), 1);
+        EXPECT_EQ(WaitRun(), 1);
+        if (which >= 0) settings()->SetOneDirectionalSearch(which, false);
+        EXPECT_EQ(engine->last.oneDirectional, which >= 0);
+    }
+}
+
 TEST_F(ModuleRPTest, ReplanTypesKeepTheirLinkSets) {
     Start();
     struct Case {

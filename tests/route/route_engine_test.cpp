@@ -313,6 +313,67 @@ TEST_F(RouteEngineDemo, OriginAndDestinationOnOneLink) {
     }
 }
 
+// A waypoint passed through, searched in one pass with the leg after it:
+// the next leg may drive back over the road just driven (to the westward
+// block behind the waypoint), and where the next end lies behind the
+// waypoint on its own street it turns back onto the reverse link (the
+// route ends there when that is an end too, else it comes round the blocks
+// onto the waypoint's link again); on the one-way street there is no way.
+TEST_F(RouteEngineDemo, PassedWaypointsInOnePass) {
+    const int32_t reverse = static_cast<int32_t>(kNcLinkReverseBit);
+    RoutePlanResult r;
+    ASSERT_EQ(engine->Plan(Legs({1, 3, 2 | reverse}, kLegEndList1), &r), 1);
+    EXPECT_EQ(engine->SearchesRun(), 1);
+    ExpectDrivable(r.links);
+    const auto waypoint = std::find(r.links.begin(), r.links.end(), 3);
+    ASSERT_NE(waypoint, r.links.end());
+    EXPECT_EQ(r.links.front(), 1);
+    EXPECT_EQ(r.links.back(), 2 | reverse);
+
+    struct Case {
+        const char* what;
+        int32_t link;
+        std::vector<int32_t> goals;
+        int rc;
+        std::vector<int32_t> route;  // empty: checked below by its ends
+    } cases[] = {
+        {"behind, the reverse link an end too", 2, {2, 2 | reverse}, 1, {1, 2, 2 | reverse}},
+        {"behind, only the link itself an end", 2, {2}, 1, {}},
+        {"behind on the one-way street", 18, {18}, kNcSearchTooManyLinks, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(check.LoadLink(0, static_cast<uint32_t>(c.link)), 1);
+        const MapPoint s = check.GetStartPoint(0), e = check.GetEndPoint(0);
+        const auto at = [&](double f) {
+            return MapPoint{static_cast<int32_t>(std::lround(s.x + f * (e.x - s.x))),
+                            static_cast<int32_t>(std::lround(s.y + f * (e.y - s.y)))};
+        };
+        // From the block before the waypoint's link, the waypoint three
+        // quarters along it, the destination a quarter along.
+        RoutePlanRequest q = Legs({c.link - 1, c.link, c.link}, kLegEndList1);
+        q.legs[0].destination.point = q.legs[0].destination.foot = at(0.75);
+        q.legs[1].origin.point = q.legs[1].origin.foot = at(0.75);
+        q.legs[1].destination.kind = kLegEndPoint;
+        q.legs[1].destination.point = q.legs[1].destination.foot = at(0.25);
+        q.legs[1].destination.linkCount = 0;
+        for (int32_t id : c.goals) q.legs[1].destination.AddLink(id);
+        ASSERT_EQ(engine->Plan(q, &r), c.rc);
+        if (c.rc != 1) continue;
+        EXPECT_EQ(engine->SearchesRun(), 1);
+        if (!c.route.empty()) {
+            EXPECT_EQ(r.links, c.route);
+            continue;
+        }
+        ASSERT_GE(r.links.size(), 6u);
+        EXPECT_EQ(std::vector<int32_t>(r.links.begin(), r.links.begin() + 3),
+                  (std::vector<int32_t>{c.link - 1, c.link, c.link | reverse}));
+        EXPECT_EQ(r.links.back(), c.link);
+        // Turned back on the spot, then driven.
+        ExpectDrivable(std::vector<int32_t>(r.links.begin() + 2, r.links.end()));
+    }
+}
+
 }  // namespace
 
 namespace {

@@ -107,6 +107,43 @@ struct Oracle {
         }
         return -1;
     }
+    // The cheapest cost through several legs from one origin link: a
+    // Dijkstra over (link, stage), the stage being the legs completed; on a
+    // target of its stage's leg a label goes on in the next stage at the
+    // same cost (the link is not paid twice), and on the last leg's target
+    // it arrives. -1 when there is no way.
+    int64_t CheapestOverLegs(uint32_t origin, const std::vector<std::vector<uint32_t>>& legs) const {
+        using State = std::pair<uint32_t, size_t>;  // link, stage
+        using Item = std::pair<int64_t, State>;
+        std::map<State, int64_t> best;
+        std::priority_queue<Item, std::vector<Item>, std::greater<>> open;
+        const auto relax = [&](State s, int64_t c) {
+            const auto b = best.find(s);
+            if (b != best.end() && b->second <= c) return;
+            best[s] = c;
+            open.push({c, s});
+        };
+        relax({origin, 0}, own.at(origin));
+        while (!open.empty()) {
+            const auto [cost, state] = open.top();
+            open.pop();
+            if (cost != best[state]) continue;
+            const auto [link, stage] = state;
+            const std::vector<uint32_t>& targets = legs[stage];
+            if (std::find(targets.begin(), targets.end(), link) != targets.end()) {
+                if (stage + 1 == legs.size()) return cost;
+                relax({link, stage + 1}, cost);
+                continue;
+            }
+            const auto it = next.find(link);
+            if (it == next.end()) continue;
+            for (const Edge& e : it->second) {
+                const auto o = own.find(e.to);
+                if (o != own.end()) relax({e.to, stage}, cost + o->second + e.turn);
+            }
+        }
+        return -1;
+    }
 };
 
 NcSearchTuning EstimateOnly() {
@@ -143,7 +180,8 @@ protected:
     testsupport::TempDir dir;
     std::vector<uint8_t> roadMemory = std::vector<uint8_t>(1 << 20);
     std::vector<uint8_t> nodeMemory = std::vector<uint8_t>(NcLinkMem::kBytes);
-    std::vector<uint8_t> markMemory = std::vector<uint8_t>(kNcLinkIndexBytes + 2000 * kNcLinkPageBytes);
+    std::vector<uint8_t> markMemory =
+        std::vector<uint8_t>(kNcLinkIndexBytes + 2000 * kNcLinkPageBytes + kNcStageIndexBytes);
     NcRouteConfig config = NcDefaultRouteConfig();
     NcCostRules rules;
     NcDALManager road;
@@ -663,6 +701,180 @@ TEST_F(ExactSearchTest, SplitStartCostsEqualTheOracle) {
     EXPECT_GT(routes, 50);
     EXPECT_GT(reverseTaken, 5);
     EXPECT_LT(reverseTaken, routes - 5);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<NcSearchLeg> LegsOf(const std::vector<std::vector<uint32_t>>& targets) {
+    std::vector<NcSearchLeg> legs;
+    for (const std::vector<uint32_t>& t : targets) legs.push_back({t, {}});
+    return legs;
+}
+
+// The legs of a route through waypoints, drawn from a grid: 2 to 4 legs,
+// each ending on one link or on both directions of a street; and, to make
+// a later leg drive again what an earlier one drove, a leg out to a link of
+// the cheapest way from the origin and one back to the second link of that
+// way (the same directed link a second time).
+struct LegCase {
+    uint32_t origin = 0;
+    std::vector<std::vector<uint32_t>> targets;
+};
+
+std::vector<LegCase> DrawLegCases(const Oracle& oracle, NcRoute& search, uint32_t seed, int count) {
+    std::vector<uint32_t> ids;
+    for (const auto& [id, cost] : oracle.own) ids.push_back(id);
+    std::mt19937 rng(seed);
+    const auto end = [&] {
+        const uint32_t id = ids[rng() % ids.size()];
+        const uint32_t other = id ^ kNcLinkReverseBit;
+        if (rng() % 2 == 0 && oracle.own.count(other)) return std::vector<uint32_t>{id, other};
+        return std::vector<uint32_t>{id};
+    };
+    std::vector<LegCase> cases;
+    while (static_cast<int>(cases.size()) < count) {
+        LegCase c;
+        c.origin = ids[rng() % ids.size()];
+        if (cases.size() % 3 == 2) {
+            // Out and back over the road just driven.
+            search.SetTuning(NcSearchTuning::Exact());
+            const uint32_t far = ids[rng() % ids.size()];
+            if (search.Search({c.origin}, {far}, 1000000) <= 0 || search.Route().size() < 6) continue;
+            const std::vector<uint32_t> way = search.Route();
+            c.targets = {{way[way.size() / 2]}, {way[1]}};
+            if (rng() % 2 == 0) c.targets.push_back(end());
+        } else {
+            const size_t legs = 2 + rng() % 3;
+            for (size_t k = 0; k < legs; ++k) c.targets.push_back(end());
+        }
+        cases.push_back(c);
+    }
+    return cases;
+}
+
+// A route through legs: each step an allowed turn, its costs add up to the
+// reported cost, and each leg's end (LegEnds) lies on a target of that leg,
+// in order, the last on the route's last link.
+void ExpectValidLegs(const Oracle& oracle, const NcRoute& search, const LegCase& c) {
+    const std::vector<uint32_t>& route = search.Route();
+    ASSERT_FALSE(route.empty());
+    EXPECT_EQ(route.front(), c.origin);
+    EXPECT_EQ(oracle.RouteCost(route), search.Cost());
+    const std::vector<size_t>& ends = search.LegEnds();
+    ASSERT_EQ(ends.size(), c.targets.size());
+    for (size_t k = 0; k < ends.size(); ++k) {
+        SCOPED_TRACE(testing::Message() << "leg " << k);
+        ASSERT_LT(ends[k], route.size());
+        if (k > 0) {
+            EXPECT_GE(ends[k], ends[k - 1]);
+        }
+        const std::vector<uint32_t>& t = c.targets[k];
+        EXPECT_NE(std::find(t.begin(), t.end(), route[ends[k]]), t.end());
+    }
+    EXPECT_EQ(ends.back(), route.size() - 1);
+}
+
+// The exact search over 2 to 4 legs costs what the Dijkstra over (link,
+// stage) finds, on seeded grids, with legs of one and two target links and
+// legs that come back over the road just driven.
+TEST_F(ExactSearchTest, LegsEqualTheOracleOverLinkAndStage) {
+    int routes = 0, drivenTwice = 0;
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(seed);
+        const writers::SyntheticCity city = writers::BuildSyntheticCity(800, seed);
+        Open(city);
+        const Oracle oracle(city.net, config, rules);
+        for (const LegCase& c : DrawLegCases(oracle, *search, seed + 40, 15)) {
+            SCOPED_TRACE(testing::Message() << "from " << c.origin << " over " << c.targets.size() << " legs");
+            const int64_t expect = oracle.CheapestOverLegs(c.origin, c.targets);
+            search->SetTuning(NcSearchTuning::Exact());
+            const int result = search->SearchLegs({c.origin}, LegsOf(c.targets), 1000000);
+            if (expect < 0) {
+                EXPECT_EQ(result, kNcSearchNoRoute);
+                continue;
+            }
+            ASSERT_GT(result, 0);
+            EXPECT_EQ(static_cast<uint32_t>(result), search->Route().back());
+            EXPECT_EQ(search->Cost(), expect);
+            ExpectValidLegs(oracle, *search, c);
+            ++routes;
+            std::vector<uint32_t> sorted = search->Route();
+            std::sort(sorted.begin(), sorted.end());
+            drivenTwice += std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end();
+        }
+    }
+    EXPECT_GT(routes, 70);
+    // Routes that drive one directed link twice are among them.
+    EXPECT_GT(drivenTwice, 10);
+}
+
+// The engine's tuning over several legs: every route is valid, goes through
+// the waypoints in order, adds up to its reported cost and costs at least
+// the optimum over the same legs (on grids of 800 links and on a city large
+// enough for the road levels to matter).
+TEST_F(ExactSearchTest, HeuristicLegsAreValidAndNoCheaperThanTheOracle) {
+    std::vector<double> ratios;
+    for (const auto& [links, seed] : {std::pair<int, uint32_t>{800, 2}, {800, 3}, {20000, 5}}) {
+        SCOPED_TRACE(testing::Message() << links << " links, seed " << seed);
+        const writers::SyntheticCity city = writers::BuildSyntheticCity(links, seed);
+        Open(city);
+        const Oracle oracle(city.net, config, rules);
+        for (const LegCase& c : DrawLegCases(oracle, *search, seed + 70, links > 800 ? 6 : 12)) {
+            const int64_t optimum = oracle.CheapestOverLegs(c.origin, c.targets);
+            if (optimum <= 0) continue;
+            SCOPED_TRACE(testing::Message() << "from " << c.origin << " over " << c.targets.size() << " legs");
+            search->SetTuning(NcSearchTuning::Heuristic());
+            ASSERT_GT(search->SearchLegs({c.origin}, LegsOf(c.targets), 10000000), 0);
+            ExpectValidLegs(oracle, *search, c);
+            EXPECT_GE(search->Cost(), optimum);
+            ratios.push_back(static_cast<double>(search->Cost()) / optimum);
+        }
+    }
+    ASSERT_GT(ratios.size(), 20u);
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("legs, heuristic: %zu routes, cost over the optimum median %.3f worst %.3f\n", ratios.size(),
+                ratios[ratios.size() / 2], ratios.back());
+}
+
+// Result codes through the legs: a later leg with no way in (-621), the
+// iteration limit (-622), a cancel (-702, at the 99th label, used up), and
+// marks without the other stages' tables (-627 when two stages are live).
+TEST_F(ExactSearchTest, LegsResultCodes) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(800, 1);
+    Open(city);
+    const Oracle oracle(city.net, config, rules);
+    uint32_t oneWay = 0;
+    for (uint32_t i = 1; i < city.net.links.size() && !oneWay; ++i)
+        if (city.net.links[i].oneWay) oneWay = i;
+    ASSERT_NE(oneWay, 0u);
+    const uint32_t from = oracle.own.begin()->first, far = oracle.own.rbegin()->first;
+    const uint32_t middle = std::next(oracle.own.begin(), static_cast<long>(oracle.own.size() / 2))->first;
+    ASSERT_GT(oracle.CheapestOverLegs(from, {{middle}, {far}}), 0);
+    EXPECT_EQ(search->SearchLegs({from}, LegsOf({{middle}, {oneWay | kNcLinkReverseBit}}), 1000000), kNcSearchNoRoute);
+    EXPECT_EQ(search->SearchLegs({from}, LegsOf({{middle}, {far}}), 50), kNcSearchTooManyLinks);
+    EXPECT_EQ(search->SearchLegs({from}, LegsOf({{middle}, {}}), 1000000), kNcSearchBadLink);
+
+    std::atomic<bool> cancel{true};
+    search->SetCancelFlag(&cancel);
+    EXPECT_EQ(search->SearchLegs({from}, LegsOf({{middle}, {far}}), 1000000), kNcSearchCancelled);
+    EXPECT_EQ(search->Taken(), kNcCancelCheckLabels);
+    EXPECT_FALSE(cancel.load());
+    ASSERT_EQ(search->SearchLegs({from}, LegsOf({{middle}, {far}}), 1000000), static_cast<int>(far));
+    EXPECT_EQ(search->Cost(), oracle.CheapestOverLegs(from, {{middle}, {far}}));
+    search->SetCancelFlag(nullptr);
+
+    // Marks without the other stages' tables: a leg whose one target was
+    // reached gives its table to the next, but a leg with a target still
+    // out of reach keeps its own, and the next leg cannot start.
+    markMemory.assign(kNcLinkIndexBytes + 2000 * kNcLinkPageBytes, 0);
+    Open(city);
+    ASSERT_EQ(search->SearchLegs({from}, LegsOf({{middle}, {far}}), 1000000), static_cast<int>(far));
+    EXPECT_EQ(search->Cost(), oracle.CheapestOverLegs(from, {{middle}, {far}}));
+    EXPECT_EQ(search->SearchLegs({from}, LegsOf({{middle, oneWay | kNcLinkReverseBit}, {far}}), 1000000),
+              kNcSearchNoMemory);
+    EXPECT_TRUE(search->Route().empty());
 }
 
 }  // namespace
