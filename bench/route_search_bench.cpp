@@ -71,7 +71,7 @@ struct Bench {
     NcLargeMemManager memory;
     NcDALManager road;
     std::vector<uint8_t> nodes = std::vector<uint8_t>(NcLinkMem::kBytes);
-    size_t markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes;
+    size_t markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes + kNcStageIndexBytes;
     std::unique_ptr<NcRoute> search;
     NcAreaGrid grid;
     NcRouteConfig config = NcDefaultRouteConfig();
@@ -243,6 +243,70 @@ void BM_SixteenWaypoints(benchmark::State& state) {
     state.counters["peak_rss_mb"] = usage.ru_maxrss / 1024.0;
 }
 BENCHMARK(BM_SixteenWaypoints)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// The same 16 legs as waypoints passed through: one forward search through
+// all of them (what the engine runs for such a group); labels taken and
+// the cost over the leg-by-leg route's are reported.
+void BM_SixteenWaypointsOnePass(benchmark::State& state) {
+    Bench& b = Data();
+    const std::vector<Pair> pairs = b.Pairs(10, 77, 16, true);
+    std::vector<NcSearchLeg> legs;
+    for (const Pair& p : pairs) legs.push_back({p.goals, {}});
+    // The leg-by-leg route's cost, each waypoint's link counted once.
+    int64_t byLegs = 0;
+    std::vector<uint32_t> from = pairs.front().origins;
+    for (const NcSearchLeg& leg : legs) {
+        const int r = b.search->Search(from, leg.targets, 8000000);
+        if (r <= 0) {
+            state.SkipWithError("no route");
+            return;
+        }
+        byLegs += b.search->Cost();
+        if (&leg != &legs.front()) {
+            bool ok = false;
+            byLegs -= b.search->Graph().LinkCost(from.front(), &ok, true);
+        }
+        from = {static_cast<uint32_t>(r)};
+    }
+    // The same legs one by one with forward searches: what the one pass
+    // costs over running them apart.
+    NcSearchTuning forward = NcSearchTuning::Heuristic();
+    forward.bidirectional = false;
+    b.search->SetTuning(forward);
+    from = pairs.front().origins;
+    int forwardTaken = 0;
+    const auto f0 = std::chrono::steady_clock::now();
+    for (const NcSearchLeg& leg : legs) {
+        const int r = b.search->Search(from, leg.targets, 8000000);
+        forwardTaken += b.search->Taken();
+        from = {static_cast<uint32_t>(r > 0 ? r : 0)};
+    }
+    const double forwardMs = Ms(std::chrono::steady_clock::now() - f0);
+    b.search->SetTuning(NcSearchTuning::Heuristic());
+    std::vector<double> times;
+    int taken = 0;
+    int32_t cost = 0;
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        const int r = b.search->SearchLegs(pairs.front().origins, legs, 8000000);
+        times.push_back(Ms(std::chrono::steady_clock::now() - t0));
+        state.SetIterationTime(times.back() / 1000);
+        if (r <= 0) {
+            state.SkipWithError("no route");
+            return;
+        }
+        taken = b.search->Taken();
+        cost = b.search->Cost();
+    }
+    state.counters["legs"] = static_cast<double>(legs.size());
+    state.counters["route_ms"] = Median(times);
+    state.counters["worst_ms"] = *std::max_element(times.begin(), times.end());
+    state.counters["labels"] = taken;
+    state.counters["forward_by_legs_ms"] = forwardMs;
+    state.counters["forward_by_legs_labels"] = forwardTaken;
+    state.counters["cost_over_by_legs"] = byLegs > 0 ? static_cast<double>(cost) / static_cast<double>(byLegs) : 0;
+}
+BENCHMARK(BM_SixteenWaypointsOnePass)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
 
 void BM_HeuristicOverOptimum(benchmark::State& state) {
     const std::string root = "/tmp/navi_route_bench_200k";
