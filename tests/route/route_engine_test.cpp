@@ -124,6 +124,13 @@ protected:
             EXPECT_EQ(check.View(0).IsClosed(), 0);
         }
     }
+    // The point a fraction of the way along a link's stored direction.
+    MapPoint Along(int32_t link, double f) {
+        EXPECT_EQ(check.LoadLink(0, static_cast<uint32_t>(link)), 1);
+        const MapPoint s = check.GetStartPoint(0), e = check.GetEndPoint(0);
+        return MapPoint{static_cast<int32_t>(std::lround(s.x + f * (e.x - s.x))),
+                        static_cast<int32_t>(std::lround(s.y + f * (e.y - s.y)))};
+    }
     uint32_t TrafficId(int32_t link) {
         EXPECT_EQ(check.LoadLink(0, static_cast<uint32_t>(link)), 1);
         return check.GetSummary(0).trafficId;
@@ -284,12 +291,7 @@ TEST_F(RouteEngineDemo, OriginAndDestinationOnOneLink) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_EQ(check.LoadLink(0, static_cast<uint32_t>(c.link)), 1);
-        const MapPoint s = check.GetStartPoint(0), e = check.GetEndPoint(0);
-        const auto at = [&](double f) {
-            return MapPoint{static_cast<int32_t>(std::lround(s.x + f * (e.x - s.x))),
-                            static_cast<int32_t>(std::lround(s.y + f * (e.y - s.y)))};
-        };
+        const auto at = [&](double f) { return Along(c.link, f); };
         RoutePlanRequest q;
         q.routeKinds = 1;
         q.legCount = 1;
@@ -343,12 +345,7 @@ TEST_F(RouteEngineDemo, PassedWaypointsInOnePass) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ASSERT_EQ(check.LoadLink(0, static_cast<uint32_t>(c.link)), 1);
-        const MapPoint s = check.GetStartPoint(0), e = check.GetEndPoint(0);
-        const auto at = [&](double f) {
-            return MapPoint{static_cast<int32_t>(std::lround(s.x + f * (e.x - s.x))),
-                            static_cast<int32_t>(std::lround(s.y + f * (e.y - s.y)))};
-        };
+        const auto at = [&](double f) { return Along(c.link, f); };
         // From the block before the waypoint's link, the waypoint three
         // quarters along it, the destination a quarter along.
         RoutePlanRequest q = Legs({c.link - 1, c.link, c.link}, kLegEndList1);
@@ -386,12 +383,7 @@ namespace {
 // end the westward one does.
 TEST_F(RouteEngineDemo, TwoOriginLinksStartWithThePartAhead) {
     const int32_t reverse = static_cast<int32_t>(kNcLinkReverseBit);
-    ASSERT_EQ(check.LoadLink(0, 2), 1);
-    const MapPoint s = check.GetStartPoint(0), e = check.GetEndPoint(0);
-    const auto at = [&](double f) {
-        return MapPoint{static_cast<int32_t>(std::lround(s.x + f * (e.x - s.x))),
-                        static_cast<int32_t>(std::lround(s.y + f * (e.y - s.y)))};
-    };
+    const auto at = [&](double f) { return Along(2, f); };
     ASSERT_EQ(check.LoadLink(0, 6), 1);
     const MapPoint north{(check.GetStartPoint(0).x + check.GetEndPoint(0).x) / 2,
                          (check.GetStartPoint(0).y + check.GetEndPoint(0).y) / 2};
