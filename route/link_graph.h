@@ -187,7 +187,9 @@ public:
         return NcTurnCost(m_config, level, c.code, c.direction, m_options);
     }
     // The queue key of a label of this cost whose link reaches the point
-    // (towards the target forward, towards the origin backward).
+    // (towards the target forward, towards the origin backward); with the
+    // estimate tuning it adds the estimate of the legs after the selected
+    // one.
     int32_t Key(int64_t cost, MapPoint p, int roadClass, bool backward) const;
     // The best remaining estimate so far and the progress in per cent it
     // gives (stored when it rose by more than 9 points forward, 1 point
