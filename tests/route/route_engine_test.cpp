@@ -332,6 +332,20 @@ TEST_F(RouteEngineDemo, PassedWaypointsInOnePass) {
     EXPECT_EQ(r.links.front(), 1);
     EXPECT_EQ(r.links.back(), 2 | reverse);
 
+    // Seventeen legs passed through: the first sixteen in one pass, the
+    // last from where it ended; the waypoints in order.
+    const std::vector<int32_t> ends = {1, 2, 3, 4, 8, 7, 6, 5, 1, 2, 3, 4, 8, 7, 6, 5, 1, 2};
+    ASSERT_EQ(engine->Plan(Legs(ends, kLegEndList1), &r), 1);
+    EXPECT_EQ(engine->SearchesRun(), 2);
+    EXPECT_EQ(engine->LegsSearched(), 17);
+    ExpectDrivable(r.links);
+    auto at = r.links.begin();
+    for (int32_t end : ends) {
+        at = std::find(at, r.links.end(), end);
+        ASSERT_NE(at, r.links.end()) << end;
+    }
+    EXPECT_EQ(r.links.back(), 2);
+
     struct Case {
         const char* what;
         int32_t link;
