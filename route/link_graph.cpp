@@ -24,7 +24,8 @@ int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int directi
         cost *= config.uTurnFactor[std::min<int>(options.bytes[5], kNcOptionLevels - 1)][cls];
         cost *= config.leftTurnFactor[std::min<int>(options.bytes[6], kNcOptionLevels - 1)][cls];
     }
-    if (direction == 2) cost += options.set ? kUTurnPenalty[std::min<int>(options.bytes[5], 5)] : 3000;
+    if (direction == 2 || code == kNcUTurnCodeLeft || code == kNcUTurnCodeRight)
+        cost += options.set ? kUTurnPenalty[std::min<int>(options.bytes[5], 5)] : 3000;
     return static_cast<int32_t>(std::clamp<double>(cost, 0, kNcCostMax));
 }
 

@@ -42,9 +42,12 @@ NcRoadOptions NcMakeRoadOptions(bool set, const uint8_t bytes[7]);
 // The cost of a turn from one link into the next, in hundredths of a
 // second: the configuration's base cost by level and code class (class 6
 // costs 60000), with road options times the factors of the U-turn and the
-// left-turn weight; a U-turn (direction 2) adds the penalty of the U-turn
-// weight (18000, 7200, 3600, 1800, 600, 30 for weights 0 to 5), or 3000
-// without road options.
+// left-turn weight; a U-turn (direction 2, or the connection codes '^' and
+// '_' of a U-turn over another link) adds the penalty of the U-turn weight
+// (18000, 7200, 3600, 1800, 600, 30 for weights 0 to 5), or 3000 without
+// road options.
+inline constexpr int kNcUTurnCodeLeft = '^';
+inline constexpr int kNcUTurnCodeRight = '_';
 int32_t NcTurnCost(const NcRouteConfig& config, int level, int code, int direction,
                    const NcRoadOptions& options = {});
 
@@ -83,11 +86,15 @@ struct NcSearchTuning {
     bool bidirectional = false;
     bool fullRange = false;  // the full-range level thresholds at both ends
     int option = 0;          // search option: 4 lets the backward phase run to 100 %
+    // A waypoint of the request is reached over a link list: the backward
+    // phase runs on past its hand-over point (until the meeting table is
+    // full, its queue is empty or it reaches the origin).
+    bool viaLinkList = false;
 
     // A plain cheapest-first search (tests).
     static NcSearchTuning Exact() { return {}; }
     // What the route engine plans with.
-    static NcSearchTuning Heuristic() { return {true, true, true, false, 0}; }
+    static NcSearchTuning Heuristic() { return {true, true, true, false, 0, false}; }
 };
 
 // How far a point lies from the leg's origin and from its target, in

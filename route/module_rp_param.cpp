@@ -438,6 +438,7 @@ int ModuleRPParam::Run(const RouteRequest& request, bool replan) {
     plan.oneDirectional = settings != nullptr && settings->UsesOneDirectionalSearch();
     plan.limit = kRouteSearchLimit;
     plan.replanType = m_replanType;
+    plan.viaLinkList = m_linkListFlag != 0;
     plan.detour = &m_detour;
     plan.avoidance = &m_avoidance;
     plan.option = &m_option;

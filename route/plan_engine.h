@@ -59,9 +59,21 @@ struct RoutePlanRequest {
     bool oneDirectional = false;    // the settings select the forward search for single legs
     int32_t limit = 1500000;
     int32_t replanType = 0;
+    // Some waypoint is reached over a link list of the request: the
+    // backward phase of a search does not hand over early.
+    bool viaLinkList = false;
+    // Re-use the previous run's state: the link sets are neither cleared
+    // nor marked again (the last run's marks hold), the legs are not
+    // reversed and no straight distances are taken (no short route).
+    bool keep = false;
     const RouteDetour* detour = nullptr;
     const RouteAvoidance* avoidance = nullptr;
     const RoutePeloxWizard* option = nullptr;
+
+    // The legs from the destination back to the start: the last leg first,
+    // each with its origin and destination exchanged. Nothing with the keep
+    // flag or without legs; twice gives the legs back.
+    void ReverseLegs();
 };
 
 // The route of the first route slot: the joined links of all legs.

@@ -38,6 +38,8 @@
 //                         1 expressway carriageway, 3 interchange ramp,
 //                         4 junction ramp, 6 ordinary road, 15 ferry)
 //              bits 12-15 road class (0 expressway ... 6 small street;
+//                         11 a road the search never passes through: it
+//                         is driven only where a route starts or ends;
 //                         13 and above not for cars)
 //              bits 16-19 link type (0 ordinary, 1 bridge, 2 elevated road,
 //                         3 tunnel, 4 underpass, 5 toll plaza, 6 roundabout,
@@ -100,6 +102,8 @@ inline constexpr uint32_t kNcLinkIndexMask = 0x07FFFFFF;
 inline constexpr uint32_t kNcLinkReverseBit = 0x08000000;
 inline constexpr int kNcRunEntriesMax = 8;
 inline constexpr int kNcSlotTableEntries = 255;
+// The road class a route only starts or ends on (never queued as a successor).
+inline constexpr int kNcClassNoThrough = 11;
 
 // Offsets of the link record's fields.
 namespace ncrecord {

@@ -26,6 +26,13 @@ std::vector<RouteLegGroup> RouteLegGroups(const RoutePlanRequest& request) {
     return groups;
 }
 
+void RoutePlanRequest::ReverseLegs() {
+    if (keep) return;
+    const int n = std::clamp(legCount, 0, kRoutePlanMaxLegs);
+    std::reverse(legs, legs + n);
+    for (int k = 0; k < n; ++k) std::swap(legs[k].origin, legs[k].destination);
+}
+
 RouteEngine::RouteEngine(std::string dataRoot, const NcPageSource& pages)
     : m_root(std::move(dataRoot)), m_memory(pages) {}
 
@@ -38,6 +45,8 @@ int RouteEngine::ReserveMemory() {
     // reach them all (untouched pages of the mapping cost nothing).
     m_markBytes = kNcLinkIndexBytes + size_t{kNcLinkGroups} * kNcLinkPageBytes + kNcStageIndexBytes;
     if (m_memory.LinkIdMemory() == nullptr && m_memory.MapLinkIdMemory(m_markBytes) != 1) return 0;
+    DebugTrace(1, "[RP**] GRAPH_TOTAL_MEM_SIZE: %d(KB)\n", static_cast<int>(kNcAreaGridBytes / 1024));
+    DebugTrace(1, "[RP**] LINKIDMEM_TOTAL_MEM_SIZE: %d(KB)\n", static_cast<int>(m_markBytes / 1024));
     return 1;
 }
 
@@ -198,15 +207,18 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
     if (!m_road.IsOpen() || m_nodeMemory.empty()) return kNcSearchBadLink;
     const int legs = std::clamp(request.legCount, 0, kRoutePlanMaxLegs);
     if (legs == 0) return kNcSearchBadLink;
-    MarkLinkSets(request);
-
-    int64_t straightM = 0;
-    for (int k = 0; k < legs; ++k) {
-        const MapPoint a = LegEndPoint(request.legs[k].origin, true);
-        const MapPoint b = LegEndPoint(request.legs[k].destination, false);
-        straightM += std::max<int64_t>(1, NcDistanceM(a, b));
+    // With the keep flag the marks of the last run stay and no distances
+    // are taken.
+    if (!request.keep) {
+        MarkLinkSets(request);
+        int64_t straightM = 0;
+        for (int k = 0; k < legs; ++k) {
+            const MapPoint a = LegEndPoint(request.legs[k].origin, true);
+            const MapPoint b = LegEndPoint(request.legs[k].destination, false);
+            straightM += std::max<int64_t>(1, NcDistanceM(a, b));
+        }
+        m_shortRoute = straightM < kRouteShortRouteM;
     }
-    m_shortRoute = straightM < kRouteShortRouteM;
 
     NcCostRules rules;
     rules.mode = NcModeOfRouteKinds(request.routeKinds);
@@ -214,6 +226,7 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
     if (!search.Init(m_nodeMemory.data(), m_memory.LinkIdMemory(), m_markBytes)) return kNcSearchNoMemory;
     NcSearchTuning tuning = m_tuning;
     tuning.fullRange = tuning.fullRange || request.fullRange;
+    tuning.viaLinkList = request.viaLinkList;
     search.SetTuning(tuning);
     search.SetAreaGrid(&m_grid);
     search.SetRoadOptions(NcMakeRoadOptions(request.hasRoadOptions, request.roadOptions));

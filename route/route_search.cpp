@@ -5,6 +5,9 @@
 #include <climits>
 #include <cmath>
 
+#include "foundation/debug_trace.h"
+#include "platform/clock.h"
+
 NcRoute::NcRoute(NcDALManager& road, const NcRouteConfig& config, const NcCostRules& rules)
     : m_road(road), m_graph(road, config, rules) {}
 
@@ -155,7 +158,13 @@ int NcRoute::SearchLegs(const std::vector<uint32_t>& origins, const std::vector<
         if (s > 0) after += BetweenLegsEstimate(NcDistanceM(centres[s - 1], centres[s]));
     }
     if (!m_graph.SetLegs(ends)) return kNcSearchBadLink;
-    return ForwardSearch(origins, legs, iterationLimit);
+    const int rc = ForwardSearch(origins, legs, iterationLimit);
+    if (rc >= 0) {
+        DebugTrace(kNcSearchTraceLevel, "$ Total Route Search Link: %d-----------\n", m_taken);
+        DebugTrace(kNcSearchTraceLevel, "$ Total Route Result Link: %d-----------\n",
+                   static_cast<int>(m_route.size()));
+    }
+    return rc;
 }
 
 NcLinkIDMem* NcRoute::StageMarks(int stage) {
@@ -318,7 +327,8 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
             const NcLinkSeen& seen = m_graph.Seen();
             const NcLegDistances d = m_graph.LegDistances(seen.end);
             const int level = m_graph.LevelAt(seen.end, d);
-            if (!target && (!m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
+            if (!target && (seen.roadClass == kNcClassNoThrough ||
+                            !m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
                             m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass)))
                 continue;
             const int32_t own = m_graph.SeenCost();
@@ -347,6 +357,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         return std::binary_search(sortedOrigins.begin(), sortedOrigins.end(), id);
     };
     m_meet.Clear();
+    const uint64_t startedMs = platform::GetTickCount64();
+    const auto sinceMs = [](uint64_t ms) { return static_cast<int>(platform::GetTickCount64() - ms); };
     // The way on to the destination from a link of the table, the link
     // itself included; false on a loop or a broken chain.
     const auto backwardChain = [this](uint32_t from) {
@@ -398,13 +410,19 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             m_cost = ok ? cost - (full - StartCost(i, full)) : cost;
             m_backwardTaken = m_taken;
             m_queue.FreeAll();
+            DebugTrace(kNcSearchTraceLevel, "[RP**] BACKWARD SEARCH LINK: %d (%d)\n", m_taken,
+                       static_cast<int>(m_route.size()));
+            DebugTrace(kNcSearchTraceLevel,
+                       "[RP**] FORWARD SEARCH LINK: 0 --> Sorry, PathFinding Terminated!!!\n");
             return static_cast<int>(m_route.back());
         }
         if (!m_road.LoadLink(0, link)) continue;
         const MapPoint node = m_road.GetStartPoint(0);
         m_graph.UpdateProgress(node, true, remainingM);
         const int handOver = m_graph.Tuning().option == 4 ? 100 : 92;
-        if (m_taken >= 19 && (m_graph.Progress() >= handOver || m_graph.BestRemaining() < 2000)) break;
+        if (m_taken >= 19 && !m_graph.Tuning().viaLinkList &&
+            (m_graph.Progress() >= handOver || m_graph.BestRemaining() < 2000))
+            break;
         // The links that lead into this one: the entries of the run at its
         // start, read in the other direction.
         const NcRoad& view = m_road.View(0);
@@ -423,7 +441,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             if (!m_road.View(0).FindSuccessor(link, &turn)) continue;
             const NcLegDistances d = m_graph.LegDistances(seen.start);
             const int level = m_graph.LevelAt(seen.start, d);
-            if (!isOrigin(from) && (!m_graph.MayEnter(seen.networkLevel, level, seen.start) ||
+            if (!isOrigin(from) && (seen.roadClass == kNcClassNoThrough ||
+                                    !m_graph.MayEnter(seen.networkLevel, level, seen.start) ||
                                     m_graph.PruneNearStart(d.toTarget, seen.networkLevel, seen.roadClass)))
                 continue;
             const int32_t own = m_graph.SeenCost();
@@ -436,6 +455,9 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         }
     }
     m_backwardTaken = m_taken;
+    DebugTrace(kNcSearchTraceLevel, "[RP**] REVERSE ROUTING TIME: %d (N:%d)\n", sinceMs(startedMs),
+               m_backwardTaken);
+    const uint64_t forwardMs = platform::GetTickCount64();
 
     // Forward from the origin links until they meet the backward labels.
     m_meet.Sort();
@@ -499,7 +521,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
                 if (meeting < hit.cost) hit = {meeting, static_cast<int32_t>(link), to};
                 continue;
             }
-            if (!m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
+            if (seen.roadClass == kNcClassNoThrough ||
+                !m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
                 m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass))
                 continue;
             const int64_t total = int64_t{cost} + m_graph.SeenCost() + turn;
@@ -509,6 +532,8 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         }
         if (hit.cost == INT64_MAX) continue;
         if (met.cost == INT64_MAX) {
+            DebugTrace(kNcSearchTraceLevel, "[RP**] FRONT ROUTING TIME: %d (N: %d)\n", sinceMs(forwardMs),
+                       m_taken - m_backwardTaken);
             met = hit;
             horizon = m_taken + kNcMeetHorizon;
         } else if (hit.cost < met.cost) {
@@ -518,11 +543,15 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         }
     }
     if (met.cost == INT64_MAX) return Fail(kNcSearchNoRoute);
+    const uint64_t buildMs = platform::GetTickCount64();
     if ((met.from >= 0 && !ForwardChain(static_cast<uint32_t>(met.from))) || !backwardChain(met.to)) {
         m_route.clear();
         return Fail(kNcSearchNoMemory);
     }
     m_cost = NcClampCost(met.cost);
     m_queue.FreeAll();
+    DebugTrace(kNcSearchTraceLevel, "[RP**] MAKE RESULT LINK-SET TIME: %d\n", sinceMs(buildMs));
+    DebugTrace(kNcSearchTraceLevel, "RP> BIDIR SEARCH LINK: %d (%d)\n", m_taken,
+               static_cast<int>(m_route.size()));
     return static_cast<int>(m_route.back());
 }

@@ -58,6 +58,11 @@ struct NcSearchLeg {
     std::vector<std::pair<uint32_t, uint32_t>> startsFrom;
 };
 
+// The level of the search's traces: the labels taken and the route's links
+// of each search ("$ Total Route Search Link: ..."), the phases' times and
+// labels of the bidirectional search ("[RP**] REVERSE ROUTING TIME: ...").
+inline constexpr int kNcSearchTraceLevel = 2;
+
 class NcRoute {
 public:
     // The search memory comes from the caller: NcLinkMem::kBytes for the

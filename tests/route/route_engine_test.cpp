@@ -10,6 +10,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "foundation/debug_trace.h"
 #include "support/temp_dir.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/route_data_writer.h"
@@ -217,6 +218,96 @@ TEST_F(RouteEngineDemo, AvoidedLinksAreLeftOutAndDetourLinksCostMore) {
         EXPECT_EQ(r.links.back(), 20);
         // The grid has routes of the same length around every block.
         EXPECT_EQ(std::count(r.links.begin(), r.links.end(), middle), 0);
+    }
+}
+
+// With the keep flag a run re-uses the last run's state: the links it
+// avoided stay avoided although the request carries no set, and no
+// straight distances are taken (no short route); without it the marks are
+// made again from the request.
+TEST_F(RouteEngineDemo, KeepFlagReusesTheLastMarks) {
+    RoutePlanResult plain;
+    ASSERT_EQ(engine->Plan(Legs({1, 20}), &plain), 1);
+    const int32_t middle = plain.links[plain.links.size() / 2];
+    RouteAvoidance avoid;
+    avoid.Append(1, &middle);
+    RoutePlanRequest marked = Legs({1, 20});
+    marked.avoidance = &avoid;
+    RoutePlanResult r;
+    ASSERT_EQ(engine->Plan(marked, &r), 1);
+    ASSERT_EQ(std::count(r.links.begin(), r.links.end(), middle), 0);
+
+    RoutePlanRequest kept = Legs({1, 20});
+    kept.keep = true;
+    ASSERT_EQ(engine->Plan(kept, &r), 1);
+    EXPECT_EQ(std::count(r.links.begin(), r.links.end(), middle), 0);
+    EXPECT_EQ(r.links.back(), 20);
+    RoutePlanRequest shortKept = Legs({1, 2});   // about 1770 m
+    shortKept.keep = true;
+    ASSERT_EQ(engine->Plan(shortKept, &r), 1);
+    EXPECT_FALSE(engine->IsShortRoute());
+
+    ASSERT_EQ(engine->Plan(Legs({1, 20}), &r), 1);
+    EXPECT_EQ(r.links, plain.links);
+}
+
+// The engine's memory as it is reserved: the area grid of 40000 bytes and
+// the link-id memory, an index of 62501 words and a page of 576 bytes for
+// every group of 32 links, and 15 more indexes for the stages of a search
+// over 16 legs (16 x 250004 + 36000576 = 40000640 bytes).
+TEST(RouteEngineMemoryTest, ReserveTracesTheSizes) {
+    testsupport::TempDir dir;
+    RouteEngine engine(dir.Path());
+    std::vector<std::string> lines;
+    SetDebugTraceSink([&](std::string_view line) { lines.emplace_back(line); }, false);
+    const int rc = engine.ReserveMemory();
+    SetDebugTraceSink({});
+    ASSERT_EQ(rc, 1);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "[RP**] GRAPH_TOTAL_MEM_SIZE: 39(KB)\n"), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "[RP**] LINKIDMEM_TOTAL_MEM_SIZE: 39063(KB)\n"), lines.end());
+}
+
+TEST(RoutePlanRequestTest, ReverseLegsTwiceRestoresThem) {
+    RoutePlanRequest r;
+    r.legCount = 3;
+    for (int k = 0; k < 3; ++k) {
+        r.legs[k].index = 10 + k;
+        r.legs[k].origin.point = {k, 1};
+        r.legs[k].origin.kind = kLegEndPoint;
+        r.legs[k].origin.AddLink(100 + k);
+        r.legs[k].destination.point = {k + 1, 1};
+        r.legs[k].destination.kind = k == 0 ? kLegEndList1 : kLegEndLink;
+        r.legs[k].destination.AddLink(101 + k);
+        r.legs[k].destination.AddLink(201 + k);
+    }
+    r.legs[3].index = 99;   // past the legs in use: untouched
+    const RoutePlanRequest given = r;
+    const auto same = [](const RoutePlanLegEnd& a, const RoutePlanLegEnd& b) {
+        return a.point.x == b.point.x && a.point.y == b.point.y && a.kind == b.kind && a.linkCount == b.linkCount &&
+               std::equal(a.links, a.links + a.linkCount, b.links);
+    };
+    r.ReverseLegs();
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        const RoutePlanLeg& was = given.legs[2 - k];
+        EXPECT_EQ(r.legs[k].index, was.index);
+        EXPECT_TRUE(same(r.legs[k].origin, was.destination));
+        EXPECT_TRUE(same(r.legs[k].destination, was.origin));
+    }
+    EXPECT_EQ(r.legs[3].index, 99);
+    r.ReverseLegs();
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_TRUE(same(r.legs[k].origin, given.legs[k].origin));
+        EXPECT_TRUE(same(r.legs[k].destination, given.legs[k].destination));
+    }
+    // Nothing with the keep flag or without legs.
+    for (const bool keep : {true, false}) {
+        RoutePlanRequest q = given;
+        q.keep = keep;
+        if (!keep) q.legCount = 0;
+        q.ReverseLegs();
+        EXPECT_TRUE(same(q.legs[0].origin, given.legs[0].origin));
+        EXPECT_TRUE(same(q.legs[2].destination, given.legs[2].destination));
     }
 }
 

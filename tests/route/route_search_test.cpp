@@ -13,6 +13,8 @@
 #include <queue>
 #include <random>
 
+#include "foundation/debug_trace.h"
+#include "platform/clock.h"
 #include "support/temp_dir.h"
 #include "tools/writers/route_data_writer.h"
 #include "tools/writers/synthetic_city.h"
@@ -554,6 +556,17 @@ TEST_F(ExactSearchTest, BidirectionalPhases) {
     EXPECT_EQ(oracle.RouteCost(search->Route()), search->Cost());
     search->SetCancelFlag(nullptr);
 
+    // With a waypoint reached over a link list the backward phase does not
+    // hand over: here it runs until it reaches the origin.
+    NcSearchTuning viaList = NcSearchTuning::Heuristic();
+    viaList.viaLinkList = true;
+    search->SetTuning(viaList);
+    ASSERT_EQ(search->Search({from}, {far}, 1000000), static_cast<int>(far));
+    EXPECT_EQ(search->BackwardTaken(), search->Taken());
+    EXPECT_EQ(search->Route().front(), from);
+    EXPECT_EQ(oracle.RouteCost(search->Route()), search->Cost());
+    search->SetTuning(NcSearchTuning::Heuristic());
+
     uint32_t oneWay = 0;
     for (uint32_t i = 1; i < city.net.links.size() && !oneWay; ++i)
         if (city.net.links[i].oneWay) oneWay = i;
@@ -597,6 +610,8 @@ TEST(TurnCostTest, BaseFactorsAndUTurnPenalty) {
         {0, 16, 2, NcMakeRoadOptions(true, uTurnZero), 700 + 18000},
         {0, 16, 2, NcMakeRoadOptions(true, uTurnNine), 700 + 30},  // weight capped at 5
         {0, 29, 1, options, 60000},                                // class 6
+        {0, '^', 1, {}, 700 + 3000},                               // U-turn codes over another link
+        {0, '_', 1, NcMakeRoadOptions(true, uTurnZero), 700 + 18000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "level " << c.level << " code " << c.code);
@@ -875,6 +890,131 @@ TEST_F(ExactSearchTest, LegsResultCodes) {
     EXPECT_EQ(search->SearchLegs({from}, LegsOf({{middle, oneWay | kNcLinkReverseBit}, {far}}), 1000000),
               kNcSearchNoMemory);
     EXPECT_TRUE(search->Route().empty());
+}
+
+// A road of class 11 is driven only where a route starts or ends: a link
+// of each cheapest route turned into class 11 is passed by (the route then
+// equals the oracle's that never enters it), in the exact and in the
+// engine's bidirectional tuning, while a route to it or from it is still
+// found. Speeds of mode 4 do not depend on the class, so the link stays as
+// cheap as it was.
+TEST_F(ExactSearchTest, NoThroughClassIsOnlyStartedOrEnded) {
+    rules.mode = 4;
+    int detours = 0, checked = 0;
+    for (uint64_t seed = 1; seed <= 4; ++seed) {
+        SCOPED_TRACE(seed);
+        writers::SyntheticCity city = writers::BuildSyntheticCity(800, seed);
+        Open(city);
+        const Oracle plain(city.net, config, rules);
+        std::vector<uint32_t> ids;
+        for (const auto& [id, cost] : plain.own) ids.push_back(id);
+        std::mt19937 rng(static_cast<uint32_t>(seed) + 40);
+        for (int pair = 0; pair < 6; ++pair) {
+            const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
+            if (plain.Cheapest(from, to) <= 0) continue;
+            search->SetTuning(NcSearchTuning::Exact());
+            ASSERT_EQ(search->Search({from}, {to}, 1000000), static_cast<int>(to));
+            if (search->Route().size() < 5) continue;
+            const uint32_t middle = search->Route()[search->Route().size() / 2];
+            const uint32_t index = NcLinkIndex(middle);
+            SCOPED_TRACE(testing::Message() << from << " -> " << to << " past " << index);
+            writers::SyntheticCity changed = city;
+            changed.net.links[index].roadClass = kNcClassNoThrough;
+            Open(changed);
+            // What the search must find: the cheapest way that never enters
+            // the link, against the cheapest through it at its class-11 cost.
+            const Oracle through(changed.net, config, rules);
+            const Oracle around(changed.net, config, rules,
+                                {{index, kNcSetMarkAvoid}, {index | kNcLinkReverseBit, kNcSetMarkAvoid}});
+            const int64_t expect = around.Cheapest(from, to);
+            detours += through.Cheapest(from, to) < expect || expect < 0;
+            ++checked;
+            if (MatchesOracle(search->Search({from}, {to}, 1000000), expect, to)) {
+                EXPECT_EQ(around.RouteCost(search->Route()), expect);
+            }
+            search->SetTuning(NcSearchTuning::Heuristic());
+            const int result = search->Search({from}, {to}, 1000000);
+            if (expect > 0) {
+                ASSERT_EQ(result, static_cast<int>(to));
+                EXPECT_EQ(around.RouteCost(search->Route()), search->Cost());
+            }
+            // Where it starts or ends, the link is driven.
+            for (const NcSearchTuning& tuning : {NcSearchTuning::Exact(), NcSearchTuning::Heuristic()}) {
+                search->SetTuning(tuning);
+                if (through.Cheapest(from, middle) > 0) {
+                    EXPECT_EQ(search->Search({from}, {middle}, 1000000), static_cast<int>(middle));
+                }
+                if (through.Cheapest(middle, to) > 0) {
+                    EXPECT_EQ(search->Search({middle}, {to}, 1000000), static_cast<int>(to));
+                }
+            }
+            Open(city);
+        }
+    }
+    EXPECT_GT(checked, 8);
+    // Cases where the link would have been the cheaper way.
+    EXPECT_GT(detours, 3);
+}
+
+}  // namespace
+
+namespace {
+
+// A clock that moves 5 ms each time it is read: each span a trace gives is
+// one read after its start.
+class SteppingClock : public platform::FakeClock {
+public:
+    uint64_t TickMs64() const override { return m_at.fetch_add(5) + 5; }
+
+private:
+    mutable std::atomic<uint64_t> m_at{1000};
+};
+
+// The traces of a search at level 2: the labels taken and the links of the
+// route; for the bidirectional search each phase's time and labels, and the
+// route found by the backward phase alone.
+TEST_F(ExactSearchTest, SearchTraces) {
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(800, 1);
+    Open(city);
+    const Oracle oracle(city.net, config, rules);
+    const uint32_t from = oracle.own.begin()->first, far = oracle.own.rbegin()->first;
+    const uint32_t next = oracle.next.at(from).front().to;
+    SteppingClock clock;
+    platform::ScopedClock useClock(clock);
+    const int level = GetDebugTraceLevel();
+    SetDebugTraceLevel(2);
+    std::vector<std::string> lines;
+    SetDebugTraceSink([&](std::string_view line) { lines.emplace_back(line); }, false);
+    const auto text = [](const char* format, int a, int b = 0) {
+        char buffer[128];
+        std::snprintf(buffer, sizeof buffer, format, a, b);
+        return std::string(buffer);
+    };
+
+    ASSERT_EQ(search->Search({from}, {far}, 1000000), static_cast<int>(far));
+    EXPECT_EQ(lines, (std::vector<std::string>{text("$ Total Route Search Link: %d-----------\n", search->Taken()),
+                                               text("$ Total Route Result Link: %d-----------\n",
+                                                    static_cast<int>(search->Route().size()))}));
+    search->SetTuning(NcSearchTuning::Heuristic());
+    lines.clear();
+    ASSERT_EQ(search->Search({from}, {far}, 1000000), static_cast<int>(far));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0], text("[RP**] REVERSE ROUTING TIME: %d (N:%d)\n", 5, search->BackwardTaken()));
+    // The first meeting comes within the forward phase's labels.
+    int frontN = -1;
+    ASSERT_EQ(std::sscanf(lines[1].c_str(), "[RP**] FRONT ROUTING TIME: 5 (N: %d)\n", &frontN), 1) << lines[1];
+    EXPECT_GT(frontN, 0);
+    EXPECT_LE(frontN, search->Taken() - search->BackwardTaken());
+    EXPECT_EQ(lines[2], "[RP**] MAKE RESULT LINK-SET TIME: 5\n");
+    EXPECT_EQ(lines[3],
+              text("RP> BIDIR SEARCH LINK: %d (%d)\n", search->Taken(), static_cast<int>(search->Route().size())));
+    lines.clear();
+    ASSERT_EQ(search->Search({from}, {next}, 1000000), static_cast<int>(next));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         text("[RP**] BACKWARD SEARCH LINK: %d (%d)\n", search->Taken(), 2),
+                         "[RP**] FORWARD SEARCH LINK: 0 --> Sorry, PathFinding Terminated!!!\n"}));
+    SetDebugTraceSink({});
+    SetDebugTraceLevel(level);
 }
 
 }  // namespace
