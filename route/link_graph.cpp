@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "foundation/debug_trace.h"
 #include "route/search_queue.h"
 
 NcRoadOptions NcMakeRoadOptions(bool set, const uint8_t bytes[7]) {
@@ -144,6 +145,44 @@ int32_t NcGraph::SeenCost() const {
     NcCostExtras extras;
     if (m_seenMark == kNcSetMarkDetour) extras.mark = 1;
     return NcComputeNodeCost(link, m_rules, extras).cost;
+}
+
+int NcExpansionList::Add(uint32_t linkId) {
+    const auto at = std::lower_bound(m_ids.begin(), m_ids.end(), linkId);
+    if ((at != m_ids.end() && *at == linkId) || m_ids.size() >= kCapacity) return 0;
+    m_ids.insert(at, linkId);
+    return 1;
+}
+
+bool NcExpansionList::Next(uint32_t* linkId) {
+    if (m_read >= m_ids.size()) return false;
+    *linkId = m_ids[m_read++];
+    return true;
+}
+
+int NcGraph::GetLinkInfo(int32_t linkId, NcLinkInfo* out) {
+    if (linkId < 0 || NcLinkIndex(static_cast<uint32_t>(linkId)) >= m_road.GetLinkCount()) {
+        DebugTrace(1, "NcGraph::GetLinkInfo -> LinkID is out of range!!!");
+        return 0;
+    }
+    const uint32_t id = static_cast<uint32_t>(linkId);
+    if (m_road.LoadLink(0, id) != 1) return 0;
+    const NcRoad& view = m_road.View(0);
+    const NcLinkSummary s = m_road.GetSummary(0);
+    NcLinkInfo info;
+    info.linkId = id;
+    const int endRun = view.GetSuccessorRun();
+    info.endLinks = view.GetRunCount(endRun);
+    info.endTurns = view.GetMaskBitCount(endRun);
+    info.startLinks = view.GetRunCount(1 - endRun);
+    info.startTurns = view.GetMaskBitCount(1 - endRun);
+    info.lengthM = s.lengthM;
+    info.roadClass = s.roadClass;
+    info.kind = s.kind;
+    info.start = s.start;
+    info.end = s.end;
+    *out = info;
+    return 1;
 }
 
 int NcGraph::GetAreaKind(MapPoint p) const { return m_grid ? m_grid->GetAreaKind(p.x, p.y) : 3; }

@@ -112,6 +112,40 @@ struct NcLinkSeen {
     int networkLevel = 0;
 };
 
+// What the graph's link query tells of one directed link.
+struct NcLinkInfo {
+    uint32_t linkId = 0;
+    // At the node the link ends at (in its direction) and at the one it
+    // starts from: the links met there and the turns allowed into them.
+    int endLinks = 0, endTurns = 0;
+    int startLinks = 0, startTurns = 0;
+    uint32_t lengthM = 0;
+    int roadClass = 0;
+    int kind = 0;
+    MapPoint start{}, end{};
+};
+
+// The ids a search gathers to expand later (up to 20480, each once), read
+// in id order.
+class NcExpansionList {
+public:
+    static constexpr size_t kCapacity = 20480;
+    NcExpansionList() { m_ids.reserve(kCapacity); }
+    // 1 when added; 0 when the id is there already or the list is full.
+    int Add(uint32_t linkId);
+    // The next id in order; false past the last.
+    bool Next(uint32_t* linkId);
+    void Clear() {
+        m_ids.clear();
+        m_read = 0;
+    }
+    size_t Count() const { return m_ids.size(); }
+
+private:
+    std::vector<uint32_t> m_ids;  // kept in order
+    size_t m_read = 0;
+};
+
 class NcGraph {
 public:
     NcGraph(NcDALManager& road, const NcRouteConfig& config, const NcCostRules& rules);
@@ -151,6 +185,13 @@ public:
     }
     // 2 south of the grid, 3 outside it or without a grid, else the cell.
     int GetAreaKind(MapPoint p) const;
+    // The link query: 1 with the record, 0 for a negative id or an index not
+    // below the link count ("NcGraph::GetLinkInfo -> LinkID is out of
+    // range!!!") or a link that cannot be read.
+    int GetLinkInfo(int32_t linkId, NcLinkInfo* out);
+    // The expansion list (NcExpansionList::Add).
+    int AddExpansionLink(uint32_t linkId) { return m_expansion.Add(linkId); }
+    NcExpansionList& Expansion() { return m_expansion; }
     // The road level a link at the point may be searched on (0 without the
     // levels tuning).
     int LevelAt(MapPoint p) const;
@@ -256,4 +297,5 @@ private:
     NcLinkSeen m_seen;
     NcLinkSummary m_seenSummary;
     int m_seenMark = 0;
+    NcExpansionList m_expansion;
 };

@@ -36,3 +36,90 @@ TEST(LinkGraphTest, TrafficSpeedsByCongestionState) {
 }
 
 }  // namespace
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "foundation/debug_trace.h"
+#include "support/temp_dir.h"
+#include "tools/writers/synthetic_city.h"
+
+namespace {
+
+// The link query over a small city: every link in both directions
+// against the network the writer built it from (the links and allowed
+// turns at each end, swapped for the reversed link, and its points), and
+// ids outside the data refused with their trace.
+TEST(LinkGraphTest, LinkInfoOfEveryLink) {
+    testsupport::TempDir dir;
+    const writers::SyntheticCity city = writers::BuildSyntheticCity(300, 2);
+    std::string error;
+    ASSERT_TRUE(writers::WriteSyntheticCityFiles(city, dir.Path(), &error)) << error;
+    std::vector<uint8_t> memory(1 << 20);
+    NcDALManager road;
+    ASSERT_EQ(road.OpenAt(dir.Path(), memory.data(), memory.size()), 1);
+    NcGraph graph(road, NcDefaultRouteConfig(), NcCostRules{});
+    const writers::RoadNet& net = city.net;
+    const writers::RoadNetIncidence inc = writers::BuildIncidence(net);
+    ASSERT_EQ(road.GetLinkCount(), net.links.size());
+    const auto allowed = [](const std::vector<writers::RoadConnectionSpec>& run) {
+        int n = 0;
+        for (const auto& e : run) n += e.allowed;
+        return n;
+    };
+    for (uint32_t i = 1; i < net.links.size(); ++i) {
+        const writers::RoadLinkSpec spec = writers::RoadNetLinkSpec(net, inc, i);
+        const writers::RoadNetLink& l = net.links[i];
+        for (const bool reversed : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "link " << i << (reversed ? " reversed" : ""));
+            const uint32_t id = i | (reversed ? kNcLinkReverseBit : 0);
+            NcLinkInfo info;
+            ASSERT_EQ(graph.GetLinkInfo(static_cast<int32_t>(id), &info), 1);
+            const auto& atEnd = reversed ? spec.atFirst : spec.atSecond;
+            const auto& atStart = reversed ? spec.atSecond : spec.atFirst;
+            EXPECT_EQ(info.linkId, id);
+            EXPECT_EQ(info.endLinks, static_cast<int>(atEnd.size()));
+            EXPECT_EQ(info.endTurns, allowed(atEnd));
+            EXPECT_EQ(info.startLinks, static_cast<int>(atStart.size()));
+            EXPECT_EQ(info.startTurns, allowed(atStart));
+            EXPECT_EQ(info.lengthM, l.lengthM);
+            EXPECT_EQ(info.roadClass, l.roadClass);
+            EXPECT_EQ(info.kind, l.kind);
+            const MapPoint first = net.nodes[l.firstNode], second = net.nodes[l.secondNode];
+            EXPECT_EQ(info.start.x, (reversed ? second : first).x);
+            EXPECT_EQ(info.end.y, (reversed ? first : second).y);
+        }
+    }
+
+    std::vector<std::string> lines;
+    SetDebugTraceSink([&](std::string_view line) { lines.emplace_back(line); }, false);
+    NcLinkInfo info;
+    const int32_t count = static_cast<int32_t>(net.links.size());
+    for (const int32_t bad : {-1, count, count | static_cast<int32_t>(kNcLinkReverseBit)})
+        EXPECT_EQ(graph.GetLinkInfo(bad, &info), 0) << bad;
+    SetDebugTraceSink({});
+    EXPECT_EQ(lines, std::vector<std::string>(3, "NcGraph::GetLinkInfo -> LinkID is out of range!!!"));
+}
+
+// The expansion list holds each id once, at most 20480 of them, and is
+// read in id order whatever the order they came in.
+TEST(LinkGraphTest, ExpansionListHoldsEachIdOnceInOrder) {
+    NcExpansionList list;
+    for (uint32_t id : {7u, 3u, 7u, 0x08000003u, 3u, 1u}) list.Add(id);
+    EXPECT_EQ(list.Count(), 4u);
+    std::vector<uint32_t> read;
+    for (uint32_t id; list.Next(&id);) read.push_back(id);
+    EXPECT_EQ(read, (std::vector<uint32_t>{1, 3, 7, 0x08000003u}));
+
+    list.Clear();
+    for (uint32_t k = 0; k < NcExpansionList::kCapacity; ++k)
+        ASSERT_EQ(list.Add(2 * (NcExpansionList::kCapacity - k)), 1);
+    EXPECT_EQ(list.Add(1), 0);   // full
+    EXPECT_EQ(list.Count(), NcExpansionList::kCapacity);
+    uint32_t first = 0;
+    ASSERT_TRUE(list.Next(&first));
+    EXPECT_EQ(first, 2u);
+}
+
+}  // namespace
