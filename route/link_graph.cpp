@@ -138,10 +138,36 @@ bool NcGraph::ReadLink(uint32_t linkId, bool start) {
     return true;
 }
 
-int32_t NcGraph::SeenCost() const {
+uint8_t NcEnterState(int ownState, int roadClass, int kind, uint8_t carried) {
+    if (ownState != 0 && ownState != 255) return static_cast<uint8_t>((ownState & 7) + kNcStateCarries);
+    if (kind == 3 || kind == 4) return 1;
+    return roadClass < 8 || (carried & 7) > 2 ? carried : 0;
+}
+
+uint8_t NcLeaveState(uint8_t state, uint32_t lengthM) {
+    if (lengthM <= 99) return state;
+    return state >= 8 ? static_cast<uint8_t>(state - 8) : 0;
+}
+
+uint8_t NcPassState(uint8_t state, int code) {
+    switch (ClassifyLinkCode(code)) {
+    case 0: return 0;
+    case 2:
+    case 5: return state;
+    default: return state & 7;
+    }
+}
+
+uint8_t NcGraph::SeenState(uint8_t carried) const {
+    if (!m_congestion) return 0;
+    const NcLinkSummary& s = m_seenSummary;
+    return NcEnterState(s.trafficId != 0 ? m_congestion(s.trafficId) : 255, s.roadClass, s.kind, carried);
+}
+
+int32_t NcGraph::SeenCost(uint8_t state) const {
     const NcLinkSummary& s = m_seenSummary;
     NcCostLink link = CostLinkFrom(s);
-    if (m_congestion && s.trafficId != 0) link.trafficPercent = NcTrafficPercent(m_congestion(s.trafficId));
+    link.trafficPercent = NcTrafficPercent(state & 7);
     NcCostExtras extras;
     if (m_seenMark == kNcSetMarkDetour) extras.mark = 1;
     return NcComputeNodeCost(link, m_rules, extras).cost;

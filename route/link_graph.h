@@ -80,6 +80,26 @@ using NcCongestionFn = std::function<int(uint32_t trafficId)>;
 // The most legs one forward search runs through.
 inline constexpr int kNcGraphLegsMax = 16;
 
+// The congestion state byte of a search node (with traffic weights): the
+// low three bits a traffic state (the speed of NcTrafficPercent), the bits
+// above it how many more links longer than 99 m it is carried onto, so that
+// the links past a congested one that have no traffic state of their own
+// are weighed by it too.
+inline constexpr uint8_t kNcStateCarries = 0x28;  // five links
+// The state a link is entered with: its own traffic state (neither 0 nor
+// 255) with the carries added; without one a ramp (road kinds 3 and 4)
+// starts afresh with 1 (free flow), another road takes the carried state
+// when its class is below 8 or the carried congestion is heavy (low bits
+// above 2), else 0.
+uint8_t NcEnterState(int ownState, int roadClass, int kind, uint8_t carried);
+// What a node hands on after its link: a link longer than 99 m uses up one
+// carry, and a state without carries left ends there (0).
+uint8_t NcLeaveState(uint8_t state, uint32_t lengthM);
+// What reaches the next link over a connection: nothing over a ramp or
+// junction code (class 0), all of it straight on and over unclassed codes
+// (classes 2 and 5), the traffic state without its carries after a turn.
+uint8_t NcPassState(uint8_t state, int code);
+
 struct NcSearchTuning {
     bool estimate = false;
     bool levels = false;
@@ -229,7 +249,12 @@ public:
     // not costed: whether it can be entered (Seen() then tells what was read
     // of it), and the node cost of the link read last.
     bool ReadLink(uint32_t linkId, bool start = false);
-    int32_t SeenCost() const;
+    int32_t SeenCost() const { return SeenCost(SeenState(0)); }
+    // The state the link read last is entered with, the state carried to
+    // it given (0 without traffic weights), and its node cost in that state.
+    uint8_t SeenState(uint8_t carried) const;
+    int32_t SeenCost(uint8_t state) const;
+    uint32_t SeenLengthM() const { return m_seenSummary.lengthM; }
     const NcLinkSeen& Seen() const { return m_seen; }
     int32_t TurnCost(int level, const NcConnection& c) const {
         return NcTurnCost(m_config, level, c.code, c.direction, m_options);

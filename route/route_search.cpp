@@ -30,7 +30,7 @@ int NcRoute::Init(void* nodeMemory, void* markMemory, size_t markBytes) {
 }
 
 int NcRoute::Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t parent, int64_t remainingM,
-                  int stage) {
+                  int stage, uint8_t state) {
     NcLink* node = m_nodes.Alloc();
     if (!node && m_queue.DropStale() > 0) node = m_nodes.Alloc();
     if (!node) return kNcSearchNoMemory;
@@ -40,6 +40,7 @@ int NcRoute::Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t p
     node->level = static_cast<uint8_t>(level);
     node->stage = static_cast<uint8_t>(stage);
     node->remainingM = remainingM;
+    node->state = state;
     const int rc = m_queue.PushChecked(node, parent);
     return rc < 0 ? kNcSearchNoMemory : rc;
 }
@@ -194,20 +195,26 @@ void NcRoute::DropStagesBelow(int stage) {
     }
 }
 
-int NcRoute::GoOn(int stage, uint32_t from, int64_t cost, const NcSearchLeg& leg) {
+int NcRoute::GoOn(int stage, uint32_t from, int64_t cost, uint8_t state, const NcSearchLeg& leg) {
     uint32_t start = from;
     for (const auto& [target, link] : leg.startsFrom)
         if (target == from) start = link;
     // The car is on the link already: an avoided one is kept.
     if (!m_graph.ReadLink(start, true)) return 0;
-    // Turned back onto another link, the leg pays for it as a start.
-    if (start != from) cost += m_graph.SeenCost();
+    // Turned back onto another link, the leg pays for it as a start and
+    // its state is a start's; on the same link the label goes on with the
+    // state it had.
+    if (start != from) {
+        const uint8_t entered = m_graph.SeenState(0);
+        cost += m_graph.SeenCost(entered);
+        state = NcLeaveState(entered, m_graph.SeenLengthM());
+    }
     if (StageMarks(stage) == nullptr) return kNcSearchNoMemory;
     m_graph.SelectLeg(stage);
     const NcLinkSeen& seen = m_graph.Seen();
     const NcLegDistances d = m_graph.LegDistances(seen.end);
     return Push(start, cost, m_graph.KeyAt(cost, d, seen.roadClass, false), m_graph.LevelAt(seen.end, d),
-                FromStageBelow(from), d.toTarget, stage);
+                FromStageBelow(from), d.toTarget, stage, state);
 }
 
 bool NcRoute::KeepChain(int stage, uint32_t link) {
@@ -277,7 +284,9 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         bool ok = false;
         const int32_t cost = StartCost(i, m_graph.LinkCost(origin, &ok, true));
         if (!ok) return Fail(kNcSearchBadLink);
-        const int rc = Push(origin, cost, m_graph.Key(cost, m_graph.Seen().end, m_graph.Seen().roadClass, false), m_graph.LevelAt(m_graph.Seen().end), -1);
+        const int rc = Push(origin, cost, m_graph.Key(cost, m_graph.Seen().end, m_graph.Seen().roadClass, false),
+                            m_graph.LevelAt(m_graph.Seen().end), -1, -1, 0,
+                            NcLeaveState(m_graph.SeenState(0), m_graph.SeenLengthM()));
         if (rc < 0) return Fail(rc);
     }
     std::array<NcConnection, kNcRunEntriesMax> next{};
@@ -290,6 +299,7 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
         const int nodeLevel = label->level;  // the level at the node its successors start from
         const int64_t remainingM = label->remainingM;
         const int stage = label->stage;
+        const uint8_t state = label->state;
         m_nodes.Free(label);
         if (isTarget(stage, link)) {
             // The leg ends here: its way is kept before its stage may be
@@ -309,7 +319,7 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
                 m_queue.FreeAll();
                 return static_cast<int>(link);
             }
-            const int rc = GoOn(stage + 1, link, cost, legs[static_cast<size_t>(stage) + 1]);
+            const int rc = GoOn(stage + 1, link, cost, state, legs[static_cast<size_t>(stage) + 1]);
             if (rc < 0) return Fail(rc);
             continue;
         }
@@ -331,10 +341,11 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
                             !m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
                             m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass)))
                 continue;
-            const int32_t own = m_graph.SeenCost();
+            const uint8_t entered = m_graph.SeenState(NcPassState(state, next[i].code));
+            const int32_t own = m_graph.SeenCost(entered);
             const int64_t total = int64_t{cost} + own + m_graph.TurnCost(level, next[i]);
             const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link),
-                                d.toTarget, stage);
+                                d.toTarget, stage, NcLeaveState(entered, m_graph.SeenLengthM()));
             if (rc < 0) return Fail(rc);
         }
     }
@@ -478,12 +489,14 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         const int32_t full = m_graph.LinkCost(origin, &ok, true);
         if (!ok) return Fail(kNcSearchBadLink);
         const int32_t cost = StartCost(i, full);
+        const uint8_t startState = NcLeaveState(m_graph.SeenState(0), m_graph.SeenLengthM());
         int32_t back = 0;
         if (m_meet.Find(static_cast<int32_t>(origin), &back) && back - (full - cost) < met.cost) {
             met = {back - (full - cost), -1, origin};
             horizon = m_taken + kNcMeetHorizon;
         }
-        const int rc = Push(origin, cost, m_graph.Key(cost, m_graph.Seen().end, m_graph.Seen().roadClass, false), m_graph.LevelAt(m_graph.Seen().end), -1);
+        const int rc = Push(origin, cost, m_graph.Key(cost, m_graph.Seen().end, m_graph.Seen().roadClass, false),
+                            m_graph.LevelAt(m_graph.Seen().end), -1, -1, 0, startState);
         if (rc < 0) return Fail(rc);
     }
     std::array<NcConnection, kNcRunEntriesMax> next{};
@@ -498,6 +511,7 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
         const int32_t cost = label->pathCost;
         const int nodeLevel = label->level;  // the level at the node its successors start from
         const int64_t remainingM = label->remainingM;
+        const uint8_t state = label->state;
         m_nodes.Free(label);
         if (!m_road.LoadLink(0, link)) continue;
         const MapPoint node = m_road.GetEndPoint(0);
@@ -525,9 +539,10 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
                 !m_graph.MayEnter(seen.networkLevel, level, seen.end) ||
                 m_graph.PruneNearStart(d.fromOrigin, seen.networkLevel, seen.roadClass))
                 continue;
-            const int64_t total = int64_t{cost} + m_graph.SeenCost() + turn;
+            const uint8_t entered = m_graph.SeenState(NcPassState(state, next[i].code));
+            const int64_t total = int64_t{cost} + m_graph.SeenCost(entered) + turn;
             const int rc = Push(to, total, m_graph.KeyAt(total, d, seen.roadClass, false), level, static_cast<int32_t>(link),
-                                d.toTarget);
+                                d.toTarget, 0, NcLeaveState(entered, m_graph.SeenLengthM()));
             if (rc < 0) return Fail(rc);
         }
         if (hit.cost == INT64_MAX) continue;

@@ -120,8 +120,10 @@ private:
     static int32_t FromStageBelow(uint32_t link) { return -2 - static_cast<int32_t>(link); }
 
     // Queues a label; 1 queued, 0 refused, or a negative code.
+    // stage: the legs completed; state: the congestion state the node
+    // hands on (NcLeaveState).
     int Push(uint32_t link, int64_t cost, int32_t key, int level, int32_t parent, int64_t remainingM = -1,
-             int stage = 0);
+             int stage = 0, uint8_t state = 0);
     // Clears the memory and counters of the last search.
     void Start(const std::vector<uint32_t>& origins, const std::vector<double>& startShares);
     int ForwardSearch(const std::vector<uint32_t>& origins, const std::vector<NcSearchLeg>& legs, int limit);
@@ -132,8 +134,9 @@ private:
     // labels are dropped as they come out.
     void DropStagesBelow(int stage);
     // Queues the first label of a stage on reaching a target of the leg
-    // before at this cost; 1, 0 when it cannot start there, or a code.
-    int GoOn(int stage, uint32_t from, int64_t cost, const NcSearchLeg& leg);
+    // before at this cost and with the state that label hands on; 1, 0
+    // when it cannot start there, or a code.
+    int GoOn(int stage, uint32_t from, int64_t cost, uint8_t state, const NcSearchLeg& leg);
     // Keeps the way through a stage to the link, back to where the stage
     // began; false on a loop or a broken chain.
     bool KeepChain(int stage, uint32_t link);

@@ -35,6 +35,45 @@ TEST(LinkGraphTest, TrafficSpeedsByCongestionState) {
     EXPECT_EQ(NcTrafficPercent(255), 0);
 }
 
+// The congestion state carried from link to link, by hand from its rules.
+TEST(LinkGraphTest, CongestionStateCarriedPastAJam) {
+    struct Enter {
+        int own, roadClass, kind;
+        uint8_t carried, expect;
+    } enters[] = {
+        {3, 5, 6, 0, 0x2B},      // own state: five carries
+        {2, 5, 4, 0, 0x2A},      // a ramp keeps its own state
+        {7, 0, 1, 0x2B, 0x2F},   // own state over the carried one
+        {0, 5, 6, 0x2B, 0x2B},   // none (0): carried, class below 8
+        {255, 9, 6, 0x2B, 0x2B}, // none: class 9, but jammed (3 > 2)
+        {255, 9, 6, 0x2A, 0},    // class 9, slow: not carried
+        {255, 5, 3, 0x2B, 1},    // a ramp without a state of its own
+        {255, 5, 6, 0, 0},
+    };
+    for (const Enter& e : enters) {
+        SCOPED_TRACE(testing::Message() << "own " << e.own << " class " << e.roadClass << " kind " << e.kind);
+        EXPECT_EQ(NcEnterState(e.own, e.roadClass, e.kind, e.carried), e.expect);
+    }
+    EXPECT_EQ(NcLeaveState(0x2B, 100), 0x23);
+    EXPECT_EQ(NcLeaveState(0x2B, 99), 0x2B);   // short links use up nothing
+    EXPECT_EQ(NcLeaveState(3, 100), 0);
+    EXPECT_EQ(NcLeaveState(8, 150), 0);
+    const struct {
+        int code;
+        uint8_t expect;
+    } passes[] = {{100, 0}, {10, 0x2B}, {0, 0x2B}, {13, 3}, {16, 3}, {29, 3}};
+    for (const auto& p : passes) EXPECT_EQ(NcPassState(0x2B, p.code), p.expect) << p.code;
+    // Straight on over long links the jam weighs five more links.
+    uint8_t state = NcLeaveState(NcEnterState(3, 5, 6, 0), 200);
+    int weighed = 0;
+    for (int k = 0; k < 8; ++k) {
+        const uint8_t entered = NcEnterState(255, 5, 6, NcPassState(state, 10));
+        weighed += (entered & 7) == 3;
+        state = NcLeaveState(entered, 200);
+    }
+    EXPECT_EQ(weighed, 5);
+}
+
 }  // namespace
 
 #include <string>
