@@ -18,6 +18,7 @@
 #include <queue>
 #include <string>
 
+#include "support/road_net_walk.h"
 #include "support/temp_dir.h"
 #include "tools/writers/synthetic_city.h"
 
@@ -117,33 +118,15 @@ AsciiMap ParseMap(const std::vector<std::string>& rows, const std::vector<std::s
 // of every step the network allows.
 int64_t Dijkstra(const AsciiMap& m, uint32_t from, uint32_t to, const NcRouteConfig& config,
                  const std::map<uint32_t, int>& percentOf) {
-    const writers::RoadNet& net = m.city.net;
-    const writers::RoadNetIncidence inc = writers::BuildIncidence(net);
     std::map<uint32_t, int32_t> own;
-    std::map<uint32_t, std::vector<std::pair<uint32_t, int32_t>>> next;
-    for (uint32_t i = 1; i < net.links.size(); ++i) {
-        const writers::RoadNetLink& l = net.links[i];
-        const writers::RoadLinkSpec record = writers::RoadNetLinkSpec(net, inc, i);
-        for (uint32_t dir : {0u, 1u}) {
-            if (dir && l.oneWay) continue;
-            const uint32_t id = i | (dir ? kNcLinkReverseBit : 0);
-            NcCostLink c;
-            c.lengthM = l.lengthM;
-            c.roadClass = l.roadClass;
-            c.kind = l.kind;
-            c.lanes = l.lanes;
-            c.speedLimitKmh = l.speedCode * 10;
-            const auto p = percentOf.find(id);
-            if (p != percentOf.end()) c.trafficPercent = p->second;
-            own[id] = NcComputeNodeCost(c, NcCostRules{}, {}).cost;
-            for (const writers::RoadConnectionSpec& e : dir ? record.atFirst : record.atSecond) {
-                if (!e.allowed) continue;
-                const bool uTurn = e.linkIndex == i && e.reversed == (dir == 0);
-                next[id].push_back({e.linkIndex | (e.reversed ? kNcLinkReverseBit : 0),
-                                    NcTurnCost(config, 0, e.code, uTurn ? 2 : 1)});
-            }
-        }
-    }
+    std::map<uint32_t, std::vector<testsupport::NetTurn>> next;
+    testsupport::ForEachDirectedLink(m.city.net, config,
+                                     [&](uint32_t id, NcCostLink c, const std::vector<testsupport::NetTurn>& turns) {
+                                         const auto p = percentOf.find(id);
+                                         if (p != percentOf.end()) c.trafficPercent = p->second;
+                                         own[id] = NcComputeNodeCost(c, NcCostRules{}, {}).cost;
+                                         next[id] = turns;
+                                     });
     std::map<uint32_t, int64_t> best{{from, own.at(from)}};
     std::priority_queue<std::pair<int64_t, uint32_t>, std::vector<std::pair<int64_t, uint32_t>>, std::greater<>> open;
     open.push({best[from], from});
@@ -152,9 +135,10 @@ int64_t Dijkstra(const AsciiMap& m, uint32_t from, uint32_t to, const NcRouteCon
         open.pop();
         if (cost != best[link]) continue;
         if (link == to) return cost;
-        for (const auto& [succ, turn] : next[link]) {
+        for (const testsupport::NetTurn& t : next[link]) {
+            const uint32_t succ = t.to;
             if (!own.count(succ)) continue;
-            const int64_t c = cost + turn + own[succ];
+            const int64_t c = cost + t.turn + own[succ];
             if (!best.count(succ) || c < best[succ]) {
                 best[succ] = c;
                 open.push({c, succ});

@@ -15,17 +15,18 @@
 
 #include "foundation/debug_trace.h"
 #include "platform/clock.h"
+#include "support/road_net_walk.h"
 #include "support/temp_dir.h"
 #include "tools/writers/route_data_writer.h"
 #include "tools/writers/synthetic_city.h"
 
 namespace {
 
+using testsupport::ForEachDirectedLink;
+using testsupport::NetTurn;
+
 struct Oracle {
-    struct Edge {
-        uint32_t to;
-        int32_t turn;
-    };
+    using Edge = NetTurn;
     std::map<uint32_t, int32_t> own;                // node cost per enterable directed link
     std::map<uint32_t, std::vector<Edge>> next;     // allowed turns
 
@@ -33,35 +34,15 @@ struct Oracle {
     // the speed percentage of a directed link (0 none).
     Oracle(const writers::RoadNet& net, const NcRouteConfig& config, const NcCostRules& rules,
            const std::map<uint32_t, int>& marks = {}, const std::function<int(uint32_t)>& traffic = {}) {
-        const writers::RoadNetIncidence inc = writers::BuildIncidence(net);
-        for (uint32_t i = 1; i < net.links.size(); ++i) {
-            const writers::RoadNetLink& l = net.links[i];
-            const writers::RoadLinkSpec desc = writers::RoadNetLinkSpec(net, inc, i);
-            for (uint32_t dir : {0u, 1u}) {
-                if (dir && l.oneWay) continue;
-                const uint32_t id = i | (dir ? kNcLinkReverseBit : 0);
-                const auto mark = marks.find(id);
-                if (mark != marks.end() && mark->second == 2) continue;
-                NcCostExtras extras;
-                if (mark != marks.end() && mark->second == 1) extras.mark = 1;
-                NcCostLink c;
-                c.lengthM = l.lengthM;
-                c.roadClass = l.roadClass;
-                c.kind = l.kind;
-                c.linkType = l.linkType;
-                c.lanes = l.lanes;
-                c.lanesBothDirections = l.lanesBothDirections;
-                c.speedLimitKmh = l.speedCode >= 2 && l.speedCode <= 11 ? l.speedCode * 10 : 0;
-                if (traffic) c.trafficPercent = traffic(id);
-                own[id] = NcComputeNodeCost(c, rules, extras).cost;
-                for (const writers::RoadConnectionSpec& e : dir ? desc.atFirst : desc.atSecond) {
-                    if (!e.allowed) continue;
-                    const bool uTurn = e.linkIndex == i && e.reversed == (dir == 0);
-                    next[id].push_back({e.linkIndex | (e.reversed ? kNcLinkReverseBit : 0),
-                                        NcTurnCost(config, 0, e.code, uTurn ? 2 : 1)});
-                }
-            }
-        }
+        ForEachDirectedLink(net, config, [&](uint32_t id, NcCostLink c, const std::vector<NetTurn>& turns) {
+            const auto mark = marks.find(id);
+            if (mark != marks.end() && mark->second == 2) return;
+            NcCostExtras extras;
+            if (mark != marks.end() && mark->second == 1) extras.mark = 1;
+            if (traffic) c.trafficPercent = traffic(id);
+            own[id] = NcComputeNodeCost(c, rules, extras).cost;
+            next[id] = turns;
+        });
     }
     // The cost of a route recomputed link by link, -1 when a step is not an
     // allowed turn or a link cannot be entered.
@@ -491,11 +472,7 @@ struct CarriedOracle {
         NcCostLink cost;
         int own = 255;
     };
-    struct Edge {
-        uint32_t to;
-        int32_t turn;
-        int code;
-    };
+    using Edge = NetTurn;
     std::map<uint32_t, Link> links;
     std::map<uint32_t, std::vector<Edge>> next;
     NcCostRules rules;
@@ -503,30 +480,10 @@ struct CarriedOracle {
     CarriedOracle(const writers::RoadNet& net, const NcRouteConfig& config, const NcCostRules& r,
                   const std::function<int(uint32_t)>& stateOf)
         : rules(r) {
-        const writers::RoadNetIncidence inc = writers::BuildIncidence(net);
-        for (uint32_t i = 1; i < net.links.size(); ++i) {
-            const writers::RoadNetLink& l = net.links[i];
-            const writers::RoadLinkSpec desc = writers::RoadNetLinkSpec(net, inc, i);
-            for (uint32_t dir : {0u, 1u}) {
-                if (dir && l.oneWay) continue;
-                const uint32_t id = i | (dir ? kNcLinkReverseBit : 0);
-                Link& link = links[id];
-                link.cost.lengthM = l.lengthM;
-                link.cost.roadClass = l.roadClass;
-                link.cost.kind = l.kind;
-                link.cost.linkType = l.linkType;
-                link.cost.lanes = l.lanes;
-                link.cost.lanesBothDirections = l.lanesBothDirections;
-                link.cost.speedLimitKmh = l.speedCode >= 2 && l.speedCode <= 11 ? l.speedCode * 10 : 0;
-                link.own = stateOf(id);
-                for (const writers::RoadConnectionSpec& e : dir ? desc.atFirst : desc.atSecond) {
-                    if (!e.allowed) continue;
-                    const bool uTurn = e.linkIndex == i && e.reversed == (dir == 0);
-                    next[id].push_back({e.linkIndex | (e.reversed ? kNcLinkReverseBit : 0),
-                                        NcTurnCost(config, 0, e.code, uTurn ? 2 : 1), e.code});
-                }
-            }
-        }
+        ForEachDirectedLink(net, config, [&](uint32_t id, const NcCostLink& c, const std::vector<NetTurn>& turns) {
+            links[id] = {c, stateOf(id)};
+            next[id] = turns;
+        });
     }
     int Enter(uint32_t id, int carried) const {
         const Link& l = links.at(id);
