@@ -120,13 +120,13 @@ int64_t Dijkstra(const AsciiMap& m, uint32_t from, uint32_t to, const NcRouteCon
                  const std::map<uint32_t, int>& percentOf) {
     std::map<uint32_t, int32_t> own;
     std::map<uint32_t, std::vector<testsupport::NetTurn>> next;
-    testsupport::ForEachDirectedLink(m.city.net, config,
-                                     [&](uint32_t id, NcCostLink c, const std::vector<testsupport::NetTurn>& turns) {
-                                         const auto p = percentOf.find(id);
-                                         if (p != percentOf.end()) c.trafficPercent = p->second;
-                                         own[id] = NcComputeNodeCost(c, NcCostRules{}, {}).cost;
-                                         next[id] = turns;
-                                     });
+    using Turns = std::vector<testsupport::NetTurn>;
+    testsupport::ForEachDirectedLink(m.city.net, config, [&](uint32_t id, NcCostLink c, const Turns& turns) {
+        const auto p = percentOf.find(id);
+        if (p != percentOf.end()) c.trafficPercent = p->second;
+        own[id] = NcComputeNodeCost(c, NcCostRules{}, {}).cost;
+        next[id] = turns;
+    });
     std::map<uint32_t, int64_t> best{{from, own.at(from)}};
     std::priority_queue<std::pair<int64_t, uint32_t>, std::vector<std::pair<int64_t, uint32_t>>, std::greater<>> open;
     open.push({best[from], from});

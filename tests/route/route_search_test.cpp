@@ -24,6 +24,7 @@ namespace {
 
 using testsupport::ForEachDirectedLink;
 using testsupport::NetTurn;
+using Turns = std::vector<NetTurn>;
 
 struct Oracle {
     using Edge = NetTurn;
@@ -480,7 +481,7 @@ struct CarriedOracle {
     CarriedOracle(const writers::RoadNet& net, const NcRouteConfig& config, const NcCostRules& r,
                   const std::function<int(uint32_t)>& stateOf)
         : rules(r) {
-        ForEachDirectedLink(net, config, [&](uint32_t id, const NcCostLink& c, const std::vector<NetTurn>& turns) {
+        ForEachDirectedLink(net, config, [&](uint32_t id, const NcCostLink& c, const Turns& turns) {
             links[id] = {c, stateOf(id)};
             next[id] = turns;
         });
