@@ -15,7 +15,6 @@
 #include <cctype>
 #include <cmath>
 #include <map>
-#include <queue>
 #include <string>
 
 #include "support/road_net_walk.h"
@@ -119,7 +118,7 @@ AsciiMap ParseMap(const std::vector<std::string>& rows, const std::vector<std::s
 int64_t Dijkstra(const AsciiMap& m, uint32_t from, uint32_t to, const NcRouteConfig& config,
                  const std::map<uint32_t, int>& percentOf) {
     std::map<uint32_t, int32_t> own;
-    std::map<uint32_t, std::vector<testsupport::NetTurn>> next;
+    testsupport::NetTurns next;
     using Turns = std::vector<testsupport::NetTurn>;
     testsupport::ForEachDirectedLink(m.city.net, config, [&](uint32_t id, NcCostLink c, const Turns& turns) {
         const auto p = percentOf.find(id);
@@ -127,25 +126,7 @@ int64_t Dijkstra(const AsciiMap& m, uint32_t from, uint32_t to, const NcRouteCon
         own[id] = NcComputeNodeCost(c, NcCostRules{}, {}).cost;
         next[id] = turns;
     });
-    std::map<uint32_t, int64_t> best{{from, own.at(from)}};
-    std::priority_queue<std::pair<int64_t, uint32_t>, std::vector<std::pair<int64_t, uint32_t>>, std::greater<>> open;
-    open.push({best[from], from});
-    while (!open.empty()) {
-        const auto [cost, link] = open.top();
-        open.pop();
-        if (cost != best[link]) continue;
-        if (link == to) return cost;
-        for (const testsupport::NetTurn& t : next[link]) {
-            const uint32_t succ = t.to;
-            if (!own.count(succ)) continue;
-            const int64_t c = cost + t.turn + own[succ];
-            if (!best.count(succ) || c < best[succ]) {
-                best[succ] = c;
-                open.push({c, succ});
-            }
-        }
-    }
-    return -1;
+    return testsupport::CheapestThroughLegs({{from, {own.at(from), 0}}}, {{to}}, next, testsupport::NodeCostStep(own));
 }
 
 const std::vector<std::string> kGrid = {

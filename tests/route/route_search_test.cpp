@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
-#include <queue>
+#include <optional>
 #include <random>
 
 #include "foundation/debug_trace.h"
@@ -22,14 +22,19 @@
 
 namespace {
 
+using testsupport::CheapestThroughLegs;
 using testsupport::ForEachDirectedLink;
 using testsupport::NetTurn;
+using testsupport::NetTurns;
+using testsupport::NodeCostStep;
+using testsupport::WalkLabel;
+using testsupport::WalkRouteCost;
+using testsupport::WalkStep;
 using Turns = std::vector<NetTurn>;
 
 struct Oracle {
-    using Edge = NetTurn;
-    std::map<uint32_t, int32_t> own;                // node cost per enterable directed link
-    std::map<uint32_t, std::vector<Edge>> next;     // allowed turns
+    std::map<uint32_t, int32_t> own;  // node cost per enterable directed link
+    NetTurns next;                    // allowed turns
 
     // marks: link-set marks by directed id (1 detour, 2 avoided); traffic:
     // the speed percentage of a directed link (0 none).
@@ -49,86 +54,29 @@ struct Oracle {
     // allowed turn or a link cannot be entered.
     int64_t RouteCost(const std::vector<uint32_t>& route) const {
         if (route.empty() || !own.count(route[0])) return -1;
-        int64_t sum = own.at(route[0]);
-        for (size_t k = 1; k < route.size(); ++k) {
-            const auto it = next.find(route[k - 1]);
-            if (it == next.end() || !own.count(route[k])) return -1;
-            const auto e = std::find_if(it->second.begin(), it->second.end(),
-                                        [&](const Edge& x) { return x.to == route[k]; });
-            if (e == it->second.end()) return -1;
-            sum += e->turn + own.at(route[k]);
-        }
-        return sum;
+        return WalkRouteCost(route, {own.at(route[0]), 0}, next, NodeCostStep(own));
     }
     // The cheapest cost from origin to goal, -1 when unreachable.
-    int64_t Cheapest(uint32_t origin, uint32_t goal) const { return Cheapest({{origin, own.at(origin)}}, goal); }
+    int64_t Cheapest(uint32_t origin, uint32_t goal) const { return CheapestOverLegs(origin, {{goal}}); }
     // The same from several origin links, each with its own start cost.
     int64_t Cheapest(const std::map<uint32_t, int64_t>& starts, uint32_t goal) const {
-        std::map<uint32_t, int64_t> best;
-        using Item = std::pair<int64_t, uint32_t>;
-        std::priority_queue<Item, std::vector<Item>, std::greater<>> open;
-        for (const auto& [origin, start] : starts) {
-            best[origin] = start;
-            open.push({start, origin});
-        }
-        while (!open.empty()) {
-            const auto [cost, link] = open.top();
-            open.pop();
-            if (cost != best[link]) continue;
-            if (link == goal) return cost;
-            const auto it = next.find(link);
-            if (it == next.end()) continue;
-            for (const Edge& e : it->second) {
-                const auto o = own.find(e.to);
-                if (o == own.end()) continue;
-                const int64_t c = cost + o->second + e.turn;
-                const auto b = best.find(e.to);
-                if (b == best.end() || c < b->second) {
-                    best[e.to] = c;
-                    open.push({c, e.to});
-                }
-            }
-        }
-        return -1;
+        std::map<uint32_t, WalkLabel> labels;
+        for (const auto& [origin, start] : starts) labels[origin] = {start, 0};
+        return CheapestThroughLegs(labels, {{goal}}, next, NodeCostStep(own));
     }
-    // The cheapest cost through several legs from one origin link: a
-    // Dijkstra over (link, stage), the stage being the legs completed; on a
-    // target of its stage's leg a label goes on in the next stage at the
-    // same cost (the link is not paid twice), and on the last leg's target
-    // it arrives. -1 when there is no way.
+    // The cheapest cost through several legs from one origin link
+    // (CheapestThroughLegs: a Dijkstra over (link, stage)).
     int64_t CheapestOverLegs(uint32_t origin, const std::vector<std::vector<uint32_t>>& legs) const {
-        using State = std::pair<uint32_t, size_t>;  // link, stage
-        using Item = std::pair<int64_t, State>;
-        std::map<State, int64_t> best;
-        std::priority_queue<Item, std::vector<Item>, std::greater<>> open;
-        const auto relax = [&](State s, int64_t c) {
-            const auto b = best.find(s);
-            if (b != best.end() && b->second <= c) return;
-            best[s] = c;
-            open.push({c, s});
-        };
-        relax({origin, 0}, own.at(origin));
-        while (!open.empty()) {
-            const auto [cost, state] = open.top();
-            open.pop();
-            if (cost != best[state]) continue;
-            const auto [link, stage] = state;
-            const std::vector<uint32_t>& targets = legs[stage];
-            if (std::find(targets.begin(), targets.end(), link) != targets.end()) {
-                if (stage + 1 == legs.size()) return cost;
-                relax({link, stage + 1}, cost);
-                continue;
-            }
-            const auto it = next.find(link);
-            if (it == next.end()) continue;
-            for (const Edge& e : it->second) {
-                const auto o = own.find(e.to);
-                if (o != own.end()) relax({e.to, stage}, cost + o->second + e.turn);
-            }
-        }
-        return -1;
+        return CheapestThroughLegs({{origin, {own.at(origin), 0}}}, legs, next, NodeCostStep(own));
     }
 };
+
+// Legs of a forward search, each ending on its targets.
+std::vector<NcSearchLeg> LegsOf(const std::vector<std::vector<uint32_t>>& targets) {
+    std::vector<NcSearchLeg> legs;
+    for (const std::vector<uint32_t>& t : targets) legs.push_back({t, {}});
+    return legs;
+}
 
 NcSearchTuning EstimateOnly() {
     NcSearchTuning t;
@@ -473,9 +421,8 @@ struct CarriedOracle {
         NcCostLink cost;
         int own = 255;
     };
-    using Edge = NetTurn;
     std::map<uint32_t, Link> links;
-    std::map<uint32_t, std::vector<Edge>> next;
+    NetTurns next;
     NcCostRules rules;
 
     CarriedOracle(const writers::RoadNet& net, const NcRouteConfig& config, const NcCostRules& r,
@@ -506,50 +453,28 @@ struct CarriedOracle {
         c.trafficPercent = kPercent[state % 8];
         return NcComputeNodeCost(c, rules, {}).cost;
     }
+    // The label of a route's first link: entered with nothing carried.
+    WalkLabel Start(uint32_t origin) const {
+        const int entered = Enter(origin, 0);
+        return {Cost(origin, entered), Leave(origin, entered)};
+    }
     // The cheapest cost as a search over links finds it: the first label
-    // taken at a link holds its state for the links after it.
-    int64_t Cheapest(uint32_t origin, uint32_t goal) const {
-        std::map<uint32_t, std::pair<int64_t, int>> best;  // cost, state handed on
-        using Item = std::pair<int64_t, uint32_t>;
-        std::priority_queue<Item, std::vector<Item>, std::greater<>> open;
-        const int s0 = Enter(origin, 0);
-        best[origin] = {Cost(origin, s0), Leave(origin, s0)};
-        open.push({best[origin].first, origin});
-        while (!open.empty()) {
-            const auto [cost, link] = open.top();
-            open.pop();
-            if (cost != best[link].first) continue;
-            if (link == goal) return cost;
-            const int state = best[link].second;
-            const auto it = next.find(link);
-            if (it == next.end()) continue;
-            for (const Edge& e : it->second) {
-                if (!links.count(e.to)) continue;
-                const int entered = Enter(e.to, Pass(state, e.code));
-                const int64_t c = cost + Cost(e.to, entered) + e.turn;
-                const auto b = best.find(e.to);
-                if (b == best.end() || c < b->second.first) {
-                    best[e.to] = {c, Leave(e.to, entered)};
-                    open.push({c, e.to});
-                }
-            }
-        }
-        return -1;
+    // taken at a link holds its state for the links after it; through legs
+    // a label keeps its state where a leg ends and the next begins.
+    int64_t Cheapest(uint32_t origin, uint32_t goal) const { return CheapestOverLegs(origin, {{goal}}); }
+    int64_t CheapestOverLegs(uint32_t origin, const std::vector<std::vector<uint32_t>>& legs) const {
+        return CheapestThroughLegs({{origin, Start(origin)}}, legs, next, Step());
     }
     int64_t RouteCost(const std::vector<uint32_t>& route) const {
-        int state = Enter(route[0], 0);
-        int64_t sum = Cost(route[0], state);
-        state = Leave(route[0], state);
-        for (size_t k = 1; k < route.size(); ++k) {
-            const auto& edges = next.at(route[k - 1]);
-            const auto e =
-                std::find_if(edges.begin(), edges.end(), [&](const Edge& x) { return x.to == route[k]; });
-            if (e == edges.end()) return -1;
-            const int entered = Enter(route[k], Pass(state, e->code));
-            sum += e->turn + Cost(route[k], entered);
-            state = Leave(route[k], entered);
-        }
-        return sum;
+        return WalkRouteCost(route, Start(route[0]), next, Step());
+    }
+    // A turn adds its cost and the link entered at the state carried to it.
+    WalkStep Step() const {
+        return [this](const WalkLabel& l, const NetTurn& t) -> std::optional<WalkLabel> {
+            if (!links.count(t.to)) return std::nullopt;
+            const int entered = Enter(t.to, Pass(l.state, t.code));
+            return WalkLabel{l.cost + t.turn + Cost(t.to, entered), Leave(t.to, entered)};
+        };
     }
 };
 
@@ -605,6 +530,7 @@ TEST_F(ExactSearchTest, TrafficWeightsAgreeWithTheOracle) {
         ++checked;
         moved += search->Route() != first;
         carried += slowed.RouteCost(search->Route()) != ownOnly.RouteCost(search->Route());
+
     }
     EXPECT_GT(checked, 8);
     EXPECT_GT(moved, 0);
@@ -805,12 +731,6 @@ TEST_F(ExactSearchTest, SplitStartCostsEqualTheOracle) {
 }  // namespace
 
 namespace {
-
-std::vector<NcSearchLeg> LegsOf(const std::vector<std::vector<uint32_t>>& targets) {
-    std::vector<NcSearchLeg> legs;
-    for (const std::vector<uint32_t>& t : targets) legs.push_back({t, {}});
-    return legs;
-}
 
 // The legs of a route through waypoints, drawn from a grid: 2 to 4 legs,
 // each ending on one link or on both directions of a street; and, to make
