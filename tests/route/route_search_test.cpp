@@ -493,7 +493,7 @@ TEST_F(ExactSearchTest, TrafficWeightsAgreeWithTheOracle) {
     std::vector<uint32_t> ids;
     for (const auto& [id, cost] : plain.own) ids.push_back(id);
     std::mt19937 rng(3);
-    int checked = 0, moved = 0, carried = 0;
+    int checked = 0, moved = 0, carried = 0, carriedOn = 0;
     for (int pair = 0; pair < 20; ++pair) {
         const uint32_t from = ids[rng() % ids.size()], to = ids[rng() % ids.size()];
         if (plain.Cheapest(from, to) <= 0) continue;
@@ -531,11 +531,31 @@ TEST_F(ExactSearchTest, TrafficWeightsAgreeWithTheOracle) {
         moved += search->Route() != first;
         carried += slowed.RouteCost(search->Route()) != ownOnly.RouteCost(search->Route());
 
+        // A waypoint on the jammed link: the label goes on into the next
+        // leg with the state it had, so the jam still weighs the links
+        // after the waypoint.
+        const std::vector<std::vector<uint32_t>> legs = {{first[mid]}, {to}};
+        const int64_t expect = slowed.CheapestOverLegs(from, legs);
+        if (expect < 0) continue;
+        search->SetCongestion(congestion);
+        const int through = search->SearchLegs({from}, LegsOf(legs), 1000000);
+        search->SetCongestion(nullptr);
+        ASSERT_EQ(through, static_cast<int>(to));
+        EXPECT_EQ(search->Cost(), expect);
+        const std::vector<uint32_t>& route = search->Route();
+        EXPECT_EQ(slowed.RouteCost(route), search->Cost());
+        // The same route with the state dropped at the waypoint.
+        const size_t end = search->LegEnds().front();
+        const std::vector<uint32_t> before(route.begin(), route.begin() + static_cast<long>(end) + 1);
+        const std::vector<uint32_t> after(route.begin() + static_cast<long>(end), route.end());
+        const int64_t dropped = slowed.RouteCost(before) + WalkRouteCost(after, {0, 0}, slowed.next, slowed.Step());
+        carriedOn += dropped != search->Cost();
     }
     EXPECT_GT(checked, 8);
     EXPECT_GT(moved, 0);
-    // Past a jam the route's links were weighed by it.
+    // Past a jam the route's links were weighed by it, past a waypoint too.
     EXPECT_GT(carried, 3);
+    EXPECT_GT(carriedOn, 2);
 }
 
 // The bidirectional search: a leg of two links is found by the backward
@@ -904,7 +924,7 @@ TEST_F(ExactSearchTest, LegsResultCodes) {
 // cheap as it was.
 TEST_F(ExactSearchTest, NoThroughClassIsOnlyStartedOrEnded) {
     rules.mode = 4;
-    int detours = 0, checked = 0;
+    int detours = 0, checked = 0, waypoints = 0;
     for (uint64_t seed = 1; seed <= 4; ++seed) {
         SCOPED_TRACE(seed);
         writers::SyntheticCity city = writers::BuildSyntheticCity(800, seed);
@@ -951,11 +971,24 @@ TEST_F(ExactSearchTest, NoThroughClassIsOnlyStartedOrEnded) {
                 if (through.Cheapest(middle, to) > 0) {
                     EXPECT_EQ(search->Search({middle}, {to}, 1000000), static_cast<int>(to));
                 }
+                // A waypoint on it: reached and left there, passed nowhere
+                // else.
+                if (through.CheapestOverLegs(from, {{middle}, {to}}) > 0) {
+                    ASSERT_EQ(search->SearchLegs({from}, LegsOf({{middle}, {to}}), 1000000), static_cast<int>(to));
+                    const std::vector<uint32_t>& route = search->Route();
+                    for (size_t k = 0; k < route.size(); ++k) {
+                        if (NcLinkIndex(route[k]) == index) {
+                            EXPECT_EQ(k, search->LegEnds().front());
+                        }
+                    }
+                    ++waypoints;
+                }
             }
             Open(city);
         }
     }
     EXPECT_GT(checked, 8);
+    EXPECT_GT(waypoints, 8);
     // Cases where the link would have been the cheaper way.
     EXPECT_GT(detours, 3);
 }
