@@ -443,6 +443,10 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             into[i] = static_cast<uint32_t>(view.GetRunEntry(startRun, i).linkId) ^ kNcLinkReverseBit;
         for (int i = 0; i < n && !full; ++i) {
             const uint32_t from = into[i];
+            // A closed link is queued again only at a higher level, and the
+            // graph gives a link the same level every time: it is passed
+            // over before its record is read.
+            if (m_marks.GetMark(from) == kNcMarkClosed) continue;
             if (!isOrigin(from) && m_graph.RefusedUnread(from, node, nodeLevel)) continue;
             if (!m_graph.ReadLink(from)) continue;
             const NcLinkSeen& seen = m_graph.Seen();
@@ -524,7 +528,9 @@ int NcRoute::BidirSearch(const std::vector<uint32_t>& origins, const std::vector
             // A link of the table is a meeting whatever its level.
             int32_t back = 0;
             const bool meets = m_meet.Find(static_cast<int32_t>(to), &back);
-            if (!meets && m_graph.RefusedUnread(to, node, nodeLevel)) continue;
+            // A closed link is passed over unread, as in the backward phase.
+            if (!meets && (m_marks.GetMark(to) == kNcMarkClosed || m_graph.RefusedUnread(to, node, nodeLevel)))
+                continue;
             if (!m_graph.ReadLink(to)) continue;
             const NcLinkSeen& seen = m_graph.Seen();
             const NcLegDistances d = m_graph.LegDistances(seen.end);
