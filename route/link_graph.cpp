@@ -309,7 +309,9 @@ int NcGraph::MinAreaKind(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
 }
 
 bool NcGraph::RefusedUnread(uint32_t linkId, MapPoint node, int nodeLevel) const {
-    if (!m_tuning.levels || m_road.Road() == nullptr) return false;
+    if (m_road.Road() == nullptr) return false;
+    if (m_road.Road()->IsKnownClosed(linkId)) return true;
+    if (!m_tuning.levels) return false;
     const uint8_t reach = m_road.Road()->GetReach(NcLinkIndex(linkId));
     const int networkLevel = reach >> 6;
     const int steps = reach & 63;

@@ -226,12 +226,13 @@ public:
     // with search option 4 a level-3 link far off the straight line between
     // the ends is not searched either.
     bool MayEnter(int networkLevel, int level, MapPoint p) const;
-    // Whether a link met at the node would surely be refused by MayEnter,
-    // judged without reading its record from what the road data remembers
-    // of it (its network level and how far its other end can lie from the
-    // node): the level is at least the one of the nearest place its other
-    // end can be. False whenever that is not certain (a link not seen yet,
-    // a long one, or the levels tuning off). The node is where the link
+    // Whether a link met at the node would surely be refused by ReadLink
+    // or MayEnter, judged without reading its record from what the road
+    // data remembers of it (closed in its direction; its network level and
+    // how far its other end can lie from the node): the level is at least
+    // the one of the nearest place its other end can be. False whenever
+    // that is not certain (a link not seen yet, a long one, or the levels
+    // tuning off for the level). The node is where the link
     // starts (forward) or ends (backward). nodeLevel, when known, is the
     // level of a link that ends (forward) or starts (backward) at the node:
     // no level of the box around the node exceeds it, so a link whose

@@ -457,7 +457,14 @@ int NcDBRoad::ReadLink(int slot, uint32_t linkId) {
         for (uint32_t r = 0; r < records; ++r) {
             const uint8_t* rec = block + r * kNcLinkRecordBytes;
             runs[r] = NcPackRunCounts(rec, kNcLinkRecordBytes);
-            m_reach[first + r] = runs[r] == kNcRunsDamaged ? kNcReachUnknown : ReachOf(rec);
+            if (runs[r] == kNcRunsDamaged) {
+                m_reach[first + r] = kNcReachUnknown;
+                continue;
+            }
+            const uint32_t attributes = LoadU32(rec + ncrecord::kAttributes);
+            m_reach[first + r] = static_cast<uint16_t>(ReachOf(rec) |
+                                                       ((attributes & ncrecord::kClosedStoredBit) ? kClosedStored : 0) |
+                                                       ((attributes & ncrecord::kClosedReversedBit) ? kClosedReversed : 0));
         }
         tag = runs;
     }

@@ -445,7 +445,14 @@ public:
     static constexpr uint8_t kNcReachUnknown = 0xFF;
     static constexpr int32_t kNcReachStep = 256;
     uint8_t GetReach(uint32_t linkIndex) const {
-        return linkIndex < m_reach.size() ? m_reach[linkIndex] : kNcReachUnknown;
+        return linkIndex < m_reach.size() ? static_cast<uint8_t>(m_reach[linkIndex]) : kNcReachUnknown;
+    }
+    // Whether the directed link is remembered the same way as closed in its
+    // direction (false for a link not seen yet).
+    bool IsKnownClosed(uint32_t linkId) const {
+        const uint32_t index = NcLinkIndex(linkId);
+        const uint16_t bit = (linkId & kNcLinkReverseBit) ? kClosedReversed : kClosedStored;
+        return index < m_reach.size() && (m_reach[index] & bit) != 0;
     }
 
 private:
@@ -464,7 +471,11 @@ private:
     size_t m_budget = kDefaultBudgetBytes;
     bool m_poolReady = false;
     uint64_t m_blockReads = 0;
-    std::vector<uint8_t> m_reach;  // by link index, filled as blocks are unpacked
+    // By link index, filled as blocks are unpacked: the reach byte, and the
+    // closed flags of the two directions above it.
+    static constexpr uint16_t kClosedStored = 0x100;
+    static constexpr uint16_t kClosedReversed = 0x200;
+    std::vector<uint16_t> m_reach;
     // The block the last read found (the cache's newest entry while the
     // cache's touch count is the one seen then): reads of links in the same
     // block skip the cache lookup.
