@@ -81,8 +81,10 @@
 // the toll-road weight.
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -359,13 +361,24 @@ public:
 private:
     // The accessors are read for every link the search looks at: kept here
     // so that they inline.
+    // Little-endian fields copied out whole (one load where the processor
+    // is little-endian itself; the offset of a field may depend on the
+    // direction, which keeps the compiler from merging byte loads).
     uint32_t U24(uint32_t o) const {
-        return static_cast<uint32_t>(m_record[o]) | static_cast<uint32_t>(m_record[o + 1]) << 8 |
-               static_cast<uint32_t>(m_record[o + 2]) << 16;
+        uint8_t b[4] = {0, 0, 0, 0};
+        std::memcpy(b, m_record + o, 3);
+        return FromLittle(b);
     }
     uint32_t U32(uint32_t o) const {
-        return static_cast<uint32_t>(m_record[o]) | static_cast<uint32_t>(m_record[o + 1]) << 8 |
-               static_cast<uint32_t>(m_record[o + 2]) << 16 | static_cast<uint32_t>(m_record[o + 3]) << 24;
+        uint8_t b[4];
+        std::memcpy(b, m_record + o, 4);
+        return FromLittle(b);
+    }
+    static uint32_t FromLittle(const uint8_t (&b)[4]) {
+        uint32_t v;
+        std::memcpy(&v, b, 4);
+        if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+        return v;
     }
     int32_t S32(uint32_t o) const { return static_cast<int32_t>(U32(o)); }
     MapPoint PointAt(uint32_t o) const { return m_record ? MapPoint{S32(o), S32(o + 4)} : MapPoint{0, 0}; }
