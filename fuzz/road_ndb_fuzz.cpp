@@ -48,6 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint32_t dir : {0u, kNcLinkReverseBit}) {
             if (!dal.LoadLink(0, id | dir)) continue;
             dal.GetSummary(0);
+            // What the reader remembers of the link once its block came in.
+            dal.Road()->GetReach(id);
+            dal.Road()->IsKnownClosed(id | dir);
             for (auto which : {NcDALManager::ListAt::kEndLeaving, NcDALManager::ListAt::kEndArriving,
                                NcDALManager::ListAt::kStartLeaving, NcDALManager::ListAt::kStartArriving})
                 dal.GetConnectionList(0, which, &c);
