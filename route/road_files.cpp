@@ -125,7 +125,7 @@ size_t NcCacheData::InitPool(void* memory, size_t bytes, uint32_t blockSize) {
     m_entryOfKey.clear();
     m_tags.clear();
     m_sentinel = {-1, 0, 0, 0, 0};
-    m_touches.fetch_add(1, std::memory_order_relaxed);
+    Touch();
     if (!memory || blockSize == 0) return 0;
     const size_t n = std::min<size_t>(bytes / (blockSize + kHeaderBytes), 0x7FFFFFFE);
     if (n == 0) return 0;
@@ -159,7 +159,7 @@ const uint8_t* NcCacheData::Find(int32_t key, uint32_t* size) {
     if (key < 0 || static_cast<size_t>(key) >= m_entryOfKey.size()) return nullptr;
     const int32_t i = m_entryOfKey[key];
     if (i < 0) return nullptr;
-    m_touches.fetch_add(1, std::memory_order_relaxed);
+    Touch();
     if (m_sentinel.prev != i) {  // the newest entry stays where it is
         Unlink(i);
         LinkAsNewest(i);
@@ -179,7 +179,7 @@ uint8_t* NcCacheData::TagOf(const uint8_t* block) {
 const uint8_t* NcCacheData::Insert(int32_t key, const uint8_t* data, uint32_t size) {
     MgrLock lock(m_lock);
     if (m_count == 0 || size > m_blockSize || key < 0 || key >= kKeyLimit) return nullptr;
-    m_touches.fetch_add(1, std::memory_order_relaxed);
+    Touch();
     if (static_cast<size_t>(key) < m_entryOfKey.size() && m_entryOfKey[key] >= 0)
         return m_data + static_cast<size_t>(m_entryOfKey[key]) * m_blockSize;
     if (static_cast<size_t>(key) >= m_entryOfKey.size()) m_entryOfKey.resize(static_cast<size_t>(key) + 1, -1);

@@ -236,6 +236,11 @@ private:
     static_assert(sizeof(Header) == kHeaderBytes);
 
     Header& At(int32_t i) { return i == m_count ? m_sentinel : m_headers[i]; }
+    // Counts a call that can change the use order or the contents. Only
+    // callers holding the cache lock write the count, so a plain load and
+    // store do (no locked add); readers without the lock see one value or
+    // the next.
+    void Touch() { m_touches.store(m_touches.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed); }
     void Unlink(int32_t i);
     void LinkAsNewest(int32_t i);
 
@@ -361,13 +366,14 @@ public:
 private:
     // The accessors are read for every link the search looks at: kept here
     // so that they inline.
-    // Little-endian fields copied out whole (one load where the processor
-    // is little-endian itself; the offset of a field may depend on the
-    // direction, which keeps the compiler from merging byte loads).
+    // Little-endian 32-bit fields copied out whole (one load where the
+    // processor is little-endian itself; the offset of a field may depend on
+    // the direction, which keeps the compiler from merging byte loads).
     uint32_t U24(uint32_t o) const {
-        uint8_t b[4] = {0, 0, 0, 0};
-        std::memcpy(b, m_record + o, 3);
-        return FromLittle(b);
+        // Byte by byte: three bytes copied into a word would be stored in
+        // two parts and read back whole, which the processor cannot forward.
+        return static_cast<uint32_t>(m_record[o]) | static_cast<uint32_t>(m_record[o + 1]) << 8 |
+               static_cast<uint32_t>(m_record[o + 2]) << 16;
     }
     uint32_t U32(uint32_t o) const {
         uint8_t b[4];
