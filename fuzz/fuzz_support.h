@@ -10,8 +10,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -104,6 +106,43 @@ inline void WriteBytes(const std::string& path, const void* data, size_t size) {
 inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
     WriteBytes(path, bytes.data(), bytes.size());
 }
+
+// The records a saved settings file loads back as, kept by the file's
+// bytes. A store's round trip (what it took must save, and the saved file
+// must load back as the same records) is checked on every input, but the
+// load of a saved file is a function of its bytes alone (a target's folder,
+// clock and default sources stay fixed), and the inputs of a run save as a
+// few hundred distinct files: nearly every input would read back a file
+// already read. Each distinct file is still loaded once, and every input's
+// records are compared with what its own saved file loads as.
+template <typename Records>
+class ReadBackCache {
+public:
+    // The records of the file the store saved for the input just loaded:
+    // the file as the store's load left it when the load wrote it again
+    // (keys were missing: the file is there and no longer the input), else
+    // as `save` writes it (which must return 1).
+    // `readBack` loads the file in a fresh store and returns its records.
+    template <typename Save, typename ReadBack>
+    const Records& Saved(const std::string& file, const uint8_t* input, size_t size, Save save,
+                         ReadBack readBack) {
+        std::vector<uint8_t> saved;
+        const bool present = MemoryFiles().ReadFile(file, saved);
+        if (!present || (saved.size() == size && (size == 0 || std::memcmp(saved.data(), input, size) == 0))) {
+            if (save() != 1 || !MemoryFiles().ReadFile(file, saved)) std::abort();
+        }
+        auto found = m_records.find(saved);
+        if (found != m_records.end()) return found->second;
+        // A bound on the memory kept: a run that meets many more files
+        // starts again.
+        if (m_records.size() >= kMaxFiles) m_records.clear();
+        return m_records.emplace(std::move(saved), readBack()).first->second;
+    }
+
+private:
+    static constexpr size_t kMaxFiles = 4096;
+    std::map<std::vector<uint8_t>, Records> m_records;
+};
 
 // Drops every trace line: a damaged file is expected on nearly every run.
 inline void SilenceTrace() {

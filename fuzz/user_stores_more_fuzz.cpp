@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "platform/clock.h"
@@ -30,20 +32,31 @@ fuzzsupport::StoreFolder MakeFolder() {
                                                               "RegCourse.err", "UIDlgInfo.udt", "UIDlgInfo.err"});
 }
 
-// Loads the store's file, saves it, and loads the saved file again.
+// Loads the store's file, saves it, and loads the saved file again: the
+// records must be the same. `file` is the store's file, holding the input.
 template <typename Store, typename Record, typename Count, typename Get>
-void CheckStore(Count count, Get get) {
+void CheckStore(const std::string& file, const uint8_t* data, size_t size, Count count, Get get) {
+    auto records = [&](Store& store) {
+        const int n = count(store);
+        if (n < 0) std::abort();
+        std::vector<Record> out(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            if (!get(store, i, &out[static_cast<size_t>(i)])) std::abort();
+        }
+        return out;
+    };
+    static fuzzsupport::ReadBackCache<std::vector<Record>> readBack;
     Store store;  // loads the file
-    const int n = count(store);
-    if (n < 0) std::abort();
-    if (store.Save(nullptr) != 1) std::abort();
-    TakeSettingsFileErrorCount();
-    Store again;
-    if (count(again) != n || TakeSettingsFileErrorCount() != 0) std::abort();
-    for (int i = 0; i < n; ++i) {
-        Record a, b;
-        if (!get(store, i, &a) || !get(again, i, &b) || !(a == b)) std::abort();
-    }
+    const std::vector<Record> items = records(store);
+    const std::vector<Record>& saved = readBack.Saved(
+        file, data, size, [&] { return store.Save(nullptr); },
+        [&] {
+            TakeSettingsFileErrorCount();
+            Store again;
+            if (TakeSettingsFileErrorCount() != 0) std::abort();
+            return records(again);
+        });
+    if (saved != items) std::abort();
 }
 
 }  // namespace
@@ -51,9 +64,13 @@ void CheckStore(Count count, Get get) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzzsupport::StoreFolder folder = MakeFolder();
     folder.Clean();
+    static const std::string repeatFile = folder.File("RepeatDest.udt");
+    static const std::string courseFile = folder.File("RegCourse.udt");
+    static const std::string dlgFile = folder.File("UIDlgInfo.udt");
     for (const char* name : {"RepeatDest.udt", "RegCourse.udt", "UIDlgInfo.udt"}) folder.Write(name, data, size);
     using Repeat = CMgrConfigUIDataRepeatDest;
     CheckStore<Repeat, _tagUISTRUCT_REPEATDEST>(
+        repeatFile, data, size,
         [](const Repeat& s) {
             const int n = s.GetCount(0);
             if (n > Repeat::kMaxItems) std::abort();
@@ -62,6 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         [](Repeat& s, int i, _tagUISTRUCT_REPEATDEST* r) { return s.GetItem(i, r, Repeat::kModeStored); });
     using Course = CMgrConfigUIDataCourse;
     CheckStore<Course, _tagUISTRUCT_COURSEINFO>(
+        courseFile, data, size,
         [](const Course& s) {
             const int n = s.GetCount(0);
             if (n > Course::kMaxItems) std::abort();
@@ -70,6 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         [](Course& s, int i, _tagUISTRUCT_COURSEINFO* r) { return s.GetItem(i, r, 0); });
     using Dlg = CMgrConfigUIDataDlgInfo;
     CheckStore<Dlg, _tagUISTRUCT_DLGINFO>(
+        dlgFile, data, size,
         [](const Dlg& s) {
             for (int i = 0; i < s.GetCount(); ++i) {
                 _tagUISTRUCT_DLGINFO info;
