@@ -215,16 +215,16 @@ int NcGraph::GetAreaKind(MapPoint p) const { return m_grid ? m_grid->GetAreaKind
 
 bool NcGraph::SetEnds(uint32_t originLink, uint32_t targetLink) {
     if (m_road.LoadLink(0, originLink) != 1) return false;
-    m_originPoint = m_road.GetEndPoint(0);
+    m_sel.originPoint = m_road.GetEndPoint(0);
     if (m_road.LoadLink(0, targetLink) != 1) return false;
-    m_targetPoint = m_road.GetStartPoint(0);
-    m_originLevels = &NcChooseThresholds(GetAreaKind(m_originPoint), false, m_tuning.fullRange);
-    m_targetLevels = &NcChooseThresholds(GetAreaKind(m_targetPoint), false, m_tuning.fullRange);
-    m_legM = NcDistanceM(m_originPoint, m_targetPoint);
-    m_startEstimate = NcEstimate(m_legM);
-    m_after = 0;
+    m_sel.targetPoint = m_road.GetStartPoint(0);
+    m_sel.originLevels = &NcChooseThresholds(GetAreaKind(m_sel.originPoint), false, m_tuning.fullRange);
+    m_sel.targetLevels = &NcChooseThresholds(GetAreaKind(m_sel.targetPoint), false, m_tuning.fullRange);
+    m_sel.legM = NcDistanceM(m_sel.originPoint, m_sel.targetPoint);
+    m_startEstimate = NcEstimate(m_sel.legM);
+    m_sel.after = 0;
     ResetProgress();
-    m_legs[0] = Leg{m_originPoint, m_targetPoint, m_originLevels, m_targetLevels, m_legM, 0, 0};
+    m_legs[0] = Leg{m_sel.originPoint, m_sel.targetPoint, m_sel.originLevels, m_sel.targetLevels, m_sel.legM, 0, 0};
     m_legCount = 1;
     m_leg = 0;
     return true;
@@ -235,40 +235,33 @@ bool NcGraph::SetLegs(const std::vector<LegEnds>& legs) {
     std::array<Leg, kNcGraphLegsMax> read{};
     for (size_t i = 0; i < legs.size(); ++i) {
         if (!SetEnds(legs[i].originLink, legs[i].targetLink)) return false;
-        read[i] = Leg{m_originPoint, m_targetPoint, m_originLevels, m_targetLevels, m_legM, 0, legs[i].after};
+        read[i] = Leg{m_sel.originPoint, m_sel.targetPoint, m_sel.originLevels, m_sel.targetLevels, m_sel.legM, 0, legs[i].after};
     }
     m_legs = read;
     m_legCount = static_cast<int>(legs.size());
     m_leg = -1;
     LoadLeg(0);
-    m_startEstimate = NcClampCost(int64_t{NcEstimate(m_legM)} + m_after);
+    m_startEstimate = NcClampCost(int64_t{NcEstimate(m_sel.legM)} + m_sel.after);
     ResetProgress();
     return true;
 }
 
 void NcGraph::LoadLeg(int i) {
-    if (m_leg >= 0) m_legs[m_leg].farthestM = m_farthestM;
-    const Leg& l = m_legs[i];
-    m_originPoint = l.originPoint;
-    m_targetPoint = l.targetPoint;
-    m_originLevels = l.originLevels;
-    m_targetLevels = l.targetLevels;
-    m_legM = l.legM;
-    m_farthestM = l.farthestM;
-    m_after = l.after;
+    if (m_leg >= 0) m_legs[m_leg].farthestM = m_sel.farthestM;
+    m_sel = m_legs[i];
     m_leg = i;
 }
 
 void NcGraph::ResetProgress() {
     m_bestRemaining = m_startEstimate;
     m_progress = 0;
-    m_farthestM = 0;
+    m_sel.farthestM = 0;
 }
 
 bool NcGraph::PruneNearStart(int64_t u, int networkLevel, int roadClass) {
     if (!m_tuning.levels) return false;
-    m_farthestM = std::max(m_farthestM, u);
-    const int64_t b = m_farthestM;
+    m_sel.farthestM = std::max(m_sel.farthestM, u);
+    const int64_t b = m_sel.farthestM;
     if (b < 20000) return false;
     const int64_t d = b / 10;
     if (2 * d >= u && networkLevel <= 1) return true;
@@ -283,14 +276,14 @@ int NcGraph::LevelAt(MapPoint p) const {
 
 int NcGraph::LevelAt(MapPoint p, const NcLegDistances& d) const {
     if (!m_tuning.levels) return 0;
-    int level = NcChooseLevel(ClampMetres(d.fromOrigin), ClampMetres(d.toTarget), *m_originLevels, *m_targetLevels);
+    int level = NcChooseLevel(ClampMetres(d.fromOrigin), ClampMetres(d.toTarget), *m_sel.originLevels, *m_sel.targetLevels);
     if (m_grid) level = std::min(level, m_grid->GetAreaKind(p.x, p.y));
     return level;
 }
 
 bool NcGraph::MayEnter(int networkLevel, int level, MapPoint p) const {
     if (networkLevel < level) return false;
-    return !(m_tuning.option == 4 && level == 3 && LineDistanceM(p, m_originPoint, m_targetPoint) > 250000);
+    return !(m_tuning.option == 4 && level == 3 && LineDistanceM(p, m_sel.originPoint, m_sel.targetPoint) > 250000);
 }
 
 int NcGraph::MinAreaKind(int32_t x0, int32_t y0, int32_t x1, int32_t y1) const {
@@ -329,7 +322,7 @@ bool NcGraph::RefusedUnread(uint32_t linkId, MapPoint node, int nodeLevel) const
         const int64_t d = NcDistanceM({std::clamp(q.x, x0, x1), std::clamp(q.y, y0, y1)}, q);
         return ClampMetres(std::max<int64_t>(0, d - d / 256 - 20));
     };
-    int level = NcChooseLevel(atLeast(m_originPoint), atLeast(m_targetPoint), *m_originLevels, *m_targetLevels);
+    int level = NcChooseLevel(atLeast(m_sel.originPoint), atLeast(m_sel.targetPoint), *m_sel.originLevels, *m_sel.targetLevels);
     if (networkLevel >= level) return false;
     if (m_grid) level = std::min(level, MinAreaKind(x0, y0, x1, y1));
     return networkLevel < level;
@@ -337,19 +330,19 @@ bool NcGraph::RefusedUnread(uint32_t linkId, MapPoint node, int nodeLevel) const
 
 int32_t NcGraph::Key(int64_t cost, MapPoint p, int roadClass, bool backward) const {
     if (!m_tuning.estimate) return NcClampCost(cost);
-    const int64_t b = NcDistanceM(p, backward ? m_originPoint : m_targetPoint);
-    return NcClampCost(cost + NcRemainingEstimate(b, m_legM, m_progress, roadClass, m_tuning.option) + m_after);
+    const int64_t b = NcDistanceM(p, backward ? m_sel.originPoint : m_sel.targetPoint);
+    return NcClampCost(cost + NcRemainingEstimate(b, m_sel.legM, m_progress, roadClass, m_tuning.option) + m_sel.after);
 }
 
 int32_t NcGraph::KeyAt(int64_t cost, const NcLegDistances& d, int roadClass, bool backward) const {
     if (!m_tuning.estimate) return NcClampCost(cost);
-    return NcClampCost(cost + NcRemainingEstimate(backward ? d.fromOrigin : d.toTarget, m_legM, m_progress, roadClass,
-                                                  m_tuning.option) + m_after);
+    return NcClampCost(cost + NcRemainingEstimate(backward ? d.fromOrigin : d.toTarget, m_sel.legM, m_progress, roadClass,
+                                                  m_tuning.option) + m_sel.after);
 }
 
 void NcGraph::UpdateProgress(MapPoint p, bool backward, int64_t distanceM) {
-    if (distanceM < 0) distanceM = NcDistanceM(p, backward ? m_originPoint : m_targetPoint);
-    const int32_t remaining = NcClampCost(int64_t{NcEstimate(distanceM)} + m_after);
+    if (distanceM < 0) distanceM = NcDistanceM(p, backward ? m_sel.originPoint : m_sel.targetPoint);
+    const int32_t remaining = NcClampCost(int64_t{NcEstimate(distanceM)} + m_sel.after);
     if (remaining >= m_bestRemaining) return;
     m_bestRemaining = remaining;
     if (m_startEstimate <= 0) return;

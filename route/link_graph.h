@@ -195,7 +195,7 @@ public:
     struct LegEnds {
         uint32_t originLink = 0;
         uint32_t targetLink = 0;
-        int32_t after = 0;
+        int32_t after = 0;  // the estimate of the legs after this one
     };
     bool SetLegs(const std::vector<LegEnds>& legs);
     // The leg whose ends the levels, distances, pruning, keys and progress
@@ -218,7 +218,7 @@ public:
     // The distances of a point from the leg's ends, and the level and the
     // queue key taken from them (the same values as LevelAt(p) and Key()).
     NcLegDistances LegDistances(MapPoint p) const {
-        return {NcDistanceM(p, m_originPoint), NcDistanceM(p, m_targetPoint)};
+        return {NcDistanceM(p, m_sel.originPoint), NcDistanceM(p, m_sel.targetPoint)};
     }
     int LevelAt(MapPoint p, const NcLegDistances& d) const;
     int32_t KeyAt(int64_t cost, const NcLegDistances& d, int roadClass, bool backward) const;
@@ -280,7 +280,7 @@ public:
     // level) are no longer entered: the search has moved on from there.
     bool PruneNearStart(int64_t u, int networkLevel, int roadClass);
     // Where a phase starts from: the origin forward, the target backward.
-    MapPoint StartPoint(bool backward) const { return backward ? m_targetPoint : m_originPoint; }
+    MapPoint StartPoint(bool backward) const { return backward ? m_sel.targetPoint : m_sel.originPoint; }
     int32_t BestRemaining() const { return m_bestRemaining; }
 
 private:
@@ -291,7 +291,7 @@ private:
         const NcLevelThresholds* targetLevels = &kNcNearThresholds;
         int64_t legM = 0;
         int64_t farthestM = 0;
-        int32_t after = 0;
+        int32_t after = 0;  // the estimate of the legs after this one
     };
     // Makes leg i the selected one (the one selected before keeps how far
     // its pruning has come).
@@ -308,15 +308,10 @@ private:
     NcRoadOptions m_options;
     const NcAreaGrid* m_grid = nullptr;
     const NcSetMarks* m_setMarks = nullptr;
-    MapPoint m_originPoint{}, m_targetPoint{};
-    const NcLevelThresholds* m_originLevels = &kNcNearThresholds;
-    const NcLevelThresholds* m_targetLevels = &kNcNearThresholds;
-    int64_t m_legM = 0;
+    Leg m_sel;  // the selected leg (its farthest reach moves as the search goes)
     int32_t m_startEstimate = 0;
     int32_t m_bestRemaining = 0;
     int m_progress = 0;
-    int64_t m_farthestM = 0;
-    int32_t m_after = 0;  // the estimate of the legs after the selected one
     std::array<Leg, kNcGraphLegsMax> m_legs{};
     int m_legCount = 0;
     int m_leg = 0;
