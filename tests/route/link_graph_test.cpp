@@ -108,15 +108,15 @@ TEST(LinkGraphTest, LinkInfoOfEveryLink) {
         return n;
     };
     for (uint32_t i = 1; i < net.links.size(); ++i) {
-        const writers::RoadLinkSpec spec = writers::RoadNetLinkSpec(net, inc, i);
+        const writers::RoadLinkSpec written = writers::RoadNetLinkSpec(net, inc, i);
         const writers::RoadNetLink& l = net.links[i];
         for (const bool reversed : {false, true}) {
             SCOPED_TRACE(testing::Message() << "link " << i << (reversed ? " reversed" : ""));
             const uint32_t id = i | (reversed ? kNcLinkReverseBit : 0);
             NcLinkInfo info;
             ASSERT_EQ(graph.GetLinkInfo(static_cast<int32_t>(id), &info), 1);
-            const auto& atEnd = reversed ? spec.atFirst : spec.atSecond;
-            const auto& atStart = reversed ? spec.atSecond : spec.atFirst;
+            const auto& atEnd = reversed ? written.atFirst : written.atSecond;
+            const auto& atStart = reversed ? written.atSecond : written.atFirst;
             EXPECT_EQ(info.linkId, id);
             EXPECT_EQ(info.endLinks, static_cast<int>(atEnd.size()));
             EXPECT_EQ(info.endTurns, allowed(atEnd));
