@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 #include "mapdb/block_view.h"
@@ -102,11 +103,22 @@ int FindInCheckedBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, 
     AreaHeader header;
     ReadHeader(view, header);
     std::vector<MapPoint> outline;
+    // Every area has its own point list in the block, so a search reads at
+    // most the points the block can hold. Lists that overlap one another
+    // (damage) could make it read far more, the same bytes over and over: an
+    // outline read already gives the same answer again and is passed over,
+    // and an area whose list would take the search past the block's points
+    // is skipped.
+    std::unordered_set<uint64_t> listsRead;
+    uint32_t pointsLeft = size / kMneAreaPointBytes;
     for (uint32_t i = 0; i < header.count; ++i) {
         const MneAreaEntry e = ReadEntry(view, header.entries, entryBytes, i);
         if (localX < e.minX || localX > e.maxX || localY < e.minY || localY > e.maxY) continue;
         // Fewer than three points enclose nothing.
         if (e.pointCount < 3) continue;
+        if (!listsRead.insert(uint64_t{e.pointOffset} << 16 | e.pointCount).second) continue;
+        if (e.pointCount > pointsLeft) continue;
+        pointsLeft -= e.pointCount;
         outline.resize(e.pointCount);
         platform::ByteReader r = view.Reader(e.pointOffset);
         for (auto& p : outline) {
@@ -116,8 +128,11 @@ int FindInCheckedBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, 
         if (!r.Ok()) continue;
         ClipToAreaWindow(outline);
         if (outline.size() < 3) continue;
+        // The point's scan line is all the test needs (localY is within the
+        // box, so the line after it exists).
         CMneRegion region;
-        if (!region.Build(outline.data(), static_cast<int>(outline.size()), kMneFillEvenOdd)) continue;
+        if (!region.BuildRows(outline.data(), static_cast<int>(outline.size()), kMneFillEvenOdd, localY, localY + 1))
+            continue;
         if (region.Contains(localX, localY)) {
             if (code) *code = e.code;
             return 1;

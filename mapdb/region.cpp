@@ -44,12 +44,22 @@ const std::vector<MneRect>& CMneRegion::Rects() const {
 MneRect CMneRegion::Extents() const { return m_region ? m_region->extents : MneRect{0, 0, 0, 0}; }
 
 int CMneRegion::Build(const MapPoint* points, int count, int fillMode) {
+    return BuildWithin(points, count, fillMode, INT64_MIN, INT64_MAX);
+}
+
+int CMneRegion::BuildRows(const MapPoint* points, int count, int fillMode, int32_t top, int32_t bottom) {
+    return BuildWithin(points, count, fillMode, top, bottom);
+}
+
+int CMneRegion::BuildWithin(const MapPoint* points, int count, int fillMode, int64_t top, int64_t bottom) {
     m_region.reset();
     if (!points || count < 1 || (fillMode != kMneFillEvenOdd && fillMode != kMneFillWinding)) return 0;
     try {
         auto region = std::make_unique<Region>();
         MneRect rect;
         if (AxisRectangle(points, count, rect)) {
+            rect.top = static_cast<int32_t>(std::max<int64_t>(rect.top, top));
+            rect.bottom = static_cast<int32_t>(std::min<int64_t>(rect.bottom, bottom));
             if (rect.right > rect.left && rect.bottom > rect.top) {
                 region->rects.push_back(rect);
                 region->extents = rect;
@@ -66,8 +76,9 @@ int CMneRegion::Build(const MapPoint* points, int count, int fillMode) {
             const MapPoint& b = points[(i + 1) % count];
             if (a.y == b.y) continue;  // horizontal edges bound no span
             Edge e = a.y < b.y ? Edge{a.x, a.y, b.x, b.y, 1} : Edge{b.x, b.y, a.x, a.y, -1};
-            minY = std::min(minY, e.y1);
-            maxY = std::max(maxY, e.y2);
+            if (e.y2 <= top || e.y1 >= bottom) continue;  // crosses none of the lines built
+            minY = std::min(minY, std::max(e.y1, top));
+            maxY = std::max(maxY, std::min(e.y2, bottom));
             edges.push_back(e);
         }
         if (edges.empty()) {

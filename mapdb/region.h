@@ -14,8 +14,9 @@ struct MneRect {
 
 inline constexpr int kMneFillEvenOdd = 1;  // alternate
 inline constexpr int kMneFillWinding = 2;
-// Polygons taller than this many scan lines are refused (the band builder
-// visits every scan line; map areas are tile-local, at most 2048 high).
+// Builds over more than this many scan lines are refused (the band builder
+// visits every scan line it builds; map areas are tile-local, at most 2048
+// high).
 inline constexpr int64_t kMneRegionMaxScanLines = 1 << 20;
 
 class CMneRegion {
@@ -28,6 +29,10 @@ public:
     // when it could not be (no memory, bad arguments); then no region is
     // owned.
     int Build(const MapPoint* points, int count, int fillMode);
+    // As Build, but the region holds only its part on scan lines top to
+    // bottom - 1: a point test needs only the point's line, and the build
+    // then costs the edges that cross those lines, not the polygon's height.
+    int BuildRows(const MapPoint* points, int count, int fillMode, int32_t top, int32_t bottom);
     // 1 when the point lies in the owned region.
     int Contains(int32_t x, int32_t y) const;
 
@@ -37,6 +42,8 @@ public:
     MneRect Extents() const;
 
 private:
+    int BuildWithin(const MapPoint* points, int count, int fillMode, int64_t top, int64_t bottom);
+
     struct Region {
         std::vector<MneRect> rects;
         MneRect extents{0, 0, 0, 0};

@@ -123,6 +123,36 @@ TEST(AreaBlock, FirstAreaHoldingThePointGivesTheCode) {
     }
 }
 
+// Areas whose point lists overlap make a search read more points than the
+// block holds; it stops there, but two areas naming the same list read it
+// once. Area 1 and 2 share an eight-point ring around (150..190, 150..190),
+// area 3 is the triangle; all boxes hold (50, 50). The block holds 18
+// points' worth of bytes: reading the ring twice would leave too few for the
+// triangle.
+TEST(AreaBlock, ListNamedTwiceIsReadOnce) {
+    LocalArea ring;
+    ring.minX = ring.minY = 0;
+    ring.maxX = ring.maxY = 200;
+    ring.points = {{150, 150}, {170, 150}, {190, 150}, {190, 170}, {190, 190}, {170, 190}, {150, 190}, {150, 170}};
+    ring.code = 1;
+    LocalArea again = ring;
+    again.code = 2;
+    auto block = writers::BuildAreaBlock({ring, again, Triangle(3)}, true);
+    // Lists at 60 (ring), 124 (its copy), 188 (triangle): drop the copy and
+    // point area 2 at the ring, the triangle at 124.
+    ASSERT_EQ(block.size(), 212u);
+    block.erase(block.begin() + 124, block.begin() + 188);
+    block[6 + 18 + 10] = 60;
+    block[6 + 36 + 10] = 124;
+    const uint32_t size = static_cast<uint32_t>(block.size());
+    ASSERT_EQ(MneCheckAreaBlock(block.data(), size, kMneAddressEntryBytes), nullptr);
+    uint32_t code = 9;
+    EXPECT_EQ(MneFindAreaInBlock(block.data(), size, kMneAddressEntryBytes, 50, 50, &code), 1);
+    EXPECT_EQ(code, 3u);
+    EXPECT_EQ(MneFindAreaInBlock(block.data(), size, kMneAddressEntryBytes, 160, 160, &code), 1);
+    EXPECT_EQ(code, 1u);
+}
+
 TEST(AreaMapFile, AreaAcrossTileBorders) {
     // A diamond of 0.03 degree spans several level-2 tiles; each tile holds
     // the outline in its own steps.

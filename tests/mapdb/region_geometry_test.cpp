@@ -27,6 +27,11 @@ TEST(Region, SquareFromFourOrFivePointsIsOneRectangle) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
         EXPECT_EQ(a.Contains(c.x, c.y), c.inside);
     }
+    // Kept to some lines, the rectangle is cut to them.
+    ASSERT_EQ(b.BuildRows(five, 5, kMneFillEvenOdd, 30, 40), 1);
+    EXPECT_EQ(b.Rects(), (std::vector<MneRect>{{10, 30, 30, 40}}));
+    ASSERT_EQ(b.BuildRows(five, 5, kMneFillEvenOdd, 50, 60), 1);
+    EXPECT_TRUE(b.Rects().empty());
     const MapPoint flat[] = {{10, 20}, {30, 20}, {30, 20}, {10, 20}};
     ASSERT_EQ(a.Build(flat, 4, kMneFillEvenOdd), 1);
     EXPECT_TRUE(a.Rects().empty());
@@ -74,13 +79,18 @@ TEST(Region, TriangleAndRefusals) {
     EXPECT_EQ(r.Contains(10, 90), 0);
     const MapPoint tall[] = {{0, 0}, {10, 0}, {5, 1 << 26}};
     EXPECT_EQ(r.Build(tall, 3, kMneFillEvenOdd), 0);
+    // One line of it is built: on line 1000 the edges cross at 5000/2^26 and
+    // 10 - 5000/2^26, rounded up to 1 and 10.
+    ASSERT_EQ(r.BuildRows(tall, 3, kMneFillEvenOdd, 1000, 1001), 1);
+    EXPECT_EQ(r.Rects(), (std::vector<MneRect>{{1, 1000, 10, 1001}}));
 }
 
 // Random outlines (edges starting and ending on many different lines, so
 // that edges join and leave the scan at every step) against a pixel-by-pixel
 // count: on line y, pixel x is inside when the edges crossing the line at or
 // left of x (each crossing rounded up) are odd in number (even-odd), or
-// their directions do not cancel (winding).
+// their directions do not cancel (winding). A region built on some lines
+// only holds the same pixels on those lines and none elsewhere.
 TEST(Region, RandomOutlinesMatchAPixelByPixelCount) {
     std::mt19937 random(11);
     for (int round = 0; round < 150; ++round) {
@@ -88,9 +98,14 @@ TEST(Region, RandomOutlinesMatchAPixelByPixelCount) {
         for (MapPoint& p : points) p = {static_cast<int32_t>(random() % 31), static_cast<int32_t>(random() % 31)};
         for (const int fill : {kMneFillEvenOdd, kMneFillWinding}) {
             SCOPED_TRACE("round " + std::to_string(round) + (fill == kMneFillEvenOdd ? " even-odd" : " winding"));
-            CMneRegion region;
+            CMneRegion region, band;
             ASSERT_EQ(region.Build(points.data(), static_cast<int>(points.size()), fill), 1);
+            const int32_t top = static_cast<int32_t>(random() % 34) - 2;
+            const int32_t bottom = top + static_cast<int32_t>(random() % 12);
+            ASSERT_EQ(band.BuildRows(points.data(), static_cast<int>(points.size()), fill, top, bottom), 1);
             for (int32_t y = -1; y <= 31; ++y) {
+                CMneRegion line;
+                ASSERT_EQ(line.BuildRows(points.data(), static_cast<int>(points.size()), fill, y, y + 1), 1);
                 for (int32_t x = -1; x <= 31; ++x) {
                     int crossings = 0;
                     int winding = 0;
@@ -109,6 +124,9 @@ TEST(Region, RandomOutlinesMatchAPixelByPixelCount) {
                     }
                     const int inside = fill == kMneFillEvenOdd ? crossings % 2 : winding != 0;
                     ASSERT_EQ(region.Contains(x, y), inside) << "x " << x << " y " << y;
+                    ASSERT_EQ(line.Contains(x, y), inside) << "line only, x " << x << " y " << y;
+                    ASSERT_EQ(band.Contains(x, y), y >= top && y < bottom && inside)
+                        << "lines " << top << " to " << bottom << ", x " << x << " y " << y;
                 }
             }
         }
