@@ -46,7 +46,9 @@ const char* MneCheckAreaBlock(const uint8_t* data, uint32_t size, uint32_t entry
 
 // The first area of a checked block that holds the tile-local point: box
 // first (edges included), then the outline as an even-odd region. 1 with the
-// area's code out (0 for City.map), 0 when none holds it.
+// area's code out (0 for City.map), 0 when none holds it. A search reads no
+// more outline points than the block can hold: areas whose lists overlap
+// (damage) are skipped past that.
 int MneFindAreaInBlock(const uint8_t* data, uint32_t size, uint32_t entryBytes, int32_t localX, int32_t localY,
                        uint32_t* code);
 
