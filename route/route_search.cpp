@@ -324,6 +324,7 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
             continue;
         }
         if (!m_road.LoadLink(0, link)) continue;
+        const NcLinkIDMem* marks = m_stageMarks[static_cast<size_t>(stage)];
         m_graph.SelectLeg(stage);
         const MapPoint node = m_road.GetEndPoint(0);
         m_graph.UpdateProgress(node, false, remainingM);
@@ -332,6 +333,11 @@ int NcRoute::ForwardSearch(const std::vector<uint32_t>& origins, const std::vect
             if (next[i].allowed != 1) continue;
             const uint32_t to = static_cast<uint32_t>(next[i].linkId);
             const bool target = isTarget(stage, to);
+            // A link closed in this stage would be queued again only at a
+            // higher level, and the graph gives a link the same level every
+            // time within a leg: it is passed over unread, as in the
+            // bidirectional phases.
+            if (marks->GetMark(to) == kNcMarkClosed) continue;
             if (!target && m_graph.RefusedUnread(to, node, nodeLevel)) continue;
             if (!m_graph.ReadLink(to)) continue;
             const NcLinkSeen& seen = m_graph.Seen();
