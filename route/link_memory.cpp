@@ -56,8 +56,6 @@ int NcLinkMem::InUse() const {
 
 namespace {
 
-constexpr size_t kParents = 256;
-constexpr size_t kLevels = 512;
 
 int32_t Load32(const uint8_t* p) {
     int32_t v;
@@ -120,11 +118,11 @@ void NcLinkIDMem::ResetMarks() {
     if (m_pages == 0) return;
     if (m_pool->freeHead == 0 && m_pages == m_pool->used) {
         // Every page of the pool is this table's.
-        for (uint32_t p = 1; p <= m_pages; ++p) std::memset(PageAt(p), 0x7F, kParents);
+        for (uint32_t p = 1; p <= m_pages; ++p) std::memset(PageAt(p), 0x7F, kParentsOffset);
         return;
     }
     for (uint32_t g = 0; g < kNcLinkGroups; ++g)
-        if (m_index[g] != 0) std::memset(PageAt(m_index[g]), 0x7F, kParents);
+        if (m_index[g] != 0) std::memset(PageAt(m_index[g]), 0x7F, kParentsOffset);
 }
 
 const uint8_t* NcLinkIDMem::Find(uint32_t linkId, int* slot) const {
@@ -150,8 +148,8 @@ uint8_t* NcLinkIDMem::Make(uint32_t linkId, int* slot) {
             return nullptr;
         }
         uint8_t* page = PageAt(number);
-        std::memset(page, 0x7F, kLevels);
-        std::memset(page + kLevels, 0, kNcLinkPageBytes - kLevels);
+        std::memset(page, 0x7F, kLevelsOffset);
+        std::memset(page + kLevelsOffset, 0, kNcLinkPageBytes - kLevelsOffset);
         m_index[group] = number;
         ++m_pages;
     }
@@ -177,28 +175,28 @@ int NcLinkIDMem::SetParent(uint32_t linkId, int32_t parent) {
     int slot = 0;
     uint8_t* page = Make(linkId, &slot);
     if (!page) return 0;
-    Store32(page + kParents + 4 * slot, parent);
+    Store32(page + kParentsOffset + 4 * slot, parent);
     return 1;
 }
 
 int32_t NcLinkIDMem::GetParent(uint32_t linkId) const {
     int slot = 0;
     const uint8_t* page = Find(linkId, &slot);
-    return page ? Load32(page + kParents + 4 * slot) : kNcNoParent;
+    return page ? Load32(page + kParentsOffset + 4 * slot) : kNcNoParent;
 }
 
 int NcLinkIDMem::AddSetMark(uint32_t linkId, int mark) {
     int slot = 0;
     uint8_t* page = Make(linkId, &slot);
     if (!page) return 0;
-    page[kLevels + slot] |= static_cast<uint8_t>((mark & 3) << 6);
+    page[kLevelsOffset + slot] |= static_cast<uint8_t>((mark & 3) << 6);
     return 1;
 }
 
 int NcLinkIDMem::GetSetMark(uint32_t linkId) const {
     int slot = 0;
     const uint8_t* page = Find(linkId, &slot);
-    return page ? page[kLevels + slot] >> 6 : 0;
+    return page ? page[kLevelsOffset + slot] >> 6 : 0;
 }
 
 int NcLinkIDMem::SetLevel(uint32_t linkId, int level) {
@@ -206,12 +204,12 @@ int NcLinkIDMem::SetLevel(uint32_t linkId, int level) {
     uint8_t* page = Make(linkId, &slot);
     if (!page) return 0;
     const int stored = level < 0 ? 0 : level > kNcLevelMax ? kNcLevelMax : level;
-    page[kLevels + slot] = static_cast<uint8_t>((page[kLevels + slot] & 0xC0) | stored);
+    page[kLevelsOffset + slot] = static_cast<uint8_t>((page[kLevelsOffset + slot] & 0xC0) | stored);
     return 1;
 }
 
 int NcLinkIDMem::GetLevel(uint32_t linkId) const {
     int slot = 0;
     const uint8_t* page = Find(linkId, &slot);
-    return page ? page[kLevels + slot] & 0x3F : 0;
+    return page ? page[kLevelsOffset + slot] & 0x3F : 0;
 }

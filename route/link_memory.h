@@ -11,6 +11,7 @@
 //                over several legs keeps one table per leg it is on).
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "route/node_cost.h"
 
@@ -95,11 +96,50 @@ public:
     int SetLevel(uint32_t linkId, int level);
     int GetLevel(uint32_t linkId) const;
 
+    // One link's entry, found once for several reads and writes (the
+    // queue's admission reads and writes mark, parent and level together).
+    // The group's page is made as every write makes it; false where the
+    // writes above fail.
+    class Entry {
+    public:
+        Entry() = default;
+        int32_t Mark() const { return Load(0); }
+        void SetMark(int32_t cost) { Store(0, cost); }
+        int32_t Parent() const { return Load(kParentsOffset); }
+        void SetParent(int32_t parent) { Store(kParentsOffset, parent); }
+        int Level() const { return m_page[kLevelsOffset + m_slot] & 0x3F; }
+        // Kept in six bits as SetLevel keeps it.
+        void SetLevel(int level) {
+            const int stored = level < 0 ? 0 : level > kNcLevelMax ? kNcLevelMax : level;
+            m_page[kLevelsOffset + m_slot] = static_cast<uint8_t>((m_page[kLevelsOffset + m_slot] & 0xC0) | stored);
+        }
+
+    private:
+        friend class NcLinkIDMem;
+        Entry(uint8_t* page, int slot) : m_page(page), m_slot(slot) {}
+        int32_t Load(size_t at) const {
+            int32_t v;
+            std::memcpy(&v, m_page + at + 4 * m_slot, 4);
+            return v;
+        }
+        void Store(size_t at, int32_t v) { std::memcpy(m_page + at + 4 * m_slot, &v, 4); }
+        uint8_t* m_page = nullptr;
+        int m_slot = 0;
+    };
+    bool MakeEntry(uint32_t linkId, Entry* out) {
+        int slot = 0;
+        uint8_t* page = Make(linkId, &slot);
+        if (page) *out = Entry(page, slot);
+        return page != nullptr;
+    }
+
     // The pages this table holds, and how many its pool has.
     uint32_t PageCount() const { return m_pages; }
     uint32_t PageCapacity() const { return m_pool->capacity; }
 
 private:
+    static constexpr size_t kParentsOffset = 256;
+    static constexpr size_t kLevelsOffset = 512;
     struct Pool {
         uint8_t* base = nullptr;
         uint32_t capacity = 0;

@@ -109,12 +109,19 @@ int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
         m_nodes->Free(node);
         return -1;
     }
-    const uint32_t link = static_cast<uint32_t>(node->linkId);
-    const int32_t mark = marks->GetMark(link);
-    const int level = marks->GetLevel(link);
+    // One lookup of the link's entry serves the rule and its writes (the
+    // entry's page is made here if the link has none yet: an unreached link
+    // is admitted and written).
+    NcLinkIDMem::Entry entry;
+    if (!marks->MakeEntry(static_cast<uint32_t>(node->linkId), &entry)) {
+        m_nodes->Free(node);
+        return -1;
+    }
+    const int32_t mark = entry.Mark();
+    const int level = entry.Level();
     bool admit;
     if (mark == kNcMarkClosed) {
-        admit = level < node->level && marks->GetParent(link) != kNcNoParent;
+        admit = level < node->level && entry.Parent() != kNcNoParent;
     } else if (mark != kNcCostUnreached) {
         admit = level < node->level || (level == node->level && node->cost < mark);
     } else {
@@ -124,11 +131,9 @@ int NcQueue::PushChecked(NcLink* node, int32_t parentLink) {
         m_nodes->Free(node);
         return 0;
     }
-    if (!marks->SetMark(link, node->cost) || !marks->SetParent(link, parentLink) ||
-        !marks->SetLevel(link, node->level)) {
-        m_nodes->Free(node);
-        return -1;
-    }
+    entry.SetMark(node->cost);
+    entry.SetParent(parentLink);
+    entry.SetLevel(node->level);
     node->parent = parentLink;
     return Push(node) ? 1 : -1;
 }
@@ -139,9 +144,14 @@ NcLink* NcQueue::PopMin() {
         TakeTop();
         const uint32_t link = static_cast<uint32_t>(top->linkId);
         NcLinkIDMem* marks = MarksOf(top);
-        if (marks != nullptr && marks->GetMark(link) != kNcMarkClosed) {
-            marks->SetMark(link, kNcMarkClosed);
-            return top;
+        if (marks != nullptr) {
+            // A link without room for its entry is let through unmarked.
+            NcLinkIDMem::Entry entry;
+            const bool has = marks->MakeEntry(link, &entry);
+            if (!has || entry.Mark() != kNcMarkClosed) {
+                if (has) entry.SetMark(kNcMarkClosed);
+                return top;
+            }
         }
         m_nodes->Free(top);
     }
