@@ -43,7 +43,10 @@
 
 namespace {
 
-constexpr int kPairs = 5;
+// Pairs per distance band (their medians), and corner to corner (the two
+// directions of one route, each a long Routino run).
+constexpr int kPairs = 15;
+constexpr int kCornerPairs = 5;
 
 struct Pair {
     MapPoint from, to;
@@ -193,7 +196,7 @@ Bench& Data() {
 void BM_RouteByBand(benchmark::State& state) {
     Bench& b = Data();
     const double km = static_cast<double>(state.range(0));
-    const std::vector<Pair> pairs = b.Pairs(km, 42 + state.range(0));
+    const std::vector<Pair> pairs = b.Pairs(km, 42 + state.range(0), km == 0 ? kCornerPairs : kPairs);
     std::vector<double> ours, oursCpu, routino, routinoCpu, labels;
     const uint64_t readsBefore = b.road.Road()->GetBlockReads();
     const char* repeatEnv = std::getenv("NAVI_ROUTE_BENCH_REPEAT");
