@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <mutex>
 #include <set>
@@ -15,8 +16,14 @@
 
 namespace {
 
-// Both tables start with room for 200 keys; the stores hold fewer.
-constexpr size_t kInitialCapacity = 200;
+// A map being filled key by key starts with room for 32 keys and their
+// text (a parsed file reserves what its lines need at once). An emptied
+// map keeps its memory for the next file unless it holds room for more
+// than 800 keys or their text.
+constexpr size_t kInitialCapacity = 32;
+constexpr size_t kUnitsPerKey = 24;
+constexpr size_t kKeptCapacity = 800;
+constexpr size_t kKeptTextUnits = kKeptCapacity * kUnitsPerKey;
 
 std::atomic<int> g_errorCount{0};
 
@@ -63,28 +70,42 @@ int CompareNoCase(std::u16string_view a, std::u16string_view b, size_t from = 0,
     return a.size() < b.size() ? -1 : 1;
 }
 
-bool HasLineBreakOrNul(std::u16string_view text) {
-    for (const char16_t c : text) {
-        if (c == u'\r' || c == u'\n' || c == u'\0') return true;
+// Whether text holds any of the units `stops`, tested four units (one
+// 64-bit word) at a time: a unit equal to a stop is a zero lane of the word
+// xor the stop in every lane, and (x - 0x0001...) & ~x & 0x8000... is
+// nonzero exactly when some 16-bit lane of x is zero.
+template <size_t N>
+bool HoldsAnyOf(std::u16string_view text, const char16_t (&stops)[N]) {
+    constexpr uint64_t kLanes = 0x0001000100010001u;
+    constexpr uint64_t kHigh = 0x8000800080008000u;
+    const char16_t* p = text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+    uint64_t hits = 0;
+    for (; i + 4 <= n; i += 4) {
+        uint64_t word = 0;
+        std::memcpy(&word, p + i, sizeof word);
+        for (const char16_t stop : stops) {
+            const uint64_t x = word ^ (kLanes * stop);
+            hits |= (x - kLanes) & ~x & kHigh;
+        }
     }
-    return false;
+    for (; i < n; ++i) {
+        for (const char16_t stop : stops) hits |= p[i] == stop;
+    }
+    return hits != 0;
 }
+
+constexpr char16_t kLineBreaksAndNul[] = {u'\r', u'\n', u'\0'};
+constexpr char16_t kKeyStops[] = {u'|', u'\r', u'\n', u'\0'};
+
+bool HasLineBreakOrNul(std::u16string_view text) { return HoldsAnyOf(text, kLineBreaksAndNul); }
 
 // A key that would read back as written: no "|" (it ends the key), no CR,
-// LF or NUL. One pass over the key.
-bool KeyReadsBack(std::u16string_view key) {
-    for (const char16_t c : key) {
-        if (c == u'|' || c == u'\r' || c == u'\n' || c == u'\0') return false;
-    }
-    return true;
-}
+// LF or NUL.
+bool KeyReadsBack(std::u16string_view key) { return !HoldsAnyOf(key, kKeyStops); }
 
 std::u16string AsciiToU16(const std::string& text) { return std::u16string(text.begin(), text.end()); }
-
-std::u16string TrimRightBlanks(std::u16string text) {
-    while (!text.empty() && text.back() == u' ') text.pop_back();
-    return text;
-}
 
 // The decimal value of text, read as NvConfigMap::ParseInt reads it, for
 // text of any character type (only ASCII blanks, signs and digits count).
@@ -129,39 +150,89 @@ void ForEachLine(std::string_view bytes, Fn fn) {
 
 // ---------------------------------------------------------------- NvConfigMap
 
-NvConfigMap::NvConfigMap() {
-    m_sorted.reserve(kInitialCapacity);
-    m_entries.reserve(kInitialCapacity);
+NvConfigMap::NvConfigMap() = default;
+
+void NvConfigMap::Reserve(size_t keys, size_t textUnits) {
+    m_sorted.reserve(m_sorted.size() + keys);
+    m_entries.reserve(m_entries.size() + keys);
+    m_text.reserve(m_text.size() + textUnits);
 }
 
 NvConfigMap::~NvConfigMap() = default;
 
-int NvConfigMap::SetValue(const char16_t* key, const char16_t* value, int type) {
-    if (!key) return 0;
-    const std::u16string_view keyView(key);
-    const std::u16string_view valueView(value ? value : u"");
+size_t NvConfigMap::AppendText(std::u16string_view text) {
+    const size_t start = m_text.size();
+    m_text.append(text);
+    return start;
+}
+
+void NvConfigMap::PackText() {
+    std::u16string packed;
+    packed.reserve(m_text.size() - m_unusedUnits);
+    for (_tagNVSTRUCT_MAPTABLE& entry : m_entries) {
+        const size_t keyStart = packed.size();
+        packed.append(KeyOf(entry));
+        const size_t valueStart = packed.size();
+        packed.append(ValueOf(entry));
+        entry.keyStart = keyStart;
+        entry.valueStart = valueStart;
+    }
+    m_text.swap(packed);
+    m_unusedUnits = 0;
+}
+
+int NvConfigMap::SetValue(std::u16string_view keyView, std::u16string_view valueView, int type) {
     if (keyView.empty() || !KeyReadsBack(keyView) || HasLineBreakOrNul(valueView)) return 0;
+    // Text taken from this map (KeyAt, ValueAt) would move as the buffer
+    // grows: such text is copied first.
+    const char16_t* textBegin = m_text.data();
+    const char16_t* textEnd = textBegin + m_text.size();
+    const auto inText = [&](std::u16string_view t) {
+        return !t.empty() && std::less_equal<const char16_t*>()(textBegin, t.data()) &&
+               std::less<const char16_t*>()(t.data(), textEnd);
+    };
+    if (inText(keyView) || inText(valueView)) {
+        const std::u16string key(keyView);
+        const std::u16string value(valueView);
+        return SetValue(std::u16string_view(key), std::u16string_view(value), type);
+    }
     int position = 0;
-    if (FindKey(key, &position)) {
+    if (FindKey(keyView, &position)) {
         _tagNVSTRUCT_MAPTABLE& entry = m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])];
-        entry.value.assign(valueView);
+        if (valueView.size() <= entry.valueLength) {
+            valueView.copy(m_text.data() + entry.valueStart, valueView.size());
+            m_unusedUnits += entry.valueLength - valueView.size();
+        } else {
+            m_unusedUnits += entry.valueLength;
+            entry.valueStart = AppendText(valueView);
+        }
+        entry.valueLength = valueView.size();
         entry.type = type;
+        // A map whose values keep changing would otherwise only grow.
+        if (m_unusedUnits > kInitialCapacity * kUnitsPerKey && m_unusedUnits > m_text.size() / 2) PackText();
         return 1;
     }
+    if (m_entries.capacity() == 0) Reserve(kInitialCapacity, kInitialCapacity * kUnitsPerKey);
     _tagNVSTRUCT_MAPTABLE entry;
-    entry.key.assign(keyView);
-    entry.value.assign(valueView);
+    entry.keyStart = AppendText(keyView);
+    entry.keyLength = keyView.size();
+    entry.valueStart = AppendText(valueView);
+    entry.valueLength = valueView.size();
     entry.type = type;
-    m_entries.push_back(std::move(entry));
+    m_entries.push_back(entry);
     m_sorted.insert(m_sorted.begin() + position, static_cast<int>(m_entries.size() - 1));
     m_hint.value.store(position + 1, std::memory_order_relaxed);   // the next key of an ascending run
     return 1;
 }
 
+int NvConfigMap::SetValue(const char16_t* key, const char16_t* value, int type) {
+    if (!key) return 0;
+    return SetValue(std::u16string_view(key), std::u16string_view(value ? value : u""), type);
+}
+
 int NvConfigMap::SetValue(const NvString& key, const NvString& value, int type) {
-    // Compare through views so embedded NULs are seen and refused.
-    if (HasLineBreakOrNul(key.View()) || HasLineBreakOrNul(value.View())) return 0;
-    return SetValue(key.GetData(), value.GetData(), type);
+    // Through views, so that embedded NULs are seen and refused.
+    return SetValue(key.View(), value.View(), type);
 }
 
 int NvConfigMap::SetInt(const char16_t* key, int value) {
@@ -178,10 +249,13 @@ int NvConfigMap::SetInt(const char16_t* key, int value) {
 }
 
 int NvConfigMap::FindKey(const char16_t* key, int* position) const {
-    const std::u16string_view keyView(key ? key : u"");
+    return FindKey(std::u16string_view(key ? key : u""), position);
+}
+
+int NvConfigMap::FindKey(std::u16string_view keyView, int* position) const {
     const size_t size = m_sorted.size();
     auto compareAt = [&](size_t sortedPosition) {
-        return CompareNoCase(m_entries[static_cast<size_t>(m_sorted[sortedPosition])].key, keyView);
+        return CompareNoCase(KeyOf(m_entries[static_cast<size_t>(m_sorted[sortedPosition])]), keyView);
     };
     auto answer = [&](size_t at, bool found) {
         if (position) *position = static_cast<int>(at);
@@ -206,7 +280,7 @@ int NvConfigMap::FindKey(const char16_t* key, int* position) const {
     while (low < high) {
         const size_t mid = low + (high - low) / 2;
         size_t common = 0;
-        const int cmp = CompareNoCase(m_entries[static_cast<size_t>(m_sorted[mid])].key, keyView,
+        const int cmp = CompareNoCase(KeyOf(m_entries[static_cast<size_t>(m_sorted[mid])]), keyView,
                                       std::min(lowCommon, highCommon), &common);
         if (cmp == 0) return answer(mid, true);
         if (cmp < 0) {
@@ -226,7 +300,9 @@ int NvConfigMap::GetValue(const char16_t* key, NvString& out) const {
         out = NvString(std::u16string_view());
         return 0;
     }
-    out = NvString(std::u16string_view(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])].value));
+    // Into the buffer out already has, when it has one.
+    const std::u16string_view value = ValueOf(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])]);
+    if (!out.SetString(value)) out = NvString(value);
     return 1;
 }
 
@@ -234,7 +310,7 @@ int NvConfigMap::GetInt(const char16_t* key, int* out) const {
     int position = 0;
     const bool found = FindKey(key, &position) != 0;
     if (out) {
-        *out = found ? ParseInt(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])].value) : 0;
+        *out = found ? ParseInt(ValueOf(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])])) : 0;
     }
     return found ? 1 : 0;
 }
@@ -250,29 +326,65 @@ int NvConfigMap::GetAt(int position, NvString* key, int* type, NvString* text, i
     const size_t index = sorted ? static_cast<size_t>(m_sorted[static_cast<size_t>(position)])
                                 : static_cast<size_t>(position);
     const _tagNVSTRUCT_MAPTABLE& entry = m_entries[index];
-    if (key) *key = NvString(std::u16string_view(entry.key));
+    if (key) *key = NvString(KeyOf(entry));
     if (type) *type = entry.type;
     const bool asInt = value && entry.type == kNvConfigTypeInt;
-    if (text) *text = asInt ? NvString() : NvString(std::u16string_view(entry.value));
-    if (value) *value = asInt ? ParseInt(entry.value) : 0;
+    if (text) *text = asInt ? NvString() : NvString(ValueOf(entry));
+    if (value) *value = asInt ? ParseInt(ValueOf(entry)) : 0;
     return 1;
 }
 
+std::u16string_view NvConfigMap::KeyAt(int position) const {
+    if (position < 0 || static_cast<size_t>(position) >= m_entries.size()) return {};
+    return KeyOf(m_entries[static_cast<size_t>(position)]);
+}
+
+std::u16string_view NvConfigMap::ValueAt(int position) const {
+    if (position < 0 || static_cast<size_t>(position) >= m_entries.size()) return {};
+    return ValueOf(m_entries[static_cast<size_t>(position)]);
+}
+
+int NvConfigMap::TypeAt(int position) const {
+    if (position < 0 || static_cast<size_t>(position) >= m_entries.size()) return 0;
+    return m_entries[static_cast<size_t>(position)].type;
+}
+
 void NvConfigMap::RemoveAll() {
-    // Hand the memory back and start again at the initial capacity.
-    std::vector<int>().swap(m_sorted);
-    std::vector<_tagNVSTRUCT_MAPTABLE>().swap(m_entries);
+    // The memory of an ordinary file's keys is kept for the next ones (a
+    // store clears its map on every load and save); a table that grew far
+    // past that hands its memory back.
     m_hint.value.store(0, std::memory_order_relaxed);
-    m_sorted.reserve(kInitialCapacity);
-    m_entries.reserve(kInitialCapacity);
+    m_unusedUnits = 0;
+    if (m_entries.capacity() > kKeptCapacity || m_text.capacity() > kKeptTextUnits) {
+        std::vector<int>().swap(m_sorted);
+        std::vector<_tagNVSTRUCT_MAPTABLE>().swap(m_entries);
+        std::u16string().swap(m_text);
+        return;
+    }
+    m_sorted.clear();
+    m_entries.clear();
+    m_text.clear();
 }
 
 int NvConfigMap::ParseInt(std::u16string_view text) { return ParseDecimal(text); }
 
 // ---------------------------------------------------------------- bytes
 
+// Room in map for the lines of bytes: a key a line, and no more text than
+// there are bytes.
+void ReserveForLines(std::string_view bytes, NvConfigMap& map) {
+    size_t lines = 0;
+    for (const char* p = bytes.data(); p; ++lines) {
+        const size_t left = bytes.size() - static_cast<size_t>(p - bytes.data());
+        const void* lf = left > 0 ? std::memchr(p, '\n', left) : nullptr;
+        p = lf ? static_cast<const char*>(lf) + 1 : nullptr;
+    }
+    map.Reserve(lines, bytes.size());
+}
+
 NvConfigParseStatus ParseNvConfigBytes(std::string_view bytes, NvConfigMap& map, std::string* error) {
     NvConfigParseStatus status = NvConfigParseStatus::kOk;
+    ReserveForLines(bytes, map);
     // Each line's text is decoded into these, whose buffers serve every line.
     std::u16string key;
     std::u16string value;
@@ -314,7 +426,7 @@ NvConfigParseStatus ParseNvConfigBytes(std::string_view bytes, NvConfigMap& map,
         while (!key.empty() && key.back() == u' ') key.pop_back();
         // A key of blanks only, or one holding a CR, names nothing a store
         // asks for: that line alone is skipped.
-        if (!map.SetValue(key.c_str(), value.c_str(), type)) {
+        if (!map.SetValue(std::u16string_view(key), std::u16string_view(value), type)) {
             DebugTrace(2, "[CFG] line %zu: key skipped: empty or holds a CR\n", lineNo);
         }
         return true;
@@ -324,14 +436,16 @@ NvConfigParseStatus ParseNvConfigBytes(std::string_view bytes, NvConfigMap& map,
 
 bool ParseNvKeyValueBytes(std::string_view bytes, NvConfigMap& map, std::string* error) {
     bool allText = true;
+    ReserveForLines(bytes, map);
+    // Each line's text is decoded into these, whose buffers serve every line.
+    std::u16string key;
+    std::u16string value;
     ForEachLine(bytes, [&](size_t lineNo, std::string_view line) {
         line = line.substr(0, line.find('\0'));
         const size_t equals = line.find('=');
         if (equals == std::string_view::npos || equals == 0) return true;
         std::string_view valueBytes = line.substr(equals + 1);
         valueBytes = valueBytes.substr(0, valueBytes.find('\r'));
-        std::u16string key;
-        std::u16string value;
         platform::CodecError codec;
         if (!platform::Cp949ToUtf16(line.substr(0, equals), key, &codec) ||
             !platform::Cp949ToUtf16(valueBytes, value, &codec)) {
@@ -339,7 +453,8 @@ bool ParseNvKeyValueBytes(std::string_view bytes, NvConfigMap& map, std::string*
             allText = false;
             return true;
         }
-        map.SetValue(TrimRightBlanks(std::move(key)).c_str(), value.c_str(), kNvConfigTypeUntyped);
+        while (!key.empty() && key.back() == u' ') key.pop_back();
+        map.SetValue(std::u16string_view(key), std::u16string_view(value), kNvConfigTypeUntyped);
         return true;
     });
     return allText;
@@ -349,17 +464,17 @@ bool FormatNvConfigBytes(const NvConfigMap& map, std::string& out, std::string* 
     out.clear();
     std::u16string text;
     for (int i = 0; i < map.GetCount(); ++i) {
-        const _tagNVSTRUCT_MAPTABLE& entry = *map.EntryAt(i);
+        const std::u16string_view key = map.KeyAt(i);
         // The reader drops a key's trailing blanks.
-        if (!entry.key.empty() && entry.key.back() == u' ') {
-            if (error) *error = "key \"" + NvString(std::u16string_view(entry.key)).ToUtf8() + "\" ends in a blank";
+        if (!key.empty() && key.back() == u' ') {
+            if (error) *error = "key \"" + NvString(key).ToUtf8() + "\" ends in a blank";
             return false;
         }
-        text += entry.key;
+        text += key;
         text += u'|';
-        text += AsciiToU16(std::to_string(entry.type));
+        text += AsciiToU16(std::to_string(map.TypeAt(i)));
         text += u'=';
-        text += entry.value;
+        text += map.ValueAt(i);
         text += u"\r\n";
     }
     platform::CodecError codec;
@@ -403,7 +518,7 @@ int NvConfigFile::Load(const NvString& path) {
     return Parse(0);
 }
 
-int NvConfigFile::ReadBytes(std::string& bytes, bool& exists) {
+int NvConfigFile::ReadBytes(std::vector<uint8_t>& bytes, bool& exists) {
     exists = false;
     const std::string native = NativeFilePath(m_path);
     if (native.empty()) {
@@ -415,20 +530,25 @@ int NvConfigFile::ReadBytes(std::string& bytes, bool& exists) {
         return 0;
     }
     exists = true;
-    std::vector<uint8_t> data;
-    if (!platform::ReadWholeFile(native, data, &m_lastError)) return 0;
-    bytes.assign(data.begin(), data.end());
-    return 1;
+    return platform::ReadWholeFile(native, bytes, &m_lastError) ? 1 : 0;
 }
+
+namespace {
+
+std::string_view AsText(const std::vector<uint8_t>& bytes) {
+    return std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+
+}  // namespace
 
 int NvConfigFile::Parse(int clear) {
     if (clear == 1) Clear();
     m_lastError.clear();
-    std::string bytes;
+    std::vector<uint8_t> bytes;
     bool exists = false;
     const bool read = ReadBytes(bytes, exists) != 0;
     if (!exists) return 0;
-    if (read && ParseNvConfigBytes(bytes, *this, &m_lastError) == NvConfigParseStatus::kOk) return 1;
+    if (read && ParseNvConfigBytes(AsText(bytes), *this, &m_lastError) == NvConfigParseStatus::kOk) return 1;
     // A file that is there but does not read back would be lost by the
     // next save of its owner; move it out of the way first.
     if (!m_readOnly) {
@@ -443,10 +563,10 @@ int NvConfigFile::Parse(int clear) {
 int NvConfigFile::ParseKeyValue(int clear) {
     if (clear == 1) Clear();
     m_lastError.clear();
-    std::string bytes;
+    std::vector<uint8_t> bytes;
     bool exists = false;
     if (!ReadBytes(bytes, exists)) return 0;
-    if (!ParseNvKeyValueBytes(bytes, *this, &m_lastError)) {
+    if (!ParseNvKeyValueBytes(AsText(bytes), *this, &m_lastError)) {
         DebugTrace(1, "[CFG] %s: lines skipped: %s\n", m_path.ToUtf8().c_str(), m_lastError.c_str());
     }
     return 1;

@@ -24,11 +24,15 @@
 
 #include "foundation/nv_string.h"
 
-// One key of a settings file. Held as plain text: a table of a thousand
-// keys would otherwise hold a thousand pairs of 512-character buffers.
+// One key of a settings file: its key and value text, held in the text
+// buffer of its map (a table of a thousand keys would otherwise hold a
+// thousand pairs of 512-character buffers, or two thousand strings of
+// their own), and its type.
 struct _tagNVSTRUCT_MAPTABLE {
-    std::u16string key;
-    std::u16string value;
+    size_t keyStart = 0;
+    size_t keyLength = 0;
+    size_t valueStart = 0;
+    size_t valueLength = 0;
     int32_t type = 0;
 };
 
@@ -54,6 +58,7 @@ public:
     // place (its line keeps its position). 1; 0 for an empty key, a key
     // holding "|", or a key or value holding CR, LF or NUL (such text
     // would not read back).
+    int SetValue(std::u16string_view key, std::u16string_view value, int type);
     int SetValue(const char16_t* key, const char16_t* value, int type);
     int SetValue(const NvString& key, const NvString& value, int type);
     // SetValue (key, value as "%u", 1).
@@ -72,14 +77,16 @@ public:
     // value comes as integer, otherwise as text. 0 with the outputs emptied
     // when the position is out of range.
     int GetAt(int position, NvString* key, int* type, NvString* text, int* value, int sorted) const;
-    // The entry at an insertion-order position, or null out of range.
-    const _tagNVSTRUCT_MAPTABLE* EntryAt(int position) const {
-        return position >= 0 && static_cast<size_t>(position) < m_entries.size()
-                   ? &m_entries[static_cast<size_t>(position)]
-                   : nullptr;
-    }
+    // The key, value text and type of the entry at an insertion-order
+    // position; empty texts and type 0 out of range. The texts last until
+    // the map next changes.
+    std::u16string_view KeyAt(int position) const;
+    std::u16string_view ValueAt(int position) const;
+    int TypeAt(int position) const;
     int GetCount() const { return static_cast<int>(m_entries.size()); }
     void RemoveAll();
+    // Room for that many more keys and units of key and value text.
+    void Reserve(size_t keys, size_t textUnits);
 
     // Decimal text as written by SetInt (optional sign; 2147483648 ..
     // 4294967295 keep their bit pattern), so every integer round-trips.
@@ -88,8 +95,25 @@ public:
 protected:
     std::vector<int> m_sorted;                       // entry positions ordered by key
     std::vector<_tagNVSTRUCT_MAPTABLE> m_entries;    // insertion order
+    // Every entry's key and value, one after another; a value replaced by a
+    // longer one moves to the end, and the units it leaves behind are
+    // counted in m_unusedUnits until the buffer is packed again.
+    std::u16string m_text;
+    size_t m_unusedUnits = 0;
 
 private:
+    std::u16string_view KeyOf(const _tagNVSTRUCT_MAPTABLE& entry) const {
+        return std::u16string_view(m_text).substr(entry.keyStart, entry.keyLength);
+    }
+    std::u16string_view ValueOf(const _tagNVSTRUCT_MAPTABLE& entry) const {
+        return std::u16string_view(m_text).substr(entry.valueStart, entry.valueLength);
+    }
+    int FindKey(std::u16string_view key, int* position) const;
+    // Puts text at the end of the buffer; its start.
+    size_t AppendText(std::u16string_view text);
+    // Drops the units no entry uses any more.
+    void PackText();
+
     // Where in the sorted index the next look-up probably lands: just past
     // the last key found or added. Stores write their keys in runs of
     // ascending order and read them back in the order they wrote them, so
@@ -188,7 +212,7 @@ public:
     static std::string NativeFilePath(const NvString& path);
 
 private:
-    int ReadBytes(std::string& bytes, bool& exists);
+    int ReadBytes(std::vector<uint8_t>& bytes, bool& exists);
 
     NvString m_path;
     int32_t m_missingKey = 0;

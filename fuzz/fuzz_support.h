@@ -163,21 +163,31 @@ inline std::string MakeMapRoot(const std::string& stem) {
 // input starts from nothing.
 class StoreFolder {
 public:
-    StoreFolder(const std::string& stem, std::initializer_list<const char*> files)
-        : m_dir(MakeMemoryFolder(stem)), m_files(files) {
+    StoreFolder(const std::string& stem, std::initializer_list<const char*> files) : m_dir(MakeMemoryFolder(stem)) {
+        for (const char* name : files) m_files.push_back({name, File(name)});
         NvFilePath::SetFolders(NvString::FromUtf8(m_dir), NvString::FromUtf8(m_dir));
         SilenceTrace();
     }
 
     std::string File(const char* name) const { return m_dir + "/" + name; }
-    void Write(const char* name, const uint8_t* data, size_t size) const { WriteBytes(File(name), data, size); }
+    // The path of one of the store's files is made once, not on every input.
+    void Write(const char* name, const uint8_t* data, size_t size) const {
+        for (const Named& file : m_files) {
+            if (std::strcmp(file.name, name) == 0) return WriteBytes(file.path, data, size);
+        }
+        WriteBytes(File(name), data, size);
+    }
     void Clean() const {
-        for (const char* name : m_files) MemoryFiles().Remove(File(name));
+        for (const Named& file : m_files) MemoryFiles().Remove(file.path);
     }
 
 private:
+    struct Named {
+        const char* name;
+        std::string path;
+    };
     std::string m_dir;
-    std::vector<const char*> m_files;
+    std::vector<Named> m_files;   // the store's files
 };
 
 }  // namespace fuzzsupport

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string repeatFile = folder.File("RepeatDest.udt");
     static const std::string courseFile = folder.File("RegCourse.udt");
     static const std::string dlgFile = folder.File("UIDlgInfo.udt");
-    for (const char* name : {"RepeatDest.udt", "RegCourse.udt", "UIDlgInfo.udt"}) folder.Write(name, data, size);
+    for (const std::string* file : {&repeatFile, &courseFile, &dlgFile}) fuzzsupport::WriteBytes(*file, data, size);
     using Repeat = CMgrConfigUIDataRepeatDest;
     CheckStore<Repeat, _tagUISTRUCT_REPEATDEST>(
         repeatFile, data, size,

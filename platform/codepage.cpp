@@ -2,7 +2,9 @@
 
 #include <iconv.h>
 
+#include <bit>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <type_traits>
@@ -54,12 +56,49 @@ private:
 
 // Bytes 0x00-0x7F are the same characters in CP949 and UTF-16, and most
 // settings text (keys, numbers) is nothing else: such text skips iconv.
+// Eight bytes are tested at a time (a unit of 0x80 or above has a bit in
+// the mask set).
 template <typename Char>
 bool IsAscii(std::basic_string_view<Char> text) {
-    for (const Char c : text) {
-        if (static_cast<uint32_t>(static_cast<std::make_unsigned_t<Char>>(c)) >= 0x80) return false;
+    static_assert(sizeof(Char) == 1 || sizeof(Char) == 2);
+    constexpr uint64_t kHighBits = sizeof(Char) == 1 ? 0x8080808080808080u : 0xFF80FF80FF80FF80u;
+    constexpr size_t kPerWord = sizeof(uint64_t) / sizeof(Char);
+    const Char* p = text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+    uint64_t seen = 0;
+    for (; i + kPerWord <= n; i += kPerWord) {
+        uint64_t word = 0;
+        std::memcpy(&word, p + i, sizeof word);
+        seen |= word;
     }
-    return true;
+    for (; i < n; ++i) seen |= static_cast<std::make_unsigned_t<Char>>(p[i]);
+    return (seen & kHighBits) == 0;
+}
+
+// Text known to be ASCII, unit by unit into a string of the other width
+// (resized in place: assigning through converting iterators would build
+// a temporary string first).
+template <typename Out, typename Char>
+void CopyAscii(std::basic_string_view<Char> text, Out& out) {
+    out.resize(text.size());
+    auto* to = out.data();
+    const Char* from = text.data();
+    const size_t n = text.size();
+    size_t i = 0;
+    if constexpr (sizeof(Char) == 1 && sizeof(*to) == 2 && std::endian::native == std::endian::little) {
+        // Four bytes widened to four units at a time: byte k moves to bits
+        // 16k..16k+7 of the word, which holds the units in memory order.
+        for (; i + 4 <= n; i += 4) {
+            uint32_t bytes = 0;
+            std::memcpy(&bytes, from + i, sizeof bytes);
+            uint64_t units = bytes;
+            units = (units | (units << 16)) & 0x0000FFFF0000FFFFu;
+            units = (units | (units << 8)) & 0x00FF00FF00FF00FFu;
+            std::memcpy(to + i, &units, sizeof units);
+        }
+    }
+    for (; i < n; ++i) to[i] = static_cast<std::remove_reference_t<decltype(*to)>>(from[i]);
 }
 
 void Fail(CodecError* error, size_t offset, std::string message) {
@@ -71,11 +110,11 @@ void Fail(CodecError* error, size_t offset, std::string message) {
 }  // namespace
 
 bool Cp949ToUtf16(std::string_view bytes, std::u16string& out, CodecError* error) {
-    out.clear();
     if (IsAscii(bytes)) {
-        out.assign(bytes.begin(), bytes.end());
+        CopyAscii(bytes, out);
         return true;
     }
+    out.clear();
     thread_local Converter conv("UTF-16LE", "CP949");
     if (!conv.Ok()) {
         Fail(error, 0, "CP949 converter not available");
@@ -99,11 +138,11 @@ bool Cp949ToUtf16(std::string_view bytes, std::u16string& out, CodecError* error
 }
 
 bool Utf16ToCp949(std::u16string_view text, std::string& out, CodecError* error) {
-    out.clear();
     if (IsAscii(text)) {
-        out.assign(text.begin(), text.end());
+        CopyAscii(text, out);
         return true;
     }
+    out.clear();
     thread_local Converter conv("CP949", "UTF-16LE");
     if (!conv.Ok()) {
         Fail(error, 0, "CP949 converter not available");

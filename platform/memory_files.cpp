@@ -17,8 +17,9 @@ std::string_view ParentOf(std::string_view path) {
     return slash == 0 ? std::string_view("/") : path.substr(0, slash);
 }
 
-// A path without trailing separators ("/memfs/a/" names "/memfs/a").
-std::string Trimmed(const std::string& path) {
+// A path without trailing separators ("/memfs/a/" names "/memfs/a"): a
+// view of the path given.
+std::string_view Trimmed(std::string_view path) {
     size_t end = path.size();
     while (end > 1 && path[end - 1] == '/') --end;
     return path.substr(0, end);
@@ -62,15 +63,15 @@ void MemoryFileSystem::Clear() {
     m_nodes.clear();
 }
 
-MemoryFileSystem::Kind MemoryFileSystem::KindLocked(const std::string& path) const {
+MemoryFileSystem::Kind MemoryFileSystem::KindLocked(std::string_view path) const {
     if (path == m_root) return Kind::kFolder;
     const auto it = m_nodes.find(path);
     if (it == m_nodes.end()) return Kind::kMissing;
     return it->second.folder ? Kind::kFolder : Kind::kFile;
 }
 
-bool MemoryFileSystem::ParentIsFolderLocked(const std::string& path) const {
-    const std::string parent(ParentOf(path));
+bool MemoryFileSystem::ParentIsFolderLocked(std::string_view path) const {
+    const std::string_view parent = ParentOf(path);
     if (!Holds(parent)) {
         errno = EXDEV;
         return false;
@@ -82,7 +83,7 @@ bool MemoryFileSystem::ParentIsFolderLocked(const std::string& path) const {
     }
     // ENOTDIR when a file stands further up, as the kernel reports it.
     for (std::string_view up = ParentOf(parent); Holds(up); up = ParentOf(up)) {
-        if (KindLocked(std::string(up)) == Kind::kFile) {
+        if (KindLocked(up) == Kind::kFile) {
             errno = ENOTDIR;
             return false;
         }
@@ -99,7 +100,7 @@ MemoryFileSystem::Kind MemoryFileSystem::KindOf(const std::string& nativePath) c
 }
 
 bool MemoryFileSystem::WriteFile(const std::string& nativePath, const void* data, size_t size) {
-    const std::string path = Trimmed(nativePath);
+    const std::string_view path = Trimmed(nativePath);
     if (!Holds(path) || path == m_root) {
         errno = EXDEV;
         return false;
@@ -107,7 +108,7 @@ bool MemoryFileSystem::WriteFile(const std::string& nativePath, const void* data
     std::lock_guard<std::mutex> lock(m_mutex);
     for (size_t slash = path.find('/', m_root.size() + 1); slash != std::string::npos;
          slash = path.find('/', slash + 1)) {
-        Node& folder = m_nodes[path.substr(0, slash)];
+        Node& folder = m_nodes[std::string(path.substr(0, slash))];
         if (!folder.folder && folder.data) {
             errno = ENOTDIR;
             return false;
@@ -117,7 +118,7 @@ bool MemoryFileSystem::WriteFile(const std::string& nativePath, const void* data
     return PutFileLocked(path, data, size);
 }
 
-bool MemoryFileSystem::PutFileLocked(const std::string& path, const void* data, size_t size) {
+bool MemoryFileSystem::PutFileLocked(std::string_view path, const void* data, size_t size) {
     if (KindLocked(path) == Kind::kFolder) {
         errno = EISDIR;
         return false;
@@ -126,7 +127,7 @@ bool MemoryFileSystem::PutFileLocked(const std::string& path, const void* data, 
     auto file = std::make_shared<MemoryFileData>();
     const auto* bytes = static_cast<const uint8_t*>(data);
     file->bytes.assign(bytes, bytes + size);
-    m_nodes[path] = Node{false, std::move(file)};
+    m_nodes.insert_or_assign(std::string(path), Node{false, std::move(file)});
     return true;
 }
 
@@ -151,14 +152,14 @@ size_t MemoryFileSystem::FileCount() const {
 }
 
 std::shared_ptr<MemoryFileData> MemoryFileSystem::Open(const std::string& nativePath, File::Mode mode) {
-    const std::string path = Trimmed(nativePath);
+    const std::string_view path = Trimmed(nativePath);
     std::lock_guard<std::mutex> lock(m_mutex);
     switch (KindLocked(path)) {
         case Kind::kFolder:
             errno = EISDIR;
             return nullptr;
         case Kind::kFile: {
-            std::shared_ptr<MemoryFileData> file = m_nodes[path].data;
+            std::shared_ptr<MemoryFileData> file = m_nodes.find(path)->second.data;
             if (mode == File::Mode::kCreateTruncate) {
                 std::lock_guard<std::mutex> bytesLock(file->mutex);
                 file->bytes.clear();
@@ -173,20 +174,20 @@ std::shared_ptr<MemoryFileData> MemoryFileSystem::Open(const std::string& native
     }
     if (!ParentIsFolderLocked(path)) return nullptr;
     auto file = std::make_shared<MemoryFileData>();
-    m_nodes[path] = Node{false, file};
+    m_nodes.insert_or_assign(std::string(path), Node{false, file});
     return file;
 }
 
 bool MemoryFileSystem::Replace(const std::string& nativePath, const void* data, size_t size) {
-    const std::string path = Trimmed(nativePath);
+    const std::string_view path = Trimmed(nativePath);
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!ParentIsFolderLocked(path)) return false;
     return PutFileLocked(path, data, size);
 }
 
 bool MemoryFileSystem::Rename(const std::string& fromPath, const std::string& toPath) {
-    const std::string from = Trimmed(fromPath);
-    const std::string to = Trimmed(toPath);
+    const std::string from(Trimmed(fromPath));
+    const std::string to(Trimmed(toPath));
     if (!Holds(from) || !Holds(to)) {
         errno = EXDEV;
         return false;
@@ -239,10 +240,10 @@ bool MemoryFileSystem::Rename(const std::string& fromPath, const std::string& to
 }
 
 bool MemoryFileSystem::Remove(const std::string& nativePath) {
-    const std::string path = Trimmed(nativePath);
+    const std::string_view path = Trimmed(nativePath);
     std::lock_guard<std::mutex> lock(m_mutex);
     switch (KindLocked(path)) {
-        case Kind::kFile: m_nodes.erase(path); return true;
+        case Kind::kFile: m_nodes.erase(m_nodes.find(path)); return true;
         case Kind::kFolder: errno = EISDIR; return false;
         case Kind::kMissing: errno = ENOENT; return false;
     }
@@ -250,7 +251,7 @@ bool MemoryFileSystem::Remove(const std::string& nativePath) {
 }
 
 bool MemoryFileSystem::MakeFolder(const std::string& nativePath) {
-    const std::string path = Trimmed(nativePath);
+    const std::string_view path = Trimmed(nativePath);
     std::lock_guard<std::mutex> lock(m_mutex);
     switch (KindLocked(path)) {
         case Kind::kFolder: return true;
@@ -258,7 +259,7 @@ bool MemoryFileSystem::MakeFolder(const std::string& nativePath) {
         case Kind::kMissing: break;
     }
     if (!ParentIsFolderLocked(path)) return false;
-    m_nodes[path].folder = true;
+    m_nodes[std::string(path)].folder = true;
     return true;
 }
 

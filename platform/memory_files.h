@@ -91,10 +91,10 @@ private:
         bool folder = false;
         std::shared_ptr<MemoryFileData> data;   // files only
     };
-    Kind KindLocked(const std::string& path) const;
-    bool ParentIsFolderLocked(const std::string& path) const;
+    Kind KindLocked(std::string_view path) const;
+    bool ParentIsFolderLocked(std::string_view path) const;
     // The file at path (its folder checked by the caller) becomes the bytes.
-    bool PutFileLocked(const std::string& path, const void* data, size_t size);
+    bool PutFileLocked(std::string_view path, const void* data, size_t size);
 
     std::string m_root;
     mutable std::mutex m_mutex;

@@ -46,33 +46,37 @@ bool NativePath(std::string_view windowsName, std::string& out) {
     out.clear();
     if (windowsName.size() >= kMaxPath) return false;
     const bool absolute = !windowsName.empty() && (windowsName[0] == '\\' || windowsName[0] == '/');
-    std::vector<std::string> parts;
-    for (size_t start = 0; start < windowsName.size();) {
-        size_t end = windowsName.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = windowsName.size();
-        if (end > start) parts.emplace_back(windowsName.substr(start, end - start));
-        start = end + 1;
-    }
+    // The components between separators, empty ones left out.
+    const auto forEachPart = [windowsName](auto&& visit) {
+        for (size_t start = 0; start < windowsName.size();) {
+            size_t end = windowsName.find_first_of("\\/", start);
+            if (end == std::string_view::npos) end = windowsName.size();
+            if (end > start) visit(windowsName.substr(start, end - start));
+            start = end + 1;
+        }
+    };
 
     // A path that exists as written resolves to itself: one look-up instead
     // of one a component.
     std::string path = absolute ? "/" : "";
     path.reserve(windowsName.size() + 1);
-    for (size_t i = 0; i < parts.size(); ++i) {
-        if (i) path += '/';
-        path += parts[i];
-    }
-    if (!parts.empty() && Exists(path)) {
+    bool anyPart = false;
+    forEachPart([&](std::string_view part) {
+        if (anyPart) path += '/';
+        path += part;
+        anyPart = true;
+    });
+    if (anyPart && Exists(path)) {
         out = std::move(path);
         return true;
     }
     path.assign(absolute ? 1 : 0, '/');
-    for (const std::string& p : parts) {
-        if (p == "." || p == "..") {
-            path = path.empty() ? p : (path == "/" ? "/" + p : path + "/" + p);
-            continue;
+    forEachPart([&](std::string_view part) {
+        if (part == "." || part == "..") {
+            path = path.empty() ? std::string(part) : (path == "/" ? "/" : path + "/") + std::string(part);
+            return;
         }
-        const std::string name = MatchComponent(path, p);
+        const std::string name = MatchComponent(path, std::string(part));
         if (path.empty()) {
             path = name;
         } else if (path == "/") {
@@ -80,7 +84,7 @@ bool NativePath(std::string_view windowsName, std::string& out) {
         } else {
             path += "/" + name;
         }
-    }
+    });
     out = path;
     return true;
 }

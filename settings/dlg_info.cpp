@@ -11,9 +11,9 @@
 
 namespace {
 
-std::u16string DlgKey(int record, const char* field) { return userdata::EntryKey("DlgInfo", record, field); }
+userdata::KeyText DlgKey(int record, const char* field) { return userdata::EntryKey("DlgInfo", record, field); }
 
-std::u16string TextKey(int record, int text) {
+userdata::KeyText TextKey(int record, int text) {
     char field[32];
     std::snprintf(field, sizeof field, "szRecentTextArray%03d", text);
     return DlgKey(record, field);

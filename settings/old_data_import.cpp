@@ -10,6 +10,7 @@
 #include "platform/file_io.h"
 #include "platform/paths.h"
 #include "settings/name_field.h"
+#include "settings/user_data_base.h"
 
 namespace {
 
@@ -91,27 +92,26 @@ void ReadPlace(platform::ByteReader& r, int recordClass, int position, OldRegLoc
     }
 }
 
-std::u16string Key(const char* format, int entry, const char* field = "") {
-    char text[96];
-    std::snprintf(text, sizeof text, format, entry, field);
-    return std::u16string(text, text + std::char_traits<char>::length(text));
-}
+constexpr char kPlacePrefix[] = "RegLocData";
+
+// "<prefix>NNN.<field>" ("%03d").
+userdata::KeyText Key(const char* prefix, int entry, const char* field) { return userdata::EntryKey(prefix, entry, field); }
 
 // An integer key into a field of any width; a missing key keeps the field.
 template <class T>
-void ReadKey(const NvConfigMap& keys, const std::u16string& key, T& field) {
+void ReadKey(const NvConfigMap& keys, const userdata::KeyText& key, T& field) {
     int value = 0;
     if (keys.GetInt(key.c_str(), &value)) field = static_cast<T>(value);
 }
 
-void ReadTextKey(const NvConfigMap& keys, const std::u16string& key, std::u16string& field, size_t keep) {
+void ReadTextKey(const NvConfigMap& keys, const userdata::KeyText& key, std::u16string& field, size_t keep) {
     NvString value;
     if (!keys.GetValue(key.c_str(), value)) return;
     field.assign(value.View().substr(0, keep));
 }
 
 void ReadSettingsPlace(const NvConfigMap& keys, int entry, OldRegLocRecord& p) {
-    const auto key = [entry](const char* field) { return Key("RegLocData%03d.%s", entry, field); };
+    const auto key = [entry](const char* field) { return Key(kPlacePrefix, entry, field); };
     ReadKey(keys, key("nFolder"), p.nFolder);
     ReadKey(keys, key("nIndex"), p.nIndex);
     ReadKey(keys, key("nShortKey"), p.nShortKey);
@@ -249,7 +249,7 @@ int ReadOldSettingsUserData(const NvConfigMap& keys, OldUserData& out, std::stri
     if (folderCount > 0) out.folders.emplace_back();  // old folder 0 has no name line
     for (int i = 1; i < folderCount; ++i) {
         std::u16string name;
-        ReadTextKey(keys, Key("FolderData%03d.szName", i), name, kOldFolderNameUnits);
+        ReadTextKey(keys, Key("FolderData", i, "szName"), name, kOldFolderNameUnits);
         out.folders.push_back(std::move(name));
     }
 
@@ -258,9 +258,18 @@ int ReadOldSettingsUserData(const NvConfigMap& keys, OldUserData& out, std::stri
     // The registered places keep the newest 200 of a longer list; reading
     // only those gives the same result without walking a count of millions.
     const int first = std::max(0, placeCount - kOldMaxPlaces);
+    // A place the file holds no key of reads as a place with every key
+    // missing: only places with keys are looked up key by key (a count of
+    // 200 over a file of a few lines would otherwise cost thousands of
+    // look-ups that find nothing).
+    std::vector<char> hasKeys(static_cast<size_t>(std::max(0, placeCount - first)), 0);
+    for (int k = 0; k < keys.GetCount(); ++k) {
+        const int entry = userdata::EntryNumberOfKey(keys.KeyAt(k), kPlacePrefix, true);
+        if (entry >= first && entry < placeCount) hasKeys[static_cast<size_t>(entry - first)] = 1;
+    }
     for (int i = first; i < placeCount; ++i) {
         OldRegLocRecord place;
-        ReadSettingsPlace(keys, i, place);
+        if (hasKeys[static_cast<size_t>(i - first)]) ReadSettingsPlace(keys, i, place);
         out.places.push_back(std::move(place));
     }
     return 1;

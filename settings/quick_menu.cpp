@@ -11,10 +11,12 @@
 namespace {
 
 // "sztQMenuName%02d" / "sztQMenuPath%02d".
-std::u16string EntryKey(const char* field, int entry) {
-    char text[32];
-    std::snprintf(text, sizeof text, "sztQMenu%s%02d", field, entry);
-    return std::u16string(text, text + std::char_traits<char>::length(text));
+userdata::KeyText EntryKey(const char* field, int entry) {
+    char number[16];
+    const int digits = std::snprintf(number, sizeof number, "%02d", entry);
+    userdata::KeyText key;
+    key.Append("sztQMenu").Append(field).Append(std::string_view(number, static_cast<size_t>(digits)));
+    return key;
 }
 
 int ClampCount(int count) { return std::clamp(count, 0, kQuickMenuMaxItems); }

@@ -11,7 +11,7 @@
 
 namespace {
 
-std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("D", entry, field); }
+userdata::KeyText EntryKey(int entry, const char* field) { return userdata::EntryKey("D", entry, field); }
 
 int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "D", true); }
 

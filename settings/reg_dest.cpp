@@ -29,21 +29,26 @@ void RegDestTraits::Terminate(Record& r) {
 
 namespace {
 
+// "RegDestNNN.lAlramData.<which>.<part>".
+userdata::KeyText TimeKey(int entry, const char* which, const char* part) {
+    userdata::KeyText key = EntryKey("RegDest", entry, "lAlramData.");
+    key.Append(which).Append(".").Append(part);
+    return key;
+}
+
 int ReadTime(NvConfigFile& file, int entry, const char* which, PackedTimeOfDay& t) {
-    const std::string base = std::string("lAlramData.") + which + ".";
     int32_t hour = 0, minute = 0, second = 0;
-    int found = ReadInt(file, EntryKey("RegDest", entry, (base + "uHour").c_str()), &hour);
-    found += ReadInt(file, EntryKey("RegDest", entry, (base + "uMinute").c_str()), &minute);
-    found += ReadInt(file, EntryKey("RegDest", entry, (base + "uSecond").c_str()), &second);
+    int found = ReadInt(file, TimeKey(entry, which, "uHour"), &hour);
+    found += ReadInt(file, TimeKey(entry, which, "uMinute"), &minute);
+    found += ReadInt(file, TimeKey(entry, which, "uSecond"), &second);
     t = PackedTimeOfDay{static_cast<uint8_t>(hour), static_cast<uint8_t>(minute), static_cast<uint8_t>(second)};
     return found;
 }
 
 int WriteTime(NvConfigFile& file, int entry, const char* which, const PackedTimeOfDay& t) {
-    const std::string base = std::string("lAlramData.") + which + ".";
-    int ok = file.SetInt(EntryKey("RegDest", entry, (base + "uHour").c_str()).c_str(), t.uHour);
-    ok &= file.SetInt(EntryKey("RegDest", entry, (base + "uMinute").c_str()).c_str(), t.uMinute);
-    ok &= file.SetInt(EntryKey("RegDest", entry, (base + "uSecond").c_str()).c_str(), t.uSecond);
+    int ok = file.SetInt(TimeKey(entry, which, "uHour").c_str(), t.uHour);
+    ok &= file.SetInt(TimeKey(entry, which, "uMinute").c_str(), t.uMinute);
+    ok &= file.SetInt(TimeKey(entry, which, "uSecond").c_str(), t.uSecond);
     return ok;
 }
 

@@ -26,7 +26,7 @@ int CurrentFilterType() {
     return type;
 }
 
-std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey("I", entry, field); }
+userdata::KeyText EntryKey(int entry, const char* field) { return userdata::EntryKey("I", entry, field); }
 
 int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key, "I", true); }
 
@@ -34,7 +34,7 @@ int EntryOfKey(std::u16string_view key) { return userdata::EntryNumberOfKey(key,
 // built in one buffer: each key replaces the last one's four digits.
 class CounterKeys {
 public:
-    explicit CounterKeys(int entry) : m_key(EntryKey(entry, "nVCWH")), m_base(m_key.size()) {}
+    explicit CounterKeys(int entry) : m_key(EntryKey(entry, "nVCWH").View()), m_base(m_key.size()) {}
     const char16_t* At(int row, int hour) {
         m_key.resize(m_base);
         for (const int n : {row, hour}) {

@@ -12,7 +12,7 @@
 
 namespace {
 
-std::u16string CourseKey(int course, std::string_view field) { return userdata::EntryKey("Course", course, field); }
+userdata::KeyText CourseKey(int course, std::string_view field) { return userdata::EntryKey("Course", course, field); }
 
 // The keys of one course in file order: for each, visit(key, integer) or
 // visit(key, name field). The keys are built one after another in a single
@@ -20,7 +20,7 @@ std::u16string CourseKey(int course, std::string_view field) { return userdata::
 // its own; the key handed to visit lasts until the next one.
 template <typename Visit>
 void VisitCourseKeys(int course, _tagUISTRUCT_COURSEINFO& body, Visit&& visit) {
-    std::u16string key = CourseKey(course, "");
+    std::u16string key(CourseKey(course, "").View());
     const size_t courseLength = key.size();
     const auto with = [&key](size_t base, std::string_view field) -> const std::u16string& {
         key.resize(base);

@@ -11,19 +11,24 @@
 
 namespace userdata {
 
-std::u16string EntryKey(std::string_view prefix, int entry, std::string_view field) {
+KeyText& KeyText::Append(std::string_view ascii) {
+    if (m_spoiled) return *this;
+    if (ascii.size() > kCapacity - m_length) {
+        m_spoiled = true;
+        m_length = 0;
+        m_units[0] = u'\0';
+        return *this;
+    }
+    for (const char c : ascii) m_units[m_length++] = static_cast<char16_t>(static_cast<unsigned char>(c));
+    m_units[m_length] = u'\0';
+    return *this;
+}
+
+KeyText EntryKey(std::string_view prefix, int entry, std::string_view field) {
     char number[16];
-    std::snprintf(number, sizeof number, "%03d", entry);
-    const std::string_view digits(number);
-    std::u16string key;
-    key.reserve(prefix.size() + digits.size() + 1 + field.size());
-    const auto append = [&key](std::string_view text) {
-        for (const char c : text) key.push_back(static_cast<char16_t>(static_cast<unsigned char>(c)));
-    };
-    append(prefix);
-    append(digits);
-    key.push_back(u'.');
-    append(field);
+    const int digits = std::snprintf(number, sizeof number, "%03d", entry);
+    KeyText key;
+    key.Append(prefix).Append(std::string_view(number, static_cast<size_t>(digits))).Append(".").Append(field);
     return key;
 }
 
@@ -46,27 +51,27 @@ int EntryNumberOfKey(std::u16string_view key, std::string_view prefix, bool fold
 
 int HighestEntry(const NvConfigMap& map, EntryOfKeyFn entryOf) {
     int highest = -1;
-    for (int i = 0; i < map.GetCount(); ++i) highest = std::max(highest, entryOf(map.EntryAt(i)->key));
+    for (int i = 0; i < map.GetCount(); ++i) highest = std::max(highest, entryOf(map.KeyAt(i)));
     return highest;
 }
 
-int ReadInt(NvConfigFile& file, const std::u16string& key, int32_t* out) {
+int ReadInt(NvConfigFile& file, const char16_t* key, int32_t* out) {
     int value = 0;
-    const int found = file.GetInt(key.c_str(), &value, 1);
+    const int found = file.GetInt(key, &value, 1);
     *out = value;
     return found;
 }
 
-int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int units) {
+int ReadText(NvConfigFile& file, const char16_t* key, char16_t* field, int units) {
     NvString text;
-    const int found = file.GetString(key.c_str(), text, 1);
+    const int found = file.GetString(key, text, 1);
     CopyNameField(field, units, text.View());
     return found;
 }
 
-int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units) {
+int WriteText(NvConfigFile& file, const char16_t* key, const char16_t* field, int units) {
     const std::u16string text = NameForFile(NameFieldView(field, units));
-    return file.SetValue(key.c_str(), text.c_str(), kNvConfigTypeString);
+    return file.SetValue(key, text.c_str(), kNvConfigTypeString);
 }
 
 MapPoint CurrentPosition() {
@@ -180,7 +185,7 @@ const char* CMgrConfigUIDataBase::CheckCountedFile(const CountedFile& desc, int*
 std::vector<int> CMgrConfigUIDataBase::EntriesWithKeys(userdata::EntryOfKeyFn entryOf, int toVisit) {
     std::vector<int> entries;
     for (int i = 0; i < m_configFile.GetCount(); ++i) {
-        const int entry = entryOf(m_configFile.EntryAt(i)->key);
+        const int entry = entryOf(m_configFile.KeyAt(i));
         if (entry >= 0 && entry < toVisit) entries.push_back(entry);
     }
     std::sort(entries.begin(), entries.end());

@@ -26,8 +26,28 @@ int CompareNamesNoCase(std::u16string_view a, std::u16string_view b);
 // of their files and the lists of stored positions behind their screens.
 namespace userdata {
 
+// A key of a store's file, built in place: a load or save goes through
+// hundreds of keys, which as strings of their own would cost an allocation
+// apiece. Keys are short; text past kCapacity units spoils the key, which
+// then reads as empty (no such key is found, and none is set).
+class KeyText {
+public:
+    static constexpr size_t kCapacity = 120;
+
+    KeyText() { m_units[0] = u'\0'; }
+    // ASCII text appended.
+    KeyText& Append(std::string_view ascii);
+    const char16_t* c_str() const { return m_units; }
+    std::u16string_view View() const { return {m_units, m_length}; }
+
+private:
+    char16_t m_units[kCapacity + 1];
+    size_t m_length = 0;
+    bool m_spoiled = false;
+};
+
 // "<prefix>NNN.<field>" as a key (the number as "%03d").
-std::u16string EntryKey(std::string_view prefix, int entry, std::string_view field);
+KeyText EntryKey(std::string_view prefix, int entry, std::string_view field);
 // The entry number of a key "<prefix>NNN.field" (at least three digits,
 // then "."); -1 for other keys. foldCase compares the prefix without regard
 // to case, as the settings file matches keys.
@@ -37,11 +57,24 @@ int EntryNumberOfKey(std::u16string_view key, std::string_view prefix, bool fold
 using EntryOfKeyFn = int (*)(std::u16string_view key);
 int HighestEntry(const NvConfigMap& map, EntryOfKeyFn entryOf);
 // Required integer key into a field of another width (0 when missing).
-int ReadInt(NvConfigFile& file, const std::u16string& key, int32_t* out);
+int ReadInt(NvConfigFile& file, const char16_t* key, int32_t* out);
+inline int ReadInt(NvConfigFile& file, const KeyText& key, int32_t* out) { return ReadInt(file, key.c_str(), out); }
 // Required text key into a name field of `units` units.
-int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int units);
+int ReadText(NvConfigFile& file, const char16_t* key, char16_t* field, int units);
+inline int ReadText(NvConfigFile& file, const KeyText& key, char16_t* field, int units) {
+    return ReadText(file, key.c_str(), field, units);
+}
+inline int ReadText(NvConfigFile& file, const std::u16string& key, char16_t* field, int units) {
+    return ReadText(file, key.c_str(), field, units);
+}
 // A name field as a text key, made to fit a settings line.
-int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units);
+int WriteText(NvConfigFile& file, const char16_t* key, const char16_t* field, int units);
+inline int WriteText(NvConfigFile& file, const KeyText& key, const char16_t* field, int units) {
+    return WriteText(file, key.c_str(), field, units);
+}
+inline int WriteText(NvConfigFile& file, const std::u16string& key, const char16_t* field, int units) {
+    return WriteText(file, key.c_str(), field, units);
+}
 
 // The matched position of the GPS module (the origin without one).
 MapPoint CurrentPosition();

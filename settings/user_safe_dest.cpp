@@ -14,7 +14,7 @@ namespace {
 
 constexpr char kEntryPrefix[] = "SafeDest";
 
-std::u16string EntryKey(int entry, const char* field) { return userdata::EntryKey(kEntryPrefix, entry, field); }
+userdata::KeyText EntryKey(int entry, const char* field) { return userdata::EntryKey(kEntryPrefix, entry, field); }
 
 // The entry number of a "SafeDestNNN.field" key (keys are matched without
 // regard to case, as the settings file does; a key names a field after the
