@@ -306,6 +306,16 @@ int NvConfigMap::GetValue(const char16_t* key, NvString& out) const {
     return 1;
 }
 
+int NvConfigMap::GetValue(const char16_t* key, std::u16string_view& out) const {
+    int position = 0;
+    if (!FindKey(key, &position)) {
+        out = std::u16string_view();
+        return 0;
+    }
+    out = ValueOf(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])]);
+    return 1;
+}
+
 int NvConfigMap::GetInt(const char16_t* key, int* out) const {
     int position = 0;
     const bool found = FindKey(key, &position) != 0;
@@ -462,7 +472,12 @@ bool ParseNvKeyValueBytes(std::string_view bytes, NvConfigMap& map, std::string*
 
 bool FormatNvConfigBytes(const NvConfigMap& map, std::string& out, std::string* error) {
     out.clear();
+    // The text is built whole in one buffer: each line is its key and value
+    // and at most 16 units more ("|", the type, "=", CR LF).
+    size_t units = 0;
+    for (int i = 0; i < map.GetCount(); ++i) units += map.KeyAt(i).size() + map.ValueAt(i).size() + 16;
     std::u16string text;
+    text.reserve(units);
     for (int i = 0; i < map.GetCount(); ++i) {
         const std::u16string_view key = map.KeyAt(i);
         // The reader drops a key's trailing blanks.
@@ -605,6 +620,12 @@ int NvConfigFile::GetString(const char16_t* key, NvString& out, int required) {
     return found;
 }
 
+int NvConfigFile::GetString(const char16_t* key, std::u16string_view& out, int required) {
+    const int found = GetValue(key, out);
+    if (!found && required == 1) m_missingKey = 1;
+    return found;
+}
+
 int NvConfigFile::GetInt(const char16_t* key, int* out, int required) {
     const int found = NvConfigMap::GetInt(key, out);
     if (!found && required == 1) m_missingKey = 1;
@@ -680,14 +701,13 @@ const char16_t* const kSettingsFileNames[NV_FILE_TYPE_COUNT] = {
 }  // namespace
 
 NvString NvFilePath::GetSettingsFileName(int type, int withFolder) const {
-    NvString folder;
+    NvString result;
     if (withFolder) {
         std::lock_guard<std::mutex> lock(g_folderMutex);
-        folder = type == NV_FILE_COURSE_CURRENT ? g_routeFolder : g_configFolder;
+        result.SetString((type == NV_FILE_COURSE_CURRENT ? g_routeFolder : g_configFolder).View());
     }
-    std::u16string result(folder.View());
-    if (type >= 0 && type < NV_FILE_TYPE_COUNT) result += kSettingsFileNames[type];
-    return NvString(std::u16string_view(result));
+    result.Append(type >= 0 && type < NV_FILE_TYPE_COUNT ? kSettingsFileNames[type] : u"");
+    return result;
 }
 
 void NvFilePath::SetFolders(const NvString& configFolder, const NvString& routeFolder) {

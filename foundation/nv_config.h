@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "foundation/nv_string.h"
@@ -70,6 +71,8 @@ public:
     int FindKey(const char16_t* key, int* position) const;
     // 1 and the value text; 0 and an empty text when the key is missing.
     int GetValue(const char16_t* key, NvString& out) const;
+    // The same as a view, which lasts until the map next changes.
+    int GetValue(const char16_t* key, std::u16string_view& out) const;
     // 1 and the value as an integer; 0 and 0 when missing.
     int GetInt(const char16_t* key, int* out) const;
     // The entry at a position (sorted = 1: in key order; 0: insertion
@@ -161,7 +164,7 @@ public:
     // The path is a Windows-style name ("%s\User\Navi\Config\RegDest.udt"
     // with the data root for %s); it is resolved to a native path when the
     // file is touched.
-    void SetFilePath(const NvString& path) { m_path = path; }
+    void SetFilePath(NvString path) { m_path = std::move(path); }
     const NvString& GetFilePath() const { return m_path; }
     // Missing-key flag 0 and RemoveAll.
     void Clear();
@@ -189,6 +192,7 @@ public:
     // As GetValue / GetInt; a missing key with required = 1 sets the
     // missing-key flag.
     int GetString(const char16_t* key, NvString& out, int required);
+    int GetString(const char16_t* key, std::u16string_view& out, int required);
     int GetInt(const char16_t* key, int* out, int required);
     using NvConfigMap::GetInt;
 

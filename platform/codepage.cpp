@@ -101,6 +101,24 @@ void CopyAscii(std::basic_string_view<Char> text, Out& out) {
     for (; i < n; ++i) to[i] = static_cast<std::remove_reference_t<decltype(*to)>>(from[i]);
 }
 
+// A buffer of the calling thread for converted bytes, kept from call to
+// call (a converted text would otherwise cost an allocation or two); one
+// that grew past 64 KB for a long text is handed back after use.
+class Scratch {
+public:
+    explicit Scratch(std::vector<char>& buffer) : m_buffer(buffer) {}
+    ~Scratch() {
+        if (m_buffer.capacity() > kKeptBytes) std::vector<char>().swap(m_buffer);
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    std::vector<char>& operator*() { return m_buffer; }
+
+private:
+    static constexpr size_t kKeptBytes = 64 * 1024;
+    std::vector<char>& m_buffer;
+};
+
 void Fail(CodecError* error, size_t offset, std::string message) {
     if (!error) return;
     error->offset = offset;
@@ -120,7 +138,9 @@ bool Cp949ToUtf16(std::string_view bytes, std::u16string& out, CodecError* error
         Fail(error, 0, "CP949 converter not available");
         return false;
     }
-    std::vector<char> buf;
+    thread_local std::vector<char> output;
+    Scratch scratch(output);
+    std::vector<char>& buf = *scratch;
     size_t offset = 0;
     int err = 0;
     if (!conv.Run(bytes.data(), bytes.size(), buf, offset, err)) {
@@ -148,12 +168,17 @@ bool Utf16ToCp949(std::u16string_view text, std::string& out, CodecError* error)
         Fail(error, 0, "CP949 converter not available");
         return false;
     }
-    std::vector<char> in(text.size() * 2);
+    thread_local std::vector<char> input;
+    thread_local std::vector<char> output;
+    Scratch inScratch(input);
+    Scratch outScratch(output);
+    std::vector<char>& in = *inScratch;
+    in.resize(text.size() * 2);
     for (size_t i = 0; i < text.size(); ++i) {
         in[2 * i] = static_cast<char>(text[i] & 0xFF);
         in[2 * i + 1] = static_cast<char>(text[i] >> 8);
     }
-    std::vector<char> buf;
+    std::vector<char>& buf = *outScratch;
     size_t offset = 0;
     int err = 0;
     if (!conv.Run(in.data(), in.size(), buf, offset, err)) {
@@ -165,7 +190,7 @@ bool Utf16ToCp949(std::u16string_view text, std::string& out, CodecError* error)
              }() + " at " + std::to_string(offset / 2) + " has no CP949 form");
         return false;
     }
-    out.assign(buf.begin(), buf.end());
+    out.assign(buf.data(), buf.size());
     return true;
 }
 

@@ -63,9 +63,9 @@ int ReadInt(NvConfigFile& file, const char16_t* key, int32_t* out) {
 }
 
 int ReadText(NvConfigFile& file, const char16_t* key, char16_t* field, int units) {
-    NvString text;
+    std::u16string_view text;
     const int found = file.GetString(key, text, 1);
-    CopyNameField(field, units, text.View());
+    CopyNameField(field, units, text);
     return found;
 }
 
@@ -184,6 +184,7 @@ const char* CMgrConfigUIDataBase::CheckCountedFile(const CountedFile& desc, int*
 
 std::vector<int> CMgrConfigUIDataBase::EntriesWithKeys(userdata::EntryOfKeyFn entryOf, int toVisit) {
     std::vector<int> entries;
+    entries.reserve(static_cast<size_t>(m_configFile.GetCount()));
     for (int i = 0; i < m_configFile.GetCount(); ++i) {
         const int entry = entryOf(m_configFile.KeyAt(i));
         if (entry >= 0 && entry < toVisit) entries.push_back(entry);
