@@ -319,6 +319,72 @@ TEST(NvConfigMap, RefusesTextThatWouldNotReadBack) {
     EXPECT_EQ(map.GetCount(), 0);
 }
 
+// A character that would not read back is refused wherever it stands in a
+// key or value (the text is searched several units at a time).
+TEST(NvConfigMap, RefusesAStopCharacterAtEveryPosition) {
+    NvConfigMap map;
+    for (size_t length = 1; length <= 11; ++length) {
+        const std::u16string plain(length, u'k');
+        ASSERT_EQ(map.SetValue(std::u16string_view(plain), std::u16string_view(plain), 2), 1) << length;
+        for (size_t at = 0; at < length; ++at) {
+            for (const char16_t stop : {u'|', u'\r', u'\n', u'\0'}) {
+                std::u16string text = plain;
+                text[at] = stop;
+                EXPECT_EQ(map.SetValue(std::u16string_view(text), u"v", 2), 0) << length << " " << at << " " << int(stop);
+                // "|" is a value's own character; CR, LF and NUL are not.
+                EXPECT_EQ(map.SetValue(u"key", std::u16string_view(text), 2), stop == u'|' ? 1 : 0)
+                    << length << " " << at << " " << int(stop);
+            }
+        }
+    }
+    EXPECT_EQ(map.GetCount(), 12);
+}
+
+// Values replaced again and again by longer and shorter ones, and text
+// taken from the map itself, leave every entry as last set, also after the
+// space the old values took is given back.
+TEST(NvConfigMap, ReplacedValuesAndTextFromTheMapItself) {
+    NvConfigMap map;
+    std::vector<std::u16string> keys;
+    std::vector<std::u16string> values;
+    for (int i = 0; i < 40; ++i) {
+        keys.push_back(u"Entry" + std::u16string(1, static_cast<char16_t>(u'A' + i % 26)) +
+                       std::u16string(1, static_cast<char16_t>(u'a' + i / 26)));
+        values.push_back(u"v");
+        ASSERT_EQ(map.SetValue(std::u16string_view(keys.back()), u"v", 2), 1);
+    }
+    std::mt19937 random(7);
+    for (int round = 0; round < 3000; ++round) {
+        const size_t i = random() % keys.size();
+        values[i] = std::u16string(random() % 200, static_cast<char16_t>(u'a' + round % 26));
+        ASSERT_EQ(map.SetValue(std::u16string_view(keys[i]), std::u16string_view(values[i]), 2), 1);
+    }
+    // A key and a value handed back by the map, set on other entries.
+    ASSERT_EQ(map.SetValue(map.KeyAt(3), map.ValueAt(5), 2), 1);
+    values[3] = values[5];
+    ASSERT_EQ(map.SetValue(u"Copy", map.ValueAt(7), 2), 1);
+    keys.push_back(u"Copy");
+    values.push_back(values[7]);
+
+    ASSERT_EQ(map.GetCount(), static_cast<int>(keys.size()));
+    std::string bytes;
+    ASSERT_TRUE(FormatNvConfigBytes(map, bytes));
+    NvConfigMap back;
+    ASSERT_EQ(ParseNvConfigBytes(bytes, back), NvConfigParseStatus::kOk);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        for (const NvConfigMap* m : {&map, &back}) {
+            EXPECT_EQ(m->KeyAt(static_cast<int>(i)), keys[i]);
+            EXPECT_EQ(m->ValueAt(static_cast<int>(i)), values[i]) << "entry " << i;
+            NvString value;
+            EXPECT_EQ(m->GetValue(keys[i].c_str(), value), 1);
+            EXPECT_EQ(value.View(), values[i]);
+        }
+    }
+    EXPECT_EQ(map.KeyAt(-1), u"");
+    EXPECT_EQ(map.ValueAt(static_cast<int>(keys.size())), u"");
+    EXPECT_EQ(map.TypeAt(static_cast<int>(keys.size())), 0);
+}
+
 TEST(NvConfigMap, IntegersRoundTripThroughTheirUnsignedText) {
     struct Case {
         const char16_t* text;

@@ -125,6 +125,36 @@ TEST(Cp949, UnmappableTextIsRefusedWithOffset) {
     }
 }
 
+// ASCII text is copied unit by unit, several units at a time: every length
+// around the word size, and a two-byte character at every position, which
+// must send the text to the converter instead.
+TEST(Cp949, AsciiTextOfEveryLengthAndACharacterAtEveryPosition) {
+    for (size_t length = 0; length <= 19; ++length) {
+        std::string ascii;
+        std::u16string wide;
+        for (size_t i = 0; i < length; ++i) {
+            const char c = static_cast<char>(0x20 + (i * 7) % 0x5F);   // printable, varied
+            ascii += c;
+            wide += static_cast<char16_t>(c);
+        }
+        std::u16string out = u"left over";
+        ASSERT_TRUE(platform::Cp949ToUtf16(ascii, out));
+        EXPECT_EQ(out, wide) << "length " << length;
+        std::string back = "left over";
+        ASSERT_TRUE(platform::Utf16ToCp949(wide, back));
+        EXPECT_EQ(back, ascii) << "length " << length;
+
+        for (size_t at = 0; at <= length; ++at) {
+            const std::string mixed = ascii.substr(0, at) + "\xB0\xA1" + ascii.substr(at);   // 가
+            const std::u16string expected = wide.substr(0, at) + u"\uAC00" + wide.substr(at);
+            ASSERT_TRUE(platform::Cp949ToUtf16(mixed, out));
+            EXPECT_EQ(out, expected) << "length " << length << " at " << at;
+            ASSERT_TRUE(platform::Utf16ToCp949(expected, back));
+            EXPECT_EQ(Hex(back), Hex(mixed)) << "length " << length << " at " << at;
+        }
+    }
+}
+
 TEST(Utf8, RoundTripAndIllFormedInput) {
     const std::u16string text = u"서울 Seoul 😀 ü";
     EXPECT_TRUE(platform::Utf8ToUtf16(platform::Utf16ToUtf8(text)) == text);

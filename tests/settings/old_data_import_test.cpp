@@ -284,6 +284,26 @@ TEST_F(OldDataImportTest, SettingsKeysThatAreMissingKeepTheOldDefaults) {
     EXPECT_TRUE(Exists("UserRegLoc.ini"));
 }
 
+// Places are looked up only when the file holds keys of theirs; a key
+// matches whatever its case, and the places around it come as defaults.
+TEST_F(OldDataImportTest, OnlyThePlaceWithKeysInAnyCaseIsRead) {
+    m_dir.Write("UserRegLoc.ini",
+                "nRegLocCount=3\r\n"
+                "reglocdata001.PosInfo.wcPosition.x=100\r\n"
+                "REGLOCDATA001.posinfo.WCPOSITION.Y=200\r\n"
+                "RegLocData0001.PosInfo.wcPosition.x=7\r\n"
+                "RegLocData3.PosInfo.wcPosition.x=8\r\n");
+    CMgrConfigUIDataConvert convert;
+    NvArray<_tagUISTRUCT_FOLDERITEM> folders;
+    NvArray<_tagUISTRUCT_REGDEST> places;
+    ASSERT_TRUE(convert.Convert(&folders, &places, nullptr));
+    ASSERT_EQ(places.GetCount(), 3);
+    EXPECT_EQ(places.GetAt(0)->PosInfo.wcPosition, (MapPoint{0, 0}));
+    EXPECT_EQ(places.GetAt(1)->PosInfo.wcPosition, (MapPoint{100, 200}));
+    EXPECT_EQ(places.GetAt(2)->PosInfo.wcPosition, (MapPoint{0, 0}));
+    EXPECT_EQ(places.GetAt(2)->nOrigin, -1);  // old nShortKey default
+}
+
 // Old files that are still there beside a registered-places file were taken
 // over before (their deletion failed): the places the driver has edited
 // since must not be replaced by them again.
