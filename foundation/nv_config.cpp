@@ -197,8 +197,8 @@ int NvConfigMap::SetValue(std::u16string_view keyView, std::u16string_view value
         return SetValue(std::u16string_view(key), std::u16string_view(value), type);
     }
     int position = 0;
-    if (FindKey(keyView, &position)) {
-        _tagNVSTRUCT_MAPTABLE& entry = m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])];
+    if (const int found = FindEntry(keyView, &position); found >= 0) {
+        _tagNVSTRUCT_MAPTABLE& entry = m_entries[static_cast<size_t>(found)];
         if (valueView.size() <= entry.valueLength) {
             valueView.copy(m_text.data() + entry.valueStart, valueView.size());
             m_unusedUnits += entry.valueLength - valueView.size();
@@ -222,6 +222,7 @@ int NvConfigMap::SetValue(std::u16string_view keyView, std::u16string_view value
     m_entries.push_back(entry);
     m_sorted.insert(m_sorted.begin() + position, static_cast<int>(m_entries.size() - 1));
     m_hint.value.store(position + 1, std::memory_order_relaxed);   // the next key of an ascending run
+    m_nextEntry.value.store(static_cast<int>(m_entries.size()), std::memory_order_relaxed);
     return 1;
 }
 
@@ -294,35 +295,47 @@ int NvConfigMap::FindKey(std::u16string_view keyView, int* position) const {
     return answer(low, false);
 }
 
-int NvConfigMap::GetValue(const char16_t* key, NvString& out) const {
+int NvConfigMap::FindEntry(std::u16string_view key, int* insertAt) const {
+    const int next = m_nextEntry.value.load(std::memory_order_relaxed);
+    // Keys are unique without regard to case: a key equal to this entry's
+    // is the one the search would find.
+    if (next >= 0 && static_cast<size_t>(next) < m_entries.size() &&
+        CompareNoCase(KeyOf(m_entries[static_cast<size_t>(next)]), key) == 0) {
+        m_nextEntry.value.store(next + 1, std::memory_order_relaxed);
+        return next;
+    }
     int position = 0;
     if (!FindKey(key, &position)) {
+        if (insertAt) *insertAt = position;
+        return -1;
+    }
+    const int found = m_sorted[static_cast<size_t>(position)];
+    m_nextEntry.value.store(found + 1, std::memory_order_relaxed);
+    return found;
+}
+
+int NvConfigMap::GetValue(const char16_t* key, NvString& out) const {
+    const int found = FindEntry(std::u16string_view(key ? key : u""), nullptr);
+    if (found < 0) {
         out = NvString(std::u16string_view());
         return 0;
     }
     // Into the buffer out already has, when it has one.
-    const std::u16string_view value = ValueOf(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])]);
+    const std::u16string_view value = ValueOf(m_entries[static_cast<size_t>(found)]);
     if (!out.SetString(value)) out = NvString(value);
     return 1;
 }
 
 int NvConfigMap::GetValue(const char16_t* key, std::u16string_view& out) const {
-    int position = 0;
-    if (!FindKey(key, &position)) {
-        out = std::u16string_view();
-        return 0;
-    }
-    out = ValueOf(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])]);
-    return 1;
+    const int found = FindEntry(std::u16string_view(key ? key : u""), nullptr);
+    out = found < 0 ? std::u16string_view() : ValueOf(m_entries[static_cast<size_t>(found)]);
+    return found < 0 ? 0 : 1;
 }
 
 int NvConfigMap::GetInt(const char16_t* key, int* out) const {
-    int position = 0;
-    const bool found = FindKey(key, &position) != 0;
-    if (out) {
-        *out = found ? ParseInt(ValueOf(m_entries[static_cast<size_t>(m_sorted[static_cast<size_t>(position)])])) : 0;
-    }
-    return found ? 1 : 0;
+    const int found = FindEntry(std::u16string_view(key ? key : u""), nullptr);
+    if (out) *out = found < 0 ? 0 : ParseInt(ValueOf(m_entries[static_cast<size_t>(found)]));
+    return found < 0 ? 0 : 1;
 }
 
 int NvConfigMap::GetAt(int position, NvString* key, int* type, NvString* text, int* value, int sorted) const {
@@ -364,6 +377,7 @@ void NvConfigMap::RemoveAll() {
     // store clears its map on every load and save); a table that grew far
     // past that hands its memory back.
     m_hint.value.store(0, std::memory_order_relaxed);
+    m_nextEntry.value.store(0, std::memory_order_relaxed);
     m_unusedUnits = 0;
     if (m_entries.capacity() > kKeptCapacity || m_text.capacity() > kKeptTextUnits) {
         std::vector<int>().swap(m_sorted);

@@ -112,6 +112,9 @@ private:
         return std::u16string_view(m_text).substr(entry.valueStart, entry.valueLength);
     }
     int FindKey(std::u16string_view key, int* position) const;
+    // The insertion-order position of the key's entry, or -1 with the
+    // sorted-index position where it would go in insertAt (when given).
+    int FindEntry(std::u16string_view key, int* insertAt) const;
     // Puts text at the end of the buffer; its start.
     size_t AppendText(std::u16string_view text);
     // Drops the units no entry uses any more.
@@ -133,6 +136,10 @@ private:
         }
     };
     mutable PositionHint m_hint;
+    // The entry after the last one found: a store reads its keys in the
+    // order it wrote them, which is the order of the entries, so
+    // FindEntry compares this one entry's key before searching.
+    mutable PositionHint m_nextEntry;
 };
 
 // Why settings-file bytes did not parse.

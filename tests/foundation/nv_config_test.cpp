@@ -380,6 +380,18 @@ TEST(NvConfigMap, ReplacedValuesAndTextFromTheMapItself) {
             EXPECT_EQ(value.View(), values[i]);
         }
     }
+    // Look-ups out of order and in another case find their own entries.
+    for (int round = 0; round < 200; ++round) {
+        const size_t i = random() % keys.size();
+        std::u16string upper = keys[i];
+        for (char16_t& c : upper) c = (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 0x20) : c;
+        std::u16string_view value;
+        EXPECT_EQ(back.GetValue((round % 2 ? upper : keys[i]).c_str(), value), 1);
+        EXPECT_EQ(value, values[i]) << "entry " << i;
+    }
+    std::u16string_view none = u"x";
+    EXPECT_EQ(back.GetValue(u"EntryZz", none), 0);
+    EXPECT_EQ(none, u"");
     EXPECT_EQ(map.KeyAt(-1), u"");
     EXPECT_EQ(map.ValueAt(static_cast<int>(keys.size())), u"");
     EXPECT_EQ(map.TypeAt(static_cast<int>(keys.size())), 0);
