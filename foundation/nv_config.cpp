@@ -609,13 +609,9 @@ int NvConfigFile::Save() {
     }
     std::string bytes;
     if (!FormatNvConfigBytes(*this, bytes, &m_lastError)) return 0;
-    if (!CreateFolderPath(m_path)) {
-        m_lastError = "cannot create the folders of " + m_path.ToUtf8();
-        return 0;
-    }
     const std::string native = NativeFilePath(m_path);
-    if (native.empty()) {
-        m_lastError = "path too long or empty";
+    if (!CreateFoldersOf(native)) {
+        m_lastError = "cannot create the folders of " + m_path.ToUtf8();
         return 0;
     }
     {
@@ -688,8 +684,9 @@ int NvConfigFile::BackupErrorFile(const NvString& path) {
     return 0;
 }
 
-int NvConfigFile::CreateFolderPath(const NvString& path) {
-    const std::string native = NativeFilePath(path);
+int NvConfigFile::CreateFolderPath(const NvString& path) { return CreateFoldersOf(NativeFilePath(path)); }
+
+int NvConfigFile::CreateFoldersOf(const std::string& native) {
     if (native.empty()) return 0;
     const size_t slash = native.rfind('/');
     if (slash == std::string::npos || slash == 0) return 1;

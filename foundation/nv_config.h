@@ -224,6 +224,8 @@ public:
 
 private:
     int ReadBytes(std::vector<uint8_t>& bytes, bool& exists);
+    // CreateFolderPath of a native path (empty: 0).
+    static int CreateFoldersOf(const std::string& native);
 
     NvString m_path;
     int32_t m_missingKey = 0;

@@ -129,12 +129,15 @@ bool IsRegularFile(const std::string& nativePath) {
 
 bool MakeDirectories(const std::string& nativePath) {
     if (nativePath.empty()) return false;
+    // Usually the folder is there already: one look-up instead of one a
+    // component.
+    if (IsDirectory(nativePath)) return true;
     std::string prefix;
     size_t pos = 0;
     while (pos <= nativePath.size()) {
         const size_t next = nativePath.find('/', pos);
         const size_t end = next == std::string::npos ? nativePath.size() : next;
-        prefix = nativePath.substr(0, end);
+        prefix.assign(nativePath, 0, end);
         if (!prefix.empty() && !IsDirectory(prefix)) {
             if (MemoryFileSystem* memory = MemoryFileSystemFor(prefix)) {
                 if (!memory->MakeFolder(prefix)) return false;

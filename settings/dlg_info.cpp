@@ -83,10 +83,10 @@ int CMgrConfigUIDataDlgInfo::Load(const char16_t* file) {
     for (const int i : rejected ? std::vector<int>() : EntriesWithKeys(DlgNumberOfKey, toVisit)) {
         _tagUISTRUCT_DLGINFO record;
         int present = 0;
-        NvString text;
+        std::u16string_view text;
         if (m_configFile.GetString(DlgKey(i, "szDialogName").c_str(), text, 1)) {
             ++present;
-            CopyNameField(record.szDialogName, kDlgNameUnits, text.View());
+            CopyNameField(record.szDialogName, kDlgNameUnits, text);
         }
         int area = 0;
         if (m_configFile.GetInt(DlgKey(i, "uAreaCode").c_str(), &area, 1)) {
@@ -101,7 +101,7 @@ int CMgrConfigUIDataDlgInfo::Load(const char16_t* file) {
         SettleCount(record);
         for (int j = 0; j < record.nRecentTextDataNum; ++j) {
             if (m_configFile.GetString(TextKey(i, j).c_str(), text, 1)) {
-                CopyNameField(record.szRecentTextArray[j], kDlgRecentTextUnits, text.View());
+                CopyNameField(record.szRecentTextArray[j], kDlgRecentTextUnits, text);
             }
         }
         PutDlgInfo(record);

@@ -90,9 +90,9 @@ int CMgrConfigUIDataQMenu::Load(const char16_t* file) {
         m_table.nQMenuNum = ClampCount(count);
     }
     for (int i = 0; i < m_table.nQMenuNum; ++i) {
-        NvString text;
-        if (m_configFile.GetString(EntryKey("Name", i).c_str(), text, 0)) m_table.SetName(i, text.View());
-        if (m_configFile.GetString(EntryKey("Path", i).c_str(), text, 0)) m_table.SetPath(i, text.View());
+        std::u16string_view text;
+        if (m_configFile.GetString(EntryKey("Name", i).c_str(), text, 0)) m_table.SetName(i, text);
+        if (m_configFile.GetString(EntryKey("Path", i).c_str(), text, 0)) m_table.SetPath(i, text);
     }
     m_configFile.Clear();
     return 1;

@@ -93,10 +93,10 @@ int CMgrConfigUIDataCourse::Load(const char16_t* file) {
                 present += m_configFile.GetInt(key.c_str(), integer, 1);
                 return;
             }
-            NvString text;
+            std::u16string_view text;
             if (m_configFile.GetString(key.c_str(), text, 1)) {
                 ++present;
-                CopyNameField(name, kCourseNameUnits, text.View());
+                CopyNameField(name, kCourseNameUnits, text);
             }
         });
         // A course the file holds no key of is not made up.
