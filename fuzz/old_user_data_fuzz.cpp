@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -51,6 +52,35 @@ void CheckBinary(const uint8_t* data, size_t size) {
     Require(reread == old);
 }
 
+// What a settings file written again reads back as, kept by the file's
+// bytes. Reading it back is a function of its bytes alone, and inputs
+// naming up to 200 places write files of thousands of lines, while the
+// inputs of a run write far fewer distinct files than they are: each
+// distinct file is still read once, and every input's data is compared
+// with what its own written file reads as. The memory kept is bounded.
+struct SettingsReadBack {
+    bool taken = false;
+    OldUserData data;
+};
+
+const SettingsReadBack& ReadBackSettings(const std::string& bytes) {
+    static std::map<std::string, SettingsReadBack> cache;
+    static size_t cachedBytes = 0;
+    constexpr size_t kMaxCachedBytes = size_t{64} << 20;
+    const auto found = cache.find(bytes);
+    if (found != cache.end()) return found->second;
+    if (cachedBytes + bytes.size() > kMaxCachedBytes) {
+        cache.clear();
+        cachedBytes = 0;
+    }
+    NvConfigMap keys;
+    ParseOldSettingsBytes(bytes, keys);
+    SettingsReadBack back;
+    back.taken = ReadOldSettingsUserData(keys, back.data) == 1;
+    cachedBytes += bytes.size();
+    return cache.emplace(bytes, std::move(back)).first->second;
+}
+
 void CheckSettings(const uint8_t* data, size_t size) {
     NvConfigMap keys;
     ParseOldSettingsBytes(std::string_view(reinterpret_cast<const char*>(data), size), keys);
@@ -62,10 +92,9 @@ void CheckSettings(const uint8_t* data, size_t size) {
 
     std::string again;
     if (!olddatawriter::SettingsUserDataBytes(old, again)) return;  // text without a CP949 form
-    NvConfigMap rekeys;
-    ParseOldSettingsBytes(again, rekeys);
-    OldUserData reread;
-    Require(ReadOldSettingsUserData(rekeys, reread) == 1);
+    const SettingsReadBack& back = ReadBackSettings(again);
+    Require(back.taken);
+    const OldUserData& reread = back.data;
     // Written places are numbered from 0; the newest 200 survive either way.
     Require(reread.places.size() == old.places.size());
     Require(reread.folders == old.folders);
