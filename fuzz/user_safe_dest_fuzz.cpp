@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "fuzz/fuzz_support.h"
 #include "settings/user_safe_dest.h"
@@ -37,8 +39,9 @@ public:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzzsupport::StoreFolder folder("user_safe_dest_fuzz", {"RegSafeDest.udt", "RegSafeDest.err"});
+    static const std::string file = folder.File("RegSafeDest.udt");
     folder.Clean();
-    folder.Write("RegSafeDest.udt", data, size);
+    fuzzsupport::WriteBytes(file, data, size);
     FuzzMap map;
     CMgrConfigUIDataUserSafeDest store(&map);  // loads the file
     const int count = store.GetCount(0);
@@ -51,15 +54,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int first = store.FindByTile(p.TileIDx, p.TileIDy, &run);
         if (first < 0 || first > i || first + run <= i) std::abort();
     }
-    if (store.Save(nullptr) != 1) std::abort();
-
-    TakeSettingsFileErrorCount();
-    map.lookups = 0;
-    CMgrConfigUIDataUserSafeDest again(&map);
-    if (again.GetCount(0) != count || map.lookups != 0 || TakeSettingsFileErrorCount() != 0) std::abort();
+    // What the saved file loads back as, in a fresh store whose load looks
+    // nothing up and sets nothing aside.
+    static fuzzsupport::ReadBackCache<std::vector<_tagUISTRUCT_USERSAFEDEST>> readBack;
+    const std::vector<_tagUISTRUCT_USERSAFEDEST>& saved = readBack.Saved(
+        file, data, size, [&] { return store.Save(nullptr); },
+        [&] {
+            TakeSettingsFileErrorCount();
+            map.lookups = 0;
+            CMgrConfigUIDataUserSafeDest again(&map);
+            if (map.lookups != 0 || TakeSettingsFileErrorCount() != 0) std::abort();
+            std::vector<_tagUISTRUCT_USERSAFEDEST> held(static_cast<size_t>(again.GetCount(0)));
+            for (size_t i = 0; i < held.size(); ++i)
+                if (!again.GetItem(static_cast<int>(i), &held[i], 0)) std::abort();
+            return held;
+        });
+    if (saved.size() != static_cast<size_t>(count)) std::abort();
     for (int i = 0; i < count; ++i) {
-        _tagUISTRUCT_USERSAFEDEST a, b;
-        if (!store.GetItem(i, &a, 0) || !again.GetItem(i, &b, 0) || !(a == b)) std::abort();
+        _tagUISTRUCT_USERSAFEDEST a;
+        if (!store.GetItem(i, &a, 0) || !(a == saved[static_cast<size_t>(i)])) std::abort();
     }
     folder.Clean();
     return 0;
