@@ -3,14 +3,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "fuzz/fuzz_support.h"
 #include "settings/quick_menu.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzzsupport::StoreFolder folder("quick_menu_fuzz", {"QuickMenu.udt", "QuickMenu.err"});
+    static const std::string file = folder.File("QuickMenu.udt");
     folder.Clean();
-    folder.Write("QuickMenu.udt", data, size);
+    fuzzsupport::WriteBytes(file, data, size);
     CMgrConfigUIDataQMenu store;  // loads the file
     QuickMenuTable table;
     store.GetQuickMenu(&table);
@@ -21,12 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         }
     }
-    if (store.Save(nullptr) != 1) std::abort();
-    TakeSettingsFileErrorCount();
-    CMgrConfigUIDataQMenu again;
-    QuickMenuTable back;
-    again.GetQuickMenu(&back);
-    if (!(back == table) || TakeSettingsFileErrorCount() != 0) std::abort();
+    static fuzzsupport::ReadBackCache<QuickMenuTable> readBack;
+    const QuickMenuTable& back = readBack.Saved(
+        file, data, size, [&] { return store.Save(nullptr); },
+        [] {
+            TakeSettingsFileErrorCount();
+            CMgrConfigUIDataQMenu again;
+            QuickMenuTable loaded;
+            again.GetQuickMenu(&loaded);
+            if (TakeSettingsFileErrorCount() != 0) std::abort();
+            return loaded;
+        });
+    if (!(back == table)) std::abort();
     folder.Clean();
     return 0;
 }
