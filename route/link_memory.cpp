@@ -56,7 +56,6 @@ int NcLinkMem::InUse() const {
 
 namespace {
 
-
 int32_t Load32(const uint8_t* p) {
     int32_t v;
     std::memcpy(&v, p, 4);
@@ -158,10 +157,9 @@ uint8_t* NcLinkIDMem::Make(uint32_t linkId, int* slot) {
 }
 
 int NcLinkIDMem::SetMark(uint32_t linkId, int32_t cost) {
-    int slot = 0;
-    uint8_t* page = Make(linkId, &slot);
-    if (!page) return 0;
-    Store32(page + 4 * slot, cost);
+    Entry entry;
+    if (!MakeEntry(linkId, &entry)) return 0;
+    entry.SetMark(cost);
     return 1;
 }
 
@@ -172,10 +170,9 @@ int32_t NcLinkIDMem::GetMark(uint32_t linkId) const {
 }
 
 int NcLinkIDMem::SetParent(uint32_t linkId, int32_t parent) {
-    int slot = 0;
-    uint8_t* page = Make(linkId, &slot);
-    if (!page) return 0;
-    Store32(page + kParentsOffset + 4 * slot, parent);
+    Entry entry;
+    if (!MakeEntry(linkId, &entry)) return 0;
+    entry.SetParent(parent);
     return 1;
 }
 
@@ -200,11 +197,9 @@ int NcLinkIDMem::GetSetMark(uint32_t linkId) const {
 }
 
 int NcLinkIDMem::SetLevel(uint32_t linkId, int level) {
-    int slot = 0;
-    uint8_t* page = Make(linkId, &slot);
-    if (!page) return 0;
-    const int stored = level < 0 ? 0 : level > kNcLevelMax ? kNcLevelMax : level;
-    page[kLevelsOffset + slot] = static_cast<uint8_t>((page[kLevelsOffset + slot] & 0xC0) | stored);
+    Entry entry;
+    if (!MakeEntry(linkId, &entry)) return 0;
+    entry.SetLevel(level);
     return 1;
 }
 

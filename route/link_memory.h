@@ -108,7 +108,7 @@ public:
         int32_t Parent() const { return Load(kParentsOffset); }
         void SetParent(int32_t parent) { Store(kParentsOffset, parent); }
         int Level() const { return m_page[kLevelsOffset + m_slot] & 0x3F; }
-        // Kept in six bits as SetLevel keeps it.
+        // Kept in six bits, clamped to 0 .. kNcLevelMax.
         void SetLevel(int level) {
             const int stored = level < 0 ? 0 : level > kNcLevelMax ? kNcLevelMax : level;
             m_page[kLevelsOffset + m_slot] = static_cast<uint8_t>((m_page[kLevelsOffset + m_slot] & 0xC0) | stored);
