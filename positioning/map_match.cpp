@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/memory_heap.h"
 #include "foundation/system_settings.h"
 #include "mapdb/geometry.h"
 #include "mapdb/mgr_map.h"
@@ -109,7 +110,24 @@ int32_t MneMatchScore(const CMatchRelation& relation, const _tagGpsParsedData& i
 
 // ------------------------------------------------------------------ matcher
 
-CMneMapMatch::CMneMapMatch() { m_expanded.reserve(30); }
+CMneMapMatch::CMneMapMatch() = default;
+
+void CMneMapMatch::HeapFree::operator()(uint32_t* p) const { MgrFree(p); }
+
+bool CMneMapMatch::PushExpanded(uint32_t linkId) {
+    if (m_expandedCount == m_expandedCapacity) {
+        constexpr int kFirstCapacity = 30;
+        const int grown = m_expandedCapacity ? m_expandedCapacity * 2 : kFirstCapacity;
+        // On failure the old list stays owned here.
+        void* bigger = MgrRealloc(m_expanded.get(), static_cast<size_t>(grown) * sizeof(uint32_t));
+        if (!bigger) return false;
+        (void)m_expanded.release();
+        m_expanded.reset(static_cast<uint32_t*>(bigger));
+        m_expandedCapacity = grown;
+    }
+    m_expanded[static_cast<size_t>(m_expandedCount++)] = linkId;
+    return true;
+}
 CMneMapMatch::~CMneMapMatch() = default;
 
 int CMneMapMatch::Init(CMgrConfigModuleSVC* svc, CMgrConfigModuleGPS* gps, CMgrMap* map) {
@@ -250,14 +268,14 @@ int CMneMapMatch::Relate(const MapPoint& point, uint32_t linkId, CMatchRelation*
 bool CMneMapMatch::Expand() {
     CMnePathMapFile* paths = m_map->Paths();
     if (!paths) return false;
-    m_expanded.clear();
+    m_expandedCount = 0;
     std::vector<MnePathEntry> entries, own;
     for (int c = 0; c < m_candidateCount; ++c) {
         const uint32_t id = m_candidates[static_cast<size_t>(c)];
         if (!paths->GetLinkPathCopy(id, entries) || entries.empty()) continue;
-        m_expanded.push_back(id);
+        if (!PushExpanded(id)) return false;
         for (const MnePathEntry& e : entries) {
-            m_expanded.push_back(e.linkId);
+            if (!PushExpanded(e.linkId)) return false;
             if (e.value == kPathKindExpected && m_previous.status != 3) {
                 // An announcing link: its own path's last link is expected.
                 MneLinkGuideRecord record{};
@@ -270,11 +288,11 @@ bool CMneMapMatch::Expand() {
         }
     }
     // Repeated ids go, the first stays.
-    std::vector<uint32_t> unique;
-    unique.reserve(m_expanded.size());
-    for (uint32_t id : m_expanded)
-        if (std::find(unique.begin(), unique.end(), id) == unique.end()) unique.push_back(id);
-    m_expanded.swap(unique);
+    uint32_t* ids = m_expanded.get();
+    int kept = 0;
+    for (int i = 0; i < m_expandedCount; ++i)
+        if (std::find(ids, ids + kept, ids[i]) == ids + kept) ids[kept++] = ids[i];
+    m_expandedCount = kept;
     return true;
 }
 
@@ -327,7 +345,11 @@ int CMneMapMatch::Decide(CMatchRankTable& t, const std::array<uint32_t, kRouteLi
             if (at > 0) t.Swap(0, at);
         }
     }
-    if (d == kDecisionNone) return d;
+    if (d == kDecisionNone) {
+        // With a route every decision other than 3 clears the stay rules.
+        if (routeCount > 0) clearStay();
+        return d;
+    }
 
     if (routeCount > 0) {
         if (inRoute(t.At(0).linkId)) {
@@ -379,9 +401,10 @@ int CMneMapMatch::Decide(CMatchRankTable& t, const std::array<uint32_t, kRouteLi
                     d = kDecisionOnLink;
                     changed = true;
                 }
-            } else {
-                changed = true;  // the first has the higher level: no change, and no stay rules
             }
+            // The first has the higher level: no change, so the stay rules
+            // below decide (two close parallel roads settle on the better one
+            // once the car has stayed on it long enough).
         }
         if (!changed || s0 - s1 > 2) {
             if (prevLink && t.At(0).linkId == prevLink) {
@@ -425,7 +448,14 @@ int CMneMapMatch::Match(const _tagGpsParsedData& input, tagMAPMATCHINFO* out) {
     if (!m_map || !out) return 0;
     m_input = input;
     m_history.Push(input);
-    const int result = Step();
+    // A fault inside a step ends it with no record; the previous match
+    // stays where the caller keeps it.
+    int result = 0;
+    try {
+        result = Step();
+    } catch (...) {
+        result = 0;
+    }
     if (result) *out = m_output;
     return result;
 }
@@ -482,7 +512,8 @@ int CMneMapMatch::Step() {
         if (!Expand()) return 0;
 
         m_work.Clear();
-        for (uint32_t id : m_expanded) {
+        for (int i = 0; i < m_expandedCount; ++i) {
+            const uint32_t id = m_expanded[static_cast<size_t>(i)];
             CMatchRelation r;
             if (!Relate(at, id, &r)) return 0;
             if (r.roadClass > kMaxScoredRoadClass) continue;

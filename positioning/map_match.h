@@ -19,6 +19,7 @@
 //                    bit 27 of the id.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "foundation/coords.h"
@@ -154,6 +155,8 @@ public:
 
     CMneMapMatch();
     ~CMneMapMatch();
+    CMneMapMatch(CMneMapMatch&&) noexcept = default;
+    CMneMapMatch& operator=(CMneMapMatch&&) noexcept = default;
 
     // Binds the guidance settings, the GPS settings and the map-data
     // manager (the process-wide ones when null); 0 when any is missing.
@@ -210,7 +213,15 @@ private:
     CMatchRankTable m_kept;
     std::array<uint32_t, kMaxCandidates> m_candidates{};
     int m_candidateCount = 0;
-    std::vector<uint32_t> m_expanded;
+    // The expanded candidate list, grown on demand (30 ids first) on the
+    // program heap; a growth that fails ends the step with no record.
+    struct HeapFree {
+        void operator()(uint32_t* p) const;
+    };
+    bool PushExpanded(uint32_t linkId);
+    std::unique_ptr<uint32_t[], HeapFree> m_expanded;
+    int m_expandedCount = 0;
+    int m_expandedCapacity = 0;
     int32_t m_minSatellites = 3;
     int32_t m_nrmm = kDefaultNrmm;
     CMgrConfigModuleSVC* m_svc = nullptr;

@@ -6,8 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
 
+#include "foundation/memory_heap.h"
 #include "mapdb/link_id.h"
+#include "platform/file_io.h"
+#include "platform/paths.h"
 #include "mapdb/mgr_map.h"
 #include "positioning/gps_module.h"
 #include "positioning/nmea_log_decode.h"
@@ -16,6 +20,7 @@
 #include "support/demo_map_fixture.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/nmea_drive_writer.h"
+#include "tools/writers/road_network_writer.h"
 #include "tools/writers/route_data_writer.h"
 
 namespace {
@@ -339,6 +344,162 @@ TEST_F(MapMatchDrive, GeneratedLogThroughTheParserMatchesAndOutsideAreaIsNot) {
     far.longitudeNmea = 12300.0;
     _tagGpsParsedData in;
     EXPECT_FALSE(GpsBuildMatchInput(far, &in));
+}
+
+// ------------------------------------------------------- parallel roads
+//
+//   W ================================ M ================ E    main road (links 1, 2)
+//     \______________________________/                   |     side road (link 3), 15 m north, one-way east
+//                                                        |     link 4, far north of E
+//
+// The main road is of a higher link level than the side road and is
+// elevated (a structure the route rules never trust at once). The main
+// road's follow-on list announces an expected link: link 4, whose own list
+// ends on the main road.
+class ParallelRoads : public ::testing::Test {
+protected:
+    static constexpr double kLon0 = 127.1, kLat0 = 37.6;
+    static MapPoint AtM(double eastM, double northM) {
+        const double lon = kLon0 + eastM / (111320.0 * std::cos(kLat0 * 3.14159265358979 / 180.0));
+        const double lat = kLat0 + northM / 111000.0;
+        return Deg(lon, lat);
+    }
+
+    static void SetUpTestSuite() {
+        dir = new testsupport::TempDir();
+        std::vector<writers::DemoLink> links(4);
+        links[0].shape = {AtM(0, 0), AtM(1000, 0)};
+        links[1].shape = {AtM(1000, 0), AtM(2000, 0)};
+        for (int i = 0; i < 2; ++i) {
+            links[static_cast<size_t>(i)].roadClass = 3;
+            links[static_cast<size_t>(i)].structureKind = 3;  // elevated
+        }
+        links[2].shape = {AtM(0, 0), AtM(100, 15), AtM(900, 15), AtM(1000, 0)};
+        links[2].roadClass = 4;
+        links[2].twoWay = false;
+        links[3].shape = {AtM(2000, 0), AtM(2000, 500)};
+        links[3].roadClass = 4;
+        for (size_t i = 0; i < links.size(); ++i) {
+            links[i].number = static_cast<uint32_t>(i + 1);
+            links[i].nameUtf8 = "나란히로";
+            links[i].linkKind = 6;
+            links[i].laneCount = 2;
+        }
+        std::string error;
+        ASSERT_TRUE(writers::WriteLinkMap(dir->Path(), links, &error)) << error;
+        std::map<uint32_t, writers::PathLists> paths;
+        paths[1].forward = {{2, false, 1}, {4, false, 96}};
+        paths[1].backward = {{3, false, 1}};
+        paths[2].forward = {{4, false, 1}};
+        paths[2].backward = {{1, true, 2}};
+        paths[3].forward = {{2, false, 1}};
+        paths[4].forward = {{1, false, 1}};
+        ASSERT_TRUE(platform::AtomicReplaceFile(platform::ResolveUnder(dir->Path(), "Map\\Path.ndb"),
+                                                writers::BuildPath(paths), &error))
+            << error;
+        map = new CMgrMap();
+        ASSERT_EQ(map->Open(dir->Path()), 1) << map->LastOpenFailure();
+    }
+    static void TearDownTestSuite() {
+        delete map;
+        delete dir;
+        map = nullptr;
+        dir = nullptr;
+    }
+
+    // A fix of a car heading east at 40 km/h, second s of the drive.
+    static _tagGpsParsedData Fix(double eastM, double northM, int s) {
+        _tagGpsParsedData in;
+        const MapPoint p = AtM(eastM, northM);
+        in.x = p.x;
+        in.y = p.y;
+        in.secondsOfDay = 36000 + s;
+        in.speedKmh = 40;
+        in.headingDeg = 90;
+        in.satellitesInView = 8;
+        in.settled = 1;
+        in.hdopX10 = 10;
+        return in;
+    }
+
+    static inline testsupport::TempDir* dir = nullptr;
+    static inline CMgrMap* map = nullptr;
+    CMgrConfigModuleSVC svc;
+    CMgrConfigModuleGPS gps;
+};
+
+TEST_F(ParallelRoads, SevenMetresBesideTheMainRoadSettlesOnItOnceTheStayDistancePasses) {
+    // 7 m from the main road, 8 m from the side road: without a route both
+    // count double (14 m, 16 m) and score 9, so the match is ambiguous with
+    // the main road first. Its higher level changes nothing, so the stay
+    // rules run: 11 m of stay a second (40 km/h) passes 70 m on the seventh
+    // fix on the main road after the first ambiguous one.
+    CMneMapMatch m;
+    ASSERT_EQ(m.Init(&svc, &gps, map), 1);
+    m.SetNrmm(50);
+    std::vector<int> states;
+    tagMAPMATCHINFO r{};
+    for (int s = 0; s < 40; ++s) {
+        ASSERT_EQ(m.Match(Fix(200 + s * 11.1, 7, s), &r), 1) << s;
+        if (s > 0) {
+            EXPECT_EQ(static_cast<uint32_t>(r.linkId), 1u) << s;
+        }
+        states.push_back(r.status);
+    }
+    const std::vector<int> expectedStart = {0, 2, 2, 2, 2, 2, 2, 2, 1};
+    EXPECT_EQ(std::vector<int>(states.begin(), states.begin() + 9), expectedStart);
+    for (size_t s = 9; s < states.size(); ++s) EXPECT_EQ(states[s], 1) << s;
+}
+
+TEST_F(ParallelRoads, DuringARouteAFixWithNoRoadNearRestartsTheStayCount) {
+    // On the route the elevated main road is ambiguous (state 2) until the
+    // car has stayed on it four fixes in a row. A fix 80 m off every road
+    // (all scores 2 or less) is matched on the expected link and clears the
+    // count: the next fix on the road starts counting again.
+    testsupport::GuideAlong(svc, {1, 2});
+    auto drive = [&](bool outlier) {
+        CMneMapMatch m;
+        EXPECT_EQ(m.Init(&svc, &gps, map), 1);
+        m.SetNrmm(50);
+        std::vector<int> states;
+        for (int s = 0; s < 12; ++s) {
+            tagMAPMATCHINFO r{};
+            const double north = outlier && s == 4 ? -80 : 7;
+            EXPECT_EQ(m.Match(Fix(200 + s * 11.1, north, s), &r), 1) << s;
+            if (s > 0) {
+                EXPECT_EQ(static_cast<uint32_t>(r.linkId), 1u) << s;
+            }
+            states.push_back(r.status);
+        }
+        return states;
+    };
+    EXPECT_EQ(drive(false), (std::vector<int>{0, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1}));
+    EXPECT_EQ(drive(true), (std::vector<int>{0, 2, 2, 2, 1, 2, 2, 2, 1, 1, 1, 1}));
+}
+
+TEST_F(ParallelRoads, AnExpandedListThatCannotGrowGivesNoRecord) {
+    // A first drive reads every cell and block the step needs.
+    {
+        CMneMapMatch warm;
+        ASSERT_EQ(warm.Init(&svc, &gps, map), 1);
+        tagMAPMATCHINFO r{};
+        for (int s = 0; s < 3; ++s) ASSERT_EQ(warm.Match(Fix(200 + s * 11.1, 7, s), &r), 1);
+    }
+    CMneMapMatch m;
+    ASSERT_EQ(m.Init(&svc, &gps, map), 1);
+    tagMAPMATCHINFO r{};
+    ASSERT_EQ(m.Match(Fix(200, 7, 0), &r), 1);  // search mode: no list needed
+    EXPECT_EQ(r.status, 0);
+    // Fill the program heap so that the list cannot get its first 30 ids.
+    std::vector<void*> taken;
+    for (size_t size = size_t{1} << 20; size >= 8; size /= 2)
+        while (void* p = MgrAlloc(size)) taken.push_back(p);
+    r.status = 99;
+    EXPECT_EQ(m.Match(Fix(211, 7, 1), &r), 0);
+    EXPECT_EQ(r.status, 99) << "no record written";
+    for (void* p : taken) MgrFree(p);
+    ASSERT_EQ(m.Match(Fix(222, 7, 2), &r), 1);
+    EXPECT_EQ(static_cast<uint32_t>(r.linkId), 1u);
 }
 
 }  // namespace
