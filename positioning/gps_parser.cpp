@@ -274,14 +274,23 @@ int CGPSParser::AnalysisGSA(const Tokens& t) {
     }
     const int mode = ToInt(t[2]);
     if (m_lastKind != kGpsParseGsa) {
-        // The first GSA of an epoch; the ones that follow it directly add
-        // the used satellites of the other systems.
-        for (int16_t& prn : m_fix.usedPrn) prn = -1;
+        // The first GSA of an epoch: one slot per field, -1 for an empty
+        // one, so the record (and the bytes saved from it) keep the
+        // receiver's layout.
+        m_fix.fixMode = static_cast<uint8_t>(std::clamp(mode, 0, 255));
         m_usedFill = 0;
-        m_fix.fixMode = static_cast<uint8_t>(std::clamp(mode, 0, 255));
-    } else if (mode > m_fix.fixMode) {
-        m_fix.fixMode = static_cast<uint8_t>(std::clamp(mode, 0, 255));
+        for (int i = 3; i <= 14; ++i) {
+            const bool empty = IsEmptyField(t[i]);
+            m_fix.usedPrn[i - 3] = empty ? int16_t{-1} : static_cast<int16_t>(ToInt(t[i]));
+            if (!empty) m_usedFill = i - 2;
+        }
+        return kGpsParseGsa;
     }
+    // A GSA that follows directly belongs to the same epoch (multi-system
+    // receivers send one per satellite system): its used satellites, in
+    // their order, take the slots after the last one filled so far, while
+    // the twelve slots last; the first GSA's layout stays as it is.
+    if (mode > m_fix.fixMode) m_fix.fixMode = static_cast<uint8_t>(std::clamp(mode, 0, 255));
     for (int i = 3; i <= 14; ++i) {
         if (IsEmptyField(t[i])) continue;
         if (m_usedFill < 12) m_fix.usedPrn[m_usedFill++] = static_cast<int16_t>(ToInt(t[i]));

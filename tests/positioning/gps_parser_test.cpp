@@ -136,6 +136,42 @@ TEST(GpsParser, EveryGnssTalkerAndTheNmea41FieldCounts) {
     EXPECT_EQ(p.Record().satellites[2].prn, 65);
 }
 
+TEST(GpsParser, GsaKeepsOneSlotPerField) {
+    using Used = std::vector<int>;
+    struct Case {
+        const char* what;
+        std::vector<std::string> sentences;
+        Used used;
+    } cases[] = {
+        {"empty fields stay in their slots",
+         {WithChecksum("$GPGSA,A,3,,05,,07,,,,,,,,,1.8,1.1,1.5")},
+         {-1, 5, -1, 7, -1, -1, -1, -1, -1, -1, -1, -1}},
+        {"all twelve fields",
+         {WithChecksum("$GPGSA,A,3,01,02,03,04,05,06,07,08,09,10,11,12,1.8,1.1,1.5")},
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        {"a second system's GSA takes the slots after the last filled one",
+         {WithChecksum("$GNGSA,A,3,,05,,07,,,,,,,,,1.8,1.1,1.5,1"),
+          WithChecksum("$GNGSA,A,3,,66,67,,,,,,,,,,1.8,1.1,1.5,2")},
+         {-1, 5, -1, 7, 66, 67, -1, -1, -1, -1, -1, -1}},
+        {"the slots end at twelve",
+         {WithChecksum("$GNGSA,A,3,01,02,03,04,05,06,07,08,09,10,,,1.8,1.1,1.5,1"),
+          WithChecksum("$GNGSA,A,3,65,66,67,,,,,,,,,,1.8,1.1,1.5,2")},
+         {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 65, 66}},
+        {"a GSA after another sentence starts a new epoch",
+         {WithChecksum("$GNGSA,A,3,01,02,,,,,,,,,,,1.8,1.1,1.5,1"), kGga,
+          WithChecksum("$GNGSA,A,3,,09,,,,,,,,,,,1.8,1.1,1.5,1")},
+         {-1, 9, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CGPSParser p;
+        for (const std::string& s : c.sentences) ASSERT_NE(p.ParseNmea(s), kGpsParseNone) << s;
+        Used used;
+        for (int16_t prn : p.Record().usedPrn) used.push_back(prn);
+        EXPECT_EQ(used, c.used);
+    }
+}
+
 TEST(GpsParser, InvalidRmcKeepsStatusForTwoAndNothingIsPublishedForAMalformedOne) {
     CGPSParser p;
     ASSERT_EQ(p.ParseNmea(Rmc("A")), kGpsParseRmc);
