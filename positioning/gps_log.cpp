@@ -218,7 +218,10 @@ int CGPSFileThread::OnStep() {
     std::string line;
     for (;;) {
         if (!ReadLine(line)) return 0;   // end of the log
-        if (StartsSecond(line, nmea)) {
+        // A sentence starts at its '$': bytes before it on the line are
+        // dropped.
+        std::string message(nmea ? NmeaSentenceOfLine(line) : std::string_view(line));
+        if (StartsSecond(message, nmea)) {
             if (secondStarted) {
                 // The next second: leave it for the next step.
                 ::lseek(m_fd, -static_cast<off_t>(line.size()), SEEK_CUR);
@@ -226,7 +229,6 @@ int CGPSFileThread::OnStep() {
             }
             secondStarted = true;
         }
-        std::string message = line;
         if (nmea) message.push_back('\0');
         CMgrWorkThread::SendThreadMessage(u"GPSPARSER", 4, message.data(), static_cast<uint32_t>(message.size()),
                                           kPostTimeoutMs);

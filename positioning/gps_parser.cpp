@@ -125,6 +125,11 @@ int NmeaSentenceKind(std::string_view text) {
     return 0;
 }
 
+std::string_view NmeaSentenceOfLine(std::string_view line) {
+    const size_t dollar = line.rfind('$');
+    return dollar == std::string_view::npos ? line : line.substr(dollar);
+}
+
 bool CheckNmeaChecksum(std::string_view text) {
     const size_t dollar = text.find('$');
     const size_t star = text.find('*');

@@ -43,6 +43,12 @@ bool IsGnssTalker(std::string_view text);
 int NmeaSentenceKind(std::string_view text);
 // True when text carries a valid "*hh" checksum over its body.
 bool CheckNmeaChecksum(std::string_view text);
+// The sentence a received line carries: from its last '$' to the line end.
+// Stray bytes before it (a leading space, noise after a reconnect, the
+// binary frames of a receiver that mixes a binary protocol with NMEA on one
+// stream) are dropped; a sentence holds no '$' of its own. A line without
+// '$' comes back as it is.
+std::string_view NmeaSentenceOfLine(std::string_view line);
 
 class CGPSParser {
 public:

@@ -110,8 +110,16 @@ void GpsSentenceSplitter::Feed(const uint8_t* data, size_t size,
         size_t start = 0;
         for (size_t i = 0; i < m_held; ++i) {
             if (m_buffer[i] != m_delimiter) continue;
-            const size_t length = i + 1 - start;
-            if (length <= kMaxPieceBytes) onPiece(m_buffer + start, length);
+            size_t length = i + 1 - start;
+            const uint8_t* piece = m_buffer + start;
+            if (m_delimiter == '\n') {
+                // Only what stands before the sentence's '$' is dropped.
+                const std::string_view sentence =
+                    NmeaSentenceOfLine({reinterpret_cast<const char*>(piece), length});
+                piece += length - sentence.size();
+                length = sentence.size();
+            }
+            if (length <= kMaxPieceBytes) onPiece(piece, length);
             start = i + 1;
         }
         if (start > 0) {

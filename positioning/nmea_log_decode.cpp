@@ -8,7 +8,7 @@ NmeaLogDecoder::NmeaLogDecoder(bool raw) : m_raw(raw) { m_parser.SetFilterEnable
 
 bool NmeaLogDecoder::FeedLine(std::string_view line, GpsFixRecord* out) {
     if (line.empty() || line[0] == '#') return false;
-    if (m_parser.ParseNmea(line) != kGpsParseRmc) return false;
+    if (m_parser.ParseNmea(NmeaSentenceOfLine(line)) != kGpsParseRmc) return false;
     GpsFixRecord fix;
     m_parser.TakeFix(&fix);
     if (!m_raw) {

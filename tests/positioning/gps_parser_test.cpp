@@ -376,6 +376,12 @@ TEST(GpsSplitter, SentencesAreCutAtTheirLineEndAndOverlongOnesDropped) {
     ASSERT_EQ(got.size(), 1u) << "511 bytes and a line end do not fit a message";
     EXPECT_EQ(got[0].size(), 511u);
     got.clear();
+    // Stray bytes before a sentence on its line go, the sentence stays
+    // (also when they would not have fitted a message with it).
+    const std::string stray = " $GPGGA,5*00\r\n" + std::string(600, '\x81') + "$GPRMC,6*00\n";
+    splitter.Feed(reinterpret_cast<const uint8_t*>(stray.data()), stray.size(), collect);
+    EXPECT_EQ(got, (std::vector<std::string>{"$GPGGA,5*00\r\n", "$GPRMC,6*00\n"}));
+    got.clear();
     const std::string garbage = std::string(1023, 'z') + "$GPGGA,4*00\n";
     splitter.Feed(reinterpret_cast<const uint8_t*>(garbage.data()), garbage.size(), collect);
     EXPECT_EQ(got, (std::vector<std::string>{"$GPGGA,4*00\n"}));

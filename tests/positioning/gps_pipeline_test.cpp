@@ -196,6 +196,29 @@ TEST_F(GpsPipeline, ReceiverLogThroughThePortFillsTheSettingsObjectAndRecordsItW
     EXPECT_EQ(replayParser->StopThread(5000), 1);
 }
 
+TEST_F(GpsPipeline, ReplayDropsOnlyTheStrayBytesBeforeEachSentence) {
+    const std::string log = gps_testdata::ReceiverBytes("bu353s4.log");
+    const std::vector<GpsFixRecord> expected = Expected(log);
+    ASSERT_EQ(expected.size(), 25u);
+    dir.Write("noisy.gps", gps_testdata::WithStrayBytes(log));
+    const std::string path = dir.File("noisy.gps");
+
+    FixStream replayed;
+    auto parser = StartParser(replayed);
+    ASSERT_EQ(CMgrWorkThread::SendThreadMessage(u"GPSPARSER", kGpsMsgAcceptReplay, nullptr, 0, 1000), 1);
+    CGPSFileThread replay;
+    ASSERT_EQ(replay.CreateThread(0, 0, 0), 1);
+    ASSERT_EQ(replay.Prepare(path.c_str(), 1), 1);
+    ASSERT_EQ(replay.Start(), 1);
+    ASSERT_TRUE(WaitUntil([&] { return replay.GetState() == CMgrStateThread::kFinished; }));
+    ASSERT_TRUE(replayed.WaitFor(expected.size()));
+    const std::vector<GpsFixRecord> again = replayed.Take();
+    ASSERT_EQ(again.size(), expected.size());
+    for (size_t i = 0; i < again.size(); ++i) EXPECT_EQ(Bytes(again[i]), Bytes(expected[i])) << "fix " << i;
+    EXPECT_EQ(replay.StopThread(5000), 1);
+    EXPECT_EQ(parser->StopThread(5000), 1);
+}
+
 TEST_F(GpsPipeline, UnpluggedReceiverIsDetectedAndThePortOpenedAgain) {
     const std::vector<std::string> epochs = Epochs(gps_testdata::ReceiverBytes("tn200.log"));
     ASSERT_GE(epochs.size(), 4u);
@@ -218,7 +241,9 @@ TEST_F(GpsPipeline, UnpluggedReceiverIsDetectedAndThePortOpenedAgain) {
     LinkPort(second);
     ASSERT_TRUE(WaitUntil([&] { return rx.GetReopenCount() >= 1; }));
     EXPECT_EQ(CGPSPort::Instance()->IsOpen(), 1);
-    ASSERT_TRUE(second.Send(epochs[1] + epochs[2]));
+    // The new device starts with noise and mixes other bytes in before its
+    // sentences: only those bytes are lost.
+    ASSERT_TRUE(second.Send(gps_testdata::WithStrayBytes(epochs[1] + epochs[2])));
     EXPECT_TRUE(stream.WaitFor(3));
 
     EXPECT_EQ(rx.StopThread(5000), 1);

@@ -1,30 +1,24 @@
 #pragma once
 // The real receiver logs in shared/testdata/gps beside the repository.
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "support/source_dir.h"
+
 namespace gps_testdata {
 
-// The folder of the logs: $NAVI_SOURCE_DIR/../shared/testdata/gps, else the
-// first shared/testdata/gps found upward from the working folder. Empty
-// when there is none.
+// The folder of the logs: shared/testdata/gps beside the source tree,
+// found as the other source-tree files of the tests are (under
+// NAVI_SOURCE_DIR/.. when that is set, else upwards from the test
+// program, whatever the working folder). Empty when there is none.
 inline std::string Folder() {
-    namespace fs = std::filesystem;
-    if (const char* src = std::getenv("NAVI_SOURCE_DIR")) {
-        const fs::path p = fs::path(src) / ".." / "shared" / "testdata" / "gps";
-        if (fs::is_directory(p)) return fs::canonical(p).string();
-    }
-    for (fs::path dir = fs::current_path(); !dir.empty(); dir = dir.parent_path()) {
-        const fs::path p = dir / "shared" / "testdata" / "gps";
-        if (fs::is_directory(p)) return p.string();
-        if (dir == dir.parent_path()) break;
-    }
-    return {};
+    const std::string folder = testsupport::SourceFile("../shared/testdata/gps");
+    if (folder.empty() || !std::filesystem::is_directory(folder)) return {};
+    return std::filesystem::canonical(folder).string();
 }
 
 // The names of the logs ("bu353s4.log"), sorted.
@@ -57,6 +51,29 @@ inline std::string ReceiverBytes(const std::string& logName) {
         size_t end = text.find('\n', pos);
         end = end == std::string::npos ? text.size() : end + 1;
         if (text[pos] != '#') out.append(text, pos, end - pos);
+        pos = end;
+    }
+    return out;
+}
+
+// The same bytes with stray bytes before every sentence on its line, in
+// turn: a leading space, a lone carriage return, a binary frame (holding a
+// '$' and a NUL of its own) of a receiver that mixes a binary protocol with
+// NMEA, and the noise a receiver sends right after a reconnect.
+inline std::string WithStrayBytes(const std::string& bytes) {
+    static const std::string kStray[] = {
+        " ",
+        "\r",
+        std::string("\x81\x02\x24\x00\x80\x01\x7f\x82", 8),
+        "\xff\xfe~noise~",
+    };
+    std::string out;
+    size_t pos = 0, n = 0;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find('\n', pos);
+        end = end == std::string::npos ? bytes.size() : end + 1;
+        out += kStray[n++ % 4];
+        out.append(bytes, pos, end - pos);
         pos = end;
     }
     return out;

@@ -16,6 +16,7 @@
 
 #include "platform/clock.h"
 #include "positioning/gps_testdata.h"
+#include "positioning/gps_port.h"
 #include "positioning/nmea_log_decode.h"
 
 namespace {
@@ -145,6 +146,47 @@ TEST(ReceiverLogs, FilteredFixesStayNearTheReceiverPositions) {
             pos = end;
         }
     }
+}
+
+// Stray bytes before a sentence on its line (a leading space, noise after a
+// reconnect, binary frames mixed into the stream) cost nothing but
+// themselves: the decoder of nmea_decode and the receive split followed by
+// the parser give the same fixes as the clean log.
+TEST(ReceiverLogs, StrayBytesBeforeTheSentencesLoseNoFix) {
+    const std::vector<std::string> logs = gps_testdata::LogNames();
+    ASSERT_EQ(logs.size(), 20u);
+    auto bytesOf = [](const std::vector<GpsFixRecord>& fixes) {
+        std::string out;
+        for (const GpsFixRecord& f : fixes) {
+            uint8_t b[kGpsFixRecordBytes];
+            EncodeGpsFixRecord(f, b);
+            out.append(reinterpret_cast<const char*>(b), sizeof b);
+        }
+        return out;
+    };
+    size_t fixes = 0;
+    for (const std::string& name : logs) {
+        SCOPED_TRACE(name);
+        const std::string clean = gps_testdata::ReceiverBytes(name);
+        const std::string noisy = gps_testdata::WithStrayBytes(clean);
+        const std::vector<GpsFixRecord> expected = NmeaLogDecoder(true).FeedText(clean);
+        fixes += expected.size();
+        EXPECT_EQ(bytesOf(NmeaLogDecoder(true).FeedText(noisy)), bytesOf(expected)) << "decoder";
+
+        NmeaLogDecoder afterSplit(true);
+        std::vector<GpsFixRecord> split;
+        GpsSentenceSplitter splitter('\n');
+        splitter.Feed(reinterpret_cast<const uint8_t*>(noisy.data()), noisy.size(), [&](const uint8_t* p, size_t n) {
+            const std::string_view piece(reinterpret_cast<const char*>(p), n);
+            if (piece.find('$') != std::string_view::npos) {
+                EXPECT_EQ(piece[0], '$') << "nothing before the sentence";
+            }
+            GpsFixRecord f;
+            if (afterSplit.FeedLine(piece, &f)) split.push_back(f);
+        });
+        EXPECT_EQ(bytesOf(split), bytesOf(expected)) << "receive split";
+    }
+    EXPECT_GT(fixes, 500u);
 }
 
 }  // namespace
