@@ -66,9 +66,18 @@ bool WriteDemoSettings(const std::string& root, std::string* error) {
     static const char* const kScales[] = {"25m", "50m",  "100m", "200m",  "500m",  "1km",   "2km",
                                           "5km", "10km", "20km", "50km", "100km", "200km", "500km"};
     for (int level = 1; level <= 14; ++level) general.emplace_back(624 + level, kScales[level - 1]);
-    const std::vector<std::pair<int, std::string>> map = {
+    std::vector<std::pair<int, std::string>> map = {
         {118, "확인"}, {119, "취소"}, {120, "예"}, {121, "아니오"}, {122, "다시"}, {123, "닫기"}, {124, "\"계속\""},
     };
+    // The chapter framework's texts of table 2: the area name of a point
+    // outside every area, the road-sign kinds, and the one-button boxes'
+    // caption (122, "확인").
+    map.insert(map.begin(), {2, "알 수 없는 지역"});
+    for (auto& [id, text] : map)
+        if (id == 122) text = "확인";
+    for (const auto& text : std::vector<std::pair<int, std::string>>{
+             {211, "고속도로"}, {212, "지방도"}, {213, "국도"}, {214, "도시고속도로"}})
+        map.push_back(text);
     std::string generalBytes;
     std::string mapBytes;
     if (!TextTableBytes(general, generalBytes, error) || !TextTableBytes(map, mapBytes, error)) return false;
