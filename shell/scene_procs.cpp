@@ -79,13 +79,7 @@ void MapMoveSceneProc::AfterResize(int32_t width, int32_t) {
 
 void RouteInfoSceneProc::AfterResize(int32_t width, int32_t) {
     BoardHelper& h = m_helper;
-    if (!h.ResizeDynamicPanelWidth(2, width)) {
-        BoardSection rect;
-        if (h.GetControlRect(2, &rect, 0)) {
-            rect.right = rect.left + width;
-            h.SetControlRect(2, rect, 0);
-        }
-    }
+    h.ResizeDynamicPanelWidth(2, width);
     const int32_t w6 = WidthOf(h, 6), w7 = WidthOf(h, 7), w5 = WidthOf(h, 5);
     const int32_t half = (width - w6 - w7 - w5) / 2;
     h.SetStaticRect(3, w6, 0, half, HeightOf(h, 3));

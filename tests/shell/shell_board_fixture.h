@@ -26,8 +26,13 @@ namespace shelltest {
 // Boards with the layout ids of the map screens' scene procedures.
 //   150: the drive screen's ids (bottom bar, corner controls, map, popup 385)
 //   151: the route information screen's ids (panel 2, statics 3 and 4, popup 67)
+// Control 990 is a static over an area image (its rectangle can change),
+// 991 a one-row dynamic panel (a bar that takes any width).
 //   152: reference controls 98 (left half) and 143 (right half)
 inline const char kTestBoards[] = R"(
+control 990 AREA_STATIC static 200 40 img=AREA_TEXT
+control 991 BAR_PANEL   dynpanel 96 32 sub=992:6
+control 992 BAR_PIECE   static 32 32 subctl count=6 img=DYN_PIECE_*
 board 150 DRIVE_SCENE
   item 0   99  0   0
   item 42  4   0   0
@@ -35,8 +40,8 @@ board 150 DRIVE_SCENE
   item 103 1   0   0
   item 235 4   0   400
   item 236 1   0   400
-  item 237 70  360 420
-  item 238 4   360 420
+  item 237 991 360 420
+  item 238 990 360 420
   item 257 1   0   400
   item 330 1   10  -10
   item 347 1   200 -20
@@ -44,9 +49,9 @@ board 150 DRIVE_SCENE
   item 385 7   100 60  hidden popup
 board 151 ROUTE_INFO_SCENE
   item 0 99 0   0
-  item 2 70 0   0
-  item 3 4  40  0
-  item 4 4  300 0
+  item 2 991 0   0
+  item 3 990 40  0
+  item 4 990 300 0
   item 5 1  0   0
   item 6 4  0   100
   item 7 1  0   200
