@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
+#include "shell/external_link.h"
 #include "shell/window_link.h"
 
 namespace {
@@ -17,6 +18,23 @@ namespace {
 struct World {
     World() { fuzzsupport::SilenceTrace(); }
 };
+
+// Every command block reader on the block, whatever its code: a block it
+// takes holds what the reader promises.
+void ReadBlocks(const std::vector<uint8_t>& bytes) {
+    PositionBlock place;
+    if (ReadPositionBlock(bytes.data(), bytes.size(), &place)) {
+        if (place.name.size() > 64 || place.name.find(u'\0') != std::u16string::npos) std::abort();
+        if (std::abs(static_cast<int64_t>(place.x)) > 180LL * 524288 || std::abs(static_cast<int64_t>(place.y)) > 90LL * 524288) {
+            std::abort();
+        }
+    }
+    if (CheckRoutePointsBlock(bytes.data(), bytes.size()) && bytes.size() != kRoutePointsBlockBytes) std::abort();
+    SpeechResultBlock speech;
+    if (ReadSpeechResultBlock(bytes.data(), bytes.size(), &speech)) {
+        if (speech.text.size() > kSpeechTextMaxChars || bytes.size() < 4 + 2 * (speech.text.size() + 1)) std::abort();
+    }
+}
 
 }  // namespace
 
@@ -36,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (msg == kMsgCopyData) {
             CopyDataBlock block;
             if (!CopyDataMailbox::Instance().Take(lParam, &block)) std::abort();
+            ReadBlocks(block.bytes);
         }
         return true;
     };

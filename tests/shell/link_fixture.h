@@ -77,3 +77,83 @@ inline bool SendRawDatagram(const std::string& folder, uint32_t handle, const st
 }
 
 }  // namespace linktest
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include "platform/paths.h"
+
+namespace linktest {
+
+// A tool of the build as a child process; its JSON lines come through a
+// pipe and are waited for with poll (bounded, never timed).
+class ToolProcess {
+public:
+    ToolProcess(const std::string& tool, const std::vector<std::string>& args) {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        const std::string exe = platform::ExecutablePath();
+        const std::string path = exe.substr(0, exe.rfind('/')) + "/../tools/" + tool;
+        std::vector<std::string> all = {path};
+        all.insert(all.end(), args.begin(), args.end());
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::dup2(fds[1], 1);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            std::vector<char*> argv;
+            for (std::string& a : all) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            ::execv(path.c_str(), argv.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        m_out = fds[0];
+    }
+    ~ToolProcess() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+        if (m_out >= 0) ::close(m_out);
+    }
+    // True once the output holds the text (waits at most 10 s for it).
+    bool WaitSaw(const std::string& text) {
+        for (int rounds = 0; rounds < 100; ++rounds) {
+            if (m_report.find(text) != std::string::npos) return true;
+            pollfd p{m_out, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            char buf[4096];
+            const ssize_t n = ::read(m_out, buf, sizeof buf);
+            if (n <= 0) {
+                m_eof = true;
+                break;
+            }
+            m_report.append(buf, static_cast<size_t>(n));
+        }
+        return m_report.find(text) != std::string::npos;
+    }
+    // Waits for the child to end; its exit status (-1 when it did not end
+    // within the rounds).
+    int Wait() {
+        WaitSaw("\x01");  // reads until the child closes its output (or 10 s)
+        int status = 0;
+        // A child that closed its output is ending: wait for it.
+        if (m_pid > 0 && ::waitpid(m_pid, &status, m_eof ? 0 : WNOHANG) == m_pid) {
+            m_pid = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return -1;
+    }
+    const std::string& Report() const { return m_report; }
+
+private:
+    pid_t m_pid = -1;
+    int m_out = -1;
+    bool m_eof = false;
+    std::string m_report;
+};
+
+}  // namespace linktest
