@@ -100,6 +100,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "app_manager_sim: cannot read the script %s\n", script.c_str());
         return 2;
     }
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    // The answers the script sets up before anything else hold from the
+    // start: a request that comes right after "listening" is answered.
+    size_t first = 0;
+    for (; first < lines.size(); ++first) {
+        std::istringstream words(lines[first].substr(0, lines[first].find('#')));
+        std::string verb, result, confirm;
+        if (!(words >> verb)) continue;
+        if (verb != "exit-answer") break;
+        words >> result >> confirm;
+        g_answer = result != "none";
+        g_answerResult = std::strtoll(result.c_str(), nullptr, 0);
+        g_confirm = confirm == "confirm";
+    }
     LinkWindow window;
     if (!window.Open(folder, kAppManagerTitle)) {
         std::fprintf(stderr, "app_manager_sim: cannot open a window in %s\n", folder.c_str());
@@ -145,10 +160,9 @@ int main(int argc, char** argv) {
         return true;
     });
 
-    std::string line;
-    int lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
+    for (size_t index = first; index < lines.size(); ++index) {
+        std::string line = lines[index];
+        const int lineNo = static_cast<int>(index) + 1;
         const size_t hash = line.find('#');
         if (hash != std::string::npos) line.resize(hash);
         std::istringstream words(line);
