@@ -3,16 +3,16 @@
 #include <vector>
 
 #include "platform/thread_util.h"
-#include "shell/startup.h"
+#include "shell/navi_app.h"
 
 int main(int argc, char** argv) {
     platform::SetCurrentThreadName("WINMAIN");
     std::vector<std::string> args(argv + 1, argv + argc);
-    StartupOptions options;
+    NaviOptions options;
     std::string message;
-    if (!ParseStartupOptions(args, options, message)) {
+    if (!ParseNaviOptions(args, options, message)) {
         std::fprintf(stderr, "navi: %s\n", message.c_str());
-        return 2;
+        return kExitUsage;
     }
-    return RunStartup(options);
+    return RunNavi(options);
 }

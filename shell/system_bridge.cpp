@@ -242,6 +242,8 @@ int InitSystemSettings() {
     return keyOpen ? 1 : 0;
 }
 
+SystemSettingsSource* SystemSettingsBridgeSource() { return Bridge(); }
+
 void ShutdownSystemSettings() {
     std::lock_guard<std::mutex> lock(g_bridgeMutex);
     SetSystemSettingsSource(nullptr);

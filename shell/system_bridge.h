@@ -68,6 +68,9 @@ int ReadSharedBlockWord(const char* name, uint32_t* out);
 // system settings. Called first at start. 1 on success (missing files are
 // empty: every item then has its default).
 int InitSystemSettings();
+// The installed bridge as a settings source (null before InitSystemSettings),
+// for a source that puts a few items of its own in front of it.
+SystemSettingsSource* SystemSettingsBridgeSource();
 // Drops the bridge (the defaults hold again).
 void ShutdownSystemSettings();
 
