@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "tools/writers/app_files_writer.h"
 #include "tools/writers/demo_labels.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/demo_style.h"
@@ -69,6 +70,10 @@ int main(int argc, char** argv) {
     }
     if (!writers::WriteDemoGuideDat(root, &error)) {
         std::fprintf(stderr, "make_demo_root: saved route: %s\n", error.c_str());
+        return 1;
+    }
+    if (!appwriter::WriteDemoAppFiles(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: program settings, splash and sounds: %s\n", error.c_str());
         return 1;
     }
     // Fuel prices stamped now, so the fuel search finds them for 15 days.
