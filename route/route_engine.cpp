@@ -172,20 +172,25 @@ int RouteEngine::CheckSameLink(const RoutePlanLeg& leg, std::vector<uint32_t>* o
                              (static_cast<double>(to.y) - from.y) * (static_cast<double>(e.y) - s.y);
         return along >= 0 ? 1 : 0;
     };
+    // The same road link, whichever direction each end was found on: the
+    // destination may be found on the other direction's id of the link the
+    // origin lies on.
+    const auto sameRoad = [&](uint32_t o) { return has(*goals, o) || has(*goals, o ^ kNcLinkReverseBit); };
     for (uint32_t o : *origins)
-        if (has(*goals, o) && ahead(o) == 1) return static_cast<int>(o);
-    // An origin that is also a goal would end the search at once although
-    // the destination lies behind it: start on the reverse link instead, or,
-    // on a one-way road, look for the destination on its other links.
+        if (sameRoad(o) && ahead(o) == 1) return static_cast<int>(o);
+    // An origin on the destination's road would end the search at once (or
+    // send it round the blocks) although the destination lies behind it:
+    // start on the reverse link instead, or, on a one-way road, look for the
+    // destination on its other links.
     const std::vector<uint32_t> given = *origins;
     for (uint32_t o : given) {
-        if (!has(*goals, o)) continue;
+        if (!sameRoad(o)) continue;
         const uint32_t reverse = o ^ kNcLinkReverseBit;
         if (ahead(reverse) >= 0) {
             origins->erase(std::find(origins->begin(), origins->end(), o));
             if (has(*goals, reverse)) return static_cast<int>(reverse);
             if (!has(*origins, reverse)) origins->push_back(reverse);
-        } else {
+        } else if (has(*goals, o)) {
             goals->erase(std::find(goals->begin(), goals->end(), o));
         }
     }

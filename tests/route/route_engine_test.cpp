@@ -379,6 +379,12 @@ TEST_F(RouteEngineDemo, OriginAndDestinationOnOneLink) {
          {2 | reverse}},
         {"behind, only the link itself a goal", 2, 0.75, 0.25, {2}, {2}, 1, {}},
         {"behind on the one-way street", 18, 0.75, 0.25, {18}, {18}, kNcSearchTooManyLinks, {}},
+        // The destination found on the other direction's id of the same
+        // road: still that road alone, not round the blocks.
+        {"ahead, the destination on the reverse id", 2, 0.25, 0.75, {2}, {2 | reverse}, 1, {2}},
+        {"ahead against the stored direction, the destination on the stored id", 2, 0.75, 0.25, {2 | reverse}, {2},
+         1, {2 | reverse}},
+        {"behind, the destination on the reverse id", 2, 0.75, 0.25, {2}, {2 | reverse}, 1, {2 | reverse}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
