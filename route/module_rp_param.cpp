@@ -436,6 +436,7 @@ int ModuleRPParam::Run(const RouteRequest& request, bool replan) {
     }
     plan.fullRange = m_fullRange;
     plan.oneDirectional = settings != nullptr && settings->UsesOneDirectionalSearch();
+    plan.regional = settings != nullptr && settings->UsesRegionalCosts();
     plan.limit = kRouteSearchLimit;
     plan.replanType = m_replanType;
     plan.viaLinkList = m_linkListFlag != 0;

@@ -29,12 +29,26 @@ constexpr uint8_t kSpeed[4][15][6] = {
 // Class-1 preference factors for slider values 0-5.
 constexpr double kClass1Factor[6] = {2.5, 1.95, 1.9, 1.72, 1.54, 1.0};
 
+int Slider(uint8_t b) { return std::min<int>(b, 10); }
+
 int32_t Truncate(double v) {
     if (!(v > 0)) return 0;
     return v >= kNcCostMax ? kNcCostMax : static_cast<int32_t>(v);
 }
 
 }  // namespace
+
+NcRoadPreferences NcPreferencesOfRoadOptions(bool set, const uint8_t bytes[7]) {
+    NcRoadPreferences p;
+    if (!set) return p;
+    // A slider past 10 would turn the alley factor negative (a free road).
+    p.enabled = true;
+    p.class0 = Slider(bytes[0]);
+    p.class1 = Slider(bytes[1]);
+    p.laneRich = Slider(bytes[3]);
+    p.classes8to10 = Slider(bytes[4]);
+    return p;
+}
 
 int NcModeOfRouteKinds(uint32_t kinds) {
     static constexpr int kModeOfKind[4] = {0, 3, 2, 4};

@@ -34,6 +34,13 @@ struct NcRoadPreferences {
     int classes8to10 = 5;
 };
 
+// The driver's road preferences of a request's seven road-option bytes
+// (highway, city highway, toll road, three-lane roads, alleys, U-turn and
+// left-turn detours): bytes 0, 1, 3 and 4 are the sliders of classes 0, 1,
+// lane-rich roads and classes 8 to 10, held to 0..10; without road options
+// the preferences are off.
+NcRoadPreferences NcPreferencesOfRoadOptions(bool set, const uint8_t bytes[7]);
+
 struct NcCostRules {
     int mode = 0;  // 0-4
     NcRoadPreferences preferences;

@@ -57,6 +57,7 @@ struct RoutePlanRequest {
     bool fullRange = false;         // wide level thresholds
     bool traffic = false;           // use traffic weights when traffic was received
     bool oneDirectional = false;    // the settings select the forward search for single legs
+    bool regional = false;          // the settings' regional flag of the link costs
     int32_t limit = 1500000;
     int32_t replanType = 0;
     // Some waypoint is reached over a link list of the request: the

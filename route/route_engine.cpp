@@ -227,6 +227,8 @@ int RouteEngine::RouteForMultiDestLocked(const RoutePlanRequest& request, RouteP
 
     NcCostRules rules;
     rules.mode = NcModeOfRouteKinds(request.routeKinds);
+    rules.preferences = NcPreferencesOfRoadOptions(request.hasRoadOptions, request.roadOptions);
+    rules.regional = request.regional;
     NcRoute search(m_road, m_define.Config(), rules);
     if (!search.Init(m_nodeMemory.data(), m_memory.LinkIdMemory(), m_markBytes)) return kNcSearchNoMemory;
     NcSearchTuning tuning = m_tuning;

@@ -109,6 +109,10 @@ public:
         return m_oneDirectional[0].load(std::memory_order_acquire) || m_oneDirectional[1].load(std::memory_order_acquire);
     }
 
+    // The process-wide regional flag of the route costs (class-4 roads of
+    // the southern island region count faster); off unless the program sets it.
+    void SetRegionalCosts(bool on) { m_regionalCosts.store(on, std::memory_order_release); }
+    bool UsesRegionalCosts() const { return m_regionalCosts.load(std::memory_order_acquire); }
     const std::u16string& GetMapFolder() const { return m_mapFolder; }
     int32_t GetPlannerValue() const { return m_plannerValue; }
 
@@ -125,5 +129,6 @@ private:
 
     std::atomic<int32_t> m_lastError{1};
     std::atomic<bool> m_oneDirectional[2] = {false, false};
+    std::atomic<bool> m_regionalCosts{false};
     std::atomic<uint32_t> m_reRouteTick{0};
 };

@@ -386,6 +386,19 @@ TEST_F(ModuleRPTest, OneDirectionalSettingsGoWithTheRequest) {
     }
 }
 
+// The process-wide regional flag of the link costs goes with the request.
+TEST_F(ModuleRPTest, RegionalFlagGoesWithTheRequest) {
+    Start();
+    for (bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        settings()->SetRegionalCosts(on);
+        settings()->FreeAllResults();
+        ASSERT_EQ(module()->PlanRoute(Request(kNearWestAvenue, kNearEastAvenue), 0), 1);
+        EXPECT_EQ(WaitRun(), 1);
+        EXPECT_EQ(engine->last.regional, on);
+    }
+}
+
 TEST_F(ModuleRPTest, ReplanTypesKeepTheirLinkSets) {
     Start();
     struct Case {

@@ -132,4 +132,20 @@ TEST(NodeCost, RouteKindsChooseTheSpeedTable) {
     EXPECT_EQ(NcComputeNodeCost(Link(9, 0), shortest, {}).cost, 7200);
 }
 
+// The request's road-option bytes as sliders: highway, city highway,
+// three-lane roads and alleys; toll and detour bytes are no sliders; a
+// slider past 10 is held there (the alley factor would turn negative).
+TEST(NodeCost, RoadOptionBytesAsPreferenceSliders) {
+    const uint8_t bytes[7] = {1, 2, 3, 4, 200, 6, 7};
+    const NcRoadPreferences off = NcPreferencesOfRoadOptions(false, bytes);
+    EXPECT_FALSE(off.enabled);
+    EXPECT_EQ(off.class0, 5);
+    const NcRoadPreferences p = NcPreferencesOfRoadOptions(true, bytes);
+    EXPECT_TRUE(p.enabled);
+    EXPECT_EQ(p.class0, 1);
+    EXPECT_EQ(p.class1, 2);
+    EXPECT_EQ(p.laneRich, 4);
+    EXPECT_EQ(p.classes8to10, 10);
+}
+
 }  // namespace
