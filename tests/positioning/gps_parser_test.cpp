@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/debug_trace.h"
 #include "positioning/gps_fix.h"
 #include "positioning/gps_log.h"
 #include "positioning/gps_parser.h"
@@ -258,6 +259,59 @@ TEST(GpsParser, BinaryFramesAreUnescapedSummedAndLengthChecked) {
     const std::vector<uint8_t> sat = Frame({'3', 1, 11, 0x82, 0x80, 100, 45, 30});
     ASSERT_NE(std::find(sat.begin(), sat.end() - 1, 0x80), sat.end() - 1);
     EXPECT_EQ(p.ParseBinary(sat.data(), sat.size()), kGpsParseBinSatLast);
+}
+
+// The bounds of the receiver watch and of a valid fix, each tried on both
+// sides: no satellite in 180 GGA after start is no cold start yet, in 181 it
+// is; an RMC is valid up to HDOP 8.0; a binary navigation frame is valid
+// from (byte 7 AND 0xFC) = 72 on.
+TEST(GpsParser, ColdStartHdopGateAndBinaryStatusBounds) {
+    const std::string noFix = WithChecksum("$GPGGA,030719.000,,,,,0,00,,,M,,M,,0000");
+    const int level = GetDebugTraceLevel();
+    SetDebugTraceLevel(1);
+    for (int count : {180, 181}) {
+        SCOPED_TRACE(count);
+        std::vector<std::string> lines;
+        SetDebugTraceSink([&](std::string_view line) { lines.emplace_back(line); }, false);
+        CGPSParser p;
+        for (int i = 0; i < count; ++i) p.ParseNmea(noFix);
+        SetDebugTraceSink({});
+        const bool coldStart = std::find(lines.begin(), lines.end(),
+                                         "GPS Cold Start(No SV visible for 3min after Boot)!!!!\r\n") != lines.end();
+        EXPECT_EQ(coldStart, count > 180);
+    }
+    SetDebugTraceLevel(level);
+
+    struct HdopCase {
+        const char* hdop;
+        char status;
+    } hdops[] = {{"8.0", 'A'}, {"8.1", 'V'}};
+    for (const HdopCase& c : hdops) {
+        SCOPED_TRACE(c.hdop);
+        CGPSParser p;
+        p.SetFilterEnabled(false);
+        ASSERT_EQ(p.ParseNmea(WithChecksum(std::string("$GPGGA,030719.000,3747.0873,S,17518.8938,E,1,08,") + c.hdop +
+                                           ",59.9,M,23.7,M,,0000")),
+                  kGpsParseGga);
+        ASSERT_EQ(p.ParseNmea(Rmc("A")), kGpsParseRmc);
+        EXPECT_EQ(p.Record().status, c.status);
+    }
+
+    struct NavCase {
+        uint8_t byte7;
+        char status;
+    } navs[] = {{71, 'V'}, {72, 'A'}, {75, 'A'}};
+    for (const NavCase& c : navs) {
+        SCOPED_TRACE(static_cast<int>(c.byte7));
+        std::vector<uint8_t> body(22, 0);
+        body[0] = '1';
+        body[1] = 1;
+        body[6] = c.byte7;   // frame byte 7
+        const std::vector<uint8_t> frame = Frame(body);
+        CGPSParser p;
+        ASSERT_EQ(p.ParseBinary(frame.data(), frame.size()), kGpsParseBinNav);
+        EXPECT_EQ(p.Record().status, c.status);
+    }
 }
 
 // The filter rules on their own, one fix a second at k = 0.5.
