@@ -432,23 +432,90 @@ TEST_F(ParallelRoads, SevenMetresBesideTheMainRoadSettlesOnItOnceTheStayDistance
     // 7 m from the main road, 8 m from the side road: without a route both
     // count double (14 m, 16 m) and score 9, so the match is ambiguous with
     // the main road first. Its higher level changes nothing, so the stay
-    // rules run: 11 m of stay a second (40 km/h) passes 70 m on the seventh
-    // fix on the main road after the first ambiguous one.
-    CMneMapMatch m;
-    ASSERT_EQ(m.Init(&svc, &gps, map), 1);
-    m.SetNrmm(50);
-    std::vector<int> states;
-    tagMAPMATCHINFO r{};
-    for (int s = 0; s < 40; ++s) {
-        ASSERT_EQ(m.Match(Fix(200 + s * 11.1, 7, s), &r), 1) << s;
-        if (s > 0) {
-            EXPECT_EQ(static_cast<uint32_t>(r.linkId), 1u) << s;
+    // rules run from the second ambiguous fix on: at 40 km/h 11 m of stay a
+    // fix passes 70 m on the seventh (77 m); at 36 km/h 10 m a fix reach 70 m
+    // on the seventh, which is not above it, and pass it on the eighth.
+    struct Case {
+        int speedKmh;
+        size_t firstOnLink;
+    } cases[] = {{40, 8}, {36, 9}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.speedKmh);
+        CMneMapMatch m;
+        ASSERT_EQ(m.Init(&svc, &gps, map), 1);
+        m.SetNrmm(50);
+        std::vector<int> states;
+        tagMAPMATCHINFO r{};
+        for (int s = 0; s < 40; ++s) {
+            _tagGpsParsedData in = Fix(200 + s * c.speedKmh / 3.6, 7, s);
+            in.speedKmh = c.speedKmh;
+            ASSERT_EQ(m.Match(in, &r), 1) << s;
+            if (s > 0) {
+                EXPECT_EQ(static_cast<uint32_t>(r.linkId), 1u) << s;
+            }
+            states.push_back(r.status);
         }
-        states.push_back(r.status);
+        for (size_t s = 1; s < states.size(); ++s) EXPECT_EQ(states[s], s < c.firstOnLink ? 2 : 1) << s;
     }
-    const std::vector<int> expectedStart = {0, 2, 2, 2, 2, 2, 2, 2, 1};
-    EXPECT_EQ(std::vector<int>(states.begin(), states.begin() + 9), expectedStart);
-    for (size_t s = 9; s < states.size(); ++s) EXPECT_EQ(states[s], 1) << s;
+}
+
+TEST_F(ParallelRoads, AClearBestOffThePreviousLinksPathDoesNotTakeTheMatchFromIt) {
+    // Ambiguous on the main road, then a fix 24 m north of it (9 m from the
+    // side road): the side road scores 9, the main road 5, a clear decision
+    // for the side road, which is not on the main road's way on. While the
+    // car moves and the main road has more left than five ninths of the
+    // speed, the match stays on the main road; a standing car takes the side
+    // road.
+    struct Case {
+        int speedKmh;
+        uint32_t link;
+    } cases[] = {{40, 1}, {0, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.speedKmh);
+        CMneMapMatch m;
+        ASSERT_EQ(m.Init(&svc, &gps, map), 1);
+        m.SetNrmm(50);
+        tagMAPMATCHINFO r{};
+        for (int s = 0; s < 4; ++s) ASSERT_EQ(m.Match(Fix(200 + s * 11.1, 7, s), &r), 1);
+        ASSERT_EQ(r.status, 2);
+        ASSERT_EQ(r.linkId, 1);
+        _tagGpsParsedData in = Fix(244, 24, 4);
+        in.speedKmh = c.speedKmh;
+        ASSERT_EQ(m.Match(in, &r), 1);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(static_cast<uint32_t>(r.linkId), c.link);
+    }
+}
+
+TEST_F(ParallelRoads, TheMatchedPointStepsBackOnlyAfterTwoHeldFixesOrNotAtAll) {
+    // Settled on the main road, the fixes then fall back west 5 m at a time.
+    // A moving car holds the matched point for two such fixes and takes the
+    // third; a car below 2 km/h holds it.
+    struct Case {
+        int speedKmh;
+        std::vector<bool> held;
+    } cases[] = {{10, {true, true, false, false}}, {1, {true, true, true, true}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.speedKmh);
+        CMneMapMatch m;
+        ASSERT_EQ(m.Init(&svc, &gps, map), 1);
+        m.SetNrmm(50);
+        tagMAPMATCHINFO r{}, before{};
+        int s = 0;
+        for (; s < 12; ++s) ASSERT_EQ(m.Match(Fix(200 + s * 11.1, 7, s), &before), 1);
+        ASSERT_EQ(before.status, 1);
+        ASSERT_EQ(before.linkId, 1);
+        for (size_t k = 0; k < c.held.size(); ++k, ++s) {
+            _tagGpsParsedData in = Fix(200 + 11 * 11.1 - 5.0 * static_cast<double>(k + 1), 7, s);
+            in.speedKmh = c.speedKmh;
+            ASSERT_EQ(m.Match(in, &r), 1);
+            EXPECT_EQ(r.linkId, 1);
+            EXPECT_EQ(r.x == before.x && r.distanceToEndM == before.distanceToEndM, c.held[k]) << k;
+            if (!c.held[k]) {
+                EXPECT_GT(r.distanceToEndM, before.distanceToEndM);
+            }
+        }
+    }
 }
 
 TEST_F(ParallelRoads, DuringARouteAFixWithNoRoadNearRestartsTheStayCount) {
