@@ -3,6 +3,7 @@
 // rule, damaged messages refused without a change, and the ageing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "platform/byte_cursor.h"
@@ -199,6 +200,27 @@ TEST_F(MessagesTest, IncidentsBasicLayout) {
     int count = 0;
     EXPECT_EQ(m_store.GetTrafficItems(&count, nullptr), 1);
     EXPECT_EQ(count, 4);
+}
+
+// Only a position that repeats the record before with both coordinates
+// non-zero is a repeat: one zero coordinate (an item without a longitude,
+// an accident whose link is unknown) or one coordinate that differs keeps it.
+TEST_F(MessagesTest, OnlyARepeatedNonZeroPositionIsDropped) {
+    m_engine.SetChannel(1, 0);
+    const std::vector<IncidentItem> items = {
+        {9, "", "가", 400, 0, 12702000, 3751000},
+        {9, "", "나", 400, 0, 12702000, 3751000},   // repeats the one before: dropped
+        {9, "", "다", 400, 0, 12702000, 3760000},   // same longitude only
+        {9, "", "라", 400, 0, 0, 3760000},          // no longitude
+        {9, "", "마", 400, 0, 0, 3760000},          // no longitude again
+        {1, "", "바", 999, 0, 12703000, 3752000},   // accident, unknown link: 0, 0
+        {1, "", "사", 999, 0, 12703000, 3752000},   // and again
+    };
+    ASSERT_EQ(Send(&TrafficEngine::ReceiveRTM, writers::BuildRtm(items)), 1);
+    std::vector<std::u16string> titles;
+    for (const TPEGIncidentRow& row : Incidents(0xFFFF, 1)) titles.push_back(Text(row.szTitle));
+    std::sort(titles.begin(), titles.end());
+    EXPECT_EQ(titles, (std::vector<std::u16string>{u"가", u"다", u"라", u"마", u"바", u"사"}));
 }
 
 TEST_F(MessagesTest, IncidentTypesByChannelType) {
