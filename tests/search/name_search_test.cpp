@@ -349,6 +349,39 @@ TEST_F(NameSearchTest, RandomKeywordsAgainstTheOracle) {
     std::printf("%d keywords, %d with hits, %d at the cap\n", checked, found, capped);
 }
 
+// The full-name search keeps the order of its walk through the initials
+// index (each list in the order of the whole names' initials, then the
+// names); the other routines sort by record, that is by name. Keywords of
+// two syllables over the company names (with a radius that every place
+// passes, which makes the search the full-name one), hits all syllables.
+TEST_F(NameSearchTest, FullNameHitsKeepTheOrderOfTheInitialsIndex) {
+    const auto& table = tables[kSearchKindCorp];
+    auto allSyllables = [](const std::u16string& s) {
+        return std::all_of(s.begin(), s.end(), [](char16_t c) { return c >= 0xAC00 && c <= 0xD7A3; });
+    };
+    std::set<std::u16string> keywords;
+    for (const Entry& e : table)
+        if (e.name.size() >= 3 && allSyllables(e.name.substr(0, 2))) keywords.insert(e.name.substr(0, 2));
+    int compared = 0, differs = 0;
+    for (const std::u16string& kw : keywords) {
+        SearchRequest q = Request(kSearchKindCorp, kw);
+        q.ptCenter = {static_cast<uint32_t>(table[0].poi.pos.x), static_cast<uint32_t>(table[0].poi.pos.y)};
+        q.nRadius = 2000000;
+        std::vector<std::u16string> want = Oracle(table, q);
+        if (want.size() < 2 || want.size() >= kNameHitCap || !std::all_of(want.begin(), want.end(), allSyllables))
+            continue;
+        std::sort(want.begin(), want.end(), [](const std::u16string& a, const std::u16string& b) {
+            return std::make_pair(Initials(a), a) < std::make_pair(Initials(b), b);
+        });
+        SCOPED_TRACE(platform::Utf16ToUtf8(kw));
+        EXPECT_EQ(Run(q), want);
+        ++compared;
+        differs += !std::is_sorted(want.begin(), want.end());
+    }
+    EXPECT_GT(compared, 20);
+    EXPECT_GT(differs, 0) << "no keyword whose walk differs from the names' order";
+}
+
 // The look-ups of key entries in the whole indexes (two syllables, two
 // initials, an initial and a syllable) for every key the places' names
 // begin with, and for the syllable after each, which mostly falls between
