@@ -32,6 +32,10 @@ RouteRequest Request(const MapPoint& start, const MapPoint& goal) {
     RouteRequest r;
     r.uRouteMode = 1;
     r.sOption.eGoalType = 1;
+    // Kind 1 carries the road preferences: the settings' defaults, neutral.
+    for (uint8_t* b : {&r.sPref.yHighWay, &r.sPref.yCityHighWay, &r.sPref.yTollRoad, &r.sPref.yLane3, &r.sPref.yAlley,
+                       &r.sPref.yDetourUturn, &r.sPref.yDetourLeft})
+        *b = 5;
     r.points.start = start;
     r.points.goal = goal;
     return r;
