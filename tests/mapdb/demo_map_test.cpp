@@ -99,8 +99,9 @@ TEST_F(DemoMapTest, TollGateAndServiceArea) {
             int count = 0;
             const MneTollGateRecord* r = tg.GetTollGate(l.tollGate, &count);
             ASSERT_NE(r, nullptr);
-            EXPECT_EQ(count, 2);
-            EXPECT_EQ(r[0].bytes[0], l.number);
+            EXPECT_EQ(count, 4);  // its own fare and three toward other gates
+            EXPECT_EQ(r[0].bytes[2], l.tollGate);  // sorted by the other gate
+            EXPECT_EQ(r[0].bytes[8] | r[0].bytes[9] << 8, 1100);
             ++gates;
         }
         const MneServiceAreaInfo* info = sa.GetServiceArea(l.number);

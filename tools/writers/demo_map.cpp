@@ -1,6 +1,8 @@
 #include "tools/writers/demo_map.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <map>
 #include <set>
 
@@ -32,6 +34,8 @@ MapPoint At(double lon, double lat) {
 const char* const kStreets[kNodes] = {"한빛로", "새솔로", "누리대로", "가람로", "마루로"};    // east-west
 const char* const kAvenues[kNodes] = {"별빛길", "솔내길", "바람길", "들꽃길", "은하길"};  // north-south
 const char* const kExpressway = "푸른고속도로";
+const char* const kMainCrossings[kNodes] = {"누리1가", "누리2가", "누리3가", "누리4가", "누리5가"};
+const char* const kTollGateName = "푸른요금소";
 
 std::vector<DemoLink> MakeLinks() {
     std::vector<DemoLink> links;
@@ -51,6 +55,11 @@ std::vector<DemoLink> MakeLinks() {
             l.linkKind = 6;
             l.laneCount = j == 2 ? 4 : 2;
             l.twoWay = j != 4;  // the northern street is one-way eastwards
+            if (j == 2) {
+                l.crossingAtStart = kMainCrossings[i];
+                l.crossingAtEnd = kMainCrossings[i + 1];
+            }
+            if (i == 0 && j == 0) l.crossingAtStart = kTollGateName;
             add(l);
         }
     }
@@ -65,6 +74,9 @@ std::vector<DemoLink> MakeLinks() {
             l.roadClass = 6;
             l.linkKind = 6;
             l.laneCount = 2;
+            if (j + 1 == 2) l.crossingAtEnd = kMainCrossings[i];
+            if (j == 2) l.crossingAtStart = kMainCrossings[i];
+            if (i == 0 && j == 0) l.crossingAtStart = kTollGateName;
             add(l);
         }
     }
@@ -80,12 +92,16 @@ std::vector<DemoLink> MakeLinks() {
     w.roadClass = 0;
     w.linkKind = 1;
     w.laneCount = 4;
-    w.tollGate = 1;
+    w.crossingAtEnd = "별빛IC";
+    w.towardBackward = "솔내시";
     add(w);
     DemoLink e = w;
     e.shape = east;
-    e.tollGate = 0;
     e.serviceArea = true;
+    e.crossingAtEnd.clear();
+    e.crossingAtStart = "별빛IC";
+    e.towardBackward.clear();
+    e.towardForward = "푸른시";
     add(e);
     DemoLink ramp;
     ramp.nameUtf8 = "별빛나들목";
@@ -94,6 +110,10 @@ std::vector<DemoLink> MakeLinks() {
     ramp.linkKind = 3;
     ramp.laneCount = 1;
     ramp.twoWay = true;
+    ramp.tollGate = 1;
+    ramp.crossingAtStart = "별빛IC";
+    ramp.crossingAtEnd = kTollGateName;
+    ramp.towardForward = "한빛지구";
     add(ramp);
     // A one-way side road (eastwards) beside the main street's first block,
     // between the same two junctions and about 15 m north of it on the way:
@@ -130,6 +150,45 @@ uint16_t Local12(int64_t mapValue, int64_t origin) {
     return static_cast<uint16_t>(std::clamp<int64_t>((mapValue - origin) / 4, 0, 4095));
 }
 
+// Heading in degrees (counterclockwise from east) of a segment.
+double Heading(const MapPoint& a, const MapPoint& b) { return std::atan2(b.y - a.y, b.x - a.x) * 180.0 / M_PI; }
+
+// The turn code from one link onto the next at their shared node: by the
+// angle between them, and on the expressway's ramp the exit, entry and
+// toll-gate codes (see demo_map.h).
+uint8_t TurnCode(const DemoLink& from, bool fromReverse, const DemoLink& to, bool toReverse) {
+    auto ordered = [](const DemoLink& l, bool reverse) {
+        std::vector<MapPoint> s = l.shape;
+        if (reverse) std::reverse(s.begin(), s.end());
+        return s;
+    };
+    const std::vector<MapPoint> a = ordered(from, fromReverse), b = ordered(to, toReverse);
+    double turn = Heading(b[0], b[1]) - Heading(a[a.size() - 2], a.back());
+    while (turn > 180) turn -= 360;
+    while (turn <= -180) turn += 360;
+    const bool left = turn > 30 && turn <= 150, right = turn < -30 && turn >= -150;
+    const bool straight = std::abs(turn) <= 30;
+    if (from.tollGate && !fromReverse && to.roadClass > 1) return 94;   // off the ramp through the gate
+    if (to.tollGate && toReverse && from.roadClass > 1) return 95;      // through the gate onto the ramp
+    if (from.roadClass == 0 && to.roadClass == 1) return right ? 103 : left ? 104 : 105;
+    if (from.roadClass == 1 && to.roadClass == 0) return right ? 100 : left ? 101 : 102;
+    if (straight) return 1;
+    if (left) return 19;
+    if (right) return 13;
+    return 16;
+}
+
+// The lane words of a link with n lanes (see demo_map.h).
+std::array<uint8_t, 28> LaneWords(int n) {
+    std::array<uint8_t, 28> bytes{};
+    for (int k = 0; k < n && k < 14; ++k) {
+        const uint8_t arrows = k == 0 ? 0x02 | 0x08 : k == n - 1 ? 0x08 | 0x20 : 0x08;
+        bytes[2 * k] = 1;
+        bytes[2 * k + 1] = arrows;
+    }
+    return bytes;
+}
+
 bool Put(const std::string& root, const char* name, const std::vector<uint8_t>& bytes, std::string* error) {
     return platform::AtomicReplaceFile(platform::ResolveUnder(root, name), bytes, error);
 }
@@ -154,6 +213,11 @@ bool WriteLinkMap(const std::string& root, const std::vector<DemoLink>& links, s
     std::map<std::string, uint32_t> nameIds;
     for (const auto& l : links)
         if (!nameIds.count(l.nameUtf8)) nameIds[l.nameUtf8] = names.Add(l.nameUtf8, l.number);
+    auto nameId = [&](const std::string& text) -> uint32_t {
+        if (text.empty()) return 0;
+        if (!nameIds.count(text)) nameIds[text] = names.Add(text);
+        return nameIds[text];
+    };
 
     // Nodes: where links start and end, to find the follow-on links.
     std::map<std::pair<int32_t, int32_t>, std::vector<uint32_t>> starts, ends;
@@ -173,13 +237,19 @@ bool WriteLinkMap(const std::string& root, const std::vector<DemoLink>& links, s
         r.length = ShapeLengthM(l.shape);
         r.roadClass = l.roadClass;
         r.byte13 = DemoNetworkLevel(l.roadClass);  // link level
-        r.linkKind = l.linkKind;
+        // Guidance reads the link past the rest area as the rest area's access.
+        r.linkKind = l.serviceArea ? 7 : l.linkKind;
         r.byte15 = l.structureKind;
         r.twoWay = l.twoWay ? 1 : 0;
         r.setACode = l.twoWay ? 3 : 1;
-        r.setBCode = l.tollGate ? 1 : 0;
+        r.setBCode = l.tollGate ? 3 : 0;
         r.forward[0] = l.laneCount;
         r.backward[0] = l.twoWay ? l.laneCount : 0;
+        // Per direction: the crossing where the link ends, and its sign.
+        r.forward[1] = nameId(l.crossingAtEnd);
+        r.backward[1] = l.twoWay ? nameId(l.crossingAtStart) : 0;
+        r.forward[2] = nameId(l.towardForward);
+        r.backward[2] = l.twoWay ? nameId(l.towardBackward) : 0;
         r.nameId = nameIds[l.nameUtf8];
         r.setAWord = static_cast<uint16_t>(l.roadClass == 0 ? 100 : 50);  // speed limit
         r.setBWord = static_cast<uint16_t>(l.tollGate);
@@ -190,17 +260,17 @@ bool WriteLinkMap(const std::string& root, const std::vector<DemoLink>& links, s
 
         // Follow-on links: leaving the end node forwards; leaving the start
         // node when travelled backwards (two-way links only).
-        auto followers = [&](const MapPoint& node, uint32_t self) {
+        auto followers = [&](const MapPoint& node, uint32_t self, bool reverse) {
             std::vector<PathTarget> out;
             for (uint32_t n : starts[{node.x, node.y}])
-                if (n != self) out.push_back({n, false, 1});
+                if (n != self) out.push_back({n, false, TurnCode(l, reverse, links[n - 1], false)});
             for (uint32_t n : ends[{node.x, node.y}])
-                if (n != self && links[n - 1].twoWay) out.push_back({n, true, 2});
+                if (n != self && links[n - 1].twoWay) out.push_back({n, true, TurnCode(l, reverse, links[n - 1], true)});
             if (out.size() > 8) out.resize(8);
             return out;
         };
-        paths[l.number].forward = followers(l.shape.back(), l.number);
-        if (l.twoWay) paths[l.number].backward = followers(l.shape.front(), l.number);
+        paths[l.number].forward = followers(l.shape.back(), l.number, false);
+        if (l.twoWay) paths[l.number].backward = followers(l.shape.front(), l.number, true);
 
         for (const auto& tile : TilesOf(l.shape, 2)) {
             const int64_t ox = static_cast<int64_t>(tile.first) * GetLevelTileSide(2);
@@ -224,9 +294,7 @@ bool WriteLinkMap(const std::string& root, const std::vector<DemoLink>& links, s
                 lane.linkNumber = l.number;
                 lane.direction = dir;
                 lane.value4 = l.laneCount;
-                // One byte per lane: 1 straight, 2 left turn, 4 right turn.
-                for (int k = 0; k < l.laneCount; ++k)
-                    lane.lanes[k] = static_cast<uint8_t>(k == 0 ? 2 | 1 : k == l.laneCount - 1 ? 4 | 1 : 1);
+                lane.lanes = LaneWords(l.laneCount);
                 lanes.push_back(lane);
             }
         }
@@ -239,12 +307,14 @@ bool WriteLinkMap(const std::string& root, const std::vector<DemoLink>& links, s
     std::map<uint32_t, int> areaLinks;
     for (const auto& l : links) {
         if (l.tollGate) {
-            std::array<uint8_t, 20> booth{};
-            booth[0] = static_cast<uint8_t>(l.number);
-            booth[1] = 1;  // booth kind: high-pass
-            std::array<uint8_t, 20> cash = booth;
-            cash[1] = 2;
-            gates[l.tollGate] = {booth, cash};
+            // Sorted by the other gate: its own fixed fare, then the fares
+            // toward the gates beyond the district.
+            gates[l.tollGate] = {EncodeTollFare({static_cast<uint16_t>(l.tollGate), 0, 0, {1100, 1300, 1500, 1800, 2100, 900}}),
+                                 EncodeTollFare({2, 0, 0, {2500, 2800, 3100, 3700, 4300, 2000}}),
+                                 EncodeTollFare({3, kTollFareNone, 0, {}}),
+                                 EncodeTollFare({4, kTollFareContinue, 2, {2500, 2800, 3100, 3700, 4300, 2000}})};
+            gates[2] = {EncodeTollFare({static_cast<uint16_t>(l.tollGate), 0, 0, {2500, 2800, 3100, 3700, 4300, 2000}}),
+                        EncodeTollFare({4, 0, 0, {700, 800, 900, 1000, 1200, 500}})};
         }
         if (l.serviceArea) {
             areaLinks[l.number] = static_cast<int>(areas.size());

@@ -1,7 +1,27 @@
 #pragma once
 // A small fictional district near 127.0E 37.5N for the demo data root: a
 // grid of five streets by five avenues and an expressway along its south
-// edge with a toll gate and a service area. The westmost avenue runs through
+// edge with a service area, reached through a ramp with a toll gate.
+//
+// What guidance finds in it:
+//   - turn codes at every crossing from the angle between the links: straight
+//     on (within 30 degrees) is the unguided code 1, a left turn 19, a right
+//     turn 13, anything sharper a U-turn 16; leaving the expressway onto the
+//     ramp is an exit (103 right, 104 left), joining it an entry (100 right,
+//     101 left); the ramp's grid end is toll gate 1 "푸른요금소" (94 leaving
+//     the ramp, 95 entering it);
+//   - the main street's crossings are named "누리1가" to "누리5가", the
+//     expressway junction "별빛IC"; the expressway leads toward "푸른시"
+//     (east) and "솔내시" (west), the ramp toward "한빛지구";
+//   - lanes on every link of two lanes or more, one 16-bit word per lane: the
+//     arrows in the high byte (0x02 left, 0x08 straight, 0x20 right: the
+//     leftmost lane left and straight, the rightmost straight and right),
+//     1 in the low byte;
+//   - the expressway's eastern link passes the rest area "푸른휴게소":
+//     guidance reads it as the rest area's access road (kind 7);
+//   - toll gate 1 has a fixed fare (vehicle classes 1 to 6: 1100, 1300, 1500,
+//     1800, 2100 and 900 won) and fares toward the gates beyond the district
+//     (gate 2: 2500 won upward; gate 3: no fare; gate 4: go on from gate 2). The westmost avenue runs through
 // a tunnel between the third and fourth street, and a one-way side road runs
 // close beside the main street's first block between the same junctions. Every road-network file uses
 // the same link numbers.
@@ -24,6 +44,11 @@ struct DemoLink {
     int tollGate = 0;             // gate number on this link (0 none)
     bool serviceArea = false;
     uint8_t structureKind = 0;    // 0 ordinary, 1 bridge, 2 tunnel, 3 elevated, 4 underpass
+    // Guidance: the names of the crossings at the link's start and end (the
+    // junction a driver is told about when leaving the link there), and the
+    // place the link leads toward in each direction (its direction sign).
+    std::string crossingAtStart, crossingAtEnd;
+    std::string towardForward, towardBackward;
 };
 
 // The network level of a road class (0 local street .. 3 expressway), the

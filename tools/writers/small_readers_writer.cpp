@@ -98,6 +98,18 @@ uint32_t NameFileBuilder::AddRaw(uint8_t lengthByte, const std::vector<uint8_t>&
     return id;
 }
 
+std::array<uint8_t, 20> EncodeTollFare(const TollFare& fare) {
+    platform::ByteWriter w;
+    w.U16(0);
+    w.U16(fare.otherGate);
+    w.U16(fare.kind);
+    w.U16(fare.continueFrom);
+    for (uint16_t p : fare.prices) w.U16(p);
+    std::array<uint8_t, 20> out{};
+    std::copy(w.Data().begin(), w.Data().end(), out.begin());
+    return out;
+}
+
 std::vector<uint8_t> BuildTollGateFile(const std::map<int, std::vector<std::array<uint8_t, 20>>>& gates) {
     platform::ByteWriter w;
     w.Zeros(8000);

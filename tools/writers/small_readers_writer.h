@@ -46,6 +46,18 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
+// One fare entry of a gate's table: the other gate, the entry kind (1 go on
+// from continueFrom, 3 no fare) and the prices of vehicle classes 1 to 6.
+inline constexpr uint16_t kTollFareContinue = 1;
+inline constexpr uint16_t kTollFareNone = 3;
+struct TollFare {
+    uint16_t otherGate = 0;
+    uint16_t kind = 0;
+    uint16_t continueFrom = 0;
+    std::array<uint16_t, 6> prices{};
+};
+std::array<uint8_t, 20> EncodeTollFare(const TollFare& fare);
+
 // Gates 1..1000 with their 20-byte records.
 std::vector<uint8_t> BuildTollGateFile(const std::map<int, std::vector<std::array<uint8_t, 20>>>& gates);
 
