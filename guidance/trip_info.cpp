@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "foundation/debug_trace.h"
@@ -50,6 +52,12 @@ void SetName(char16_t* dst, std::u16string_view text) {
     const size_t n = std::min(text.size(), static_cast<size_t>(kTripNameUnits - 1));
     std::fill(dst, dst + kTripNameUnits, 0);
     std::copy(text.begin(), text.begin() + static_cast<long>(n), dst);
+}
+
+// Running sums of a trip read back from a file may hold anything: they
+// stop at the int32 range instead of wrapping.
+void AddHeld(int32_t& sum, int64_t add) {
+    sum = static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(sum) + add, INT32_MIN, INT32_MAX));
 }
 
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
@@ -263,9 +271,9 @@ void CMgrTripService::Update(const TripUpdate& u) {
     const double dt = u.fixTimeS - m_lastFixS;
     double dd = 0;
     if (m_hasPosition) {
-        if (dt > 0 && dt <= 10) r.drivingS += static_cast<int32_t>(dt + 0.5);
+        if (dt > 0 && dt <= 10) AddHeld(r.drivingS, static_cast<int64_t>(dt + 0.5));
         dd = GetApproxDistance(m_lastPos, u.position);
-        if (dd > 0 && dd <= 100) r.drivenM += static_cast<int32_t>(dd + 0.5);
+        if (dd > 0 && dd <= 100) AddHeld(r.drivenM, static_cast<int64_t>(dd + 0.5));
     }
     int32_t v = u.speedKmh;
     if (m_active) {
@@ -277,7 +285,7 @@ void CMgrTripService::Update(const TripUpdate& u) {
             v = 0;
         } else if (r.ringCount > 0) {
             const int32_t previous = r.ring[(r.ringPos + kTripSpeedRing - 1) % kTripSpeedRing];
-            if (previous >= 0 && v - previous > 49) v = previous + 10;
+            if (previous >= 0 && static_cast<int64_t>(v) - previous > 49) v = previous <= 240 ? previous + 10 : 250;
         }
         r.ring[r.ringPos] = v;
         r.ringPos = (r.ringPos + 1) % kTripSpeedRing;
@@ -287,12 +295,13 @@ void CMgrTripService::Update(const TripUpdate& u) {
         for (int32_t s : r.ring)
             if (s >= 0) ringSum += s, ++ringN;
         if (ringN > 0) {
-            const int32_t mean = static_cast<int32_t>(static_cast<double>(ringSum) / ringN + 0.5);
+            const int32_t mean = static_cast<int32_t>(std::min(static_cast<double>(ringSum) / ringN + 0.5, 2e9));
             r.maxSpeedKmh = std::max(r.maxSpeedKmh, mean);
         }
-        r.speedSum += v;
-        r.speedCount += 1;
-        r.avgSpeedKmh = static_cast<int32_t>(static_cast<double>(r.speedSum) / r.speedCount + 0.5);
+        AddHeld(r.speedSum, v);
+        AddHeld(r.speedCount, 1);
+        if (r.speedCount > 0)
+            r.avgSpeedKmh = static_cast<int32_t>(std::clamp(static_cast<double>(r.speedSum) / r.speedCount + 0.5, -2e9, 2e9));
     }
     m_lastPos = u.position;
     m_lastFixS = u.fixTimeS;
@@ -334,15 +343,15 @@ void CMgrTripService::EconomyStep(int32_t speedKmh, double dtS, double ddM) {
     e[kEcoSpeeds + pos] = speedKmh;
     pos = (pos + 1) % 20;
     count = std::min(count + 1, 20);
-    const double accel = std::clamp((speedKmh - previous) / dtS, -15.0, 15.0);
+    const double accel = std::clamp((static_cast<double>(speedKmh) - previous) / dtS, -15.0, 15.0);
     e[kEcoAccelX10] = static_cast<int32_t>(std::lround(accel * 10));
 
     const double factor = accel <= -3 ? 1.2 : accel < -1 ? 1.4 : accel <= 1 ? 1.0 : accel < 3 ? 0.7 : 0.5;
     const double economy = TripEconomyAtSpeed(speedKmh) * factor;  // km/L
     const int64_t tenths = static_cast<int64_t>(ddM * 10);
-    e[kEcoDistanceTenths] += static_cast<int32_t>(tenths);
+    AddHeld(e[kEcoDistanceTenths], tenths);
     // Fuel of the step in millilitres: distance / economy.
-    e[kEcoFuelMl] += static_cast<int32_t>(std::lround(tenths / 10.0 / economy));
+    AddHeld(e[kEcoFuelMl], std::lround(tenths / 10.0 / economy));
     e[kEcoEconomyX100] = static_cast<int32_t>(std::lround(economy * 100));
     e[kEcoCo2GPerKm] = static_cast<int32_t>(std::lround(TripCo2OfEconomy(economy)));
 
