@@ -1,6 +1,7 @@
 #include "shell/main_queue.h"
 
 #include "foundation/debug_trace.h"
+#include "shell/chapter_manager.h"
 
 MainQueue::MainQueue() : m_ring(kCapacity) {}
 
@@ -54,3 +55,19 @@ void MainQueue::Clear() {
     m_count = 0;
 }
 
+int PumpMainQueue(ChapterManager& manager) {
+    MainQueue& queue = MainQueue::Instance();
+    const size_t waiting = queue.Size();
+    int taken = 0;
+    MainMessage message;
+    for (size_t i = 0; i < waiting && queue.TryTake(message); ++i) {
+        ++taken;
+        if (message.message == kWmChapterEvent)
+            manager.OnChapterEvent(static_cast<int32_t>(message.wParam));
+        else if (message.message == kWmUpdateChapter)
+            manager.UpdateCurrent();
+        else
+            manager.DispatchInput(message.message, message.wParam, message.lParam);
+    }
+    return taken;
+}

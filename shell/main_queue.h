@@ -50,3 +50,10 @@ private:
     std::function<void()> m_wakeup;  // guarded by m_wakeupLock
 };
 
+class ChapterManager;
+// Main thread: takes the messages that were waiting when called (not those
+// posted meanwhile, so a screen that posts on every update cannot keep the
+// caller here) and hands chapter events to OnChapterEvent, the update
+// request to UpdateCurrent and every other message to DispatchInput. The
+// number of messages taken.
+int PumpMainQueue(ChapterManager& manager);

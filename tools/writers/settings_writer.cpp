@@ -66,6 +66,11 @@ bool WriteDemoSettings(const std::string& root, std::string* error) {
     static const char* const kScales[] = {"25m", "50m",  "100m", "200m",  "500m",  "1km",   "2km",
                                           "5km", "10km", "20km", "50km", "100km", "200km", "500km"};
     for (int level = 1; level <= 14; ++level) general.emplace_back(624 + level, kScales[level - 1]);
+    // The placeholder screen and the start notice.
+    general.insert(general.end(), {{9001, "준비 중인 화면"},
+                                   {9002, "뒤로"},
+                                   {9003, "현위치"},
+                                   {9004, "운전 중에는 화면을 조작하지 마십시오.\\n안전 운전하십시오."}});
     std::vector<std::pair<int, std::string>> map = {
         {118, "확인"}, {119, "취소"}, {120, "예"}, {121, "아니오"}, {122, "다시"}, {123, "닫기"}, {124, "\"계속\""},
     };

@@ -1,0 +1,21 @@
+#pragma once
+// The screen of a chapter whose own screen is not built yet: a small board
+// with a title, the chapter id, and back and home buttons (events 90 and
+// 148), so that every chapter the transition table names can be reached
+// and left.
+#include <cstdint>
+
+#include "shell/chapter_base.h"
+
+inline constexpr int32_t kPlaceholderBoardId = 399;
+// Layout ids of the placeholder board.
+inline constexpr int32_t kPlaceholderTitle = 1;
+inline constexpr int32_t kPlaceholderBack = 2;
+inline constexpr int32_t kPlaceholderHome = 3;
+inline constexpr int32_t kPlaceholderIdText = 4;
+
+class PlaceholderChapter : public BaseChapterBoard {
+public:
+    explicit PlaceholderChapter(int32_t chapterId);
+    void ActiveChapter() override;
+};
