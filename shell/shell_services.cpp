@@ -1,12 +1,11 @@
 #include "shell/shell_services.h"
 
-#include <map>
-#include <mutex>
 
 #include "foundation/debug_trace.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "settings/global_data.h"
+#include "shell/window_link.h"
 #include "uikit/message_box.h"
 
 namespace {
@@ -65,11 +64,7 @@ void SetBroadcastStatusObserver(std::function<void(int32_t, int32_t)> observer) 
 
 uint32_t RegisteredShellMessage(const char* name) {
     if (!name || !*name) return 0;
-    static std::mutex lock;
-    static std::map<std::string, uint32_t> numbers;
-    std::lock_guard<std::mutex> hold(lock);
-    auto [it, added] = numbers.emplace(name, 0xC000u + static_cast<uint32_t>(numbers.size()));
-    return it->second;
+    return RegisterLinkMessage(name);
 }
 
 void PlayShellWave(int channel, const std::u16string& path) {

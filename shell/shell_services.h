@@ -35,8 +35,8 @@ std::u16string MapFolderFile(const std::u16string& relative);
 void BroadcastStatus(int32_t code, int32_t value);
 void SetBroadcastStatusObserver(std::function<void(int32_t code, int32_t value)> observer);
 
-// The number of a registered window message by name (stable for the run,
-// from 0xC000 up); 0 for an empty name.
+// The number of a registered window message by name (the window link's
+// numbering); 0 for an empty name.
 uint32_t RegisteredShellMessage(const char* name);
 inline constexpr const char* kRmcCurPosName = "BMSG_RMC_CURPOS";
 inline constexpr const char* kRmcSelName = "BMSG_RMC_SEL";
