@@ -13,11 +13,6 @@ namespace {
 bool g_hasTick = false;
 uint32_t g_tickMs = 0;
 
-std::function<void(int32_t, int32_t)>& BroadcastObserver() {
-    static std::function<void(int32_t, int32_t)> observer;
-    return observer;
-}
-
 std::function<void(int, const std::u16string&)>& WaveObserver() {
     static std::function<void(int, const std::u16string&)> observer;
     return observer;
@@ -51,15 +46,6 @@ std::u16string MapFolderFile(const std::u16string& relative) {
         folder += u'\\';
     }
     return folder + relative;
-}
-
-void BroadcastStatus(int32_t code, int32_t value) {
-    DebugTrace(3, "[SHELL] status %d %d\n", code, value);
-    if (BroadcastObserver()) BroadcastObserver()(code, value);
-}
-
-void SetBroadcastStatusObserver(std::function<void(int32_t, int32_t)> observer) {
-    BroadcastObserver() = std::move(observer);
 }
 
 uint32_t RegisteredShellMessage(const char* name) {

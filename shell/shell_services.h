@@ -1,12 +1,11 @@
 #pragma once
 // Small services of the shell that screens call: the message loop's
-// current tick, the data root, the status broadcast, registered message
-// numbers, the shell's sounds, the drive service's active flag, the
+// current tick, the data root, registered message numbers, the shell's sounds, the drive service's active flag, the
 // screen-part hooks of the map screens, and the process-wide values that
 // the route, search and drive screens share.
 //
 // Several of these stand in for parts of the shell that are built later
-// (the inter-program messages, the sound unit, the periodic services, the
+// (the sound unit, the periodic services, the
 // screen-part handlers); each says what it does meanwhile.
 #include <cstdint>
 #include <functional>
@@ -27,13 +26,7 @@ std::u16string DataRootFolder();
 // u"Wave\\TouchCancel.wav".
 std::u16string MapFolderFile(const std::u16string& relative);
 
-// ---- messages to other programs and registered messages
-
-// Posts the status broadcast (code, value) to other programs. For now it
-// writes the trace line "[SHELL] status %d %d" and tells an installed
-// observer; the inter-program link makes it real.
-void BroadcastStatus(int32_t code, int32_t value);
-void SetBroadcastStatusObserver(std::function<void(int32_t code, int32_t value)> observer);
+// ---- registered messages
 
 // The number of a registered window message by name (the window link's
 // numbering); 0 for an empty name.

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "shell/chapter_manager.h"
+#include "shell/external_link.h"
 #include "shell/shell_services.h"
 
 StartBoardChapter::StartBoardChapter(int32_t chapterId, int32_t leaveEvent, bool withButton)

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "foundation/debug_trace.h"
 #include "foundation/system_settings.h"
 #include "platform/clock.h"
 #include "screens/traffic/start_notice.h"
@@ -380,9 +381,13 @@ TEST_F(ChapterManagerTest, EveryStartModeReachesTheMapThroughTheQueue) {
     platform::FakeClock clock(10000);
     platform::SetClock(&clock);
     int closedBroadcasts = 0;
-    SetBroadcastStatusObserver([&](int32_t code, int32_t value) {
-        if (code == kStatusStartNoticeClosed && value == 0) ++closedBroadcasts;
-    });
+    const int traceLevel = GetDebugTraceLevel();
+    SetDebugTraceLevel(3);
+    SetDebugTraceSink(
+        [&](std::string_view line) {
+            if (line == "[SHELL] status 13 0\n") ++closedBroadcasts;
+        },
+        false);
     for (Mode mode : {Mode::kNormal, Mode::kDemo, Mode::kDemo2}) {
         SetMode(mode);
         ChapterFactory factory = RecordingFactory();
@@ -409,7 +414,8 @@ TEST_F(ChapterManagerTest, EveryStartModeReachesTheMapThroughTheQueue) {
             EXPECT_EQ(MainQueue::Instance().Size(), 0u);
         }
     }
-    SetBroadcastStatusObserver(nullptr);
+    SetDebugTraceSink({});
+    SetDebugTraceLevel(traceLevel);
     platform::SetClock(nullptr);
 }
 
