@@ -554,6 +554,11 @@ NvImageData* BoardHelper::LoadImageByName(const std::string& name) {
 
 NvImageData* BoardHelper::GetControlImage(int32_t id) { return StateImage(Control(id)); }
 
+DibImage565* BoardHelper::GetControlBitmap(int32_t id) {
+    NvImageData* image = StateImage(Control(id));
+    return image && image->bits ? &image->dib : nullptr;
+}
+
 int BoardHelper::FillControlImage(int32_t id, uint16_t colour) {
     NvImageData* image = OwnImage(Control(id));
     if (!image) return 0;

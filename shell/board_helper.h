@@ -10,6 +10,7 @@
 
 #include "uikit/board_manager.h"
 
+class DibImage565;
 class NvImageData;
 class NvImageRsc;
 class NvNode;
@@ -111,6 +112,8 @@ public:
     static void ReleaseImage(NvImageData* image);
     static NvImageData* LoadImageByName(const std::string& name);
     NvImageData* GetControlImage(int32_t id);
+    // The bitmap kept with the state-0 image; null when there is none.
+    DibImage565* GetControlBitmap(int32_t id);
     int FillControlImage(int32_t id, uint16_t colour);
     int SetControlImageFlags(int32_t id, uint32_t flags);
     int DrawDigit(int32_t id, NvImageData* strip, int digit);
