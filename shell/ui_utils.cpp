@@ -9,6 +9,7 @@
 #include "settings/course_current.h"
 #include "settings/module_gps.h"
 #include "shell/board_helper.h"
+#include "shell/chapter_manager.h"
 #include "uikit/board_manager.h"
 #include "uikit/message_box.h"
 
@@ -21,7 +22,12 @@ ChapterUiHooks& Hooks() {
     return hooks;
 }
 
-int CurrentChapterId() { return Hooks().currentChapterId ? Hooks().currentChapterId() : 0; }
+// The live chapter manager's current chapter unless a hook says otherwise.
+int CurrentChapterId() {
+    if (Hooks().currentChapterId) return Hooks().currentChapterId();
+    const ChapterManager* manager = ChapterManager::Current();
+    return manager ? manager->GetCurrentChapterId() : 0;
+}
 
 // The map screens: the box is fitted over the map and the frame hidden.
 bool IsMapChapter(int id) {
@@ -57,6 +63,7 @@ void SetChapterUiHooks(ChapterUiHooks hooks) { Hooks() = std::move(hooks); }
 
 void PostChapterEventFromUi(int event) {
     if (Hooks().postChapterEvent) Hooks().postChapterEvent(event);
+    else ChapterManager::PostChapterEvent(event);
 }
 
 int32_t MessageBoxScriptForChapter(int chapterId, int* style) {

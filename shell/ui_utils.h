@@ -30,16 +30,17 @@ uint32_t ShowChapterMessageBoxById(int type, int textId, int timeoutMs);
 // The control script of the box for a chapter (1306, 1326 or 779) and its style.
 int32_t MessageBoxScriptForChapter(int chapterId, int* style);
 
-// What the message box needs of the rest of the shell: the current chapter
-// id and the desktop frame's show switch. Unset, the chapter id is 0 and
-// the frame is left alone.
+// What these helpers need of the rest of the shell: the current chapter id
+// (unset: the live chapter manager's), the desktop frame's show switch
+// (unset: the frame is left alone) and the chapter event post (unset:
+// ChapterManager::PostChapterEvent). Tests and tools set them.
 struct ChapterUiHooks {
     std::function<int()> currentChapterId;
     std::function<void(int show)> showDesktopFrame;
     std::function<void(int event)> postChapterEvent;
 };
 void SetChapterUiHooks(ChapterUiHooks hooks);
-// Posts a chapter event through the hook (nothing without one).
+// Posts a chapter event (through the hook when one is set).
 void PostChapterEventFromUi(int event);
 
 // ---- icons and turn codes

@@ -13,6 +13,8 @@
 #include "settings/course_current.h"
 #include "settings/module_gps.h"
 #include "shell/board_helper.h"
+#include "shell/chapter_manager.h"
+#include "shell/main_queue.h"
 #include "shell/ui_utils.h"
 #include "tests/uikit/golden_png.h"
 
@@ -313,6 +315,32 @@ TEST_F(ChapterMessageBoxTest, Box1306OverABoardGolden) {
               0x2000u);
     EXPECT_GE(differ, 0) << "golden missing";
     EXPECT_LE(differ, 800 * 480 / 500);  // 0.2 % of the pixels (glyph edges)
+}
+
+TEST_F(ChapterMessageBoxTest, WithoutHooksTheLiveChapterManagerDecides) {
+    SetChapterUiHooks({});
+    ChapterFactory none;
+    const ChapterTransition end[1] = {};
+    int32_t shownScript = 0;
+    m_source.onDispatch = [&](const NvMessage&) {
+        if (NvToolkit().messageBox) shownScript = NvToolkit().messageBox->m_controlId;
+    };
+    for (const auto& [chapter, script] : std::vector<std::pair<int32_t, int32_t>>{{31, 1306}, {95, 1326}, {40, 779}}) {
+        SCOPED_TRACE(chapter);
+        ChapterManager manager(end, chapter, &none);
+        m_source.m_script.clear();
+        m_source.Add(50, 0x113, 1026);
+        m_source.Add(50, kNvWmLButtonDown, 0, ButtonPoint(script, 4));
+        EXPECT_EQ(ShowChapterMessageBox(1, u"확인", 5000), 0x2000u);
+        EXPECT_EQ(shownScript, script);
+    }
+    // Chapter events go to the main queue.
+    MainQueue::Instance().Clear();
+    PostChapterEventFromUi(16);
+    MainMessage message;
+    ASSERT_TRUE(MainQueue::Instance().TryTake(message));
+    EXPECT_EQ(message.message, kWmChapterEvent);
+    EXPECT_EQ(message.wParam, 16u);
 }
 
 // ---- guidance panel mode
