@@ -6,10 +6,12 @@
 #include <numeric>
 
 #include "foundation/debug_trace.h"
+#include "mapdb/camera_file.h"
 #include "mapdb/mgr_map.h"
 #include "mapdb/road_network.h"
 #include "mapdb/service_map.h"
 #include "mapdb/small_readers.h"
+#include "platform/byte_cursor.h"
 #include "settings/module_svc.h"
 #include "settings/module_tpeg.h"
 
@@ -882,4 +884,59 @@ int CMneCollectData::BuildGuideRoute(GuideRoute* out) const {
     if (!out->pathPoints.Allocate(static_cast<int32_t>(d.shape.size()))) return 0;
     std::copy(d.shape.begin(), d.shape.end(), out->pathPoints.Data());
     return 1;
+}
+
+std::vector<SvcRouteCamera> ListRouteCameras(CMgrMap& map, const tagSVCROUTEDATA& d) {
+    std::vector<SvcRouteCamera> out;
+    const int n = static_cast<int>(d.linkIds.size());
+    if (n == 0 || d.shapeFirst.size() != static_cast<size_t>(n)) return out;
+    // The route's distance at each shape point.
+    std::vector<int32_t> along(d.shape.size(), 0);
+    for (size_t k = 1; k < d.shape.size(); ++k)
+        along[k] = along[k - 1] + static_cast<int32_t>(GetApproxDistance(d.shape[k - 1], d.shape[k]));
+    CMneCameraFileBase* files[2] = {map.Cameras(), map.SafeDrive()};
+    for (int i = 0; i < n; ++i) {
+        const int first = d.shapeFirst[i], last = d.shapeLast[i];
+        const MapPoint middle = d.shape[static_cast<size_t>((first + last) / 2)];
+        for (int f = 0; f < 2; ++f) {
+            if (!files[f]) continue;
+            const MneCameraResult* results = nullptr;
+            const int count = files[f]->GetCameras(middle, static_cast<uint32_t>(d.linkIds[i]), &results);
+            for (int r = 0; r < count && results; ++r) {
+                platform::ByteReader rec(results[r].record.data(), results[r].record.size());
+                SvcRouteCamera c;
+                c.linkIndex = i;
+                c.file = f + 1;
+                c.position.x = rec.I32();
+                c.position.y = rec.I32();
+                c.kind = rec.U8();
+                c.speedLimitKmh = rec.U16();
+                c.sectionLengthM = rec.U16() * 100;
+                // Where the camera lies on the link's part of the route.
+                int best = first;
+                double bestD = 1e300;
+                for (int k = first; k <= last; ++k) {
+                    const double dx = d.shape[static_cast<size_t>(k)].x - c.position.x;
+                    const double dy = d.shape[static_cast<size_t>(k)].y - c.position.y;
+                    if (dx * dx + dy * dy < bestD) bestD = dx * dx + dy * dy, best = k;
+                }
+                const MapPoint at = d.shape[static_cast<size_t>(best)];
+                int32_t distance = along[static_cast<size_t>(best)];
+                // Before or after the nearest shape point.
+                if (best > first && GetApproxDistance(d.shape[static_cast<size_t>(best - 1)], c.position) <
+                                        GetApproxDistance(d.shape[static_cast<size_t>(best - 1)], at))
+                    distance -= static_cast<int32_t>(GetApproxDistance(c.position, at));
+                else
+                    distance += static_cast<int32_t>(GetApproxDistance(c.position, at));
+                if ((i == 0 && best == first && distance <= 0) || (i == n - 1 && best == last && distance > along.back()))
+                    continue;  // behind the origin or past the goal
+                c.distanceM = std::max(0, distance);
+                out.push_back(c);
+            }
+            files[f]->ReleaseTiles();
+        }
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const SvcRouteCamera& a, const SvcRouteCamera& b) { return a.distanceM < b.distanceM; });
+    return out;
 }

@@ -148,6 +148,23 @@ std::vector<tagSVCROUTEPOINTIN> MakeRoutePoints(CMneRoadLineMapFile& lines, cons
                                                 const std::vector<int32_t>& legEnds,
                                                 const std::vector<MapPoint>& positions);
 
+// A camera on a gathered route, from the two camera map files.
+struct SvcRouteCamera {
+    int32_t linkIndex = 0;
+    int32_t distanceM = 0;      // from the origin along the route
+    int32_t kind = 0;
+    int32_t speedLimitKmh = 0;
+    int32_t sectionLengthM = 0; // section control: the section's length
+    int32_t file = 1;           // 1 the camera file, 2 the safe-drive file
+    MapPoint position{};
+};
+
+struct tagSVCROUTEDATA;
+// The cameras that apply to the route's links, in route order; those behind
+// the origin or past the goal are left out. The camera readers have no lock
+// of their own: call it on the thread that uses them (the guidance thread).
+std::vector<SvcRouteCamera> ListRouteCameras(CMgrMap& map, const tagSVCROUTEDATA& route);
+
 struct tagSVCROUTEDATA {
     // Per link, in driving order.
     std::vector<int32_t> linkIds, trafficIds, lengthM, cumLengthM, timeS, cumTimeS, turnCode, flags, highwayEntry,

@@ -6,8 +6,8 @@
 //
 // The first line sums the route up (length, time, toll totals, main roads);
 // then one line per guidance point: its distance from the origin, flags,
-// turn code and class, text, toll price and exit distance; then the route
-// points. Errors go to stderr with a non-zero exit.
+// turn code and class, text, toll price and exit distance; then the
+// cameras along the route and the route points. Errors go to stderr with a non-zero exit.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -153,6 +153,10 @@ int main(int argc, char** argv) {
                     p.linkIndex, d.linkIds[p.linkIndex], distance, p.flags, p.turnCode, TurnClassOf(p.turnCode),
                     Json(p.text).c_str(), p.tollPrice, p.exitDistanceM);
     }
+    for (const SvcRouteCamera& c : ListRouteCameras(*map, d))
+        std::printf("{\"point\":\"camera\",\"link\":%d,\"distance_m\":%d,\"kind\":%d,\"speed_limit\":%d,"
+                    "\"section_m\":%d,\"file\":%d}\n",
+                    c.linkIndex, c.distanceM, c.kind, c.speedLimitKmh, c.sectionLengthM, c.file);
     for (const tagSVCROUTEPOINT& p : d.routePoints)
         std::printf("{\"point\":\"route\",\"link\":%d,\"distance_m\":%d,\"code\":%d,\"text\":\"%s\"}\n", p.linkIndex,
                     p.measureM, p.code, Json(p.text).c_str());

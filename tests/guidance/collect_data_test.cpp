@@ -37,7 +37,8 @@ int32_t LengthM(int32_t id) {
     for (size_t i = 1; i < s.size(); ++i) m += static_cast<int32_t>(GetApproxDistance(s[i - 1], s[i]));
     return m;
 }
-// Every demo link is drawn with three points: the middle one is the bend.
+// Route points stand on the second shape point of their links (the bend of
+// a street, the first bend of the expressway).
 MapPoint Middle(int32_t id) { return Driven(id)[1]; }
 int32_t ToMiddleM(int32_t id) { return static_cast<int32_t>(GetApproxDistance(Driven(id)[0], Driven(id)[1])); }
 
@@ -316,6 +317,60 @@ TEST_F(CollectDataTest, LinkTimesAndTotalsByHand) {
     const int32_t oOff = ToMiddleM(41), gRest = LengthM(21) - ToMiddleM(21);
     EXPECT_EQ(d.totalLengthM, LengthM(41) + LengthM(43) + LengthM(21) - oOff - gRest);
     EXPECT_EQ(d.totalTimeS, e0 + e1 + e2 - e2 * gRest / LengthM(21) - e0 * oOff / LengthM(41));
+}
+
+// Driving the whole expressway eastwards passes the rest area, both speed
+// cameras and the section control from its start to its end camera.
+TEST_F(CollectDataTest, RestAreaAndCamerasAlongTheExpressway) {
+    const int32_t links[] = {41, 42};
+    const int32_t traffic[] = {41, 42};
+    tagSVCROUTEPOINTIN points[2];
+    points[0].position = Link(41).shape.front();
+    points[0].offsetM = 0;
+    points[1].linkIndex = 1;
+    points[1].position = Link(42).shape.back();
+    points[1].offsetM = LengthM(42);
+    ASSERT_EQ(collect.SetRoute(2, links, traffic, 2, points), 1);
+    ASSERT_EQ(collect.Gather(), 1);
+    const tagSVCROUTEDATA d = collect.Snapshot();
+    ASSERT_EQ(d.guidePoints.size(), 2u);
+    EXPECT_EQ(d.guidePoints[0].flags & GUIDE_REST, static_cast<uint32_t>(GUIDE_REST));
+    EXPECT_EQ(std::u16string(d.guidePoints[0].text), u"푸른휴게소");
+
+    // Distance along the expressway's shape to its k-th point.
+    const std::vector<MapPoint>& west = Link(41).shape;
+    const std::vector<MapPoint>& east = Link(42).shape;
+    auto alongWest = [&](size_t k) {
+        int32_t m = 0;
+        for (size_t i = 1; i <= k; ++i) m += static_cast<int32_t>(GetApproxDistance(west[i - 1], west[i]));
+        return m;
+    };
+    auto alongEast = [&](size_t k) {
+        int32_t m = LengthM(41);
+        for (size_t i = 1; i <= k; ++i) m += static_cast<int32_t>(GetApproxDistance(east[i - 1], east[i]));
+        return m;
+    };
+    const std::vector<SvcRouteCamera> cameras = ListRouteCameras(*CMgrMap::Instance(), d);
+    struct Want {
+        int link, kind, limit, sectionM;
+        int32_t distanceM;
+    };
+    const Want want[] = {
+        {0, 7, 100, writers::kDemoSectionLength100m * 100, alongWest(1)},  // section start
+        {0, 1, 100, 0, alongWest(3)},                                      // speed camera in the middle
+        {1, 1, 100, 0, alongEast(3)},
+        {1, 8, 100, writers::kDemoSectionLength100m * 100, alongEast(5)},  // section end
+    };
+    ASSERT_EQ(cameras.size(), std::size(want));
+    for (size_t k = 0; k < cameras.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(cameras[k].linkIndex, want[k].link);
+        EXPECT_EQ(cameras[k].kind, want[k].kind);
+        EXPECT_EQ(cameras[k].speedLimitKmh, want[k].limit);
+        EXPECT_EQ(cameras[k].sectionLengthM, want[k].sectionM);
+        EXPECT_EQ(cameras[k].distanceM, want[k].distanceM);
+        EXPECT_EQ(cameras[k].file, 1);
+    }
 }
 
 TEST_F(CollectDataTest, RefusedInputs) {

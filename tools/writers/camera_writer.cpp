@@ -24,12 +24,14 @@ void PutRecord(std::vector<uint8_t>& bytes, uint32_t offset, const CameraEntry& 
 
 }  // namespace
 
-std::array<uint8_t, 21> MakeCameraRecord(const MapPoint& where, uint8_t kind, uint16_t speedKmh) {
+std::array<uint8_t, 21> MakeCameraRecord(const MapPoint& where, uint8_t kind, uint16_t speedKmh,
+                                         uint16_t section100m) {
     platform::ByteWriter w;
     w.I32(where.x);
     w.I32(where.y);
     w.U8(kind);
     w.U16(speedKmh);
+    w.U16(section100m);
     w.Zeros(21 - w.Size());
     std::array<uint8_t, 21> out{};
     std::copy(w.Data().begin(), w.Data().end(), out.begin());
@@ -110,6 +112,31 @@ bool WriteDemoCameras(const std::string& root, std::string* error) {
                 e.record = MakeCameraRecord(mid, 1, limit);
                 e.links = {{id, 300}};  // metres ahead where the warning starts
                 speed.Add(mid, std::move(e));
+            }
+        }
+        // Section control along the expressway eastwards: the start camera
+        // (kind 7) near the west end of its western link, the end camera
+        // (kind 8) near the east end of its eastern link.
+        if (l.roadClass == 0) {
+            const bool west = l.crossingAtEnd == "별빛IC";
+            const MapPoint at = west ? l.shape[1] : l.shape[l.shape.size() - 2];
+            CameraEntry e;
+            e.key = l.number;
+            e.record = MakeCameraRecord(at, west ? 7 : 8, 100, kDemoSectionLength100m);
+            e.links = {{l.number, 300}};
+            speed.Add(at, std::move(e));
+        }
+        // A signal camera (kind 4) at the east end of the second street's
+        // first block, a bus-lane camera (kind 5) on the middle avenue's
+        // first block.
+        if (l.number == 5 || l.number == 29) {
+            const MapPoint at = l.number == 5 ? l.shape.back() : mid;
+            for (uint32_t id : {l.number, l.number | kReverseBit}) {
+                CameraEntry e;
+                e.key = id;
+                e.record = MakeCameraRecord(at, l.number == 5 ? 4 : 5, 50);
+                e.links = {{id, 200}};
+                speed.Add(at, std::move(e));
             }
         }
         // Safe-drive points (a school zone) on the westernmost avenue.

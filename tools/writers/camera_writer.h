@@ -37,8 +37,10 @@ struct CameraEntry {
 
 // The record layout of this writer's fixtures and demo data (the reader
 // keeps the 21 bytes as they are): i32 x, i32 y at 0 and 4, kind at 8,
-// u16 speed limit at 9, the link count at 17.
-std::array<uint8_t, 21> MakeCameraRecord(const MapPoint& where, uint8_t kind, uint16_t speedKmh);
+// u16 speed limit at 9, u16 section length in 100 m at 11 (section-control
+// cameras), the link count at 17.
+std::array<uint8_t, 21> MakeCameraRecord(const MapPoint& where, uint8_t kind, uint16_t speedKmh,
+                                         uint16_t section100m = 0);
 
 std::vector<uint8_t> BuildCameraBlock(const std::vector<CameraEntry>& listA, const std::vector<CameraEntry>& listB);
 

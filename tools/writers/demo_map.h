@@ -19,6 +19,14 @@
 //     1 in the low byte;
 //   - the expressway's eastern link passes the rest area "푸른휴게소":
 //     guidance reads it as the rest area's access road (kind 7);
+//   - cameras: a speed camera (kind 1) in the middle of every link of the
+//     main street and the expressway, both ways; section control along the
+//     expressway eastwards, from a start camera (kind 7) near the west end of
+//     its western link to an end camera (kind 8) near the east end of its
+//     eastern link (the section counted as kDemoSectionLength100m x 100 m); a
+//     signal camera (kind 4) where the second street's first block ends, a
+//     bus-lane camera (kind 5) on the middle avenue's first block, and a
+//     school zone (kind 2, in the safe-drive file) on the westmost avenue;
 //   - toll gate 1 has a fixed fare (vehicle classes 1 to 6: 1100, 1300, 1500,
 //     1800, 2100 and 900 won) and fares toward the gates beyond the district
 //     (gate 2: 2500 won upward; gate 3: no fare; gate 4: go on from gate 2). The westmost avenue runs through
@@ -59,6 +67,9 @@ inline uint8_t DemoNetworkLevel(uint8_t roadClass) {
 // The side road beside the main street (the last link) runs this far north
 // of the street's junctions between its bends.
 inline constexpr double kDemoSideRoadOffsetDeg = 0.000134;  // about 15 m north
+
+// The section-control length of the demo's expressway, in 100 m.
+inline constexpr uint16_t kDemoSectionLength100m = 60;
 
 // The district's links, numbered from 1 without gaps.
 const std::vector<DemoLink>& DemoLinks();
