@@ -14,6 +14,7 @@
 #include "mapdb/mgr_map.h"
 #include "mapdb/service_map.h"
 #include "platform/codepage.h"
+#include "settings/module_svc.h"
 #include "support/temp_dir.h"
 #include "tools/writers/demo_map.h"
 #include "tools/writers/route_data_writer.h"
@@ -371,6 +372,32 @@ TEST_F(CollectDataTest, RestAreaAndCamerasAlongTheExpressway) {
         EXPECT_EQ(cameras[k].distanceM, want[k].distanceM);
         EXPECT_EQ(cameras[k].file, 1);
     }
+}
+
+// The gathered tables handed to the guidance settings object as a
+// candidate route: link ids, cumulative distances and times where the
+// drive screens read them, the guidance points and the route's shape.
+TEST_F(CollectDataTest, HandedToTheGuidanceSettings) {
+    ASSERT_EQ(Gather(kRoutes[1]), 1);
+    const tagSVCROUTEDATA d = collect.Snapshot();
+    GuideRoute route;
+    ASSERT_EQ(collect.BuildGuideRoute(&route), 1);
+    CMgrConfigModuleSVC* svc = CMgrConfigModuleSVC::Instance();
+    GuideRoutePoint none[1];
+    ASSERT_EQ(svc->SetSlotRoute(2, std::move(route), none, 0), 1);
+    MgrLock hold(*svc->GetLock());
+    GuideRoute* slot = svc->SlotRoute(2);
+    ASSERT_NE(slot, nullptr);
+    ASSERT_EQ(slot->linkCount, static_cast<int32_t>(d.linkIds.size()));
+    for (int32_t i = 0; i < slot->linkCount; ++i) {
+        EXPECT_EQ(slot->arrays[kGuideArrayLinkId][i], d.linkIds[static_cast<size_t>(i)]);
+        EXPECT_EQ(slot->arrays[kGuideArrayDistanceM][i], d.cumLengthM[static_cast<size_t>(i)]);
+        EXPECT_EQ(slot->arrays[kGuideArrayTimeS][i], d.cumTimeS[static_cast<size_t>(i)]);
+    }
+    ASSERT_EQ(slot->guidePoints.Count(), static_cast<int32_t>(d.guidePoints.size()));
+    EXPECT_EQ(slot->guidePoints[0].guideType, 13);
+    EXPECT_EQ(slot->guidePoints[0].linkIndex, 1);
+    EXPECT_EQ(slot->pathPoints.Count(), static_cast<int32_t>(d.shape.size()));
 }
 
 TEST_F(CollectDataTest, RefusedInputs) {
