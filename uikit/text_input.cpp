@@ -270,7 +270,16 @@ void NvTextInput::StepFinal(KeyClass cls, char16_t ch) {
         m_initial = taken;
         m_vowel = ch;
         m_state = kComposeVowel;
-        Compose();
+        if (!Compose()) {
+            // The moved consonant and the vowel make no syllable (ㅆ + ㅑ):
+            // the consonant is committed alone and the vowel starts a
+            // character of its own, as after a lone initial.
+            m_vowel = 0;
+            m_state = kComposeInitial;
+            Compose();
+            Commit();
+            StartVowel(ch);
+        }
         break;
     }
     case KeyClass::kBackspace:
@@ -399,8 +408,10 @@ const char16_t* NvTextInput::GetDisplayText() {
     return m_display;
 }
 
+// The caret index an edit field shows: the caret counts the character being
+// composed at it.
 int32_t NvTextInput::GetLength() const {
-    return m_length + (m_state != kComposeNone && m_composed != 0 ? 1 : 0);
+    return m_caret + (m_state != kComposeNone && m_composed != 0 ? 1 : 0);
 }
 
 void NvTextInput::SetText(const char16_t* text) {

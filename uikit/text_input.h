@@ -51,7 +51,8 @@ public:
     // caret; valid until the next call on this input.
     const char16_t* GetDisplayText();
     const char16_t* GetBuffer() const { return m_text; }
-    // Characters shown: the committed ones, plus one while composing.
+    // The characters up to and with the caret: the caret position, plus one
+    // while a character is being composed at it (the edit field's caret index).
     int32_t GetLength() const;
     int32_t GetCaretPos() const { return m_caret; }
     int32_t GetState() const { return m_state; }

@@ -70,6 +70,8 @@ TEST(TextInputTest, KeySequencesComposeAndCommitAsWorkedByHand) {
         {"then committed text", u"ㄱㅏㄴㅏ\b\b\b", u"", u""},
         {"backspace on a waiting digit", u"ㄱㅏ1\b", u"가", u"가"},
         {"backspace on an empty text", u"\b\b", u"", u""},
+        {"backspace from a lone vowel, then committed text", u"ㄱㅏㅏ\b\b", u"", u""},
+        {"a moved final without a syllable keeps both keys", u"ㅇㅏㅆㅑ", u"아ㅆ", u"아ㅆㅑ"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -128,13 +130,16 @@ TEST(TextInputTest, CaretIsHeldToTheTextAndTypingLandsAtIt) {
     EXPECT_EQ(input.GetCaretPos(), 2);
 
     input.SetCaretPos(1);
+    EXPECT_EQ(input.GetLength(), 1) << "the caret index, not the text's length";
     Type(input, u"ㄴ");
-    EXPECT_EQ(input.GetLength(), 3);   // committed 2 plus the one composing
+    EXPECT_EQ(input.GetLength(), 2) << "the caret counts the character composed at it";
     Type(input, u"ㅏ");
     EXPECT_EQ(U8(input.GetDisplayText()), "가나다");
+    EXPECT_EQ(input.GetLength(), 2);
     Type(input, u"1");
     EXPECT_EQ(U8(input.GetBuffer()), "가나다");
     EXPECT_EQ(input.GetCaretPos(), 2);
+    EXPECT_EQ(input.GetLength(), 3);
 
     // A caret past the end is held to the end, so nothing typed is lost. The
     // "1" still waiting at the caret is dropped with the move, not committed.
@@ -184,6 +189,45 @@ TEST(TextInputTest, KeyIndexFromCharacter) {
         SCOPED_TRACE(static_cast<int>(c.ch));
         EXPECT_EQ(NvKeyIndexFromChar(c.ch, c.numeric), c.index);
     }
+}
+
+bool AllSyllablesInKsX1001(std::u16string_view text);
+
+// A vowel after a final moves the final on as the next initial. Where the
+// two make no syllable of the code page (ㅆ + ㅑ, ㄲ + ㅒ, ...) neither key is
+// lost: the consonant is committed alone and the vowel waits on its own.
+// Every consonant key after 아 with every vowel key; whether a syllable
+// exists is judged by iconv's EUC-KR table.
+TEST(TextInputTest, AVowelAfterAnyFinalKeepsEveryKey) {
+    const std::u16string consonants = u"ㄱㄴㄷㄹㅁㅂㅅㅇㅈㅊㅋㅌㅍㅎㄲㄸㅃㅆㅉ";
+    const std::u16string vowels = u"ㅏㅓㅗㅜㅑㅕㅛㅠㅡㅣㅐㅒㅔㅖ";
+    const std::u16string initials = u"ㄱㄲㄴㄷㄸㄹㅁㅂㅃㅅㅆㅇㅈㅉㅊㅋㅌㅍㅎ";
+    int split = 0;
+    for (char16_t c : consonants) {
+        for (size_t v = 0; v < vowels.size(); ++v) {
+            NvTextInput input;
+            Type(input, u"ㅇㅏ");
+            input.PressKey(KeyOf(c));
+            if (v < 10) {
+                input.PressKey(KeyOf(vowels[v]));
+            } else {
+                input.PressKey(77 + static_cast<int>(v - 10));   // the direct keys ㅐ ㅒ ㅔ ㅖ
+            }
+            const auto syllable = static_cast<char16_t>(0xAC00 + initials.find(c) * 588 + (vowels[v] - u'ㅏ') * 28);
+            std::u16string expected = u"아";
+            if (AllSyllablesInKsX1001(std::u16string(1, syllable))) {
+                expected += syllable;
+            } else {
+                expected += c;
+                expected += vowels[v];
+                ++split;
+            }
+            SCOPED_TRACE(U8(std::u16string{u'ㅇ', u'ㅏ', c, vowels[v]}));
+            EXPECT_EQ(U8(input.GetDisplayText()), U8(expected));
+            EXPECT_EQ(input.GetLength(), static_cast<int32_t>(expected.size()));
+        }
+    }
+    EXPECT_GE(split, 16);
 }
 
 // ---- libhangul as an oracle ------------------------------------------------
