@@ -475,7 +475,7 @@ void NvBoardManager::UpdateFrame(uint32_t tick) {
             }
             const bool timedOut = e.level != 0 ? (levelExpired && e.state == kNvPopupTimed) : expired(e);
             if (timedOut || e.state == kNvPopupCloseRequested) e.state = kNvPopupClosing;
-            c->NvNode::Update(tick, 0, 0);
+            c->Update(tick, 0, 0);
         }
     }
     if (m_board) m_board->Update(tick, 0, 0);
@@ -509,13 +509,13 @@ void NvBoardManager::DrawFrame(bool full, bool present) {
         t.messageBox->Draw(1, true);
     }
     if (t.sceneProc) t.sceneProc->AfterMessageBox();
-    // The level overlay goes over everything the frame shows.
-    if (t.overlayKind != kNvOverlayNone) DrawLevelOverlay();
     if (present) {
         if (t.sceneProc) t.sceneProc->BeforePresent();
         NvPresent(t.screen.x, t.screen.y, t.screen.width, t.screen.height, 0, 0);
         if (t.sceneProc) t.sceneProc->AfterPresent();
     }
+    // The level overlay goes on the window over everything the frame shows.
+    if (t.overlayKind != kNvOverlayNone) DrawLevelOverlay();
 }
 
 void NvBoardManager::SetOverlayImage(int index, std::unique_ptr<NvImageData> image) {
@@ -524,28 +524,45 @@ void NvBoardManager::SetOverlayImage(int index, std::unique_ptr<NvImageData> ima
 
 int NvBoardManager::DrawLevelOverlay() {
     const NvToolkitState& t = NvToolkit();
-    NvImageData* back = NvBackBuffer();
+    NvRect region;
+    const int level = DrawLevelOverlayInto(nullptr, &region);
+    if (level < 0 || region.width <= 0 || region.height <= 0) return level;
+    NvPresentOver(t.screen.x, t.screen.y, region.width, region.height, region.x, region.y,
+                  [&](const NvPixels& dst) { DrawLevelOverlayInto(&dst, nullptr); });
+    return level;
+}
+
+int NvBoardManager::DrawLevelOverlayInto(const NvPixels* dst, NvRect* region) {
+    const NvToolkitState& t = NvToolkit();
     const int kind = t.overlayKind;
-    if (!back || kind < 1 || kind > 5) return -1;
-    const NvPixels dst = NvPixelsOf(back);
+    if (!NvBackBuffer() || kind < 1 || kind > 5) return -1;
     const OverlayPlace& at = m_overlayPlace[kind];
+    int32_t left = INT32_MAX, top = INT32_MAX, right = INT32_MIN, bottom = INT32_MIN;
     auto keyed = [&](NvImageData* image, int32_t x, int32_t y, int32_t w, int32_t h, int32_t sx, int32_t sy) {
         // Bitmaps nobody filled are passed over.
-        if (image) NvTransparentBlit(dst, x, y, w, h, image, sx, sy, w, h, 0xFF00FF);
+        if (!image) return;
+        if (dst) NvTransparentBlit(*dst, x, y, w, h, image, sx, sy, w, h, 0xFF00FF);
+        left = std::min(left, x), top = std::min(top, y);
+        right = std::max(right, x + w), bottom = std::max(bottom, y + h);
     };
+    int level = 0;
     if (kind == kNvOverlayMute || kind == kNvOverlayMuteHalf) {
         NvImageData* mute = m_overlay[2].get();
         if (mute) keyed(mute, at.x, at.y, mute->width, mute->height, 0, 0);
-        return 0;
+    } else {
+        NvImageData* frame = m_overlay[kind == kNvOverlayBrightness ? 1 : (kind == kNvOverlayVolumeHalf ? 5 : 0)].get();
+        if (frame) keyed(frame, at.x, at.y, frame->width, frame->height, 0, 0);
+        level = std::clamp(kind == kNvOverlayBrightness ? t.brightnessLevel : t.volumeLevel, 0, 15);
+        const NvRect* cells = m_cells[kind == kNvOverlayVolumeHalf ? 1 : 0];
+        for (int i = 0; i < 15; ++i) {
+            NvImageData* strip = m_overlay[i < level ? 3 : 4].get();
+            const NvRect& r = cells[i];
+            keyed(strip, r.x, r.y, r.width, r.height, r.x - at.x, r.y - at.y);
+        }
     }
-    NvImageData* frame = m_overlay[kind == kNvOverlayBrightness ? 1 : (kind == kNvOverlayVolumeHalf ? 5 : 0)].get();
-    if (frame) keyed(frame, at.x, at.y, frame->width, frame->height, 0, 0);
-    const int level = std::clamp(kind == kNvOverlayBrightness ? t.brightnessLevel : t.volumeLevel, 0, 15);
-    const NvRect* cells = m_cells[kind == kNvOverlayVolumeHalf ? 1 : 0];
-    for (int i = 0; i < 15; ++i) {
-        NvImageData* strip = m_overlay[i < level ? 3 : 4].get();
-        const NvRect& r = cells[i];
-        keyed(strip, r.x, r.y, r.width, r.height, r.x - at.x, r.y - at.y);
+    if (region) {
+        *region = NvRect{};
+        if (right > left && bottom > top) *region = NvRect{left, right - left, top, bottom - top};
     }
     return level;
 }

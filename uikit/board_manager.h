@@ -13,6 +13,8 @@
 #include "uikit/presenter.h"
 #include "uikit/ui_script.h"
 
+struct NvPixels;
+
 class NvBoard : public NvControl {
 public:
     explicit NvBoard(int32_t boardId) : m_boardId(boardId) { m_kind = 0; }
@@ -135,8 +137,10 @@ public:
     };
     OverlayPlace m_overlayPlace[6];   // by overlay kind
     NvRect m_cells[2][15];            // cell rectangles per style (kinds 1, 2 / kind 4)
-    // Draws the overlay into the back buffer (the window's copy). The
-    // number of lit cells drawn, -1 when nothing was drawn.
+    // Draws the overlay on the window, over what was presented last, and
+    // leaves the back buffer as it was: the overlay goes with the next
+    // present once it is switched off. The number of lit cells drawn, -1
+    // when nothing was drawn.
     int DrawLevelOverlay();
 
     NvUiScript* Script() const { return m_script.get(); }
@@ -145,6 +149,9 @@ public:
     const NvCtrlEvent& LastEvent() const { return m_event; }
 
 private:
+    // The overlay of the current kind into dst; its bounds in region.
+    int DrawLevelOverlayInto(const NvPixels* dst, NvRect* region);
+
     std::unique_ptr<NvBoard> m_board;
     NvPopupController m_popups;
     NvMouseFocus m_focus;

@@ -159,6 +159,34 @@ bool NvRotate565(int mode, const uint8_t* src, int32_t w, int32_t h, int32_t src
     return true;
 }
 
+namespace {
+
+// image to the window at (x, y), width x height from (srcX, srcY), through
+// the rotation mode (a turned screen shows the whole image).
+int PresentImage(NvRenderer& r, NvImageData& image, int32_t x, int32_t y, int32_t width, int32_t height,
+                 int32_t srcX, int32_t srcY) {
+    const int32_t ux = static_cast<uint16_t>(x), uy = static_cast<uint16_t>(y);
+    int32_t uw = static_cast<uint16_t>(width), uh = static_cast<uint16_t>(height);
+    const int32_t usx = static_cast<uint16_t>(srcX), usy = static_cast<uint16_t>(srcY);
+    const int32_t W = image.width, H = image.height;
+    if (r.m_rotation == 0) {
+        uw = std::min(uw, W - usx);
+        uh = std::min(uh, H - usy);
+        if (uw <= 0 || uh <= 0) return 0;
+        const uint8_t* bottom = image.bits + static_cast<size_t>(H - usy - uh) * image.stride + usx * 2;
+        return r.m_window->Present(bottom, uw, uh, image.stride, ux, uy) ? 1 : 0;
+    }
+    if (r.m_rotation > 3 || r.m_rotated.Empty()) return 0;
+    NvRotate565(r.m_rotation, image.bits, W, H, image.stride, r.m_rotated.Bits(), r.m_rotated.Stride());
+    // Modes 1 and 3 swap the width and the height of the copy.
+    return r.m_window->Present(r.m_rotated.Bits(), r.m_rotated.Width(), r.m_rotated.Height(), r.m_rotated.Stride(),
+                               ux, uy)
+               ? 1
+               : 0;
+}
+
+}  // namespace
+
 int NvPresent(int32_t x, int32_t y, int32_t width, int32_t height, int32_t srcX, int32_t srcY) {
     if (!g_renderer || !g_renderer->m_back || !g_renderer->m_window) return 0;
     NvRenderer& r = *g_renderer;
@@ -166,25 +194,28 @@ int NvPresent(int32_t x, int32_t y, int32_t width, int32_t height, int32_t srcX,
         BackCanvas canvas(r.m_back.get());
         CMgrDevLog::Instance().DrawStatus(&canvas);
     }
-    const int32_t ux = static_cast<uint16_t>(x), uy = static_cast<uint16_t>(y);
-    int32_t uw = static_cast<uint16_t>(width), uh = static_cast<uint16_t>(height);
-    const int32_t usx = static_cast<uint16_t>(srcX), usy = static_cast<uint16_t>(srcY);
+    return PresentImage(r, *r.m_back, x, y, width, height, srcX, srcY);
+}
+
+int NvPresentOver(int32_t x, int32_t y, int32_t width, int32_t height, int32_t srcX, int32_t srcY,
+                  const std::function<void(const NvPixels&)>& draw) {
+    if (!g_renderer || !g_renderer->m_back || !g_renderer->m_window || !draw) return 0;
+    NvRenderer& r = *g_renderer;
     NvImageData& back = *r.m_back;
-    const int32_t W = back.width, H = back.height;
-    if (r.m_rotation == 0) {
-        uw = std::min(uw, W - usx);
-        uh = std::min(uh, H - usy);
-        if (uw <= 0 || uh <= 0) return 0;
-        const uint8_t* bottom = back.bits + static_cast<size_t>(H - usy - uh) * back.stride + usx * 2;
-        return r.m_window->Present(bottom, uw, uh, back.stride, ux, uy) ? 1 : 0;
+    if (!r.m_over || r.m_over->width != back.width || r.m_over->height != back.height) {
+        auto fresh = std::make_unique<NvImageData>();
+        if (!fresh->CreateDib(back.width, back.height, false)) return 0;
+        r.m_over = std::move(fresh);
     }
-    if (r.m_rotation > 3 || r.m_rotated.Empty()) return 0;
-    NvRotate565(r.m_rotation, back.bits, W, H, back.stride, r.m_rotated.Bits(), r.m_rotated.Stride());
-    // Modes 1 and 3 swap the width and the height of the copy.
-    return r.m_window->Present(r.m_rotated.Bits(), r.m_rotated.Width(), r.m_rotated.Height(), r.m_rotated.Stride(),
-                               ux, uy)
-               ? 1
-               : 0;
+    NvImageData& over = *r.m_over;
+    std::memcpy(over.bits, back.bits, static_cast<size_t>(back.stride) * static_cast<size_t>(back.height));
+    draw(NvPixelsOf(&over));
+    if (r.m_rotation != 0) return PresentImage(r, over, x, y, over.width, over.height, 0, 0);
+    // The part asked for, held to the image.
+    const int32_t left = std::max(srcX, 0), top = std::max(srcY, 0);
+    const int32_t right = std::min(srcX + width, over.width), bottom = std::min(srcY + height, over.height);
+    if (right <= left || bottom <= top) return 0;
+    return PresentImage(r, over, x + left, y + top, right - left, bottom - top, left, top);
 }
 
 // ---------------------------------------------------------------- memory copies

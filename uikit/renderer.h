@@ -9,12 +9,15 @@
 // Every copy clips its region against both surfaces in both axes, so no
 // region can write outside either image.
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "render/dib_image.h"
 #include "uikit/image_resource.h"
 #include "uikit/nv_rsc_object.h"
 #include "uikit/presenter.h"
+
+struct NvPixels;
 
 class NvRenderer : public NvObject {
 public:
@@ -31,6 +34,7 @@ public:
     DibImage565 m_rotated;                   // modes 1..3
     NvImageRsc* m_backgroundLayer = nullptr; // not owned
     std::unique_ptr<NvImageData> m_blank;    // the blank screen image
+    std::unique_ptr<NvImageData> m_over;     // the back buffer with a window overlay
 };
 
 // Makes the process's renderer over window (null window: null). With the
@@ -52,6 +56,12 @@ bool NvCreateDIB565(int32_t width, int32_t height, DibImage565& out);
 // Back buffer to the window at (x, y), width x height from (srcX, srcY),
 // through the rotation mode. The developer overlay is drawn first.
 int NvPresent(int32_t x, int32_t y, int32_t width, int32_t height, int32_t srcX, int32_t srcY);
+// Draws on the window, not into the back buffer: draw paints over a copy of
+// the back buffer, and the part (srcX, srcY, width, height) of that copy is
+// shown at (x + srcX, y + srcY) of the window (all of it when the screen is
+// turned). What is drawn stays on the window until the next present over it.
+int NvPresentOver(int32_t x, int32_t y, int32_t width, int32_t height, int32_t srcX, int32_t srcY,
+                  const std::function<void(const NvPixels&)>& draw);
 
 // The rotations on raw surfaces (exposed for tests and the benchmark):
 // src is w x h with srcStride bytes per row; dst must be h x w (modes 1, 3)

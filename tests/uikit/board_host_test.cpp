@@ -229,6 +229,24 @@ TEST_F(BoardHostTest, PopupOverABoardWithTheLevelOverlay) {
     EXPECT_EQ(m_window->Frame().Pixel(231, 400), NvColorToPixel(0x101010));
     EXPECT_EQ(m_window->Frame().Pixel(245, 420), NvColorToPixel(0x003F00));  // cell 0 lit
     EXPECT_EQ(m_window->Frame().Pixel(245 + 5 * 22, 420), NvColorToPixel(0x0F1F0F));  // cell 5 unlit
+    // The overlay is on the window only: the back buffer under it keeps the
+    // frame's own pixels.
+    const NvPixels back = NvPixelsOf(NvBackBuffer());
+    const auto backPixel = [&](int32_t x, int32_t y) {
+        return reinterpret_cast<const uint16_t*>(back.bits + static_cast<size_t>(back.height - 1 - y) * back.stride)[x];
+    };
+    EXPECT_NE(backPixel(245, 420), NvColorToPixel(0x003F00));
+    EXPECT_NE(backPixel(231, 400), NvColorToPixel(0x101010));
+    // A full frame draws the board over everything and the open popup again.
+    m_host->DrawFrame(true, true);
+    EXPECT_EQ(uitest::CompareGolden(m_window->Frame(), "board1_popup_overlay"), differ);
+
+    // Switched off, the overlay goes with the next present, full or not.
+    NvToolkit().overlayKind = kNvOverlayNone;
+    m_host->DrawFrame(false, true);
+    EXPECT_EQ(m_window->Frame().Pixel(245, 420), backPixel(245, 420));
+    EXPECT_NE(m_window->Frame().Pixel(245, 420), NvColorToPixel(0x003F00));
+    NvToolkit().overlayKind = kNvOverlayVolume;
 
     // The level is clamped to 0..15; a bitmap nobody filled is passed over.
     NvToolkit().volumeLevel = 20;
@@ -238,6 +256,30 @@ TEST_F(BoardHostTest, PopupOverABoardWithTheLevelOverlay) {
     NvToolkit().overlayKind = kNvOverlayBrightness;  // no brightness frame set
     EXPECT_EQ(m_host->DrawLevelOverlay(), 0);
     NvToolkit().overlayKind = kNvOverlayNone;
+}
+
+// A control that counts its own updates, as an animated popup steps its
+// frames in its own update.
+int g_updates = 0;
+class Counting : public Answering<NvControl> {
+public:
+    void Update(uint32_t tick, uint32_t arg, uint32_t flags) override {
+        ++g_updates;
+        NvControl::Update(tick, arg, flags);
+    }
+};
+
+TEST_F(BoardHostTest, OpenPopupsGetTheirOwnUpdate) {
+    Start();
+    NvRegisterControlKind(kUiKindDynamicPanel, [](const tagUISCRIPT_CONTROL&) -> NvControl* { return new Counting(); });
+    ASSERT_EQ(m_host->LoadBoard(1), 1);
+    g_updates = 0;
+    m_host->UpdateFrame(1000);
+    EXPECT_EQ(g_updates, 0) << "a closed popup is not updated";
+    ASSERT_EQ(NvShowPopup(m_host->GetControl(kGalleryDynPanel), 0, kNvNoTimeout, 0, 0), 1);
+    m_host->UpdateFrame(1150);
+    m_host->UpdateFrame(1300);
+    EXPECT_EQ(g_updates, 2);
 }
 
 // One step of an input table: a touch or a frame update at a tick, and what
@@ -250,6 +292,7 @@ struct Step {
     int32_t eventLayout;
     int panelState, dynState;
     std::vector<uint32_t> closed;
+    int highestLevel = -1;   // the highest open level after the step (-1: not checked)
 };
 
 struct Scenario {
@@ -290,6 +333,15 @@ TEST_F(BoardHostTest, InputTables) {
         {"level-1 group close",
          {{kGalleryPanel, 0, kNvNoTimeout, 0, 1}, {kGalleryDynPanel, 0, kNvNoTimeout, 0, 2}},
          {{1100, Step::kCloseLevel, 0, 0, 0, 0, 0, {kGalleryPanel, kGalleryDynPanel}}}},
+        {"a levelled popup waits for its group's time-out",
+         {{kGalleryPanel, 0, 9000, 0, 1}, {kGalleryDynPanel, 0, 2000, 0, 2}},
+         {{3001, Step::kUpdate, 0, 0, 0, 3, 3, {}},
+          {10001, Step::kUpdate, 0, 0, 0, 1, 1, {}},
+          {10100, Step::kUpdate, 0, 0, 0, 0, 0, {kGalleryPanel, kGalleryDynPanel}}}},
+        {"a touch in a popup of a lower level lowers the open level",
+         {{kGalleryDynPanel, 0, kNvNoTimeout, 0, 1}, {kGalleryPanel, 0, kNvNoTimeout, 0, 3}},
+         {{1050, Step::kUpdate, 0, 0, 0, 2, 2, {}, 3},
+          {1100, Step::kTouch, 350, 250, kGalleryPanel, 2, 2, {}, 1}}},
         {"level-1 time-out closes the group",
          {{kGalleryPanel, 0, 2000, 0, 1}, {kGalleryDynPanel, 0, 9000, 0, 2}},
          {{3001, Step::kUpdate, 0, 0, 0, 1, 1, {}},
@@ -321,6 +373,9 @@ TEST_F(BoardHostTest, InputTables) {
             for (const NvMessage& m : Posted())
                 if (m.message == kNvWmPopupClosed) closed.push_back(m.wParam);
             EXPECT_EQ(closed, step.closed);
+            if (step.highestLevel >= 0) {
+                EXPECT_EQ(m_host->Popups().HighestLevel(), step.highestLevel);
+            }
         }
         // Whatever closed them, an empty table has no open level.
         if (m_host->Popups().Count() == 0) {
