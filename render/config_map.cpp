@@ -38,7 +38,10 @@ bool InRange(uint8_t low, uint8_t high, int level) { return low <= level && leve
 
 MapStyleSetup MapStyleSetupFromSettings(int eMapColor, int eMapFontType, int eMapFontSize) {
     MapStyleSetup s;
-    s.colourMode = std::clamp(eMapColor - 1, 0, 2);
+    // A stored value above the three modes means the first; a stored 0
+    // must not become mode -1.
+    s.colourMode = eMapColor - 1;
+    if (s.colourMode < 0 || s.colourMode > 2) s.colourMode = 0;
     s.faceSet = eMapFontType - 1;
     if (s.faceSet < 0 || s.faceSet > 2) s.faceSet = 0;
     s.sizeClass = eMapFontSize - 1;
@@ -765,6 +768,11 @@ int NcConfigMap::GetNamedLandmarkImage(int index, StyleSymbol* out) const {
     if (!m_manager.GetLandmarkImage(index, &out->image, &out->hold)) return 0;
     LandmarkSizes(landmarks[static_cast<size_t>(index)], out);
     return 1;
+}
+
+int NcConfigMap::GetLandmarkImage(int index, StyleSymbol* out) const {
+    const int named = m_manager.LandmarkCount() - m_manager.UnnamedLandmarkCount();
+    return index < named ? GetNamedLandmarkImage(index, out) : GetUnnamedLandmarkImage(index - named, out);
 }
 
 int NcConfigMap::GetUnnamedLandmarkImage(int index, StyleSymbol* out) const {

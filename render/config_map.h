@@ -31,9 +31,9 @@ struct MapStyleSetup {
     int faceSet = 0;      // 0-2
     int sizeClass = 1;    // 0-2
 };
-// Colour mode: the setting minus one, clamped to 0..2 at both ends (a
-// stored 0 must not become mode -1); face set outside 0-2 becomes 0; size
-// class outside 0-2 becomes 1.
+// Colour mode: the setting minus one, 0 when outside 0-2 (a stored 0 must
+// not become mode -1); face set outside 0-2 becomes 0; size class outside
+// 0-2 becomes 1.
 MapStyleSetup MapStyleSetupFromSettings(int eMapColor, int eMapFontType, int eMapFontSize);
 
 // What GetSymbolClassAttributes fills, in this order.
@@ -171,6 +171,9 @@ public:
     // a, b, c, d: attribute 1, attribute 0, attribute 0 / 2, attribute 1 / 2.
     int GetNamedLandmarkImage(int index, StyleSymbol* out) const;
     int GetUnnamedLandmarkImage(int index, StyleSymbol* out) const;
+    // The image of landmark index of the whole list: named ones (first)
+    // through the cache, unnamed ones through the single slot.
+    int GetLandmarkImage(int index, StyleSymbol* out) const;
 
 private:
     const StyleClassItem* PickClassItem(const StyleClassHead& head, int lineOnly, int anyLevel) const;

@@ -488,7 +488,10 @@ int CMneDrawMap::DrawFrame(MneDrawRequest& request) {
     const int screen = r.screenIndex;
     if (mode == 8) r.scaleStep = 12;
     const int32_t W = r.viewWidth, H = r.viewHeight;
-    if (mode != 5 && !m_inputs.guidanceActive) m_lookAhead = LookAheadState{};
+    // The look-ahead pair is forgotten without guidance (outside the
+    // look-ahead view) and whenever the guidance moved to another section.
+    if ((mode != 5 && !m_inputs.guidanceActive) || m_inputs.currentSection != m_lookAhead.section)
+        m_lookAhead = LookAheadState{};
 
     // Level: step 0 keeps the screen's current level.
     m_level = r.scaleStep == 0 ? m_screenLevel[screen] : ScaleLevelFromStep(r.scaleStep);

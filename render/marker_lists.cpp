@@ -52,7 +52,7 @@ int CMneDrawMap::DrawPlacedPois() {
             const ScreenPoint corner{r.symbolRect.left, r.symbolRect.top};
             if (r.groupType == kMneLandmarkGroupType) {
                 StyleSymbol image;
-                if (m_style.GetNamedLandmarkImage(r.classIndex, &image))
+                if (m_style.GetLandmarkImage(r.classIndex, &image))
                     BlitSymbol(image.image, corner, image.b, image.a, 0, 0, grey);
                 if (r.kind != kPlaceSymbolOnly)
                     DrawOutlinedText(r.name, nameLength, r.textRect, r.fontSizeClass, 0, grey);

@@ -372,13 +372,26 @@ int CMneDrawMap::ReplaceCachedPoi(int /*level*/, int cacheIndex, const MnePoiCac
 
 void CMneDrawMap::PassPoi(uint32_t mask) {
     const int cacheOfGroup[3][2] = {{0, 15}, {1, 13}, {2, 14}};
-    ForEachTileBlock(kPoi, [&](const VisibleTile&, const uint8_t* block, uint32_t size) {
-        for (const auto& [cache, type] : cacheOfGroup) PlacePoiNames(m_level, block, size, mask, cache, type);
-    });
-    if (m_level > 15)
-        ForEachTileBlock(kJibunPoi, [&](const VisibleTile&, const uint8_t* block, uint32_t size) {
-            PlaceLotNumbers(m_level, block, size, mask, 1, kMneLotNumberGroupType);
-        });
+    // Placement is first come, first placed: tile by tile, a tile's names
+    // and then its lot numbers, before the next tile's.
+    for (int32_t index : m_range.order) {
+        const VisibleTile& tile = m_range.tiles[static_cast<size_t>(index)];
+        const MneTileKey key{tile.level, tile.column, tile.row};
+        Coords().SetTile(tile.column, tile.row);
+        uint32_t size = 0;
+        if (m_open[kPoi]) {
+            if (const uint8_t* block = m_files[kPoi]->GetBlock(key, nullptr, &size)) {
+                for (const auto& [cache, type] : cacheOfGroup) PlacePoiNames(m_level, block, size, mask, cache, type);
+                m_files[kPoi]->ReleaseBlock(key);
+            }
+        }
+        if (m_level > 15 && m_open[kJibunPoi]) {
+            if (const uint8_t* block = m_files[kJibunPoi]->GetBlock(key, nullptr, &size)) {
+                PlaceLotNumbers(m_level, block, size, mask, 1, kMneLotNumberGroupType);
+                m_files[kJibunPoi]->ReleaseBlock(key);
+            }
+        }
+    }
 }
 
 void CMneDrawMap::ReplaceCachedPois(int cacheIndex) {
@@ -427,9 +440,9 @@ int CMneDrawMap::PlaceStyleLandmarks() {
         if (styleLevel < low || styleLevel > high) continue;
         ScreenPoint p;
         if (!Coords().MapToScreen(map, p, m_request.birdView, 0) || !Inside(window, p)) continue;
+        // Named and unnamed landmarks alike; an unnamed one shows its picture.
         StyleSymbol image;
-        const bool named = static_cast<int>(i) < static_cast<int>(landmarks.size()) - m_style.Manager().UnnamedLandmarkCount();
-        if (!named || !m_style.GetNamedLandmarkImage(static_cast<int>(i), &image)) continue;
+        if (!m_style.GetLandmarkImage(static_cast<int>(i), &image)) continue;
         tagMODULEDRAWPOICACHE record{};
         CopyName(record.name, l.name, strnlen(l.name, sizeof l.name));
         const int textClass = l.record.U16(26);

@@ -105,7 +105,7 @@ TEST_F(ConfigMapTest, StoredColourSettingsNeverGiveAModeOutsideTheRange) {
     };
     const Case cases[] = {
         {1, 1, 2, {0, 0, 1}}, {3, 3, 3, {2, 2, 2}}, {0, 0, 0, {0, 0, 1}},   // a stored 0 stays mode 0
-        {4, 4, 4, {2, 0, 1}}, {-5, 2, 1, {0, 1, 0}},
+        {4, 4, 4, {0, 0, 1}}, {9, 1, 1, {0, 0, 0}}, {-5, 2, 1, {0, 1, 0}},   // above the three modes: the first
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.colour);

@@ -28,6 +28,7 @@
 #include "tools/writers/demo_labels.h"
 #include "tools/writers/demo_style.h"
 #include "tools/writers/layer_writer.h"
+#include "tools/writers/map_container_writer.h"
 #include "tools/writers/style_writer.h"
 #include "tools/writers/synthetic_city.h"
 #include "uikit/golden_png.h"
@@ -512,6 +513,146 @@ TEST_F(DemoLabelsTest, PositionCodesZeroAndEightPlaceTheSymbolOnly) {
     EXPECT_EQ(symbolOnly, 2);
     EXPECT_GT(named, 3);
     std::filesystem::remove_all(root);
+}
+
+// A root with the demo district's style and layers, for a test to change.
+std::string DemoCopy(const char* name) {
+    const std::string root = TempRoot(name).string();
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root + "/Map");
+    std::filesystem::create_directories(root + "/Config");
+    std::string error;
+    EXPECT_TRUE(demostyle::WriteDemoStyle(root, &error) && writers::WriteDemoLayers(root, &error) &&
+                writers::WriteMapFont(root, &error))
+        << error;
+    return root;
+}
+
+// Placement is first come, first placed, tile by tile: a tile's lot
+// numbers come before the next tile's names. A lot number at the west edge
+// of one tile and a name at the east edge of its western neighbour, one
+// over the other: the eastern tile is visited first (north up), so its lot
+// number stays and the name makes way.
+TEST(PoiPlacementOrderTest, ATilesLotNumbersComeBeforeTheNextTilesNames) {
+    const std::string root = DemoCopy("order");
+    // Both tested like names (visibility 0), in the pass of all categories.
+    stylewriter::StyleDesc style = demostyle::BuildDemoStyle();
+    style.symbolClasses[demostyle::kPoiLotNumber].data10 = 0;
+    ASSERT_TRUE(platform::AtomicReplaceFile(root + "/Config/PeloxSymbol.cfg", stylewriter::BuildStyleFile(style)));
+    writers::TilePiece at;
+    ASSERT_TRUE(writers::TilePoint(1, Deg(127.0215, 37.5125), &at));
+    const int west = at.column, east = at.column + 1, row = at.row;
+    writers::GroupedBlockBuilder names(true), lots(true);
+    std::string name;
+    platform::Utf16ToCp949(platform::Utf8ToUtf16("누리은행"), name);
+    names.Add(13, demostyle::kPoiLotNumber, writers::PoiRecord({2045, 1024}, 1, demostyle::kPoiLotNumber, 14, name));
+    lots.Add(25, 0, writers::LotNumberRecord({2, 1024}, demostyle::kPoiLotNumber, 123, 0, 14));
+    writers::MapContainerWriter poi(false), jibun(false);
+    poi.AddBlock(1, west, row, names.Build());
+    jibun.AddBlock(1, east, row, lots.Build());
+    std::string error;
+    ASSERT_TRUE(poi.WriteFile(root + "/Map/POI.map", &error)) << error;
+    ASSERT_TRUE(jibun.WriteFile(root + "/Map/JibunPOI.map", &error)) << error;
+
+    Renderer r(root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    MneDrawRequest q = Request(0, 0, 14);
+    q.centre = MapPoint{east * 2048, row * 2048 + 1024};
+    ASSERT_TRUE(r.Draw(q));
+    std::vector<std::string> placed;
+    for (int32_t i = 0; i < r.publication.screens[0].poi[1]->Count(); ++i) {
+        const tagMODULEDRAWPOICACHE& rec = r.publication.screens[0].poi[1]->At(i);
+        if (rec.groupType != kMneLandmarkGroupType) placed.push_back(Utf8(rec.name));
+    }
+    EXPECT_EQ(placed, std::vector<std::string>{"123"});
+    std::filesystem::remove_all(root);
+}
+
+// Every landmark of the style's list in its level range is placed, the
+// unnamed ones (a picture without a name) too.
+TEST(PoiPlacementOrderTest, UnnamedLandmarksArePlacedWithTheirPicture) {
+    const std::string root = DemoCopy("unnamed");
+    stylewriter::LandmarkDesc landmarks = demostyle::BuildDemoLandmarks();
+    ASSERT_EQ(landmarks.named.size(), 3u);
+    ASSERT_EQ(landmarks.unnamed.size(), 1u);
+    stylewriter::Landmark& bridge = landmarks.unnamed[0];
+    const MapPoint where = Deg(127.0250, 37.5160);
+    for (int b = 0; b < 4; ++b) {
+        bridge.data[static_cast<size_t>(4 + b)] = static_cast<uint8_t>(static_cast<uint32_t>(where.x) >> (8 * b));
+        bridge.data[static_cast<size_t>(8 + b)] = static_cast<uint8_t>(static_cast<uint32_t>(where.y) >> (8 * b));
+    }
+    bridge.data[12] = 8;
+    bridge.data[13] = 12;
+    ASSERT_TRUE(platform::AtomicReplaceFile(root + "/Config/LandMarkImage.dat", stylewriter::BuildLandmarkFile(landmarks)));
+    Renderer r(root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    ASSERT_TRUE(r.Draw(Request(127.02, 37.516, 8)));
+    int named = 0, unnamed = 0;
+    for (int32_t i = 0; i < r.publication.screens[0].poi[1]->Count(); ++i) {
+        const tagMODULEDRAWPOICACHE& rec = r.publication.screens[0].poi[1]->At(i);
+        if (rec.groupType != kMneLandmarkGroupType) continue;
+        if (rec.classIndex < 3) {
+            ++named;
+            continue;
+        }
+        ++unnamed;
+        EXPECT_EQ(rec.classIndex, 3) << "its index in the whole list";
+        EXPECT_EQ(rec.kind, kPlaceSymbolOnly);
+        EXPECT_EQ(rec.mapX, where.x);
+        EXPECT_GT(rec.symbolRect.right, rec.symbolRect.left);
+        EXPECT_GT(rec.symbolRect.bottom, rec.symbolRect.top);
+    }
+    EXPECT_EQ(named, 3);
+    EXPECT_EQ(unnamed, 1);
+    std::filesystem::remove_all(root);
+}
+
+// A stored colour mode above the three the style has means the first.
+TEST_F(DemoLabelsTest, AColourSettingAboveTheModesDrawsTheFirstMode) {
+    auto picture = [&](int eMapColor) {
+        MneDrawInputs in = Renderer::Defaults();
+        in.eMapColor = eMapColor;
+        Renderer r(s_root, 320, 200, in);
+        EXPECT_TRUE(r.ok);
+        EXPECT_TRUE(r.Draw(Request(127.02, 37.516, 8, 320, 200)));
+        return Rgb(r.map.Picture());
+    };
+    const std::vector<uint8_t> first = picture(1), third = picture(3);
+    ASSERT_FALSE(first == third) << "the modes differ";
+    EXPECT_TRUE(picture(4) == first);
+}
+
+// The look-ahead view remembers where on the route it looks from; when the
+// guidance moves to another section while another view is shown, that is
+// forgotten, and the next look-ahead frame starts afresh (it places its
+// labels anew instead of taking the last frame's).
+TEST_F(DemoLabelsTest, ANewGuidanceSectionResetsTheLookAhead) {
+    MneDrawInputs in = Renderer::Defaults();
+    in.guidanceActive = 1;
+    for (int k = 0; k <= 6; ++k) in.pathPoints.push_back(Deg(127.005 + 0.004 * k, 37.512));
+    in.pathSections = {{0, 3}, {3, 6}};
+    in.currentSection = 1;
+    in.distanceToPointM = 200;
+    Renderer r(s_root, 800, 480, in);
+    ASSERT_TRUE(r.ok);
+    int replaced = 0;
+    r.map.SetPassHandler(MnePass::kReplaceCachedPoi, [&](CMneDrawMap&, const MnePassContext&) { ++replaced; });
+    MneDrawRequest lookAhead = Request(127.02, 37.512, 12);
+    lookAhead.viewMode = 5;
+    MneDrawRequest plain = Request(127.02, 37.512, 12);
+    ASSERT_TRUE(r.Draw(lookAhead));
+    ASSERT_TRUE(r.Draw(lookAhead));
+    EXPECT_EQ(replaced, 3) << "the same look-ahead again takes the last frame's labels";
+    ASSERT_TRUE(r.Draw(plain));
+    replaced = 0;
+    ASSERT_TRUE(r.Draw(lookAhead));
+    EXPECT_EQ(replaced, 3) << "the same section after another view";
+    in.currentSection = 0;   // a new route: guidance starts again at its first section
+    r.inputs.Set(in);
+    ASSERT_TRUE(r.Draw(plain));
+    replaced = 0;
+    ASSERT_TRUE(r.Draw(lookAhead));
+    EXPECT_EQ(replaced, 0) << "a new section starts the look-ahead afresh";
 }
 
 // Random valid requests: pans, zooms, rotations, view modes (the planning
