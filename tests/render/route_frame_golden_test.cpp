@@ -1,5 +1,5 @@
 // Frames with the route and the planning overlays (view modes 1 and 9), drawn by tools/render_frame
-// on a demo data root written by tools/make_demo_root, against golden
+// on the demo data root's map, style, layers and saved route, against golden
 // pictures (tests/render/golden/*.ppm; tolerance in support/golden_ppm.h).
 // The demo root's saved route crosses the district; a second route between
 // the same ends is written beside it for the comparison display.
@@ -14,7 +14,13 @@
 #include "platform/paths.h"
 #include "settings/guide_dat.h"
 #include "support/golden_ppm.h"
+#include "tools/writers/demo_labels.h"
+#include "tools/writers/demo_map.h"
+#include "tools/writers/demo_style.h"
+#include "tools/writers/layer_writer.h"
+#include "tools/writers/route_data_writer.h"
 #include "tools/writers/route_fixture.h"
+#include "tools/writers/settings_writer.h"
 
 namespace {
 
@@ -28,8 +34,14 @@ protected:
     static void SetUpTestSuite() {
         s_root = (std::filesystem::temp_directory_path() / ("navi_route_golden_" + std::to_string(::getpid()))).string();
         std::filesystem::remove_all(s_root);
-        const std::string make = ToolPath("make_demo_root") + " " + s_root + " > /dev/null 2>&1";
-        s_ready = std::system(make.c_str()) == 0;
+        // What the frames read of the demo root, written here (the UI
+        // pictures, which need the source tree, are not among it).
+        std::string error;
+        s_ready = platform::MakeDirectories(s_root + "/MAP") && settingswriter::WriteDemoSettings(s_root, &error) &&
+                  writers::WriteDemoMap(s_root, &error) && writers::WriteDemoRouteData(s_root, &error) &&
+                  demostyle::WriteDemoStyle(s_root, &error) && writers::WriteMapFont(s_root, &error) &&
+                  writers::WriteDemoLayers(s_root, &error) && writers::WriteDemoGuideDat(s_root, &error);
+        if (!s_ready) ADD_FAILURE() << error;
         // The other route, saved the way guidance saves routes.
         GuideDatRecord record;
         record.mapVersion = writers::MapVersionOf(s_root);
