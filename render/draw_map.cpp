@@ -237,6 +237,17 @@ int CMneDrawMap::ReleaseResources() {
         m_trafficCaches[s].Release();
         m_screenLevel[s] = 9;
     }
+    // The published copies go with the renderer that filled them: the
+    // screens find no labels to pick, and their memory goes back to the heap.
+    if (m_publication != nullptr && m_publicationLock != nullptr) {
+        MgrLock hold(*m_publicationLock);
+        for (MneDrawPublication::Screen& screen : m_publication->screens) {
+            for (auto& cache : screen.poi) cache.reset();
+            screen.theme.reset();
+            screen.traffic.reset();
+            screen.scaleLevel = -1;
+        }
+    }
     m_range = VisibleRange{};
     m_dc.Attach(nullptr, 0, 0, 16, 0);
     m_image = DibImage565();
