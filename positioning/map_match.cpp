@@ -456,6 +456,10 @@ int CMneMapMatch::Match(const _tagGpsParsedData& input, tagMAPMATCHINFO* out) {
     } catch (...) {
         result = 0;
     }
+    // The expanded list is built afresh in each step: it is not held between
+    // fixes (nothing of it stays on the program heap while the matcher idles).
+    m_expanded.reset();
+    m_expandedCount = m_expandedCapacity = 0;
     if (result) *out = m_output;
     return result;
 }

@@ -213,8 +213,9 @@ private:
     CMatchRankTable m_kept;
     std::array<uint32_t, kMaxCandidates> m_candidates{};
     int m_candidateCount = 0;
-    // The expanded candidate list, grown on demand (30 ids first) on the
-    // program heap; a growth that fails ends the step with no record.
+    // The expanded candidate list of a step, grown on demand (30 ids first)
+    // on the program heap and given back when the step ends; a growth that
+    // fails ends the step with no record.
     struct HeapFree {
         void operator()(uint32_t* p) const;
     };
