@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -1065,6 +1066,137 @@ TEST_F(ExactSearchTest, SearchTraces) {
                          "[RP**] FORWARD SEARCH LINK: 0 --> Sorry, PathFinding Terminated!!!\n"}));
     SetDebugTraceSink({});
     SetDebugTraceLevel(level);
+}
+
+}  // namespace
+
+namespace {
+
+// A city with a one-way road of 41 links running east from one of its
+// crossings (the first link 175 m, the others 250 m), the goal its last
+// link, the origin a street arriving at that crossing: a leg of 9925 m whose
+// backward phase walks the road link by link. Link k of the road (k >= 2)
+// starts 175 + 250 (k - 2) m from the origin point, so the backward labels
+// reach 90.7 % progress on link 5, 93.2 % on link 4 and 95.7 % on link 3:
+// the phase hands over on link 4, the first at 92 % or more, after 38
+// labels. Its meeting table then holds the road's links 4 to 40, which the
+// forward phase meets only through link 3: after that one meeting no other
+// comes, and it takes 4000 more labels before it stops.
+TEST_F(ExactSearchTest, HandOverAt92PercentAndMeetingHorizon) {
+    writers::SyntheticCity city = writers::BuildSyntheticCity(10000, 4);
+    uint32_t origin = 0;
+    for (uint32_t i = 1; i < city.net.links.size() && !origin; ++i) {
+        const writers::RoadNetLink& l = city.net.links[i];
+        if (city.roads[i] == writers::SyntheticRoad::kLocal && !l.oneWay && city.net.nodes[l.secondNode].x > city.net.nodes[l.firstNode].x)
+            origin = i;
+    }
+    ASSERT_NE(origin, 0u);
+    const writers::RoadNetLink street = city.net.links[origin];
+    const double unitsPerM = (city.northEast.x - city.southWest.x) / city.xm.back();
+    uint32_t node = street.secondNode;
+    const MapPoint junction = city.net.nodes[node];
+    double eastM = 0;
+    uint32_t first = 0, goal = 0;
+    for (int k = 1; k <= 41; ++k) {
+        const double lengthM = k == 1 ? 175 : 250;
+        eastM += lengthM;
+        city.net.nodes.push_back({junction.x + static_cast<int32_t>(std::lround(eastM * unitsPerM)), junction.y});
+        writers::RoadNetLink l = street;
+        l.firstNode = node;
+        l.secondNode = static_cast<uint32_t>(city.net.nodes.size() - 1);
+        l.lengthM = static_cast<uint32_t>(lengthM);
+        l.oneWay = true;
+        l.trafficStored = l.trafficReversed = 0;
+        city.net.links.push_back(l);
+        city.roads.push_back(writers::SyntheticRoad::kLocal);
+        node = l.secondNode;
+        goal = static_cast<uint32_t>(city.net.links.size() - 1);
+        if (k == 1) first = goal;
+    }
+    Open(city);
+    NcSearchTuning tuning = NcSearchTuning::Heuristic();
+    tuning.levels = false;
+    search->SetTuning(tuning);
+
+    const int level = GetDebugTraceLevel();
+    SetDebugTraceLevel(kNcSearchTraceLevel);
+    std::vector<std::string> lines;
+    SetDebugTraceSink([&](std::string_view line) { lines.emplace_back(line); }, false);
+    const int result = search->Search({origin}, {goal}, 1000000);
+    SetDebugTraceSink({});
+    SetDebugTraceLevel(level);
+    ASSERT_EQ(result, static_cast<int>(goal));
+    std::vector<uint32_t> route = {origin};
+    for (uint32_t id = first; id <= goal; ++id) route.push_back(id);
+    EXPECT_EQ(search->Route(), route);
+
+    EXPECT_EQ(search->BackwardTaken(), 38);
+    int frontN = -1;
+    for (const std::string& line : lines) std::sscanf(line.c_str(), "[RP**] FRONT ROUTING TIME: %*d (N: %d)", &frontN);
+    ASSERT_GT(frontN, 0);
+    EXPECT_EQ(search->Taken() - search->BackwardTaken(), frontN + 4000);
+}
+
+}  // namespace
+
+namespace {
+
+// A one-way road of 40 links of 1 km eastwards, driven through a waypoint
+// (link 11) to a destination (link 31). What remains after the first leg is
+// the way between the two legs' centres (the midpoints of links 11 and 31)
+// at 53 km/h, the leg's own estimate at 55 km/h; the first leg's progress
+// counts both. Stopped after ten labels (links 1 to 10, one a label), the
+// stored progress is what those rules give, and 55 km/h between the legs
+// would give another.
+TEST_F(ExactSearchTest, WhatRemainsAfterALegIsTakenAt53KmH) {
+    const writers::SyntheticCity model = writers::BuildSyntheticCity(800, 1);
+    writers::RoadNetLink road;
+    for (uint32_t i = 1; i < model.net.links.size(); ++i)
+        if (model.roads[i] == writers::SyntheticRoad::kLocal) road = model.net.links[i];
+    writers::SyntheticCity city;
+    const MapPoint west{static_cast<int32_t>(127.0 * kMapUnitsPerDegree), static_cast<int32_t>(37.5 * kMapUnitsPerDegree)};
+    const int32_t unitsPerKm = 5937;  // 1 km east at 37.5 N
+    for (int i = 0; i <= 40; ++i) city.net.nodes.push_back({west.x + i * unitsPerKm, west.y});
+    city.net.links.emplace_back();  // the placeholder
+    for (uint32_t i = 1; i <= 40; ++i) {
+        writers::RoadNetLink l = road;
+        l.firstNode = i - 1;
+        l.secondNode = i;
+        l.lengthM = 1000;
+        l.oneWay = true;
+        l.trafficStored = l.trafficReversed = 0;
+        city.net.links.push_back(l);
+    }
+    city.southWest = {west.x, west.y - 1000};
+    city.northEast = {west.x + 40 * unitsPerKm, west.y + 1000};
+    Open(city);
+
+    const auto node = [&](uint32_t i) { return city.net.nodes[i]; };
+    const auto middle = [&](uint32_t link) {
+        return MapPoint{static_cast<int32_t>((int64_t{node(link - 1).x} + node(link).x) / 2),
+                        static_cast<int32_t>((int64_t{node(link - 1).y} + node(link).y) / 2)};
+    };
+    const auto expected = [&](int kmh) {
+        const auto time = [](int64_t m, int speed) { return m * 100 * 3600 / 1000 / speed; };
+        const int64_t after = time(NcDistanceM(middle(11), middle(31)), kmh);
+        const int64_t start = time(NcDistanceM(node(1), node(10)), 55) + after;
+        int64_t best = start;
+        int progress = 0;
+        for (uint32_t k = 1; k <= 10; ++k) {
+            const int64_t remaining = time(NcDistanceM(node(k), node(10)), 55) + after;
+            if (remaining >= best) continue;
+            best = remaining;
+            const int percent = static_cast<int>((start - remaining) * 100 / start);
+            if (percent > progress + 9 || percent > 99) progress = std::min(percent, 100);
+        }
+        return progress;
+    };
+    ASSERT_NE(expected(53), expected(55)) << "the case does not tell the speeds apart";
+    EXPECT_EQ(search->SearchLegs({1}, LegsOf({{11}, {31}}), 10), kNcSearchTooManyLinks);
+    EXPECT_EQ(search->Progress(), expected(53));
+    // Run to its end, the route is the road.
+    ASSERT_EQ(search->SearchLegs({1}, LegsOf({{11}, {31}}), 1000), 31);
+    EXPECT_EQ(search->Route().size(), 31u);
 }
 
 }  // namespace
