@@ -48,8 +48,8 @@ bool EndsWith(const std::u16string& s, std::u16string_view tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// Junction names that keep their junction guidance although they do not
-// end in "IC".
+}  // namespace
+
 bool IsGuidedJunctionName(const std::u16string& name) {
     static const std::u16string_view kNames[] = {u"북로분기점", u"자유로분기점", u"학의분기점", u"한남대교남단", u"88JC"};
     if (EndsWith(name, u"IC")) return true;
@@ -57,6 +57,16 @@ bool IsGuidedJunctionName(const std::u16string& name) {
         if (name == n) return true;
     return false;
 }
+
+int FoldRampCodes(int firstCode, int secondCode) {
+    const int delta = secondCode - firstCode;
+    int fold = delta + 6;
+    if (fold > 12) fold = delta - 6;
+    else if (fold <= 0) fold = delta + 18;
+    return 80 + fold;
+}
+
+namespace {
 
 void CopyText(char16_t* dst, const std::u16string& text) {
     const std::u16string fitted = FitGuideText(text);
@@ -324,6 +334,7 @@ void CMneCollectData::FindHighwayRuns(tagSVCROUTEDATA& d, const std::vector<Link
         int minor, section, index;
         uint32_t number;
         int32_t cum;
+        int32_t id;
     };
     std::vector<Entry> entries;
     const int n = static_cast<int>(d.linkIds.size());
@@ -331,7 +342,7 @@ void CMneCollectData::FindHighwayRuns(tagSVCROUTEDATA& d, const std::vector<Link
         const MneLinkGuideRecord& r = facts[static_cast<size_t>(i)].rec;
         const int minor = (r.roadClass >= 2 && LaneCountOf(r) <= 4) ? 1 : 0;
         entries.push_back({minor, d.nextRoutePoint[i], i, static_cast<uint32_t>(d.linkIds[i]) & 0x7FFFFFF,
-                           d.cumLengthM[i]});
+                           d.cumLengthM[i], d.linkIds[i]});
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
         if (a.minor != b.minor) return a.minor > b.minor;  // minor first
@@ -344,7 +355,9 @@ void CMneCollectData::FindHighwayRuns(tagSVCROUTEDATA& d, const std::vector<Link
         const Entry& b = entries[k];
         if (a.section != b.section || a.number != b.number || a.minor != b.minor) continue;
         if (std::abs(b.cum - a.cum) <= 500) continue;
-        const int last = (a.index + b.index) / 2;
+        // Driven twice the same way: up to the middle of the stretch;
+        // there and back: the whole stretch.
+        const int last = a.id == b.id ? (a.index + b.index) / 2 : b.index;
         for (int i = a.index; i <= last; ++i) d.repeatedMark[i] = 1;
     }
 }
@@ -506,11 +519,7 @@ void CMneCollectData::BuildGuidePoints(tagSVCROUTEDATA& d, const std::vector<Lin
             tagSVCGUIDEPOINT& last = d.guidePoints.back();
             if (last.turnCode >= 80 && last.turnCode <= 92 && last.junctionName == junctionId &&
                 last.linkIndex + 1 == i) {
-                const int delta = code - last.turnCode;
-                int fold = delta + 6;
-                if (fold > 12) fold = delta - 6;
-                else if (fold <= 0) fold = delta + 18;
-                last.turnCode = 80 + fold;
+                last.turnCode = FoldRampCodes(last.turnCode, code);
                 CopyText(last.text, BuildGuideText(d, last.linkIndex, last.flags, last.turnCode, last.tollPrice, facts));
                 continue;
             }

@@ -135,6 +135,13 @@ struct SvcLaneWords {
 };
 SvcLaneWords DecodeLaneWords(uint8_t laneCountByte, const uint8_t* lanes28);
 
+// Junction names that keep their junction guidance: ending in "IC", or
+// one of the few named junctions that do not.
+bool IsGuidedJunctionName(const std::u16string& name);
+// Two ramp codes (80 to 92) in a row at one junction folded into the one
+// code of the first point.
+int FoldRampCodes(int firstCode, int secondCode);
+
 // Up to three names into one guidance text of at most 127 characters:
 // cut on a character boundary (never inside a surrogate pair).
 std::u16string FitGuideText(std::u16string text);

@@ -400,6 +400,16 @@ TEST_F(CollectDataTest, HandedToTheGuidanceSettings) {
     EXPECT_EQ(slot->pathPoints.Count(), static_cast<int32_t>(d.shape.size()));
 }
 
+// A link driven twice more than 500 m apart is marked: there and back
+// along the main street marks the whole stretch between the two passes.
+TEST_F(CollectDataTest, RepeatedLinks) {
+    RouteCase back{"there and back", {9, 10, R(10), R(9)}, {}, {}, {}};
+    ASSERT_EQ(Gather(back), 1);
+    EXPECT_EQ(collect.Snapshot().repeatedMark, (std::vector<int32_t>{1, 1, 1, 1}));
+    ASSERT_EQ(Gather(kRoutes[1]), 1);
+    EXPECT_EQ(collect.Snapshot().repeatedMark, (std::vector<int32_t>(6, 0)));
+}
+
 TEST_F(CollectDataTest, RefusedInputs) {
     const int32_t links[] = {9, 10};
     const int32_t traffic[] = {9, 10};

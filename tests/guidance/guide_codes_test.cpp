@@ -90,6 +90,30 @@ TEST(GuideCodesTest, GuideTextIsCutOnACharacterBoundary) {
     EXPECT_EQ(FitGuideText(u"짧은"), u"짧은");
 }
 
+TEST(GuideCodesTest, JunctionNamesThatKeepTheirGuidance) {
+    for (const char16_t* name : {u"별빛IC", u"IC", u"북로분기점", u"자유로분기점", u"학의분기점", u"한남대교남단", u"88JC"})
+        EXPECT_TRUE(IsGuidedJunctionName(name)) << static_cast<int>(std::u16string(name).size());
+    for (const char16_t* name : {u"", u"누리분기점", u"ICE", u"88JCT", u"북로분기점 "})
+        EXPECT_FALSE(IsGuidedJunctionName(name)) << static_cast<int>(std::u16string(name).size());
+}
+
+// Two ramp codes in a row: d = second - first, f = d + 6, then d - 6 when
+// f > 12, or d + 18 when f <= 0; the code is 80 + f.
+TEST(GuideCodesTest, RampCodesFold) {
+    struct Case {
+        int first, second, folded;
+    };
+    const Case cases[] = {
+        {81, 83, 88},  // d 2: f 8
+        {83, 81, 84},  // d -2: f 4
+        {80, 92, 86},  // d 12: f 18 > 12, so 6
+        {90, 81, 89},  // d -9: f -3 <= 0, so 9
+        {86, 80, 92},  // d -6: f 0 <= 0, so 12
+        {85, 85, 86},  // d 0: f 6
+    };
+    for (const Case& c : cases) EXPECT_EQ(FoldRampCodes(c.first, c.second), c.folded) << c.first << " " << c.second;
+}
+
 TEST(GuideCodesTest, LaneWordsHoldToTheRecord) {
     uint8_t lanes[28];
     for (int i = 0; i < 28; ++i) lanes[i] = static_cast<uint8_t>(i);
