@@ -12,7 +12,9 @@
 #include <thread>
 
 #include "mapdb/mgr_map.h"
+#include "mapdb/road_network.h"
 #include "mapdb/service_map.h"
+#include "mapdb/small_readers.h"
 #include "platform/codepage.h"
 #include "settings/module_svc.h"
 #include "support/temp_dir.h"
@@ -449,6 +451,86 @@ TEST_F(CollectDataTest, RecomputeAndTollPassesBesideGathering) {
     }
     gatherer.join();
     EXPECT_GT(passes, 0);
+}
+
+// An exit announced ahead: a straight run of expressway whose first pair
+// carries an exit-sign record (turn record kind 3) and whose exit carries a
+// kind-1 record numbered 00000120 (digits 5 to 7 "012", not "000"). Drawn
+// west to east; the second link is stored east to west, so the writer files
+// the pair onto it as kind 3 ("E"):
+//
+//   1 ====> <==== 2 ====> 3 ====>
+//                          \ 4 (ramp, north)
+TEST(CollectExitTest, DistanceFromTheExitSignToTheExit) {
+    testsupport::TempDir dir;
+    auto at = [](double lon, double lat) {
+        return MapPoint{static_cast<int32_t>(lon * kMapUnitsPerDegree), static_cast<int32_t>(lat * kMapUnitsPerDegree)};
+    };
+    auto road = [&](uint32_t number, std::vector<MapPoint> shape, uint8_t roadClass, uint8_t kind) {
+        writers::DemoLink l;
+        l.number = number;
+        l.nameUtf8 = roadClass == 0 ? "동서고속도로" : "동쪽나들목";
+        l.shape = std::move(shape);
+        l.roadClass = roadClass;
+        l.linkKind = kind;
+        l.laneCount = roadClass == 0 ? 4 : 1;
+        return l;
+    };
+    const std::vector<writers::DemoLink> links = {
+        road(1, {at(127.00, 37.5), at(127.005, 37.5), at(127.01, 37.5)}, 0, 1),
+        road(2, {at(127.02, 37.5), at(127.015, 37.5), at(127.01, 37.5)}, 0, 1),
+        road(3, {at(127.02, 37.5), at(127.025, 37.5), at(127.03, 37.5)}, 0, 1),
+        road(4, {at(127.03, 37.5), at(127.031, 37.503), at(127.032, 37.506)}, 1, 3),
+    };
+    ASSERT_TRUE(writers::WriteLinkMap(dir.Path(), links));
+    CMneServiceMainMapFile service;
+    CMnePathMapFile paths;
+    CMneRoadLineMapFile lines;
+    CMneNameMapFile names;
+    CMneSAMapFile areas;
+    CMneLinkMapFile cells;
+    CMneExtLaneMapFile lanes;
+    CMneExtTBTMapFile turns;
+    CMneTollGateMapFile gates;
+    const std::string root = dir.Path() + "/";
+    for (int opened : {service.Open(root), paths.Open(root), lines.Open(root), names.Open(root), areas.Open(root),
+                       cells.Open(root), lanes.Open(root), turns.Open(root), gates.Open(root)})
+        ASSERT_EQ(opened, 1);
+    CMneCalTollPrice toll;
+    toll.OpenAt(std::string(), &gates);
+    CMneCollectData collect;
+    ASSERT_EQ(collect.Init(&service, &paths, &lines, &names, &areas, &cells, &toll, &lanes, &turns), 1);
+    collect.SetCongestion([](int32_t) { return 0; });
+    const int32_t route[] = {1, R(2), 3, 4};
+    const int32_t traffic[] = {1, 2, 3, 4};
+    tagSVCROUTEPOINTIN points[2];
+    points[0].position = links[0].shape.front();
+    points[1].linkIndex = 3;
+    points[1].position = links[3].shape.back();
+    points[1].offsetM = 500;  // a goal at the very start of its link would silence the exit
+    ASSERT_EQ(collect.SetRoute(4, route, traffic, 2, points), 1);
+    ASSERT_EQ(collect.Gather(), 1);
+    const tagSVCROUTEDATA d = collect.Snapshot();
+    ASSERT_EQ(d.guidePoints.size(), 2u);
+    const tagSVCGUIDEPOINT& exit = d.guidePoints[0];
+    EXPECT_EQ(exit.linkIndex, 2);
+    EXPECT_EQ(exit.turnCode, 104);  // off the expressway to the left
+    auto length = [&](size_t k) {
+        int32_t m = 0;
+        for (size_t i = 1; i < links[k].shape.size(); ++i) m += static_cast<int32_t>(GetApproxDistance(links[k].shape[i - 1], links[k].shape[i]));
+        return m;
+    };
+    // From the end of the signed first link to the exit: links 2 and 3.
+    EXPECT_EQ(exit.exitDistanceM, length(1) + length(2));
+
+    // A goal at the very start of the ramp: the exit before it is not told.
+    points[1].offsetM = 0;
+    ASSERT_EQ(collect.SetRoute(4, route, traffic, 2, points), 1);
+    ASSERT_EQ(collect.Gather(), 1);
+    const tagSVCROUTEDATA g = collect.Snapshot();
+    ASSERT_EQ(g.guidePoints.size(), 1u);
+    EXPECT_EQ(g.guidePoints[0].turnCode, 318);
+    EXPECT_EQ(g.turnCode[2], 0);
 }
 
 }  // namespace
