@@ -42,6 +42,21 @@ LinkWindow* GetExternalLinkWindow() { return g_linkWindow; }
 bool AreHomeOfficeKeysBlocked() { return g_homeOfficeBlocked; }
 void SetHomeOfficeKeysBlocked(bool blocked) { g_homeOfficeBlocked = blocked; }
 
+bool IsChapterRemoteMessage(uint32_t message) {
+    if (!IsRegisteredMessageNumber(message)) return false;
+    for (const char* name : {kRegRmcSel, kRegRmcUp, kRegRmcDown, kRegRmcSr, kRegRmcZoomIn, kRegRmcZoomOut,
+                             kRegRmcMapView, kRegRmcMapMove, kRegRmcHome, kRegRmcOffice, kRegRmcCurPos, kRegRmcInfo,
+                             kRegRmcRegPos, kRegRmcGuideEnd, kRegRmcMenu}) {
+        if (RegisterLinkMessage(name) == message) return true;
+    }
+    return false;
+}
+
+bool IsRemoteMessageBlocked(uint32_t message) {
+    return g_homeOfficeBlocked &&
+           (message == RegisterLinkMessage(kRegRmcHome) || message == RegisterLinkMessage(kRegRmcOffice));
+}
+
 void BroadcastStatus(int32_t code, int32_t value) {
     if (code == 6 && value >= CMgrConfigGlobalData::Instance().m_routeMessageFilter) return;
     DebugTrace(3, "[SHELL] status %d %d\n", code, value);

@@ -200,6 +200,13 @@ void ExternalCommandDispatcher(uint32_t message, uint64_t wParam, int64_t lParam
 // The same with the block in hand (copy data) or none ("RMSG_PELOX").
 void DispatchExternalCommand(int32_t code, int64_t value, const uint8_t* block, size_t size, bool copyData);
 
+// The remote-control broadcasts the main window passes to the current
+// chapter ("BMSG_RMC_OILINFO" and "BMSG_RMC_REROUTE" are not among them).
+bool IsChapterRemoteMessage(uint32_t message);
+// True for "BMSG_RMC_HOME" and "BMSG_RMC_OFFICE" while those keys are
+// blocked.
+bool IsRemoteMessageBlocked(uint32_t message);
+
 // Whether the main window drops "BMSG_RMC_HOME" and "BMSG_RMC_OFFICE"
 // (commands 1018 and 1019).
 bool AreHomeOfficeKeysBlocked();

@@ -4,6 +4,7 @@
 
 #include "foundation/debug_trace.h"
 #include "platform/clock.h"
+#include "shell/external_link.h"
 
 namespace {
 
@@ -103,17 +104,23 @@ int64_t MainWindow::Proc(uint32_t message, uint64_t wParam, int64_t lParam) {
         case kWmFrameShown:
             if (wParam == 1 && m_services.frameShown) m_services.frameShown(wParam, lParam);
             return 0;
-        case kWmTypedChar:
-        case kBmsgRmcZoomIn:
-        case kBmsgRmcZoomOut: {
-            // Passed through the time gate, not rotated.
-            ShellChapters* chapters = PublishedChapters();
-            if (chapters && static_cast<int32_t>(g_uMessageTime - chapters->LastSwitchTick()) >= 0) {
-                chapters->DispatchInput(message, wParam, lParam);
+        case kWmTypedChar: PassThroughTimeGate(message, wParam, lParam); return 0;
+        default:
+            if (IsChapterRemoteMessage(message)) {
+                // The home and office keys are dropped while blocked.
+                if (!IsRemoteMessageBlocked(message)) PassThroughTimeGate(message, wParam, lParam);
+                return 0;
             }
+            if (m_services.linkMessage) m_services.linkMessage(message, wParam, lParam);
             return 0;
-        }
-        default: return 0;
+    }
+}
+
+void MainWindow::PassThroughTimeGate(uint32_t message, uint64_t wParam, int64_t lParam) {
+    // Passed through the time gate, not rotated.
+    ShellChapters* chapters = PublishedChapters();
+    if (chapters && static_cast<int32_t>(g_uMessageTime - chapters->LastSwitchTick()) >= 0) {
+        chapters->DispatchInput(message, wParam, lParam);
     }
 }
 
@@ -173,9 +180,14 @@ int64_t MainWindow::OnTimer(uint32_t id) {
 
 int64_t MainWindow::OnChapterEvent(int event) {
     if (event == kChapterEventExit) {
-        // Without the companion program the window goes at once.
-        if (m_services.destroyWindow) m_services.destroyWindow();
-        else m_quit = true;
+        if (m_services.requestExit) {
+            m_services.requestExit();
+        } else if (m_services.destroyWindow) {
+            // Without the companion program the window goes at once.
+            m_services.destroyWindow();
+        } else {
+            m_quit = true;
+        }
         return 0;
     }
     ShellChapters* chapters = PublishedChapters();
@@ -185,6 +197,7 @@ int64_t MainWindow::OnChapterEvent(int event) {
             if (m_services.showMainWindow) m_services.showMainWindow();
             if (m_services.closeSplash) m_services.closeSplash();
         }
+        if (m_services.enableRemote) m_services.enableRemote();
         if (m_services.broadcastStatus) m_services.broadcastStatus(kStatusFirstScreen, 0);
         if (m_services.showFrame) m_services.showFrame();
     }

@@ -54,6 +54,14 @@ struct MainWindowServices {
     std::function<void()> showFrame;         // first switch, always
     std::function<void()> destroyWindow;     // the exit request without companion mode
     std::function<void(uint64_t which, int64_t shown)> frameShown;
+    // The first switch out of the start state enables the remote control.
+    std::function<void()> enableRemote;
+    // Event 149: the exit request (the companion link; without it the
+    // window goes at once) and the speech program's notice.
+    std::function<void()> requestExit;
+    // Messages from other programs (commands, copy data, the application
+    // manager's); true when handled.
+    std::function<bool(uint32_t message, uint64_t wParam, int64_t lParam)> linkMessage;
 };
 
 struct MainWindowSettings {
@@ -118,6 +126,7 @@ private:
     int64_t OnInput(uint32_t message, uint64_t wParam, int64_t lParam);
     int64_t OnTimer(uint32_t id);
     int64_t OnChapterEvent(int event);
+    void PassThroughTimeGate(uint32_t message, uint64_t wParam, int64_t lParam);
     void Remote(int action);
 
     MainWindowSettings m_settings;

@@ -21,6 +21,10 @@
 #include "shell/engine_modules.h"
 #include "shell/main_queue.h"
 #include "shell/main_window.h"
+#include "shell/companion_link.h"
+#include "shell/external_link.h"
+#include "shell/program_link.h"
+#include "shell/speech_link.h"
 #include "shell/script.h"
 #include "shell/single_instance.h"
 #include "shell/sound_out.h"
@@ -137,6 +141,7 @@ private:
     CaptureSoundSink* m_capture = nullptr;
     DesktopFrame m_frame;
     std::unique_ptr<MainWindow> m_window;
+    ProgramLink m_link;
     SplashWindow m_splash;
     std::unique_ptr<MgrText> m_texts;
     std::unique_ptr<NvBoardManager> m_host;
@@ -330,8 +335,12 @@ int Program::RunScript(const std::vector<ScriptStep>& steps) {
             }
             case ScriptStep::kEvent: post(kWmChapterEvent, static_cast<uint64_t>(step.a), 0); break;
             case ScriptStep::kCommand:
-                // Stands in for the inter-program link until it exists.
-                DebugTrace(1, "[SCRIPT] command %d '%s' (no inter-program link yet)\n", step.a, step.text.c_str());
+                // Through the link to this program's own window, as another
+                // program's command comes.
+                if (!m_link.SendOwnCommand(step.a, step.text)) {
+                    return fail(step, "command " + std::to_string(step.a) + " did not go through the link");
+                }
+                Pump();
                 break;
             case ScriptStep::kClose:
             case ScriptStep::kQuit: post(kWmChapterEvent, kChapterEventExit, 0); break;
@@ -406,7 +415,11 @@ int Program::Shutdown() {
         m_texts->Release();
         m_texts.reset();
     }
-    DebugTrace(0, "[MAIN] status %d %d\n", kStatusEnded, 0);
+    // The companion states of shut-down, then the last status; the link
+    // goes after it.
+    CompanionLink::Instance().SetReadyForDMB(1);
+    BroadcastStatus(kStatusEnded, 0);
+    m_link.Stop();
     MainQueue::Instance().SetWakeup(nullptr);
     if (m_settingsOpen) ShutdownSystemSettings();
     return result;
@@ -466,15 +479,29 @@ int Program::Run() {
     }
 
     MainWindowServices services;
-    services.broadcastStatus = [](int code, int value) { DebugTrace(1, "[MAIN] status %d %d\n", code, value); };
-    services.remoteAction = [](int action, int chapter) {
-        DebugTrace(2, "[MAIN] remote action %d in chapter %d\n", action, chapter);
+    // The program's window on the link carries the main window's title;
+    // without it the program runs on, alone.
+    if (!m_link.Start(ProgramLinkFolder(m_options.ipcFolder), frameOptions.title)) {
+        DebugTrace(0, "[MAIN] no window link: other programs cannot reach this one\n");
+    }
+    services.broadcastStatus = [](int code, int value) { BroadcastStatus(code, value); };
+    services.remoteAction = [](int action, int chapter) { RemoteControlHandler::Instance().Do(chapter, action, 0); };
+    services.enableRemote = [] { RemoteControlHandler::Instance().Enable(); };
+    services.requestExit = [] {
+        CompanionLink::Instance().RequestExit(CurrentLoopTime());
+        AnnounceMapExit();
     };
+    services.linkMessage = [](uint32_t message, uint64_t wParam, int64_t lParam) {
+        return HandleLinkMessage(message, wParam, lParam);
+    };
+    services.timerJobs = [] { CompanionLink::Instance().CheckPendingExit(CurrentLoopTime()); };
     services.closeSplash = [this] { m_splash.Close(); };
     services.showFrame = [this] { m_frame.Show(); };
     services.destroyWindow = [this] { m_window->Proc(kWmDestroy, 0, 0); };
     m_window = std::make_unique<MainWindow>(settings, std::move(services));
+    m_window->SetTransitionCheck([] { return CompanionLink::Instance().IsInTransition() == 1; });
     MainQueue::Instance().SetWakeup([this] { m_frame.Wake(); });
+    CompanionLink::Instance().StartResponse(m_link.Handle());
     m_window->Dispatch(kWmCreate, 0, 0, Now32());
 
     const std::string uiFolder = Native(global.m_uiFolder);

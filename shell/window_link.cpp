@@ -485,13 +485,15 @@ void LinkReceiver::Run() {
         for (;;) {
             const ssize_t n = ::recv(m_window->Fd(), buffer.data(), buffer.size(), MSG_DONTWAIT | MSG_TRUNC);
             if (n < 0) break;
-            m_received.fetch_add(1, std::memory_order_relaxed);
             // MSG_TRUNC gives the datagram's real size: one over the buffer
             // is oversized and is refused as such.
             const size_t size = std::min(static_cast<size_t>(n), buffer.size());
             if (Deliver(buffer.data(), size, m_sink, m_filter) < 0) {
                 m_rejected.fetch_add(1, std::memory_order_relaxed);
             }
+            // Counted once handed on: a reader of the count finds the
+            // message in the sink.
+            m_received.fetch_add(1, std::memory_order_release);
             if (m_stop.load()) break;
         }
     }

@@ -231,7 +231,8 @@ public:
     static int Deliver(const uint8_t* bytes, size_t size, const Sink& sink, const Filter& filter);
     static constexpr int kLinkDeliverRefused = -100;
 
-    uint64_t ReceivedCount() const { return m_received.load(std::memory_order_relaxed); }
+    // Datagrams read and handed on (or dropped) so far.
+    uint64_t ReceivedCount() const { return m_received.load(std::memory_order_acquire); }
     uint64_t RejectedCount() const { return m_rejected.load(std::memory_order_relaxed); }
 
 private:

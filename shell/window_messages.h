@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "shell/main_queue.h"
+#include "shell/window_link.h"
 
 inline constexpr uint32_t kWmCreate = 0x0001;
 inline constexpr uint32_t kWmDestroy = 0x0002;
@@ -35,10 +36,10 @@ inline constexpr uint32_t kWmShellSetTimer = kWmUser + 0x200;
 inline constexpr uint32_t kWmShellStartupFailed = kWmUser + 0x201;
 inline constexpr uint32_t kWmShellRaise = kWmUser + 0x202;
 
-// The remote-control messages the frame and the main window pass on. The
-// design registers them by name; here they have fixed numbers.
-inline constexpr uint32_t kBmsgRmcZoomIn = 0xC100;
-inline constexpr uint32_t kBmsgRmcZoomOut = 0xC101;
+// The remote-control messages the frame posts for the mouse wheel: the
+// registered numbers of "BMSG_RMC_ZOOMIN" and "BMSG_RMC_ZOOMOUT".
+inline const uint32_t kBmsgRmcZoomIn = RegisterLinkMessage(kRegRmcZoomIn);
+inline const uint32_t kBmsgRmcZoomOut = RegisterLinkMessage(kRegRmcZoomOut);
 
 // Chapter events the shell itself posts.
 inline constexpr int kChapterEventStart = 0;
