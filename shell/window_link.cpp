@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "foundation/debug_trace.h"
 #include "platform/byte_cursor.h"
@@ -197,6 +199,12 @@ static bool MakeAddress(const std::string& path, sockaddr_un* addr) {
 }
 
 static bool MakePrivateFolder(const std::string& folder) {
+    // A runtime folder named on the command line may not exist yet.
+    const size_t slash = folder.rfind('/');
+    if (slash != std::string::npos && slash > 0) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder.substr(0, slash), ec);
+    }
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return false;
     struct stat st{};
     if (::lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) return false;

@@ -91,16 +91,21 @@ namespace linktest {
 // pipe and are waited for with poll (bounded, never timed).
 class ToolProcess {
 public:
-    ToolProcess(const std::string& tool, const std::vector<std::string>& args) {
+    // A tool name is looked up in the build's tools folder; a name with a
+    // '/' is taken from the build folder ("shell/navi"). With bothStreams
+    // the child's stderr comes through the pipe too.
+    ToolProcess(const std::string& tool, const std::vector<std::string>& args, bool bothStreams = false) {
         int fds[2];
         if (::pipe(fds) != 0) return;
         const std::string exe = platform::ExecutablePath();
-        const std::string path = exe.substr(0, exe.rfind('/')) + "/../tools/" + tool;
+        const std::string build = exe.substr(0, exe.rfind('/')) + "/../";
+        const std::string path = build + (tool.find('/') != std::string::npos ? tool : "tools/" + tool);
         std::vector<std::string> all = {path};
         all.insert(all.end(), args.begin(), args.end());
         m_pid = ::fork();
         if (m_pid == 0) {
             ::dup2(fds[1], 1);
+            if (bothStreams) ::dup2(fds[1], 2);
             ::close(fds[0]);
             ::close(fds[1]);
             std::vector<char*> argv;
@@ -119,12 +124,16 @@ public:
         }
         if (m_out >= 0) ::close(m_out);
     }
-    // True once the output holds the text (waits at most 10 s for it).
-    bool WaitSaw(const std::string& text) {
-        for (int rounds = 0; rounds < 100; ++rounds) {
+    // True once the output holds the text (gives up after rounds x 100 ms
+    // without output).
+    bool WaitSaw(const std::string& text, int rounds = 100) {
+        for (int idle = 0; idle < rounds && !m_eof;) {
             if (m_report.find(text) != std::string::npos) return true;
             pollfd p{m_out, POLLIN, 0};
-            if (::poll(&p, 1, 100) <= 0) continue;
+            if (::poll(&p, 1, 100) <= 0) {
+                ++idle;
+                continue;
+            }
             char buf[4096];
             const ssize_t n = ::read(m_out, buf, sizeof buf);
             if (n <= 0) {
@@ -137,8 +146,8 @@ public:
     }
     // Waits for the child to end; its exit status (-1 when it did not end
     // within the rounds).
-    int Wait() {
-        WaitSaw("\x01");  // reads until the child closes its output (or 10 s)
+    int Wait(int rounds = 100) {
+        WaitSaw("\x01", rounds);  // reads until the child closes its output (or 10 s)
         int status = 0;
         // A child that closed its output is ending: wait for it.
         if (m_pid > 0 && ::waitpid(m_pid, &status, m_eof ? 0 : WNOHANG) == m_pid) {
