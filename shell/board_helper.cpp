@@ -534,7 +534,7 @@ int BoardHelper::ResizeDynamicPanelWidth(int32_t id, int32_t width) {
 }
 
 int BoardHelper::SetStaticRect(int32_t id, int32_t x, int32_t y, int32_t width, int32_t height) {
-    auto* view = static_cast<NvCtrlStaticView*>(dynamic_cast<NvCtrlStatic*>(Control(id)));
+    auto* view = dynamic_cast<NvCtrlStaticView*>(Control(id));
     if (!view) return 0;
     return view->SetRect(x, y, width, height) ? 1 : 0;
 }
