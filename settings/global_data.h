@@ -101,6 +101,9 @@ public:
 
     // --- content switches from "\UI\Data.ini"
     int32_t m_extendWave = 0, m_crossImage = 0, m_phoneDb = 0, m_subPoi = 0;
+    // Set by the sound unit when the base voice bank is of the older form
+    // (fewer than 1375 clips); the sentence builder then uses its older clips.
+    int32_t m_waveBaseCompat = 0;
 
     // --- further device items
     int32_t m_swVolumeControl = 0, m_gpsType = 0, m_ledControl = 0, m_tripSave = 0, m_enhanceRoad = 0;

@@ -17,6 +17,7 @@
 #include "tools/writers/theme_ic_writer.h"
 #include "tools/writers/traffic_writer.h"
 #include "tools/writers/ui_resource_writer.h"
+#include "tools/writers/voice_bank_writer.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -74,6 +75,10 @@ int main(int argc, char** argv) {
     }
     if (!appwriter::WriteDemoAppFiles(root, &error)) {
         std::fprintf(stderr, "make_demo_root: program settings, splash and sounds: %s\n", error.c_str());
+        return 1;
+    }
+    if (!writers::WriteDemoVoiceBanks(root, &error)) {
+        std::fprintf(stderr, "make_demo_root: voice banks: %s\n", error.c_str());
         return 1;
     }
     // Fuel prices stamped now, so the fuel search finds them for 15 days.
