@@ -276,12 +276,12 @@ bool MgrWaveBank::Find(uint32_t id, WaveIndexEntry& entry) const {
 
 uint32_t MgrWaveBank::GetDecodedSize(uint32_t id) const {
     WaveIndexEntry entry;
-    return Find(id, entry) ? entry.decodedSize : 0;
+    return Find(id, entry) && entry.decodedSize <= kWaveMaxDecodedBytes ? entry.decodedSize : 0;
 }
 
 int MgrWaveBank::ReadClip(uint8_t* dest, size_t destSize, uint32_t id, GsmArithmetic arithmetic) const {
     WaveIndexEntry entry;
-    if (!dest || !Find(id, entry) || !m_data.IsOpen()) return 0;
+    if (!dest || !Find(id, entry) || !m_data.IsOpen() || entry.decodedSize > kWaveMaxDecodedBytes) return 0;
     const size_t decoded = entry.decodedSize;
     if (destSize < decoded) return 0;
     if (entry.codec > kWaveCodecVorbis) return 0;   // an unknown codec is a failed clip
@@ -339,8 +339,7 @@ int MgrWaveBankSet::BankOf(uint32_t id) {
 uint32_t MgrWaveBankSet::GetDecodedSize(uint32_t id) const { return m_banks[BankOf(id)].GetDecodedSize(id); }
 
 bool MgrWaveBankSet::BuildSentence(const uint32_t* ids, size_t count, std::vector<uint8_t>& out) const {
-    // The RIFF size field must hold the total + 36.
-    constexpr uint64_t kMaxData = std::numeric_limits<uint32_t>::max() - 36;
+    constexpr uint64_t kMaxData = kWaveMaxDecodedBytes;
     uint64_t total = 0;
     for (size_t i = 0; ids && i < count; ++i) {
         const uint64_t size = GetDecodedSize(ids[i]);

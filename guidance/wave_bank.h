@@ -17,6 +17,9 @@ inline constexpr uint32_t kWaveSampleRate = 22050;
 // A base bank with fewer entries than this is of the older form; the
 // sentence builder then uses its older lane clips.
 inline constexpr uint32_t kWaveBaseCurrentEntries = 1375;
+// A clip or a sentence larger than this is damage, not speech (six minutes
+// of samples): its index entry is not believed.
+inline constexpr uint32_t kWaveMaxDecodedBytes = 16u << 20;
 // The last id of the alarm and the base bank; ids above go to the extended bank.
 inline constexpr uint32_t kWaveAlarmLastId = 100;
 inline constexpr uint32_t kWaveBaseLastId = 3000;
@@ -64,7 +67,7 @@ public:
     bool FindInMemory(uint32_t id, WaveIndexEntry& entry) const;
     bool FindOnFile(uint32_t id, WaveIndexEntry& entry) const;
     bool Find(uint32_t id, WaveIndexEntry& entry) const;
-    // 0 when the id is missing.
+    // 0 when the id is missing or its decoded size is beyond kWaveMaxDecodedBytes.
     uint32_t GetDecodedSize(uint32_t id) const;
     // Decodes the clip into dest (capacity destSize, at least the decoded
     // size). Decoded bytes short of the decoded size are zero. 1 on success;
@@ -102,7 +105,8 @@ public:
 
     uint32_t GetDecodedSize(uint32_t id) const;
     // The sentence: 44-byte header, then each clip in list order. A clip
-    // that cannot be read is left out, and the header counts what was
+    // that cannot be read, or that would take the sentence beyond
+    // kWaveMaxDecodedBytes, is left out, and the header counts what was
     // written. False only when the buffer cannot be had.
     bool BuildSentence(const uint32_t* ids, size_t count, std::vector<uint8_t>& out) const;
 
