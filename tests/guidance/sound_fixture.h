@@ -68,6 +68,17 @@ protected:
         return !m_manager.IsPlaying(channel);
     }
 
+    // The same, moving the clock on by a second before each wait, for a
+    // channel whose sound may start only after the clock was last moved.
+    bool PlayOutAndWaitIdle(int channel) {
+        for (int i = 0; i < 100; ++i) {
+            if (!m_manager.IsPlaying(channel)) return true;
+            m_clock.Advance(1000);
+            m_manager.Unit(channel)->Settled().Wait(100);
+        }
+        return !m_manager.IsPlaying(channel);
+    }
+
     platform::FakeClock m_clock{5000};
     platform::ScopedClock m_scopedClock{m_clock};
     testsupport::TempDir m_dir;

@@ -28,13 +28,11 @@ TEST_F(SoundThreadsTest, BothChannelsDecodeWhileRequestsKeepComing) {
         m_manager.IsPlaying(0);
         m_manager.IsPlaying(1);
         if (round % 10 == 9) {
-            m_clock.Advance(2000);
-            WaitIdle(0);
+            ASSERT_TRUE(PlayOutAndWaitIdle(0));
         }
     }
-    m_clock.Advance(10000);
-    ASSERT_TRUE(WaitIdle(0));
-    ASSERT_TRUE(WaitIdle(1));
+    ASSERT_TRUE(PlayOutAndWaitIdle(0));
+    ASSERT_TRUE(PlayOutAndWaitIdle(1));
     EXPECT_GT(started[0], 0);
     EXPECT_GT(started[1], 0);
     ASSERT_GT(m_sinks[0]->SoundCount(), 0u);
