@@ -1,11 +1,15 @@
 #include "shell/shell_services.h"
 
+#include <atomic>
+
 
 #include "foundation/debug_trace.h"
 #include "platform/clock.h"
 #include "platform/codepage.h"
 #include "settings/global_data.h"
+#include "shell/ui_utils.h"
 #include "shell/window_link.h"
+#include "uikit/board_manager.h"
 #include "uikit/message_box.h"
 
 namespace {
@@ -78,4 +82,98 @@ int32_t SceneHandlerSelections() { return g_sceneSelections; }
 CMgrDriveService& CMgrDriveService::Instance() {
     static CMgrDriveService service;
     return service;
+}
+
+// ---- route-option slots
+
+namespace {
+int32_t g_routeOptionSlots[kRouteOptionSlots] = {};
+std::atomic<int> g_adjacentRoadRequest{0};
+}  // namespace
+
+int32_t g_nSelectedRouteOption = 0;
+uint32_t g_uPlannedRouteOptions = 0;
+int32_t g_bAdoptRouteOnDrive = 0;
+int32_t g_bGuideStartPromptPending = 0;
+
+int32_t ResetRouteOptionSlots(int32_t option) {
+    for (int32_t& slot : g_routeOptionSlots) slot = 0;
+    g_routeOptionSlots[0] = option;
+    return option;
+}
+
+int32_t AddRouteOptionSlot(int32_t option) {
+    const int free = FirstFreeRouteOptionSlot();
+    if (free >= kRouteOptionSlots) return kRouteOptionSlots;
+    g_routeOptionSlots[free] = option;
+    return option;
+}
+
+int FindRouteOptionSlot(int32_t option) {
+    for (int i = 0; i < kRouteOptionSlots; ++i)
+        if (g_routeOptionSlots[i] == option) return i;
+    return -1;
+}
+
+int FirstFreeRouteOptionSlot() {
+    for (int i = 0; i < kRouteOptionSlots; ++i)
+        if (g_routeOptionSlots[i] == 0) return i;
+    return kRouteOptionSlots;
+}
+
+int RouteOptionToSlot(int32_t optionBits) {
+    if (optionBits & 0x100) return 0;
+    if (optionBits & 0x200) return 1;
+    if (optionBits & 0x400) return 2;
+    switch (optionBits) {
+        case 2: return 1;
+        case 4: return 2;
+        case 8: return 3;
+        default: return 0;
+    }
+}
+
+void EndSavedDestinationHold() {
+    if (IsDestinationWatched()) EndDestinationWatch();
+}
+
+ShellSearchSwitches& ShellSearchSwitches::Instance() {
+    static ShellSearchSwitches switches = [] {
+        ShellSearchSwitches s;
+        s.subPlaceFeature = CMgrConfigGlobalData::Instance().m_subPoi == 1 ? 1 : 0;
+        return s;
+    }();
+    return switches;
+}
+
+void RequestAdjacentRoad() {
+    g_adjacentRoadRequest.store(1, std::memory_order_release);
+    DebugTrace(3, "[SHELL] adjacent road asked for\n");
+}
+
+bool TakeAdjacentRoadRequest() { return g_adjacentRoadRequest.exchange(0, std::memory_order_acq_rel) != 0; }
+
+int PlaceNodeAboveControl(int32_t nodeId, int redraw, int32_t childCount, int32_t anchorId, int32_t dx, int32_t dy) {
+    NvBoardManager* host = NvGetBoardManager();
+    if (!host) return 0;
+    NvControl* node = host->GetControl(nodeId);
+    NvControl* anchor = host->GetControl(anchorId);
+    if (!node || !anchor) return 0;
+    const NvRect& at = anchor->GetRect();
+    const NvRect& was = node->GetRect();
+    const int32_t moveX = at.x + dx - was.x;
+    const int32_t moveY = at.y - was.height + dy - was.y;
+    node->MoveBy(moveX, moveY);
+    if (redraw) node->Invalidate();
+    for (int32_t i = 1; i <= childCount; ++i) {
+        NvControl* child = host->GetControl(nodeId + i);
+        if (!child) continue;
+        bool below = false;  // already moved as one of the node's own children
+        for (NvNode* up = child->m_parent; up; up = up->m_parent)
+            if (up == node) below = true;
+        if (below) continue;
+        child->MoveBy(moveX, moveY);
+        if (redraw) child->Invalidate();
+    }
+    return 1;
 }

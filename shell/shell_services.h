@@ -69,3 +69,58 @@ public:
 private:
     int m_active = 0;
 };
+
+// ---- the route-option slots and the route values the screens share
+
+// Four slots of route options, 0 = empty.
+inline constexpr int kRouteOptionSlots = 4;
+// First slot = option, the others empty; returns option.
+int32_t ResetRouteOptionSlots(int32_t option);
+// Stores the option in the first empty slot and returns it; 4 (and nothing
+// changes) when all four are taken.
+int32_t AddRouteOptionSlot(int32_t option);
+// The slot of the option (0..3), -1 when absent.
+int FindRouteOptionSlot(int32_t option);
+// The first empty slot (0..3), 4 when none is.
+int FirstFreeRouteOptionSlot();
+// Option bits to a slot: 0x100 -> 0, 0x200 -> 1, 0x400 -> 2; else the value
+// 2 -> 1, 4 -> 2, 8 -> 3, anything else 0.
+int RouteOptionToSlot(int32_t optionBits);
+
+// The route option the driver chose, the options planned, whether the drive
+// screens adopt the chosen option's route, and whether they owe the "guide
+// start" voice prompt. Main thread.
+extern int32_t g_nSelectedRouteOption;
+extern uint32_t g_uPlannedRouteOptions;
+extern int32_t g_bAdoptRouteOnDrive;
+extern int32_t g_bGuideStartPromptPending;
+
+// Ends a pending hold of the last destination (the destination watch) and
+// forgets the course's saved destination.
+void EndSavedDestinationHold();
+
+// Switches the name search reads: the sub-place feature (1: sub-place
+// buttons; the "SUBPOI" item of the UI data) and the details setting (1:
+// building and floor in the preview text, the details button shown).
+struct ShellSearchSwitches {
+    int32_t subPlaceFeature = 0;
+    int32_t showDetails = 0;
+    // Filled from the global settings on first use.
+    static ShellSearchSwitches& Instance();
+};
+
+// Asks positioning to put the matched position on an adjacent road at the
+// next match. The request waits in a flag until the map matching takes it
+// (TakeAdjacentRoadRequest); without a matcher nothing comes of it.
+void RequestAdjacentRoad();
+bool TakeAdjacentRoadRequest();
+
+// Places a popup node of the current board above an anchor control (its
+// bottom edge on the anchor's top edge, then moved by dx, dy); the node's
+// own children move with it, and so do the childCount layout ids after the
+// node. redraw marks them for drawing. 0 when the node or the anchor is not
+// on the board.
+int PlaceNodeAboveControl(int32_t nodeId, int redraw, int32_t childCount, int32_t anchorId, int32_t dx, int32_t dy);
+
+// The empty marker many screens hold as a member.
+class CMgrModuleStarter {};
