@@ -118,6 +118,8 @@ void DrawRoadMarking(CEglDraw& egl, const ScreenPoint corners[4], int kind, int 
     }
 }
 
+bool BuildingIsNear(int32_t topY, int32_t viewHeight) { return topY > viewHeight - viewHeight / 3; }
+
 int BuildingWallLift(int step, int baseLine, int heightUnit, int viewHeight) {
     if (viewHeight <= 0) return 0;
     return static_cast<int>(int64_t{step} * baseLine * heightUnit * 2 / viewHeight);
@@ -193,7 +195,7 @@ int MneGeometryRenderer::CollectBuildings(int format, int level, const int16_t r
     std::sort(m_depth.begin(), m_depth.end(), [](const DepthEntry& a, const DepthEntry& b) { return a.key < b.key; });
     const int height = request.viewHeight;
     for (const DepthEntry& e : m_depth)
-        DrawBuilding(level, e.styleId, e.key > height - height / 3, format, view, e.record);
+        DrawBuilding(level, e.styleId, BuildingIsNear(e.key, height), format, view, e.record);
     egl.SetLineMode(0);
     return 1;
 }

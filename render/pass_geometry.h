@@ -82,6 +82,10 @@ void DrawRoadMarking(CEglDraw& egl, const ScreenPoint corners[4], int kind, int 
 // The wall lift of an extruded building in pixels: d x base line x height
 // unit x 2 / view height.
 int BuildingWallLift(int step, int baseLine, int heightUnit, int viewHeight);
+// Whether a building whose highest screen point is topY stands near the
+// eye: below the upper two thirds of the view (the bird's-eye view draws
+// those see-through).
+bool BuildingIsNear(int32_t topY, int32_t viewHeight);
 // The found-building view's lifts: the drawn lift at raisePercent and the
 // height of one floor (0 for a building without floors).
 void FoundBuildingLifts(int floors, int raisePercent, int* drawnLift, int* floorHeight);

@@ -111,6 +111,13 @@ TEST(BuildingLifts, FoundBuildingViewLiftsAndFloorBands) {
     EXPECT_EQ(BuildingWallLift(2, 480, 2, 480), 8);
     EXPECT_EQ(BuildingWallLift(4, 300, 5, 480), 25);
     EXPECT_EQ(BuildingWallLift(2, 480, 2, 0), 0);
+    // Near the eye: a top below the upper two thirds of the view.
+    const struct {
+        int32_t top, height;
+        bool near;
+    } nearCases[] = {{320, 480, false}, {321, 480, true}, {250, 480, false}, {479, 480, true}, {161, 240, true},
+                     {160, 240, false}, {0, 240, false}};
+    for (const auto& c : nearCases) EXPECT_EQ(BuildingIsNear(c.top, c.height), c.near) << c.top << " of " << c.height;
 }
 
 MapPoint Deg(double lon, double lat) {
@@ -133,15 +140,16 @@ protected:
         ASSERT_EQ(m_map.Initialize(init), 1);
         InstallGeometryPasses(m_map);
     }
-    // A frame at step 14 (level 17) centred on the car.
-    MneFrameRecord Frame(MapPoint car, int mode = 0) {
+    // A frame at step 14 (level 17) centred on the car (centre mode 1) or
+    // on a point the driver moved to (centre mode 0).
+    MneFrameRecord Frame(MapPoint car, int mode = 0, int step = 14, uint8_t centreMode = 1) {
         MneDrawRequest r;
         r.viewMode = static_cast<uint8_t>(mode);
-        r.scaleStep = 14;
+        r.scaleStep = static_cast<uint16_t>(step);
         r.viewWidth = 320;
         r.viewHeight = 240;
         r.northUp = 1;
-        r.centreMode = 1;
+        r.centreMode = centreMode;
         r.centre = car;
         r.carPosition = car;
         EXPECT_EQ(m_map.DrawFrame(r), 1);
@@ -172,6 +180,30 @@ TEST_F(DemoBuildingTest, TheBuildingUnderTheCarIsRecordedForItsFrame) {
     EXPECT_NEAR(maxX, Deg(127.0019, 0).x, 64);
     // Between the houses nothing is found, whatever the frame before found.
     EXPECT_EQ(Frame(Deg(127.00205, 37.50152)).foundBuilding, 0);
+}
+
+// Only a view that follows the car looks for the building under it.
+TEST_F(DemoBuildingTest, AViewAwayFromTheCarFindsNoBuilding) {
+    EXPECT_EQ(Frame(kInHouse, 0, 14, 0).foundBuilding, 0);
+    EXPECT_EQ(Frame(kInHouse, 0, 14, 1).foundBuilding, 1);
+}
+
+// Buildings are drawn only above level 15: the building layer is read from
+// step 13 (level 16) on, not at step 12 (level 15).
+TEST_F(DemoBuildingTest, TheBuildingLayerIsReadAboveLevelFifteen) {
+    int fromLayer = 0;
+    const MnePassHandler draw = [&](CMneDrawMap&, const MnePassContext& c) { fromLayer += c.buildingLayer; };
+    m_map.SetPassHandler(MnePass::kBuildings, draw);
+    const struct {
+        int step;
+        bool read;
+    } cases[] = {{12, false}, {13, true}, {14, true}, {11, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        fromLayer = 0;
+        Frame(kInHouse, 0, c.step);
+        EXPECT_EQ(fromLayer > 0, c.read);
+    }
 }
 
 TEST_F(DemoBuildingTest, TheBuildingInformationViewRaisesTheFoundBuilding) {

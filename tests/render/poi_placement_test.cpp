@@ -568,6 +568,167 @@ TEST(PoiPlacementOrderTest, ATilesLotNumbersComeBeforeTheNextTilesNames) {
     std::filesystem::remove_all(root);
 }
 
+// A root whose POI layer holds only the given names, all in the tile of
+// the district's centre at map level 1, of the lot-number class made a
+// name class tested like the others (text only, centred, visibility 0).
+struct NamedPoi {
+    int16_t x, y;          // tile-local
+    uint8_t displayStep;
+    const char* name;
+};
+struct OneTileRoot {
+    std::string root;
+    int column = 0, row = 0;
+    MapPoint Centre() const { return MapPoint{column * 2048 + 1024, row * 2048 + 1024}; }
+};
+OneTileRoot WriteOneTileRoot(const char* name, const std::vector<NamedPoi>& pois) {
+    OneTileRoot out;
+    out.root = DemoCopy(name);
+    stylewriter::StyleDesc style = demostyle::BuildDemoStyle();
+    style.symbolClasses[demostyle::kPoiLotNumber].data10 = 0;
+    EXPECT_TRUE(platform::AtomicReplaceFile(out.root + "/Config/PeloxSymbol.cfg", stylewriter::BuildStyleFile(style)));
+    writers::TilePiece at;
+    EXPECT_TRUE(writers::TilePoint(1, Deg(127.0215, 37.5125), &at));
+    out.column = at.column;
+    out.row = at.row;
+    writers::GroupedBlockBuilder block(true);
+    for (const NamedPoi& p : pois) {
+        std::string text;
+        platform::Utf16ToCp949(platform::Utf8ToUtf16(p.name), text);
+        block.Add(13, demostyle::kPoiLotNumber,
+                  writers::PoiRecord({p.x, p.y}, 1, demostyle::kPoiLotNumber, p.displayStep, text));
+    }
+    writers::MapContainerWriter poi(false);
+    poi.AddBlock(1, out.column, out.row, block.Build());
+    std::string error;
+    EXPECT_TRUE(poi.WriteFile(out.root + "/Map/POI.map", &error)) << error;
+    std::filesystem::remove(out.root + "/Map/JibunPOI.map");
+    return out;
+}
+
+std::vector<std::string> PlacedNames(const MneDrawPublication& publication) {
+    std::vector<std::string> names;
+    for (const auto& cache : publication.screens[0].poi)
+        for (int32_t i = 0; i < cache->Count(); ++i)
+            if (cache->At(i).groupType != kMneLandmarkGroupType) names.push_back(Utf8(cache->At(i).name));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Outside the theme views a name shows only at its own display step: at
+// step 14 the names of steps 13, 14 and 15, far apart, leave the one of 14.
+TEST(PoiPlacementRulesFrameTest, ANameShowsOnlyAtItsOwnDisplayStep) {
+    const OneTileRoot t = WriteOneTileRoot("steps", {{900, 1024, 13, "열셋"}, {1024, 1024, 14, "열넷"},
+                                                     {1148, 1024, 15, "열다섯"}});
+    Renderer r(t.root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    MneDrawRequest q = Request(0, 0, 14);
+    q.centre = t.Centre();
+    ASSERT_TRUE(r.Draw(q));
+    EXPECT_EQ(PlacedNames(r.publication), std::vector<std::string>{"열넷"});
+    std::filesystem::remove_all(t.root);
+}
+
+// Wide spacing ("ePOIViewLevel" 3) tests each name 20 pixels wider on both
+// sides against names stored widened too: two names 30 pixels apart
+// collide, 50 pixels apart both stay; at normal spacing 30 pixels is room
+// enough.
+TEST(PoiPlacementRulesFrameTest, WideSpacingKeepsNamesFortyPixelsApart) {
+    // The screen scale and the name's width, from a frame with one name.
+    const OneTileRoot probe = WriteOneTileRoot("probe", {{1024, 1024, 14, "가나다"}});
+    int32_t width = 0;
+    double pixelsPerUnit = 0;
+    {
+        Renderer r(probe.root, 800, 480);
+        ASSERT_TRUE(r.ok);
+        MneDrawRequest q = Request(0, 0, 14);
+        q.centre = probe.Centre();
+        ASSERT_TRUE(r.Draw(q));
+        ASSERT_EQ(r.publication.screens[0].poi[1]->Count(), 1);
+        width = r.publication.screens[0].poi[1]->At(0).textWidth;
+        CMneCoordSystem& coords = *r.publication.screens[0].coords;
+        coords.SetTile(probe.column, probe.row);
+        ScreenPoint a, b;
+        ASSERT_TRUE(coords.LocalXYToScreen(1024, 1024, a, 0, 0));
+        ASSERT_TRUE(coords.LocalXYToScreen(1124, 1024, b, 0, 0));
+        pixelsPerUnit = (b.x - a.x) / 100.0;
+    }
+    std::filesystem::remove_all(probe.root);
+    ASSERT_GT(width, 10);
+    ASSERT_GT(pixelsPerUnit, 0.2);
+    const struct {
+        int gapPixels, poiViewLevel;
+        size_t placed;
+    } cases[] = {{30, 3, 1}, {50, 3, 2}, {30, 2, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.gapPixels) + " pixels, spacing " + std::to_string(c.poiViewLevel));
+        const auto dx = static_cast<int16_t>(std::lround((width + c.gapPixels) / pixelsPerUnit));
+        const OneTileRoot t = WriteOneTileRoot("gap", {{1000, 1024, 14, "가나다"},
+                                                       {static_cast<int16_t>(1000 + dx), 1024, 14, "가나다"}});
+        MneDrawInputs in = Renderer::Defaults();
+        in.poiViewLevel = c.poiViewLevel;
+        Renderer r(t.root, 800, 480, in);
+        ASSERT_TRUE(r.ok);
+        MneDrawRequest q = Request(0, 0, 14);
+        q.centre = t.Centre();
+        ASSERT_TRUE(r.Draw(q));
+        EXPECT_EQ(PlacedNames(r.publication).size(), c.placed);
+        std::filesystem::remove_all(t.root);
+    }
+}
+
+// A POI of a category the driver chose is placed in the pass of mask 1 as
+// its symbol alone below level 15, with its name from level 15 on.
+TEST_F(DemoLabelsTest, ChosenCategoriesShowTheirNameFromLevelFifteen) {
+    MneDrawInputs in = Renderer::Defaults();
+    in.poiCategoriesChosen = 1;
+    in.poiCategories = {100 + demostyle::kPoiBank};
+    const struct {
+        int step;   // 11: level 13; 12: level 15
+        bool named;
+    } cases[] = {{11, false}, {12, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.step);
+        Renderer r(s_root, 800, 480, in);
+        ASSERT_TRUE(r.ok);
+        MneDrawRequest q = Request(0, 0, c.step);
+        q.centre = Deg(127.0115, 37.5205);   // the bank
+        q.poiPass = 1;
+        ASSERT_TRUE(r.Draw(q));
+        int banks = 0, named = 0;
+        for (const auto& cache : r.publication.screens[0].poi)
+            for (int32_t i = 0; i < cache->Count(); ++i) {
+                const tagMODULEDRAWPOICACHE& rec = cache->At(i);
+                if (rec.groupType == kMneLandmarkGroupType || rec.classIndex != demostyle::kPoiBank) continue;
+                ++banks;
+                named += rec.kind != kPlaceSymbolOnly;
+            }
+        EXPECT_GT(banks, 0);
+        EXPECT_EQ(named > 0, c.named);
+    }
+}
+
+// Last frame's labels are put back first only while the level and the
+// theme stay: a new theme at the same level places them anew.
+TEST_F(DemoLabelsTest, AThemeChangePlacesTheLabelsAnew) {
+    Renderer r(s_root, 800, 480);
+    ASSERT_TRUE(r.ok);
+    int replaced = 0;
+    r.map.SetPassHandler(MnePass::kReplaceCachedPoi, [&](CMneDrawMap&, const MnePassContext&) { ++replaced; });
+    MneDrawRequest q = Request(127.02, 37.516, 10);
+    ASSERT_TRUE(r.Draw(q));
+    replaced = 0;
+    ASSERT_TRUE(r.Draw(q));
+    EXPECT_EQ(replaced, 3) << "same level, same theme";
+    q.themeKind = 2;
+    replaced = 0;
+    ASSERT_TRUE(r.Draw(q));
+    EXPECT_EQ(replaced, 0) << "same level, another theme";
+    replaced = 0;
+    ASSERT_TRUE(r.Draw(q));
+    EXPECT_EQ(replaced, 3);
+}
+
 // Every landmark of the style's list in its level range is placed, the
 // unnamed ones (a picture without a name) too.
 TEST(PoiPlacementOrderTest, UnnamedLandmarksArePlacedWithTheirPicture) {
