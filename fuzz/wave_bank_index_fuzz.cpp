@@ -1,8 +1,8 @@
 // Voice bank index and data files from untrusted bytes: the first two bytes
 // give the index length, then the index bytes (used as the base bank's
 // in-memory index and the extended bank's on-disk index), the rest is the
-// data file. Every entry's id is looked up and a sentence of the first
-// twenty built.
+// data file. Every entry's id, and the id the entry would have in the other
+// bank, is looked up and a sentence of the first twenty built.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -32,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         WaveIndexEntry entry;
         ReadWaveIndexEntry(index + pos, entry);
         ids.push_back(entry.id);
-        ids.push_back(entry.id % 2900 + 101);    // the same entry through the base bank
-        ids.push_back(entry.id % 2900 + 3001);   // and through the extended bank
+        // The same entry through the other bank's index: in memory (base)
+        // for even entries, on disk (extended) for odd ones.
+        ids.push_back(entry.id % 2900 + ((pos / kWaveIndexEntryBytes) % 2 ? 3001 : 101));
     }
     if (ids.size() > 20) ids.resize(20);
     std::vector<uint8_t> sentence;
