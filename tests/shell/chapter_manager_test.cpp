@@ -419,23 +419,4 @@ TEST_F(ChapterManagerTest, EveryStartModeReachesTheMapThroughTheQueue) {
     platform::SetClock(nullptr);
 }
 
-TEST(MainQueueTest, FullQueueRefusesAndWakesOnEveryAcceptedPost) {
-    MainQueue& queue = MainQueue::Instance();
-    queue.Clear();
-    int wakeups = 0;
-    queue.SetWakeup([&] { ++wakeups; });
-    for (size_t i = 0; i < MainQueue::kCapacity; ++i) ASSERT_TRUE(queue.Post({kWmChapterEvent, i, 0}));
-    EXPECT_FALSE(queue.Post({kWmChapterEvent, 9999, 0}));
-    EXPECT_EQ(wakeups, static_cast<int>(MainQueue::kCapacity));
-    MainMessage message;
-    ASSERT_TRUE(queue.TryTake(message));
-    EXPECT_EQ(message.wParam, 0u);
-    EXPECT_TRUE(queue.Post({kWmChapterEvent, 7, 0}));
-    size_t taken = 1;
-    while (queue.TryTake(message)) ++taken;
-    EXPECT_EQ(taken, MainQueue::kCapacity + 1);
-    EXPECT_EQ(message.wParam, 7u);
-    queue.SetWakeup(nullptr);
-}
-
 }  // namespace
