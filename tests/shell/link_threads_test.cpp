@@ -13,6 +13,8 @@
 #include "platform/byte_cursor.h"
 #include "settings/global_data.h"
 #include "shell/external_link.h"
+#include "shell/main_queue.h"
+#include "shell/program_link.h"
 #include "shell/window_link.h"
 
 namespace {
@@ -88,6 +90,58 @@ TEST(LinkThreads, TwoPeersSendWhileTheMainThreadDispatches) {
     for (LinkReceiver& r : peerReceivers) r.Stop();
     SetExternalShell(nullptr);
     SetExternalLinkWindow(nullptr);
+}
+
+// The same through the program's own link: the receive thread posts into
+// the main queue and the test thread takes from it as the message loop does,
+// broadcasting a status on every eighth turn as the update timer would.
+TEST(LinkThreads, TwoPeersIntoTheMainQueue) {
+    testsupport::TempDir dir;
+    MainQueue::Instance().Clear();
+    ProgramLink link;
+    ASSERT_EQ(link.Start(dir.File("w"), "Navi"), 1);
+    CountingShell shell;
+    SetExternalShell(&shell);
+    CMgrConfigGlobalData::Instance().m_routeMessageFilter = 5;
+    constexpr int kPerPeer = 200;
+    LinkWindow peers[2];
+    Collector peerGot[2];
+    LinkReceiver peerReceivers[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(peers[i].Open(dir.File("w")), 1);
+        ASSERT_EQ(peerReceivers[i].Start(peers[i], peerGot[i].Sink()), 1);
+    }
+    std::atomic<int> sent{0};
+    std::atomic<int> peersDone{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 2; ++i) {
+        threads.emplace_back([&, i] {
+            const uint8_t block[4] = {1, 2, 3, 4};
+            for (int n = 0; n < kPerPeer; ++n) {
+                sent += n % 2 ? peers[i].Post(link.Handle(), RegisterLinkMessage(kRegCommand), 1011, 1)
+                              : peers[i].CopyData(link.Handle(), 1011, 0, block, sizeof block);
+            }
+            ++peersDone;
+        });
+    }
+    int ticks = 0;
+    // Bounded: the loop ends once the peers are done and every message they
+    // sent was read by the receive thread and taken here.
+    uint64_t taken = 0;
+    while (peersDone.load() < 2 || taken < static_cast<uint64_t>(sent.load())) {
+        MainMessage m;
+        while (MainQueue::Instance().TryTake(m)) {
+            if (HandleLinkMessage(m.message, m.wParam, m.lParam)) ++taken;
+        }
+        if (++ticks % 8 == 0) BroadcastStatus(19, ticks);
+        std::this_thread::yield();
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(shell.mutes, sent.load());
+    EXPECT_EQ(CopyDataMailbox::Instance().Waiting(), 0u);
+    for (LinkReceiver& r : peerReceivers) r.Stop();
+    link.Stop();
+    SetExternalShell(nullptr);
 }
 
 }  // namespace

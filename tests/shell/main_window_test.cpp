@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "shell/external_link.h"
+#include "shell/window_link.h"
 
 namespace {
 
@@ -197,6 +199,52 @@ TEST(WindowTimersTest, DeadlinesMoveByWholePeriodsAndMissedTicksCoalesce) {
     run(1899);
     run(1900);
     EXPECT_EQ(fired.size(), 3u);
+}
+
+}  // namespace
+
+namespace {
+
+// Messages from other programs: the remote-control broadcasts reach the
+// chapter through the time gate (home and office not while blocked; the
+// oil-price and re-route ones never), the rest goes to the link; the first
+// switch enables the remote control; event 149 is the exit request.
+TEST_F(MainWindowTest, LinkMessagesRemoteBroadcastsAndTheExitRequest) {
+    std::vector<uint32_t> linked;
+    int enabled = 0, exitRequests = 0;
+    MainWindowServices s;
+    s.linkMessage = [&](uint32_t message, uint64_t, int64_t) {
+        linked.push_back(message);
+        return true;
+    };
+    s.enableRemote = [&] { ++enabled; };
+    s.requestExit = [&] { ++exitRequests; };
+    s.destroyWindow = [this] { ++destroyed; };
+    MainWindow window(MainWindowSettings{}, std::move(s));
+    const uint32_t home = RegisterLinkMessage(kRegRmcHome);
+    const uint32_t zoomIn = RegisterLinkMessage(kRegRmcZoomIn);
+    const uint32_t oil = RegisterLinkMessage(kRegRmcOilInfo);
+    const uint32_t command = RegisterLinkMessage(kRegCommand);
+    chapters.switchTick = 100000;
+    window.Dispatch(zoomIn, 0, 0, 100000);
+    window.Dispatch(home, 0, 0, 100000);
+    SetHomeOfficeKeysBlocked(true);
+    window.Dispatch(home, 0, 0, 100000);
+    SetHomeOfficeKeysBlocked(false);
+    window.Dispatch(zoomIn, 0, 0, 99999);  // older than the switch
+    window.Dispatch(oil, 0, 0, 100000);
+    window.Dispatch(command, 1002, 0, 100000);
+    ASSERT_EQ(chapters.input.size(), 2u);
+    EXPECT_EQ(chapters.input[0].message, zoomIn);
+    EXPECT_EQ(chapters.input[1].message, home);
+    EXPECT_EQ(linked, (std::vector<uint32_t>{oil, command}));
+    chapters.id = 1;
+    window.Dispatch(kWmChapterEvent, 5, 0, 100000);
+    EXPECT_EQ(enabled, 1);
+    window.Dispatch(kWmChapterEvent, kChapterEventExit, 0, 100000);
+    EXPECT_EQ(exitRequests, 1);
+    EXPECT_EQ(destroyed, 0);
+    EXPECT_EQ(chapters.events, std::vector<int>{5});
 }
 
 }  // namespace
