@@ -33,6 +33,9 @@ public:
     uint32_t Handle() const { return m_window.Handle(); }
     LinkWindow& Window() { return m_window; }
     uint64_t ReceivedCount() const { return m_receiver.ReceivedCount(); }
+    // Datagrams dropped on the way in (bad, or refused by a full mailbox or
+    // queue).
+    uint64_t RejectedCount() const { return m_receiver.RejectedCount(); }
 
     // A script's command: "RMSG_PELOX" (code, value) to this program's own
     // window, or, with a block, copy data: "position LON LAT NAME" (the

@@ -126,9 +126,11 @@ TEST(LinkThreads, TwoPeersIntoTheMainQueue) {
     }
     int ticks = 0;
     // Bounded: the loop ends once the peers are done and every message they
-    // sent was read by the receive thread and taken here.
+    // sent was taken here or dropped on the way in (copy data waits in a
+    // mailbox of 64 blocks; when this thread falls behind, more are dropped
+    // with a trace line).
     uint64_t taken = 0;
-    while (peersDone.load() < 2 || taken < static_cast<uint64_t>(sent.load())) {
+    while (peersDone.load() < 2 || taken + link.RejectedCount() < static_cast<uint64_t>(sent.load())) {
         MainMessage m;
         while (MainQueue::Instance().TryTake(m)) {
             if (HandleLinkMessage(m.message, m.wParam, m.lParam)) ++taken;
@@ -137,7 +139,8 @@ TEST(LinkThreads, TwoPeersIntoTheMainQueue) {
         std::this_thread::yield();
     }
     for (std::thread& t : threads) t.join();
-    EXPECT_EQ(shell.mutes, sent.load());
+    EXPECT_EQ(static_cast<uint64_t>(shell.mutes), taken);
+    EXPECT_GT(taken, 0u);
     EXPECT_EQ(CopyDataMailbox::Instance().Waiting(), 0u);
     for (LinkReceiver& r : peerReceivers) r.Stop();
     link.Stop();
