@@ -25,6 +25,7 @@
 #include "shell/external_link.h"
 #include "shell/program_link.h"
 #include "shell/speech_link.h"
+#include "shell/program_services.h"
 #include "shell/script.h"
 #include "shell/single_instance.h"
 #include "shell/sound_out.h"
@@ -407,6 +408,8 @@ int Program::Shutdown() {
     m_chapters.reset();
     if (ShellChapters* made = m_madeChapters.exchange(nullptr)) delete made;
     if (m_startup && !m_startup->Modules().StopAll(ModuleWaits{})) result = 0;
+    ReleaseStartupFonts();
+    CloseStartupImagePacks();
     if (m_host) {
         m_host->Release();
         m_host.reset();
@@ -528,6 +531,10 @@ int Program::Run() {
         m_texts = std::make_unique<MgrText>();
         return m_texts->Init(platform::Utf8ToUtf16(uiFolder).c_str(), 0) == 1;
     };
+    const std::string rootFolder = Native(global.m_rootFolder).empty() ? m_root : Native(global.m_rootFolder);
+    steps2.openImagePacks = [rootFolder] { return OpenStartupImagePacks(rootFolder); };
+    steps2.resumeSavedRoute = [] { ResumeSavedRoute(ProgramSavedRouteServices()); };
+    steps2.loadFonts = [] { LoadStartupFonts(); };
     ProgramModuleConfig modules;
     modules.dataRoot = Native(global.m_rootFolder);
     if (modules.dataRoot.empty()) modules.dataRoot = m_root;
