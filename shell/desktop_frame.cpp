@@ -226,6 +226,19 @@ void DesktopFrame::WindowSize(int32_t* width, int32_t* height) const {
 }
 
 bool DesktopFrame::WritePng(const std::string& path) const {
+    // A ".ppm" name gets a binary PPM (rows top-down, 8 bits per channel).
+    if (path.size() > 4 && path.compare(path.size() - 4, 4, ".ppm") == 0) {
+        std::string ppm = "P6\n" + std::to_string(m_width) + " " + std::to_string(m_height) + "\n255\n";
+        for (int32_t y = 0; y < m_height; ++y) {
+            for (int32_t x = 0; x < m_width; ++x) {
+                const uint32_t bgr = ColorFromRgb565(m_picture.Pixel(x, y));
+                ppm.push_back(static_cast<char>(bgr & 0xFF));
+                ppm.push_back(static_cast<char>((bgr >> 8) & 0xFF));
+                ppm.push_back(static_cast<char>((bgr >> 16) & 0xFF));
+            }
+        }
+        return platform::AtomicReplaceFile(path, ppm.data(), ppm.size(), nullptr);
+    }
     const std::string png = NvEncodePng565(m_picture.Bits(), m_width, m_height, m_picture.Stride());
     return platform::AtomicReplaceFile(path, png.data(), png.size(), nullptr);
 }

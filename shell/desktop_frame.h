@@ -56,6 +56,7 @@ public:
 
     // The last presented picture, composed at client size.
     const DibImage565& Picture() const { return m_picture; }
+    // PNG, or PPM for a name ending in ".ppm".
     bool WritePng(const std::string& path) const;
     int PresentCount() const { return m_presents; }
 

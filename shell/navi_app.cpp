@@ -2,6 +2,7 @@
 
 #include <SDL2/SDL.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -38,6 +39,10 @@
 namespace {
 
 ChapterMaker g_chapterMaker;
+
+// SIGTERM and SIGINT ask for the end as the window's close button does.
+volatile std::sig_atomic_t g_endAsked = 0;
+void OnEndSignal(int) { g_endAsked = 1; }
 
 // How long a scripted run lets the start-up thread work (real time) before
 // its clock moves on anyway, so the module waits can run out.
@@ -244,6 +249,11 @@ void Program::HandleQueued(const MainMessage& message) {
 }
 
 void Program::Pump() {
+    if (g_endAsked) {
+        g_endAsked = 0;
+        HandleFrameMessage(kWmChapterEvent, kChapterEventExit, 0);
+        if (m_window->QuitPosted()) return;
+    }
     m_frame.PollEvents([this](uint32_t m, uint64_t w, int64_t l) { HandleFrameMessage(m, w, l); });
     if (m_instance.TakeRaiseRequest()) m_frame.Raise();
     // The chapters become the main window's once the start-up made them.
@@ -566,6 +576,8 @@ int Program::Run() {
         SDL_DisableScreenSaver();
     }
 
+    std::signal(SIGTERM, OnEndSignal);
+    std::signal(SIGINT, OnEndSignal);
     int exitCode = 0;
     if (m_scripted) {
         exitCode = RunScript(steps);
