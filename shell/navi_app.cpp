@@ -596,6 +596,12 @@ int Program::Run() {
 }  // namespace
 
 int RunNavi(const NaviOptions& options) {
-    Program program(options);
-    return program.Run();
+    int code;
+    {
+        Program program(options);
+        code = program.Run();
+    }
+    // The window system's helpers (its message bus among them) go too.
+    SDL_Quit();
+    return code;
 }
