@@ -4,6 +4,7 @@
 // child's own output or end, bounded.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -21,6 +22,26 @@ inline std::string BuiltProgram(const std::string& relative) {
     const std::string build = exe.substr(0, exe.rfind('/')) + "/..";
     return build + "/" + relative;
 }
+
+// Held while a test program writes or copies its cached data root: the
+// tests of one program run as parallel processes and one writes the cache
+// while the others wait for it.
+class ProgramLock {
+public:
+    ProgramLock() {
+        const std::string path = platform::ExecutablePath() + ".lock";
+        m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (m_fd >= 0) ::flock(m_fd, LOCK_EX);
+    }
+    ~ProgramLock() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    ProgramLock(const ProgramLock&) = delete;
+    ProgramLock& operator=(const ProgramLock&) = delete;
+
+private:
+    int m_fd = -1;
+};
 
 class ChildProcess {
 public:

@@ -23,15 +23,16 @@ using navitest::ChildProcess;
 
 bool WriteDemoRoot(const std::string& dir) {
     ChildProcess make(BuiltProgram("tools/make_demo_root"), {dir});
-    if (make.Wait() != 0) return false;
+    if (make.Wait(600000) != 0) return false;
     ChildProcess fonts(BuiltProgram("tools/font_convert"), {"--demo", "/usr/share/fonts/truetype/nanum", dir + "/Font"});
-    return fonts.Wait() == 0;
+    return fonts.Wait(600000) == 0;
 }
 
 class ProgramRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         root = dir.File("root");
+        navitest::ProgramLock lock;
         ASSERT_TRUE(testsupport::CopyCachedFolder("demo-root", WriteDemoRoot, root));
     }
     // Runs the program headless on the script; its exit code.

@@ -67,7 +67,7 @@ private:
 
 bool WriteDemoRoot(const std::string& dir) {
     ChildProcess make(BuiltProgram("tools/make_demo_root"), {dir});
-    return make.Wait() == 0;
+    return make.Wait(600000) == 0;
 }
 
 // An X screenshot of the whole display (xwd's format, 32 bits a pixel).
@@ -120,6 +120,7 @@ protected:
     void SetUp() override {
         if (::access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "Xvfb is not installed";
         root = dir.File("root");
+        navitest::ProgramLock lock;
         ASSERT_TRUE(testsupport::CopyCachedFolder("demo-root-x", WriteDemoRoot, root));
     }
     std::vector<std::string> Env(const std::string& display) const {
