@@ -82,6 +82,27 @@ TEST_F(ChapterBaseTest, PlaceholderBoardGoldenAndItsBackAndHomeButtons) {
     EXPECT_EQ(manager.GetCurrentChapterId(), 6);
 }
 
+// Route progress answers neither back nor home: its placeholder's buttons
+// post the results that leave it (21 cancelled: back where the route was
+// asked for; 18 failed: to the bottom of the stack), never a dead screen.
+TEST_F(ChapterBaseTest, RouteProgressPlaceholderLeavesByItsResults) {
+    ChapterFactory factory;
+    factory.AddTableIds(ChapterTransitionTable());
+    CMgrConfigModuleSVC::Instance()->SetState(0);
+    for (const auto& [control, expectedEvent] : {std::pair{kPlaceholderBack, 21}, std::pair{kPlaceholderHome, 18}}) {
+        SCOPED_TRACE(control);
+        ChapterManager manager(nullptr, 6, &factory);
+        manager.OnChapterEvent(12);  // the main menu asks for a route
+        ASSERT_EQ(manager.GetCurrentChapterId(), 18);
+        ASSERT_NE(dynamic_cast<PlaceholderChapter*>(manager.GetCurrentChapter()), nullptr);
+        manager.DispatchInput(kChapterMsgLButtonDown, 0, Middle(control));
+        const std::vector<int32_t> posted = PostedEvents();
+        ASSERT_EQ(posted, std::vector<int32_t>{expectedEvent});
+        manager.OnChapterEvent(posted[0]);
+        EXPECT_EQ(manager.GetCurrentChapterId(), 6);
+    }
+}
+
 TEST_F(ChapterBaseTest, StartNoticeButtonPostsItsEventOnce) {
     ChapterFactory factory;
     RegisterTrafficScreens(factory);
