@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/thread_util.h"
+#include "shell/chapter_host.h"
 #include "shell/navi_app.h"
 
 int main(int argc, char** argv) {
@@ -14,5 +15,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "navi: %s\n", message.c_str());
         return kExitUsage;
     }
+    SetChapterMaker(MakeProgramChapters);
     return RunNavi(options);
 }

@@ -68,6 +68,7 @@ TEST_F(ProgramRunTest, SplashThenEveryModuleStartsAndStops) {
                          "expect-pixel 400 470 464646\n"   // the road
                          "screenshot " + shot + "\n"
                          "wait 1000\n"
+                         "expect-chapter 3\n"   // the start notice after event 0
                          "quit\n");
     EXPECT_EQ(code, 0) << output;
     for (const std::string& m : kAllModules) EXPECT_TRUE(Has("[STARTUP] " + m + " ready")) << m;
