@@ -3,7 +3,9 @@
 #include <vector>
 
 #include "platform/thread_util.h"
+#include "screens/traffic/start_notice.h"
 #include "shell/chapter_host.h"
+#include "shell/chapter_manager.h"
 #include "shell/navi_app.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +17,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "navi: %s\n", message.c_str());
         return kExitUsage;
     }
+    // The screens built so far; every other chapter is a placeholder.
+    RegisterTrafficScreens(ChapterFactory::Instance());
     SetChapterMaker(MakeProgramChapters);
     return RunNavi(options);
 }

@@ -82,6 +82,31 @@ TEST_F(ProgramRunTest, SplashThenEveryModuleStartsAndStops) {
     EXPECT_TRUE(golden.ok) << golden.message;
 }
 
+// Every start mode ends on a map screen: the normal start through the start
+// notice (its button, or its five-second time-out), the demonstration start
+// through the notice too, the hidden start on the hidden map.
+TEST_F(ProgramRunTest, EveryStartModeReachesAMapScreen) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::string, int>> settings;
+        const char* script;
+    };
+    const Case cases[] = {
+        {"normal start, the notice's button", {},
+         "wait 1000\nexpect-chapter 3\ntouch 400 388\nwait 300\nexpect-chapter 16\nquit\n"},
+        {"normal start, the notice's time-out", {},
+         "wait 1000\nexpect-chapter 3\nwait 6000\nexpect-chapter 16\nquit\n"},
+        {"demonstration start", {{"DEMO", 1}},
+         "wait 1000\nexpect-chapter 5\nwait 6000\nexpect-chapter 3\nwait 6000\nexpect-chapter 16\nquit\n"},
+        {"hidden start", {{"HIDEMODE", 1}}, "wait 1000\nexpect-chapter 4\nquit\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(appwriter::WriteAppSettings(root, c.settings));
+        EXPECT_EQ(Run(c.script), 0) << output;
+    }
+}
+
 TEST_F(ProgramRunTest, ModuleThatFailsEndsTheStartUpWithAMessageAndANonZeroExit) {
     // Without its base map the draw thread ends: the drawing module reports
     // -1, which is a failure, not a finished frame.
