@@ -44,6 +44,7 @@ extern "C" {
 #include "render/aa_context.h"
 #include "render/vector_font.h"
 #include "tools/writers/font_writer.h"
+#include "tools/writers/source_tree.h"
 
 namespace uiwriter {
 namespace {
@@ -1646,20 +1647,7 @@ std::vector<uint8_t> BuildContactSheet(const UiSource& source, std::string* erro
 
 // ---------------------------------------------------------------- demo
 
-std::string FindDemoUiSource() {
-    const char* rel = "tools/demo_ui/demo_ui.txt";
-    if (const char* dir = std::getenv("NAVI_SOURCE_DIR"); dir && *dir) {
-        const std::string path = std::string(dir) + "/" + rel;
-        if (platform::FileExists(path)) return path;
-    }
-    std::filesystem::path folder = std::filesystem::path(platform::ExecutablePath()).parent_path();
-    for (int up = 0; up < 8 && !folder.empty(); ++up, folder = folder.parent_path()) {
-        const std::filesystem::path candidate = folder / rel;
-        if (std::filesystem::exists(candidate)) return candidate.string();
-        if (folder == folder.parent_path()) break;
-    }
-    return {};
-}
+std::string FindDemoUiSource() { return writers::FindSourceTreeFile("tools/demo_ui/demo_ui.txt"); }
 
 bool WriteDemoUi(const std::string& root, std::string* error) {
     const std::string path = FindDemoUiSource();

@@ -20,6 +20,7 @@ extern "C" {
 #include "platform/byte_cursor.h"
 #include "platform/file_io.h"
 #include "platform/paths.h"
+#include "tools/writers/source_tree.h"
 
 namespace writers {
 
@@ -278,20 +279,7 @@ bool WriteVoiceBanksFromVocabulary(const std::vector<VocabularyEntry>& vocabular
     return WriteVoiceBanks(mapFolder, clips, error);
 }
 
-std::string FindDemoVocabulary() {
-    const char* rel = "tools/demo_voice/vocabulary.txt";
-    if (const char* dir = std::getenv("NAVI_SOURCE_DIR"); dir && *dir) {
-        const std::string path = std::string(dir) + "/" + rel;
-        if (platform::FileExists(path)) return path;
-    }
-    std::filesystem::path folder = std::filesystem::path(platform::ExecutablePath()).parent_path();
-    for (int up = 0; up < 8 && !folder.empty(); ++up, folder = folder.parent_path()) {
-        const std::filesystem::path candidate = folder / rel;
-        if (std::filesystem::exists(candidate)) return candidate.string();
-        if (folder == folder.parent_path()) break;
-    }
-    return {};
-}
+std::string FindDemoVocabulary() { return writers::FindSourceTreeFile("tools/demo_voice/vocabulary.txt"); }
 
 bool WriteDemoVoiceBanks(const std::string& root, std::string* error) {
     const std::string path = FindDemoVocabulary();
